@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Builds the catalog benchmarks in Release (build/bench, with QUILLON_BENCH on)
+# and runs them: open time, file-list loading and memory, full-tree load, save.
+# Generated catalogs go to a temporary folder that is removed at the end,
+# unless --workdir names a folder to keep them in (later runs reuse them).
+#
+#   bash scripts/bench.sh [--large] [--runs N] [--workdir DIR] [--only open|lists|save]
+#
+# --large adds the 10-million-file catalog: about 4 GiB of memory, 1.5 GB of
+# disk in the work folder and a few minutes.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+source scripts/deps.sh
+
+build="${QUILLON_BENCH_BUILD:-$root/build/bench}"
+args=()
+workdir=""
+only=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --large) args+=(--large) ;;
+    --runs) args+=(--runs "${2:?--runs needs a number}"); shift ;;
+    --workdir) workdir="${2:?--workdir needs a folder}"; shift ;;
+    --only) only="${2:?--only needs open, lists or save}"; shift ;;
+    -h|--help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "bench.sh: unknown option $1 (try --help)" >&2; exit 2 ;;
+  esac
+  shift
+done
+case "$only" in ""|open|lists|save) ;; *) echo "bench.sh: --only takes open, lists or save" >&2; exit 2 ;; esac
+
+quillon_install_deps
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLON_BENCH=ON >/dev/null
+cmake --build "$build" -j "${QUILLON_JOBS:-$(nproc)}" \
+  --target quillon-bench-open quillon-bench-lists quillon-bench-save
+
+if [ -z "$workdir" ]; then
+  workdir="$(mktemp -d "${TMPDIR:-/tmp}/quillon-bench.XXXXXX")"
+  trap 'rm -rf "$workdir"' EXIT
+else
+  mkdir -p "$workdir"
+  workdir="$(cd "$workdir" && pwd)"
+  case "$workdir/" in
+    "$root"/*) echo "bench.sh: the work folder must be outside the repository" >&2; exit 2 ;;
+  esac
+fi
+
+echo "Quillon catalog benchmarks, $(date -u +%Y-%m-%dT%H:%MZ), $(nproc) cores, $(free -g | awk '/^Mem:/ {print $2}') GiB"
+for bench in open lists save; do
+  if [ -z "$only" ] || [ "$only" = "$bench" ]; then
+    "$build/bench/quillon-bench-$bench" --workdir "$workdir" ${args[@]+"${args[@]}"}
+  fi
+done

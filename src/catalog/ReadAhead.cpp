@@ -1,0 +1,96 @@
+// The read-ahead stream.
+#include "catalog/ReadAhead.h"
+
+#include <algorithm>
+#include <cstring>
+
+TReadAheadStream::TReadAheadStream(const QString &fileName, int bufferSize, int mode)
+    : m_fileName(fileName), m_file(fileName)
+{
+    (void)mode;   // 0, read only, is the one mode there is
+    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        throw EReadBufferError(QStringLiteral("File open error"));
+    m_bufferSize = std::clamp(bufferSize, 1, kMaxBufferSize);
+    m_buffer = std::make_unique<char[]>(size_t(m_bufferSize));
+}
+
+TReadAheadStream::~TReadAheadStream() = default;
+
+int64_t TReadAheadStream::Size() const
+{
+    return m_file.size();
+}
+
+void TReadAheadStream::Seek(int64_t position)
+{
+    if (position >= m_bufferStart && position < m_bufferStart + m_filled) {
+        m_bufferPos = int(position - m_bufferStart);
+        return;
+    }
+    if (position < 0)
+        position = 0;
+    m_filePos = position;
+    m_bufferStart = position;
+    m_filled = 0;
+    m_bufferPos = 0;
+}
+
+bool TReadAheadStream::Refill()
+{
+    m_bufferStart = m_filePos;
+    m_bufferPos = 0;
+    m_filled = 0;
+    if (!m_file.seek(m_filePos))
+        return false;
+    const qint64 got = m_file.read(m_buffer.get(), m_bufferSize);
+    if (got <= 0)
+        return false;
+    m_filled = int(got);
+    m_filePos += got;
+    return true;
+}
+
+int64_t TReadAheadStream::Read(void *dest, int64_t count)
+{
+    auto *out = static_cast<char *>(dest);
+    int64_t remaining = std::max<int64_t>(count, 0);
+    while (remaining > 0) {
+        bool refillFailed = false;
+        if (m_bufferPos >= m_filled)
+            refillFailed = !Refill();
+        const int64_t piece = std::min<int64_t>(remaining, m_filled - m_bufferPos);
+        if (piece > 0) {
+            std::memcpy(out, m_buffer.get() + m_bufferPos, size_t(piece));
+            m_bufferPos += int(piece);
+            out += piece;
+            remaining -= piece;
+        }
+        if (refillFailed)
+            break;
+    }
+    return std::max<int64_t>(count, 0) - remaining;
+}
+
+bool TReadAheadStream::CopyTo(TOutStream &out, int64_t count)
+{
+    int64_t remaining = std::max<int64_t>(count, 0);
+    while (remaining > 0) {
+        bool refillFailed = false;
+        if (m_bufferPos >= m_filled)
+            refillFailed = !Refill();
+        const int64_t piece = std::min<int64_t>(remaining, m_filled - m_bufferPos);
+        if (piece > 0) {
+            out.Write(m_buffer.get() + m_bufferPos, piece);
+            m_bufferPos += int(piece);
+            remaining -= piece;
+        }
+        if (refillFailed)
+            break;
+    }
+    return remaining == 0;
+}
+
+bool TReadAheadStream::AtEnd() const
+{
+    return m_bufferPos >= m_filled && m_bufferStart + m_filled >= m_file.size();
+}

@@ -1,0 +1,757 @@
+// The commands of quillon-cli. Catalogs are opened with ReadCatalog, which
+// reads the headers and the first folder level of each disk; ls then reads
+// one more folder level and one file list per folder it shows, and the
+// recursive walk drops each file list again once it is printed. Edits go
+// through the catalog operations the windows use and are saved in place with
+// SaveCatalogTo.
+#include "cli/CliCommands.h"
+
+#include "catalog/CatalogOps.h"
+#include "catalog/CatalogRec.h"
+#include "catalog/Forest.h"
+#include "catalog/ItemFormat.h"
+#include "catalog/LoadSave.h"
+#include "catalog/ReadAhead.h"
+#include "platform/Texts.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+
+#include <new>
+
+namespace {
+
+// Wrong command line: the text says what is wrong, the usage follows it.
+struct UsageError {
+    QString message;
+};
+
+// A failure of the command itself (a missing disk or path).
+struct CommandError {
+    QString message;
+};
+
+struct CliArgs {
+    QString command;
+    QStringList positional;
+    bool recursive = false;
+    bool json = false;
+    bool help = false;
+};
+
+CliArgs parseArgs(const QStringList &args)
+{
+    CliArgs parsed;
+    bool optionsEnded = false;
+    QStringList positional;
+    for (const QString &arg : args) {
+        if (optionsEnded || arg == QLatin1String("-") || !arg.startsWith(QLatin1Char('-'))) {
+            positional << arg;
+        } else if (arg == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            parsed.help = true;
+        } else if (arg == QLatin1String("--recursive") || arg == QLatin1String("-r") || arg == QLatin1String("-R")) {
+            parsed.recursive = true;
+        } else if (arg == QLatin1String("--json")) {
+            parsed.json = true;
+        } else {
+            throw UsageError{QStringLiteral("Unknown option: %1").arg(arg)};
+        }
+    }
+    if (!positional.isEmpty())
+        parsed.command = positional.takeFirst();
+    parsed.positional = positional;
+    return parsed;
+}
+
+// Checks the number of arguments and the options a command allows.
+void requireArgs(const CliArgs &args, int minCount, int maxCount, bool allowJson, bool allowRecursive)
+{
+    if (args.json && !allowJson)
+        throw UsageError{QStringLiteral("%1 does not take --json").arg(args.command)};
+    if (args.recursive && !allowRecursive)
+        throw UsageError{QStringLiteral("%1 does not take --recursive").arg(args.command)};
+    const auto count = args.positional.size();
+    if (count < minCount)
+        throw UsageError{QStringLiteral("%1: missing arguments").arg(args.command)};
+    if (count > maxCount)
+        throw UsageError{QStringLiteral("%1: too many arguments").arg(args.command)};
+}
+
+// Lines to a FILE in UTF-8.
+class Output
+{
+public:
+    explicit Output(FILE *file) : m_file(file) {}
+    void line(const QString &text)
+    {
+        const QByteArray bytes = text.toUtf8();
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_file);
+        std::fputc('\n', m_file);
+    }
+    void json(const QJsonObject &object)
+    {
+        const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Compact);
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_file);
+        std::fputc('\n', m_file);
+    }
+
+private:
+    FILE *m_file;
+};
+
+// One catalog read from its file; everything it built is freed on destruction.
+class OpenCatalog
+{
+public:
+    // The catalog keeps the full path of its file.
+    explicit OpenCatalog(const QString &fileName)
+        : m_node(ReadCatalog(m_forest, QFileInfo(fileName).absoluteFilePath())) {}
+    ~OpenCatalog()
+    {
+        m_forest.deleteAll([](TTreeNode *node) { FreeItemData(node, true, true); });
+    }
+    OpenCatalog(const OpenCatalog &) = delete;
+    OpenCatalog &operator=(const OpenCatalog &) = delete;
+
+    TTreeNode *node() const { return m_node; }
+    TCatalogRec *record() const { return AsCatalog(NodeRec(m_node)); }
+    // Writes the catalog back to the file it was read from.
+    void save() const { SaveCatalogTo(m_node, record()->FileName); }
+
+private:
+    TForest m_forest;
+    TTreeNode *m_node;
+};
+
+bool isSeparator(QChar c)
+{
+    return c == QLatin1Char('\\') || c == QLatin1Char('/');
+}
+
+QString withBackslashes(QString text)
+{
+    text.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    return text;
+}
+
+QString nodeName(const TTreeNode *node)
+{
+    return DecodeStored(node->text());
+}
+
+// A disk or folder, or a file of the chain of one.
+struct Target {
+    TTreeNode *node = nullptr;
+    TFileRec *file = nullptr;
+};
+
+uint8_t filesLoaded(TTreeNode *node)
+{
+    TItemRec *rec = NodeRec(node);
+    if (TFolderRec *folder = AsFolder(rec))
+        return folder->FilesLoaded;
+    if (TDiskRec *disk = AsDisk(rec))
+        return disk->FilesLoaded;
+    return 1;
+}
+
+// The child folder of a disk or folder with the given name, reading one more
+// folder level when needed; null when none.
+TTreeNode *childFolder(TTreeNode *node, const QString &name)
+{
+    // A disk's first level is read when the catalog opens; only folders read more.
+    if (AsFolder(NodeRec(node)))
+        LoadSubfolders(node, false, false);
+    const QByteArray bytes = EncodeStored(name);
+    for (TTreeNode *child : node->children())
+        if (child->text() == bytes)
+            return child;
+    for (TTreeNode *child : node->children())
+        if (nodeName(child) == name)
+            return child;
+    return nullptr;
+}
+
+// The file of a folder's or disk's chain with the given name. A member of a
+// compressed file keeps its path inside the archive in its name, so both
+// separators count as equal.
+TFileRec *chainFile(TTreeNode *node, const QString &name)
+{
+    LoadFileList(node);
+    for (TFileRec *file = NodeRec(node)->Next; file; file = file->Next)
+        if (withBackslashes(DecodeStored(file->name())) == name)
+            return file;
+    return nullptr;
+}
+
+// Resolves DISK[\PATH[\NAME]]. The disk is the longest disk name that is the
+// whole text or is followed by a separator (disk names may hold "\" or "/");
+// then folders are followed as far as they exist, and with allowFile the rest
+// names a file of the last folder.
+Target resolveTarget(TTreeNode *catalogNode, const QString &itemArg, bool allowFile)
+{
+    TTreeNode *disk = nullptr;
+    qsizetype diskLength = -1;
+    for (TTreeNode *child : catalogNode->children()) {
+        const QString name = nodeName(child);
+        const bool matches = itemArg == name
+            || (itemArg.size() > name.size() && itemArg.startsWith(name) && isSeparator(itemArg[name.size()]));
+        if (matches && name.size() > diskLength) {
+            disk = child;
+            diskLength = name.size();
+        }
+    }
+    if (!disk) {
+        qsizetype end = 0;
+        while (end < itemArg.size() && !isSeparator(itemArg[end]))
+            ++end;
+        throw CommandError{QStringLiteral("Disk not found: %1").arg(itemArg.left(end))};
+    }
+
+    const QStringList parts = withBackslashes(itemArg.mid(diskLength)).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    TTreeNode *node = disk;
+    qsizetype i = 0;
+    for (; i < parts.size(); ++i) {
+        TTreeNode *child = childFolder(node, parts[i]);
+        if (!child)
+            break;
+        node = child;
+    }
+    if (i == parts.size())
+        return Target{node, nullptr};
+    if (allowFile) {
+        if (TFileRec *file = chainFile(node, parts.mid(i).join(QLatin1Char('\\'))))
+            return Target{node, file};
+    }
+    throw CommandError{QStringLiteral("Path not found: %1").arg(itemArg)};
+}
+
+QJsonValue textOrNull(const char *text)
+{
+    if (!text || TextLength(text) == 0)
+        return QJsonValue::Null;
+    return DecodeStored(TextView(text));
+}
+
+QJsonValue dosTimeJson(uint32_t packed)
+{
+    if (packed == 0)
+        return QJsonValue::Null;
+    const QDateTime dt = DosToDateTime(packed);
+    if (!dt.isValid())
+        return QJsonValue::Null;
+    return dt.toString(Qt::ISODate);
+}
+
+QString dosTimeText(uint32_t packed)
+{
+    if (packed == 0)
+        return QString();
+    const QDateTime dt = DosToDateTime(packed);
+    return dt.isValid() ? dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
+}
+
+QDateTime updatedTime(const TDiskRec *disk)
+{
+    if (disk->Updated == 0)
+        return QDateTime();
+    return UpdatedToDateTime(disk->Updated);
+}
+
+QString variantName(CatalogVariant variant)
+{
+    return variant == CatalogVariant::Wide ? QStringLiteral("wide") : QStringLiteral("narrow");
+}
+
+QString variantSignature(CatalogVariant variant)
+{
+    return QString::fromLatin1(variant == CatalogVariant::Wide ? kSignatureWide : kSignatureNarrow);
+}
+
+// Category code, category name and flags of a CatFlags byte.
+void addCategoryFields(QJsonObject &object, const TCatalogRec *catalog, uint8_t catFlags)
+{
+    object.insert(QStringLiteral("catflags"), int(catFlags));
+    const int code = catFlags & 0x1F;
+    const QByteArray category = code != 0 && catalog ? CategoryName(catalog, code) : QByteArray();
+    object.insert(QStringLiteral("category"), category.isEmpty() ? QJsonValue(QJsonValue::Null)
+                                                                 : QJsonValue(DecodeStored(category)));
+    QJsonArray flags;
+    for (int k = 1; k <= 3; ++k)
+        if (catFlags & (1 << (k + 4)))
+            flags.append(k);
+    object.insert(QStringLiteral("flags"), flags);
+}
+
+// Builds the JSON objects and text lines of the items a command shows.
+class ItemPrinter
+{
+public:
+    ItemPrinter(Output &out, TTreeNode *catalogNode, bool json)
+        : m_out(out), m_catalogNode(catalogNode), m_catalog(AsCatalog(NodeRec(catalogNode))), m_json(json) {}
+
+    bool json() const { return m_json; }
+    Output &out() { return m_out; }
+
+    QJsonObject catalogObject() const
+    {
+        QJsonObject object;
+        object.insert(QStringLiteral("kind"), QStringLiteral("catalog"));
+        object.insert(QStringLiteral("name"), nodeName(m_catalogNode));
+        object.insert(QStringLiteral("description"), textOrNull(m_catalog->Desc));
+        object.insert(QStringLiteral("file"), m_catalog->FileName);
+        object.insert(QStringLiteral("variant"), variantName(m_catalog->Variant));
+        QJsonArray categories;
+        for (const TCategory &category : m_catalog->Categories)
+            categories.append(QJsonObject{{QStringLiteral("name"), DecodeStored(category.Name)},
+                                          {QStringLiteral("code"), int(category.Code)}});
+        object.insert(QStringLiteral("categories"), categories);
+        QJsonArray flagNames;
+        for (const char *flagName : m_catalog->FlagNames)
+            flagNames.append(textOrNull(flagName));
+        object.insert(QStringLiteral("flag_names"), flagNames);
+        object.insert(QStringLiteral("disks"), m_catalogNode->childCount());
+        return object;
+    }
+
+    QJsonObject diskObject(TTreeNode *diskNode) const
+    {
+        const TDiskRec *disk = AsDisk(NodeRec(diskNode));
+        const bool virtualRoot = ItemIs(disk->KindFlags, rfVirtualRoot);
+        QJsonObject object = common("disk", diskNode, nodeName(diskNode));
+        object.insert(QStringLiteral("size"), qint64(DiskSpace(disk, 2) / 10000));
+        object.insert(QStringLiteral("attr"), QString());
+        object.insert(QStringLiteral("created"), QJsonValue::Null);
+        object.insert(QStringLiteral("modified"), QJsonValue::Null);
+        object.insert(QStringLiteral("accessed"), QJsonValue::Null);
+        addCategoryFields(object, m_catalog, 0);
+        object.insert(QStringLiteral("desc"), textOrNull(disk->Desc));
+        object.insert(QStringLiteral("compressed"), ItemIs(disk->KindFlags, rfCompressed));
+        object.insert(QStringLiteral("has_desc"), ItemIs(disk->KindFlags, rfHasDesc));
+        object.insert(QStringLiteral("media"), int(disk->MediaType));
+        object.insert(QStringLiteral("media_text"), MediaTypeText(disk->MediaType, virtualRoot));
+        object.insert(QStringLiteral("label"), DecodeStored(disk->VolumeLabel));
+        object.insert(QStringLiteral("serial"), SerialText(disk->Serial));
+        object.insert(QStringLiteral("filesystem"), DecodeStored(disk->FileSystem));
+        object.insert(QStringLiteral("capacity"), qint64(DiskSpace(disk, 0) / 10000));
+        object.insert(QStringLiteral("free"), qint64(DiskSpace(disk, 1) / 10000));
+        object.insert(QStringLiteral("files"), disk->TotalFiles);
+        object.insert(QStringLiteral("archive_files"), disk->ArchiveFiles);
+        object.insert(QStringLiteral("folders"), disk->TotalFolders);
+        const QDateTime updated = updatedTime(disk);
+        object.insert(QStringLiteral("updated"), updated.isValid() ? QJsonValue(updated.toString(Qt::ISODate))
+                                                                   : QJsonValue(QJsonValue::Null));
+        object.insert(QStringLiteral("virtual_root"), virtualRoot);
+        object.insert(QStringLiteral("root_path"), textOrNull(disk->RootPath));
+        return object;
+    }
+
+    QJsonObject folderObject(TTreeNode *folderNode) const
+    {
+        const TFolderRec *folder = AsFolder(NodeRec(folderNode));
+        QJsonObject object = common("folder", folderNode, nodeName(folderNode));
+        object.insert(QStringLiteral("size"), qint64(folder->TotalSize / 10000));
+        object.insert(QStringLiteral("attr"), AttrLetters(folder->Attr));
+        object.insert(QStringLiteral("created"), dosTimeJson(folder->Created));
+        object.insert(QStringLiteral("modified"), dosTimeJson(folder->Modified));
+        object.insert(QStringLiteral("accessed"), dosTimeJson(folder->Accessed));
+        addCategoryFields(object, m_catalog, folder->CatFlags);
+        object.insert(QStringLiteral("desc"), textOrNull(folder->Desc));
+        object.insert(QStringLiteral("compressed"), ItemIs(folder->KindFlags, rfCompressed));
+        object.insert(QStringLiteral("has_desc"), ItemIs(folder->KindFlags, rfHasDesc));
+        return object;
+    }
+
+    QJsonObject fileObject(TTreeNode *holder, const TFileRec *file) const
+    {
+        const bool compressed = ItemIs(file->KindFlags, rfCompressed);
+        QJsonObject object = common("file", holder, DecodeStored(file->name()));
+        object.insert(QStringLiteral("size"), qint64(file->Size));
+        object.insert(QStringLiteral("attr"), AttrLetters(file->Attr));
+        object.insert(QStringLiteral("modified"), dosTimeJson(file->Modified));
+        if (compressed) {
+            // A member keeps its checksum in Created and its packed size in Accessed.
+            object.insert(QStringLiteral("crc"), QStringLiteral("%1").arg(file->Created, 8, 16, QLatin1Char('0')).toUpper());
+            object.insert(QStringLiteral("packed"), qint64(file->Accessed));
+        } else {
+            object.insert(QStringLiteral("created"), dosTimeJson(file->Created));
+            object.insert(QStringLiteral("accessed"), dosTimeJson(file->Accessed));
+        }
+        addCategoryFields(object, m_catalog, file->CatFlags);
+        object.insert(QStringLiteral("desc"), textOrNull(file->Desc));
+        object.insert(QStringLiteral("compressed"), compressed);
+        return object;
+    }
+
+    void disk(TTreeNode *diskNode)
+    {
+        if (m_json) {
+            m_out.json(diskObject(diskNode));
+            return;
+        }
+        const TDiskRec *rec = AsDisk(NodeRec(diskNode));
+        const QDateTime updated = updatedTime(rec);
+        const QString details = QStringLiteral("(%1; %2 files, %3 folders)")
+                                    .arg(MediaTypeText(rec->MediaType, ItemIs(rec->KindFlags, rfVirtualRoot)))
+                                    .arg(rec->TotalFiles)
+                                    .arg(rec->TotalFolders);
+        m_out.line(itemLine(QLatin1Char('D'), QString(),
+                            updated.isValid() ? updated.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString(),
+                            DiskSpace(rec, 2) / 10000, nodeName(diskNode) + QStringLiteral("  ") + details));
+    }
+
+    void folder(TTreeNode *folderNode)
+    {
+        if (m_json) {
+            m_out.json(folderObject(folderNode));
+            return;
+        }
+        const TFolderRec *rec = AsFolder(NodeRec(folderNode));
+        m_out.line(itemLine(ItemIs(rec->KindFlags, rfCompressed) ? QLatin1Char('z') : QLatin1Char('d'),
+                            AttrLetters(rec->Attr), dosTimeText(rec->Modified), rec->TotalSize / 10000,
+                            nodeName(folderNode)));
+    }
+
+    void file(TTreeNode *holder, const TFileRec *file)
+    {
+        if (m_json) {
+            m_out.json(fileObject(holder, file));
+            return;
+        }
+        m_out.line(itemLine(QLatin1Char('-'), AttrLetters(file->Attr), dosTimeText(file->Modified), file->Size,
+                            DecodeStored(file->name())));
+    }
+
+    // "DISK\PATH" of a folder, "DISK" of a disk: the form the commands take.
+    static QString displayPath(TTreeNode *node)
+    {
+        TTreeNode *diskNode = DiskNodeOf(node);
+        const QString path = DecodeStored(NodePath(node, true, false));
+        return path == QLatin1String("\\") ? nodeName(diskNode) : nodeName(diskNode) + path;
+    }
+
+private:
+    static QString itemLine(QChar type, const QString &attr, const QString &modified, qint64 size,
+                            const QString &name)
+    {
+        return QStringLiteral("%1 %2 %3 %4  %5").arg(type).arg(attr, -5).arg(modified, -19).arg(size, 15).arg(name);
+    }
+
+    // kind, disk and path of an item; for a file, node is the folder or disk holding it.
+    static QJsonObject common(const char *kind, TTreeNode *node, const QString &name)
+    {
+        QJsonObject object;
+        object.insert(QStringLiteral("kind"), QLatin1String(kind));
+        object.insert(QStringLiteral("disk"), nodeName(DiskNodeOf(node)));
+        object.insert(QStringLiteral("path"), DecodeStored(NodePath(node, true, false)));
+        object.insert(QStringLiteral("name"), name);
+        return object;
+    }
+
+    Output &m_out;
+    TTreeNode *m_catalogNode;
+    const TCatalogRec *m_catalog;
+    bool m_json;
+};
+
+// ls: the folders and files of a disk or folder, walking down with recursive.
+class Lister
+{
+public:
+    Lister(ItemPrinter &printer, bool recursive) : m_printer(printer), m_recursive(recursive) {}
+
+    void listCatalog(TTreeNode *catalogNode)
+    {
+        if (m_printer.json())
+            m_printer.out().json(m_printer.catalogObject());
+        for (TTreeNode *diskNode : catalogNode->children())
+            m_printer.disk(diskNode);
+        if (m_recursive)
+            for (TTreeNode *diskNode : catalogNode->children())
+                listContents(diskNode);
+    }
+
+    // Lists node's child folders, then its files; with recursive, each child
+    // folder after it, dropping the file list it read once it is printed.
+    void listContents(TTreeNode *node)
+    {
+        if (AsFolder(NodeRec(node)))
+            LoadSubfolders(node, false, false);
+        const bool wasLoaded = filesLoaded(node) != 0;
+        LoadFileList(node);
+        if (m_recursive && !m_printer.json()) {
+            if (m_sections++ > 0 || m_separateFirst)
+                m_printer.out().line(QString());
+            m_printer.out().line(ItemPrinter::displayPath(node) + QLatin1Char(':'));
+        }
+        for (TTreeNode *child : node->children())
+            m_printer.folder(child);
+        for (const TFileRec *file = NodeRec(node)->Next; file; file = file->Next)
+            m_printer.file(node, file);
+        if (!m_recursive)
+            return;
+        if (!wasLoaded && ItemIs(NodeRec(node)->KindFlags, rfListBlock))
+            UnloadFileList(node);
+        for (TTreeNode *child : node->children())
+            listContents(child);
+    }
+
+    // The text form puts a blank line between the disk lines and the first section.
+    void separateFirstSection() { m_separateFirst = true; }
+
+private:
+    ItemPrinter &m_printer;
+    bool m_recursive;
+    bool m_separateFirst = false;
+    int m_sections = 0;
+};
+
+// Prints a description in the text form, continuation lines indented.
+QString indentedText(const char *text, int indent)
+{
+    QString decoded = DecodeStored(TextView(text));
+    decoded.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    decoded.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    decoded.replace(QLatin1Char('\n'), QLatin1Char('\n') + QString(indent, QLatin1Char(' ')));
+    return decoded;
+}
+
+int commandInfo(const CliArgs &args, Output &out)
+{
+    requireArgs(args, 1, 1, true, false);
+    OpenCatalog catalog(args.positional[0]);
+    ItemPrinter printer(out, catalog.node(), args.json);
+    if (args.json) {
+        out.json(printer.catalogObject());
+        for (TTreeNode *diskNode : catalog.node()->children())
+            out.json(printer.diskObject(diskNode));
+        return CliOk;
+    }
+
+    const TCatalogRec *rec = catalog.record();
+    const auto field = [](const char *label) { return QStringLiteral("%1").arg(QLatin1String(label), -16); };
+    out.line(field("Catalog:") + nodeName(catalog.node()));
+    out.line(field("Description:") + (rec->Desc ? indentedText(rec->Desc, 16) : QStringLiteral("(none)")));
+    out.line(field("File:") + rec->FileName);
+    out.line(field("Layout:") + QStringLiteral("%1 (%2)").arg(variantSignature(rec->Variant), variantName(rec->Variant)));
+    if (rec->Categories.empty()) {
+        out.line(field("Categories:") + QStringLiteral("(none)"));
+    } else {
+        out.line(field("Categories:") + QString::number(rec->Categories.size()));
+        for (const TCategory &category : rec->Categories)
+            out.line(QStringLiteral("  %1  %2").arg(int(category.Code), 2).arg(DecodeStored(category.Name)));
+    }
+    QStringList flagNames;
+    for (int k = 0; k < 3; ++k)
+        flagNames << QStringLiteral("%1: %2").arg(k + 1).arg(rec->FlagNames[k] ? DecodeStored(TextView(rec->FlagNames[k]))
+                                                                                 : QStringLiteral("(unnamed)"));
+    out.line(field("Flag names:") + flagNames.join(QStringLiteral(", ")));
+    out.line(field("Disks:") + QString::number(catalog.node()->childCount()));
+
+    const auto diskField = [](const char *label) { return QStringLiteral("    %1").arg(QLatin1String(label), -24); };
+    for (TTreeNode *diskNode : catalog.node()->children()) {
+        const TDiskRec *disk = AsDisk(NodeRec(diskNode));
+        const bool virtualRoot = ItemIs(disk->KindFlags, rfVirtualRoot);
+        out.line(QString());
+        out.line(QStringLiteral("  Disk: %1").arg(nodeName(diskNode)));
+        out.line(diskField("Media type:") + MediaTypeText(disk->MediaType, virtualRoot));
+        if (virtualRoot)
+            out.line(diskField("Virtual root folder:") + DecodeStored(TextView(disk->RootPath)));
+        out.line(diskField("Volume label:") + DecodeStored(disk->VolumeLabel));
+        out.line(diskField("Serial No.:") + SerialText(disk->Serial));
+        out.line(diskField("File system:") + DecodeStored(disk->FileSystem));
+        out.line(diskField("Files:") + QString::number(disk->TotalFiles));
+        out.line(diskField("Files in archives:") + QString::number(disk->ArchiveFiles));
+        out.line(diskField("Folders:") + QString::number(disk->TotalFolders));
+        out.line(diskField("Total capacity:") + QStringLiteral("%1 bytes").arg(DiskSpace(disk, 0) / 10000));
+        out.line(diskField("Free space:") + QStringLiteral("%1 bytes").arg(DiskSpace(disk, 1) / 10000));
+        out.line(diskField("Used space:") + QStringLiteral("%1 bytes").arg(DiskSpace(disk, 2) / 10000));
+        const QDateTime updated = updatedTime(disk);
+        out.line(diskField("Updated in catalog:")
+                 + (updated.isValid() ? updated.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QStringLiteral("(unknown)")));
+        if (disk->Desc)
+            out.line(diskField("Description:") + indentedText(disk->Desc, 28));
+    }
+    return CliOk;
+}
+
+int commandLs(const CliArgs &args, Output &out)
+{
+    requireArgs(args, 1, 2, true, true);
+    OpenCatalog catalog(args.positional[0]);
+    ItemPrinter printer(out, catalog.node(), args.json);
+    Lister lister(printer, args.recursive);
+    if (args.positional.size() == 1) {
+        lister.separateFirstSection();
+        lister.listCatalog(catalog.node());
+        return CliOk;
+    }
+    const Target target = resolveTarget(catalog.node(), args.positional[1], true);
+    if (target.file)
+        printer.file(target.node, target.file);
+    else
+        lister.listContents(target.node);
+    return CliOk;
+}
+
+int commandSaveAs(const CliArgs &args)
+{
+    requireArgs(args, 2, 2, false, false);
+    OpenCatalog catalog(args.positional[0]);
+    SaveCatalogTo(catalog.node(), args.positional[1]);
+    return CliOk;
+}
+
+int commandRenameDisk(const CliArgs &args, Output &out)
+{
+    requireArgs(args, 3, 3, false, false);
+    if (args.positional[2].isEmpty())
+        throw UsageError{QStringLiteral("rename-disk: the new name is empty")};
+    OpenCatalog catalog(args.positional[0]);
+    TTreeNode *diskNode = nullptr;
+    const QByteArray oldName = EncodeStored(args.positional[1]);
+    for (TTreeNode *child : catalog.node()->children())
+        if (child->text() == oldName || nodeName(child) == args.positional[1]) {
+            diskNode = child;
+            break;
+        }
+    if (!diskNode)
+        throw CommandError{QStringLiteral("Disk not found: %1").arg(args.positional[1])};
+    const QByteArray taken = RenameDisk(diskNode, EncodeStored(args.positional[2]));
+    catalog.save();
+    out.line(DecodeStored(taken));
+    return CliOk;
+}
+
+int commandDescribe(const CliArgs &args)
+{
+    requireArgs(args, 3, 3, false, false);
+    OpenCatalog catalog(args.positional[0]);
+    const Target target = resolveTarget(catalog.node(), args.positional[1], true);
+    const QByteArray text = EncodeStored(args.positional[2]);
+    TItemRec *rec = NodeRec(target.node);
+    if (target.file) {
+        StoreDescription(target.file->Desc, text);
+        UpdateHasDesc(rec);
+    } else if (TFolderRec *folder = AsFolder(rec)) {
+        StoreDescription(folder->Desc, text);
+    } else if (TDiskRec *disk = AsDisk(rec)) {
+        StoreDescription(disk->Desc, text);
+    }
+    SetDiskDirty(target.node, true);
+    catalog.save();
+    return CliOk;
+}
+
+int dispatch(const CliArgs &args, Output &out)
+{
+    if (args.command == QLatin1String("info"))
+        return commandInfo(args, out);
+    if (args.command == QLatin1String("ls"))
+        return commandLs(args, out);
+    if (args.command == QLatin1String("save-as"))
+        return commandSaveAs(args);
+    if (args.command == QLatin1String("rename-disk"))
+        return commandRenameDisk(args, out);
+    if (args.command == QLatin1String("describe"))
+        return commandDescribe(args);
+    throw UsageError{QStringLiteral("Unknown command: %1").arg(args.command)};
+}
+
+} // namespace
+
+MsgAnswer CliPrompter::ask(const QString &caption, const QString &text, MsgIcon icon, MsgButtons buttons)
+{
+    ++m_shown;
+    const char *kind = icon == MsgIcon::Error ? "error" : icon == MsgIcon::Warning ? "warning" : "note";
+    QString body = text;
+    body.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    const QByteArray line = QStringLiteral("quillon-cli: %1: %2: %3\n")
+                                .arg(QLatin1String(kind), caption, body).toUtf8();
+    std::fwrite(line.constData(), 1, size_t(line.size()), m_err);
+    std::fflush(m_err);
+    switch (buttons) {
+    case MsgButtons::Ok:
+        return MsgAnswer::Ok;
+    case MsgButtons::YesNo:
+        return MsgAnswer::No;
+    case MsgButtons::OkCancel:
+    case MsgButtons::YesNoCancel:
+    case MsgButtons::RetryCancel:
+        break;
+    }
+    return MsgAnswer::Cancel;
+}
+
+QString CliUsageText()
+{
+    return QStringLiteral(
+        "Usage: quillon-cli COMMAND [OPTIONS] ARGUMENTS\n"
+        "\n"
+        "Commands:\n"
+        "  info [--json] CATALOG\n"
+        "      The catalog's name, description, file, layout, categories, flag names\n"
+        "      and a summary of every disk.\n"
+        "  ls [--recursive] [--json] CATALOG [DISK[\\PATH]]\n"
+        "      The catalog's disks, or the folders and files of a disk's root or of a\n"
+        "      folder; --recursive walks down through every folder below.\n"
+        "  save-as CATALOG NEWFILE\n"
+        "      Writes the catalog to NEWFILE.\n"
+        "  rename-disk CATALOG OLD NEW\n"
+        "      Renames disk OLD (a name other disks have gets \" (2)\", \" (3)\", ...),\n"
+        "      saves the catalog and prints the name taken.\n"
+        "  describe CATALOG DISK[\\PATH[\\NAME]] TEXT\n"
+        "      Stores TEXT as the description of a disk, folder or file and saves the\n"
+        "      catalog; an empty TEXT removes the description. Put -- before a TEXT\n"
+        "      that starts with \"-\".\n"
+        "\n"
+        "Options:\n"
+        "  -r, --recursive   ls: list every folder below as well\n"
+        "      --json        one JSON object per line and item\n"
+        "  -h, --help        this text\n"
+        "\n"
+        "Paths inside a catalog use \"\\\" (\"/\" works too), starting with the disk's name.\n"
+        "Exit status: 0 done, 1 failed (the message is on stderr), 2 wrong usage.\n");
+}
+
+int RunCli(const QStringList &args, FILE *out, FILE *err)
+{
+    Output output(out);
+    Output errors(err);
+    try {
+        const CliArgs parsed = parseArgs(args);
+        if (parsed.help || parsed.command == QLatin1String("help")) {
+            std::fputs(CliUsageText().toUtf8().constData(), out);
+            return CliOk;
+        }
+        if (parsed.command.isEmpty())
+            throw UsageError{QStringLiteral("No command given")};
+        const int status = dispatch(parsed, output);
+        std::fflush(out);
+        return status;
+    } catch (const UsageError &e) {
+        std::fflush(out);
+        errors.line(e.message);
+        errors.line(QString());
+        std::fputs(CliUsageText().toUtf8().constData(), err);
+        return CliUsage;
+    } catch (const CommandError &e) {
+        std::fflush(out);
+        errors.line(e.message);
+    } catch (const EStreamError &e) {
+        std::fflush(out);
+        errors.line(e.message());
+    } catch (const std::bad_alloc &) {
+        std::fflush(out);
+        errors.line(QStringLiteral("Out of memory"));
+    } catch (const std::exception &e) {
+        std::fflush(out);
+        errors.line(QString::fromLocal8Bit(e.what()));
+    }
+    return CliFailed;
+}

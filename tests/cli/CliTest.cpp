@@ -1,0 +1,759 @@
+// Tests of quillon-cli as a user runs it: the built program and the catalog
+// generator run as separate processes on catalogs in a temporary folder, and
+// the tests read their exit status, stdout (text and JSON Lines) and stderr.
+#include "TestCatalogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <map>
+#include <ostream>
+#include <set>
+#include <vector>
+
+// Readable failure messages for the Qt types the tests compare.
+void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+void PrintTo(const QJsonObject &object, std::ostream *os)
+{
+    *os << QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+}
+
+namespace {
+
+using testcat::BuildCatalogBytes;
+using testcat::HandCatalog;
+using testcat::HandDisk;
+using testcat::HandFile;
+using testcat::HandFolder;
+using testcat::HandLayout;
+using testcat::PatchU16;
+using testcat::ReadFileBytes;
+using testcat::WriteFileBytes;
+
+struct ProcessResult {
+    int exitCode = -1;
+    bool crashed = false;
+    QString out;
+    QString err;
+};
+
+ProcessResult RunProgram(const QString &program, const QStringList &args)
+{
+    QProcess process;
+    process.start(program, args);
+    ProcessResult run;
+    if (!process.waitForStarted(30000)) {
+        run.crashed = true;
+        run.err = process.errorString();
+        return run;
+    }
+    process.closeWriteChannel();
+    process.waitForFinished(300000);
+    run.crashed = process.exitStatus() != QProcess::NormalExit;
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// Each line of a JSON Lines output as an object; a line that does not parse
+// fails the test.
+std::vector<QJsonObject> JsonLines(const QString &out)
+{
+    std::vector<QJsonObject> objects;
+    const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString &line : lines) {
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(line.toUtf8(), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+        EXPECT_TRUE(doc.isObject()) << line.toStdString();
+        objects.push_back(doc.object());
+    }
+    return objects;
+}
+
+QString Str(const QJsonObject &o, const char *key)
+{
+    return o.value(QLatin1String(key)).toString();
+}
+
+std::string Dump(const QJsonObject &o)
+{
+    return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
+}
+
+// The folder path above a folder path ("\A\B" -> "\A", "\A" -> "\").
+QString ParentPath(const QString &path)
+{
+    const qsizetype cut = path.lastIndexOf(QLatin1Char('\\'));
+    return cut <= 0 ? QStringLiteral("\\") : path.left(cut);
+}
+
+// The folder or disk root an item of a listing lies in.
+QString HolderPath(const QJsonObject &item)
+{
+    return Str(item, "kind") == QLatin1String("folder") ? ParentPath(Str(item, "path")) : Str(item, "path");
+}
+
+// The argument that names a disk's folder: DISK\PATH (a disk root: DISK).
+QString ItemArg(const QString &disk, const QString &path)
+{
+    return path == QLatin1String("\\") ? disk : disk + path;
+}
+
+bool IsIsoTimeOrNull(const QJsonValue &v)
+{
+    if (v.isNull())
+        return true;
+    return v.isString() && QDateTime::fromString(v.toString(), Qt::ISODate).isValid();
+}
+
+class CliTest : public ::testing::Test
+{
+protected:
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    ProcessResult cli(const QStringList &args) const
+    {
+        const ProcessResult run = RunProgram(QStringLiteral(QUILLON_CLI_PATH), args);
+        EXPECT_FALSE(run.crashed) << "quillon-cli " << args.join(' ').toStdString() << ": " << run.err.toStdString();
+        return run;
+    }
+
+    // Runs a command that must succeed and returns its stdout.
+    QString ok(const QStringList &args) const
+    {
+        const ProcessResult run = cli(args);
+        EXPECT_EQ(run.exitCode, 0) << "quillon-cli " << args.join(' ').toStdString() << ": " << run.err.toStdString();
+        return run.out;
+    }
+
+    std::vector<QJsonObject> json(const QStringList &args) const { return JsonLines(ok(args)); }
+
+    // Writes a generated catalog; returns its path and the file count the generator reports.
+    QString generate(const QString &name, const QStringList &options, qint64 *fileCount = nullptr) const
+    {
+        const QString file = path(name);
+        const ProcessResult run = RunProgram(QStringLiteral(QUILLON_GEN_PATH), QStringList(options) << file);
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("^(\\d+) files")).match(run.out);
+        EXPECT_TRUE(match.hasMatch()) << run.out.toStdString();
+        if (fileCount)
+            *fileCount = match.captured(1).toLongLong();
+        return file;
+    }
+
+    QString writeHand(const QString &name, const HandCatalog &catalog, HandLayout *layout = nullptr) const
+    {
+        const QString file = path(name);
+        EXPECT_TRUE(WriteFileBytes(file, BuildCatalogBytes(catalog, layout)));
+        return file;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+const QStringList kSmallCatalog = {
+    QStringLiteral("--seed"), QStringLiteral("7"), QStringLiteral("--disks"), QStringLiteral("3"),
+    QStringLiteral("--depth"), QStringLiteral("2"), QStringLiteral("--fanout"), QStringLiteral("2"),
+    QStringLiteral("--files"), QStringLiteral("4"), QStringLiteral("--archives"), QStringLiteral("2"),
+    QStringLiteral("--members"), QStringLiteral("3"), QStringLiteral("--categories"), QStringLiteral("4"),
+    QStringLiteral("--flag-names"), QStringLiteral("2"),
+};
+
+TEST_F(CliTest, RecursiveJsonListingAgreesWithTheGeneratedCatalog)
+{
+    qint64 generatedFiles = 0;
+    const QString catalog = generate(QStringLiteral("small.ctf"), kSmallCatalog, &generatedFiles);
+    const std::vector<QJsonObject> items = json({QStringLiteral("ls"), QStringLiteral("--recursive"),
+                                                 QStringLiteral("--json"), catalog});
+    ASSERT_GT(items.size(), 4u);
+
+    const QJsonObject head = items[0];
+    EXPECT_EQ(Str(head, "kind"), QStringLiteral("catalog"));
+    EXPECT_EQ(Str(head, "name"), QStringLiteral("small"));
+    EXPECT_EQ(Str(head, "variant"), QStringLiteral("narrow"));
+    EXPECT_TRUE(Str(head, "file").endsWith(QStringLiteral("small.ctf")));
+    const QJsonArray categories = head.value(QStringLiteral("categories")).toArray();
+    ASSERT_EQ(categories.size(), 4);
+    std::map<int, QString> categoryByCode;
+    for (const QJsonValue &c : categories) {
+        const int code = c.toObject().value(QStringLiteral("code")).toInt();
+        EXPECT_GE(code, 1);
+        EXPECT_LE(code, 31);
+        EXPECT_FALSE(c.toObject().value(QStringLiteral("name")).toString().isEmpty());
+        categoryByCode[code] = c.toObject().value(QStringLiteral("name")).toString();
+    }
+    const QJsonArray flagNames = head.value(QStringLiteral("flag_names")).toArray();
+    ASSERT_EQ(flagNames.size(), 3);
+    EXPECT_TRUE(flagNames[0].isString());
+    EXPECT_TRUE(flagNames[1].isString());
+    EXPECT_TRUE(flagNames[2].isNull());
+
+    // The disks come right after the catalog, then their contents.
+    std::vector<QJsonObject> disks;
+    for (size_t i = 1; i < items.size() && Str(items[i], "kind") == QLatin1String("disk"); ++i)
+        disks.push_back(items[i]);
+    ASSERT_EQ(disks.size(), 3u);
+    EXPECT_EQ(head.value(QStringLiteral("disks")).toInt(), 3);
+
+    struct Counts {
+        qint64 plainFiles = 0, members = 0, folders = 0, archives = 0;
+    };
+    std::map<QString, Counts> counts;
+    std::map<QString, std::set<QString>> folderPaths;   // per disk, "\" for the root
+    qint64 fileLines = 0;
+    for (size_t i = 1 + disks.size(); i < items.size(); ++i) {
+        const QJsonObject &item = items[i];
+        const QString kind = Str(item, "kind");
+        const QString disk = Str(item, "disk");
+        SCOPED_TRACE(Dump(item));
+        ASSERT_TRUE(kind == QLatin1String("folder") || kind == QLatin1String("file"));
+        EXPECT_FALSE(Str(item, "name").isEmpty());
+        EXPECT_GE(item.value(QStringLiteral("size")).toDouble(), 0);
+        EXPECT_TRUE(IsIsoTimeOrNull(item.value(QStringLiteral("modified"))));
+        const bool compressed = item.value(QStringLiteral("compressed")).toBool();
+
+        // Category and flags say the same as catflags.
+        const int catFlags = item.value(QStringLiteral("catflags")).toInt();
+        const int code = catFlags & 31;
+        if (code == 0) {
+            EXPECT_TRUE(item.value(QStringLiteral("category")).isNull());
+        } else {
+            EXPECT_EQ(Str(item, "category"), categoryByCode[code]);
+        }
+        QJsonArray expectedFlags;
+        for (int k = 1; k <= 3; ++k)
+            if (catFlags & (1 << (k + 4)))
+                expectedFlags.append(k);
+        EXPECT_EQ(item.value(QStringLiteral("flags")).toArray(), expectedFlags);
+
+        if (kind == QLatin1String("folder")) {
+            EXPECT_TRUE(Str(item, "path").endsWith(QLatin1Char('\\') + Str(item, "name")));
+            EXPECT_TRUE(Str(item, "attr").contains(QLatin1Char('d')) || compressed);
+            EXPECT_TRUE(IsIsoTimeOrNull(item.value(QStringLiteral("created"))));
+            folderPaths[disk].insert(Str(item, "path"));
+            ++(compressed ? counts[disk].archives : counts[disk].folders);
+            continue;
+        }
+        ++fileLines;
+        // Files lie in the root or in a folder listed before them.
+        EXPECT_TRUE(Str(item, "path") == QLatin1String("\\") || folderPaths[disk].count(Str(item, "path")));
+        if (compressed) {
+            ++counts[disk].members;
+            EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]{8}$")).match(Str(item, "crc")).hasMatch());
+            EXPECT_TRUE(item.value(QStringLiteral("packed")).isDouble());
+            EXPECT_LE(item.value(QStringLiteral("packed")).toDouble(), item.value(QStringLiteral("size")).toDouble());
+            EXPECT_FALSE(item.contains(QStringLiteral("created")));
+            EXPECT_FALSE(item.contains(QStringLiteral("accessed")));
+        } else {
+            ++counts[disk].plainFiles;
+            EXPECT_TRUE(IsIsoTimeOrNull(item.value(QStringLiteral("created"))));
+            EXPECT_TRUE(IsIsoTimeOrNull(item.value(QStringLiteral("accessed"))));
+            EXPECT_FALSE(item.contains(QStringLiteral("crc")));
+        }
+    }
+    EXPECT_EQ(fileLines, generatedFiles);
+
+    // The disk summaries count what the listing shows: a compressed file is
+    // one file of the disk, its members are archive files.
+    for (const QJsonObject &disk : disks) {
+        SCOPED_TRACE(Dump(disk));
+        const Counts &c = counts[Str(disk, "name")];
+        EXPECT_EQ(Str(disk, "disk"), Str(disk, "name"));
+        EXPECT_EQ(Str(disk, "path"), QStringLiteral("\\"));
+        EXPECT_EQ(disk.value(QStringLiteral("files")).toInteger(), c.plainFiles + c.archives);
+        EXPECT_EQ(disk.value(QStringLiteral("archive_files")).toInteger(), c.members);
+        EXPECT_EQ(disk.value(QStringLiteral("folders")).toInteger(), c.folders);
+        EXPECT_EQ(c.archives, 2);
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]{4}-[0-9A-F]{4}$")).match(Str(disk, "serial")).hasMatch());
+        EXPECT_FALSE(Str(disk, "media_text").isEmpty());
+        const bool virtualRoot = disk.value(QStringLiteral("virtual_root")).toBool();
+        EXPECT_EQ(virtualRoot, Str(disk, "media_text").startsWith(QStringLiteral("Virtual ")));
+        EXPECT_EQ(virtualRoot, disk.value(QStringLiteral("root_path")).isString());
+        if (virtualRoot) {
+            EXPECT_EQ(disk.value(QStringLiteral("free")).toInteger(), 0);
+        }
+        EXPECT_GE(disk.value(QStringLiteral("capacity")).toInteger(), disk.value(QStringLiteral("free")).toInteger());
+        EXPECT_TRUE(disk.value(QStringLiteral("updated")).isString());
+        EXPECT_TRUE(IsIsoTimeOrNull(disk.value(QStringLiteral("updated"))));
+    }
+
+    // info --json gives the same catalog and disk objects; the text forms name them.
+    const std::vector<QJsonObject> info = json({QStringLiteral("info"), QStringLiteral("--json"), catalog});
+    ASSERT_EQ(info.size(), 1 + disks.size());
+    EXPECT_EQ(info[0], head);
+    for (size_t i = 0; i < disks.size(); ++i)
+        EXPECT_EQ(info[i + 1], disks[i]);
+    const QString infoText = ok({QStringLiteral("info"), catalog});
+    const QString lsText = ok({QStringLiteral("ls"), catalog});
+    EXPECT_TRUE(infoText.contains(QStringLiteral("Catalog 1.00")));
+    EXPECT_TRUE(infoText.contains(flagNames[0].toString()));
+    EXPECT_EQ(lsText.count(QLatin1Char('\n')), qsizetype(disks.size()));
+    for (const QJsonObject &disk : disks) {
+        EXPECT_TRUE(infoText.contains(Str(disk, "name"))) << Str(disk, "name").toStdString();
+        EXPECT_TRUE(infoText.contains(Str(disk, "serial")));
+        EXPECT_TRUE(lsText.contains(Str(disk, "name")));
+    }
+}
+
+TEST_F(CliTest, ListsOneFolderLevelWithFoldersFirst)
+{
+    const QString catalog = generate(QStringLiteral("small.ctf"), kSmallCatalog);
+    const std::vector<QJsonObject> all = json({QStringLiteral("ls"), QStringLiteral("-r"), QStringLiteral("--json"),
+                                               catalog});
+    const QString disk = Str(all[1], "name");
+
+    // Everything of the first disk below the catalog and disk lines, in order.
+    std::vector<QJsonObject> ofDisk;
+    std::map<QString, std::vector<QJsonObject>> byHolder;
+    for (const QJsonObject &item : all)
+        if ((Str(item, "kind") == QLatin1String("folder") || Str(item, "kind") == QLatin1String("file"))
+            && Str(item, "disk") == disk) {
+            ofDisk.push_back(item);
+            byHolder[HolderPath(item)].push_back(item);
+        }
+    ASSERT_GT(byHolder.size(), 3u);
+
+    EXPECT_EQ(json({QStringLiteral("ls"), QStringLiteral("--recursive"), QStringLiteral("--json"), catalog, disk}),
+              ofDisk);
+
+    int foldersWithSubfolders = 0;
+    for (const auto &[holder, expected] : byHolder) {
+        SCOPED_TRACE(holder.toStdString());
+        const std::vector<QJsonObject> listed = json({QStringLiteral("ls"), QStringLiteral("--json"), catalog,
+                                                      ItemArg(disk, holder)});
+        EXPECT_EQ(listed, expected);
+        bool seenFile = false;
+        for (const QJsonObject &item : listed) {
+            const bool isFolder = Str(item, "kind") == QLatin1String("folder");
+            seenFile = seenFile || !isFolder;
+            EXPECT_FALSE(isFolder && seenFile) << "folder after a file: " << Dump(item);
+            foldersWithSubfolders += isFolder && holder != QLatin1String("\\") ? 1 : 0;
+        }
+        if (holder != QLatin1String("\\")) {
+            // The same folder named with "/" separators.
+            const QString slashed = disk + QString(holder).replace(QLatin1Char('\\'), QLatin1Char('/'));
+            EXPECT_EQ(json({QStringLiteral("ls"), QStringLiteral("--json"), catalog, slashed}), expected);
+        }
+    }
+    EXPECT_GT(foldersWithSubfolders, 0) << "the catalog should have folders below folders";
+
+    // The text form shows one line per item, names at the end.
+    const QString holder = byHolder.rbegin()->first;
+    const QStringList lines = ok({QStringLiteral("ls"), catalog, ItemArg(disk, holder)}).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(size_t(lines.size()), byHolder[holder].size());
+    for (int i = 0; i < lines.size(); ++i)
+        EXPECT_TRUE(lines[i].endsWith(QStringLiteral("  ") + Str(byHolder[holder][size_t(i)], "name")))
+            << lines[i].toStdString();
+
+    // A member of a compressed file is named by its path inside the archive,
+    // which may hold "\" itself.
+    const QJsonObject *member = nullptr;
+    for (const QJsonObject &item : ofDisk)
+        if (Str(item, "kind") == QLatin1String("file") && item.value(QStringLiteral("compressed")).toBool()
+            && (!member || Str(item, "name").contains('\\')))
+            member = &item;
+    ASSERT_TRUE(member);
+    const QString memberArg = ItemArg(disk, Str(*member, "path")) + QLatin1Char('\\') + Str(*member, "name");
+    const std::vector<QJsonObject> one = json({QStringLiteral("ls"), QStringLiteral("--json"), catalog, memberArg});
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0], *member);
+}
+
+TEST_F(CliTest, MissingItemsAndBadFilesFailWithTheSystemsMessages)
+{
+    const QString catalog = generate(QStringLiteral("small.ctf"), kSmallCatalog);
+    const QString disk = Str(json({QStringLiteral("ls"), QStringLiteral("--json"), catalog})[1], "name");
+    const QByteArray before = ReadFileBytes(catalog);
+
+    ProcessResult run = cli({QStringLiteral("ls"), catalog, QStringLiteral("No such disk\\folder")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.trimmed(), QStringLiteral("Disk not found: No such disk"));
+    EXPECT_TRUE(run.out.isEmpty());
+
+    const QString missingPath = disk + QStringLiteral("\\no such folder\\x");
+    run = cli({QStringLiteral("ls"), QStringLiteral("--json"), catalog, missingPath});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.trimmed(), QStringLiteral("Path not found: ") + missingPath);
+
+    run = cli({QStringLiteral("describe"), catalog, missingPath, QStringLiteral("text")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.trimmed(), QStringLiteral("Path not found: ") + missingPath);
+    run = cli({QStringLiteral("rename-disk"), catalog, QStringLiteral("No such disk"), QStringLiteral("New")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.trimmed(), QStringLiteral("Disk not found: No such disk"));
+    EXPECT_EQ(ReadFileBytes(catalog), before) << "a failed edit must leave the file alone";
+
+    const QString text = path(QStringLiteral("notes.txt"));
+    ASSERT_TRUE(WriteFileBytes(text, "These are just some notes, not a catalog.\n"));
+    const QString missing = path(QStringLiteral("missing.ctf"));
+    for (const QString &command : {QStringLiteral("info"), QStringLiteral("ls")}) {
+        run = cli({command, text});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err.trimmed(), QStringLiteral("This is not a valid catalog file!"));
+        run = cli({command, missing});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err.trimmed(), QStringLiteral("File open error"));
+    }
+    run = cli({QStringLiteral("save-as"), missing, path(QStringLiteral("copy.ctf"))});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.trimmed(), QStringLiteral("File open error"));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("copy.ctf"))));
+
+    // A catalog cut short anywhere is refused or listed as far as it goes,
+    // never a crash; a refusal comes with a message.
+    for (const qsizetype cut : {qsizetype(13), qsizetype(40), before.size() / 3, before.size() / 2,
+                                before.size() - 200, before.size() - 1}) {
+        SCOPED_TRACE(cut);
+        const QString cutFile = path(QStringLiteral("cut%1.ctf").arg(cut));
+        ASSERT_TRUE(WriteFileBytes(cutFile, before.left(cut)));
+        run = cli({QStringLiteral("ls"), QStringLiteral("-r"), QStringLiteral("--json"), cutFile});
+        EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 1) << run.exitCode;
+        if (run.exitCode == 1) {
+            EXPECT_FALSE(run.err.trimmed().isEmpty());
+        }
+    }
+}
+
+TEST_F(CliTest, DamagedFileListIsReportedAndTheListingGoesOn)
+{
+    HandCatalog hand;
+    HandDisk disk;
+    disk.name = "Damaged";
+    disk.totalFolders = 2;
+    HandFolder docs;
+    docs.name = "Docs";
+    for (const char *name : {"first.txt", "second.txt", "third.txt"}) {
+        HandFile f;
+        f.name = name;
+        f.size = 11;
+        docs.files.push_back(f);
+    }
+    HandFolder other;
+    other.name = "Other";
+    HandFile kept;
+    kept.name = "kept.txt";
+    other.files.push_back(kept);
+    disk.folders = {docs, other};
+    hand.disks = {disk};
+    HandLayout layout;
+    const QString file = writeHand(QStringLiteral("damaged.ctf"), hand, &layout);
+
+    // The second file's description claims 5000 bytes.
+    QByteArray bytes = ReadFileBytes(file);
+    const int64_t second = layout.disks[0].folders[0].list.entries[1];
+    PatchU16(bytes, second + 1 + QByteArray("second.txt").size() + 18, 5000);
+    ASSERT_TRUE(WriteFileBytes(file, bytes));
+
+    // Only what is shown is read: the damaged list stays unread while the
+    // catalog, the disk's root or another folder is listed.
+    for (const QStringList &args : {QStringList{QStringLiteral("info"), file},
+                                    QStringList{QStringLiteral("ls"), QStringLiteral("--json"), file},
+                                    QStringList{QStringLiteral("ls"), file, QStringLiteral("Damaged")},
+                                    QStringList{QStringLiteral("ls"), file, QStringLiteral("Damaged\\Other")}}) {
+        const ProcessResult lazy = cli(args);
+        EXPECT_EQ(lazy.exitCode, 0);
+        EXPECT_TRUE(lazy.err.isEmpty()) << args.join(' ').toStdString() << ": " << lazy.err.toStdString();
+    }
+
+    const ProcessResult run = cli({QStringLiteral("ls"), QStringLiteral("-r"), QStringLiteral("--json"), file});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Error Loading Catalog")));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Program detected an error while trying to load files in folder \"\\Docs\". "
+                                                "Catalog file may be damaged.")))
+        << run.err.toStdString();
+    QStringList names;
+    for (const QJsonObject &item : JsonLines(run.out))
+        if (Str(item, "kind") == QLatin1String("file"))
+            names << Str(item, "path") + QLatin1Char('\\') + Str(item, "name");
+    EXPECT_EQ(names, QStringList({QStringLiteral("\\Docs\\first.txt"), QStringLiteral("\\Other\\kept.txt")}));
+}
+
+TEST_F(CliTest, BadUsageExitsWith2AndHelpListsTheCommands)
+{
+    const QString catalog = generate(QStringLiteral("small.ctf"), kSmallCatalog);
+    const std::vector<QStringList> badLines = {
+        {},
+        {QStringLiteral("frobnicate"), catalog},
+        {QStringLiteral("ls")},
+        {QStringLiteral("ls"), QStringLiteral("--bogus"), catalog},
+        {QStringLiteral("ls"), catalog, QStringLiteral("a"), QStringLiteral("b")},
+        {QStringLiteral("info"), catalog, catalog},
+        {QStringLiteral("info"), QStringLiteral("--recursive"), catalog},
+        {QStringLiteral("save-as"), catalog},
+        {QStringLiteral("save-as"), QStringLiteral("--json"), catalog, path(QStringLiteral("x.ctf"))},
+        {QStringLiteral("rename-disk"), catalog, QStringLiteral("A")},
+        {QStringLiteral("rename-disk"), catalog, QStringLiteral("A"), QString()},
+        {QStringLiteral("describe"), catalog, QStringLiteral("A")},
+    };
+    for (const QStringList &args : badLines) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const ProcessResult run = cli(args);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_TRUE(run.err.contains(QStringLiteral("Usage: quillon-cli"))) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("x.ctf"))));
+
+    const ProcessResult help = cli({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char *command : {"info", "ls", "save-as", "rename-disk", "describe", "--recursive", "--json"})
+        EXPECT_TRUE(help.out.contains(QLatin1String(command))) << command;
+}
+
+TEST_F(CliTest, RenameDiskTakesUniqueNamesAndPersists)
+{
+    HandCatalog hand;
+    for (const char *name : {"Disk", "A", "B", "X (3)", "C"}) {
+        HandDisk disk;
+        disk.name = name;
+        hand.disks.push_back(disk);
+    }
+    const QString file = writeHand(QStringLiteral("names.ctf"), hand);
+    QString target = file;
+    const auto rename = [&](const QString &from, const QString &to) {
+        return ok({QStringLiteral("rename-disk"), target, from, to}).trimmed();
+    };
+    EXPECT_EQ(rename(QStringLiteral("A"), QStringLiteral("Disk")), QStringLiteral("Disk (2)"));
+    EXPECT_EQ(rename(QStringLiteral("B"), QStringLiteral("Disk (2)")), QStringLiteral("Disk (3)"));
+    // " (3)" is cut even though a disk has that name; "X" itself is free.
+    EXPECT_EQ(rename(QStringLiteral("C"), QStringLiteral("X (3)")), QStringLiteral("X"));
+    // " (1)" and " (x)" are not made by the rule, so they stay.
+    EXPECT_EQ(rename(QStringLiteral("X (3)"), QStringLiteral("X (1)")), QStringLiteral("X (1)"));
+    EXPECT_EQ(rename(QStringLiteral("Disk"), QStringLiteral("Disk (x)")), QStringLiteral("Disk (x)"));
+    EXPECT_EQ(rename(QStringLiteral("Disk (x)"), QStringLiteral("Disk")), QStringLiteral("Disk"));
+    // A disk keeps its own name; other names count with their case.
+    EXPECT_EQ(rename(QStringLiteral("Disk"), QStringLiteral("Disk")), QStringLiteral("Disk"));
+    EXPECT_EQ(rename(QStringLiteral("X"), QStringLiteral("Disk (7)")), QStringLiteral("Disk (4)"));
+    EXPECT_EQ(rename(QStringLiteral("Disk (4)"), QStringLiteral("disk")), QStringLiteral("disk"));
+
+    QStringList names;
+    for (const QJsonObject &item : json({QStringLiteral("ls"), QStringLiteral("--json"), file}))
+        if (Str(item, "kind") == QLatin1String("disk"))
+            names << Str(item, "name");
+    EXPECT_EQ(names, QStringList({QStringLiteral("Disk"), QStringLiteral("Disk (2)"), QStringLiteral("Disk (3)"),
+                                  QStringLiteral("X (1)"), QStringLiteral("disk")}));
+
+    // A renamed disk keeps its content; only its name changes.
+    const QString catalog = generate(QStringLiteral("small.ctf"), kSmallCatalog);
+    target = catalog;
+    const std::vector<QJsonObject> before = json({QStringLiteral("ls"), QStringLiteral("-r"), QStringLiteral("--json"),
+                                                  catalog});
+    const QString first = Str(before[1], "name");
+    const QString second = Str(before[2], "name");
+    EXPECT_EQ(rename(second, first), first + QStringLiteral(" (2)"));
+    const std::vector<QJsonObject> after = json({QStringLiteral("ls"), QStringLiteral("-r"), QStringLiteral("--json"),
+                                                 catalog});
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < before.size(); ++i) {
+        QJsonObject expected = before[i];
+        if (Str(expected, "disk") == second) {
+            expected.insert(QStringLiteral("disk"), first + QStringLiteral(" (2)"));
+            if (Str(expected, "kind") == QLatin1String("disk"))
+                expected.insert(QStringLiteral("name"), first + QStringLiteral(" (2)"));
+        }
+        EXPECT_EQ(after[i], expected) << Dump(after[i]);
+    }
+}
+
+TEST_F(CliTest, DescriptionsPersistAndAnEmptyTextRemovesThem)
+{
+    QStringList options = kSmallCatalog;
+    options << QStringLiteral("--desc-percent") << QStringLiteral("0");
+    const QString catalog = generate(QStringLiteral("plain.ctf"), options);
+    const QStringList listAll = {QStringLiteral("ls"), QStringLiteral("-r"), QStringLiteral("--json"), catalog};
+    const std::vector<QJsonObject> original = json(listAll);
+    const QString disk = Str(original[1], "name");
+
+    // A folder with files, a root file and an archive member of the first disk.
+    QString folder, folderFile, rootFile, archive, member;
+    for (const QJsonObject &item : original) {
+        if (Str(item, "disk") != disk)
+            continue;
+        EXPECT_TRUE(item.value(QStringLiteral("desc")).isNull()) << Dump(item);
+        const bool compressed = item.value(QStringLiteral("compressed")).toBool();
+        if (Str(item, "kind") == QLatin1String("folder") && !compressed && folder.isEmpty())
+            folder = Str(item, "path");
+        if (Str(item, "kind") != QLatin1String("file"))
+            continue;
+        if (compressed && member.isEmpty()) {
+            archive = Str(item, "path");
+            member = Str(item, "name");
+        } else if (!compressed && Str(item, "path") == QLatin1String("\\") && rootFile.isEmpty()) {
+            rootFile = Str(item, "name");
+        } else if (!compressed && Str(item, "path") == folder && folderFile.isEmpty()) {
+            folderFile = Str(item, "name");
+        }
+    }
+    ASSERT_FALSE(folder.isEmpty() || folderFile.isEmpty() || rootFile.isEmpty() || member.isEmpty());
+
+    const QString folderArg = ItemArg(disk, folder);
+    const QString folderFileArg = folderArg + QLatin1Char('\\') + folderFile;
+    const QString rootFileArg = disk + QLatin1Char('\\') + rootFile;
+    const QString memberArg = ItemArg(disk, archive) + QLatin1Char('\\') + member;
+    const QString longText(5000, QLatin1Char('x'));
+    // A text that starts with "-" follows "--".
+    const auto describe = [&](const QString &itemArg, const QString &text) {
+        if (text.startsWith(QLatin1Char('-')))
+            ok({QStringLiteral("describe"), catalog, itemArg, QStringLiteral("--"), text});
+        else
+            ok({QStringLiteral("describe"), catalog, itemArg, text});
+    };
+    describe(disk, QStringLiteral("Disk text"));
+    describe(folderArg, QStringLiteral("  line one  \n\tline two\t\n\n"));
+    describe(folderFileArg, QStringLiteral("Grüße, ☃"));
+    describe(rootFileArg, longText);
+    describe(memberArg, QStringLiteral("-- a member"));
+
+    // Each edit is in the file: a fresh process reads it back.
+    const auto find = [&](const std::vector<QJsonObject> &items, const QString &kind, const QString &holder,
+                          const QString &name) {
+        for (const QJsonObject &item : items)
+            if (Str(item, "disk") == disk && Str(item, "kind") == kind && HolderPath(item) == holder
+                && Str(item, "name") == name)
+                return item;
+        ADD_FAILURE() << "not listed: " << kind.toStdString() << " " << holder.toStdString() << " "
+                      << name.toStdString();
+        return QJsonObject();
+    };
+    const QString folderName = folder.mid(folder.lastIndexOf('\\') + 1);
+    const QString archiveName = archive.mid(archive.lastIndexOf('\\') + 1);
+    std::vector<QJsonObject> described = json(listAll);
+    ASSERT_EQ(described.size(), original.size());
+    EXPECT_EQ(Str(find(described, QStringLiteral("disk"), QStringLiteral("\\"), disk), "desc"), QStringLiteral("Disk text"));
+    const QJsonObject folderItem = find(described, QStringLiteral("folder"), ParentPath(folder), folderName);
+    EXPECT_EQ(Str(folderItem, "desc"), QStringLiteral("line one\r\nline two"));
+    EXPECT_TRUE(folderItem.value(QStringLiteral("has_desc")).toBool());
+    EXPECT_EQ(Str(find(described, QStringLiteral("file"), folder, folderFile), "desc"), QStringLiteral("Grüße, ☃"));
+    EXPECT_EQ(Str(find(described, QStringLiteral("file"), QStringLiteral("\\"), rootFile), "desc"),
+              QString(4096, QLatin1Char('x')));
+    EXPECT_TRUE(find(described, QStringLiteral("disk"), QStringLiteral("\\"), disk).value(QStringLiteral("has_desc")).toBool());
+    EXPECT_EQ(Str(find(described, QStringLiteral("file"), archive, member), "desc"), QStringLiteral("-- a member"));
+    EXPECT_TRUE(find(described, QStringLiteral("folder"), ParentPath(archive), archiveName)
+                    .value(QStringLiteral("has_desc")).toBool());
+
+    // Emptying every one of them gives back the catalog as it was.
+    for (const QString &itemArg : {disk, folderArg, folderFileArg, rootFileArg, memberArg})
+        describe(itemArg, QString());
+    const std::vector<QJsonObject> cleared = json(listAll);
+    ASSERT_EQ(cleared.size(), original.size());
+    for (size_t i = 0; i < original.size(); ++i)
+        EXPECT_EQ(cleared[i], original[i]) << Dump(cleared[i]);
+}
+
+TEST_F(CliTest, WideLayoutShowsFilesOf4GiBAndMore)
+{
+    qint64 generatedFiles = 0;
+    const QString catalog = generate(QStringLiteral("wide.ctf"),
+                                     {QStringLiteral("--seed"), QStringLiteral("2"), QStringLiteral("--disks"),
+                                      QStringLiteral("2"), QStringLiteral("--depth"), QStringLiteral("1"),
+                                      QStringLiteral("--files"), QStringLiteral("5"), QStringLiteral("--huge-every"),
+                                      QStringLiteral("4")},
+                                     &generatedFiles);
+    const std::vector<QJsonObject> items = json({QStringLiteral("ls"), QStringLiteral("-r"), QStringLiteral("--json"),
+                                                 catalog});
+    ASSERT_FALSE(items.empty());
+    EXPECT_EQ(Str(items[0], "variant"), QStringLiteral("wide"));
+    EXPECT_TRUE(ok({QStringLiteral("info"), catalog}).contains(QStringLiteral("Catalog 2.00 (wide)")));
+    qint64 files = 0, huge = 0;
+    for (const QJsonObject &item : items) {
+        if (Str(item, "kind") != QLatin1String("file"))
+            continue;
+        ++files;
+        // JSON numbers are exact up to 2^53, far above these sizes.
+        if (item.value(QStringLiteral("size")).toInteger() >= (qint64(4) << 30))
+            ++huge;
+    }
+    EXPECT_EQ(files, generatedFiles);
+    EXPECT_GE(huge, generatedFiles / 4 - 2);
+
+    const QString copy = path(QStringLiteral("copy.ctf"));
+    ok({QStringLiteral("save-as"), catalog, copy});
+    std::vector<QJsonObject> copied = json({QStringLiteral("ls"), QStringLiteral("-r"), QStringLiteral("--json"), copy});
+    ASSERT_EQ(copied.size(), items.size());
+    copied[0].insert(QStringLiteral("file"), Str(items[0], "file"));
+    EXPECT_EQ(copied, items);
+}
+
+TEST_F(CliTest, ADiskNameWithABackslashIsMatchedWhole)
+{
+    HandCatalog hand;
+    HandDisk backup;
+    backup.name = "Backup";
+    backup.totalFolders = 1;
+    HandFolder year;
+    year.name = "2024";
+    HandFile inFolder;
+    inFolder.name = "in-folder.txt";
+    year.files.push_back(inFolder);
+    backup.folders.push_back(year);
+    HandDisk named;
+    named.name = "Backup\\2024";
+    HandFile inRoot;
+    inRoot.name = "in-root.txt";
+    named.rootFiles.push_back(inRoot);
+    hand.disks = {backup, named};
+    const QString file = writeHand(QStringLiteral("backslash.ctf"), hand);
+
+    const auto names = [&](const QString &itemArg) {
+        QStringList listed;
+        for (const QJsonObject &item : json({QStringLiteral("ls"), QStringLiteral("--json"), file, itemArg}))
+            listed << Str(item, "disk") + QLatin1Char('|') + Str(item, "path") + QLatin1Char('|') + Str(item, "name");
+        return listed;
+    };
+    // The longest disk name that fits wins; the shorter one is reached by a path that only it has.
+    EXPECT_EQ(names(QStringLiteral("Backup\\2024")), QStringList{QStringLiteral("Backup\\2024|\\|in-root.txt")});
+    EXPECT_EQ(names(QStringLiteral("Backup\\2024\\in-root.txt")),
+              QStringList{QStringLiteral("Backup\\2024|\\|in-root.txt")});
+    EXPECT_EQ(names(QStringLiteral("Backup")), QStringList{QStringLiteral("Backup|\\2024|2024")});
+    EXPECT_EQ(names(QStringLiteral("Backup/2024")), QStringList{QStringLiteral("Backup|\\2024|in-folder.txt")});
+}
+
+TEST_F(CliTest, SaveAsWritesACatalogThatListsTheSame)
+{
+    const QString catalog = generate(QStringLiteral("small.ctf"), kSmallCatalog);
+    const QString copy = path(QStringLiteral("copy.ctf"));
+    EXPECT_TRUE(ok({QStringLiteral("save-as"), catalog, copy}).isEmpty());
+    // Unchanged disks are copied as they are, so the copy has the same bytes.
+    EXPECT_EQ(ReadFileBytes(copy), ReadFileBytes(catalog));
+
+    const auto listing = [&](const QString &file) {
+        std::vector<QJsonObject> items = json({QStringLiteral("ls"), QStringLiteral("-r"), QStringLiteral("--json"), file});
+        if (!items.empty()) {
+            EXPECT_TRUE(Str(items[0], "file").endsWith(QFileInfo(file).fileName()));
+            items[0].remove(QStringLiteral("file"));
+        }
+        return items;
+    };
+    const std::vector<QJsonObject> original = listing(catalog);
+    EXPECT_EQ(listing(copy), original);
+
+    // After an edit the copy of the edited catalog still lists the same.
+    const QString disk = Str(original[1], "name");
+    ok({QStringLiteral("describe"), catalog, disk, QStringLiteral("Edited")});
+    const QString second = path(QStringLiteral("second.ctf"));
+    ok({QStringLiteral("save-as"), catalog, second});
+    EXPECT_EQ(listing(second), listing(catalog));
+
+    const ProcessResult run = cli({QStringLiteral("save-as"), catalog, path(QStringLiteral("no such folder/x.ctf"))});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_FALSE(run.err.trimmed().isEmpty());
+}
+
+} // namespace
