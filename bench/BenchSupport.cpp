@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include <fcntl.h>
 #include <malloc.h>
@@ -148,57 +149,40 @@ int64_t TimeOnce(const std::function<void()> &work)
     return timer.nsecsElapsed();
 }
 
-int64_t MedianTime(int runs, const std::function<void()> &work, const std::function<void()> &prepare)
+std::vector<int64_t> InterleavedMedians(int runs, const std::vector<TimedCase> &cases, int64_t minBatchNs)
 {
-    std::vector<int64_t> times;
-    for (int i = 0; i < runs; ++i) {
-        if (prepare)
-            prepare();
-        times.push_back(TimeOnce(work));
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-int64_t MedianTimeShort(int runs, const std::function<void()> &work, const std::function<void()> &prepare,
-                        int64_t minTotalNs)
-{
-    // Untimed warm-up: the first calls pay for page faults of fresh heap and
-    // for cold caches, which would inflate exactly the small baselines.
-    {
-        QElapsedTimer warm;
-        warm.start();
-        for (int i = 0; i < 3 || warm.nsecsElapsed() < minTotalNs * 2; ++i) {
-            if (prepare)
-                prepare();
-            work();
-        }
-    }
-    // Calibrate how many calls make one timed batch.
-    int64_t batch = 1;
-    for (;;) {
+    const size_t n = cases.size();
+    std::vector<int64_t> batch(n, 1);
+    auto timeBatch = [&](size_t i) {
         int64_t total = 0;
-        for (int64_t i = 0; i < batch; ++i) {
-            if (prepare)
-                prepare();
-            total += TimeOnce(work);
+        for (int64_t k = 0; k < batch[i]; ++k) {
+            if (cases[i].prepare)
+                cases[i].prepare();
+            total += TimeOnce(cases[i].work);
         }
-        if (total >= minTotalNs / 4 || batch >= (int64_t(1) << 20))
-            break;
-        batch *= 4;
-    }
-    std::vector<int64_t> perCall;
-    for (int r = 0; r < runs; ++r) {
-        int64_t total = 0;
-        for (int64_t i = 0; i < batch; ++i) {
-            if (prepare)
-                prepare();
-            total += TimeOnce(work);
+        return total;
+    };
+    for (size_t i = 0; i < n; ++i) {
+        int64_t fastest = std::numeric_limits<int64_t>::max();
+        int64_t spent = 0;
+        for (int k = 0; k < 2 || (minBatchNs > 0 && spent < 2 * minBatchNs && k < (1 << 20)); ++k) {
+            const int64_t t = timeBatch(i);
+            fastest = std::min(fastest, t);
+            spent += t;
         }
-        perCall.push_back(total / batch);
+        if (minBatchNs > 0)
+            batch[i] = std::clamp<int64_t>(minBatchNs / std::max<int64_t>(1, fastest) + 1, 1, int64_t(1) << 20);
     }
-    std::sort(perCall.begin(), perCall.end());
-    return perCall[perCall.size() / 2];
+    std::vector<std::vector<int64_t>> perCall(n);
+    for (int r = 0; r < std::max(1, runs); ++r)
+        for (size_t i = 0; i < n; ++i)
+            perCall[i].push_back(timeBatch(i) / batch[i]);
+    std::vector<int64_t> medians;
+    for (auto &times : perCall) {
+        std::sort(times.begin(), times.end());
+        medians.push_back(times[times.size() / 2]);
+    }
+    return medians;
 }
 
 int64_t HeapInUse()
@@ -221,7 +205,7 @@ bool DropFromPageCache(const QString &fileName)
 QString Millis(int64_t ns)
 {
     const double ms = double(ns) / 1e6;
-    return ms < 1 ? QString::number(ms, 'f', 4) + QStringLiteral(" ms") : QString::number(ms, 'f', 2) + QStringLiteral(" ms");
+    return QString::number(ms, 'f', ms < 1 ? 4 : 2) + QStringLiteral(" ms");
 }
 
 QString Count(int64_t n)

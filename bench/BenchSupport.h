@@ -57,13 +57,21 @@ std::vector<TTreeNode *> ContainerNodes(TTreeNode *catalogNode);
 
 // Nanoseconds taken by one call of work.
 int64_t TimeOnce(const std::function<void()> &work);
-// The median of runs timings; prepare runs before each, untimed.
-int64_t MedianTime(int runs, const std::function<void()> &work, const std::function<void()> &prepare = {});
-// As MedianTime for short work: after an untimed warm-up, each run is a
-// batch of calls taking about minTotalNs, so that microsecond figures are
-// not timer noise; the result is the median time per call.
-int64_t MedianTimeShort(int runs, const std::function<void()> &work, const std::function<void()> &prepare = {},
-                        int64_t minTotalNs = 20'000'000);
+
+// One thing to time: work is timed, prepare (optional) runs untimed before
+// every call of work.
+struct TimedCase {
+    std::function<void()> work;
+    std::function<void()> prepare;
+};
+
+// Times every case runs times, round-robin, so that a disturbance from
+// elsewhere on the machine falls on all of them alike and their ratios stay
+// fair. Each case is first warmed up (fresh heap pages and cold caches would
+// inflate exactly the small baselines). With minBatchNs > 0 a timed run is a
+// batch of calls taking at least that long, so that microsecond figures are
+// not timer noise. Returns the median time per call of each case.
+std::vector<int64_t> InterleavedMedians(int runs, const std::vector<TimedCase> &cases, int64_t minBatchNs = 0);
 
 // Bytes of heap in use: small chunks plus mmap-ed ones.
 int64_t HeapInUse();

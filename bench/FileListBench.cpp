@@ -71,11 +71,9 @@ void RunFileListBench(const BenchArgs &args, const BenchWorkDir &dir, int64_t si
                      .arg(Count(GeneratedFileCount(options)))
                      .arg(double(fileBytes) / 1e6, 0, 'f', 1));
 
-    // Baseline: the same bytes with read(), page cache warm (a first read warms it).
+    // Baseline: the same bytes with read() into memory, page cache warm.
     std::vector<char> buffer(size_t(fileBytes) + 1);
     ReadWholeFile(path, buffer);
-    const int64_t readNs = MedianTime(args.runs, [&] { ReadWholeFile(path, buffer); });
-    std::vector<char>().swap(buffer);
 
     TForest forest;
     TTreeNode *catalogNode = OpenCatalog(forest, path);
@@ -100,7 +98,11 @@ void RunFileListBench(const BenchArgs &args, const BenchWorkDir &dir, int64_t si
     unloadAll();
     const int64_t heapUnloaded = HeapInUse();
 
-    const int64_t loadNs = MedianTime(args.runs, loadAll, unloadAll);
+    const std::vector<int64_t> times =
+        InterleavedMedians(args.runs, {{[&] { ReadWholeFile(path, buffer); }, {}}, {loadAll, unloadAll}});
+    const int64_t readNs = times[0];
+    const int64_t loadNs = times[1];
+    std::vector<char>().swap(buffer);
 
     const double records = double(census.records);
     PrintLine(QStringLiteral("baseline read() of the whole file: %1 (%2 MB/s; %3 records/s if it were parsing)")
@@ -140,27 +142,34 @@ void RunFileListBench(const BenchArgs &args, const BenchWorkDir &dir, int64_t si
     // Full tree: every level and every list of every disk, against opening.
     PrintHeading(QStringLiteral("Full-tree load (LoadSubfolders(disk, true, true) on every disk) of %1 files")
                      .arg(Count(GeneratedFileCount(options))));
+    TForest openForest;
+    TTreeNode *opened = nullptr;
     TTreeNode *node = nullptr;
-    auto close = [&] {
+    auto reopen = [&] {
         if (node)
             CloseCatalog(forest, node);
-        node = nullptr;
+        node = OpenCatalog(forest, path);
     };
-    const int64_t openNs = MedianTimeShort(args.runs, [&] { node = OpenCatalog(forest, path); }, close);
-    close();
-    node = OpenCatalog(forest, path);
-    const int64_t fullNs = MedianTime(
+    const std::vector<int64_t> treeTimes = InterleavedMedians(
         args.runs,
-        [&] {
-            for (TTreeNode *diskNode : node->children())
-                LoadSubfolders(diskNode, true, true);
-        },
-        [&] {
-            close();
-            node = OpenCatalog(forest, path);
-        });
+        {{[&] { opened = OpenCatalog(openForest, path); },
+          [&] {
+              if (opened)
+                  CloseCatalog(openForest, opened);
+              opened = nullptr;
+          }},
+         {[&] {
+              for (TTreeNode *diskNode : node->children())
+                  LoadSubfolders(diskNode, true, true);
+          },
+          reopen}},
+        20'000'000);
+    const int64_t openNs = treeTimes[0];
+    const int64_t fullNs = treeTimes[1];
+    if (opened)
+        CloseCatalog(openForest, opened);
     const ListCensus loaded = Census(ContainerNodes(node));
-    close();
+    CloseCatalog(forest, node);
     PrintLine(QStringLiteral("open: %1; full-tree load after it: %2 (%3 vs open; %4 vs LoadFileList of every list; "
                              "%5 records/s; %6 records in memory)")
                   .arg(Millis(openNs), Millis(fullNs), Ratio(double(fullNs) / double(openNs)))

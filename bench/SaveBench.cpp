@@ -59,16 +59,6 @@ void RunSaveBench(const BenchArgs &args, const BenchWorkDir &dir, int64_t size)
         QFile::remove(saveTarget);
         ::sync();
     };
-    RunCp(path, copyTarget);   // warms the page cache for the source
-    const int64_t cpNs = MedianTime(args.runs, [&] { RunCp(path, copyTarget); }, clean);
-    const int64_t cpSyncNs = MedianTime(
-        args.runs,
-        [&] {
-            RunCp(path, copyTarget);
-            SyncFile(copyTarget);
-        },
-        clean);
-
     TForest forest;
     TTreeNode *node = nullptr;
     auto reopen = [&](bool rename) {
@@ -79,10 +69,23 @@ void RunSaveBench(const BenchArgs &args, const BenchWorkDir &dir, int64_t size)
         if (rename)
             RenameDisk(node->child(0), "Renamed disk");
     };
-    const int64_t renamedNs = MedianTime(args.runs, [&] { SaveCatalogTo(node, saveTarget); }, [&] { reopen(true); });
+    const std::vector<int64_t> times = InterleavedMedians(
+        args.runs,
+        {{[&] { RunCp(path, copyTarget); }, clean},
+         {[&] {
+              RunCp(path, copyTarget);
+              SyncFile(copyTarget);
+          },
+          clean},
+         {[&] { SaveCatalogTo(node, saveTarget); }, [&] { reopen(true); }},
+         {[&] { SaveCatalogTo(node, saveTarget); }, [&] { reopen(false); }}});
+    const int64_t cpNs = times[0];
+    const int64_t cpSyncNs = times[1];
+    const int64_t renamedNs = times[2];
+    const int64_t unchangedNs = times[3];
+    reopen(true);
+    SaveCatalogTo(node, saveTarget);
     const int64_t savedBytes = QFileInfo(saveTarget).size();
-    const int64_t unchangedNs =
-        MedianTime(args.runs, [&] { SaveCatalogTo(node, saveTarget); }, [&] { reopen(false); });
     CloseCatalog(forest, node);
     clean();
 

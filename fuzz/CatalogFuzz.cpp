@@ -97,11 +97,10 @@ void walkLevels(TTreeNode *node)
     TItemRec *rec = NodeRec(node);
     if (!rec)
         return;
-    if (TFolderRec *f = AsFolder(rec)) {
+    if (AsFolder(rec)) {
         LoadSubfolders(node, false, false);
         LoadFileList(node);
         (void)NodePath(node, false, true);
-        (void)f;
     } else if (TDiskRec *d = AsDisk(rec)) {
         LoadFileList(node);
         for (int which = 0; which < 4; ++which)
@@ -181,6 +180,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Prompter *previous = &DefaultPrompter();
     SetDefaultPrompter(&prompter);
 
+    // Which way the input is read depends on its length, so that both ways
+    // meet damaged input; its saved copy is read the other way.
     if (input.write(reinterpret_cast<const char *>(data), size)) {
         const QByteArray saved = readAndSave(input.path(), size % 2 == 1);
         if (!saved.isEmpty() && copy.write(saved.constData(), size_t(saved.size())))

@@ -95,11 +95,20 @@ const std::array<const char *, 31> kCategoryNames = {
 
 const std::array<const char *, 3> kFlagNames = {"Important", "To burn", "Checked"};
 
-// The last entry is the only one that is not ASCII.
+// The folder a virtual root catalogued, stored with its trailing "\\". The last
+// entry is the only one that is not ASCII.
 const std::array<const char *, 6> kRootPaths = {
-    "\\Data\\Photos", "\\Users\\Shared\\Music", "\\Projects", "\\home\\backup\\2004", "\\Data\\Photos\\",
-    "\\Archiv\\Büro",
+    "\\Data\\Photos\\", "\\Users\\Shared\\Music\\", "\\Projects\\", "\\home\\backup\\2004\\",
+    "\\Data\\Photos\\2003\\", "\\Archiv\\Büro\\",
 };
+
+// A folder path of a pool whose last entry is the only one that is not
+// ASCII; without UTF-8 that entry is never taken.
+template <size_t N>
+const char *PickFolder(TGenRandom &rng, const std::array<const char *, N> &pool, bool utf8)
+{
+    return pool[size_t(rng.below(utf8 ? N : N - 1))];
+}
 
 // Every option pulled into the range the generator works with.
 GenOptions Clamped(const GenOptions &o)
@@ -453,9 +462,10 @@ int64_t TGenerator::addArchive(TTreeNode *parent, int64_t archiveIndex)
     for (int i = 0; i < m_o.membersPerArchive; ++i) {
         QByteArray prefix;
         if (!m_rng.oneIn(3))
-            prefix = QByteArray(kMemberFolders[size_t(m_rng.below(kMemberFolders.size() - (m_o.utf8Names ? 0 : 1)))]) + '\\';
+            prefix = QByteArray(PickFolder(m_rng, kMemberFolders, m_o.utf8Names)) + '\\';
         prefix += QByteArray::number(i) + '_';
-        const QByteArray memberName = MakeName(m_rng, prefix, Pick(m_rng, kExtensions), m_o.maxNameLen, m_o.utf8Names);
+        const QByteArray memberName =
+            MakeName(m_rng, prefix, Pick(m_rng, kExtensions), m_o.maxNameLen, m_o.utf8Names);
         TFileRec *member = AppendFile(node, memberName, last);
         last = member;
         member->KindFlags |= rfCompressed;
@@ -575,7 +585,7 @@ void TGenerator::generateDisk(TTreeNode *catalogNode, int diskIndex)
     disk->FreeClusters = int32_t(std::min<int64_t>(free, disk->TotalClusters));
     if (virtualRoot) {
         disk->KindFlags |= rfVirtualRoot;
-        disk->RootPath = NewText(kRootPaths[size_t(m_rng.below(kRootPaths.size() - (m_o.utf8Names ? 0 : 1)))]);
+        disk->RootPath = NewText(PickFolder(m_rng, kRootPaths, m_o.utf8Names));
         disk->OutsideClusters = int32_t(std::min<int64_t>(outside, disk->TotalClusters - disk->FreeClusters));
     } else {
         disk->OutsideClusters = 0;

@@ -43,8 +43,10 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Writes a synthetic, reproducible catalog file."));
     parser.addHelpOption();
-    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the generator."), QStringLiteral("N"));
-    const QCommandLineOption disks(QStringLiteral("disks"), QStringLiteral("Number of disks."), QStringLiteral("N"));
+    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the generator."),
+                                  QStringLiteral("N"));
+    const QCommandLineOption disks(QStringLiteral("disks"), QStringLiteral("Number of disks."),
+                                   QStringLiteral("N"));
     const QCommandLineOption depth(QStringLiteral("depth"), QStringLiteral("Folder levels below each disk root."),
                                    QStringLiteral("N"));
     const QCommandLineOption fanOut(QStringLiteral("fanout"), QStringLiteral("Child folders per folder."),
@@ -74,8 +76,9 @@ int main(int argc, char **argv)
     const QCommandLineOption name(QStringLiteral("name"),
                                   QStringLiteral("Catalog name (default: the file's base name)."),
                                   QStringLiteral("TEXT"));
-    for (const QCommandLineOption &option : {seed, disks, depth, fanOut, files, maxName, descPercent, hugeEvery,
-                                             noUtf8, noVirtual, compressedVolumes, archives, members, categories, flagNames, name})
+    for (const QCommandLineOption &option : {seed, disks, depth, fanOut, files, maxName, descPercent, hugeEvery, noUtf8,
+                                             noVirtual, compressedVolumes, archives, members, categories, flagNames,
+                                             name})
         parser.addOption(option);
     parser.addPositionalArgument(QStringLiteral("OUT.ctf"), QStringLiteral("The catalog file to write."));
     parser.process(app);

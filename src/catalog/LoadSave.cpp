@@ -648,7 +648,9 @@ void LoadFileList(TTreeNode *node, Prompter *prompter)
         char *block = static_cast<char *>(std::malloc(blockBytes));
         if (!block)
             throw std::bad_alloc();
-        const bool compressed = ItemIs(rec->KindFlags, rfCompressed);
+        // Members of a compressed file carry its flag. On a disk the flag means
+        // a compressed volume, whose files are ordinary files.
+        const bool compressed = AsFolder(rec) && ItemIs(rec->KindFlags, rfCompressed);
         bool anyDesc = false;
         TFileRec *prev = nullptr;
         char *place = block;
@@ -680,6 +682,9 @@ void LoadFileList(TTreeNode *node, Prompter *prompter)
     *lf.filesLoaded = 1;
 
     if (damaged) {
+        // The chain now holds what could be read; a save that rewrites this
+        // list must count exactly those files.
+        *lf.fileCount = entries;
         Prompter &p = prompter ? *prompter : DefaultPrompter();
         const QString path = DecodeStored(NodePath(node, true, false));
         p.ask(QStringLiteral("Error Loading Catalog"),

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the catalog reader's libFuzzer target with clang in build/fuzz and
+# runs it for a bounded time (FUZZ_SECONDS, 60 by default) on the committed
+# seed catalogs plus freshly generated ones. Crash inputs land in
+# build/fuzz/artifacts; the run fails when the fuzzer finds one.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${FUZZ_BUILD_DIR:-$root/build/fuzz}"
+seconds="${FUZZ_SECONDS:-60}"
+
+for tool in clang clang++ cmake ninja; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "fuzz.sh: $tool is missing (apt-get install clang cmake ninja-build)" >&2
+    exit 1
+  fi
+done
+
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON -DQUILLON_CORE_ONLY=ON >/dev/null
+ninja -C "$build" -j2 catalog_fuzz quillon-fuzz-seeds
+
+corpus="$build/corpus"
+artifacts="$build/artifacts"
+mkdir -p "$corpus" "$artifacts"
+cp "$root"/fuzz/seeds/*.ctf "$corpus"/
+"$build/fuzz/quillon-fuzz-seeds" "$corpus"
+
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+"$build/fuzz/catalog_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
+  -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus"
