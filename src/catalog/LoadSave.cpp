@@ -252,14 +252,14 @@ TTreeNode *ReadCatalogHeader(TForest &forest, const QString &fileName)
     auto stream = std::make_unique<TReadAheadStream>(fileName, kCatalogReadBuffer);
     Cursor in(*stream, stream->Size());
 
+    // The signature is the text and its terminating zero, 13 bytes in all.
     char sig[kSignatureBytes];
     if (stream->Read(sig, kSignatureBytes) != kSignatureBytes)
         throw EInvalidCatalog(MsgNotACatalog());
-    sig[kSignatureBytes - 1] = 0;   // compared as a zero-terminated text
     CatalogVariant variant;
-    if (std::strcmp(sig, kSignatureNarrow) == 0)
+    if (std::memcmp(sig, kSignatureNarrow, kSignatureBytes) == 0)
         variant = CatalogVariant::Narrow;
-    else if (std::strcmp(sig, kSignatureWide) == 0)
+    else if (std::memcmp(sig, kSignatureWide, kSignatureBytes) == 0)
         variant = CatalogVariant::Wide;
     else
         throw EInvalidCatalog(MsgNotACatalog());
@@ -978,7 +978,9 @@ public:
 private:
     void copyDisk(TTreeNode *diskNode);
     void writeDisk(TTreeNode *diskNode);
-    void copyOldList(int64_t oldStart, int32_t bytes);
+    // Copies a never-read list from the old file; false when it is damaged
+    // and cannot be converted to the new layout (nothing is written then).
+    bool copyOldList(int64_t oldStart, int32_t bytes);
     int32_t relative(int64_t position, const TDiskRec *disk)
     {
         const int64_t rel = position - disk->FileOffset;
@@ -1042,40 +1044,45 @@ void Saver::copyDisk(TTreeNode *diskNode)
     m_journal.set<int64_t>(disk->FileOffset, newStart);
 }
 
-void Saver::copyOldList(int64_t oldStart, int32_t bytes)
+bool Saver::copyOldList(int64_t oldStart, int32_t bytes)
 {
     TReadAheadStream &stream = *m_catalog->Stream;
     stream.Seek(oldStart);
     if (m_catalog->Variant == m_target) {
         if (!stream.CopyTo(m_w, bytes))
             throw EWriteError(QStringLiteral("Cannot read the old catalog file."));
-        return;
+        return true;
     }
-    // The layouts differ: carry the entries over one by one.
+    // The layouts differ: carry the entries over one by one, once the whole
+    // list is known to parse.
     QByteArray raw(bytes, Qt::Uninitialized);
     if (stream.Read(raw.data(), bytes) != bytes)
-        throw EWriteError(QStringLiteral("Cannot read the old catalog file."));
+        return false;
+    std::vector<FileEntry> entries;
     FileEntry e;
     for (qsizetype at = 0; at < raw.size();) {
         const int n = parseFileEntry(raw, at, m_catalog->Variant, e);
         if (n == 0)
-            structureError();
+            return false;
+        if (m_target == CatalogVariant::Narrow && !sizeFitsNarrow(e.size))
+            throw EWriteError(QStringLiteral("A file size does not fit the catalog layout."));
+        entries.push_back(e);
         at += n;
-        m_w.shortText(e.name, kMaxShortText);
-        m_w.u8(e.attr);
-        m_w.u32(e.created);
-        m_w.u32(e.modified);
-        m_w.u32(e.accessed);
-        if (m_target == CatalogVariant::Wide) {
-            m_w.i64(e.size);
-        } else {
-            if (!sizeFitsNarrow(e.size))
-                throw EWriteError(QStringLiteral("A file size does not fit the catalog layout."));
-            m_w.i32(int32_t(e.size));
-        }
-        m_w.u8(e.catFlags);
-        m_w.counted(e.desc);
     }
+    for (const FileEntry &entry : entries) {
+        m_w.shortText(entry.name, kMaxShortText);
+        m_w.u8(entry.attr);
+        m_w.u32(entry.created);
+        m_w.u32(entry.modified);
+        m_w.u32(entry.accessed);
+        if (m_target == CatalogVariant::Wide)
+            m_w.i64(entry.size);
+        else
+            m_w.i32(int32_t(entry.size));
+        m_w.u8(entry.catFlags);
+        m_w.counted(entry.desc);
+    }
+    return true;
 }
 
 void Saver::writeDisk(TTreeNode *diskNode)
@@ -1134,13 +1141,17 @@ void Saver::writeDisk(TTreeNode *diskNode)
             LoadSubfolders(node, false, false);
         ListFields lf = listFieldsOf(rec);
         const int64_t listStart = m_w.pos();
-        if (*lf.filesLoaded) {
+        bool copied = false;
+        if (!*lf.filesLoaded && hasOld && *lf.listOffset >= 0) {
+            copied = copyOldList(oldStart + *lf.listOffset, *lf.listBytes);
+            if (!copied)
+                LoadFileList(node);   // damaged and must change layout: read what can be read
+        }
+        if (!copied && *lf.filesLoaded) {
             int descBytes = 0;
             for (const TFileRec *f = rec->Next; f; f = f->Next)
                 descBytes += writeFileEntry(m_w, f, m_target);
             m_journal.set<int32_t>(*lf.listDescBytes, descBytes);
-        } else if (hasOld && *lf.listOffset >= 0) {
-            copyOldList(oldStart + *lf.listOffset, *lf.listBytes);
         }
         const int64_t written = m_w.pos() - listStart;
         if (written == 0) {

@@ -262,6 +262,9 @@ TEST_F(ForestTest, UpdateHasDescFollowsTheChain)
 TEST_F(ForestTest, SetDiskDirtyMarksDiskAndCatalogButNothingAboveDiskLevel)
 {
     std::vector<TTreeNode *> hookCalls;
+    struct HookGuard {
+        ~HookGuard() { SetCatalogDirtyHook({}); }
+    } guard;
     SetCatalogDirtyHook([&](TTreeNode *n) { hookCalls.push_back(n); });
     TTreeNode *a = folder(m_disk, "A");
     TTreeNode *b = folder(a, "B");
