@@ -3,7 +3,8 @@
 // one more folder level and one file list per folder it shows, and the
 // recursive walk drops each file list again once it is printed. Edits go
 // through the catalog operations the windows use and are saved in place with
-// SaveCatalogTo.
+// SaveCatalogTo. The settings command reads and changes the program's settings
+// through the same settings holder the program uses.
 #include "cli/CliCommands.h"
 
 #include "catalog/CatalogOps.h"
@@ -13,12 +14,15 @@
 #include "catalog/LoadSave.h"
 #include "catalog/ReadAhead.h"
 #include "platform/Texts.h"
+#include "settings/Options.h"
+#include "settings/Registry.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QVariant>
 
 #include <new>
 
@@ -648,6 +652,56 @@ int commandDescribe(const CliArgs &args)
     return CliOk;
 }
 
+// settings: the effective general settings, one line each; settings set
+// NAME VALUE: changes one through the settings holder and saves them all.
+// Listing changes nothing on disk: settings of another layout revision, which
+// the program would delete at its next start, are shown as the initial ones.
+int commandSettings(const CliArgs &args, Output &out)
+{
+    if (!args.positional.isEmpty() && args.positional[0] == QLatin1String("set")) {
+        requireArgs(args, 3, 3, false, false);
+        const QString &name = args.positional[1];
+        if (!TOptions::IsSetting(name))
+            throw CommandError{QStringLiteral("Unknown setting: %1 (quillon-cli settings lists them)").arg(name)};
+        // The revision check runs only once the value is taken, so that a
+        // refused value leaves the file as it was.
+        Registry registry;
+        Registry nothingStored{QString()};
+        const bool current = RevisionCurrent(registry);
+        TOptions options;
+        options.load(current ? registry : nothingStored);
+        QString note;
+        const QString error = options.settingSet(name, args.positional[2], &note);
+        if (!error.isEmpty())
+            throw CommandError{error};
+        if (!note.isEmpty())
+            DefaultPrompter().ask(name, note, MsgIcon::Information, MsgButtons::Ok);
+        if (!current)
+            RevisionCheck(registry);
+        options.apply(DefaultPrompter());
+        if (!options.save(registry, DefaultPrompter()))
+            return CliFailed;
+        out.line(QStringLiteral("%1 %2").arg(name, options.settingText(name)));
+        return CliOk;
+    }
+    requireArgs(args, 0, 0, true, false);
+    Registry registry;
+    Registry nothingStored{QString()};
+    TOptions options;
+    options.load(RevisionCurrent(registry) ? registry : nothingStored);
+    for (const QString &name : TOptions::SettingNames()) {
+        const QString source = options.settingStored(name) ? QStringLiteral("stored") : QStringLiteral("initial");
+        if (args.json) {
+            out.json(QJsonObject{{QStringLiteral("name"), name},
+                                 {QStringLiteral("value"), QJsonValue::fromVariant(options.settingValue(name))},
+                                 {QStringLiteral("source"), source}});
+        } else {
+            out.line(QStringLiteral("%1 %2 %3").arg(name, -22).arg(source, -8).arg(options.settingText(name)));
+        }
+    }
+    return CliOk;
+}
+
 int dispatch(const CliArgs &args, Output &out)
 {
     if (args.command == QLatin1String("info"))
@@ -660,6 +714,8 @@ int dispatch(const CliArgs &args, Output &out)
         return commandRenameDisk(args, out);
     if (args.command == QLatin1String("describe"))
         return commandDescribe(args);
+    if (args.command == QLatin1String("settings"))
+        return commandSettings(args, out);
     throw UsageError{QStringLiteral("Unknown command: %1").arg(args.command)};
 }
 
@@ -708,6 +764,14 @@ QString CliUsageText()
         "  describe CATALOG DISK[\\PATH[\\NAME]] TEXT\n"
         "      Stores TEXT as the description of a disk, folder or file and saves the\n"
         "      catalog; an empty TEXT removes the description. Put -- before a TEXT\n"
+        "      that starts with \"-\".\n"
+        "  settings [--json]\n"
+        "      The program's settings, one per line: the name of the control that\n"
+        "      edits it, where its value comes from (stored or initial), the value.\n"
+        "  settings set NAME VALUE\n"
+        "      Changes one setting and saves the settings. Check boxes take true or\n"
+        "      false, numbers must lie in the setting's range, lists are comma text\n"
+        "      (items with blanks or commas in double quotes). Put -- before a VALUE\n"
         "      that starts with \"-\".\n"
         "\n"
         "Options:\n"

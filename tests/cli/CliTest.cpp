@@ -3,10 +3,13 @@
 // the tests read their exit status, stdout (text and JSON Lines) and stderr.
 #include "TestCatalogs.h"
 
+#include "settings/Options.h"
+
 #include <gtest/gtest.h>
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -754,6 +757,172 @@ TEST_F(CliTest, SaveAsWritesACatalogThatListsTheSame)
     const ProcessResult run = cli({QStringLiteral("save-as"), catalog, path(QStringLiteral("no such folder/x.ctf"))});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_FALSE(run.err.trimmed().isEmpty());
+}
+
+// The settings commands, with XDG_CONFIG_HOME moved to a folder of the test.
+class CliSettingsTest : public CliTest
+{
+protected:
+    void SetUp() override
+    {
+        m_hadOld = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+        m_old = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", path(QStringLiteral("config")).toUtf8());
+    }
+    void TearDown() override
+    {
+        if (m_hadOld)
+            qputenv("XDG_CONFIG_HOME", m_old);
+        else
+            qunsetenv("XDG_CONFIG_HOME");
+    }
+    QString settingsFile() const { return path(QStringLiteral("config/Orvanta/Quillon.conf")); }
+    void writeSettingsFile(const QByteArray &bytes) const
+    {
+        QDir().mkpath(QFileInfo(settingsFile()).absolutePath());
+        EXPECT_TRUE(WriteFileBytes(settingsFile(), bytes));
+    }
+    // The settings listing by name.
+    std::map<QString, QJsonObject> settings() const
+    {
+        std::map<QString, QJsonObject> byName;
+        for (const QJsonObject &o : json({QStringLiteral("settings"), QStringLiteral("--json")})) {
+            EXPECT_EQ(o.keys(), (QStringList{QStringLiteral("name"), QStringLiteral("source"), QStringLiteral("value")}))
+                << Dump(o);
+            EXPECT_TRUE(byName.emplace(Str(o, "name"), o).second) << Dump(o);
+        }
+        return byName;
+    }
+
+    bool m_hadOld = false;
+    QByteArray m_old;
+};
+
+TEST_F(CliSettingsTest, SettingsListsEveryControlWithItsInitialValue)
+{
+    const std::map<QString, QJsonObject> all = settings();
+    EXPECT_EQ(all.size(), size_t(TOptions::SettingNames().size()));
+    EXPECT_GE(all.size(), 78u);
+    for (const auto &[name, o] : all)
+        EXPECT_EQ(Str(o, "source"), QStringLiteral("initial")) << name.toStdString();
+    EXPECT_EQ(all.at(QStringLiteral("InsideZipCheck")).value(QStringLiteral("value")), QJsonValue(true));
+    EXPECT_EQ(all.at(QStringLiteral("RestoreDirCheck")).value(QStringLiteral("value")), QJsonValue(false));
+    EXPECT_EQ(all.at(QStringLiteral("AutoSaveEdit")).value(QStringLiteral("value")), QJsonValue(15));
+    EXPECT_EQ(all.at(QStringLiteral("FileDoubleClickCombo")).value(QStringLiteral("value")), QJsonValue(-1));
+    EXPECT_EQ(all.at(QStringLiteral("DescList")).value(QStringLiteral("value")),
+              QJsonValue(QJsonArray{QStringLiteral("FILE_ID.DIZ"), QStringLiteral("DESCRIPT.ION"),
+                                    QStringLiteral("*.NFO"), QStringLiteral("*.TXT")}));
+    EXPECT_EQ(all.at(QStringLiteral("AutoloadList")).value(QStringLiteral("value")), QJsonValue(QJsonArray()));
+    EXPECT_TRUE(Str(all.at(QStringLiteral("ExtractDir")), "value").endsWith(QLatin1Char('/')));
+    EXPECT_EQ(all.at(QStringLiteral("Font2")).value(QStringLiteral("value")).toObject().value(QStringLiteral("name")),
+              QJsonValue(QStringLiteral("Courier New")));
+    EXPECT_EQ(all.at(QStringLiteral("ImportDescList")).value(QStringLiteral("value")).toArray().size(), 4);
+    // Listing writes nothing.
+    EXPECT_FALSE(QFile::exists(settingsFile()));
+
+    const QString text = ok({QStringLiteral("settings")});
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("(^|\n)InsideZipCheck +initial +true\n")).match(text).hasMatch())
+        << text.toStdString();
+    EXPECT_TRUE(cli({QStringLiteral("--help")}).out.contains(QLatin1String("settings set NAME VALUE")));
+}
+
+TEST_F(CliSettingsTest, SettingsSetChangesOneValueAndSavesThemAll)
+{
+    EXPECT_EQ(ok({QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("AutoSaveEdit"), QStringLiteral("240")}),
+              QStringLiteral("AutoSaveEdit 240\n"));
+    ASSERT_TRUE(QFile::exists(settingsFile()));
+    std::map<QString, QJsonObject> all = settings();
+    EXPECT_EQ(all.at(QStringLiteral("AutoSaveEdit")).value(QStringLiteral("value")), QJsonValue(240));
+    for (const auto &[name, o] : all)
+        EXPECT_EQ(Str(o, "source"), QStringLiteral("stored")) << name.toStdString();
+
+    // Out of range, not a number, unknown: refused, nothing changes.
+    const std::vector<std::pair<QStringList, QString>> refused = {
+        {{QStringLiteral("AutoSaveEdit"), QStringLiteral("241")}, QStringLiteral("out of range (2 to 240)")},
+        {{QStringLiteral("ButtonSizeBar"), QStringLiteral("eight")}, QStringLiteral("not a whole number")},
+        {{QStringLiteral("InsideZipCheck"), QStringLiteral("maybe")}, QStringLiteral("not true or false")},
+        {{QStringLiteral("Toolbar1"), QStringLiteral("false")}, QStringLiteral("Toolbar1 to Toolbar4")},
+        {{QStringLiteral("ExtractDir"), path(QStringLiteral("no such folder"))}, QStringLiteral("not an existing folder")},
+        {{QStringLiteral("NoSuchCheck"), QStringLiteral("1")}, QStringLiteral("Unknown setting: NoSuchCheck")},
+    };
+    const QByteArray before = ReadFileBytes(settingsFile());
+    for (const auto &[args, message] : refused) {
+        const ProcessResult run = cli(QStringList{QStringLiteral("settings"), QStringLiteral("set")} + args);
+        EXPECT_EQ(run.exitCode, 1) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains(message)) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+    EXPECT_EQ(ReadFileBytes(settingsFile()), before);
+
+    ok({QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("InsideZipCheck"), QStringLiteral("false")});
+    ok({QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("Toolbar3"), QStringLiteral("true")});
+    ok({QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("DescList"),
+        QStringLiteral("A.TXT,\"B C.TXT\"")});
+    ok({QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("--"), QStringLiteral("FileDoubleClickCombo"),
+        QStringLiteral("-1")});
+    ok({QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("ExtractDir"), path(QString())});
+    // A delay the settings cannot store is kept as the longest one, with a note.
+    const ProcessResult wait = cli({QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("DescWaitBar"),
+                                    QStringLiteral("18")});
+    EXPECT_EQ(wait.exitCode, 0);
+    EXPECT_EQ(wait.out, QStringLiteral("DescWaitBar 15\n"));
+    EXPECT_TRUE(wait.err.contains(QLatin1String("kept as 15"))) << wait.err.toStdString();
+
+    all = settings();
+    EXPECT_EQ(all.at(QStringLiteral("InsideZipCheck")).value(QStringLiteral("value")), QJsonValue(false));
+    EXPECT_EQ(all.at(QStringLiteral("Toolbar3")).value(QStringLiteral("value")), QJsonValue(true));
+    EXPECT_EQ(all.at(QStringLiteral("Toolbar1")).value(QStringLiteral("value")), QJsonValue(false));
+    EXPECT_EQ(all.at(QStringLiteral("DescList")).value(QStringLiteral("value")),
+              QJsonValue(QJsonArray{QStringLiteral("A.TXT"), QStringLiteral("B C.TXT")}));
+    EXPECT_EQ(all.at(QStringLiteral("FileDoubleClickCombo")).value(QStringLiteral("value")), QJsonValue(-1));
+    EXPECT_EQ(Str(all.at(QStringLiteral("ExtractDir")), "value"), path(QString()) + QLatin1Char('/'));
+    EXPECT_EQ(all.at(QStringLiteral("DescWaitBar")).value(QStringLiteral("value")), QJsonValue(15));
+    EXPECT_EQ(all.at(QStringLiteral("AutoSaveEdit")).value(QStringLiteral("value")), QJsonValue(240));
+
+    for (const QStringList &args : std::vector<QStringList>{
+             {QStringLiteral("settings"), QStringLiteral("extra")},
+             {QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("AutoSaveEdit")},
+             {QStringLiteral("settings"), QStringLiteral("--json"), QStringLiteral("set"), QStringLiteral("AutoSaveEdit"),
+              QStringLiteral("20")},
+             {QStringLiteral("settings"), QStringLiteral("--recursive")}}) {
+        const ProcessResult run = cli(args);
+        EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains(QStringLiteral("Usage: quillon-cli"))) << run.err.toStdString();
+    }
+}
+
+TEST_F(CliSettingsTest, DamagedOrOutdatedSettingsNeverStopTheCommands)
+{
+    // Settings of another layout revision are shown as the initial ones and
+    // left alone by a listing; a change replaces them with a full set.
+    writeSettingsFile("[General]\nRevisionMarker=\"@ByteArray(\\x1)\"\nSettings=\"@ByteArray(\\0\\0\\0\\0)\"\n"
+                      "[Columns]\nList1=\"@ByteArray(\\x1)\"\n");
+    const QByteArray outdated = ReadFileBytes(settingsFile());
+    std::map<QString, QJsonObject> all = settings();
+    EXPECT_EQ(all.at(QStringLiteral("TipsCheck")).value(QStringLiteral("value")), QJsonValue(true));
+    EXPECT_EQ(Str(all.at(QStringLiteral("TipsCheck")), "source"), QStringLiteral("initial"));
+    EXPECT_EQ(ReadFileBytes(settingsFile()), outdated);
+    EXPECT_EQ(cli({QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("DescHideBar"), QStringLiteral("16")})
+                  .exitCode, 1);
+    EXPECT_EQ(ReadFileBytes(settingsFile()), outdated);
+    ok({QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("TipsCheck"), QStringLiteral("false")});
+    EXPECT_FALSE(ReadFileBytes(settingsFile()).contains("[Columns]"));
+    all = settings();
+    EXPECT_EQ(all.at(QStringLiteral("TipsCheck")).value(QStringLiteral("value")), QJsonValue(false));
+    EXPECT_EQ(all.at(QStringLiteral("ShowPrevCheck")).value(QStringLiteral("value")), QJsonValue(true));
+
+    // Garbage, or a file cut short: the commands run on what can be read.
+    QByteArray garbage;
+    for (int i = 0; i < 3000; ++i)
+        garbage += char((i * 7919) & 0xFF);
+    const QByteArray saved = ReadFileBytes(settingsFile());
+    for (const QByteArray &bytes : {garbage, saved.left(saved.size() / 2), saved.left(saved.size() - 2)}) {
+        writeSettingsFile(bytes);
+        const std::map<QString, QJsonObject> listed = settings();
+        EXPECT_EQ(listed.size(), all.size());
+        ok({QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("AutoSaveEdit"), QStringLiteral("30")});
+        EXPECT_EQ(settings().at(QStringLiteral("AutoSaveEdit")).value(QStringLiteral("value")), QJsonValue(30));
+    }
 }
 
 } // namespace
