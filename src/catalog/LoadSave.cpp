@@ -12,6 +12,7 @@
 #include <QIODevice>
 #include <QSaveFile>
 
+#include <array>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -930,22 +931,27 @@ void walkDisk(TTreeNode *diskNode, Visit &&visit)
 }
 
 // Writes one file entry; returns the bytes its description took (with its length field).
-int writeFileEntry(CatalogWriter &w, const TFileRec *f, CatalogVariant v)
+int writeFileEntry(CatalogWriter &w, const FileEntry &e, CatalogVariant v)
 {
-    w.shortText(f->name(), kMaxShortText);
-    w.u8(f->Attr);
-    w.u32(f->Created);
-    w.u32(f->Modified);
-    w.u32(f->Accessed);
+    w.shortText(e.name, kMaxShortText);
+    w.u8(e.attr);
+    w.u32(e.created);
+    w.u32(e.modified);
+    w.u32(e.accessed);
     if (v == CatalogVariant::Wide) {
-        w.i64(f->Size);
+        w.i64(e.size);
     } else {
-        if (!sizeFitsNarrow(f->Size))
+        if (!sizeFitsNarrow(e.size))
             throw EWriteError(QStringLiteral("A file size does not fit the catalog layout."));
-        w.i32(int32_t(f->Size));
+        w.i32(int32_t(e.size));
     }
-    w.u8(f->CatFlags);
-    return w.counted(TextView(f->Desc));
+    w.u8(e.catFlags);
+    return w.counted(e.desc);
+}
+
+FileEntry entryOf(const TFileRec *f)
+{
+    return {f->name(), TextView(f->Desc), f->Size, f->Created, f->Modified, f->Accessed, f->Attr, f->CatFlags};
 }
 
 // Scans a list held in memory for a size the narrow layout cannot hold.
@@ -962,6 +968,24 @@ bool listNeedsWide(QByteArrayView list, CatalogVariant v)
         at += n;
     }
     return false;
+}
+
+// The 24-byte block after a disk's kind byte, from the values in memory.
+std::array<char, kDiskBlock1> block1Of(const TDiskRec *disk)
+{
+    std::array<char, kDiskBlock1> block;
+    auto put32 = [&](int at, int32_t v) {
+        const auto u = uint32_t(v);
+        for (int k = 0; k < 4; ++k)
+            block[size_t(at + k)] = char(u >> (8 * k));
+    };
+    put32(DB1_REC_LENGTH, disk->RecLength);
+    put32(DB1_TREE_OFFSET, disk->TreeOffset);
+    put32(DB1_LIST_OFFSET, disk->ListOffset);
+    put32(DB1_LIST_BYTES, disk->ListBytes);
+    put32(DB1_FILE_COUNT, disk->FileCount);
+    put32(DB1_LIST_DESC_BYTES, disk->ListDescBytes);
+    return block;
 }
 
 class Saver
@@ -1064,24 +1088,11 @@ bool Saver::copyOldList(int64_t oldStart, int32_t bytes)
         const int n = parseFileEntry(raw, at, m_catalog->Variant, e);
         if (n == 0)
             return false;
-        if (m_target == CatalogVariant::Narrow && !sizeFitsNarrow(e.size))
-            throw EWriteError(QStringLiteral("A file size does not fit the catalog layout."));
         entries.push_back(e);
         at += n;
     }
-    for (const FileEntry &entry : entries) {
-        m_w.shortText(entry.name, kMaxShortText);
-        m_w.u8(entry.attr);
-        m_w.u32(entry.created);
-        m_w.u32(entry.modified);
-        m_w.u32(entry.accessed);
-        if (m_target == CatalogVariant::Wide)
-            m_w.i64(entry.size);
-        else
-            m_w.i32(int32_t(entry.size));
-        m_w.u8(entry.catFlags);
-        m_w.counted(entry.desc);
-    }
+    for (const FileEntry &entry : entries)
+        writeFileEntry(m_w, entry, m_target);
     return true;
 }
 
@@ -1095,16 +1106,8 @@ void Saver::writeDisk(TTreeNode *diskNode)
     m_journal.set<int64_t>(disk->FileOffset, m_w.pos());
     const bool hasOld = oldStart > 0 && m_catalog->Stream;
 
-    auto writeBlock1 = [&]() {
-        m_w.i32(disk->RecLength);
-        m_w.i32(disk->TreeOffset);
-        m_w.i32(disk->ListOffset);
-        m_w.i32(disk->ListBytes);
-        m_w.i32(disk->FileCount);
-        m_w.i32(disk->ListDescBytes);
-    };
     m_w.u8(disk->KindFlags);
-    writeBlock1();
+    m_w.Write(block1Of(disk).data(), kDiskBlock1);   // a placeholder until the offsets are known
     m_w.counted(diskNode->text());
     m_w.u8(disk->MediaType);
     m_w.u8(disk->ScanFlags);
@@ -1150,7 +1153,7 @@ void Saver::writeDisk(TTreeNode *diskNode)
         if (!copied && *lf.filesLoaded) {
             int descBytes = 0;
             for (const TFileRec *f = rec->Next; f; f = f->Next)
-                descBytes += writeFileEntry(m_w, f, m_target);
+                descBytes += writeFileEntry(m_w, entryOf(f), m_target);
             m_journal.set<int32_t>(*lf.listDescBytes, descBytes);
         }
         const int64_t written = m_w.pos() - listStart;
@@ -1189,21 +1192,7 @@ void Saver::writeDisk(TTreeNode *diskNode)
     });
     m_journal.set<int32_t>(disk->RecLength, relative(m_w.pos(), disk));
 
-    char block[kDiskBlock1];
-    auto put32 = [&](int at, int32_t v) {
-        const auto u = uint32_t(v);
-        block[at] = char(u);
-        block[at + 1] = char(u >> 8);
-        block[at + 2] = char(u >> 16);
-        block[at + 3] = char(u >> 24);
-    };
-    put32(DB1_REC_LENGTH, disk->RecLength);
-    put32(DB1_TREE_OFFSET, disk->TreeOffset);
-    put32(DB1_LIST_OFFSET, disk->ListOffset);
-    put32(DB1_LIST_BYTES, disk->ListBytes);
-    put32(DB1_FILE_COUNT, disk->FileCount);
-    put32(DB1_LIST_DESC_BYTES, disk->ListDescBytes);
-    m_w.patch(disk->FileOffset + 1, block, kDiskBlock1);
+    m_w.patch(disk->FileOffset + 1, block1Of(disk).data(), kDiskBlock1);
     disk->Writing = false;   // stays false on rollback too: the old start is FileOffset again
 }
 

@@ -50,9 +50,12 @@ bool TReadAheadStream::Refill()
     return true;
 }
 
-int64_t TReadAheadStream::Read(void *dest, int64_t count)
+// The loop shared by Read and CopyTo: hands out buffered pieces to take,
+// refilling when the buffer is used up, until count bytes went or a refill
+// failed. Returns the bytes handed out.
+template <typename Take>
+int64_t TReadAheadStream::Pump(int64_t count, Take &&take)
 {
-    auto *out = static_cast<char *>(dest);
     int64_t remaining = std::max<int64_t>(count, 0);
     while (remaining > 0) {
         bool refillFailed = false;
@@ -60,9 +63,8 @@ int64_t TReadAheadStream::Read(void *dest, int64_t count)
             refillFailed = !Refill();
         const int64_t piece = std::min<int64_t>(remaining, m_filled - m_bufferPos);
         if (piece > 0) {
-            std::memcpy(out, m_buffer.get() + m_bufferPos, size_t(piece));
+            take(m_buffer.get() + m_bufferPos, piece);
             m_bufferPos += int(piece);
-            out += piece;
             remaining -= piece;
         }
         if (refillFailed)
@@ -71,23 +73,19 @@ int64_t TReadAheadStream::Read(void *dest, int64_t count)
     return std::max<int64_t>(count, 0) - remaining;
 }
 
+int64_t TReadAheadStream::Read(void *dest, int64_t count)
+{
+    auto *out = static_cast<char *>(dest);
+    return Pump(count, [&](const char *piece, int64_t n) {
+        std::memcpy(out, piece, size_t(n));
+        out += n;
+    });
+}
+
 bool TReadAheadStream::CopyTo(TOutStream &out, int64_t count)
 {
-    int64_t remaining = std::max<int64_t>(count, 0);
-    while (remaining > 0) {
-        bool refillFailed = false;
-        if (m_bufferPos >= m_filled)
-            refillFailed = !Refill();
-        const int64_t piece = std::min<int64_t>(remaining, m_filled - m_bufferPos);
-        if (piece > 0) {
-            out.Write(m_buffer.get() + m_bufferPos, piece);
-            m_bufferPos += int(piece);
-            remaining -= piece;
-        }
-        if (refillFailed)
-            break;
-    }
-    return remaining == 0;
+    const int64_t copied = Pump(count, [&](const char *piece, int64_t n) { out.Write(piece, n); });
+    return copied == std::max<int64_t>(count, 0);
 }
 
 bool TReadAheadStream::AtEnd() const

@@ -85,6 +85,8 @@ public:
 
 private:
     bool Refill();
+    template <typename Take>
+    int64_t Pump(int64_t count, Take &&take);
 
     QString m_fileName;
     QFile m_file;
