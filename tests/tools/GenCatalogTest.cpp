@@ -48,10 +48,11 @@ int64_t checkSubtree(TTreeNode *node, const GenOptions &o, Counts &counts)
     int chain = 0;
     for (TFileRec *f = rec->Next; f; f = f->Next)
         ++chain;
-    if (TFolderRec *folder = AsFolder(rec))
+    if (TFolderRec *folder = AsFolder(rec)) {
         EXPECT_EQ(folder->FileCount, chain);
-    if (TDiskRec *disk = AsDisk(rec))
+    } else if (TDiskRec *disk = AsDisk(rec)) {
         EXPECT_EQ(disk->FileCount, chain);
+    }
 
     QSet<QByteArray> folderNames;
     for (TTreeNode *child : node->children()) {
@@ -62,8 +63,9 @@ int64_t checkSubtree(TTreeNode *node, const GenOptions &o, Counts &counts)
     }
     if (TFolderRec *folder = AsFolder(rec)) {
         // An archive's total is its own size; anything else adds up its content.
-        if (!archive)
+        if (!archive) {
             EXPECT_EQ(folder->TotalSize, total) << node->text().constData();
+        }
         return folder->TotalSize;
     }
     return total;
@@ -110,10 +112,11 @@ TEST(GenCatalogTest, GeneratedCatalogsAreConsistent)
             EXPECT_TRUE(disk->Dirty);
             EXPECT_LE(disk->VolumeLabel.size(), kMaxVolumeLabel);
             EXPECT_LE(disk->FileSystem.size(), kMaxFileSystem);
-            if (ItemIs(disk->KindFlags, rfVirtualRoot))
+            if (ItemIs(disk->KindFlags, rfVirtualRoot)) {
                 EXPECT_TRUE(TextView(disk->RootPath).endsWith('\\')) << "a root path keeps its backslash";
-            else
+            } else {
                 EXPECT_EQ(disk->RootPath, nullptr);
+            }
             Counts counts;
             checkSubtree(diskNode, o, counts);
             // A compressed file is a file of the disk; its members are counted apart.
