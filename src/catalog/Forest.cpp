@@ -55,6 +55,17 @@ void TTreeNode::setExpandMark(bool on)
     m_forest->notifyChanged(this);
 }
 
+namespace {
+// Inserts before position index, or at the end when index is negative or past it.
+void insertAt(std::vector<TTreeNode *> &siblings, TTreeNode *node, int index)
+{
+    if (index < 0 || size_t(index) >= siblings.size())
+        siblings.push_back(node);
+    else
+        siblings.insert(siblings.begin() + index, node);
+}
+} // namespace
+
 TForest::~TForest()
 {
     // Whatever is still open goes with its records; the result lists are the
@@ -64,12 +75,8 @@ TForest::~TForest()
 
 TTreeNode *TForest::addChild(TTreeNode *parent, const QByteArray &text, int index)
 {
-    auto &siblings = siblingsOf(parent);
     auto *node = new TTreeNode(this, parent, text);
-    if (index < 0 || size_t(index) >= siblings.size())
-        siblings.push_back(node);
-    else
-        siblings.insert(siblings.begin() + index, node);
+    insertAt(siblingsOf(parent), node, index);
     for (ForestObserver *o : m_observers)
         o->nodeInserted(node);
     return node;
@@ -145,11 +152,7 @@ void TForest::moveNode(TTreeNode *node, TTreeNode *newParent, int index)
     for (ForestObserver *o : m_observers)
         o->nodeRemoved(oldParent, oldIndex);
     node->m_parent = newParent;
-    auto &siblings = siblingsOf(newParent);
-    if (index < 0 || size_t(index) >= siblings.size())
-        siblings.push_back(node);
-    else
-        siblings.insert(siblings.begin() + index, node);
+    insertAt(siblingsOf(newParent), node, index);
     for (ForestObserver *o : m_observers)
         o->nodeInserted(node);
 }
