@@ -7,6 +7,8 @@
 // through the same settings holder the program uses.
 #include "cli/CliCommands.h"
 
+#include "archive/ArcLister.h"
+
 #include "catalog/CatalogOps.h"
 #include "catalog/CatalogRec.h"
 #include "catalog/Forest.h"
@@ -25,6 +27,7 @@
 #include <QVariant>
 
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -702,6 +705,62 @@ int commandSettings(const CliArgs &args, Output &out)
     return CliOk;
 }
 
+// arc list [--json] ARCHIVE: the archive line, then one line per member as the lister reports them.
+int commandArc(const CliArgs &args, Output &out)
+{
+    requireArgs(args, 2, 2, true, false);
+    if (args.positional[0] != QLatin1String("list"))
+        throw UsageError{QStringLiteral("arc: unknown action: %1").arg(args.positional[0])};
+    const QString path = args.positional[1];
+    if (!QFileInfo(path).isFile())
+        throw CommandError{QStringLiteral("%1: %2").arg(path, QLatin1String(ArcErrorText(ArcErrOpenFile)))};
+    TArcLister lister;
+    lister.setArchiveFile(path);
+    std::vector<QJsonObject> members;
+    auto textOrNullBytes = [](const QByteArray &bytes) {
+        return bytes.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(QString::fromUtf8(bytes));
+    };
+    lister.OnRead = [&](TArcLister *s, int64_t, int) {
+        members.push_back(QJsonObject{
+            {QStringLiteral("kind"), QStringLiteral("member")},
+            {QStringLiteral("name"), QString::fromUtf8(s->MemberName)},
+            {QStringLiteral("size"), double(s->UnpackedSize)},
+            {QStringLiteral("packed"), double(s->PackedSize)},
+            {QStringLiteral("crc"), QStringLiteral("%1").arg(s->MemberCRC, 8, 16, QLatin1Char('0'))},
+            {QStringLiteral("datetime"), DosDateTimeToIso(s->MemberDosDate)},
+            {QStringLiteral("method"), s->MethodCode},
+            {QStringLiteral("attr"), double(s->MemberAttr)},
+            {QStringLiteral("comment"), textOrNullBytes(s->MemberComment)},
+        });
+    };
+    QByteArray archiveComment;
+    lister.OnTotals = [&](TArcLister *s, int) { archiveComment = s->ArchiveComment; };
+    const bool ok = lister.activate();
+    const QJsonObject archive{
+        {QStringLiteral("kind"), QStringLiteral("archive")},
+        {QStringLiteral("type"), QLatin1String(ArcTypeName(lister.arcType()))},
+        {QStringLiteral("offset"), double(lister.startOffset() - 1)},
+        {QStringLiteral("comment"), textOrNullBytes(archiveComment)},
+    };
+    if (args.json) {
+        out.json(archive);
+        for (const QJsonObject &m : members)
+            out.json(m);
+    } else {
+        out.line(QStringLiteral("%1 archive at offset %2").arg(QLatin1String(ArcTypeName(lister.arcType())))
+                     .arg(lister.startOffset() - 1));
+        for (const QJsonObject &m : members)
+            out.line(QStringLiteral("%1 %2 %3 %4 %5")
+                         .arg(qint64(m.value(QStringLiteral("size")).toDouble()), 12)
+                         .arg(qint64(m.value(QStringLiteral("packed")).toDouble()), 12)
+                         .arg(m.value(QStringLiteral("crc")).toString(), m.value(QStringLiteral("datetime")).toString(),
+                              m.value(QStringLiteral("name")).toString()));
+    }
+    if (!ok)
+        throw CommandError{QStringLiteral("%1: %2").arg(path, QLatin1String(ArcErrorText(lister.lastError())))};
+    return CliOk;
+}
+
 int dispatch(const CliArgs &args, Output &out)
 {
     if (args.command == QLatin1String("info"))
@@ -716,6 +775,8 @@ int dispatch(const CliArgs &args, Output &out)
         return commandDescribe(args);
     if (args.command == QLatin1String("settings"))
         return commandSettings(args, out);
+    if (args.command == QLatin1String("arc"))
+        return commandArc(args, out);
     throw UsageError{QStringLiteral("Unknown command: %1").arg(args.command)};
 }
 
@@ -773,6 +834,9 @@ QString CliUsageText()
         "      false, numbers must lie in the setting's range, lists are comma text\n"
         "      (items with blanks or commas in double quotes). Put -- before a VALUE\n"
         "      that starts with \"-\".\n"
+        "  arc list [--json] ARCHIVE\n"
+        "      The archive's type, start offset and comment, then its members: name,\n"
+        "      size, packed size, CRC, date-time, method, attributes, comment.\n"
         "\n"
         "Options:\n"
         "  -r, --recursive   ls: list every folder below as well\n"

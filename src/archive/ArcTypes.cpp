@@ -1,0 +1,822 @@
+// Type detection, the extension table, error texts, byte sources and date
+// conversions shared by every archive format reader.
+#include "archive/ArcTypes.h"
+
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char *const kTypeNames[] = {
+    "NA", "Unsupported", "FileError", "Unknown", "ARJ", "ArjExe", "ARC", "ArcExe", "BH", "BHExe", "CAB",
+    "GZip", "HA", "LHA", "LhaExe", "LZH", "LzhExe", "PAK", "PakExe", "RAR", "RarExe", "TAR", "ZIP", "ZipExe",
+    "Zip250", "Zip250Exe", "ZOO",
+};
+
+struct ErrorText {
+    int code;
+    const char *text;
+};
+
+// The kit's messages, spelled as the users of the earlier versions know them.
+const ErrorText kErrorTexts[] = {
+    {25102, "File is read-only"}, {25103, "File is hidden"}, {25104, "File is a SysFile"},
+    {25105, "File is a directory"}, {25106, "File is a VolumeID"}, {25108, "Bad file header"},
+    {25109, "Bad block"}, {25110, "Bad Huffman code"}, {25111, "Invalid code incountered"},
+    {25112, "Invalid comment header"}, {25113, "Incorrect number of bits"}, {25114, "Error writing to file"},
+    {25115, "Error closing file"}, {25116, "Incomplete code set"}, {25117, "File fails CRC check"},
+    {25118, "File contains invalid decode tree"}, {25119, "Invalid directory"},
+    {25120, "Invalid directory... defaulting to current"}, {25125, "Disk full"},
+    {25128, "Error deleting file(s)"}, {25129, "Command exec failed"}, {25132, "File not found"},
+    {25133, "Warning, unknown flags"}, {25134, "Error opening file"},
+    {25135, "Error reading file or unexpected end of file"}, {25136, "Header CRC error"},
+    {25137, "Header ID error"}, {25138, "Invalid archive"}, {25139, "Invalid file name"},
+    {25140, "Bad lengths"}, {25145, "Inconsistant local header"}, {25148, "LZX method not supported"},
+    {25150, "Maximum volumes 999"}, {25153, "Out of memory"}, {25155, "Uninitialized TMemoryStream object"},
+    {25157, "No central header. File may be corrupt"}, {25162, "Multi-Part GZIP files not supported"},
+    {25163, "Too many nested dirs"}, {25170, "OnGetFiles event not assigned"},
+    {25171, "OnRead event not assigned"}, {25172, "OnPassword event not assigned"},
+    {25173, "OnNextVolume event not assigned"}, {25190, "Password protected"}, {25191, "Seek error"},
+    {25192, "Ambiguous Shannon-Fano decode tree encountered"}, {25196, "Stack overflow"},
+    {25197, "Stream read/write error"}, {25200, "Unsupported compression method"},
+    {25202, "Unknown file type"}, {25204, "Unsupported version"}, {25210, "Error updating archive"},
+    {25300, "User Aborted"}, {25302, "Version error"}, {25350, "Requires Win32 api"},
+    {25901, "Extraction of this cabinet requires first disk of set"}, {25902, "Previous volume in set"},
+    {25903, "Next volume in set"}, {25904, "Cabinet does not belong with this set"},
+    {26517, "Invalid password"}, {26522, "Password failed"}, {26900, "Skipped File"}, {26999, "Nothing to do"},
+};
+
+// Code page 437, bytes 80h to FFh.
+const char16_t kCp437High[128] = {
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE,
+    0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9, 0x00FF, 0x00D6,
+    0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192, 0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA,
+    0x00BA, 0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB, 0x2591, 0x2592, 0x2593, 0x2502,
+    0x2524, 0x2561, 0x2562, 0x2556, 0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510, 0x2514,
+    0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F, 0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550,
+    0x256C, 0x2567, 0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B, 0x256A, 0x2518, 0x250C,
+    0x2588, 0x2584, 0x258C, 0x2590, 0x2580, 0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4,
+    0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229, 0x2261, 0x00B1, 0x2265, 0x2264, 0x2320,
+    0x2321, 0x00F7, 0x2248, 0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
+};
+
+// Well-formed UTF-8 (no overlongs, no surrogates, at most U+10FFFF).
+bool validUtf8(QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const uint8_t *>(bytes.data());
+    const int64_t n = bytes.size();
+    int64_t i = 0;
+    while (i < n) {
+        const uint8_t c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int len;
+        uint32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + len > n)
+            return false;
+        for (int k = 1; k < len; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+            return false;
+        i += len;
+    }
+    return true;
+}
+
+void appendUtf8(QByteArray &out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out.append(char(cp));
+    } else if (cp < 0x800) {
+        out.append(char(0xC0 | (cp >> 6)));
+        out.append(char(0x80 | (cp & 0x3F)));
+    } else {
+        out.append(char(0xE0 | (cp >> 12)));
+        out.append(char(0x80 | ((cp >> 6) & 0x3F)));
+        out.append(char(0x80 | (cp & 0x3F)));
+    }
+}
+
+bool readBytes(TArcSource &src, int64_t offset, void *buf, int64_t n)
+{
+    return offset >= 0 && n >= 0 && offset <= src.size() && n <= src.size() - offset && src.readAt(offset, buf, n);
+}
+
+// Days from 1970-01-01 to a civil date (proleptic Gregorian).
+int64_t daysFromCivil(int64_t y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = unsigned(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + int64_t(doe) - 719468;
+}
+
+// Days between 1899-12-30 (day 0 of TDateTime) and 1970-01-01.
+constexpr int64_t kUnixEpochDays = 25569;
+
+constexpr uint32_t kDos1980 = 0x00210000; // 1980-01-01 0:00: year 0, month 1, day 1
+
+bool dosValid(uint32_t dt)
+{
+    const unsigned date = dt >> 16, time = dt & 0xFFFF;
+    const unsigned month = (date >> 5) & 15, day = date & 31;
+    const unsigned hour = time >> 11, minute = (time >> 5) & 63, sec2 = time & 31;
+    if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || sec2 > 29)
+        return false;
+    static const unsigned monthDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (day > monthDays[month - 1])
+        return false;
+    const unsigned year = 1980 + (date >> 9);
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return !(month == 2 && day == 29 && !leap);
+}
+
+} // namespace
+
+const char *ArcTypeName(TArcType type)
+{
+    const auto index = size_t(type);
+    return index < std::size(kTypeNames) ? kTypeNames[index] : "?";
+}
+
+bool IsZipFamily(TArcType type)
+{
+    return type == TArcType::ZIP || type == TArcType::ZipExe || type == TArcType::Zip250 ||
+           type == TArcType::Zip250Exe;
+}
+
+const char *ArcErrorText(int code)
+{
+    for (const ErrorText &entry : kErrorTexts) {
+        if (entry.code == code)
+            return entry.text;
+    }
+    return "";
+}
+
+EArcError::EArcError(int code) : std::runtime_error(ArcErrorText(code)), m_code(code) {}
+
+// ---------------------------------------------------------------------------
+
+bool TMemorySource::readAt(int64_t offset, void *buf, int64_t n)
+{
+    if (offset < 0 || n < 0 || offset > m_data.size() || n > m_data.size() - offset)
+        return false;
+    if (n > 0)
+        std::memcpy(buf, m_data.data() + offset, size_t(n));
+    return true;
+}
+
+TFileSource::TFileSource(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    m_fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0)
+        return;
+    struct stat st;
+    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(m_fd);
+        m_fd = -1;
+        return;
+    }
+    m_size = st.st_size;
+    m_mtime = st.st_mtime;
+}
+
+TFileSource::~TFileSource()
+{
+    close();
+}
+
+bool TFileSource::close()
+{
+    if (m_fd < 0)
+        return true;
+    const int rc = ::close(m_fd);
+    m_fd = -1;
+    return rc == 0;
+}
+
+bool TFileSource::readAt(int64_t offset, void *buf, int64_t n)
+{
+    if (m_fd < 0 || offset < 0 || n < 0 || offset > m_size || n > m_size - offset)
+        return false;
+    auto *out = static_cast<char *>(buf);
+    while (n > 0) {
+        const ssize_t got = ::pread(m_fd, out, size_t(n), off_t(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        out += got;
+        offset += got;
+        n -= got;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+
+uint8_t TRecordReader::u8()
+{
+    if (left() < 1) {
+        m_failed = true;
+        m_pos = m_data.size();
+        return 0;
+    }
+    return uint8_t(m_data[m_pos++]);
+}
+
+uint16_t TRecordReader::u16le()
+{
+    if (left() < 2) {
+        m_failed = true;
+        m_pos = m_data.size();
+        return 0;
+    }
+    const uint16_t v = u16At(m_data, m_pos);
+    m_pos += 2;
+    return v;
+}
+
+uint32_t TRecordReader::u32le()
+{
+    if (left() < 4) {
+        m_failed = true;
+        m_pos = m_data.size();
+        return 0;
+    }
+    const uint32_t v = u32At(m_data, m_pos);
+    m_pos += 4;
+    return v;
+}
+
+uint64_t TRecordReader::u64le()
+{
+    if (left() < 8) {
+        m_failed = true;
+        m_pos = m_data.size();
+        return 0;
+    }
+    const uint64_t v = u64At(m_data, m_pos);
+    m_pos += 8;
+    return v;
+}
+
+QByteArrayView TRecordReader::bytes(int64_t n)
+{
+    if (n < 0 || left() < n) {
+        m_failed = true;
+        m_pos = m_data.size();
+        return {};
+    }
+    const QByteArrayView v = m_data.sliced(m_pos, n);
+    m_pos += n;
+    return v;
+}
+
+void TRecordReader::seek(int64_t pos)
+{
+    if (pos < 0 || pos > m_data.size()) {
+        m_failed = true;
+        m_pos = m_data.size();
+        return;
+    }
+    m_pos = pos;
+}
+
+uint16_t TRecordReader::u16At(QByteArrayView data, int64_t offset)
+{
+    if (offset < 0 || offset + 2 > data.size())
+        return 0;
+    const auto *p = reinterpret_cast<const uint8_t *>(data.data()) + offset;
+    return uint16_t(p[0] | (p[1] << 8));
+}
+
+uint32_t TRecordReader::u32At(QByteArrayView data, int64_t offset)
+{
+    if (offset < 0 || offset + 4 > data.size())
+        return 0;
+    const auto *p = reinterpret_cast<const uint8_t *>(data.data()) + offset;
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
+uint64_t TRecordReader::u64At(QByteArrayView data, int64_t offset)
+{
+    if (offset < 0 || offset + 8 > data.size())
+        return 0;
+    return uint64_t(u32At(data, offset)) | (uint64_t(u32At(data, offset + 4)) << 32);
+}
+
+// ---------------------------------------------------------------------------
+// Type detection
+
+TSignatureHit ClassifySignature(const uint8_t sig[4], TSigMode mode)
+{
+    const bool exe = mode == TSigMode::Executable;
+    const uint32_t s = uint32_t(sig[0]) | (uint32_t(sig[1]) << 8) | (uint32_t(sig[2]) << 16) | (uint32_t(sig[3]) << 24);
+    const uint16_t w = uint16_t(s & 0xFFFF);
+    const uint16_t h = uint16_t(s >> 16);
+    auto pick = [exe](TArcType plain, TArcType inExe) { return TSignatureHit{exe ? inExe : plain, -1}; };
+    if (s == 0x04034B50)
+        return pick(TArcType::ZIP, TArcType::ZipExe);
+    if (s == 0x4643534D) // "MSCF"
+        return pick(TArcType::CAB, TArcType::NA);
+    if (s == 0x50000000) // the local header signature of the 2.50 writers
+        return pick(TArcType::Zip250, TArcType::Zip250Exe);
+    if (s == 0x07054842)
+        return pick(TArcType::BH, TArcType::BHExe);
+    if (w == 0x4148) // "HA"
+        return pick(TArcType::HA, TArcType::NA);
+    if (w == 0x8B1F || w == 0x9D1F || w == 0x9E1F || w == 0x1E1F || w == 0xA01F) // gzip, compress, pack family
+        return pick(TArcType::GZip, TArcType::NA);
+    if (w == 0xEA60) // ARJ header id
+        return pick(TArcType::ARJ, TArcType::ArjExe);
+    if (w == 0x4F5A) // "ZO"
+        return pick(TArcType::ZOO, TArcType::NA);
+    if (h == 0x6C2D) // "-l" of "-lh5-" at bytes 2 and 3
+        return pick(TArcType::LHA, TArcType::LhaExe);
+    if (w == 0x6152) // "Ra"
+        return pick(TArcType::RAR, TArcType::RarExe);
+    if (w == 0x0A1A || w == 0x0B1A)
+        return pick(TArcType::PAK, TArcType::PakExe);
+    if (w == 0x081A || w == 0x091A)
+        return pick(TArcType::ARC, TArcType::ArcExe);
+    if (w == 0x92B7 || w == 0xDFB7) // ARC self-extractor stubs whose archive sits at byte 7717
+        return TSignatureHit{TArcType::ArcExe, 7717};
+    return TSignatureHit{};
+}
+
+bool TarChecksumOk(QByteArrayView block)
+{
+    // +-----+------+-----+-----+-----+------+-------+------+ ...
+    // | 0   | 100  | 108 | 116 | 124 | 136  | 148   | 156  |
+    // | name| mode | uid | gid | size| mtime| chksum| type |
+    // +-----+------+-----+-----+-----+------+-------+------+ ...
+    constexpr int kBlock = 512, kChecksumOffset = 148, kChecksumLength = 8;
+    if (block.size() < kBlock)
+        return false;
+    uint32_t sum = 0;
+    for (int i = 0; i < kBlock; ++i) {
+        const bool inField = i >= kChecksumOffset && i < kChecksumOffset + kChecksumLength;
+        sum += inField ? 32u : uint8_t(block[i]);
+    }
+    // The field: optional leading blanks, octal digits, then NUL or blanks.
+    int i = kChecksumOffset;
+    const int end = kChecksumOffset + kChecksumLength;
+    while (i < end && block[i] == ' ')
+        ++i;
+    uint32_t value = 0;
+    int digits = 0;
+    while (i < end && block[i] >= '0' && block[i] <= '7') {
+        value = value * 8 + uint32_t(block[i] - '0');
+        ++i;
+        ++digits;
+    }
+    if (digits == 0)
+        return false;
+    for (; i < end; ++i) {
+        if (block[i] != ' ' && block[i] != '\0')
+            return false;
+    }
+    return value == sum;
+}
+
+namespace {
+
+// The file offset of a relative virtual address through the section table; -1 when no section holds it.
+int64_t peRvaToOffset(TArcSource &src, int64_t sectionTable, int sectionCount, uint32_t rva)
+{
+    // Section header (40 bytes): VirtualSize at 8, VirtualAddress at 12,
+    // SizeOfRawData at 16, PointerToRawData at 20.
+    constexpr int kSectionSize = 40, kVirtSize = 8, kVirtAddr = 12, kRawSize = 16, kRawPtr = 20;
+    for (int i = 0; i < sectionCount; ++i) {
+        char sec[kSectionSize];
+        if (!readBytes(src, sectionTable + int64_t(i) * kSectionSize, sec, kSectionSize))
+            return -1;
+        const QByteArrayView v(sec, kSectionSize);
+        const uint32_t va = TRecordReader::u32At(v, kVirtAddr);
+        const uint32_t vsize = std::max(TRecordReader::u32At(v, kVirtSize), TRecordReader::u32At(v, kRawSize));
+        if (rva >= va && uint64_t(rva) < uint64_t(va) + vsize) {
+            const int64_t off = int64_t(TRecordReader::u32At(v, kRawPtr)) + (rva - va);
+            return off < src.size() ? off : -1;
+        }
+    }
+    return -1;
+}
+
+// Looks up an id entry in a resource directory at dirOffset (inside the resource section at base).
+// Returns the entry's target field, or 0 when absent. firstAny takes the first id entry.
+bool peFindEntry(TArcSource &src, int64_t base, uint32_t dirRel, uint32_t id, bool firstAny, uint32_t &target)
+{
+    // IMAGE_RESOURCE_DIRECTORY (16 bytes): NumberOfNamedEntries at 12, NumberOfIdEntries at 14,
+    // then 8-byte entries (name or id, offset to data; high bit = subdirectory), named ones first.
+    constexpr int kDirHeader = 16, kEntrySize = 8, kNamedCount = 12, kIdCount = 14;
+    char header[kDirHeader];
+    if (!readBytes(src, base + dirRel, header, kDirHeader))
+        return false;
+    const QByteArrayView hv(header, kDirHeader);
+    const int named = TRecordReader::u16At(hv, kNamedCount);
+    const int ids = TRecordReader::u16At(hv, kIdCount);
+    for (int i = 0; i < ids; ++i) {
+        char entry[kEntrySize];
+        if (!readBytes(src, base + dirRel + kDirHeader + int64_t(named + i) * kEntrySize, entry, kEntrySize))
+            return false;
+        const QByteArrayView ev(entry, kEntrySize);
+        if (firstAny || TRecordReader::u32At(ev, 0) == id) {
+            target = TRecordReader::u32At(ev, 4);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+QList<QByteArray> PeStringResources(TArcSource &src, int firstId, int lastId)
+{
+    QList<QByteArray> result;
+    // MZ header: e_lfanew (the PE header's offset) at 3Ch.
+    constexpr int kLfanew = 0x3C;
+    // COFF header after "PE\0\0": NumberOfSections at 2, SizeOfOptionalHeader at 16 (20 bytes).
+    constexpr int kCoffSize = 20, kSectionCount = 2, kOptSize = 16;
+    // Optional header: magic 10Bh (PE32) or 20Bh (PE32+); the resource data directory
+    // (entry 2) at 112 or 128.
+    constexpr uint16_t kPe32 = 0x10B, kPe32Plus = 0x20B;
+    constexpr uint32_t kRtString = 6;
+    char mz[0x40];
+    if (!readBytes(src, 0, mz, sizeof mz))
+        return result;
+    const uint32_t peOff = TRecordReader::u32At(QByteArrayView(mz, sizeof mz), kLfanew);
+    char pe[4 + kCoffSize];
+    if (!readBytes(src, peOff, pe, sizeof pe) || std::memcmp(pe, "PE\0\0", 4) != 0)
+        return result;
+    const QByteArrayView coff(pe + 4, kCoffSize);
+    const int sections = TRecordReader::u16At(coff, kSectionCount);
+    const int optSize = TRecordReader::u16At(coff, kOptSize);
+    const int64_t optOff = int64_t(peOff) + 4 + kCoffSize;
+    char opt[136];
+    const int optRead = std::min<int>(optSize, sizeof opt);
+    if (optRead < 2 || !readBytes(src, optOff, opt, optRead))
+        return result;
+    const QByteArrayView ov(opt, optRead);
+    const uint16_t magic = TRecordReader::u16At(ov, 0);
+    const int dirAt = magic == kPe32 ? 112 : magic == kPe32Plus ? 128 : -1;
+    if (dirAt < 0 || dirAt + 8 > optRead)
+        return result;
+    const uint32_t resRva = TRecordReader::u32At(ov, dirAt);
+    if (resRva == 0)
+        return result;
+    const int64_t sectionTable = optOff + optSize;
+    const int64_t base = peRvaToOffset(src, sectionTable, std::min(sections, 96), resRva);
+    if (base < 0)
+        return result;
+    constexpr uint32_t kSubdir = 0x80000000u;
+    // Level 1: type RT_STRING; level 2: block id (strings 16(n-1) .. 16n-1 live in block n);
+    // level 3: the first language; then the data entry (RVA, size).
+    for (int id = firstId; id <= lastId; ++id) {
+        uint32_t t1 = 0, t2 = 0, t3 = 0;
+        const uint32_t block = uint32_t(id / 16 + 1);
+        if (!peFindEntry(src, base, 0, kRtString, false, t1) || !(t1 & kSubdir))
+            break;
+        if (!peFindEntry(src, base, t1 & ~kSubdir, block, false, t2) || !(t2 & kSubdir))
+            break;
+        if (!peFindEntry(src, base, t2 & ~kSubdir, 0, true, t3) || (t3 & kSubdir))
+            break;
+        char dataEntry[8];
+        if (!readBytes(src, base + t3, dataEntry, sizeof dataEntry))
+            break;
+        const QByteArrayView dv(dataEntry, sizeof dataEntry);
+        const int64_t dataOff = peRvaToOffset(src, sectionTable, std::min(sections, 96), TRecordReader::u32At(dv, 0));
+        const int64_t dataSize = TRecordReader::u32At(dv, 4);
+        if (dataOff < 0)
+            break;
+        // The block: 16 strings, each a 16-bit length then that many UTF-16 units.
+        int64_t pos = dataOff;
+        const int64_t end = dataOff + dataSize;
+        QByteArray text;
+        bool ok = true;
+        for (int index = 0; index <= id % 16; ++index) {
+            char lenBytes[2];
+            if (pos + 2 > end || !readBytes(src, pos, lenBytes, 2)) {
+                ok = false;
+                break;
+            }
+            const int len = TRecordReader::u16At(QByteArrayView(lenBytes, 2), 0);
+            pos += 2;
+            if (index == id % 16) {
+                const int take = std::min(len, 5); // the stubs store at most 5 digits
+                for (int k = 0; k < take; ++k) {
+                    char unit[2];
+                    if (pos + 2 * k + 2 > end || !readBytes(src, pos + 2 * k, unit, 2)) {
+                        ok = false;
+                        break;
+                    }
+                    const uint16_t ch = TRecordReader::u16At(QByteArrayView(unit, 2), 0);
+                    text.append(ch < 0x80 ? char(ch) : '?');
+                }
+            }
+            pos += int64_t(len) * 2;
+        }
+        if (!ok || text.isEmpty())
+            break;
+        result.append(text);
+    }
+    return result;
+}
+
+TArcDetection DetectArcType(TArcSource &src, const QString &fileName, int zipCmntBufSize)
+{
+    TArcDetection det;
+    det.fileSize = src.size();
+    uint8_t head[6];
+    if (det.fileSize < 6 || !readBytes(src, 0, head, 6)) {
+        det.type = TArcType::FileError;
+        return det;
+    }
+    det.type = TArcType::Unknown;
+    const bool isMz = head[0] == 'M' && head[1] == 'Z';
+    if (!isMz) {
+        const TSignatureHit hit = ClassifySignature(head, TSigMode::Plain);
+        det.type = hit.type;
+        if (hit.fixedOffset >= 0)
+            det.startOffset = hit.fixedOffset + 1;
+        if (det.type == TArcType::Unknown && det.fileSize > 512 &&
+            QFileInfo(fileName).suffix().compare(QLatin1String("TAR"), Qt::CaseInsensitive) == 0) {
+            constexpr int kBlock = 512, kTypeFlag = 156;
+            char block[kBlock];
+            int64_t at = 0;
+            if (readBytes(src, 0, block, kBlock)) {
+                if (block[kTypeFlag] == 'V') { // a volume label header: the first member follows
+                    at = kBlock;
+                    det.startOffset = kBlock + 1;
+                }
+                if (readBytes(src, at, block, kBlock) && TarChecksumOk(QByteArrayView(block, kBlock)))
+                    det.type = TArcType::TAR;
+                else
+                    det.startOffset = 1;
+            }
+        }
+        // Still unknown: a ZIP behind other bytes (an ELF self-extractor stub, padding) is
+        // found like one behind a DOS stub, through the end record (step c).
+        if (det.type != TArcType::Unknown)
+            return det;
+    }
+
+    auto classifyAt = [&](int64_t offset) {
+        uint8_t sig[4];
+        if (!readBytes(src, offset, sig, 4))
+            return TSignatureHit{};
+        return ClassifySignature(sig, TSigMode::Executable);
+    };
+
+    if (isMz) {
+        // a. The stub's string resources 1 to 4 name where the archive starts.
+        for (const QByteArray &text : PeStringResources(src, 1, 4)) {
+            bool numeric = true;
+            for (char c : text)
+                numeric = numeric && c >= '0' && c <= '9';
+            const int64_t offset = numeric ? text.toLongLong() : -1;
+            if (!numeric || offset >= det.fileSize)
+                break;
+            const TSignatureHit hit = classifyAt(offset);
+            if (hit.type != TArcType::Unknown) {
+                det.type = hit.type;
+                det.startOffset = (hit.fixedOffset >= 0 ? hit.fixedOffset : offset) + 1;
+                det.sfxRelative = IsZipFamily(hit.type);
+                return det;
+            }
+        }
+        // b. The end of the DOS image from the MZ header: pages at 4, bytes on the last page at 2.
+        const int64_t pages = head[4] | (head[5] << 8);
+        const int64_t lastPage = head[2] | (head[3] << 8);
+        int64_t offset = (pages - 1) * 512 + lastPage;
+        if (offset >= 0 && offset < det.fileSize) {
+            uint8_t sig[4];
+            if (readBytes(src, offset, sig, 4) && sig[2] == 0x60 && sig[3] == 0xEA)
+                offset += 2; // an ARJ header after a 2-byte gap
+            const TSignatureHit hit = classifyAt(offset);
+            det.type = hit.type;
+            if (hit.type != TArcType::Unknown)
+                det.startOffset = (hit.fixedOffset >= 0 ? hit.fixedOffset : offset) + 1;
+        }
+    }
+
+    // c. A ZIP end record at the end of the file.
+    if (det.type == TArcType::Unknown) {
+        constexpr int kEndSize = 22, kEndCdOffset = 16, kCentralSize = 46, kCentralLocal = 42;
+        int64_t length;
+        if (int64_t(zipCmntBufSize) + 23 <= det.fileSize)
+            length = int64_t(zipCmntBufSize) + 23;
+        else
+            length = zipCmntBufSize == 0 ? 23 : det.fileSize - 76;
+        if (length >= kEndSize && det.fileSize >= length) {
+            QByteArray tail(length, Qt::Uninitialized);
+            if (readBytes(src, det.fileSize - length, tail.data(), length)) {
+                for (int64_t i = length - kEndSize; i >= 0; --i) {
+                    if (TRecordReader::u32At(tail, i) != 0x06054B50)
+                        continue;
+                    char end[kEndSize];
+                    const int64_t endAt = det.fileSize - length + i;
+                    if (readBytes(src, endAt, end, kEndSize) &&
+                        TRecordReader::u32At(QByteArrayView(end, kEndSize), 0) == 0x06054B50) {
+                        const int64_t cd = TRecordReader::u32At(QByteArrayView(end, kEndSize), kEndCdOffset);
+                        // Offsets not adjusted for the bytes in front: the directory still ends
+                        // right before the end record, which gives the shift.
+                        const int64_t shift =
+                            endAt - int64_t(TRecordReader::u32At(QByteArrayView(end, kEndSize), 12)) - cd;
+                        for (const int64_t add : {int64_t(0), shift}) {
+                            char central[kCentralSize];
+                            if (add < 0 || (add > 0 && shift == 0))
+                                continue;
+                            if (readBytes(src, cd + add, central, kCentralSize) &&
+                                TRecordReader::u32At(QByteArrayView(central, kCentralSize), 0) == 0x02014B50) {
+                                det.type = TArcType::ZipExe;
+                                det.startOffset = int64_t(TRecordReader::u32At(QByteArrayView(central, kCentralSize),
+                                                                               kCentralLocal)) + add + 1;
+                                break;
+                            }
+                        }
+                    }
+                    break;
+                }
+            }
+        }
+    }
+    return det;
+}
+
+TArcDetection DetectArcTypeOfFile(const QString &path, int zipCmntBufSize)
+{
+    TArcDetection det;
+    if (path.isEmpty())
+        return det;
+    TFileSource src(path);
+    if (!src.isOpen()) {
+        det.type = TArcType::FileError;
+        return det;
+    }
+    det = DetectArcType(src, path, zipCmntBufSize);
+    if (!src.close())
+        throw EArcError(ArcErrCloseFile);
+    return det;
+}
+
+// ---------------------------------------------------------------------------
+// Extension table
+
+namespace {
+
+struct ExtEntry {
+    const char *ext;
+    char volumeLetter; // 0: no volume names
+    bool listsComment;
+    bool canExtract;
+};
+
+const ExtEntry kExtTable[14] = {
+    {"ARC", 0, false, true},  {"ARJ", 'A', true, true},  {"CAB", 0, false, false}, {"HA", 0, false, false},
+    {"LHA", 0, false, true},  {"LZH", 0, false, true},   {"PAK", 0, false, false}, {"RAR", 'R', true, true},
+    {"ZIP", 'Z', true, true}, {"ZOO", 0, true, true},    {"EXE", 0, false, false}, {"TAR", 0, false, true},
+    {"GZ", 0, false, true},   {"Z", 0, false, false},
+};
+
+} // namespace
+
+int ArchiveExtensionIndex(const QString &fileName)
+{
+    const qsizetype sep = std::max(fileName.lastIndexOf(QLatin1Char('/')), fileName.lastIndexOf(QLatin1Char('\\')));
+    const QString base = fileName.mid(sep + 1);
+    const qsizetype dot = base.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0)
+        return 0;
+    const QString ext = base.mid(dot + 1).toUpper();
+    const bool volumeForm = ext.size() == 3 && ext[1].isDigit() && ext[2].isDigit() && ext[1].unicode() < 128 &&
+                            ext[2].unicode() < 128;
+    for (int index = 14; index >= 1; --index) {
+        const ExtEntry &entry = kExtTable[index - 1];
+        if (ext == QLatin1String(entry.ext))
+            return index;
+        if (entry.volumeLetter && volumeForm && ext[0] == QLatin1Char(entry.volumeLetter))
+            return index;
+    }
+    return 0;
+}
+
+bool ArchiveIndexListsComment(int index)
+{
+    return index >= 1 && index <= 14 && kExtTable[index - 1].listsComment;
+}
+
+bool ArchiveIndexCanExtract(int index)
+{
+    return index >= 1 && index <= 14 && kExtTable[index - 1].canExtract;
+}
+
+QString ArjVolumeExtension(int n)
+{
+    if (n < 1 || n > 999)
+        return {};
+    if (n <= 99)
+        return QStringLiteral("A%1").arg(n, 2, 10, QLatin1Char('0'));
+    return QString::number(n);
+}
+
+// ---------------------------------------------------------------------------
+// Dates
+
+uint32_t NormalizedDosDateTime(uint32_t dosDateTime)
+{
+    return dosValid(dosDateTime) ? dosDateTime : kDos1980;
+}
+
+TDateTime DosDateTimeToDateTime(uint32_t dosDateTime)
+{
+    const uint32_t dt = NormalizedDosDateTime(dosDateTime);
+    const unsigned date = dt >> 16, time = dt & 0xFFFF;
+    const int64_t days = daysFromCivil(1980 + (date >> 9), (date >> 5) & 15, date & 31) + kUnixEpochDays;
+    const double secs = (time >> 11) * 3600.0 + ((time >> 5) & 63) * 60.0 + (time & 31) * 2.0;
+    return double(days) + secs / 86400.0;
+}
+
+QString DosDateTimeToIso(uint32_t dosDateTime)
+{
+    const uint32_t dt = NormalizedDosDateTime(dosDateTime);
+    const unsigned date = dt >> 16, time = dt & 0xFFFF;
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04u-%02u-%02uT%02u:%02u:%02u", 1980 + (date >> 9), (date >> 5) & 15,
+                  date & 31, time >> 11, (time >> 5) & 63, (time & 31) * 2);
+    return QString::fromLatin1(buf);
+}
+
+int64_t LocalBiasSeconds()
+{
+    const time_t now = std::time(nullptr);
+    struct tm local;
+    if (!localtime_r(&now, &local))
+        return 0;
+    return -int64_t(local.tm_gmtoff);
+}
+
+uint32_t UnixToDosDateTime(int64_t unixTime)
+{
+    const int64_t local = unixTime - LocalBiasSeconds();
+    const time_t t = time_t(local);
+    struct tm parts;
+    if (!gmtime_r(&t, &parts))
+        return kDos1980;
+    const int year = parts.tm_year + 1900;
+    if (year < 1980)
+        return kDos1980;
+    if (year > 2107)
+        return (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
+    return (uint32_t(year - 1980) << 25) | (uint32_t(parts.tm_mon + 1) << 21) | (uint32_t(parts.tm_mday) << 16) |
+           (uint32_t(parts.tm_hour) << 11) | (uint32_t(parts.tm_min) << 5) | uint32_t(parts.tm_sec / 2);
+}
+
+TDateTime UnixToDateTime(int64_t unixTime)
+{
+    const int64_t local = unixTime - LocalBiasSeconds();
+    return double(kUnixEpochDays) + double(local) / 86400.0;
+}
+
+// ---------------------------------------------------------------------------
+
+QByteArray ArcTextToUtf8(QByteArrayView bytes)
+{
+    if (validUtf8(bytes))
+        return bytes.toByteArray();
+    QByteArray out;
+    out.reserve(bytes.size() * 2);
+    for (char c : bytes) {
+        const uint8_t b = uint8_t(c);
+        appendUtf8(out, b < 0x80 ? char32_t(b) : char32_t(kCp437High[b - 0x80]));
+    }
+    return out;
+}

@@ -1,0 +1,67 @@
+// The decoder interface of the archive kit: a member's packed bytes come in
+// through a DecodeInput, the unpacked bytes go out through a DecodeOutput, and
+// a decoder is one function picked from a const table by its method number.
+// Every decoder writes at most DecodeParams::unpackedSize bytes and reads at
+// most DecodeParams::packedSize bytes; none keeps state between calls.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Outcome of one decode call.
+//   Ok          all unpackedSize bytes were written
+//   DataError   the packed data is inconsistent (bad code, bad tree, wrong length)
+//   Truncated   the input ended before unpackedSize bytes were produced
+//   OutputError DecodeOutput::Write returned false (a write failure or a cancel;
+//               the output's owner knows which)
+//   Cancelled   reserved for callers that stop a decode on their own
+//   Unsupported the method or one of its options is not handled
+enum class DecodeStatus { Ok, DataError, Truncated, OutputError, Cancelled, Unsupported };
+
+// Source of packed bytes. Read returns the number of bytes put into buf
+// (at most max); 0 (or a negative value) means no more input.
+class DecodeInput
+{
+public:
+    virtual ~DecodeInput() = default;
+    virtual int64_t Read(uint8_t *buf, int64_t max) = 0;
+};
+
+// Sink of unpacked bytes. Write returns false to stop the decode.
+class DecodeOutput
+{
+public:
+    virtual ~DecodeOutput() = default;
+    virtual bool Write(const uint8_t *data, size_t n) = 0;
+};
+
+// What a decoder needs to know about a member. flags are the ZIP
+// general-purpose flags (implode: bit 1 = 8 KB dictionary, bit 2 = 3 trees).
+// For an encrypted member packedSize excludes the 12-byte encryption header.
+struct DecodeParams
+{
+    int method = 0;
+    uint16_t flags = 0;
+    uint64_t packedSize = 0;
+    uint64_t unpackedSize = 0;
+};
+
+using DecodeFn = DecodeStatus (*)(DecodeInput &, DecodeOutput &, const DecodeParams &);
+
+// One row of a format's decoder table.
+struct TDecoderEntry
+{
+    int method;
+    const char *name;
+    DecodeFn decode;
+};
+
+// The ZIP decoder for a method number, or null when the method is not supported.
+const TDecoderEntry *FindZipDecoder(int method);
+
+// The decoders themselves (ZipDecoders.cpp lists them by method).
+DecodeStatus DecodeStored(DecodeInput &in, DecodeOutput &out, const DecodeParams &params);
+DecodeStatus DecodeShrink(DecodeInput &in, DecodeOutput &out, const DecodeParams &params);
+DecodeStatus DecodeReduce(DecodeInput &in, DecodeOutput &out, const DecodeParams &params);
+DecodeStatus DecodeImplode(DecodeInput &in, DecodeOutput &out, const DecodeParams &params);
+DecodeStatus DecodeInflate(DecodeInput &in, DecodeOutput &out, const DecodeParams &params);
