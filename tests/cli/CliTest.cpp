@@ -926,3 +926,53 @@ TEST_F(CliSettingsTest, DamagedOrOutdatedSettingsNeverStopTheCommands)
 }
 
 } // namespace
+
+// quillon-cli arc list over real archives: the listing agrees with the
+// reference tools' manifest beside each file.
+TEST(CliArcTest, ArcListMatchesTheReferenceListing)
+{
+    const QString corpus = qEnvironmentVariable("QUILLON_TESTDATA") + QStringLiteral("/archives/zip/");
+    for (const char *name : {"izip_comments.zip", "cc_SHRUNK.ZIP", "izip_deflate_tree.zip"}) {
+        SCOPED_TRACE(name);
+        const QString archive = corpus + QLatin1String(name);
+        if (!QFileInfo::exists(archive))
+            GTEST_SKIP() << "corpus not found at " << corpus.toStdString();
+        // Expected members: the zipinfo lines of the manifest, keyed by path.
+        std::map<QString, QJsonObject> expected;
+        QFile manifest(archive + QStringLiteral(".manifest.jsonl"));
+        ASSERT_TRUE(manifest.open(QIODevice::ReadOnly));
+        for (const QByteArray &line : manifest.readAll().split('\n')) {
+            const QJsonObject o = QJsonDocument::fromJson(line).object();
+            if (o.value(QStringLiteral("kind")).toString() == QStringLiteral("member") &&
+                o.value(QStringLiteral("tool")).toString() == QStringLiteral("zipinfo"))
+                expected[o.value(QStringLiteral("path")).toString().replace(QLatin1Char('/'), QLatin1Char('\\'))] = o;
+        }
+        ASSERT_FALSE(expected.empty());
+
+        const ProcessResult run = RunProgram(QStringLiteral(QUILLON_CLI_PATH),
+                                             {QStringLiteral("arc"), QStringLiteral("list"), QStringLiteral("--json"), archive});
+        ASSERT_FALSE(run.crashed);
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        const std::vector<QJsonObject> lines = JsonLines(run.out);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines[0].value(QStringLiteral("kind")).toString(), QStringLiteral("archive"));
+        EXPECT_EQ(lines[0].value(QStringLiteral("type")).toString(), QStringLiteral("ZIP"));
+        size_t members = 0;
+        for (size_t i = 1; i < lines.size(); ++i) {
+            const QJsonObject &m = lines[i];
+            const QString path = m.value(QStringLiteral("name")).toString();
+            if (path.endsWith(QLatin1Char('\\')))
+                continue;   // folder entries
+            ++members;
+            ASSERT_TRUE(expected.count(path)) << path.toStdString();
+            const QJsonObject &e = expected[path];
+            EXPECT_EQ(m.value(QStringLiteral("size")).toInteger(), e.value(QStringLiteral("size")).toInteger());
+            EXPECT_EQ(m.value(QStringLiteral("packed")).toInteger(), e.value(QStringLiteral("packed")).toInteger());
+            EXPECT_EQ(m.value(QStringLiteral("crc")).toString(), e.value(QStringLiteral("crc32")).toString());
+        }
+        size_t expectedFiles = 0;
+        for (const auto &[path, o] : expected)
+            expectedFiles += !path.endsWith(QLatin1Char('\\'));
+        EXPECT_EQ(members, expectedFiles);
+    }
+}
