@@ -9,7 +9,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    // Not copied: the input outlives every use below.
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     for (const char *name : {"fuzz.zip", "fuzz.tar"}) {
         TArcLister lister;
         lister.setArchiveData(bytes, QString::fromLatin1(name));

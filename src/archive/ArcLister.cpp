@@ -2,6 +2,8 @@
 // numbered errors, and the listing loop that drives a format's reader.
 #include "archive/ArcLister.h"
 
+#include "archive/UnGZIP.h"
+#include "archive/UnTar.h"
 #include "archive/UnZIP.h"
 
 #include <QFileInfo>
@@ -93,7 +95,7 @@ void TZipCommon::setArchiveFile(const QString &path)
         raiseError(ArcErrCloseFile);
 }
 
-void TZipCommon::setArchiveData(QByteArrayView data, const QString &fileName)
+void TZipCommon::setArchiveData(const QByteArray &data, const QString &fileName)
 {
     m_fromMemory = true;
     m_memoryData = data;
@@ -253,5 +255,9 @@ std::unique_ptr<TArcListReader> MakeListReader(TArcType type)
 {
     if (IsZipFamily(type))
         return MakeZipListReader();
+    if (type == TArcType::GZip)
+        return MakeGzipListReader();
+    if (type == TArcType::TAR)
+        return MakeTarListReader();
     return nullptr;
 }

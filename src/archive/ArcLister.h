@@ -30,7 +30,7 @@ public:
     // Sets the archive and detects its type; a missing file clears path, size and offsets (type NA).
     void setArchiveFile(const QString &path);
     // Detects the type of bytes held in memory as if they were the file fileName (for tests and fuzzing).
-    void setArchiveData(QByteArrayView data, const QString &fileName);
+    void setArchiveData(const QByteArray &data, const QString &fileName);
     QString archiveFile() const { return m_archiveFile; }
     TArcType arcType() const { return m_det.type; }
     // The archive's start as offset + 1 (1 for a plain archive).
@@ -58,7 +58,7 @@ public:
 
 protected:
     QString m_archiveFile;
-    QByteArrayView m_memoryData;
+    QByteArray m_memoryData;   // shared with the caller, never a dangling view
     bool m_fromMemory = false;
     TArcDetection m_det;
     uint32_t m_fileDate = 0;

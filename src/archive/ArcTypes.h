@@ -71,12 +71,13 @@ public:
 class TMemorySource : public TArcSource
 {
 public:
-    explicit TMemorySource(QByteArrayView data) : m_data(data) {}
+    // Keeps a (shared, not copied) reference to data, so a temporary may be passed.
+    explicit TMemorySource(QByteArray data) : m_data(std::move(data)) {}
     int64_t size() const override { return m_data.size(); }
     bool readAt(int64_t offset, void *buf, int64_t n) override;
 
 private:
-    QByteArrayView m_data;
+    QByteArray m_data;
 };
 
 // A source over an open file (POSIX descriptor, read with pread); closes it on destruction.

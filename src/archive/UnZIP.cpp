@@ -4,7 +4,22 @@
 // member. Local headers are not read here; extraction checks them.
 #include "archive/UnZIP.h"
 
+#include "archive/decoders/Crc32.h"
+#include "archive/decoders/Decoder.h"
+#include "archive/decoders/ZipCrypto.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
 #include <algorithm>
+#include <ctime>
+#include <exception>
+#include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -245,6 +260,11 @@ private:
         }
     }
 
+public:
+    // What is added to stored offsets (self-extractor start or the detected shift); valid after prepare.
+    int64_t base() const { return m_base; }
+
+private:
     int64_t m_base = 0;
 };
 
@@ -253,4 +273,426 @@ private:
 std::unique_ptr<TArcListReader> MakeZipListReader()
 {
     return std::make_unique<ZipListReader>();
+}
+
+// ---------------------------------------------------------------------------
+// Extraction
+
+namespace {
+
+// Local file header (30 bytes + name + extra):
+// | 0 sig | 4 needed | 6 flags | 8 method | 10 time | 12 date | 14 crc | 18 packed | 22 unpacked |
+// | 26 nameLen | 28 extraLen | 30 name… |
+constexpr int kLocalSize = 30;
+constexpr int kLocFlags = 6;
+constexpr int kLocDosTime = 10;
+constexpr int kLocNameLen = 26;
+constexpr int kLocExtraLen = 28;
+
+constexpr int kCenMadeByHost = 5;
+constexpr uint8_t kHostUnix = 3;
+constexpr uint32_t kAttrVolume = 0x08;
+constexpr uint32_t kAttrFolder = 0x10;
+constexpr uint32_t kAttrReadOnly = 0x01;
+constexpr int kMaxPasswordAsks = 3;
+constexpr int64_t kIoBufferSize = 32770;
+
+// The packed bytes of one member, read from the archive in buffer-sized pieces.
+class SourceInput : public DecodeInput
+{
+public:
+    SourceInput(TArcSource &src, int64_t offset, uint64_t length) : m_src(src), m_pos(offset), m_left(length) {}
+    int64_t Read(uint8_t *buf, int64_t max) override
+    {
+        const int64_t n = int64_t(std::min<uint64_t>(m_left, uint64_t(std::min(max, kIoBufferSize))));
+        if (n <= 0 || !m_src.readAt(m_pos, buf, n))
+            return 0;
+        m_pos += n;
+        m_left -= uint64_t(n);
+        return n;
+    }
+
+private:
+    TArcSource &m_src;
+    int64_t m_pos;
+    uint64_t m_left;
+};
+
+// The unpacked bytes: into the temporary file, with the running CRC and the
+// progress events. An exception of a progress handler is kept and raised
+// again once the decoder has returned.
+class FileOutput : public DecodeOutput
+{
+public:
+    FileOutput(QSaveFile &file, TUnBase &owner, const QString &fn, uint64_t total)
+        : m_file(file), m_owner(owner), m_fn(fn), m_total(total), m_step(owner.progressStep())
+    {
+    }
+    bool Write(const uint8_t *data, size_t n) override
+    {
+        if (m_file.write(reinterpret_cast<const char *>(data), qint64(n)) != qint64(n)) {
+            m_writeFailed = true;
+            return false;
+        }
+        m_crc = Crc32Update(m_crc, data, n);
+        m_written += n;
+        if (m_owner.OnProgress && m_total > 0) {
+            const int percent = int(std::min<uint64_t>(100, m_written * 100 / m_total));
+            if (percent >= m_next && percent < 100) {
+                m_next = (percent / m_step + 1) * m_step;
+                if (!report(uint8_t(percent)))
+                    return false;
+            }
+        }
+        return true;
+    }
+    // The completion event.
+    bool finish() { return !m_owner.OnProgress || report(100); }
+    bool report(uint8_t percent)
+    {
+        try {
+            m_owner.OnProgress(&m_owner, m_fn, percent);
+        } catch (...) {
+            m_abort = std::current_exception();
+            return false;
+        }
+        return true;
+    }
+    uint32_t crc() const { return m_crc; }
+    bool writeFailed() const { return m_writeFailed; }
+    void rethrowAbort()
+    {
+        if (m_abort)
+            std::rethrow_exception(m_abort);
+    }
+
+private:
+    QSaveFile &m_file;
+    TUnBase &m_owner;
+    QString m_fn;
+    uint64_t m_total;
+    int m_step;
+    int m_next = 0;
+    uint64_t m_written = 0;
+    uint32_t m_crc = 0;
+    bool m_writeFailed = false;
+    std::exception_ptr m_abort;
+};
+
+// Sets a file's modification and access time to a DOS date-time taken as local time.
+void setFileDosTime(const QString &path, uint32_t dos)
+{
+    dos = NormalizedDosDateTime(dos);
+    std::tm tm{};
+    tm.tm_year = int((dos >> 25) & 0x7F) + 80;
+    tm.tm_mon = int((dos >> 21) & 0x0F) - 1;
+    tm.tm_mday = int((dos >> 16) & 0x1F);
+    tm.tm_hour = int((dos >> 11) & 0x1F);
+    tm.tm_min = int((dos >> 5) & 0x3F);
+    tm.tm_sec = int(dos & 0x1F) * 2;
+    tm.tm_isdst = -1;
+    const time_t t = std::mktime(&tm);
+    if (t == time_t(-1))
+        return;
+    struct timespec times[2];
+    times[0].tv_sec = times[1].tv_sec = t;
+    times[0].tv_nsec = times[1].tv_nsec = 0;
+    ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
+}
+
+// Applies the member's attributes: a Unix mode where the archive was made on
+// Unix (permission bits only), else the DOS read-only bit.
+void setFileAttributes(const QString &path, uint32_t attr, uint8_t host)
+{
+    QFile::Permissions perms = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser |
+                               QFile::ReadGroup | QFile::ReadOther;
+    const uint32_t mode = attr >> 16;
+    if (host == kHostUnix && (mode & 0170000) == 0100000) {
+        perms = {};
+        const struct { uint32_t bit; QFile::Permissions p; } map[] = {
+            {0400, QFile::ReadOwner | QFile::ReadUser}, {0200, QFile::WriteOwner | QFile::WriteUser},
+            {0100, QFile::ExeOwner | QFile::ExeUser},   {0040, QFile::ReadGroup},
+            {0020, QFile::WriteGroup},                  {0010, QFile::ExeGroup},
+            {0004, QFile::ReadOther},                   {0002, QFile::WriteOther},
+            {0001, QFile::ExeOther},
+        };
+        for (const auto &m : map)
+            if (mode & m.bit)
+                perms |= m.p;
+        perms |= QFile::ReadOwner | QFile::ReadUser;
+    } else if (attr & kAttrReadOnly) {
+        perms &= ~(QFile::WriteOwner | QFile::WriteUser);
+    }
+    QFile::setPermissions(path, perms);
+}
+
+// True when path lies inside root once symbolic links are resolved (the folder must exist).
+bool insideRoot(const QString &folder, const QString &root)
+{
+    const QString canonFolder = QFileInfo(folder).canonicalFilePath();
+    const QString canonRoot = QFileInfo(root).canonicalFilePath();
+    if (canonFolder.isEmpty() || canonRoot.isEmpty())
+        return false;
+    return canonFolder == canonRoot || canonFolder.startsWith(canonRoot + QLatin1Char('/')) || canonRoot == QLatin1String("/");
+}
+
+// True when the end record's signature is in the last 32 KB.
+bool hasEndRecord(TArcSource &src)
+{
+    const int64_t size = src.size();
+    const int64_t length = std::min<int64_t>(size - 1, kEndSearch);
+    if (length < 4)
+        return false;
+    QByteArray tail(length, Qt::Uninitialized);
+    if (!src.readAt(size - length, tail.data(), length))
+        return false;
+    for (int64_t i = length - 4; i >= 0; --i)
+        if (TRecordReader::u32At(tail, i) == kZipEndSig)
+            return true;
+    return false;
+}
+
+} // namespace
+
+bool TUnZIP::tryPasswords(const QString &fn, const uint8_t (&header)[12], uint8_t checkByte, TZipCryptKeys &keys,
+                          bool &giveUp)
+{
+    giveUp = false;
+    auto fits = [&](const QString &pw) {
+        const QByteArray bytes = pw.toUtf8();
+        return ZipCryptTryPassword(std::string_view(bytes.constData(), size_t(bytes.size())), header, checkByte, keys);
+    };
+    if (!m_lastPassword.isEmpty() && fits(m_lastPassword))
+        return true;
+    for (const QString &pw : std::as_const(Passwords)) {
+        if (fits(pw)) {
+            m_lastPassword = pw;
+            return true;
+        }
+    }
+    if (!OnGetPassword) {
+        warn(ArcErrOnPasswordMissing);
+        giveUp = true;
+        return false;
+    }
+    for (int ask = 0; ask < kMaxPasswordAsks; ++ask) {
+        QString password;
+        bool tryAgain = true;
+        OnGetPassword(this, fn, password, tryAgain);
+        if (!password.isEmpty() && fits(password)) {
+            Passwords.prepend(password);
+            m_lastPassword = password;
+            return true;
+        }
+        if (!password.isEmpty())
+            warn(ArcErrInvalidPassword);
+        if (!tryAgain)
+            break;
+    }
+    warn(ArcErrPasswordFailed);
+    giveUp = true;
+    return false;
+}
+
+bool TUnZIP::Extract()
+{
+    m_lastError = 0;
+    m_lastPassword.clear();
+    std::unique_ptr<TArcSource> source;
+    try {
+        if (m_archiveFile.isEmpty())
+            raiseError(ArcErrInvalidFileName);
+        if (!IsZipFamily(m_det.type))
+            raiseError(ArcErrInvalidArchive);
+        if (m_fromMemory) {
+            source = std::make_unique<TMemorySource>(m_memoryData);
+        } else {
+            auto file = std::make_unique<TFileSource>(m_archiveFile);
+            if (!file->isOpen())
+                raiseError(ArcErrOpenFile);
+            source = std::move(file);
+        }
+        TArcSource &src = *source;
+        if (!hasEndRecord(src))
+            raiseError(ArcErrUnknownType);
+
+        // The directory walk is the lister's, with its errors passed on as ours.
+        TArcLister walker;
+        walker.setZipCmntBufSize(m_zipCmntBufSize);
+        if (m_fromMemory)
+            walker.setArchiveData(m_memoryData, m_archiveFile);
+        else
+            walker.setArchiveFile(m_archiveFile);
+        walker.OnError = [this](TZipCommon *, const QString &, const QString &, int code) { warn(code); };
+        ZipListReader reader;
+        reader.prepare(walker, src);
+        if (OnActivate)
+            OnActivate(this);
+
+        const QString root = outputRoot();
+        const int64_t size = src.size();
+        int count = 0;
+        int extracted = 0;
+        while (walker.position + kCentralSize <= size) {
+            char fixedBuf[kCentralSize];
+            if (!src.readAt(walker.position, fixedBuf, kCentralSize))
+                break;
+            const QByteArrayView fixed(fixedBuf, kCentralSize);
+            walker.position += kCentralSize;
+            walker.clearMember();
+            if (reader.step(walker, src, fixed, walker.position - kCentralSize) != TArcListReader::Step::Report)
+                break;
+
+            const QString stored = QString::fromUtf8(walker.MemberName);
+            if ((walker.MemberAttr & (kAttrFolder | kAttrVolume)) || stored.endsWith(QLatin1Char('\\')))
+                continue;
+            bool altered = false;
+            const QString rel = SafeOutputPath(stored, ExtractDir, UseStoredDirs, &altered);
+            if (rel.isEmpty()) {
+                warn(ArcErrInvalidFileName);
+                continue;
+            }
+            if (!MatchesFileSpec(m_fileSpec, rel))
+                continue;
+
+            // The local header must be where the directory says.
+            const int64_t localAt = walker.LocalHeaderOffset + reader.base();
+            char localBuf[kLocalSize];
+            if (localAt < 0 || localAt + kLocalSize > size || !src.readAt(localAt, localBuf, kLocalSize)) {
+                warn(ArcErrLocalHeader);
+                continue;
+            }
+            const QByteArrayView local(localBuf, kLocalSize);
+            const uint32_t localSig = TRecordReader::u32At(local, 0);
+            if (localSig != kZipLocalSig && localSig != kZip250LocalSig) {
+                warn(ArcErrLocalHeader);
+                continue;
+            }
+
+            ++count;
+            const QString outPath = root + QLatin1Char('/') + rel;
+            const QFileInfo outInfo(outPath);
+            if (outInfo.exists() || outInfo.isSymLink()) {
+                bool accept = false;
+                if (OnFileExists)
+                    OnFileExists(this, outPath, accept);
+                if (!accept)
+                    continue;
+                if (outInfo.isDir() || outInfo.isSymLink()) {
+                    // Neither a folder nor a link is replaced by a member.
+                    warn(ArcErrInvalidFileName);
+                    continue;
+                }
+            }
+            bool wanted = true;
+            if (OnBegin)
+                OnBegin(this, outPath, count, wanted);
+            if (!wanted)
+                continue;
+
+            const QString folder = outInfo.absolutePath();
+            if (!QDir().mkpath(folder) || !insideRoot(folder, root)) {
+                warn(ArcErrOpenFile);
+                continue;
+            }
+
+            const uint16_t flags = TRecordReader::u16At(local, kLocFlags);
+            const int64_t dataAt = localAt + kLocalSize + TRecordReader::u16At(local, kLocNameLen) +
+                                   TRecordReader::u16At(local, kLocExtraLen);
+            uint64_t packed = walker.PackedSize;
+            if (dataAt > size || packed > uint64_t(size - dataAt)) {
+                warn(ArcErrReadFile);
+                continue;
+            }
+
+            const TDecoderEntry *decoder = FindZipDecoder(walker.MethodCode);
+            if (!decoder)
+                raiseError(ArcErrUnsupportedMethod);
+
+            SourceInput raw(src, dataAt, packed);
+            std::optional<TZipCryptKeys> keys;
+            std::optional<TZipCryptInput> decrypted;
+            if (flags & 1) {
+                uint8_t header[kZipCryptHeaderSize];
+                if (packed < uint64_t(kZipCryptHeaderSize) || raw.Read(header, kZipCryptHeaderSize) != kZipCryptHeaderSize) {
+                    warn(ArcErrReadFile);
+                    continue;
+                }
+                packed -= kZipCryptHeaderSize;
+                const uint8_t check = ZipCryptCheckByte(flags, walker.MemberCRC, TRecordReader::u16At(local, kLocDosTime));
+                keys.emplace(std::string_view());
+                bool giveUp = false;
+                if (!tryPasswords(outPath, header, check, *keys, giveUp)) {
+                    if (giveUp)
+                        break;
+                    continue;
+                }
+                decrypted.emplace(raw, *keys);
+            }
+            DecodeInput &in = decrypted ? static_cast<DecodeInput &>(*decrypted) : raw;
+
+            QSaveFile file(outPath);
+            file.setDirectWriteFallback(false);
+            if (!file.open(QIODevice::WriteOnly)) {
+                warn(ArcErrOpenFile);
+                continue;
+            }
+            FileOutput out(file, *this, outPath, walker.UnpackedSize);
+            DecodeParams params;
+            params.method = walker.MethodCode;
+            params.flags = flags;
+            params.packedSize = packed;
+            params.unpackedSize = walker.UnpackedSize;
+            DecodeStatus status = decoder->decode(in, out, params);
+            if (status == DecodeStatus::Ok && !out.finish())
+                status = DecodeStatus::OutputError;
+            out.rethrowAbort();
+            if (status != DecodeStatus::Ok) {
+                file.cancelWriting();
+                switch (status) {
+                case DecodeStatus::Truncated:
+                    warn(ArcErrReadFile);
+                    break;
+                case DecodeStatus::OutputError:
+                    warn(out.writeFailed() ? int(ArcErrWriteFile) : int(ArcErrReadFile));
+                    break;
+                case DecodeStatus::Unsupported:
+                    warn(ArcErrUnsupportedMethod);
+                    break;
+                default:
+                    warn(walker.MethodCode == 6 ? ArcErrAmbiguousTree : ArcErrInvalidCode);
+                    break;
+                }
+                continue;
+            }
+            if (!file.commit()) {
+                warn(ArcErrWriteFile);
+                continue;
+            }
+            ++extracted;
+            if (SetDateTo != TSetDate::CurDate)
+                setFileDosTime(outPath, TRecordReader::u32At(fixed, kCenDosTime));
+            setFileAttributes(outPath, walker.MemberAttr, uint8_t(fixed[kCenMadeByHost]));
+            const bool crcPass = out.crc() == walker.MemberCRC;
+            if (!crcPass)
+                warn(ArcErrCrc);
+            if (OnEnd)
+                OnEnd(this, outPath, crcPass);
+        }
+        if (extracted == 0)
+            raiseError(ArcErrNothingToDo);
+        if (OnDeactivate)
+            OnDeactivate(this);
+    } catch (const EArcError &e) {
+        m_lastError = e.code();
+        if (OnDeactivate)
+            OnDeactivate(this);
+        return false;
+    } catch (const EArcAbort &) {
+        m_lastError = ArcErrUserAborted;
+        if (OnDeactivate)
+            OnDeactivate(this);
+        throw;
+    }
+    return true;
 }

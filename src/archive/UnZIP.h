@@ -1,9 +1,11 @@
 // The ZIP family's directory reader (ZIP, ZipExe, Zip250, Zip250Exe): the
 // member list comes from the central directory found through the end record,
 // with ZIP64 end records and sizes where the 32-bit fields say 0xFFFFFFFF.
+// TUnZIP walks the same directory to extract members through the decoders.
 #pragma once
 
 #include "archive/ArcLister.h"
+#include "archive/UnBase.h"
 
 #include <memory>
 
@@ -17,3 +19,21 @@ inline constexpr uint32_t kZip64LocatorSig = 0x07064B50;
 
 // The directory reader for the lister.
 std::unique_ptr<TArcListReader> MakeZipListReader();
+
+class TZipCryptKeys;
+
+// The ZIP family's extractor: each central-directory member matching FileSpec
+// is checked against its local header, decrypted when encrypted, decoded,
+// written through a temporary file that is renamed into place, and checked
+// against its CRC-32.
+class TUnZIP : public TUnBase
+{
+public:
+    // Extracts the matching members into ExtractDir; false when an error ended the walk.
+    bool Extract() override;
+
+private:
+    bool tryPasswords(const QString &fn, const uint8_t (&header)[12], uint8_t checkByte, TZipCryptKeys &keys,
+                      bool &giveUp);
+    QString m_lastPassword;
+};

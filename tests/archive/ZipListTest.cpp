@@ -397,7 +397,7 @@ TEST(ZipList, FileSpecSelectsMembers)
 
 TEST(ZipList, NoEndRecordIsHeaderIdError)
 {
-    const ListResult result = listBytes(QByteArray("PK\x03\x04 plain bytes, no directory at all", 40));
+    const ListResult result = listBytes(QByteArrayLiteral("PK\x03\x04 plain bytes, no directory at all"));
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.error, ArcErrHeaderId);
 }

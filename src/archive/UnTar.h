@@ -1,0 +1,20 @@
+// The TAR directory reader: 512-byte headers, each followed by its entry's
+// data rounded up to 512 bytes. Files and hard links are listed; folders,
+// links and devices are passed over. The ustar name prefix, GNU long names
+// and pax path and size records give long paths their full names.
+#pragma once
+
+#include "archive/ArcLister.h"
+
+#include <QByteArrayView>
+
+#include <memory>
+#include <optional>
+
+// A TAR number field: octal digits after optional blanks, ended by NUL or a
+// blank, or the base-256 form (first byte with bit 7 set, big-endian value).
+// Empty gives 0; garbage, a negative or an oversized value gives nothing.
+std::optional<uint64_t> TarNumber(QByteArrayView field);
+
+// The directory reader for the lister.
+std::unique_ptr<TArcListReader> MakeTarListReader();
