@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Builds the catalog reader's libFuzzer target with clang in build/fuzz and
-# runs it for a bounded time (FUZZ_SECONDS, 60 by default) on the committed
-# seed catalogs plus freshly generated ones. Crash inputs land in
+# Builds the libFuzzer targets with clang in build/fuzz and runs each for a
+# bounded time (FUZZ_SECONDS, 30 by default): the catalog reader on the
+# committed seed catalogs plus freshly generated ones, the archive lister and
+# the extractors on the corpus archives. Crash inputs land in
 # build/fuzz/artifacts; the run fails when the fuzzer finds one.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${FUZZ_BUILD_DIR:-$root/build/fuzz}"
-seconds="${FUZZ_SECONDS:-60}"
+seconds="${FUZZ_SECONDS:-30}"
 
 for tool in clang clang++ cmake ninja; do
   if ! command -v "$tool" >/dev/null; then
@@ -18,7 +19,7 @@ done
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON -DQUILLON_CORE_ONLY=ON >/dev/null
-ninja -C "$build" -j2 catalog_fuzz archive_fuzz quillon-fuzz-seeds
+ninja -C "$build" -j2 catalog_fuzz archive_fuzz extract_fuzz quillon-fuzz-seeds
 
 corpus="$build/corpus"
 artifacts="$build/artifacts"
@@ -31,3 +32,8 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 "$build/fuzz/catalog_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus"
 mkdir -p "$build/archive_corpus" && cp "$root"/../shared/testdata/archives/*/*.{zip,ZIP,sfx,exe,tar,gz,tgz,Z,z,arj,lzh,arc,zoo,cab,rar,ha} "$build/archive_corpus"/ 2>/dev/null || true; "$build/fuzz/archive_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts/" "$build/archive_corpus"
+# Extraction: the ZIP, TAR and GZip files of the corpus as seeds; the target
+# extracts into its own scratch folders (in /dev/shm, else TMPDIR) and removes them.
+mkdir -p "$build/extract_corpus" && cp "$root"/../shared/testdata/archives/{zip,tar,gz}/*.{zip,ZIP,sfx,exe,tar,gz,tgz} "$build/extract_corpus"/ 2>/dev/null || true
+"$build/fuzz/extract_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
+  -print_final_stats=1 -artifact_prefix="$artifacts/" "$build/extract_corpus"

@@ -3,6 +3,8 @@
 // temporary-file list and the recording of error codes.
 #include "archive/Extract.h"
 
+#include "archive/UnGZIP.h"
+#include "archive/UnTar.h"
 #include "archive/UnZIP.h"
 
 #include <QFile>
@@ -73,8 +75,12 @@ std::unique_ptr<TUnBase> MakeExtractor(int extIndex)
     switch (extIndex) {
     case 9:
         return std::make_unique<TUnZIP>();
+    case 12:
+        return std::make_unique<TUnTar>();
+    case 13:
+        return std::make_unique<TUnGZIP>();
     default:
-        // ARC, ARJ, LHA/LZH, RAR, ZOO, TAR and GZ have no extractor in this build yet.
+        // ARC, ARJ, LHA/LZH, RAR and ZOO have no extractor in this build yet.
         return nullptr;
     }
 }

@@ -2,9 +2,20 @@
 // gives method, flags and the Unix time; the optional fields follow in the
 // order extra, name, comment, header CRC, each checked against the file's end;
 // the trailer (CRC-32, then the size modulo 2^32) is the file's last 8 bytes.
+// Extraction inflates the member in a stream and checks the trailer that
+// follows the deflate data; the member file writer is shared with TAR.
 #include "archive/UnGZIP.h"
 
+#include "archive/decoders/Crc32.h"
+
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <zlib.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
@@ -193,4 +204,284 @@ int GzipRefusalCode(QByteArrayView header)
 std::unique_ptr<TArcListReader> MakeGzipListReader()
 {
     return std::make_unique<GzipListReader>();
+}
+
+// Member output shared by the stream extractors
+
+TMemberFile::TMemberFile(TUnBase &owner, const QString &root, const QString &rel, uint64_t total)
+    : m_owner(owner), m_root(root), m_path(root + QLatin1Char('/') + rel), m_file(m_path), m_total(total)
+{
+}
+
+bool TMemberFile::open(int recNum)
+{
+    const QFileInfo info(m_path);
+    if (info.exists() || info.isSymLink()) {
+        bool accept = false;
+        if (m_owner.OnFileExists)
+            m_owner.OnFileExists(&m_owner, m_path, accept);
+        if (!accept)
+            return false;
+        if (info.isDir() || info.isSymLink()) {
+            // Neither a folder nor a link is replaced by a member.
+            m_owner.warn(ArcErrInvalidFileName);
+            return false;
+        }
+    }
+    bool wanted = true;
+    if (m_owner.OnBegin)
+        m_owner.OnBegin(&m_owner, m_path, recNum, wanted);
+    if (!wanted)
+        return false;
+    const QString folder = info.absolutePath();
+    if (!QDir().mkpath(folder) || !FolderInsideRoot(folder, m_root)) {
+        m_owner.warn(ArcErrOpenFile);
+        return false;
+    }
+    m_file.setDirectWriteFallback(false);
+    if (!m_file.open(QIODevice::WriteOnly)) {
+        m_owner.warn(ArcErrOpenFile);
+        return false;
+    }
+    return true;
+}
+
+bool TMemberFile::write(const char *data, int64_t n)
+{
+    if (n <= 0)
+        return true;
+    if (m_file.write(data, n) != n)
+        return false;
+    m_crc = Crc32Update(m_crc, data, size_t(n));
+    m_written += uint64_t(n);
+    if (m_owner.OnProgress && m_total > 0) {
+        const int step = m_owner.progressStep();
+        const int percent = int(std::min<uint64_t>(100, m_written * 100 / m_total));
+        if (percent >= m_next && percent < 100) {
+            m_next = (percent / step + 1) * step;
+            m_owner.OnProgress(&m_owner, m_path, uint8_t(percent));
+        }
+    }
+    return true;
+}
+
+bool TMemberFile::commit(int64_t mtime, bool crcPass)
+{
+    if (m_owner.OnProgress)
+        m_owner.OnProgress(&m_owner, m_path, 100);
+    if (!m_file.commit()) {
+        m_owner.warn(ArcErrWriteFile);
+        return false;
+    }
+    if (m_owner.SetDateTo != TSetDate::CurDate && mtime >= 0) {
+        struct timespec times[2];
+        times[0].tv_sec = times[1].tv_sec = time_t(mtime);
+        times[0].tv_nsec = times[1].tv_nsec = 0;
+        ::utimensat(AT_FDCWD, QFile::encodeName(m_path).constData(), times, AT_SYMLINK_NOFOLLOW);
+    }
+    if (!crcPass)
+        m_owner.warn(ArcErrCrc);
+    if (m_owner.OnEnd)
+        m_owner.OnEnd(&m_owner, m_path, crcPass);
+    return true;
+}
+
+bool FolderInsideRoot(const QString &folder, const QString &root)
+{
+    const QString canonFolder = QFileInfo(folder).canonicalFilePath();
+    const QString canonRoot = QFileInfo(root).canonicalFilePath();
+    if (canonFolder.isEmpty() || canonRoot.isEmpty())
+        return false;
+    return canonFolder == canonRoot || canonFolder.startsWith(canonRoot + QLatin1Char('/')) ||
+           canonRoot == QLatin1String("/");
+}
+
+// GZip extraction
+
+namespace {
+
+constexpr int64_t kGzBufferSize = 32770;
+
+// Owns a z_stream set up for raw inflate.
+class GzInflater
+{
+public:
+    GzInflater() { m_ok = inflateInit2(&m_zs, -15) == Z_OK; }
+    ~GzInflater()
+    {
+        if (m_ok)
+            inflateEnd(&m_zs);
+    }
+    GzInflater(const GzInflater &) = delete;
+    GzInflater &operator=(const GzInflater &) = delete;
+    bool ok() const { return m_ok; }
+    z_stream &stream() { return m_zs; }
+
+private:
+    z_stream m_zs{};
+    bool m_ok = false;
+};
+
+// Skips a zero-terminated text at pos (collecting at most limit bytes); false when the file ends first.
+bool skipText(TArcSource &src, int64_t &pos, QByteArray *text, int limit)
+{
+    char chunk[256];
+    for (;;) {
+        const int64_t n = std::min<int64_t>(src.size() - pos, sizeof chunk);
+        if (n <= 0 || !src.readAt(pos, chunk, n))
+            return false;
+        const char *nul = static_cast<const char *>(std::memchr(chunk, 0, size_t(n)));
+        const int64_t take = nul ? nul - chunk : n;
+        if (text && text->size() < limit)
+            text->append(chunk, std::min<int64_t>(take, limit - text->size()));
+        pos += take;
+        if (nul) {
+            ++pos;
+            return true;
+        }
+    }
+}
+
+} // namespace
+
+bool TUnGZIP::Extract()
+{
+    m_lastError = 0;
+    std::unique_ptr<TArcSource> source;
+    try {
+        if (m_archiveFile.isEmpty())
+            raiseError(ArcErrInvalidFileName);
+        if (m_fromMemory) {
+            source = std::make_unique<TMemorySource>(m_memoryData);
+        } else {
+            auto file = std::make_unique<TFileSource>(m_archiveFile);
+            if (!file->isOpen())
+                raiseError(ArcErrOpenFile);
+            source = std::move(file);
+        }
+        TArcSource &src = *source;
+        if (m_det.type != TArcType::GZip)
+            raiseError(ArcErrInvalidArchive);
+        if (OnActivate)
+            OnActivate(this);
+        const int64_t start = std::max<int64_t>(0, startOffset() - 1);
+        const int64_t size = src.size();
+        char head[kHeaderSize] = {};
+        const int64_t headLen = std::min<int64_t>(kHeaderSize, size - start);
+        if (headLen <= 0 || !src.readAt(start, head, headLen))
+            raiseError(ArcErrReadFile);
+        const QByteArrayView header(head, headLen);
+        if (const int refusal = GzipRefusalCode(header))
+            raiseError(refusal);
+
+        // The optional fields, in their order.
+        const uint8_t flags = uint8_t(head[kFlagsAt]);
+        int64_t pos = start + kHeaderSize;
+        QByteArray storedName;
+        if (flags & kGzFlagExtra) {
+            char len[2];
+            if (size - pos < 2 || !src.readAt(pos, len, 2))
+                raiseError(ArcErrReadFile);
+            pos += 2 + TRecordReader::u16At(QByteArrayView(len, 2), 0);
+        }
+        if ((flags & kGzFlagName) && !skipText(src, pos, &storedName, kNameLimit))
+            raiseError(ArcErrReadFile);
+        if ((flags & kGzFlagComment) && !skipText(src, pos, nullptr, 0))
+            raiseError(ArcErrReadFile);
+        if (flags & kGzFlagHeaderCrc)
+            pos += 2;
+        if (pos > size - kTrailerSize)
+            raiseError(ArcErrReadFile);
+
+        QByteArray name = storedName.isEmpty() ? nameFromFile(m_archiveFile) : ArcTextToUtf8(storedName);
+        bool altered = false;
+        const QString rel = SafeOutputPath(QString::fromUtf8(name), ExtractDir, UseStoredDirs, &altered);
+        if (rel.isEmpty())
+            raiseError(ArcErrInvalidFileName);
+        if (!MatchesFileSpec(m_fileSpec, rel))
+            raiseError(ArcErrNothingToDo);
+
+        char tail[kTrailerSize];
+        if (!src.readAt(size - kTrailerSize, tail, kTrailerSize))
+            raiseError(ArcErrReadFile);
+        const uint64_t claimed = TRecordReader::u32At(QByteArrayView(tail, kTrailerSize), 4);
+        const int64_t mtime = TRecordReader::u32At(header, kMtimeAt);
+
+        const QString root = outputRoot();
+        TMemberFile out(*this, root, rel, claimed);
+        if (!out.open(1))
+            raiseError(ArcErrNothingToDo);
+
+        auto inBuf = std::make_unique<char[]>(kGzBufferSize);
+        auto outBuf = std::make_unique<char[]>(kGzBufferSize);
+        int64_t streamEnd = 0; // where the trailer starts
+        if (GzipMethodCode(header) == 0) {
+            // Stored: everything up to the trailer is the data.
+            for (int64_t at = pos; at < size - kTrailerSize;) {
+                const int64_t n = std::min(kGzBufferSize, size - kTrailerSize - at);
+                if (!src.readAt(at, inBuf.get(), n))
+                    raiseError(ArcErrReadFile);
+                if (!out.write(inBuf.get(), n))
+                    raiseError(ArcErrWriteFile);
+                at += n;
+            }
+            streamEnd = size - kTrailerSize;
+        } else {
+            GzInflater inflater;
+            if (!inflater.ok())
+                raiseError(ArcErrInvalidCode);
+            z_stream &zs = inflater.stream();
+            int64_t at = pos;
+            for (;;) {
+                if (zs.avail_in == 0) {
+                    const int64_t n = std::min(kGzBufferSize, size - at);
+                    if (n <= 0)
+                        raiseError(ArcErrReadFile); // the deflate data ends before its last block
+                    if (!src.readAt(at, inBuf.get(), n))
+                        raiseError(ArcErrReadFile);
+                    at += n;
+                    zs.next_in = reinterpret_cast<Bytef *>(inBuf.get());
+                    zs.avail_in = uInt(n);
+                }
+                zs.next_out = reinterpret_cast<Bytef *>(outBuf.get());
+                zs.avail_out = uInt(kGzBufferSize);
+                const int ret = inflate(&zs, Z_NO_FLUSH);
+                const int64_t produced = kGzBufferSize - int64_t(zs.avail_out);
+                if (!out.write(outBuf.get(), produced))
+                    raiseError(ArcErrWriteFile);
+                if (ret == Z_STREAM_END)
+                    break;
+                if (ret != Z_OK && ret != Z_BUF_ERROR)
+                    raiseError(ArcErrInvalidCode);
+            }
+            streamEnd = at - int64_t(zs.avail_in);
+        }
+
+        // The member's own trailer follows its data; a second member after it is a multi-part file.
+        char trailer[kTrailerSize];
+        if (streamEnd > size - kTrailerSize || !src.readAt(streamEnd, trailer, kTrailerSize))
+            raiseError(ArcErrReadFile);
+        const int64_t after = streamEnd + kTrailerSize;
+        char next[2];
+        if (size - after >= 2 && src.readAt(after, next, 2) && uint8_t(next[0]) == kMagic &&
+            (uint8_t(next[1]) == kIdGzip || uint8_t(next[1]) == kIdGzipOld))
+            raiseError(ArcErrMultiPart);
+        const QByteArrayView tv(trailer, kTrailerSize);
+        const bool crcPass = out.crc() == TRecordReader::u32At(tv, 0) &&
+                             uint32_t(out.written()) == TRecordReader::u32At(tv, 4);
+        out.commit(mtime, crcPass);
+        if (OnDeactivate)
+            OnDeactivate(this);
+    } catch (const EArcError &e) {
+        m_lastError = e.code();
+        if (OnDeactivate)
+            OnDeactivate(this);
+        return false;
+    } catch (const EArcAbort &) {
+        m_lastError = ArcErrUserAborted;
+        if (OnDeactivate)
+            OnDeactivate(this);
+        throw;
+    }
+    return true;
 }

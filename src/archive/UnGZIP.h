@@ -5,10 +5,47 @@
 #pragma once
 
 #include "archive/ArcLister.h"
+#include "archive/UnBase.h"
 
 #include <QByteArrayView>
+#include <QSaveFile>
 
 #include <memory>
+
+// One output file of a stream extractor (GZip, TAR): the existence decision,
+// OnBegin, the temporary file renamed into place, progress events and the
+// running CRC-32. The folder is created and checked to lie inside root.
+class TMemberFile
+{
+public:
+    TMemberFile(TUnBase &owner, const QString &root, const QString &rel, uint64_t total);
+    // Prepares the file; false when the member is skipped (kept existing file, refused by
+    // OnBegin, or a folder or open failure, which is warned).
+    bool open(int recNum);
+    // Appends bytes; false on a write failure. A progress handler's EArcAbort passes through.
+    bool write(const char *data, int64_t n);
+    // Renames the finished file into place with the Unix time mtime (unless SetDateTo is CurDate),
+    // then reports OnEnd with crcPass; false (warned) when the rename fails.
+    bool commit(int64_t mtime, bool crcPass);
+    // Drops the temporary file.
+    void discard() { m_file.cancelWriting(); }
+    uint32_t crc() const { return m_crc; }
+    uint64_t written() const { return m_written; }
+    QString path() const { return m_path; }
+
+private:
+    TUnBase &m_owner;
+    QString m_root;
+    QString m_path;
+    QSaveFile m_file;
+    uint64_t m_total;
+    uint64_t m_written = 0;
+    uint32_t m_crc = 0;
+    int m_next = 0;
+};
+
+// Whether folder lies inside root once symbolic links are resolved (folder must exist).
+bool FolderInsideRoot(const QString &folder, const QString &root);
 
 // The gzip header flag bits.
 inline constexpr uint8_t kGzFlagText = 0x01;
@@ -30,3 +67,19 @@ int GzipRefusalCode(QByteArrayView header);
 
 // The directory reader for the lister.
 std::unique_ptr<TArcListReader> MakeGzipListReader();
+
+// The error of a gzip member that comes after the first one's trailer.
+inline constexpr int ArcErrMultiPart = 25162;
+
+// The GZip extractor: the one member of a gzip file (stored or deflate) is
+// streamed through raw inflate into its output file, named by the header's
+// stored name or the archive's name without its last extension, and checked
+// against the trailer's CRC-32 and size. A second member after the trailer, a
+// compress or pack file, another method or an encrypted member is refused and
+// nothing is written.
+class TUnGZIP : public TUnBase
+{
+public:
+    // Extracts the member when it matches FileSpec; false when an error ended the extraction.
+    bool Extract() override;
+};

@@ -1,12 +1,18 @@
-// The TAR directory reader. Each header's checksum is its signature: a header
+// The TAR directory reader and extractor. Each header's checksum is its signature: a header
 // that fails it ends the list quietly, as does an empty name (the archive's end
 // blocks). An entry whose data runs past the end of the file, or a size field
 // that is not a number, ends the listing with an error. GNU long-name entries
 // ('L') and pax records ('x', keys path and size) apply to the next entry; they
 // are bounded so that a hostile header cannot demand a huge allocation.
+// Extraction walks the same headers and never creates a link or a device.
 #include "archive/UnTar.h"
 
+#include "archive/UnGZIP.h"
+
+#include <QDir>
+
 #include <algorithm>
+#include <map>
 
 namespace {
 
@@ -62,6 +68,37 @@ std::optional<uint64_t> decimal(QByteArrayView text)
         v = v * 10 + uint64_t(c - '0');
     }
     return v;
+}
+
+// Takes path and size from pax records ("LEN key=value\n"); a malformed record ends the parse.
+// A size record that is not a number leaves size as it was (-1: none).
+void parsePaxRecords(QByteArrayView data, QByteArray &path, int64_t &size)
+{
+    qsizetype at = 0;
+    while (at < data.size()) {
+        const qsizetype space = data.indexOf(' ', at);
+        if (space < 0)
+            return;
+        const std::optional<uint64_t> len = decimal(data.sliced(at, space - at));
+        if (!len || *len <= uint64_t(space - at) || *len > uint64_t(data.size() - at))
+            return;
+        const QByteArrayView record = data.sliced(space + 1, qsizetype(*len) - (space - at) - 1);
+        at += qsizetype(*len);
+        if (record.isEmpty() || record.back() != '\n')
+            return;
+        const QByteArrayView body = record.chopped(1);
+        const qsizetype eq = body.indexOf('=');
+        if (eq < 0)
+            return;
+        const QByteArrayView key = body.first(eq);
+        const QByteArrayView value = body.sliced(eq + 1);
+        if (key == "path")
+            path = value.toByteArray();
+        else if (key == "size") {
+            if (const std::optional<uint64_t> v = decimal(value); v && *v <= uint64_t(INT64_MAX))
+                size = int64_t(*v);
+        }
+    }
 }
 
 class TarListReader : public TArcListReader
@@ -143,9 +180,12 @@ public:
             return Step::End;
         if (type != '0' && type != '1' && type != '\0')
             return Step::Skip;
-        // Old writers store folders as plain entries whose name ends in "/".
-        if (name.endsWith('/'))
+        // Old writers store folders as plain entries whose name ends in "/"; a folder has no data
+        // in the archive even when its size field says otherwise.
+        if (name.endsWith('/')) {
+            lister.position = dataAt;
             return Step::Skip;
+        }
 
         lister.MemberName = ArcTextToUtf8(name);
         lister.MemberName.replace('/', '\\');
@@ -163,32 +203,13 @@ public:
     }
 
 private:
-    // Takes path and size from pax records ("LEN key=value\n"); a malformed record ends the parse.
+    // Takes path and size from the pax records of the next entry.
     void parsePax(QByteArrayView data)
     {
-        qsizetype at = 0;
-        while (at < data.size()) {
-            const qsizetype space = data.indexOf(' ', at);
-            if (space < 0)
-                return;
-            const std::optional<uint64_t> len = decimal(data.sliced(at, space - at));
-            if (!len || *len <= uint64_t(space - at) || *len > uint64_t(data.size() - at))
-                return;
-            const QByteArrayView record = data.sliced(space + 1, qsizetype(*len) - (space - at) - 1);
-            at += qsizetype(*len);
-            if (record.isEmpty() || record.back() != '\n')
-                return;
-            const QByteArrayView body = record.chopped(1);
-            const qsizetype eq = body.indexOf('=');
-            if (eq < 0)
-                return;
-            const QByteArrayView key = body.first(eq);
-            const QByteArrayView value = body.sliced(eq + 1);
-            if (key == "path")
-                m_paxPath = value.toByteArray();
-            else if (key == "size")
-                m_paxSize = decimal(value);
-        }
+        int64_t size = m_paxSize ? int64_t(*m_paxSize) : -1;
+        parsePaxRecords(data, m_paxPath, size);
+        if (size >= 0)
+            m_paxSize = uint64_t(size);
     }
 
     QByteArray m_longName;
@@ -234,4 +255,194 @@ std::optional<uint64_t> TarNumber(QByteArrayView field)
 std::unique_ptr<TArcListReader> MakeTarListReader()
 {
     return std::make_unique<TarListReader>();
+}
+
+// Extraction
+
+namespace {
+
+constexpr int64_t kCopyBuffer = 32768;
+
+// Where a regular member's data lies, for hard links to it.
+struct TarData {
+    int64_t at = 0;
+    int64_t size = 0;
+};
+
+} // namespace
+
+bool TUnTar::Extract()
+{
+    m_lastError = 0;
+    std::unique_ptr<TArcSource> source;
+    try {
+        if (m_archiveFile.isEmpty())
+            raiseError(ArcErrInvalidFileName);
+        if (m_fromMemory) {
+            source = std::make_unique<TMemorySource>(m_memoryData);
+        } else {
+            auto file = std::make_unique<TFileSource>(m_archiveFile);
+            if (!file->isOpen())
+                raiseError(ArcErrOpenFile);
+            source = std::move(file);
+        }
+        TArcSource &src = *source;
+        if (m_det.type != TArcType::TAR)
+            raiseError(ArcErrInvalidArchive);
+        if (OnActivate)
+            OnActivate(this);
+
+        const QString root = outputRoot();
+        const int64_t fileSize = src.size();
+        int64_t pos = std::max<int64_t>(0, startOffset() - 1);
+        QByteArray longName, paxPath;
+        int64_t paxSize = -1;
+        std::map<QByteArray, TarData> regular;
+        auto buffer = std::make_unique<char[]>(kCopyBuffer);
+        int count = 0, extracted = 0;
+
+        while (pos + kBlock <= fileSize) {
+            char block[kBlock];
+            if (!src.readAt(pos, block, kBlock))
+                raiseError(ArcErrReadFile);
+            const QByteArrayView fixed(block, kBlock);
+            pos += kBlock;
+            if (fixed[kNameAt] == '\0')
+                break;
+            const std::optional<uint64_t> checksum = TarNumber(fixed.sliced(kChecksumAt, kChecksumLen));
+            if (!checksum || !checksumMatches(fixed, *checksum))
+                break;
+            const std::optional<uint64_t> sizeField = TarNumber(fixed.sliced(kSizeAt, kSizeLen));
+            if (!sizeField)
+                raiseError(ArcErrBadFileHeader);
+            uint64_t size = *sizeField;
+            const char type = fixed[kTypeAt];
+            const bool meta = type == 'L' || type == 'K' || type == 'x' || type == 'g';
+            if (!meta && paxSize >= 0)
+                size = uint64_t(paxSize);
+            if (type >= '1' && type <= '6')
+                size = 0;
+            const int64_t dataAt = pos;
+            if (size > uint64_t(fileSize - dataAt))
+                raiseError(ArcErrReadFile);
+            const int64_t dataLen = int64_t(size);
+            pos = std::min<int64_t>(dataAt + dataLen + (kBlock - dataLen % kBlock) % kBlock, fileSize);
+
+            if (meta) {
+                if (type == 'K' || type == 'g')
+                    continue;
+                if (dataLen > kMetaLimit)
+                    raiseError(ArcErrBadLengths);
+                QByteArray data(dataLen, Qt::Uninitialized);
+                if (!src.readAt(dataAt, data.data(), dataLen))
+                    raiseError(ArcErrReadFile);
+                if (type == 'L') {
+                    const qsizetype nul = data.indexOf('\0');
+                    longName = nul >= 0 ? data.left(nul) : data;
+                } else {
+                    parsePaxRecords(data, paxPath, paxSize);
+                }
+                continue;
+            }
+
+            QByteArray name;
+            if (!paxPath.isEmpty()) {
+                name = paxPath;
+            } else if (!longName.isEmpty()) {
+                name = longName;
+            } else {
+                name = fieldText(fixed, kNameAt, kNameLen);
+                if (fixed.sliced(kMagicAt, 6) == QByteArrayView("ustar\0", 6)) {
+                    const QByteArray prefix = fieldText(fixed, kPrefixAt, kPrefixLen);
+                    if (!prefix.isEmpty())
+                        name = prefix + '/' + name;
+                }
+            }
+            paxPath.clear();
+            longName.clear();
+            paxSize = -1;
+            name = name.trimmed();
+            if (name.isEmpty())
+                break;
+
+            const bool folder = type == '5' || type == 'D' || ((type == '0' || type == '\0') && name.endsWith('/'));
+            const QString stored = QString::fromUtf8(ArcTextToUtf8(name));
+            if (folder) {
+                pos = dataAt; // a folder has no data whatever its size field says
+                if (!UseStoredDirs)
+                    continue;
+                const QString rel = SafeOutputPath(stored, ExtractDir, true);
+                if (rel.isEmpty())
+                    continue;
+                const QString path = root + QLatin1Char('/') + rel;
+                if (!QDir().mkpath(path) || !FolderInsideRoot(path, root))
+                    warn(ArcErrOpenFile);
+                else
+                    ++extracted;
+                continue;
+            }
+            TarData data{dataAt, dataLen};
+            if (type == '1') {
+                // A hard link: a copy of the earlier member it names, never a link on disk.
+                const QByteArray target = fieldText(fixed, 157, 100).trimmed();
+                const auto it = regular.find(target);
+                if (it == regular.end())
+                    continue;
+                data = it->second;
+            } else if (type != '0' && type != '\0' && type != '7') {
+                // Symbolic links, devices, fifos and anything unknown: nothing is written.
+                continue;
+            } else {
+                regular[name] = data;
+            }
+
+            const QString rel = SafeOutputPath(stored, ExtractDir, UseStoredDirs);
+            if (rel.isEmpty()) {
+                warn(ArcErrInvalidFileName);
+                continue;
+            }
+            if (!MatchesFileSpec(m_fileSpec, rel))
+                continue;
+            ++count;
+            TMemberFile out(*this, root, rel, uint64_t(data.size));
+            if (!out.open(count))
+                continue;
+            bool ok = true;
+            for (int64_t at = 0; at < data.size && ok;) {
+                const int64_t n = std::min(kCopyBuffer, data.size - at);
+                if (!src.readAt(data.at + at, buffer.get(), n)) {
+                    out.discard();
+                    raiseError(ArcErrReadFile);
+                }
+                if (!out.write(buffer.get(), n)) {
+                    warn(ArcErrWriteFile);
+                    ok = false;
+                }
+                at += n;
+            }
+            if (!ok) {
+                out.discard();
+                continue;
+            }
+            // The format keeps no checksum of the data: what was read is what was stored.
+            const std::optional<uint64_t> mtime = TarNumber(fixed.sliced(kMtimeAt, kMtimeLen));
+            if (out.commit(mtime && *mtime <= uint64_t(INT64_MAX / 2) ? int64_t(*mtime) : -1, true))
+                ++extracted;
+        }
+        if (extracted == 0)
+            raiseError(ArcErrNothingToDo);
+        if (OnDeactivate)
+            OnDeactivate(this);
+    } catch (const EArcError &e) {
+        m_lastError = e.code();
+        if (OnDeactivate)
+            OnDeactivate(this);
+        return false;
+    } catch (const EArcAbort &) {
+        m_lastError = ArcErrUserAborted;
+        if (OnDeactivate)
+            OnDeactivate(this);
+        throw;
+    }
+    return true;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "archive/ArcLister.h"
+#include "archive/UnBase.h"
 
 #include <QByteArrayView>
 
@@ -18,3 +19,16 @@ std::optional<uint64_t> TarNumber(QByteArrayView field);
 
 // The directory reader for the lister.
 std::unique_ptr<TArcListReader> MakeTarListReader();
+
+// The TAR extractor: regular members are copied into their output files
+// (stored data only), folders are created with UseStoredDirs, a hard link to
+// an earlier member of the archive gets a copy of that member's data, and
+// symbolic links, devices and fifos are never created: nothing is written
+// for them. A header whose data runs past the file's end ends the extraction
+// with 25135.
+class TUnTar : public TUnBase
+{
+public:
+    // Extracts the members matching FileSpec; false when an error ended the walk.
+    bool Extract() override;
+};

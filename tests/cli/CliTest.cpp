@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -975,4 +977,156 @@ TEST(CliArcTest, ArcListMatchesTheReferenceListing)
             expectedFiles += !path.endsWith(QLatin1Char('\\'));
         EXPECT_EQ(members, expectedFiles);
     }
+}
+
+namespace {
+
+// The corpus folder of ZIP files (QUILLON_TESTDATA is set by ctest).
+QString ZipCorpus()
+{
+    return qEnvironmentVariable("QUILLON_TESTDATA") + QStringLiteral("/archives/zip/");
+}
+
+// The manifest's agreed bytes per member path ("/" separated): path -> sha256 (hex).
+std::map<QString, QString> ConsensusSha256(const QString &archive)
+{
+    std::map<QString, QString> sums;
+    QFile manifest(archive + QStringLiteral(".manifest.jsonl"));
+    EXPECT_TRUE(manifest.open(QIODevice::ReadOnly)) << archive.toStdString();
+    for (const QByteArray &line : manifest.readAll().split('\n')) {
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        if (Str(o, "kind") == QLatin1String("consensus") && o.value(QStringLiteral("sha256")).isString())
+            sums[Str(o, "path")] = Str(o, "sha256");
+    }
+    return sums;
+}
+
+// Every file below dir: relative path ("/" separated) -> sha256 (hex) of its bytes.
+std::map<QString, QString> FilesWithSha256(const QString &dir)
+{
+    std::map<QString, QString> sums;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        sums[QDir(dir).relativeFilePath(path)] =
+            QString::fromLatin1(QCryptographicHash::hash(ReadFileBytes(path), QCryptographicHash::Sha256).toHex());
+    }
+    return sums;
+}
+
+ProcessResult RunCli(const QStringList &args)
+{
+    return RunProgram(QStringLiteral(QUILLON_CLI_PATH), args);
+}
+
+} // namespace
+
+// arc extract --dirs writes every member of a deflated ZIP with folders under
+// its stored path, byte for byte as the reference tools agree; without --dirs
+// only the file names are kept.
+TEST(CliArcTest, ArcExtractWritesTheReferenceBytes)
+{
+    const QString archive = ZipCorpus() + QStringLiteral("izip_deflate_tree.zip");
+    if (!QFileInfo::exists(archive))
+        GTEST_SKIP() << "corpus not found at " << ZipCorpus().toStdString();
+    const std::map<QString, QString> expected = ConsensusSha256(archive);
+    ASSERT_EQ(expected.size(), 8u);
+    ASSERT_TRUE(expected.count(QStringLiteral("SUBDIR/DEEP/LEAF.TXT")));
+
+    QTemporaryDir dest;
+    ASSERT_TRUE(dest.isValid());
+    ProcessResult run = RunCli({QStringLiteral("arc"), QStringLiteral("extract"), QStringLiteral("--dirs"), archive,
+                                dest.path()});
+    ASSERT_FALSE(run.crashed);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(FilesWithSha256(dest.path()), expected);
+
+    // Flat: the same bytes under the bare file names.
+    QTemporaryDir flat;
+    ASSERT_TRUE(flat.isValid());
+    run = RunCli({QStringLiteral("arc"), QStringLiteral("extract"), archive, flat.path()});
+    ASSERT_FALSE(run.crashed);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    std::map<QString, QString> flatExpected;
+    for (const auto &[path, sum] : expected)
+        flatExpected[path.mid(path.lastIndexOf(QLatin1Char('/')) + 1)] = sum;
+    EXPECT_EQ(FilesWithSha256(flat.path()), flatExpected);
+
+    // A mask picks members by name.
+    QTemporaryDir masked;
+    ASSERT_TRUE(masked.isValid());
+    run = RunCli({QStringLiteral("arc"), QStringLiteral("extract"), archive, masked.path(), QStringLiteral("*.BIN")});
+    ASSERT_FALSE(run.crashed);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const std::map<QString, QString> bins{{QStringLiteral("RANDOM.BIN"), expected.at(QStringLiteral("RANDOM.BIN"))},
+                                          {QStringLiteral("ZEROS.BIN"), expected.at(QStringLiteral("ZEROS.BIN"))}};
+    EXPECT_EQ(FilesWithSha256(masked.path()), bins);
+}
+
+// An encrypted ZIP extracts with the password given by --password.
+TEST(CliArcTest, ArcExtractDecryptsWithThePassword)
+{
+    const QString archive = ZipCorpus() + QStringLiteral("izip_encrypted_pw_corpus123.zip");
+    if (!QFileInfo::exists(archive))
+        GTEST_SKIP() << "corpus not found at " << ZipCorpus().toStdString();
+    const std::map<QString, QString> expected = ConsensusSha256(archive);
+    ASSERT_FALSE(expected.empty());
+
+    QTemporaryDir dest;
+    ASSERT_TRUE(dest.isValid());
+    const ProcessResult run = RunCli({QStringLiteral("arc"), QStringLiteral("extract"), QStringLiteral("--dirs"),
+                                      QStringLiteral("--password"), QStringLiteral("corpus123"), archive, dest.path()});
+    ASSERT_FALSE(run.crashed);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(FilesWithSha256(dest.path()), expected);
+
+    // A wrong password fails the command and writes nothing.
+    QTemporaryDir wrong;
+    ASSERT_TRUE(wrong.isValid());
+    const ProcessResult bad = RunCli({QStringLiteral("arc"), QStringLiteral("extract"), QStringLiteral("--password"),
+                                      QStringLiteral("not-the-password"), archive, wrong.path()});
+    ASSERT_FALSE(bad.crashed);
+    EXPECT_NE(bad.exitCode, 0);
+    EXPECT_TRUE(bad.err.contains(QStringLiteral("Extract Error"))) << bad.err.toStdString();
+    EXPECT_TRUE(FilesWithSha256(wrong.path()).empty());
+}
+
+// A member in a method outside the supported set fails the command with the
+// driver's message, and no partial file is left behind.
+TEST(CliArcTest, ArcExtractRefusesAnUnsupportedMethod)
+{
+    const QString archive = ZipCorpus() + QStringLiteral("7z_bzip2.zip");
+    if (!QFileInfo::exists(archive))
+        GTEST_SKIP() << "corpus not found at " << ZipCorpus().toStdString();
+    QTemporaryDir dest;
+    ASSERT_TRUE(dest.isValid());
+    const ProcessResult run = RunCli({QStringLiteral("arc"), QStringLiteral("extract"), archive, dest.path()});
+    ASSERT_FALSE(run.crashed);
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Archive file is using unknown or unsupported compression method.")))
+        << run.err.toStdString();
+    EXPECT_TRUE(FilesWithSha256(dest.path()).empty());
+}
+
+// arc extract without its arguments, or with options it does not take, is bad usage.
+TEST(CliArcTest, ArcExtractBadUsageExitsWith2)
+{
+    const QString archive = ZipCorpus() + QStringLiteral("izip_deflate_tree.zip");
+    QTemporaryDir dest;
+    ASSERT_TRUE(dest.isValid());
+    const std::vector<QStringList> badCalls{
+        {QStringLiteral("arc"), QStringLiteral("extract")},
+        {QStringLiteral("arc"), QStringLiteral("extract"), archive},
+        {QStringLiteral("arc"), QStringLiteral("extract"), QStringLiteral("--password")},
+        {QStringLiteral("arc"), QStringLiteral("extract"), QStringLiteral("--json"), archive, dest.path()},
+        {QStringLiteral("arc"), QStringLiteral("unpack"), archive, dest.path()},
+    };
+    for (const QStringList &args : badCalls) {
+        SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
+        const ProcessResult run = RunCli(args);
+        ASSERT_FALSE(run.crashed);
+        EXPECT_EQ(run.exitCode, 2) << run.err.toStdString();
+        EXPECT_FALSE(run.err.isEmpty());
+    }
+    EXPECT_TRUE(FilesWithSha256(dest.path()).empty());
 }
