@@ -105,9 +105,9 @@ void TZipCommon::setArchiveData(const QByteArray &data, const QString &fileName)
     m_det = DetectArcType(src, fileName, m_zipCmntBufSize);
 }
 
-void TZipCommon::setFileSpec(const QString &spec)
+void TZipCommon::setFileSpec(const QString &mask)
 {
-    QString part = spec;
+    QString part = mask;
     part.replace(QLatin1Char('/'), QLatin1Char('\\'));
     m_fileSpec = part.mid(part.lastIndexOf(QLatin1Char('\\')) + 1);
 }

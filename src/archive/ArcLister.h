@@ -41,7 +41,7 @@ public:
     uint32_t archiveFileDate() const { return m_fileDate; }
 
     // Member mask; only the file-name part is kept, "/" turned into "\". Default "*.*".
-    void setFileSpec(const QString &spec);
+    void setFileSpec(const QString &mask);
     QString fileSpec() const { return m_fileSpec; }
     // Comment buffer for the end-record search of executables, clamped to 0..32767.
     void setZipCmntBufSize(int size);
