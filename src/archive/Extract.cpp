@@ -174,7 +174,9 @@ bool ExtractFromArchive(int extIndex, const QString &archivePath, const QString 
         wait->CloseWait();
 
     const bool ok = state.lastError == 0;
-    if (!ok && !state.quiet)
+    // The user asked for the cancel and already answered its question: an
+    // error box saying "Unknown error" on top of that would be wrong.
+    if (!ok && !state.quiet && state.lastError != kExtractCancelled)
         prompter.ask(QStringLiteral("Extract Error"), ExtractErrorMessage(state.lastError), MsgIcon::Error,
                      MsgButtons::Ok);
     return ok;

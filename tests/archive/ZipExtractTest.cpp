@@ -468,7 +468,8 @@ TEST(ZipExtract, DriverCancelStopsAndLeavesNoFile)
     const QString dest = work.path() + QStringLiteral("/out");
     EXPECT_FALSE(ExtractFromArchive(9, zip, dest, true, false, false, nullptr, QString(), options));
     EXPECT_EQ(ExtractionState().lastError, kExtractCancelled);
-    ASSERT_GE(prompter.shown.size(), 1u);
+    // The cancel question is the only message: a cancel is not reported as an error.
+    ASSERT_EQ(prompter.shown.size(), 1u);
     EXPECT_EQ(prompter.shown[0].first, QStringLiteral("Cancel extract"));
     EXPECT_TRUE(filesBelow(dest).empty());
 
