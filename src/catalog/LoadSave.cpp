@@ -1277,6 +1277,23 @@ CatalogVariant writeCatalogJournaled(TTreeNode *catalogNode, QIODevice &out, Jou
 
 } // namespace
 
+struct TSaveUndo::Impl {
+    Journal journal;
+};
+
+TSaveUndo::TSaveUndo() : m_impl(std::make_unique<Impl>()) {}
+TSaveUndo::~TSaveUndo() = default;
+
+void TSaveUndo::undo()
+{
+    m_impl->journal.rollback();
+}
+
+CatalogVariant WriteCatalogUndoable(TTreeNode *catalogNode, QIODevice &out, TSaveUndo &undo)
+{
+    return writeCatalogJournaled(catalogNode, out, undo.m_impl->journal);
+}
+
 CatalogVariant WriteCatalog(TTreeNode *catalogNode, QIODevice &out)
 {
     Journal journal;

@@ -12,6 +12,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
+
 class TForest;
 class TTreeNode;
 class Prompter;
@@ -97,6 +99,29 @@ CatalogVariant RequiredVariant(TTreeNode *catalogNode);
 // Returns the layout written; the caller points the catalog's Stream at the
 // new file and sets its Variant (SaveCatalogTo does both).
 CatalogVariant WriteCatalog(TTreeNode *catalogNode, QIODevice &out);
+
+// What a save changed in memory (offsets, dirty marks), kept after a
+// successful write so that the change can still be taken back when the new
+// file cannot be put in place of the old one.
+class TSaveUndo
+{
+public:
+    TSaveUndo();
+    ~TSaveUndo();
+    TSaveUndo(const TSaveUndo &) = delete;
+    TSaveUndo &operator=(const TSaveUndo &) = delete;
+    // Puts back every value the save changed; the catalog describes its old file again.
+    void undo();
+
+private:
+    friend CatalogVariant WriteCatalogUndoable(TTreeNode *catalogNode, QIODevice &out, TSaveUndo &undo);
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+// WriteCatalog that keeps what it changed in undo (on success; a failure
+// rolls back at once as WriteCatalog does).
+CatalogVariant WriteCatalogUndoable(TTreeNode *catalogNode, QIODevice &out, TSaveUndo &undo);
 
 // Saves the catalog to fileName through a temporary file in the same folder
 // that replaces the target only when it is complete and flushed; then reopens

@@ -1,0 +1,603 @@
+// Creating, opening, saving and closing whole catalogs, with the messages the
+// user sees. Saving writes a temporary file, flushes it to the disk, and only
+// then puts it in place of the old file (which becomes the ".BAK" copy when
+// asked); the catalog's offsets are taken back whenever the new file does not
+// end up in place, so the catalog keeps reading its old file.
+#include "catalog/CatalogFiles.h"
+
+#include "catalog/CatalogOps.h"
+#include "catalog/CatalogRec.h"
+#include "catalog/Forest.h"
+#include "catalog/LoadSave.h"
+#include "catalog/ReadAhead.h"
+#include "platform/Texts.h"
+#include "settings/Registry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kCatalogStreamBuffer = 16384;
+
+QString catalogName(const TTreeNode *node)
+{
+    return DecodeStored(node->text());
+}
+
+TCatalogRec *catalogOf(TTreeNode *node)
+{
+    return node ? AsCatalog(node->data()) : nullptr;
+}
+
+// Holds a status text for the length of an operation when none is shown yet.
+class StatusScope
+{
+public:
+    StatusScope(TCatalogHost &host, const QString &text, int mode) : m_host(host)
+    {
+        if (!host.statusActive()) {
+            host.setStatus(text, mode);
+            m_own = true;
+        }
+    }
+    ~StatusScope()
+    {
+        if (m_own)
+            m_host.setStatus(QString(), 0);
+    }
+
+private:
+    TCatalogHost &m_host;
+    bool m_own = false;
+};
+
+void syncFolder(const QString &folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);   // best effort: some file systems refuse it for folders
+        ::close(fd);
+    }
+}
+
+// rename(2), keeping errno for the message.
+bool renameFile(const QString &from, const QString &to, int *error)
+{
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+        return true;
+    if (error)
+        *error = errno;
+    return false;
+}
+
+QString backupName(const QString &target)
+{
+    const QFileInfo info(target);
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".BAK"));
+}
+
+// The nine characters a file name cannot take on the systems catalogs travel to.
+QString safeFileName(const QString &name)
+{
+    QString out = name;
+    for (QChar &c : out)
+        if (QStringLiteral("\\/:*?\"><|").contains(c))
+            c = QLatin1Char('_');
+    return out;
+}
+
+// Whether two names are one file. Names on this system are case-sensitive,
+// so only the same path (after resolving links) is the same file.
+bool sameFile(const QString &a, const QString &b)
+{
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    const QString ca = QFileInfo(a).canonicalFilePath(), cb = QFileInfo(b).canonicalFilePath();
+    if (!ca.isEmpty() && !cb.isEmpty())
+        return ca == cb;
+    return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
+}
+
+bool fileInUseByOther(TForest &forest, TTreeNode *self, const QString &fileName)
+{
+    for (TTreeNode *node : forest.roots()) {
+        const TCatalogRec *other = catalogOf(node);
+        if (node != self && other && sameFile(other->FileName, fileName))
+            return true;
+    }
+    return false;
+}
+
+// Steps 2 and 3 of a save: the target's name, by dialog when needed. Empty when cancelled.
+QString chooseTarget(TTreeNode *catalogNode, bool askName, TCatalogHost &host, const TCatalogFileSettings &settings)
+{
+    TCatalogRec *catalog = catalogOf(catalogNode);
+    const QString title = QStringLiteral("Save Catalog \"") + catalogName(catalogNode) + QStringLiteral("\" As ...");
+    QString fileName;
+    QString folder = settings.CatalogPathEdit;
+    if (catalog->Stream) {
+        fileName = catalog->FileName;
+        folder = QFileInfo(fileName).absolutePath();
+    }
+    if (!askName && !fileName.isEmpty())
+        return fileName;
+    for (;;) {
+        if (!askName)
+            fileName = safeFileName(catalogName(catalogNode));
+        QString chosen = host.chooseSaveFile(title, folder, fileName);
+        if (chosen.isEmpty())
+            return {};
+        chosen = QFileInfo(chosen).absoluteFilePath();
+        if (chosen == catalog->FileName)
+            return chosen;
+        QString problem;
+        if (fileInUseByOther(*catalogNode->forest(), catalogNode, chosen)) {
+            problem = QStringLiteral("This file already exists and is in use.\r"
+                                     "Enter new file name or close this file in other applications.");
+        } else if (QFileInfo::exists(chosen)) {
+            return chosen;
+        } else {
+            QFile probe(chosen);
+            if (probe.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+                probe.close();
+                probe.remove();
+                return chosen;
+            }
+            problem = QStringLiteral("Can not create this file for writing.\r"
+                                     "Please enter a valid file name and path, on write-enabled device.");
+        }
+        host.prompter().ask(QStringLiteral("File create error"), problem, MsgIcon::Warning, MsgButtons::Ok);
+        fileName = chosen;
+        folder = QFileInfo(chosen).absolutePath();
+    }
+}
+
+// Copies a finished file into folder as a new temporary file, flushed; its path, or empty.
+QString copyInto(const QString &source, const QString &folder)
+{
+    QTemporaryFile copy(folder + QStringLiteral("/ctfXXXXXX"));
+    copy.setAutoRemove(false);
+    if (!copy.open())
+        return {};
+    QFile in(source);
+    bool ok = in.open(QIODevice::ReadOnly);
+    QByteArray buf;
+    while (ok && !in.atEnd()) {
+        buf = in.read(1 << 20);
+        ok = !buf.isEmpty() && copy.write(buf) == buf.size();
+    }
+    ok = ok && copy.flush() && ::fsync(copy.handle()) == 0;
+    const QString path = copy.fileName();
+    copy.close();
+    if (!ok) {
+        QFile::remove(path);
+        return {};
+    }
+    return path;
+}
+
+void deleteCatalogNode(TTreeNode *node)
+{
+    DeleteNodeWithRecords(node);
+}
+
+} // namespace
+
+int64_t TCatalogHost::freeSpace(const QString &folder)
+{
+    const QStorageInfo info(folder);
+    return info.isValid() ? info.bytesAvailable() : -1;
+}
+
+// ---- recent files ---------------------------------------------------------------
+
+void TRecentFiles::add(const QString &fileName)
+{
+    remove(fileName);
+    m_files.prepend(fileName);
+    while (m_files.size() > kMax)
+        m_files.removeLast();
+}
+
+void TRecentFiles::remove(const QString &fileName)
+{
+    m_files.removeIf([&](const QString &f) { return sameFile(f, fileName); });
+}
+
+void TRecentFiles::load(Registry &registry)
+{
+    m_files.clear();
+    if (!registry.openKey(Registry::MainKey() + QStringLiteral("\\MRUList"), false))
+        return;
+    for (int i = 0; i < kMax; ++i) {
+        const std::optional<QString> f = registry.readString(QStringLiteral("F%1").arg(i));
+        if (!f || f->isEmpty())
+            break;
+        m_files << *f;
+    }
+    registry.closeKey();
+}
+
+bool TRecentFiles::save(Registry &registry) const
+{
+    const QString key = Registry::MainKey() + QStringLiteral("\\MRUList");
+    registry.deleteKey(key);
+    if (!registry.openKey(key, true))
+        return false;
+    bool ok = true;
+    for (int i = 0; i < m_files.size(); ++i)
+        ok = registry.writeString(QStringLiteral("F%1").arg(i), m_files[i]) && ok;
+    ok = registry.flush() && ok;
+    registry.closeKey();
+    return ok;
+}
+
+// ---- new and open ---------------------------------------------------------------
+
+QString ProposedCatalogName(const TForest &forest)
+{
+    for (int n = 1;; ++n) {
+        const QByteArray name = "Catalog" + QByteArray::number(n);
+        bool taken = false;
+        for (const TTreeNode *node : forest.roots())
+            taken = taken || node->text() == name;
+        if (!taken)
+            return QString::fromLatin1(name);
+    }
+}
+
+TTreeNode *NewCatalog(TForest &forest, TCatalogHost &host)
+{
+    const QString proposal = ProposedCatalogName(forest);
+    const std::optional<QString> answer =
+        host.askText(QStringLiteral("New Catalog"), QStringLiteral("Enter a name for the new catalog:"), proposal);
+    if (!answer)
+        return nullptr;
+    const QString name = answer->trimmed().isEmpty() ? proposal : *answer;
+    TTreeNode *node = NewCatalogNode(forest, CutAtCharBoundary(EncodeStored(name), kMaxShortText).toByteArray());
+    host.refresh();
+    host.catalogShown(node, true);
+    return node;
+}
+
+std::vector<TTreeNode *> OpenCatalogs(TForest &forest, TCatalogHost &host, QStringList *list, bool quiet,
+                                      const TCatalogFileSettings &settings, TRecentFiles *recent, bool *listChanged)
+{
+    std::vector<TTreeNode *> opened;
+    QStringList chosen;
+    if (!list) {
+        quiet = false;
+        chosen = host.chooseOpenFiles(settings.CatalogPathEdit);
+        if (chosen.isEmpty())
+            return opened;
+        list = &chosen;
+    }
+    Prompter &prompter = host.prompter();
+    const QString plural = list->size() > 1 ? QStringLiteral("s") : QString();
+    StatusScope status(host, QStringLiteral("Loading catalog") + plural + QStringLiteral("..."), 1);
+    ProgressSink *wait = quiet ? nullptr : host.progress();
+    if (wait)
+        wait->ShowWait(QStringLiteral("Loading catalog") + plural + QStringLiteral(", please wait..."), false, false);
+    auto closeWait = [&] {
+        if (wait) {
+            wait->CloseWait();
+            wait = nullptr;
+        }
+    };
+
+    for (int i = 0; i < list->size();) {
+        const QString entry = QFileInfo((*list)[i]).absoluteFilePath();
+        const bool single = list->size() == 1;
+        bool alreadyOpen = false;
+        for (const TTreeNode *node : forest.roots()) {
+            const TCatalogRec *catalog = AsCatalog(node->data());
+            alreadyOpen = alreadyOpen || (catalog && sameFile(catalog->FileName, entry));
+        }
+        if (alreadyOpen) {
+            if (!quiet && single) {
+                if (wait)
+                    wait->HideWait();
+                prompter.ask(QStringLiteral("Catalog is opened"),
+                             QStringLiteral("Catalog file \"") + entry + QStringLiteral("\" is already opened."),
+                             MsgIcon::Information, MsgButtons::Ok);
+            }
+            ++i;
+            continue;
+        }
+        bool dropEntry = false;
+        try {
+            TTreeNode *node = ReadCatalog(forest, entry);
+            opened.push_back(node);
+            if (!quiet && recent)
+                recent->add(entry);
+            host.catalogShown(node, i == list->size() - 1);
+        } catch (const EInvalidCatalog &e) {
+            closeWait();
+            prompter.ask(QStringLiteral("Catalog error"), entry + QStringLiteral("\n\r") + e.message(),
+                         MsgIcon::Error, MsgButtons::Ok);
+            dropEntry = quiet;
+            if (recent)
+                recent->remove(entry);
+        } catch (const EStreamError &e) {
+            closeWait();
+            if (recent)
+                recent->remove(entry);
+            if (!QFileInfo::exists(entry)) {
+                prompter.ask(QStringLiteral("Load error"),
+                             QStringLiteral("Can't open catalog file ") + entry + QStringLiteral(".\r") +
+                                 QStringLiteral("This file does not exist."),
+                             MsgIcon::Error, MsgButtons::Ok);
+                dropEntry = true;
+            } else {
+                prompter.ask(QStringLiteral("Load error"),
+                             QStringLiteral("An error occured while trying to load catalog file ") + entry +
+                                 QStringLiteral(".\r") + e.message(),
+                             MsgIcon::Error, MsgButtons::Ok);
+            }
+        } catch (const std::exception &) {
+            // Dropped without a message, as the partly read catalog is (ReadCatalog removed it).
+        }
+        if (dropEntry && quiet) {
+            list->removeAt(i);
+            if (listChanged)
+                *listChanged = true;
+        } else {
+            ++i;
+        }
+    }
+    host.refresh();
+    closeWait();
+    return opened;
+}
+
+// ---- save -----------------------------------------------------------------------
+
+bool SaveCatalog(TTreeNode *catalogNode, bool askName, TCatalogHost &host, const TCatalogFileSettings &settings)
+{
+    TCatalogRec *catalog = catalogOf(catalogNode);
+    if (!catalog)
+        return false;
+    if (catalog->Dirty == 0 && !askName)
+        return true;
+    Prompter &prompter = host.prompter();
+    const QString target = chooseTarget(catalogNode, askName, host, settings);
+    if (target.isEmpty())
+        return false;
+    const QString targetFolder = QFileInfo(target).absolutePath();
+
+    // Beside the target when it has room for the new file, else in the temporary folder.
+    const int64_t freeAtTarget = host.freeSpace(targetFolder);
+    const int64_t estimate = CatalogSizeEstimate(catalogNode);
+    const bool besideTarget = freeAtTarget < 0 || double(freeAtTarget) > 1.5 * double(estimate);
+    QString tempFolder = besideTarget ? targetFolder : QDir::tempPath();
+    if (tempFolder.isEmpty())
+        tempFolder = QDir::currentPath();
+
+    StatusScope status(host, QStringLiteral("Saving catalog..."), 1);
+    ProgressSink *wait = host.progress();
+    if (wait) {
+        wait->ShowWait(QStringLiteral("Saving catalog, please wait..."), true, false);
+        wait->SetWaitMax(1);
+    }
+    struct WaitCloser {
+        ProgressSink *w;
+        ~WaitCloser()
+        {
+            if (w)
+                w->CloseWait();
+        }
+    } waitCloser{wait};
+
+    auto saveError = [&](const QString &text) {
+        prompter.ask(QStringLiteral("Save error"), text, MsgIcon::Error, MsgButtons::Ok);
+        return false;
+    };
+
+    QString tempPath;
+    TSaveUndo undo;
+    CatalogVariant written;
+    {
+        QTemporaryFile temp(tempFolder + QStringLiteral("/ctfXXXXXX"));
+        temp.setAutoRemove(false);
+        if (!temp.open())
+            return saveError(QStringLiteral("An error occured while saving the catalog ") + target +
+                             QStringLiteral(".\r") + temp.errorString());
+        tempPath = temp.fileName();
+        try {
+            written = WriteCatalogUndoable(catalogNode, temp, undo);
+            if (!temp.flush() || ::fsync(temp.handle()) != 0)
+                throw EStreamError(QStringLiteral("The new file could not be written to the disk."));
+        } catch (const EStreamError &e) {
+            temp.close();
+            QFile::remove(tempPath);
+            return saveError(QStringLiteral("An error occured while saving the catalog ") + target +
+                             QStringLiteral(".\r") + e.message());
+        }
+        temp.close();
+    }
+    // From here on every way out that does not put the new file in place
+    // takes the catalog back to its old file.
+    auto giveUp = [&](bool removeNew) {
+        undo.undo();
+        if (removeNew)
+            QFile::remove(tempPath);
+        return false;
+    };
+    const int64_t newSize = QFileInfo(tempPath).size();
+
+    if (!besideTarget) {
+        const int64_t room = host.freeSpace(targetFolder) + (QFileInfo::exists(target) ? QFileInfo(target).size() : 0);
+        if (newSize > room) {
+            giveUp(true);
+            return saveError(QStringLiteral("There is not enough disk space on destination drive to save the catalog."));
+        }
+        if (wait)
+            wait->ShowWait(QStringLiteral("Moving catalog file to specified location..."), true, false);
+        // A rename cannot cross file systems: copy into the target's folder first.
+        const QString moved = copyInto(tempPath, targetFolder);
+        QFile::remove(tempPath);
+        if (moved.isEmpty()) {
+            giveUp(false);
+            return saveError(QStringLiteral("An error occured while saving the catalog ") + target +
+                             QStringLiteral(".\rThe new file could not be written beside it."));
+        }
+        tempPath = moved;
+    }
+
+    // Put the new file in place. The old one becomes the backup when asked
+    // and there is room for both; a rename over the old file replaces it in
+    // one step otherwise, so there is never a moment without a catalog file.
+    const bool keepBackup = settings.CreateBakCheck && QFileInfo::exists(target) &&
+                            (freeAtTarget < 0 || freeAtTarget >= newSize);
+    for (;;) {
+        int error = 0;
+        bool placed = false;
+        QString backup;
+        if (keepBackup) {
+            backup = backupName(target);
+            QFile::remove(backup);
+            // A hard link keeps the old file under both names until the new
+            // one replaces it; where links are not supported, rename.
+            if (::link(QFile::encodeName(target).constData(), QFile::encodeName(backup).constData()) == 0) {
+                placed = renameFile(tempPath, target, &error);
+            } else if (renameFile(target, backup, &error)) {
+                placed = renameFile(tempPath, target, &error);
+                if (!placed)
+                    renameFile(backup, target, nullptr);   // the old file back under its name
+            }
+        } else {
+            placed = renameFile(tempPath, target, &error);
+        }
+        if (placed)
+            break;
+        QString text = QStringLiteral("There was a problem while trying to replace old catalog file.\r");
+        if (error == EACCES || error == EPERM || error == EBUSY || error == ETXTBSY)
+            text += QStringLiteral("It seems this file is still in use, probably in some other application.\r\r");
+        text += QStringLiteral("If everything else fails, you can select 'Cancel', and use 'Save As...'") +
+                QStringLiteral("\r") + QStringLiteral("to save the catalog under different name.");
+        text += QStringLiteral("\r\rThe new catalog file is kept as ") + tempPath + QStringLiteral(".");
+        if (prompter.ask(QStringLiteral("Save error"), text, MsgIcon::Error, MsgButtons::RetryCancel) !=
+            MsgAnswer::Retry)
+            return giveUp(false);   // the new file stays where the message said
+    }
+    syncFolder(targetFolder);
+
+    catalog->FileName = target;
+    catalog->Variant = written;
+    try {
+        catalog->Stream = std::make_unique<TReadAheadStream>(target, kCatalogStreamBuffer);
+    } catch (const EStreamError &) {
+        // Everything refers to the new file now; without a stream the next
+        // save refuses rather than lose unread disks.
+        catalog->Stream.reset();
+    }
+    SetCatalogDirty(catalogNode, false);
+    if (wait)
+        wait->AdvanceWait(1);
+    host.refresh();
+    return true;
+}
+
+// ---- close ----------------------------------------------------------------------
+
+int CloseCatalog(TTreeNode *catalogNode, bool askToSave, TCatalogHost &host, const TCatalogFileSettings &settings)
+{
+    TCatalogRec *catalog = catalogOf(catalogNode);
+    if (!catalog)
+        return caCancel;
+    StatusScope status(host, QStringLiteral("Wait, closing catalog..."), 1);
+    int answer = caYes;
+    if (catalog->Dirty == 1) {
+        answer = caNo;
+        if (askToSave) {
+            const MsgAnswer a = host.prompter().ask(
+                QStringLiteral("Confirm"),
+                QStringLiteral("Save changes to catalog \"") + catalogName(catalogNode) + QStringLiteral("\" ?"),
+                MsgIcon::Question, MsgButtons::YesNoCancel);
+            answer = a == MsgAnswer::Yes ? caYes : (a == MsgAnswer::No ? caNo : caCancel);
+        }
+        if (answer == caCancel)
+            return caCancel;
+        if (answer == caYes && !SaveCatalog(catalogNode, false, host, settings))
+            return caCancel;
+    }
+    deleteCatalogNode(catalogNode);
+    host.refresh();
+    return answer;
+}
+
+int CloseAllCatalogs(TForest &forest, bool askToSave, TCatalogHost &host, const TCatalogFileSettings &settings)
+{
+    StatusScope status(host, QStringLiteral("Wait, closing all catalogs..."), 1);
+    int answer = caYes;
+    while (!forest.roots().empty()) {
+        answer = CloseCatalog(forest.roots().back(), askToSave && !host.shuttingDown(), host, settings);
+        if (answer == caCancel)
+            break;
+    }
+    host.refresh();
+    return answer;
+}
+
+int SaveModifiedCatalogs(TForest &forest, TCatalogHost &host, const TCatalogFileSettings &settings)
+{
+    int answer = caYes;
+    const std::vector<TTreeNode *> roots = forest.roots();
+    for (TTreeNode *node : roots) {
+        const TCatalogRec *catalog = catalogOf(node);
+        if (!catalog || catalog->Dirty != 1)
+            continue;
+        const MsgAnswer a = host.prompter().ask(
+            QStringLiteral("Confirm"),
+            QStringLiteral("Save changes to catalog \"") + catalogName(node) + QStringLiteral("\" ?"),
+            MsgIcon::Question, MsgButtons::YesNoCancel);
+        if (a == MsgAnswer::Cancel)
+            return caCancel;
+        if (a == MsgAnswer::Yes) {
+            if (!SaveCatalog(node, false, host, settings))
+                return caCancel;
+            answer = caYes;
+        } else {
+            answer = caNo;
+        }
+    }
+    return answer;
+}
+
+void AutoSave(TForest &forest, TCatalogHost &host, const TCatalogFileSettings &settings)
+{
+    StatusScope status(host, QStringLiteral("Starting AutoSave..."), 1);
+    const std::vector<TTreeNode *> roots = forest.roots();
+    for (TTreeNode *node : roots) {
+        const TCatalogRec *catalog = catalogOf(node);
+        if (catalog && catalog->Dirty == 1)
+            SaveCatalog(node, false, host, settings);
+    }
+}
+
+QString MsgCantOpenWhileSearching()
+{
+    return QStringLiteral("Sorry, opening catalog is not possible while search is in progress.\r"
+                          "Please cancel the search or wait for search to finish.");
+}
+
+QString MsgCantSaveWhileSearching()
+{
+    return QStringLiteral("Sorry, can't save catalog while search is in progress.\r"
+                          "Please cancel the search or wait for search to finish.");
+}
+
+QString MsgCantCloseWhileSearching()
+{
+    return QStringLiteral("You can not close catalog(s) because search for files is in progress.\r"
+                          "Please cancel the search or wait for search to finish.");
+}
