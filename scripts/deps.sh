@@ -8,6 +8,8 @@ QUILLON_PACKAGES=(
   qt6-base-dev zlib1g-dev libblkid-dev libarchive-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  dosfstools e2fsprogs genisoimage
+  zip
 )
 
 quillon_install_deps() {

@@ -1,0 +1,90 @@
+// quillon-cli drives: one line per drive letter, read through the same drive
+// layer the scan uses, so a script sees what the program would catalogue.
+#include "cli/CliDrives.h"
+
+#include "catalog/ItemFormat.h"
+#include "cli/CliCommands.h"
+#include "platform/Drives.h"
+#include "platform/Texts.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QStringList>
+
+namespace {
+
+QString driveTypeName(TDriveType type)
+{
+    switch (type) {
+    case TDriveType::Removable:
+        return QStringLiteral("removable");
+    case TDriveType::Fixed:
+        return QStringLiteral("fixed");
+    case TDriveType::Remote:
+        return QStringLiteral("remote");
+    case TDriveType::CdRom:
+        return QStringLiteral("cdrom");
+    case TDriveType::RamDisk:
+        return QStringLiteral("ramdisk");
+    case TDriveType::NoRoot:
+        break;
+    }
+    return QStringLiteral("none");
+}
+
+void writeLine(FILE *file, const QByteArray &bytes)
+{
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file);
+    std::fputc('\n', file);
+}
+
+} // namespace
+
+int RunDrivesCommand(bool json, FILE *out, FILE *err)
+{
+    (void)err;   // the drive layer reports nothing it could not read; unreadable drives show as not ready
+    TDrives drives;
+    for (const TDrive &drive : drives.drives()) {
+        const uint8_t media = drives.DriveMediaType(drive.letter);
+        const bool ready = drives.IsDriveReady(drive.letter, false);
+        TVolumeInfo info;
+        if (ready) {
+            info = drives.volumeInfo(drive.letter);
+            drives.ReadDiskSpace(info, false);
+        }
+        const qint64 capacity = info.totalBytes / 10000;
+        const qint64 free = info.freeBytes / 10000;
+        if (json) {
+            QJsonObject object;
+            object.insert(QStringLiteral("letter"), QString(drive.letter));
+            object.insert(QStringLiteral("type"), driveTypeName(drive.type));
+            object.insert(QStringLiteral("media"), int(media));
+            object.insert(QStringLiteral("media_text"), MediaTypeName(media, 0));
+            object.insert(QStringLiteral("ready"), ready);
+            auto readyValue = [&](const QJsonValue &value) { return ready ? value : QJsonValue(QJsonValue::Null); };
+            object.insert(QStringLiteral("label"), readyValue(DecodeStored(info.label)));
+            object.insert(QStringLiteral("serial"), readyValue(SerialText(info.serial)));
+            object.insert(QStringLiteral("filesystem"), readyValue(DecodeStored(info.fileSystem)));
+            object.insert(QStringLiteral("capacity"), readyValue(capacity));
+            object.insert(QStringLiteral("free"), readyValue(free));
+            object.insert(QStringLiteral("mount_point"), drive.mountPoint.isEmpty() ? QJsonValue(QJsonValue::Null)
+                                                                                    : QJsonValue(drive.mountPoint));
+            object.insert(QStringLiteral("device"), drive.device);
+            writeLine(out, QJsonDocument(object).toJson(QJsonDocument::Compact));
+            continue;
+        }
+        // Tab-separated, so that labels and paths with spaces stay one field.
+        QStringList fields{QString(drive.letter) + QLatin1Char(':'), QString::number(media), MediaTypeName(media, 0),
+                           ready ? QStringLiteral("ready") : QStringLiteral("not-ready")};
+        if (ready)
+            fields << DecodeStored(info.label) << SerialText(info.serial) << DecodeStored(info.fileSystem)
+                   << QString::number(capacity) << QString::number(free);
+        else
+            fields << QString() << QString() << QString() << QString() << QString();
+        fields << drive.mountPoint << drive.device;
+        writeLine(out, fields.join(QLatin1Char('\t')).toUtf8());
+    }
+    std::fflush(out);
+    return CliOk;
+}

@@ -1,0 +1,202 @@
+// Drives and media: which drive letters exist and what is behind them, the
+// media type of a drive, whether it is ready, its volume data and space, where
+// the medium of a catalogued disk is now, ejecting a medium and writing a new
+// volume serial number. A drive is a letter A-Z bound to a device (or to a
+// network source) for the whole run; its root is that device's current mount
+// point. Every source this reads (mount table, sysfs, device nodes, the clock)
+// comes from a TDriveSources, so tests run on folders and file-system images.
+#pragma once
+
+#include "platform/Prompter.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+struct TDiskRec;
+class TTreeNode;
+
+// MediaType codes 0-15; 255 = not known.
+inline constexpr uint8_t kMediaUnknown = 255;
+
+// One line of the mount table.
+struct TMountEntry {
+    QString device;       // "/dev/sdb1", "server:/export", "tmpfs", ...
+    QString mountPoint;   // absolute, without a trailing "/" (except "/")
+    QString fsType;       // "vfat", "ext4", "nfs4", "fuse.sshfs", ...
+    QString options;
+};
+
+// Free space and geometry as statvfs reports them for a mounted folder.
+struct TFsSpace {
+    uint64_t blockSize = 0;    // f_frsize
+    uint64_t blocks = 0;       // f_blocks
+    uint64_t freeBlocks = 0;   // f_bavail
+    uint64_t fsid = 0;         // f_fsid
+    uint32_t nameMax = 255;    // f_namemax
+};
+
+// What the drive layer reads from the system; each member may be replaced.
+// An empty function stands for the machine's own source.
+struct TDriveSources {
+    std::function<QList<TMountEntry>()> mounts;                        // the mount table
+    QString sysfsRoot = QStringLiteral("/sys");                        // sysfs: block/<dev>/removable, ...
+    std::function<std::optional<TFsSpace>(const QString &path)> space; // statvfs of a mounted folder
+    std::function<QDateTime()> now;                                    // the clock (Updated of a new disk)
+    // Whether the named program may be run (eject, udisksctl); tests refuse all.
+    std::function<bool(const QString &program)> mayRun;
+    // udev's by-label and by-uuid links: label and serial of devices this
+    // user may not open.
+    QString devDiskRoot = QStringLiteral("/dev/disk");
+    // Whether the device node may be opened: volume data (blkid, boot
+    // sector), eject, serial number. Tests point devices at image files.
+    bool readDevices = true;
+};
+// The machine's own sources: /proc/self/mountinfo, /sys, statvfs, the real clock.
+TDriveSources SystemDriveSources();
+
+// Windows-style drive types.
+enum class TDriveType { NoRoot = 1, Removable = 2, Fixed = 3, Remote = 4, CdRom = 5, RamDisk = 6 };
+
+// One drive of the table.
+struct TDrive {
+    QChar letter;
+    TDriveType type = TDriveType::Fixed;
+    QString device;       // block device, network source or file-system source
+    QString mountPoint;   // empty: not mounted, so not ready
+    QString fsType;       // as the mount table names it
+    QString blockName;    // kernel name of a block device ("sdb1", "sr0"); empty for others
+};
+
+// The volume data of one drive (the working record of ReadVolumeInfo).
+struct TVolumeInfo {
+    QChar letter;
+    QByteArray label;        // at most 33 bytes
+    QByteArray fileSystem;   // upper case, at most 8 bytes
+    uint32_t serial = 0;
+    uint32_t maxNameLen = 255;
+    int32_t bytesPerSector = 0, sectorsPerCluster = 0, totalClusters = 0, freeClusters = 0;
+    int64_t totalBytes = 0, freeBytes = 0;   // bytes x 10000
+    bool compressed = false;
+};
+
+// What libblkid (or udev's links) tell about the file system on a device or image.
+struct TProbedVolume {
+    QByteArray type;        // libblkid's name: "vfat", "ext4", "iso9660", ...
+    QByteArray label;       // raw bytes, empty when none
+    QByteArray fileSystem;  // display name ("FAT32", "CDFS", ...)
+    uint32_t serial = 0;
+    bool hasSerial = false; // false: take the serial from statfs
+};
+class TDrives
+{
+public:
+    explicit TDrives(TDriveSources sources = SystemDriveSources());
+
+    // Reads the mount table and sysfs again; letters already bound keep their
+    // device, new devices get free letters. Called by the constructor.
+    void refresh();
+    // The drives in letter order (GetLogicalDrives).
+    QList<TDrive> drives() const;
+    std::optional<TDrive> drive(QChar letter) const;
+    // The drive's root folder (its mount point), empty when it is not mounted.
+    QString rootPath(QChar letter) const;
+    // The drive that holds a path (longest mount-point prefix) and, when the
+    // path is below the mount point, the virtual-root folder in "\" form with
+    // a leading and trailing "\" (empty for the mount point itself).
+    // Nothing when no drive holds the path.
+    std::optional<QChar> driveOfPath(const QString &path, QByteArray *virtualRoot = nullptr) const;
+    // The upper-case drive letter of a text of the form "D", "D:", "d:\\" or
+    // "d:/"; nothing for any other text.
+    static std::optional<QChar> parseLetter(const QString &text);
+
+    TDriveType driveType(QChar letter) const;
+    // MediaType of the drive; removable drives are probed once per run.
+    uint8_t DriveMediaType(QChar letter);
+    // Ready = mounted and its space can be read. When not ready and
+    // interactive: "Drive X: is not ready !" with Retry/Cancel through the prompter.
+    bool IsDriveReady(QChar letter, bool interactive, Prompter *prompter = nullptr);
+    // Starts disk as a new disk of the drive and fills its volume data,
+    // geometry and space; "(unknown)" / "unknown" / serial 0 when unreadable.
+    void ReadVolumeInfo(QChar letter, TDiskRec *disk);
+    // The volume data alone.
+    TVolumeInfo volumeInfo(QChar letter);
+    // Fills the space and geometry of info (from statvfs, or synthesized only);
+    // true when real figures were obtained.
+    bool ReadDiskSpace(TVolumeInfo &info, bool synthesizeOnly);
+    // The drive holding the medium of the disk at or above node: its letter,
+    // '1' when the user chose to pick the drive by hand, 0 when none or cancelled.
+    // The Insert Media question goes through insertMedia (OK, Cancel or No = manual).
+    QChar FindMediaForDisk(TTreeNode *node, bool interactive, bool allowManual, Prompter *prompter,
+                           const std::function<MsgAnswer(const QByteArray &diskName, uint8_t mediaType,
+                                                         bool allowManual)> &insertMedia = {});
+    // Unmounts and ejects the medium of a mounted drive whose device is a
+    // block device (eject or udisksctl when present, else umount and the
+    // CD-ROM eject call); false on any failure.
+    bool EjectMedia(QChar letter);
+    // Writes serial into the FAT12/16 or FAT32 boot sector of the drive's
+    // device (after checking it is one); false on anything else.
+    bool SetVolumeSerial(QChar letter, uint32_t serial);
+
+    const TDriveSources &sources() const { return m_sources; }
+
+private:
+    // Whether a removable drive's medium is a floppy, ZIP or JAZ cartridge, or
+    // another removable medium (never fails: 13 is the answer for the rest).
+    uint8_t probeRemovable(const TDrive &drive) const;
+    TDriveType typeOf(const TMountEntry *mount, const QString &blockName) const;
+    std::optional<TFsSpace> spaceOf(const QString &mountPoint) const;
+    // The logical sector size of the drive's device, 512 when unknown.
+    uint32_t logicalSectorSize(const TDrive &drive) const;
+    // The sysfs folder of the disk holding a block device (the device's own
+    // folder for a whole disk); empty when sysfs does not know it.
+    QString diskFolder(const QString &blockName) const;
+    // Label and serial from udev's /dev/disk links, for devices this user may not open.
+    std::optional<TProbedVolume> udevVolume(const TDrive &drive) const;
+
+    TDriveSources m_sources;
+    QList<TDrive> m_drives;                    // bound drives present now, letter order
+    QList<QPair<QString, QChar>> m_bindings;   // device key -> letter, for the whole run
+    std::array<uint8_t, 26> m_mediaCache;
+};
+
+// Parses /proc/self/mountinfo text (octal escapes such as \040 undone);
+// lines that do not parse are skipped.
+QList<TMountEntry> ParseMountInfo(QByteArrayView text);
+// Pseudo and system file systems that are never drives (proc, sysfs, ...).
+bool IsPseudoFileSystem(const QString &fsType, const QString &mountPoint);
+// The file system name shown for a mount type ("vfat" -> "FAT", "iso9660" ->
+// "CDFS", ...), upper case and at most 8 bytes. fat32 picks "FAT32" for vfat.
+QByteArray FileSystemDisplayName(const QString &fsType, bool fat32 = false);
+// A volume label as stored: an all-capitals label in lower case with its first
+// character upper-cased, a mixed-case one with its first character upper-cased,
+// cut to 33 bytes at a character boundary. Bytes that are not UTF-8 are read
+// as code page 437 (the labels of DOS-formatted media).
+QByteArray NormalizeVolumeLabel(QByteArrayView raw);
+// The serial number shown for an ISO 9660 medium: the four byte lanes of the
+// 2048-byte primary volume descriptor summed separately (each wrapping at 8
+// bits), lane 0 in the high byte. 0 when pvd is not 2048 bytes.
+uint32_t IsoVolumeSerial(QByteArrayView pvd);
+
+// Probes the device or image file at path with libblkid; nothing when it
+// cannot be read or holds no known file system.
+std::optional<TProbedVolume> ProbeVolume(const QString &path);
+
+// a = b, or one is 13 (generic removable) and the other 14 or 15.
+bool MediaTypesCompatible(uint8_t a, uint8_t b);
+// The display name of a MediaType ("Unknown" for others), "Virtual " in front
+// when kindFlags has rfVirtualRoot.
+QString MediaTypeName(uint8_t code, uint8_t kindFlags);
+// Synthesized geometry for a file system name and byte totals (bytes x 10000).
+void SynthesizeGeometry(TVolumeInfo &info);
+// Writes serial into a FAT12/16 (offset 0x27) or FAT32 (offset 0x43) boot
+// sector of the device or image at path, after checking the boot signature
+// and the file system type; false without writing anything otherwise.
+bool WriteFatSerial(const QString &devicePath, uint32_t serial);
