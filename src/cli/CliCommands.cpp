@@ -4,8 +4,11 @@
 // recursive walk drops each file list again once it is printed. Edits go
 // through the catalog operations the windows use and are saved in place with
 // SaveCatalogTo. The settings command reads and changes the program's settings
-// through the same settings holder the program uses.
+// through the same settings holder the program uses. The scan command
+// catalogues a drive or folder of this machine through the disk scan, with
+// the settings' defaults; drives lists the drive letters.
 #include "cli/CliCommands.h"
+#include "cli/CliDrives.h"
 
 #include "archive/ArcLister.h"
 #include "archive/Extract.h"
@@ -16,10 +19,14 @@
 #include "catalog/ItemFormat.h"
 #include "catalog/LoadSave.h"
 #include "catalog/ReadAhead.h"
+#include "platform/Drives.h"
 #include "platform/Texts.h"
+#include "scan/DiskScan.h"
 #include "settings/Options.h"
 #include "settings/Registry.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -29,7 +36,10 @@
 
 #include <climits>
 #include <new>
+#include <optional>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -51,7 +61,56 @@ struct CliArgs {
     bool help = false;
     bool dirs = false;        // arc extract: keep stored folders
     QStringList passwords;    // arc extract: --password PW, may repeat
+
+    // scan
+    QString scanOption;       // the first scan option given (other commands refuse it)
+    std::optional<QString> name;
+    std::optional<QString> update;
+    std::optional<bool> archives;
+    bool archiveDescOnly = false;
+    bool quickScan = false;
+    std::optional<QString> import;
+    std::optional<QString> keep;
+    bool hidden = false;
+    bool recycle = false;
+    bool eject = false;
 };
+
+// The scan options that take a value, and where it goes.
+std::optional<QString> *ScanValueOption(CliArgs &parsed, const QString &option)
+{
+    if (option == QLatin1String("--name"))
+        return &parsed.name;
+    if (option == QLatin1String("--update"))
+        return &parsed.update;
+    if (option == QLatin1String("--import"))
+        return &parsed.import;
+    if (option == QLatin1String("--keep-descriptions"))
+        return &parsed.keep;
+    return nullptr;
+}
+
+// A scan option without a value; false when arg is none.
+bool TakeScanFlag(CliArgs &parsed, const QString &arg)
+{
+    if (arg == QLatin1String("--archives"))
+        parsed.archives = true;
+    else if (arg == QLatin1String("--no-archives"))
+        parsed.archives = false;
+    else if (arg == QLatin1String("--archive-desc-only"))
+        parsed.archiveDescOnly = true;
+    else if (arg == QLatin1String("--quick-scan"))
+        parsed.quickScan = true;
+    else if (arg == QLatin1String("--hidden"))
+        parsed.hidden = true;
+    else if (arg == QLatin1String("--recycle"))
+        parsed.recycle = true;
+    else if (arg == QLatin1String("--eject"))
+        parsed.eject = true;
+    else
+        return false;
+    return true;
+}
 
 CliArgs parseArgs(const QStringList &args)
 {
@@ -59,11 +118,38 @@ CliArgs parseArgs(const QStringList &args)
     bool optionsEnded = false;
     QStringList positional;
     bool wantPassword = false;
+    std::optional<QString> *wantValue = nullptr;
+    QString wantValueName;
     for (const QString &arg : args) {
         if (wantPassword) {
             parsed.passwords << arg;
             wantPassword = false;
             continue;
+        }
+        if (wantValue) {
+            *wantValue = arg;
+            wantValue = nullptr;
+            continue;
+        }
+        if (!optionsEnded && arg.startsWith(QLatin1String("--"))) {
+            const qsizetype eq = arg.indexOf(QLatin1Char('='));
+            const QString option = eq > 0 ? arg.left(eq) : arg;
+            if (std::optional<QString> *slot = ScanValueOption(parsed, option)) {
+                if (parsed.scanOption.isEmpty())
+                    parsed.scanOption = option;
+                if (eq > 0) {
+                    *slot = arg.mid(eq + 1);
+                } else {
+                    wantValue = slot;
+                    wantValueName = option;
+                }
+                continue;
+            }
+            if (TakeScanFlag(parsed, arg)) {
+                if (parsed.scanOption.isEmpty())
+                    parsed.scanOption = arg;
+                continue;
+            }
         }
         if (optionsEnded || arg == QLatin1String("-") || !arg.startsWith(QLatin1Char('-'))) {
             positional << arg;
@@ -87,6 +173,8 @@ CliArgs parseArgs(const QStringList &args)
     }
     if (wantPassword)
         throw UsageError{QStringLiteral("--password needs a value")};
+    if (wantValue)
+        throw UsageError{QStringLiteral("%1 needs a value").arg(wantValueName)};
     if (!positional.isEmpty())
         parsed.command = positional.takeFirst();
     parsed.positional = positional;
@@ -112,6 +200,7 @@ class Output
 {
 public:
     explicit Output(FILE *file) : m_file(file) {}
+    FILE *file() const { return m_file; }
     void line(const QString &text)
     {
         const QByteArray bytes = text.toUtf8();
@@ -813,8 +902,236 @@ int commandArcExtract(const CliArgs &args)
     return ok ? CliOk : CliFailed;
 }
 
-int dispatch(const CliArgs &args, Output &out)
+// The progress of a scan on a terminal: one line, redrawn at most ten times a second.
+class CliScanProgress : public ScanProgress
 {
+public:
+    explicit CliScanProgress(FILE *err) : m_err(err) { m_clock.start(); }
+    ~CliScanProgress() override
+    {
+        if (m_drawn) {
+            std::fputs("\r\033[K", m_err);
+            std::fflush(m_err);
+        }
+    }
+    void setTopLabel(const QString &text) override
+    {
+        m_top = text;
+        draw(true);
+    }
+    void setDirLabel(const QString &text) override
+    {
+        m_dir = text;
+        draw(false);
+    }
+    void setDescFoundLabel(const QString &text) override
+    {
+        m_dir = text;
+        draw(false);
+    }
+    void setPosition(int percent) override
+    {
+        m_position = percent;
+        draw(false);
+    }
+
+private:
+    void draw(bool now)
+    {
+        // 100 ms: often enough to look alive, rarely enough to cost nothing.
+        if (!now && m_drawn && m_clock.elapsed() - m_lastDraw < 100)
+            return;
+        m_lastDraw = m_clock.elapsed();
+        QString dir = m_dir;
+        constexpr int kWidth = 50;   // keeps the line within a narrow terminal
+        if (dir.size() > kWidth)
+            dir = QStringLiteral("...") + dir.right(kWidth - 3);
+        const QByteArray line = QStringLiteral("\r\033[K%1 %2% %3").arg(m_top).arg(m_position, 3).arg(dir).toUtf8();
+        std::fwrite(line.constData(), 1, size_t(line.size()), m_err);
+        std::fflush(m_err);
+        m_drawn = true;
+    }
+
+    FILE *m_err;
+    QElapsedTimer m_clock;
+    qint64 m_lastDraw = 0;
+    bool m_drawn = false;
+    QString m_top, m_dir;
+    int m_position = 0;
+};
+
+// A catalog read from its file or, when there is none, a new one named after
+// the file; everything it built is freed on destruction.
+class ScanTarget
+{
+public:
+    explicit ScanTarget(const QString &fileName) : m_fileName(QFileInfo(fileName).absoluteFilePath())
+    {
+        if (QFileInfo::exists(m_fileName))
+            m_node = ReadCatalog(m_forest, m_fileName);
+        else
+            m_node = NewCatalogNode(m_forest, EncodeStored(QFileInfo(m_fileName).completeBaseName()));
+    }
+    ~ScanTarget() { m_forest.deleteAll([](TTreeNode *node) { FreeItemData(node, true, true); }); }
+    ScanTarget(const ScanTarget &) = delete;
+    ScanTarget &operator=(const ScanTarget &) = delete;
+
+    TTreeNode *node() const { return m_node; }
+    void save() const { SaveCatalogTo(m_node, m_fileName); }
+
+private:
+    QString m_fileName;
+    TForest m_forest;
+    TTreeNode *m_node = nullptr;
+};
+
+// Applies --import LIST: a comma list of diz, bbs, ion and comment, or none.
+void ApplyImportList(TScanOptions &options, const QString &list)
+{
+    options.ImportDizCheck = options.ImportBBSCheck = options.Import4DOSCheck = options.ImportCommentCheck = false;
+    if (list.trimmed() == QLatin1String("none"))
+        return;
+    const QStringList items = list.split(QLatin1Char(','));
+    for (const QString &raw : items) {
+        const QString item = raw.trimmed().toLower();
+        if (item == QLatin1String("diz"))
+            options.ImportDizCheck = true;
+        else if (item == QLatin1String("bbs"))
+            options.ImportBBSCheck = true;
+        else if (item == QLatin1String("ion"))
+            options.Import4DOSCheck = true;
+        else if (item == QLatin1String("comment"))
+            options.ImportCommentCheck = true;
+        else
+            throw UsageError{QStringLiteral("--import takes a comma list of diz, bbs, ion and comment, or none: %1")
+                                 .arg(list)};
+    }
+}
+
+// scan [options] CATALOG PATH: PATH is a drive letter ("D:"), a mount point
+// (the whole drive) or any other folder (a virtual root of the drive that
+// holds it). The defaults are the program's settings, but ejecting only on
+// --eject.
+int commandScan(const CliArgs &args, Output &out, FILE *err)
+{
+    requireArgs(args, 2, 2, true, false);
+    if (args.keep && *args.keep != QLatin1String("disk") && *args.keep != QLatin1String("catalog") &&
+        *args.keep != QLatin1String("none"))
+        throw UsageError{QStringLiteral("--keep-descriptions takes disk, catalog or none")};
+    if (args.keep && *args.keep == QLatin1String("disk") && !args.update)
+        throw UsageError{QStringLiteral("--keep-descriptions disk needs --update")};
+    if (args.quickScan && !args.update)
+        throw UsageError{QStringLiteral("--quick-scan needs --update")};
+    if (args.name && args.name->isEmpty())
+        throw UsageError{QStringLiteral("--name needs a name")};
+
+    const QString &path = args.positional[1];
+    TDrives drives;
+    QChar letter;
+    QByteArray rootPath;
+    const std::optional<QChar> named = path.contains(QLatin1Char(':')) ? TDrives::parseLetter(path) : std::nullopt;
+    if (named) {
+        if (!drives.drive(*named))
+            throw CommandError{QStringLiteral("No drive %1:").arg(*named)};
+        letter = *named;
+    } else {
+        const QFileInfo info(path);
+        if (!info.isDir())
+            throw CommandError{QStringLiteral("Not a folder: %1").arg(path)};
+        const std::optional<QChar> holder = drives.driveOfPath(info.absoluteFilePath(), &rootPath);
+        if (!holder)
+            throw CommandError{QStringLiteral("No drive holds %1").arg(path)};
+        letter = *holder;
+    }
+
+    Registry registry;
+    Registry nothingStored{QString()};
+    TOptions settings;
+    settings.load(RevisionCurrent(registry) ? registry : nothingStored);
+
+    ScanTarget catalog(args.positional[0]);
+    TTreeNode *oldDisk = nullptr;
+    if (args.update) {
+        oldDisk = FindDisk(catalog.node(), EncodeStored(*args.update));
+        for (TTreeNode *child : catalog.node()->children())
+            if (!oldDisk && nodeName(child) == *args.update)
+                oldDisk = child;
+        if (!oldDisk)
+            throw CommandError{QStringLiteral("Disk not found: %1").arg(*args.update)};
+    }
+
+    TScanOptions options;
+    ApplyScanDefaults(options, settings, oldDisk != nullptr);
+    options.DatabaseList = catalog.node();
+    options.OldDiskNode = oldDisk;
+    options.EjectMediaCheck = args.eject;
+    if (args.name)
+        options.DiskName = EncodeStored(*args.name);
+    else if (oldDisk && settings.UpdateNameCheck)
+        options.DiskName = oldDisk->text();
+    else
+        options.DiskName = drives.volumeInfo(letter).label;
+    if (args.archives)
+        options.BrowseArchiveCheck = *args.archives;
+    if (args.import)
+        ApplyImportList(options, *args.import);
+    if (args.archiveDescOnly) {
+        if (!options.BrowseArchiveCheck)
+            throw UsageError{QStringLiteral("--archive-desc-only does not go with --no-archives")};
+        if (!options.ImportDizCheck && !options.ImportBBSCheck && !options.Import4DOSCheck &&
+            !options.ImportCommentCheck)
+            throw UsageError{QStringLiteral("--archive-desc-only needs a description source (--import)")};
+        options.ArchiveDescOnly = true;
+    }
+    if (args.quickScan) {
+        if (!options.BrowseArchiveCheck)
+            throw UsageError{QStringLiteral("--quick-scan does not go with --no-archives")};
+        options.ArchiveQuickScan = true;
+    }
+    if (args.keep) {
+        options.KeepCurrentCheck = *args.keep != QLatin1String("none");
+        options.ImportDescCombo = *args.keep == QLatin1String("disk") ? ksUpdatedDisk : ksWholeCatalog;
+    }
+    if (args.hidden)
+        options.IgnoreFilesCheck = options.IgnoreFoldersCheck = false;
+    if (args.recycle)
+        options.IgnoreRecycleCheck = false;
+    ApplyScanEnablingRules(options);
+    if (options.ExtractDir.isEmpty() || !QFileInfo(options.ExtractDir).isDir())
+        options.ExtractDir = QDir::tempPath() + QLatin1Char('/');
+
+    std::optional<CliScanProgress> progress;
+    if (::isatty(::fileno(err)))
+        progress.emplace(err);
+    TScanHooks hooks;
+    hooks.progress = progress ? &*progress : nullptr;
+    hooks.prompter = &DefaultPrompter();
+    const TScanOutcome outcome = ScanDisk(drives, letter, rootPath, options, hooks);
+    progress.reset();
+    if (outcome.Cancelled)
+        throw CommandError{QStringLiteral("The disk scan was cancelled.")};
+    if (!outcome.Success) {
+        QString message = MsgScanErrorText();
+        if (!outcome.Detail.isEmpty())
+            message += QStringLiteral("\n") + outcome.Detail;
+        throw CommandError{message};
+    }
+    catalog.save();
+    ItemPrinter printer(out, catalog.node(), args.json);
+    printer.disk(outcome.DiskNode);
+    return CliOk;
+}
+
+int dispatch(const CliArgs &args, Output &out, FILE *err)
+{
+    if (!args.scanOption.isEmpty() && args.command != QLatin1String("scan"))
+        throw UsageError{QStringLiteral("%1 does not take %2").arg(args.command, args.scanOption)};
+    if (args.command == QLatin1String("scan"))
+        return commandScan(args, out, err);
+    if (args.command == QLatin1String("drives")) {
+        requireArgs(args, 0, 0, true, false);
+        return RunDrivesCommand(args.json, out.file(), err);
+    }
     if (args.command == QLatin1String("info"))
         return commandInfo(args, out);
     if (args.command == QLatin1String("ls"))
@@ -893,6 +1210,27 @@ QString CliUsageText()
         "      Extracts the members matching the masks (all without one) into DEST;\n"
         "      --dirs keeps the stored folders, --password is tried on encrypted\n"
         "      members. Existing files are kept.\n"
+        "  scan [OPTIONS] [--json] CATALOG PATH\n"
+        "      Catalogues a drive (PATH a drive letter such as D: or a mount point)\n"
+        "      or a folder of one (a virtual root) as a disk of CATALOG, which is\n"
+        "      created when missing, saves the catalog and prints the new disk.\n"
+        "      Defaults come from the settings.\n"
+        "        --name NAME              the disk's name (default: the volume label)\n"
+        "        --update DISK            replace disk DISK by the new image\n"
+        "        --archives, --no-archives  list the members of compressed files\n"
+        "        --archive-desc-only      only look for descriptions inside them\n"
+        "        --quick-scan             keep unchanged compressed files of DISK\n"
+        "        --import LIST            description sources: a comma list of diz,\n"
+        "                                 bbs, ion and comment, or none\n"
+        "        --keep-descriptions disk|catalog|none\n"
+        "                                 carry descriptions and categories over from\n"
+        "                                 DISK or from every disk of the catalog\n"
+        "        --hidden                 include hidden files and folders\n"
+        "        --recycle                include recycle bin folders\n"
+        "        --eject                  eject the medium when done\n"
+        "  drives [--json]\n"
+        "      The drive letters of this machine: media type, readiness, label,\n"
+        "      serial, file system, capacity, free space, mount point and device.\n"
         "\n"
         "Options:\n"
         "  -r, --recursive   ls: list every folder below as well\n"
@@ -915,7 +1253,7 @@ int RunCli(const QStringList &args, FILE *out, FILE *err)
         }
         if (parsed.command.isEmpty())
             throw UsageError{QStringLiteral("No command given")};
-        const int status = dispatch(parsed, output);
+        const int status = dispatch(parsed, output, err);
         std::fflush(out);
         return status;
     } catch (const UsageError &e) {

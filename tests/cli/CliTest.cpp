@@ -1,6 +1,7 @@
 // Tests of quillon-cli as a user runs it: the built program and the catalog
 // generator run as separate processes on catalogs in a temporary folder, and
 // the tests read their exit status, stdout (text and JSON Lines) and stderr.
+#include "GenTree.h"
 #include "TestCatalogs.h"
 
 #include "settings/Options.h"
@@ -1129,4 +1130,172 @@ TEST(CliArcTest, ArcExtractBadUsageExitsWith2)
         EXPECT_FALSE(run.err.isEmpty());
     }
     EXPECT_TRUE(FilesWithSha256(dest.path()).empty());
+}
+
+// ---------------------------------------------------------------- scan and drives
+
+// Scans of a folder of this machine (a virtual root of the drive that holds
+// the temporary folder; only the folder is read), with the settings moved
+// to the test's folder.
+class CliScanTest : public CliSettingsTest
+{
+protected:
+    void SetUp() override
+    {
+        CliSettingsTest::SetUp();
+        put(QStringLiteral("media/README.TXT"), "hello");
+        put(QStringLiteral("media/Docs/FILE_ID.DIZ"), "The docs folder");
+        put(QStringLiteral("media/Docs/a.txt"), "a");
+        put(QStringLiteral("media/.hidden"), "h");
+        std::vector<GenZipMember> members(2);
+        members[0].name = "DOCS/INDEX.HTM";
+        members[0].data = "<html>";
+        members[1].name = "notes.txt";
+        members[1].data = "notes";
+        put(QStringLiteral("media/pack.zip"), MakeStoredZip(members));
+    }
+    void put(const QString &rel, const QByteArray &bytes) const
+    {
+        QDir().mkpath(QFileInfo(path(rel)).absolutePath());
+        ASSERT_TRUE(WriteFileBytes(path(rel), bytes));
+    }
+    QString catalog() const { return path(QStringLiteral("scans.ctf")); }
+    QString media() const { return path(QStringLiteral("media")); }
+
+    // Every item of a recursive JSON listing by "path\name" below the disk.
+    std::map<QString, QJsonObject> items() const
+    {
+        std::map<QString, QJsonObject> byPath;
+        for (const QJsonObject &o : json({QStringLiteral("ls"), QStringLiteral("--recursive"), QStringLiteral("--json"),
+                                          catalog()})) {
+            if (Str(o, "kind") == QLatin1String("file"))
+                byPath[Str(o, "path") + QLatin1Char('|') + Str(o, "name")] = o;
+            else if (Str(o, "kind") == QLatin1String("folder"))
+                byPath[Str(o, "path")] = o;
+        }
+        return byPath;
+    }
+};
+
+TEST_F(CliScanTest, ScansAFolderIntoANewCatalogThatListsWhatItHolds)
+{
+    EXPECT_FALSE(QFileInfo::exists(catalog()));
+    const QString out = ok({QStringLiteral("scan"), QStringLiteral("--name"), QStringLiteral("Media"),
+                            QStringLiteral("--import"), QStringLiteral("diz"), catalog(), media()});
+    EXPECT_TRUE(out.contains(QStringLiteral("Media"))) << out.toStdString();
+    ASSERT_TRUE(QFileInfo::exists(catalog()));
+
+    const std::vector<QJsonObject> info = json({QStringLiteral("info"), QStringLiteral("--json"), catalog()});
+    ASSERT_EQ(info.size(), 2u);
+    EXPECT_EQ(Str(info[0], "name"), QStringLiteral("scans"));
+    EXPECT_EQ(Str(info[1], "name"), QStringLiteral("Media"));
+    EXPECT_TRUE(info[1].value(QStringLiteral("virtual_root")).toBool());
+    EXPECT_TRUE(Str(info[1], "root_path").endsWith(QDir::toNativeSeparators(QStringLiteral("\\media\\"))))
+        << Dump(info[1]);
+    EXPECT_EQ(info[1].value(QStringLiteral("files")).toInt(), 4);   // Readme.txt, File_id.diz, a.txt, pack.zip
+    EXPECT_EQ(info[1].value(QStringLiteral("folders")).toInt(), 1);
+    EXPECT_EQ(info[1].value(QStringLiteral("archive_files")).toInt(), 2);
+
+    const std::map<QString, QJsonObject> all = items();
+    EXPECT_TRUE(all.count(QStringLiteral("\\|Readme.txt")));
+    EXPECT_FALSE(all.count(QStringLiteral("\\|.hidden")));
+    ASSERT_TRUE(all.count(QStringLiteral("\\Docs")));
+    EXPECT_EQ(Str(all.at(QStringLiteral("\\Docs")), "desc"), QStringLiteral("The docs folder"));
+    ASSERT_TRUE(all.count(QStringLiteral("\\pack.zip")));
+    EXPECT_TRUE(all.at(QStringLiteral("\\pack.zip")).value(QStringLiteral("compressed")).toBool());
+    EXPECT_TRUE(all.count(QStringLiteral("\\pack.zip|Docs\\Index.htm")));
+    EXPECT_TRUE(all.count(QStringLiteral("\\pack.zip|notes.txt")));
+}
+
+TEST_F(CliScanTest, AnUpdateReplacesTheDiskAndKeepsDescriptionsWhenAsked)
+{
+    ok({QStringLiteral("scan"), QStringLiteral("--name=Media"), catalog(), media()});
+    ok({QStringLiteral("describe"), catalog(), QStringLiteral("Media\\Readme.txt"), QStringLiteral("my text")});
+    put(QStringLiteral("media/new.txt"), "new");
+
+    ok({QStringLiteral("scan"), QStringLiteral("--update"), QStringLiteral("Media"), QStringLiteral("--keep-descriptions"),
+        QStringLiteral("disk"), QStringLiteral("--quick-scan"), catalog(), media()});
+    std::vector<QJsonObject> info = json({QStringLiteral("info"), QStringLiteral("--json"), catalog()});
+    ASSERT_EQ(info.size(), 2u);
+    EXPECT_EQ(Str(info[1], "name"), QStringLiteral("Media"));
+    EXPECT_EQ(info[1].value(QStringLiteral("files")).toInt(), 5);
+    std::map<QString, QJsonObject> all = items();
+    ASSERT_TRUE(all.count(QStringLiteral("\\|Readme.txt")));
+    EXPECT_EQ(Str(all.at(QStringLiteral("\\|Readme.txt")), "desc"), QStringLiteral("my text"));
+    EXPECT_TRUE(all.count(QStringLiteral("\\|new.txt")));
+
+    ok({QStringLiteral("scan"), QStringLiteral("--update"), QStringLiteral("Media"), QStringLiteral("--keep-descriptions"),
+        QStringLiteral("none"), catalog(), media()});
+    all = items();
+    ASSERT_TRUE(all.count(QStringLiteral("\\|Readme.txt")));
+    EXPECT_TRUE(all.at(QStringLiteral("\\|Readme.txt")).value(QStringLiteral("desc")).isNull());
+    info = json({QStringLiteral("info"), QStringLiteral("--json"), catalog()});
+    EXPECT_EQ(info.size(), 2u);
+
+    // A second disk of the same name is made unique.
+    const QString out = ok({QStringLiteral("scan"), QStringLiteral("--name"), QStringLiteral("Media"), catalog(), media()});
+    EXPECT_TRUE(out.contains(QStringLiteral("Media (2)"))) << out.toStdString();
+}
+
+TEST_F(CliScanTest, OptionsIncludeHiddenItemsLeaveArchivesClosedAndPrintJson)
+{
+    const std::vector<QJsonObject> printed =
+        json({QStringLiteral("scan"), QStringLiteral("--json"), QStringLiteral("--hidden"), QStringLiteral("--no-archives"),
+              QStringLiteral("--name"), QStringLiteral("All"), catalog(), media()});
+    ASSERT_EQ(printed.size(), 1u);
+    EXPECT_EQ(Str(printed[0], "kind"), QStringLiteral("disk"));
+    EXPECT_EQ(Str(printed[0], "name"), QStringLiteral("All"));
+    EXPECT_EQ(printed[0].value(QStringLiteral("files")).toInt(), 5);
+    EXPECT_EQ(printed[0].value(QStringLiteral("archive_files")).toInt(), 0);
+    const std::map<QString, QJsonObject> all = items();
+    EXPECT_TRUE(all.count(QStringLiteral("\\|.hidden")));
+    EXPECT_TRUE(all.count(QStringLiteral("\\|pack.zip")));
+    EXPECT_FALSE(all.count(QStringLiteral("\\pack.zip")));
+}
+
+TEST_F(CliScanTest, BadScanCallsFailAndWriteNoCatalog)
+{
+    const std::vector<QStringList> usage{
+        {QStringLiteral("scan"), catalog()},
+        {QStringLiteral("scan"), QStringLiteral("--keep-descriptions"), QStringLiteral("some"), catalog(), media()},
+        {QStringLiteral("scan"), QStringLiteral("--keep-descriptions"), QStringLiteral("disk"), catalog(), media()},
+        {QStringLiteral("scan"), QStringLiteral("--import"), QStringLiteral("diz,txt"), catalog(), media()},
+        {QStringLiteral("scan"), QStringLiteral("--quick-scan"), catalog(), media()},
+        {QStringLiteral("scan"), QStringLiteral("--archive-desc-only"), QStringLiteral("--import"), QStringLiteral("none"),
+         catalog(), media()},
+        {QStringLiteral("scan"), catalog(), media(), QStringLiteral("--name")},
+        {QStringLiteral("ls"), QStringLiteral("--hidden"), catalog()},
+        {QStringLiteral("drives"), QStringLiteral("extra")},
+    };
+    for (const QStringList &args : usage) {
+        SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
+        const ProcessResult run = cli(args);
+        EXPECT_EQ(run.exitCode, 2) << run.err.toStdString();
+    }
+    const std::vector<QStringList> failing{
+        {QStringLiteral("scan"), QStringLiteral("--update"), QStringLiteral("Nothing"), catalog(), media()},
+        {QStringLiteral("scan"), catalog(), path(QStringLiteral("no-such-folder"))},
+        {QStringLiteral("scan"), catalog(), path(QStringLiteral("media/README.TXT"))},
+    };
+    for (const QStringList &args : failing) {
+        SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
+        const ProcessResult run = cli(args);
+        EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
+        EXPECT_FALSE(run.err.trimmed().isEmpty());
+    }
+    EXPECT_FALSE(QFileInfo::exists(catalog()));
+}
+
+TEST_F(CliScanTest, DrivesListsTheDriveThatHoldsTheScannedFolder)
+{
+    const std::vector<QJsonObject> drives = json({QStringLiteral("drives"), QStringLiteral("--json")});
+    ASSERT_FALSE(drives.empty());
+    const QString folder = QFileInfo(media()).canonicalFilePath();
+    bool holder = false;
+    for (const QJsonObject &d : drives) {
+        const QString mountPoint = Str(d, "mount_point");
+        if (!mountPoint.isEmpty() && (mountPoint == QLatin1String("/") || folder.startsWith(mountPoint + QLatin1Char('/'))))
+            holder = true;
+    }
+    EXPECT_TRUE(holder);
 }
