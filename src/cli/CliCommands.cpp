@@ -3,7 +3,7 @@
 // one more folder level and one file list per folder it shows, and the
 // recursive walk drops each file list again once it is printed. Edits go
 // through the catalog operations the windows use and are saved in place with
-// SaveCatalogTo. The settings command reads and changes the program's settings
+// the program's own save (SaveCatalog). The settings command reads and changes the program's settings
 // through the same settings holder the program uses. The scan command
 // catalogues a drive or folder of this machine through the disk scan, with
 // the settings' defaults; drives lists the drive letters.
@@ -13,6 +13,7 @@
 #include "archive/ArcLister.h"
 #include "archive/Extract.h"
 
+#include "catalog/CatalogFiles.h"
 #include "catalog/CatalogOps.h"
 #include "catalog/CatalogRec.h"
 #include "catalog/Forest.h"
@@ -37,6 +38,7 @@
 #include <climits>
 #include <new>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -52,6 +54,46 @@ struct UsageError {
 struct CommandError {
     QString message;
 };
+
+// The program's settings as stored, or the initial ones when none are.
+TOptions storedSettings()
+{
+    Registry registry;
+    Registry nothingStored{QString()};
+    TOptions settings;
+    settings.load(RevisionCurrent(registry) ? registry : nothingStored);
+    return settings;
+}
+
+// Answers the save dialog with the file the command line named; the other
+// questions go to the default prompter (stderr).
+class CliCatalogHost : public TCatalogHost
+{
+public:
+    explicit CliCatalogHost(const QString &target) : m_target(target) {}
+    QString chooseSaveFile(const QString &, const QString &, const QString &) override
+    {
+        // Asked once: a second ask means the name was refused, and nobody can pick another.
+        return std::exchange(m_target, QString());
+    }
+
+private:
+    QString m_target;
+};
+
+// Saves through the program's own save: a temporary file flushed to the disk,
+// then put in place of the old file, which is kept as ".BAK" when the settings
+// say so. target is the file for a first save or a save under a new name.
+void saveCatalog(TTreeNode *catalogNode, const QString &target, bool saveAs)
+{
+    const TOptions settings = storedSettings();
+    TCatalogFileSettings fileSettings;
+    fileSettings.CatalogPathEdit = settings.CatalogPathEdit;
+    fileSettings.CreateBakCheck = settings.CreateBakCheck;
+    CliCatalogHost host(QFileInfo(target).absoluteFilePath());
+    if (!SaveCatalog(catalogNode, saveAs, host, fileSettings))
+        throw CommandError{QStringLiteral("The catalog was not saved.")};
+}
 
 struct CliArgs {
     QString command;
@@ -235,7 +277,7 @@ public:
     TTreeNode *node() const { return m_node; }
     TCatalogRec *record() const { return AsCatalog(NodeRec(m_node)); }
     // Writes the catalog back to the file it was read from.
-    void save() const { SaveCatalogTo(m_node, record()->FileName); }
+    void save() const { saveCatalog(m_node, record()->FileName, false); }
 
 private:
     TForest m_forest;
@@ -717,7 +759,7 @@ int commandSaveAs(const CliArgs &args)
 {
     requireArgs(args, 2, 2, false, false);
     OpenCatalog catalog(args.positional[0]);
-    SaveCatalogTo(catalog.node(), args.positional[1]);
+    saveCatalog(catalog.node(), args.positional[1], true);
     return CliOk;
 }
 
@@ -977,7 +1019,7 @@ public:
     ScanTarget &operator=(const ScanTarget &) = delete;
 
     TTreeNode *node() const { return m_node; }
-    void save() const { SaveCatalogTo(m_node, m_fileName); }
+    void save() const { saveCatalog(m_node, m_fileName, false); }
 
 private:
     QString m_fileName;
