@@ -168,32 +168,10 @@ int TItemComparer::compareSameKind(const TItemRec *a, const TItemRec *b)
     const int column = m_context.column;
     switch (ItemKind(a->KindFlags)) {
     case rkFile:
+    case rkFolder:
+        // Folders follow the file rules with their node text, total size and
+        // date (a total is whole bytes x 10000, so dividing loses nothing).
         return compareAsFiles(a, b);
-    case rkFolder: {
-        const auto *fa = static_cast<const TFolderRec *>(a);
-        const auto *fb = static_cast<const TFolderRec *>(b);
-        switch (column) {
-        case 0:
-            return sign(keysOf(a).name->compare(*keysOf(b).name));
-        case 1: {
-            const int byExtension = sign(keysOf(a).extension->compare(*keysOf(b).extension));
-            return byExtension ? byExtension : sign(keysOf(a).name->compare(*keysOf(b).name));
-        }
-        case 2:
-            return cmp(fa->TotalSize, fb->TotalSize);
-        case 3:
-            return cmp(fa->Modified, fb->Modified);
-        case 4:
-            return cmp(fa->Modified & 0xFFFFu, fb->Modified & 0xFFFFu);
-        case 5:
-            return cmp(fa->Attr, fb->Attr);
-        case 6:
-            return compareDescriptions(a, b);
-        default:
-            return localeCompare(ItemText(a, column, false, m_context.texts),
-                                 ItemText(b, column, false, m_context.texts));
-        }
-    }
     case rkDisk: {
         const auto *da = static_cast<const TDiskRec *>(a);
         const auto *db = static_cast<const TDiskRec *>(b);
