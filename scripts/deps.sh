@@ -10,6 +10,7 @@ QUILLON_PACKAGES=(
   clang libclang-rt-14-dev
   dosfstools e2fsprogs genisoimage
   zip
+  libqt6svg6 xvfb xauth
 )
 
 quillon_install_deps() {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets everything up and runs the program. Until the windows exist this is a
-# command-line demo on a catalog generated for the purpose.
+# Sets everything up and runs the program on a catalog generated for the
+# purpose: the main window when a display is there ($DISPLAY or
+# $WAYLAND_DISPLAY), otherwise a command-line demo on the same catalog.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
@@ -12,6 +13,13 @@ mkdir -p "$demo"
 if [ ! -f "$demo/demo.ctf" ]; then
   build/tools/quillon-gencatalog --seed 7 --disks 3 --depth 2 --fanout 3 --files 6 "$demo/demo.ctf"
 fi
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  echo "== build/src/quillon $demo/demo.ctf"
+  exec build/src/quillon "$demo/demo.ctf"
+fi
+
+echo "(no display: the command-line demo; with a display this starts the main window)"
 cli=build/src/quillon-cli
 echo "== quillon-cli info $demo/demo.ctf"
 "$cli" info "$demo/demo.ctf"

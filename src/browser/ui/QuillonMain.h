@@ -1,0 +1,226 @@
+// The main window: the catalog tree on the left, the item list on the right
+// in one of four view styles, menus and toolbar, the four-panel status bar.
+// It owns the forest of open catalogs and the item list, fills the list when
+// the tree's selection changes (held back while the keyboard walks the tree),
+// renames catalogs and disks in place, deletes disks, moves disks between
+// catalogs by drag and drop, sorts, and opens, saves and closes catalogs
+// through the catalog operations, for which it is the host.
+#pragma once
+
+#include "browser/ItemList.h"
+#include "catalog/CatalogFiles.h"
+#include "catalog/Forest.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+class QAbstractItemView;
+class QActionGroup;
+class QLabel;
+class QListView;
+class QMenu;
+class QSplitter;
+class QStackedWidget;
+class QTreeView;
+class QtPrompter;
+class QtProgressSink;
+class Registry;
+class TCatalogTreeModel;
+class TItemListModel;
+class TOptions;
+
+// The item list's view styles, in the order of the stored view style byte.
+enum TViewStyle : int { vsIcons = 0, vsSmallIcons = 1, vsList = 2, vsDetails = 3 };
+
+class TMainForm : public QMainWindow, public TCatalogHost, private ForestObserver
+{
+    Q_OBJECT
+public:
+    // options and registry stay the caller's; registry may be null (nothing
+    // is read or stored then).
+    TMainForm(TOptions &options, Registry *registry, QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    // Questions go to prompter (not owned); null: message boxes.
+    void setPrompter(Prompter *prompter);
+
+    TForest &forest() { return m_forest; }
+    TItemList &itemList() { return m_items; }
+    TCatalogTreeModel *treeModel() const { return m_treeModel; }
+    TItemListModel *listModel() const { return m_listModel; }
+    QTreeView *treeView() const { return m_tree; }
+    QTreeView *detailsView() const { return m_details; }
+    QListView *iconView() const { return m_icons; }
+    // The view of the list in the current style.
+    QAbstractItemView *listView() const;
+    // A command by its object name ("MenuOpen", "ButtonSort2", ...).
+    QAction *command(const QString &name) const;
+    QMenu *treeMenu() const { return m_treeMenu; }
+    const TRecentFiles &recentFiles() const { return m_recent; }
+
+    // --- the tree
+    TTreeNode *selectedNode() const;
+    // Selects a node (and shows it); the list follows as after a click.
+    void selectNode(TTreeNode *node);
+    // The body of a selection change: fills the list for node; forced
+    // rebuilds even when it is shown already.
+    void refreshList(TTreeNode *node, bool forced);
+    // Removes a node with everything below it, keeping list and selection sound.
+    void deleteCatalogNode(TTreeNode *node);
+    // "Delete Disk" with its question; fromList: the disk row focused in the list.
+    void deleteDisk(TTreeNode *diskNode, bool fromList);
+    // Moves disks onto another catalog (drag and drop).
+    void dropDisks(const std::vector<TTreeNode *> &disks, TTreeNode *targetCatalog, bool fromList);
+    // "&Back One Level".
+    void backOneLevel();
+    // Brings the tree's context menu up to date for a target (null: none).
+    void prepareTreeMenu(TTreeNode *target);
+    // Number of keyboard-navigation holds on list refreshes.
+    int busyCount() const { return m_busy; }
+    bool listUpdatePending() const { return m_listTimer.isActive(); }
+
+    // --- the list
+    // Sorts the list (full) or reverses it, keeping the selection.
+    void sortMainList(bool full);
+    // A sort command for a column of the current level.
+    void chooseSortColumn(int column);
+    // A click on a column header.
+    void headerClicked(int column);
+    void toggleReverse();
+    void setViewStyle(int style);
+    int viewStyle() const { return m_viewStyle; }
+    // Enter or a double click on a row.
+    void activateRow(const QModelIndex &index);
+
+    // --- catalogs
+    void newCatalog();
+    void openCatalogs();
+    // Opens files as from a dialog (hand-over from a second instance, dropped files).
+    void openCatalogFiles(const QStringList &files);
+    // The start-up opening: command-line catalogs, then the autoload list.
+    void openStartupCatalogs(const QStringList &commandLine);
+    void saveCatalog(bool askName);
+    void closeCatalog(TTreeNode *catalogNode);
+    void closeAllCatalogs();
+    // Asks about modified catalogs and closes everything; false when cancelled.
+    bool prepareToClose();
+
+    // --- status bar
+    QString statusPanelText(int panel) const;
+    void refreshStatus();
+    void updateCommands();
+
+    // --- TCatalogHost
+    Prompter &prompter() override;
+    ProgressSink *progress() override;
+    QStringList chooseOpenFiles(const QString &initialFolder) override;
+    QString chooseSaveFile(const QString &title, const QString &initialFolder, const QString &fileName) override;
+    std::optional<QString> askText(const QString &caption, const QString &prompt, const QString &text) override;
+    bool shuttingDown() const override { return m_shuttingDown; }
+    void setStatus(const QString &text, int mode) override;
+    bool statusActive() const override { return m_statusActive; }
+    void catalogShown(TTreeNode *catalogNode, bool select) override;
+    void refresh() override;
+
+    // The settings of the catalog operations, from the options.
+    TCatalogFileSettings fileSettings() const;
+    // Applies the autosave settings (period, on/off) and clears the due mark.
+    void applyAutoSaveSettings();
+
+signals:
+    // The list was filled for node (tests and the status follow it).
+    void listFilled(TTreeNode *node);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    // ForestObserver: keeps the list from showing records that go away.
+    void nodeAboutToBeRemoved(TTreeNode *node) override;
+
+    void createActions();
+    void createMenus();
+    void createToolbar();
+    void createStatusBar();
+    void createViews();
+    QAction *addCommand(const QString &name, const QString &text, const QKeySequence &shortcut = {},
+                        bool enabled = true);
+
+    void onTreeCurrentChanged(const QModelIndex &current);
+    void onListTimer();
+    void onNodeRenamed(TTreeNode *node);
+    void onDisksDropped(const std::vector<TTreeNode *> &disks, TTreeNode *target);
+    void onLevelLoading(TTreeNode *node);
+    void onLevelLoaded(TTreeNode *node, const QString &failure);
+    void onTreeContextMenu(const QPoint &pos);
+    void onListContextMenu(const QPoint &pos);
+    void onAutoSaveTimer();
+    void renameItem();
+    void deleteDiskCommand(bool fromList);
+    bool treeKey(QKeyEvent *event);
+    bool listKey(QKeyEvent *event);
+    void updateSortControls();
+    void updateViewStyleControls();
+    void updateReopenMenu();
+    void storeHeaderState();
+    void applyHeaderState();
+    void showReadFailure(const QString &message);
+    TTreeNode *catalogOfSelection() const;
+    TItemRec *focusedRecord() const;
+    bool listHasFocus() const;
+    void restorePlacement();
+    void storePlacement();
+    void saveRecentFiles();
+    // Whether node is still a node of the forest (deferred work checks first).
+    bool nodeAlive(TTreeNode *node) const;
+
+    TOptions &m_options;
+    Registry *m_registry;
+    TForest m_forest;
+    TItemList m_items;
+    TRecentFiles m_recent;
+
+    TCatalogTreeModel *m_treeModel = nullptr;
+    TItemListModel *m_listModel = nullptr;
+    QSplitter *m_splitter = nullptr;
+    QTreeView *m_tree = nullptr;
+    QStackedWidget *m_listStack = nullptr;
+    QTreeView *m_details = nullptr;
+    QListView *m_icons = nullptr;
+    QMenu *m_treeMenu = nullptr;
+    QMenu *m_listMenu = nullptr;
+    QMenu *m_reopenMenu = nullptr;
+    QLabel *m_panels[4] = {nullptr, nullptr, nullptr, nullptr};
+    std::map<QString, QAction *> m_commands;
+    QActionGroup *m_viewGroup = nullptr;
+    QActionGroup *m_arrangeGroup = nullptr;
+    std::vector<QAction *> m_arrange;
+    std::vector<QAction *> m_sortButtons;
+
+    std::unique_ptr<QtPrompter> m_qtPrompter;
+    Prompter *m_prompter = nullptr;
+    std::unique_ptr<QtProgressSink> m_progress;
+
+    QTimer m_listTimer;
+    QTimer m_autoSaveTimer;
+    int m_busy = 0;
+    bool m_autoSaveDue = false;
+    bool m_sortRunning = false;
+    bool m_shuttingDown = false;
+    bool m_closing = false;
+    bool m_statusActive = false;
+    int m_busyCursors = 0;
+    QString m_statusText;
+    int m_viewStyle = vsDetails;
+    TColumnSet m_headerSet = TColumnSet::None;
+    QByteArray m_headerStates[2];
+    const TItemRec *m_focusAfterFill = nullptr;
+};

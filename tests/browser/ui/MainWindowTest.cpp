@@ -1,0 +1,934 @@
+// Tests of the main window and its models on the offscreen platform: both
+// models under QAbstractItemModelTester while catalogs open, grow, change and
+// close; keyboard walks in the tree that hold the list back until the timer
+// fires; renaming with unique disk names; closing a modified catalog with each
+// answer; sorting by column clicks; deleting and moving disks; the context
+// menu's entries; going back one level; type-ahead; the status bar; and the
+// single-instance hand-over.
+#include "app/SingleInstance.h"
+#include "browser/ui/CatalogTreeModel.h"
+#include "browser/ui/ItemListModel.h"
+#include "browser/ui/QtPrompter.h"
+#include "browser/ui/QuillonMain.h"
+#include "catalog/CatalogOps.h"
+#include "catalog/CatalogRec.h"
+#include "catalog/LoadSave.h"
+#include "manager/CatManager.h"
+#include "platform/Texts.h"
+#include "settings/Options.h"
+#include "settings/Registry.h"
+
+#include "GenCatalog.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <QUrl>
+
+#include <memory>
+
+namespace {
+
+// Answers from a script (OK when it runs out) and records every question.
+class ScriptedPrompter : public Prompter
+{
+public:
+    struct Asked {
+        QString caption, text;
+        MsgButtons buttons;
+    };
+    MsgAnswer ask(const QString &caption, const QString &text, MsgIcon, MsgButtons buttons) override
+    {
+        asked.push_back({caption, text, buttons});
+        if (answers.empty())
+            return MsgAnswer::Ok;
+        const MsgAnswer a = answers.front();
+        answers.erase(answers.begin());
+        return a;
+    }
+    std::vector<MsgAnswer> answers;
+    std::vector<Asked> asked;
+};
+
+// The window with its dialogs replaced.
+class TestForm : public TMainForm
+{
+public:
+    explicit TestForm(TOptions &options) : TMainForm(options, nullptr) { setPrompter(&prompts); }
+    ~TestForm() override { setPrompter(nullptr); }
+    std::optional<QString> askText(const QString &, const QString &, const QString &text) override
+    {
+        return newName.isEmpty() ? std::optional<QString>(text) : std::optional<QString>(newName);
+    }
+    QString chooseSaveFile(const QString &, const QString &, const QString &) override { return saveAs; }
+    ProgressSink *progress() override { return nullptr; }
+
+    ScriptedPrompter prompts;
+    QString newName;
+    QString saveAs;
+};
+
+GenOptions smallShape(uint64_t seed, int disks = 3)
+{
+    GenOptions o;
+    o.seed = seed;
+    o.disks = disks;
+    o.depth = 3;
+    o.fanOut = 3;
+    o.filesPerFolder = 6;
+    o.descPercent = 20;
+    return o;
+}
+
+// A catalog file written from a generated forest.
+QString writeCatalog(const QTemporaryDir &dir, const QByteArray &name, const GenOptions &options)
+{
+    TForest forest;
+    TTreeNode *catalog = GenerateCatalog(forest, name, options);
+    const QString file = dir.filePath(QString::fromUtf8(name) + QStringLiteral(".ctf"));
+    SaveCatalogTo(catalog, file);
+    return file;
+}
+
+TTreeNode *findDisk(TForest &forest, const QByteArray &catalog, int index)
+{
+    for (TTreeNode *c : forest.roots())
+        if (c->text() == catalog)
+            return index < c->childCount() ? c->child(index) : nullptr;
+    return nullptr;
+}
+
+TTreeNode *catalogNamed(TForest &forest, const QByteArray &name)
+{
+    for (TTreeNode *c : forest.roots())
+        if (c->text() == name)
+            return c;
+    return nullptr;
+}
+
+QStringList rowNames(const TItemList &list)
+{
+    QStringList out;
+    for (int i = 0; i < list.count(); ++i)
+        out << list.text(i, itName);
+    return out;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void treeModelPassesTheTester();
+    void listModelPassesTheTester();
+    void keyboardNavigationDelaysTheRefill();
+    void selectionByMouseRefillsAtOnce();
+    void renamingGivesUniqueNames();
+    void renamingInPlaceThroughTheEditor();
+    void closingModifiedCatalogHonoursEachAnswer_data();
+    void closingModifiedCatalogHonoursEachAnswer();
+    void closingAllAsksFirst();
+    void sortingByColumnClicks();
+    void sortCommandsFollowTheLevel();
+    void deletingADiskAsksAndSelectsANeighbour();
+    void deletingADiskFromTheList();
+    void droppingDisksOnAnotherCatalog();
+    void dropRulesOfTheTreeModel();
+    void treeMenuEntriesFollowTheTarget();
+    void backOneLevelFocusesTheFolderLeft();
+    void typeAheadFindsByPrefix();
+    void statusBarPanels();
+    void viewStylesShareTheSelection();
+    void newCatalogAndSaveAs();
+    void handOverFileRoundTrip();
+    void secondInstanceHandsFilesOver();
+    void messageBoxTexts();
+    void closingTheWindowAsksAboutModifiedCatalogs();
+    void placementSortAndRecentFilesAreKept();
+    void droppedFilesOpenCatalogsOnly();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TOptions> m_options;
+    std::unique_ptr<TestForm> m_form;
+    QString m_fileA, m_fileB;
+
+    TestForm &form() { return *m_form; }
+    void openBoth() { form().openStartupCatalogs({m_fileA, m_fileB}); }
+};
+
+void MainWindowTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_fileA = writeCatalog(*m_dir, "Alpha", smallShape(3));
+    m_fileB = writeCatalog(*m_dir, "Beta", smallShape(5, 2));
+    m_options = std::make_unique<TOptions>();
+    m_options->AutoSaveCheck = false;
+    m_form = std::make_unique<TestForm>(*m_options);
+    m_form->resize(1000, 700);
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+}
+
+void MainWindowTest::cleanup()
+{
+    m_form.reset();
+    m_options.reset();
+    m_dir.reset();
+}
+
+void MainWindowTest::treeModelPassesTheTester()
+{
+    QAbstractItemModelTester tester(form().treeModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    openBoth();
+    QCOMPARE(form().forest().roots().size(), size_t(2));
+    TTreeNode *disk = findDisk(form().forest(), "Alpha", 0);
+    QVERIFY(disk);
+    // Lazy levels are fetched when a view expands them.
+    QTreeView *tree = form().treeView();
+    const QModelIndex diskIndex = form().treeModel()->indexOf(disk);
+    tree->expand(diskIndex);
+    const QModelIndex folder = form().treeModel()->index(0, 0, diskIndex);
+    QVERIFY(folder.isValid());
+    QVERIFY(form().treeModel()->hasChildren(folder));
+    tree->expand(folder);
+    QVERIFY(form().treeModel()->rowCount(folder) > 0);
+    // Changes of every kind.
+    QVERIFY(form().treeModel()->setData(diskIndex, QStringLiteral("Renamed"), Qt::EditRole));
+    AddFolderNode(disk, "fresh");
+    SortTreeChildren(disk, TSortState{});
+    TTreeNode *beta = catalogNamed(form().forest(), "Beta");
+    QVERIFY(TransferDisk(disk, beta, true));
+    QVERIFY(TransferDisk(beta->child(0), catalogNamed(form().forest(), "Alpha"), false));
+    form().deleteCatalogNode(beta->child(1));
+    form().prompts.answers = {MsgAnswer::No, MsgAnswer::No};
+    form().closeCatalog(beta);
+    form().closeCatalog(form().forest().roots().front());
+    QCOMPARE(form().treeModel()->rowCount(), 0);
+}
+
+void MainWindowTest::listModelPassesTheTester()
+{
+    QAbstractItemModelTester tester(form().listModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    openBoth();
+    TTreeNode *disk = findDisk(form().forest(), "Alpha", 1);
+    form().selectNode(disk);
+    QCOMPARE(form().itemList().displayedNode(), disk);
+    QVERIFY(form().listModel()->rowCount() > 0);
+    TTreeNode *folder = disk->child(0);
+    form().selectNode(folder);
+    QCOMPARE(form().itemList().displayedNode(), folder);
+    form().chooseSortColumn(2);
+    form().toggleReverse();
+    form().listModel()->setShowPrevFolder(false);
+    form().listModel()->setShowPrevFolder(true);
+    form().selectNode(CatalogNodeOf(disk));
+    QCOMPARE(form().itemList().columnSet(), TColumnSet::Disks);
+    QVERIFY(form().listModel()->removeRecord(disk->data()));
+    form().refreshList(CatalogNodeOf(disk), true);
+    form().prompts.answers = {MsgAnswer::Ok};
+    form().deleteDisk(disk, false);
+    QCOMPARE(form().listModel()->rowCount(), form().itemList().count());
+}
+
+void MainWindowTest::keyboardNavigationDelaysTheRefill()
+{
+    openBoth();
+    TTreeNode *catalog = catalogNamed(form().forest(), "Alpha");
+    form().selectNode(catalog);
+    QCOMPARE(form().itemList().displayedNode(), catalog);
+    QTreeView *tree = form().treeView();
+    tree->setFocus();
+    QSignalSpy filled(&form(), &TMainForm::listFilled);
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(tree, Qt::Key_Down);
+        // The list still shows the catalog while the keys come.
+        QCOMPARE(form().itemList().displayedNode(), catalog);
+        QCOMPARE(filled.count(), 0);
+        QVERIFY(form().listUpdatePending());
+    }
+    TTreeNode *reached = form().selectedNode();
+    QCOMPARE(reached, catalog->child(2));
+    QCOMPARE(form().busyCount(), 1);
+    // Half a second after the last key the list shows where the walk ended.
+    QTRY_COMPARE_WITH_TIMEOUT(filled.count(), 1, 30000);
+    QCOMPARE(form().itemList().displayedNode(), reached);
+    QCOMPARE(form().busyCount(), 0);
+    QVERIFY(!form().listUpdatePending());
+}
+
+void MainWindowTest::selectionByMouseRefillsAtOnce()
+{
+    openBoth();
+    TTreeNode *disk = findDisk(form().forest(), "Beta", 1);
+    QTreeView *tree = form().treeView();
+    const QRect rect = tree->visualRect(form().treeModel()->indexOf(disk));
+    QVERIFY(rect.isValid());
+    QSignalSpy filled(&form(), &TMainForm::listFilled);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
+    QCOMPARE(filled.count(), 1);
+    QCOMPARE(form().itemList().displayedNode(), disk);
+    QVERIFY(!form().listUpdatePending());
+}
+
+void MainWindowTest::renamingGivesUniqueNames()
+{
+    openBoth();
+    TTreeNode *catalog = catalogNamed(form().forest(), "Alpha");
+    TTreeNode *first = catalog->child(0);
+    TTreeNode *second = catalog->child(1);
+    const QByteArray taken = second->text();
+    TCatalogTreeModel *model = form().treeModel();
+    QSignalSpy renamed(model, &TCatalogTreeModel::nodeRenamed);
+
+    // An emptied text keeps the name and changes nothing.
+    QVERIFY(!model->setData(model->indexOf(first), QString(), Qt::EditRole));
+    QCOMPARE(AsCatalog(catalog->data())->Dirty, 0);
+    QCOMPARE(renamed.count(), 0);
+
+    QVERIFY(model->setData(model->indexOf(first), DecodeStored(taken), Qt::EditRole));
+    QCOMPARE(first->text(), taken + " (2)");
+    QCOMPARE(AsCatalog(catalog->data())->Dirty, 1);
+    QCOMPARE(renamed.count(), 1);
+    // "Name (3)" with "Name" taken and "Name (2)" taken by itself becomes "Name (2)" again.
+    QVERIFY(!model->setData(model->indexOf(first), DecodeStored(taken + " (2)"), Qt::EditRole));
+    QVERIFY(model->setData(model->indexOf(first), DecodeStored(taken + " (3)"), Qt::EditRole));
+    QCOMPARE(first->text(), taken + " (2)");
+    // "(1)" is no counter.
+    QVERIFY(model->setData(model->indexOf(first), DecodeStored(taken + " (1)"), Qt::EditRole));
+    QCOMPARE(first->text(), taken + " (1)");
+    // A catalog takes any text.
+    QVERIFY(model->setData(model->indexOf(catalog), QStringLiteral("Beta"), Qt::EditRole));
+    QCOMPARE(catalog->text(), QByteArray("Beta"));
+    // Folders keep the names read from the medium.
+    form().treeView()->expand(model->indexOf(second));
+    QVERIFY(second->childCount() > 0);
+    const QModelIndex folder = model->indexOf(second->child(0));
+    QVERIFY(!(model->flags(folder) & Qt::ItemIsEditable));
+    QVERIFY(!model->setData(folder, QStringLiteral("x"), Qt::EditRole));
+    // The status bar says the catalog changed.
+    form().selectNode(catalog);
+    QCOMPARE(form().statusPanelText(0), QStringLiteral("Modified"));
+    QVERIFY(form().command("MenuSave")->isEnabled());
+}
+
+void MainWindowTest::renamingInPlaceThroughTheEditor()
+{
+    openBoth();
+    TTreeNode *catalog = catalogNamed(form().forest(), "Beta");
+    TTreeNode *disk = catalog->child(1);
+    const QByteArray other = catalog->child(0)->text();
+    form().selectNode(disk);
+    form().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form()));
+    form().treeView()->setFocus();
+    QTest::keyClick(form().treeView(), Qt::Key_F2);
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    QVERIFY(editor);
+    QCOMPARE(editor->text(), DecodeStored(disk->text()));
+    editor->setText(DecodeStored(other));
+    QTest::keyClick(editor, Qt::Key_Return);
+    // The editor hands its text over once control returns to the event loop.
+    QTRY_COMPARE(disk->text(), other + " (2)");
+    QCOMPARE(AsCatalog(catalog->data())->Dirty, 1);
+    QCOMPARE(form().selectedNode(), disk);
+    QCOMPARE(form().statusPanelText(0), QStringLiteral("Modified"));
+}
+
+void MainWindowTest::closingModifiedCatalogHonoursEachAnswer_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("staysOpen");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("cancel") << int(MsgAnswer::Cancel) << true << false;
+    QTest::newRow("no") << int(MsgAnswer::No) << false << false;
+    QTest::newRow("yes") << int(MsgAnswer::Yes) << false << true;
+}
+
+void MainWindowTest::closingModifiedCatalogHonoursEachAnswer()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, staysOpen);
+    QFETCH(bool, saved);
+    openBoth();
+    TTreeNode *catalog = catalogNamed(form().forest(), "Alpha");
+    TTreeNode *disk = catalog->child(0);
+    RenameDisk(disk, "Changed name");
+    QCOMPARE(AsCatalog(catalog->data())->Dirty, 1);
+    form().selectNode(disk);
+
+    form().prompts.answers = {MsgAnswer(answer)};
+    form().closeCatalog(catalog);
+    QCOMPARE(form().prompts.asked.size(), size_t(1));
+    QCOMPARE(form().prompts.asked[0].caption, QStringLiteral("Confirm"));
+    QCOMPARE(form().prompts.asked[0].text, QStringLiteral("Save changes to catalog \"Alpha\" ?"));
+    QCOMPARE(form().prompts.asked[0].buttons, MsgButtons::YesNoCancel);
+    QCOMPARE(catalogNamed(form().forest(), "Alpha") != nullptr, staysOpen);
+    if (staysOpen) {
+        QCOMPARE(CatalogNodeOf(form().selectedNode()), catalog);
+        QCOMPARE(AsCatalog(catalog->data())->Dirty, 1);
+    } else {
+        // The list shows a node that still exists.
+        TTreeNode *shown = form().itemList().displayedNode();
+        QVERIFY(!shown || CatalogNodeOf(shown) == catalogNamed(form().forest(), "Beta"));
+    }
+    // What the file holds now.
+    TForest check;
+    TTreeNode *reopened = ReadCatalog(check, m_fileA);
+    QCOMPARE(FindDisk(reopened, "Changed name") != nullptr, saved);
+}
+
+void MainWindowTest::closingAllAsksFirst()
+{
+    openBoth();
+    RenameDisk(catalogNamed(form().forest(), "Beta")->child(0), "Changed");
+    form().prompts.answers = {MsgAnswer::Cancel};
+    form().closeAllCatalogs();
+    QCOMPARE(form().prompts.asked.size(), size_t(1));
+    QCOMPARE(form().prompts.asked[0].caption, QStringLiteral("Confirm closing"));
+    QCOMPARE(form().prompts.asked[0].text, QStringLiteral("About to close all opened catalogs. Please confirm."));
+    QCOMPARE(form().forest().roots().size(), size_t(2));
+    // OK, then Cancel at the modified catalog: the others close, it stays.
+    form().prompts.answers = {MsgAnswer::Ok, MsgAnswer::Cancel};
+    form().closeAllCatalogs();
+    QCOMPARE(form().forest().roots().size(), size_t(2));   // Beta is the last one, asked first
+    form().prompts.answers = {MsgAnswer::Ok, MsgAnswer::No};
+    form().closeAllCatalogs();
+    QCOMPARE(form().forest().roots().size(), size_t(0));
+    QCOMPARE(form().itemList().count(), 0);
+    QCOMPARE(form().statusPanelText(0), QStringLiteral("Empty"));
+}
+
+void MainWindowTest::sortingByColumnClicks()
+{
+    openBoth();
+    TTreeNode *disk = findDisk(form().forest(), "Alpha", 0);
+    form().treeView()->expand(form().treeModel()->indexOf(disk));
+    TTreeNode *folder = disk->child(0);
+    form().selectNode(folder);
+    form().setViewStyle(vsDetails);
+    QTreeView *details = form().detailsView();
+    QHeaderView *header = details->header();
+    const TItemList &list = form().itemList();
+    QVERIFY(list.count() > 3);
+    QVERIFY(list.isPrevFolder(list.at(0)));
+    // Keep a file selected across the sort.
+    const int fileRow = list.count() - 1;
+    TItemRec *kept = list.at(fileRow);
+    details->selectionModel()->setCurrentIndex(form().listModel()->index(fileRow, 0),
+                                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+
+    auto click = [&](int section) {
+        const QPoint at(header->sectionViewportPosition(section) + header->sectionSize(section) / 2,
+                        header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+    };
+    auto sizeOf = [](const TItemRec *rec) -> double {
+        if (ItemIs(rec->KindFlags, rkFile))
+            return double(static_cast<const TFileRec *>(rec)->Size);
+        return double(static_cast<const TFolderRec *>(rec)->TotalSize) / 10000.0;
+    };
+    click(2);
+    QCOMPARE(list.sortState().folderColumn, 2);
+    QVERIFY(!list.sortState().reverse);
+    QVERIFY(list.isPrevFolder(list.at(0)));
+    // Folders first by total size, then files by size.
+    bool seenFile = false;
+    for (int i = 2; i < list.count(); ++i) {
+        const TItemRec *a = list.at(i - 1), *b = list.at(i);
+        if (ItemIs(b->KindFlags, rkFile) && !ItemIs(a->KindFlags, rkFile)) {
+            seenFile = true;
+            continue;
+        }
+        QVERIFY(!(ItemIs(a->KindFlags, rkFile) && ItemIs(b->KindFlags, rkFolder)));
+        QVERIFY2(sizeOf(a) <= sizeOf(b), qPrintable(QStringLiteral("row %1").arg(i)));
+    }
+    QVERIFY(seenFile);
+    QCOMPARE(header->sortIndicatorSection(), 2);
+    QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    QCOMPARE(form().listModel()->recordOf(details->currentIndex()), kept);
+
+    // The same header again reverses: files first, descending; ".." stays on top.
+    click(2);
+    QVERIFY(list.sortState().reverse);
+    QVERIFY(list.isPrevFolder(list.at(0)));
+    QVERIFY(ItemIs(list.at(1)->KindFlags, rkFile));
+    for (int i = 2; i < list.count(); ++i) {
+        const TItemRec *a = list.at(i - 1), *b = list.at(i);
+        if (ItemIs(a->KindFlags, rkFile) == ItemIs(b->KindFlags, rkFile))
+            QVERIFY(sizeOf(a) >= sizeOf(b));
+    }
+    QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    QVERIFY(form().command("MenuReverseSort")->isChecked());
+    QCOMPARE(form().listModel()->recordOf(details->currentIndex()), kept);
+
+    // Another header: by name, still reversed.
+    click(0);
+    QCOMPARE(list.sortState().folderColumn, 0);
+    QVERIFY(list.sortState().reverse);
+    QVERIFY(form().command("MenuArrange1")->isChecked());
+    QVERIFY(form().command("ButtonSort1")->isChecked());
+    QVERIFY(!form().command("ButtonSort3")->isChecked());
+    // The tree's children follow the sort of the selected node.
+    const TCompareContext context = list.compareContext();
+    for (int i = 1; i < folder->childCount(); ++i)
+        QVERIFY(CompareItems(folder->child(i - 1)->data(), folder->child(i)->data(), context) <= 0);
+}
+
+void MainWindowTest::sortCommandsFollowTheLevel()
+{
+    openBoth();
+    TTreeNode *catalog = catalogNamed(form().forest(), "Alpha");
+    form().selectNode(catalog);
+    QCOMPARE(form().command("MenuArrange5")->text(), QStringLiteral("Arrange by &Free Sapce"));
+    QCOMPARE(form().command("ButtonSort2")->text(), QStringLiteral("Sort by Media Type"));
+    QCOMPARE(form().command("ButtonSort4")->text(), QStringLiteral("Sort by Free Space"));
+    form().chooseSortColumn(0);
+    QCOMPARE(form().itemList().sortState().catalogColumn, 0);
+    QCOMPARE(form().itemList().sortState().folderColumn, 1);
+    QStringList names = rowNames(form().itemList());
+    QStringList sorted = names;
+    std::sort(sorted.begin(), sorted.end(), [](const QString &a, const QString &b) {
+        return QString::localeAwareCompare(a, b) < 0;
+    });
+    QCOMPARE(names, sorted);
+    form().selectNode(catalog->child(0));
+    QCOMPARE(form().command("MenuArrange5")->text(), QStringLiteral("Arrange by &Time"));
+    QCOMPARE(form().command("ButtonSort2")->text(), QStringLiteral("Sort by Extension"));
+    QVERIFY(form().command("MenuArrange2")->isChecked());
+    // Choosing the current column changes nothing.
+    const QStringList before = rowNames(form().itemList());
+    form().chooseSortColumn(1);
+    QCOMPARE(rowNames(form().itemList()), before);
+}
+
+void MainWindowTest::deletingADiskAsksAndSelectsANeighbour()
+{
+    openBoth();
+    TTreeNode *catalog = catalogNamed(form().forest(), "Alpha");
+    TTreeNode *disk = catalog->child(1);
+    TTreeNode *next = catalog->child(2);
+    const QString name = DecodeStored(disk->text());
+    form().selectNode(disk);
+
+    form().prompts.answers = {MsgAnswer::Cancel};
+    form().deleteDisk(disk, false);
+    QCOMPARE(catalog->childCount(), 3);
+    QCOMPARE(form().prompts.asked[0].caption, QStringLiteral("Delete disk"));
+    QCOMPARE(form().prompts.asked[0].text,
+             QStringLiteral("Please confirm removing all data for disk \"") + name + QStringLiteral("\" from the catalog."));
+    QCOMPARE(form().prompts.asked[0].buttons, MsgButtons::OkCancel);
+    QCOMPARE(AsCatalog(catalog->data())->Dirty, 0);
+
+    form().prompts.answers = {MsgAnswer::Ok};
+    form().deleteDisk(disk, false);
+    QCOMPARE(catalog->childCount(), 2);
+    QCOMPARE(AsCatalog(catalog->data())->Dirty, 1);
+    QCOMPARE(form().selectedNode(), next);
+    QCOMPARE(form().itemList().displayedNode(), next);
+    // The last disk: the selection goes to the catalog.
+    form().selectNode(next);
+    form().prompts.answers = {MsgAnswer::Ok};
+    form().deleteDisk(next, false);
+    QCOMPARE(form().selectedNode(), catalog);
+    QCOMPARE(form().itemList().displayedNode(), catalog);
+    QCOMPARE(form().itemList().count(), 1);
+}
+
+void MainWindowTest::deletingADiskFromTheList()
+{
+    openBoth();
+    TTreeNode *catalog = catalogNamed(form().forest(), "Beta");
+    form().selectNode(catalog);
+    QAbstractItemView *view = form().listView();
+    TItemRec *first = form().itemList().at(0);
+    view->setFocus();
+    view->selectionModel()->setCurrentIndex(form().listModel()->index(0, 0), QItemSelectionModel::ClearAndSelect |
+                                                                                  QItemSelectionModel::Rows);
+    form().prompts.answers = {MsgAnswer::Ok};
+    QTest::keyClick(view, Qt::Key_Delete);
+    QCOMPARE(form().prompts.asked.size(), size_t(1));
+    QCOMPARE(catalog->childCount(), 1);
+    QCOMPARE(form().itemList().count(), 1);
+    QCOMPARE(form().itemList().indexOf(first), -1);
+    QCOMPARE(form().selectedNode(), catalog);
+}
+
+void MainWindowTest::droppingDisksOnAnotherCatalog()
+{
+    openBoth();
+    TTreeNode *alpha = catalogNamed(form().forest(), "Alpha");
+    TTreeNode *beta = catalogNamed(form().forest(), "Beta");
+    TTreeNode *disk = alpha->child(0);
+    const QByteArray name = disk->text();
+    form().selectNode(disk);
+    form().dropDisks({disk}, beta, false);
+    QCOMPARE(alpha->childCount(), 2);
+    QCOMPARE(beta->childCount(), 3);
+    QVERIFY(FindDisk(beta, name));
+    QCOMPARE(AsCatalog(alpha->data())->Dirty, 1);
+    QCOMPARE(AsCatalog(beta->data())->Dirty, 1);
+    QCOMPARE(form().selectedNode(), FindDisk(beta, name));
+    QCOMPARE(form().itemList().displayedNode(), FindDisk(beta, name));
+    QVERIFY(form().treeView()->isExpanded(form().treeModel()->indexOf(beta)));
+    // Dropping on its own catalog does nothing.
+    form().dropDisks({FindDisk(beta, name)}, beta, false);
+    QCOMPARE(beta->childCount(), 3);
+}
+
+void MainWindowTest::dropRulesOfTheTreeModel()
+{
+    openBoth();
+    TCatalogTreeModel *model = form().treeModel();
+    TTreeNode *alpha = catalogNamed(form().forest(), "Alpha");
+    TTreeNode *beta = catalogNamed(form().forest(), "Beta");
+    TTreeNode *disk = alpha->child(0);
+    std::unique_ptr<QMimeData> data(model->mimeData({model->indexOf(disk)}));
+    QVERIFY(data);
+    QVERIFY(!model->canDropMimeData(data.get(), Qt::MoveAction, -1, -1, model->indexOf(alpha)));
+    QVERIFY(model->canDropMimeData(data.get(), Qt::MoveAction, -1, -1, model->indexOf(beta)));
+    QVERIFY(!model->canDropMimeData(data.get(), Qt::MoveAction, -1, -1, model->indexOf(beta->child(0))));
+    QVERIFY(!model->canDropMimeData(data.get(), Qt::CopyAction, -1, -1, model->indexOf(beta)));
+    // A catalog cannot be dragged, and addresses that are not disks are ignored.
+    QVERIFY(!(model->flags(model->indexOf(alpha)) & Qt::ItemIsDragEnabled));
+    QVERIFY(model->mimeData({model->indexOf(alpha)}) == nullptr);
+    QMimeData forged;
+    QByteArray junk;
+    QDataStream out(&junk, QIODevice::WriteOnly);
+    out << quint32(3) << quint64(0x1234) << quint64(reinterpret_cast<quintptr>(alpha)) << quint64(0);
+    forged.setData(TCatalogTreeModel::kDiskMimeType, junk);
+    QVERIFY(model->disksOf(&forged).empty());
+    QVERIFY(!model->canDropMimeData(&forged, Qt::MoveAction, -1, -1, model->indexOf(beta)));
+    forged.setData(TCatalogTreeModel::kDiskMimeType, QByteArray("\xFF\xFF\xFF\xFF", 4));
+    QVERIFY(model->disksOf(&forged).empty());
+    // A drop asks the window to move the disk.
+    QSignalSpy dropped(model, &TCatalogTreeModel::disksDropped);
+    QVERIFY(model->dropMimeData(data.get(), Qt::MoveAction, -1, -1, model->indexOf(beta)));
+    QCOMPARE(dropped.count(), 1);
+    QTRY_COMPARE(beta->childCount(), 3);
+}
+
+void MainWindowTest::treeMenuEntriesFollowTheTarget()
+{
+    openBoth();
+    TTreeNode *catalog = catalogNamed(form().forest(), "Alpha");
+    TTreeNode *disk = catalog->child(0);
+    form().treeView()->expand(form().treeModel()->indexOf(disk));
+    TTreeNode *folder = disk->child(0);
+    auto visible = [&](const char *name) { return form().command(QString::fromLatin1(name))->isVisible(); };
+
+    form().prepareTreeMenu(catalog);
+    for (const char *name : {"TreeRename", "TreeAddDisk", "TreeCategories", "TreeCloseCatalog", "TreeCatManager",
+                             "TreeSaveCatalog", "TreeNewCatalog", "TreeOpenCatalog", "TreeProperties", "TreeEditDesc"})
+        QVERIFY2(visible(name), name);
+    for (const char *name : {"TreeUpdateDisk", "TreeDeleteDisk", "TreeExplorer", "TreeAddList", "TreeSetCat"})
+        QVERIFY2(!visible(name), name);
+    QVERIFY(!form().command("TreeSaveCatalog")->isEnabled());   // nothing changed
+
+    form().prepareTreeMenu(disk);
+    for (const char *name : {"TreeRename", "TreeUpdateDisk", "TreeDeleteDisk", "TreeExplorer", "TreeAddList",
+                             "TreeProperties"})
+        QVERIFY2(visible(name), name);
+    for (const char *name : {"TreeAddDisk", "TreeCloseCatalog", "TreeSetCat", "TreeNewCatalog", "TreeOpenCatalog"})
+        QVERIFY2(!visible(name), name);
+
+    form().prepareTreeMenu(folder);
+    QVERIFY(visible("TreeSetCat"));
+    QVERIFY(!visible("TreeRename"));
+    QVERIFY(!visible("TreeDeleteDisk"));
+
+    form().prepareTreeMenu(nullptr);
+    QVERIFY(visible("TreeNewCatalog"));
+    QVERIFY(visible("TreeOpenCatalog"));
+    QVERIFY(!visible("TreeProperties"));
+    QVERIFY(!visible("TreeExplorer"));
+}
+
+void MainWindowTest::backOneLevelFocusesTheFolderLeft()
+{
+    openBoth();
+    TTreeNode *disk = findDisk(form().forest(), "Beta", 0);
+    form().treeView()->expand(form().treeModel()->indexOf(disk));
+    TTreeNode *folder = disk->child(1);
+    // Entering the folder from the list, as a double click does.
+    form().selectNode(disk);
+    const QModelIndex row = form().listModel()->indexOf(folder->data());
+    QVERIFY(row.isValid());
+    form().activateRow(row);
+    QCOMPARE(form().itemList().displayedNode(), folder);
+    QCOMPARE(form().selectedNode(), folder);
+    // The ".." row leads back and shows the folder that was left.
+    QVERIFY(form().itemList().isPrevFolder(form().itemList().at(0)));
+    QCOMPARE(form().itemList().text(0, itDescription),
+             QStringLiteral("Back to root of ") + DecodeStored(disk->text()));
+    form().activateRow(form().listModel()->index(0, 0));
+    QCOMPARE(form().itemList().displayedNode(), disk);
+    QCOMPARE(form().selectedNode(), disk);
+    QCOMPARE(form().listModel()->recordOf(form().listView()->currentIndex()), folder->data());
+    // Backspace in the list goes up again.
+    form().listView()->setFocus();
+    QTest::keyClick(form().listView(), Qt::Key_Backspace);
+    QCOMPARE(form().itemList().displayedNode(), disk->parent());
+    QCOMPARE(form().listModel()->recordOf(form().listView()->currentIndex()), disk->data());
+    QVERIFY(!form().command("MenuBack")->isEnabled());   // a catalog has nothing above it
+}
+
+void MainWindowTest::typeAheadFindsByPrefix()
+{
+    openBoth();
+    TTreeNode *catalog = catalogNamed(form().forest(), "Alpha");
+    form().selectNode(catalog);
+    QAbstractItemView *view = form().listView();
+    view->setFocus();
+    const TItemList &list = form().itemList();
+    const int target = list.count() - 1;
+    const QString name = list.text(target, itName);
+    view->selectionModel()->setCurrentIndex(form().listModel()->index(0, 0), QItemSelectionModel::ClearAndSelect |
+                                                                                  QItemSelectionModel::Rows);
+    view->keyboardSearch(name.toLower());
+    QCOMPARE(view->currentIndex().row(), target);
+    // Through the model as the views ask: wrapping from the row after.
+    const QModelIndexList hit =
+        form().listModel()->match(form().listModel()->index(target, 0), Qt::DisplayRole, name.left(1).toUpper());
+    QCOMPARE(hit.size(), 1);
+    QVERIFY(list.text(hit[0].row(), itName).startsWith(name.left(1), Qt::CaseInsensitive));
+}
+
+void MainWindowTest::statusBarPanels()
+{
+    QCOMPARE(form().statusPanelText(0), QStringLiteral("Empty"));
+    QVERIFY(!form().command("MenuSave")->isEnabled());
+    QVERIFY(!form().command("MenuClose")->isEnabled());
+    openBoth();
+    TTreeNode *catalog = catalogNamed(form().forest(), "Alpha");
+    form().selectNode(catalog);
+    QCOMPARE(form().statusPanelText(0), QStringLiteral("Loaded"));
+    QVERIFY(form().statusPanelText(1).startsWith(QStringLiteral("Alpha (")));
+    QVERIFY(form().statusPanelText(1).endsWith(QStringLiteral("), total disks: 3")));
+    QVERIFY(form().command("MenuClose")->isEnabled());
+    QVERIFY(!form().command("MenuSave")->isEnabled());
+    // The list's focused row and the selection.
+    QAbstractItemView *view = form().listView();
+    view->setFocus();
+    view->selectionModel()->setCurrentIndex(form().listModel()->index(0, 0), QItemSelectionModel::ClearAndSelect |
+                                                                                  QItemSelectionModel::Rows);
+    view->selectionModel()->select(form().listModel()->index(1, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    form().refreshStatus();
+    QCOMPARE(form().statusPanelText(1), ItemSummary(form().itemList().at(0), form().itemList().textContext()));
+    QVERIFY(form().statusPanelText(2).startsWith(QStringLiteral("Selected: 2 items, ")));
+    // A change shows at once.
+    RenameDisk(catalog->child(0), "Other name");
+    QCOMPARE(form().statusPanelText(0), QStringLiteral("Modified"));
+    QVERIFY(form().command("MenuSave")->isEnabled());
+    form().saveCatalog(false);
+    QCOMPARE(form().statusPanelText(0), QStringLiteral("Loaded"));
+    // A transient text replaces panel 1 until it ends.
+    form().treeView()->setFocus();
+    form().setStatus(QStringLiteral("Working..."), 1);
+    QCOMPARE(form().statusPanelText(1), QStringLiteral("Working..."));
+    QVERIFY(form().statusActive());
+    form().setStatus(QString(), 0);
+    QVERIFY(!form().statusActive());
+    QVERIFY(form().statusPanelText(1).startsWith(QStringLiteral("Alpha (")));
+}
+
+void MainWindowTest::viewStylesShareTheSelection()
+{
+    openBoth();
+    form().selectNode(catalogNamed(form().forest(), "Alpha"));
+    form().setViewStyle(vsDetails);
+    form().detailsView()->selectionModel()->setCurrentIndex(form().listModel()->index(1, 0),
+                                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    for (int style : {vsIcons, vsSmallIcons, vsList, vsDetails}) {
+        form().setViewStyle(style);
+        QCOMPARE(form().viewStyle(), style);
+        QCOMPARE(form().listView()->currentIndex().row(), 1);
+        QVERIFY(form().listView()->isVisible());
+    }
+    QVERIFY(form().command("MenuViewDetails")->isChecked());
+    form().setViewStyle(vsList);
+    QVERIFY(form().command("MenuViewList")->isChecked());
+    QCOMPARE(form().listView(), static_cast<QAbstractItemView *>(form().iconView()));
+    QCOMPARE(form().iconView()->viewMode(), QListView::ListMode);
+    form().setViewStyle(vsIcons);
+    QCOMPARE(form().iconView()->viewMode(), QListView::IconMode);
+}
+
+void MainWindowTest::newCatalogAndSaveAs()
+{
+    form().newName = QStringLiteral("Fresh");
+    form().newCatalog();
+    TTreeNode *fresh = catalogNamed(form().forest(), "Fresh");
+    QVERIFY(fresh);
+    QCOMPARE(form().selectedNode(), fresh);
+    QCOMPARE(form().statusPanelText(0), QStringLiteral("Loaded"));
+    // A first save shows the dialog.
+    form().saveAs = m_dir->filePath(QStringLiteral("fresh.ctf"));
+    SetCatalogDirty(fresh, true);
+    form().saveCatalog(false);
+    QVERIFY(QFileInfo::exists(form().saveAs));
+    QCOMPARE(AsCatalog(fresh->data())->FileName, form().saveAs);
+    QCOMPARE(form().statusPanelText(0), QStringLiteral("Loaded"));
+    // Opening the same file again through the list says it is open already.
+    form().openCatalogFiles({form().saveAs});
+    QCOMPARE(form().prompts.asked.back().caption, QStringLiteral("Catalog is opened"));
+    QVERIFY(form().recentFiles().files().isEmpty());
+    // A file opened through the list goes to the recent files.
+    form().openCatalogFiles({m_fileA});
+    QCOMPARE(form().recentFiles().files().value(0), m_fileA);
+    QVERIFY(catalogNamed(form().forest(), "Alpha"));
+}
+
+void MainWindowTest::handOverFileRoundTrip()
+{
+    const QStringList files{QStringLiteral("/tmp/a b.ctf"), QString::fromUtf8("/tmp/\xC3\xA9t\xC3\xA9.ctf")};
+    const int n = TSingleInstance::WriteHandOverFile(files);
+    QVERIFY(n >= 1 && n <= 9999);
+    const QString name = TSingleInstance::HandOverFileName(n);
+    QVERIFY(name.endsWith(QStringLiteral("Quillon_Params") + QString::number(n) + QStringLiteral(".tmp")));
+    QVERIFY(QFileInfo::exists(name));
+    QCOMPARE(TSingleInstance::ReadHandOverFile(n), files);
+    QVERIFY(!QFileInfo::exists(name));   // read once, then gone
+    QVERIFY(TSingleInstance::ReadHandOverFile(n).isEmpty());
+    QVERIFY(TSingleInstance::ReadHandOverFile(0).isEmpty());
+    QVERIFY(TSingleInstance::ReadHandOverFile(10000).isEmpty());
+}
+
+void MainWindowTest::secondInstanceHandsFilesOver()
+{
+    const QString server = QStringLiteral("QuillonTest-%1").arg(QCoreApplication::applicationPid());
+    TSingleInstance first(server);
+    QVERIFY(first.listen());
+    QSignalSpy files(&first, &TSingleInstance::filesHandedOver);
+    QSignalSpy shown(&first, &TSingleInstance::activationRequested);
+    connect(&first, &TSingleInstance::filesHandedOver, &form(), &TMainForm::openCatalogFiles);
+
+    TSingleInstance second(server);
+    QVERIFY(second.handOver({m_fileA}));
+    QTRY_COMPARE_WITH_TIMEOUT(files.count(), 1, 30000);
+    QCOMPARE(files[0][0].toStringList(), QStringList{m_fileA});
+    QCOMPARE(shown.count(), 1);
+    QVERIFY(catalogNamed(form().forest(), "Alpha"));
+
+    // Without files the first only comes to the front.
+    TSingleInstance third(server);
+    QVERIFY(third.handOver({}));
+    QTRY_COMPARE_WITH_TIMEOUT(shown.count(), 2, 30000);
+    QCOMPARE(files.count(), 1);
+    // Nobody listening: this process is the first.
+    TSingleInstance lonely(server + QStringLiteral("-none"));
+    QVERIFY(!lonely.handOver({m_fileA}, 200));
+}
+
+void MainWindowTest::messageBoxTexts()
+{
+    QCOMPARE(MessageBoxText(QStringLiteral("a\rb")), QStringLiteral("a\nb"));
+    QCOMPARE(MessageBoxText(QStringLiteral("a\r\nb\n\rc")), QStringLiteral("a\nb\nc"));
+    QCOMPARE(MessageBoxText(QStringLiteral("a\r\rb")), QStringLiteral("a\n\nb"));
+}
+
+void MainWindowTest::closingTheWindowAsksAboutModifiedCatalogs()
+{
+    openBoth();
+    RenameDisk(catalogNamed(form().forest(), "Beta")->child(0), "Changed");
+    form().prompts.answers = {MsgAnswer::Cancel};
+    QVERIFY(!form().close());
+    QVERIFY(form().isVisible());
+    QCOMPARE(form().prompts.asked.back().text, QStringLiteral("Save changes to catalog \"Beta\" ?"));
+    QCOMPARE(form().forest().roots().size(), size_t(2));
+    // Yes saves, and everything is closed.
+    form().prompts.answers = {MsgAnswer::Yes};
+    QVERIFY(form().close());
+    QVERIFY(form().forest().roots().empty());
+    TForest check;
+    QVERIFY(FindDisk(ReadCatalog(check, m_fileB), "Changed"));
+}
+
+void MainWindowTest::placementSortAndRecentFilesAreKept()
+{
+    m_form.reset();
+    const QString store = m_dir->filePath(QStringLiteral("settings.conf"));
+    {
+        Registry registry(store);
+        ScriptedPrompter prompts;
+        TMainForm first(*m_options, &registry);
+        first.setPrompter(&prompts);
+        first.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&first));
+        first.openCatalogFiles({m_fileA});
+        first.openCatalogFiles({m_fileB});
+        first.setViewStyle(vsSmallIcons);
+        first.selectNode(catalogNamed(first.forest(), "Alpha")->child(0));
+        first.chooseSortColumn(3);
+        first.toggleReverse();
+        QVERIFY(first.prepareToClose());
+        QVERIFY(prompts.asked.empty());
+        first.setPrompter(nullptr);
+    }
+    Registry registry(store);
+    TRecentFiles recent;
+    recent.load(registry);
+    QCOMPARE(recent.files(), (QStringList{m_fileB, m_fileA}));
+    ScriptedPrompter prompts;
+    TMainForm second(*m_options, &registry);
+    second.setPrompter(&prompts);
+    QCOMPARE(second.viewStyle(), int(vsSmallIcons));
+    QCOMPARE(second.itemList().sortState().folderColumn, 3);
+    QVERIFY(second.itemList().sortState().reverse);
+    QCOMPARE(second.recentFiles().files().value(0), m_fileB);
+    // The "Reopen" entries open what they name.
+    QAction *reopen = second.findChild<QAction *>(QStringLiteral("Reopen2"));
+    QVERIFY(reopen);
+    reopen->trigger();
+    QVERIFY(catalogNamed(second.forest(), "Alpha"));
+    QVERIFY(prompts.asked.empty());
+    second.setPrompter(nullptr);
+}
+
+void MainWindowTest::droppedFilesOpenCatalogsOnly()
+{
+    auto drop = [&](const QStringList &files) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString &f : files)
+            urls << QUrl::fromLocalFile(f);
+        data.setUrls(urls);
+        // A drop goes to the widget that accepted the drag's entry.
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&form(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&form(), &event);
+    };
+    const QString text = m_dir->filePath(QStringLiteral("notes.txt"));
+    drop({text});
+    QCOMPARE(form().prompts.asked.size(), size_t(1));
+    QCOMPARE(form().prompts.asked[0].caption, QStringLiteral("Invalid file"));
+    QCOMPARE(form().prompts.asked[0].text, QStringLiteral("Sorry, the file you dropped does not seem to be a catalog file."));
+    drop({text, text + QStringLiteral(".bak")});
+    QCOMPARE(form().prompts.asked.back().text,
+             QStringLiteral("Sorry, none of files you just dropped is a valid catalog file."));
+    // A catalog among them opens, and nothing is said about the rest.
+    drop({text, m_fileA});
+    QCOMPARE(form().prompts.asked.size(), size_t(2));
+    QVERIFY(catalogNamed(form().forest(), "Alpha"));
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
