@@ -19,6 +19,7 @@
 #include <QStorageInfo>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -384,10 +385,28 @@ bool SaveCatalog(TTreeNode *catalogNode, bool askName, TCatalogHost &host, const
 
     StatusScope status(host, QStringLiteral("Saving catalog..."), 1);
     ProgressSink *wait = host.progress();
+    // The bar runs over the disks: each weighs its top-level folders' totals,
+    // or its capacity when it has no folders.
+    auto diskWeight = [](TTreeNode *diskNode) {
+        int64_t weight = 0;
+        for (TTreeNode *child : diskNode->children())
+            if (const TFolderRec *folder = AsFolder(child->data()))
+                weight += std::max<int64_t>(0, folder->TotalSize / 10000);
+        if (diskNode->childCount() == 0)
+            weight = std::max<int64_t>(0, DiskSpace(AsDisk(diskNode->data()), 0) / 10000);
+        return weight;
+    };
+    int64_t total = 0;
+    for (TTreeNode *diskNode : catalogNode->children())
+        total += diskWeight(diskNode);
     if (wait) {
         wait->ShowWait(QStringLiteral("Saving catalog, please wait..."), true, false);
-        wait->SetWaitMax(1);
+        wait->SetWaitMax(std::max<int64_t>(total, 1));
     }
+    const auto diskWritten = [&](TTreeNode *diskNode) {
+        if (wait)
+            wait->AdvanceWait(diskWeight(diskNode));
+    };
     struct WaitCloser {
         ProgressSink *w;
         ~WaitCloser()
@@ -413,7 +432,7 @@ bool SaveCatalog(TTreeNode *catalogNode, bool askName, TCatalogHost &host, const
                              QStringLiteral(".\r") + temp.errorString());
         tempPath = temp.fileName();
         try {
-            written = WriteCatalogUndoable(catalogNode, temp, undo);
+            written = WriteCatalogUndoable(catalogNode, temp, undo, diskWritten);
             if (!temp.flush() || ::fsync(temp.handle()) != 0)
                 throw EStreamError(QStringLiteral("The new file could not be written to the disk."));
         } catch (const EStreamError &e) {
@@ -501,8 +520,6 @@ bool SaveCatalog(TTreeNode *catalogNode, bool askName, TCatalogHost &host, const
         catalog->Stream.reset();
     }
     SetCatalogDirty(catalogNode, false);
-    if (wait)
-        wait->AdvanceWait(1);
     host.refresh();
     return true;
 }

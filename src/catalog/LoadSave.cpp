@@ -991,9 +991,10 @@ std::array<char, kDiskBlock1> block1Of(const TDiskRec *disk)
 class Saver
 {
 public:
-    Saver(TTreeNode *catalogNode, QIODevice &out, CatalogVariant target, Journal &journal)
+    Saver(TTreeNode *catalogNode, QIODevice &out, CatalogVariant target, Journal &journal,
+          const std::function<void(TTreeNode *)> &diskWritten)
         : m_catalogNode(catalogNode), m_catalog(AsCatalog(catalogNode->data())), m_w(out), m_target(target),
-          m_journal(journal)
+          m_journal(journal), m_diskWritten(diskWritten)
     {
     }
 
@@ -1018,6 +1019,7 @@ private:
     CatalogWriter m_w;
     CatalogVariant m_target;
     Journal &m_journal;
+    const std::function<void(TTreeNode *)> &m_diskWritten;
 };
 
 void Saver::run()
@@ -1053,6 +1055,8 @@ void Saver::run()
             writeDisk(diskNode);
             m_journal.set<uint8_t>(disk->Dirty, 0);
         }
+        if (m_diskWritten)
+            m_diskWritten(diskNode);
     }
     m_w.flush();
 }
@@ -1249,7 +1253,8 @@ namespace {
 
 // WriteCatalog, with the old values of everything it changed left in journal
 // on success (so that a caller can still undo it) and put back on failure.
-CatalogVariant writeCatalogJournaled(TTreeNode *catalogNode, QIODevice &out, Journal &journal)
+CatalogVariant writeCatalogJournaled(TTreeNode *catalogNode, QIODevice &out, Journal &journal,
+                                     const std::function<void(TTreeNode *)> &diskWritten = {})
 {
     TCatalogRec *catalog = AsCatalog(NodeRec(catalogNode));
     if (!catalog)
@@ -1265,7 +1270,7 @@ CatalogVariant writeCatalogJournaled(TTreeNode *catalogNode, QIODevice &out, Jou
         }
     }
     const CatalogVariant target = RequiredVariant(catalogNode);
-    Saver saver(catalogNode, out, target, journal);
+    Saver saver(catalogNode, out, target, journal, diskWritten);
     try {
         saver.run();
     } catch (...) {
@@ -1289,9 +1294,10 @@ void TSaveUndo::undo()
     m_impl->journal.rollback();
 }
 
-CatalogVariant WriteCatalogUndoable(TTreeNode *catalogNode, QIODevice &out, TSaveUndo &undo)
+CatalogVariant WriteCatalogUndoable(TTreeNode *catalogNode, QIODevice &out, TSaveUndo &undo,
+                                    const std::function<void(TTreeNode *diskNode)> &diskWritten)
 {
-    return writeCatalogJournaled(catalogNode, out, undo.m_impl->journal);
+    return writeCatalogJournaled(catalogNode, out, undo.m_impl->journal, diskWritten);
 }
 
 CatalogVariant WriteCatalog(TTreeNode *catalogNode, QIODevice &out)

@@ -12,6 +12,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class TForest;
@@ -114,14 +115,17 @@ public:
     void undo();
 
 private:
-    friend CatalogVariant WriteCatalogUndoable(TTreeNode *catalogNode, QIODevice &out, TSaveUndo &undo);
+    friend CatalogVariant WriteCatalogUndoable(TTreeNode *catalogNode, QIODevice &out, TSaveUndo &undo,
+                                               const std::function<void(TTreeNode *diskNode)> &diskWritten);
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
 
 // WriteCatalog that keeps what it changed in undo (on success; a failure
-// rolls back at once as WriteCatalog does).
-CatalogVariant WriteCatalogUndoable(TTreeNode *catalogNode, QIODevice &out, TSaveUndo &undo);
+// rolls back at once as WriteCatalog does). diskWritten, when given, is told
+// of each disk once it is in the new file (for a progress bar).
+CatalogVariant WriteCatalogUndoable(TTreeNode *catalogNode, QIODevice &out, TSaveUndo &undo,
+                                    const std::function<void(TTreeNode *diskNode)> &diskWritten = {});
 
 // Saves the catalog to fileName through a temporary file in the same folder
 // that replaces the target only when it is complete and flushed; then reopens

@@ -71,6 +71,25 @@ private:
     Prompter &m_prompter;
 };
 
+// Records what the wait window would show.
+class RecordingSink : public ProgressSink
+{
+public:
+    void ShowWait(const QString &text, bool withBar, bool) override
+    {
+        texts.push_back(text);
+        bar = withBar;
+    }
+    void AdvanceWait(int64_t amount) override { position += amount; }
+    void SetWaitMax(int64_t m) override { max = m; }
+    void HideWait() override {}
+    void CloseWait() override { closed = true; }
+
+    std::vector<QString> texts;
+    bool bar = false, closed = false;
+    int64_t position = 0, max = 0;
+};
+
 class CatalogFiles : public CatalogFixture
 {
 protected:
@@ -355,4 +374,32 @@ TEST_F(CatalogFiles, SaveModifiedAndAutoSave)
     CloseAllCatalogs(m_forest, true, m_host, m_settings);
     EXPECT_TRUE(m_forest.roots().empty());
     EXPECT_EQ(open(path("b.ctf"))->child(0)->text(), "B2");
+}
+
+TEST_F(CatalogFiles, SavingShowsProgressOverTheDisks)
+{
+    TTreeNode *cat = NewCatalogNode(m_forest, "P");
+    for (int d = 0; d < 3; ++d) {
+        TTreeNode *disk = AddDiskNode(cat, QByteArray("D") + QByteArray::number(d));
+        AsFolder(AddFolderNode(disk, "F")->data())->TotalSize = int64_t(1000 + d) * 10000;
+        SetDiskDirty(disk, true);
+    }
+    TTreeNode *empty = AddDiskNode(cat, "E");   // no folders: weighs its capacity
+    TDiskRec *e = AsDisk(empty->data());
+    e->TotalClusters = 10;
+    e->BytesPerSector = 512;
+    SetDiskDirty(empty, true);
+
+    struct ProgressHost : ScriptedHost {
+        using ScriptedHost::ScriptedHost;
+        ProgressSink *progress() override { return &sink; }
+        RecordingSink sink;
+    } host(m_prompter);
+    host.saveAnswers.push_back(path("p.ctf"));
+    ASSERT_TRUE(SaveCatalog(cat, false, host, m_settings));
+    EXPECT_EQ(host.sink.texts.front(), "Saving catalog, please wait...");
+    EXPECT_TRUE(host.sink.bar);
+    EXPECT_EQ(host.sink.max, 1000 + 1001 + 1002 + 5120);
+    EXPECT_EQ(host.sink.position, host.sink.max);
+    EXPECT_TRUE(host.sink.closed);
 }
