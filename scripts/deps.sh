@@ -11,6 +11,7 @@ QUILLON_PACKAGES=(
   dosfstools e2fsprogs genisoimage
   zip
   libqt6svg6 xvfb xauth
+  shared-mime-info desktop-file-utils
 )
 
 quillon_install_deps() {

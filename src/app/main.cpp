@@ -1,23 +1,38 @@
-// The desktop program: settings, one instance per user, the main window,
-// and the catalogs named on the command line opened once the window shows.
+// The desktop program: one instance per user, the splash window, the settings
+// (wiped when their format marker is not the current one), the catalog file
+// type registered with the desktop, and the main window, which opens the
+// command-line catalogs and the autoload list at its first idle moment.
 #include "app/SingleInstance.h"
 #include "browser/ui/Icons.h"
 #include "browser/ui/QtPrompter.h"
 #include "browser/ui/QuillonMain.h"
+#include "browser/ui/Splash.h"
+#include "platform/FileTypes.h"
 #include "settings/Options.h"
 #include "settings/Registry.h"
 
 #include <QApplication>
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QTimer>
+
+namespace {
+
+// The program's own picture, for the desktop's menus and the catalog type.
+QByteArray programIconSvg()
+{
+    QFile icon(QStringLiteral(":/icons/catalog.svg"));
+    return icon.open(QIODevice::ReadOnly) ? icon.readAll() : QByteArray();
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setOrganizationName(QStringLiteral("Orvanta"));
-    QApplication::setWindowIcon(AppIcon(TAppImage::Catalog));
+    // The window manager ties the windows to the desktop entry written below.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quillon"));
 
     // Catalog files named on the command line, as absolute paths (the first
     // instance may run in another folder).
@@ -32,17 +47,41 @@ int main(int argc, char *argv[])
         return 0;
     instance.listen();
 
+    // The application's picture (this also makes the bundled pictures readable).
+    QApplication::setWindowIcon(AppIcon(TAppImage::Catalog));
+
+    // The splash shows while the rest starts; it owns itself once shown.
+    TSplashForm *splash = nullptr;
+    if (TSplashForm::Wanted()) {
+        splash = new TSplashForm;
+        splash->setAttribute(Qt::WA_DeleteOnClose);
+        // Its closing never ends the program; only the main window's does.
+        splash->setAttribute(Qt::WA_QuitOnClose, false);
+        splash->showCentred();
+        QApplication::processEvents();
+    }
+
     // Messages of operations that have no window to ask (a damaged file
     // list read on the way) appear as message boxes.
     QtPrompter messages;
     SetDefaultPrompter(&messages);
 
+    // Settings of another format are dropped before anything reads them.
     Registry registry;
-    RevisionCheck(registry);
+    const TRevisionCheck revision = RevisionCheck(registry);
     TOptions options;
     options.load(registry);
 
+    // The catalog type for this user's desktop; failures change nothing here.
+    TFileTypeRegistration fileType;
+    fileType.ProgramPath = QApplication::applicationFilePath();
+    fileType.IconSvg = programIconSvg();
+    RegisterCatalogFileType(fileType);
+
     TMainForm window(options, &registry);
+    window.setCommandLineFiles(files);
+    window.setFirstRun(!revision.MarkerPresent);
+    window.setSplash(splash);
     QObject::connect(&instance, &TSingleInstance::activationRequested, &window, [&window] {
         if (window.isMinimized())
             window.showNormal();
@@ -52,8 +91,8 @@ int main(int argc, char *argv[])
     QObject::connect(&instance, &TSingleInstance::filesHandedOver, &window,
                      [&window](const QStringList &handed) { window.openCatalogFiles(handed); });
     window.show();
-    // The first idle moment: the command-line catalogs, then the autoload list.
-    QTimer::singleShot(0, &window, [&window, files] { window.openStartupCatalogs(files); });
+    if (splash)
+        splash->raise();
     const int result = QApplication::exec();
 
     options.saveIfModified(registry, messages);

@@ -6,6 +6,7 @@
 #include "browser/ui/Icons.h"
 #include "browser/ui/ItemListModel.h"
 #include "browser/ui/QtPrompter.h"
+#include "browser/ui/Splash.h"
 #include "catalog/CatalogOps.h"
 #include "catalog/LoadSave.h"
 #include "catalog/ReadAhead.h"
@@ -30,6 +31,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
+#include <QShowEvent>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -38,6 +40,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <limits>
 
 #include <algorithm>
 
@@ -45,6 +48,12 @@ namespace {
 
 // How long keyboard navigation in the tree holds back the list.
 constexpr int kListUpdateDelayMs = 500;
+// How often held-back idle work looks again whether the dialog or operation
+// that held it is gone (cheaper than a hook in every dialog).
+constexpr int kIdleRetryMs = 250;
+// The autosave period's bounds in minutes, as the settings allow.
+constexpr int kAutoSaveMinMinutes = 2;
+constexpr int kAutoSaveMaxMinutes = 240;
 // Width every column starts with.
 constexpr int kColumnWidth = 100;
 // Status bar: fixed widths of the state panel and the activity light; the
@@ -93,6 +102,39 @@ private:
     bool m_pressed = false;
 };
 
+// Counts one of the window's operations while it runs.
+class OperationScope
+{
+public:
+    explicit OperationScope(int &count) : m_count(count) { ++m_count; }
+    ~OperationScope() { --m_count; }
+    OperationScope(const OperationScope &) = delete;
+    OperationScope &operator=(const OperationScope &) = delete;
+
+private:
+    int &m_count;
+};
+
+// Passes questions on to the window's prompter of the moment, after a step
+// that must come first (hiding the splash, which would cover the message).
+class ForwardingPrompter : public Prompter
+{
+public:
+    ForwardingPrompter(std::function<Prompter &()> target, std::function<void()> before)
+        : m_target(std::move(target)), m_before(std::move(before))
+    {
+    }
+    MsgAnswer ask(const QString &caption, const QString &text, MsgIcon icon, MsgButtons buttons) override
+    {
+        m_before();
+        return m_target().ask(caption, text, icon, buttons);
+    }
+
+private:
+    std::function<Prompter &()> m_target;
+    std::function<void()> m_before;
+};
+
 // Toolbar tags of the sort and view buttons.
 constexpr int kTagSort1 = 26;
 constexpr int kTagReverse = 30;
@@ -110,6 +152,13 @@ TMainForm::TMainForm(TOptions &options, Registry *registry, QWidget *parent)
     setAcceptDrops(true);
     m_qtPrompter = std::make_unique<QtPrompter>(this);
     m_prompter = m_qtPrompter.get();
+    m_askPrompter = std::make_unique<ForwardingPrompter>([this]() -> Prompter & { return *m_prompter; },
+                                                         [this] {
+                                                             // The splash stays on top: a message
+                                                             // box would open beneath it.
+                                                             if (m_splash && m_splash->isVisible())
+                                                                 m_splash->hide();
+                                                         });
     m_progress = std::make_unique<QtProgressSink>(this);
 
     m_items.setShowPrevFolder(m_options.ShowPrevCheck);
@@ -122,6 +171,9 @@ TMainForm::TMainForm(TOptions &options, Registry *registry, QWidget *parent)
     m_listTimer.setInterval(kListUpdateDelayMs);
     connect(&m_listTimer, &QTimer::timeout, this, &TMainForm::onListTimer);
     connect(&m_autoSaveTimer, &QTimer::timeout, this, &TMainForm::onAutoSaveTimer);
+    m_idleRetry.setSingleShot(true);
+    m_idleRetry.setInterval(kIdleRetryMs);
+    connect(&m_idleRetry, &QTimer::timeout, this, &TMainForm::scheduleIdle);
 
     createViews();
     createActions();
@@ -150,6 +202,7 @@ TMainForm::~TMainForm()
     SetCatalogDirtyHook({});
     m_listTimer.stop();
     m_autoSaveTimer.stop();
+    m_idleRetry.stop();
     // The views and models go before the forest they show.
     m_forest.removeObserver(this);
     m_tree->setModel(nullptr);
@@ -763,6 +816,7 @@ void TMainForm::deleteCatalogNode(TTreeNode *node)
 
 void TMainForm::deleteDisk(TTreeNode *diskNode, bool fromList)
 {
+    const OperationScope operation(m_operations);
     if (!isKind(diskNode, rkDisk))
         return;
     if (searchRunning()) {
@@ -819,6 +873,7 @@ void TMainForm::dropDisks(const std::vector<TTreeNode *> &disks, TTreeNode *targ
             valid.push_back(disk);
     if (valid.empty())
         return;
+    const OperationScope operation(m_operations);
     TTreeNode *selectedBefore = selectedNode();
     const bool ownStatus = !m_statusActive;
     if (ownStatus)
@@ -972,8 +1027,10 @@ bool TMainForm::treeKey(QKeyEvent *event)
     const bool backspace = key == Qt::Key_Backspace || (ctrl && key == Qt::Key_PageUp);
     const bool navigation = backspace || key == Qt::Key_PageUp || key == Qt::Key_PageDown || key == Qt::Key_End ||
                             key == Qt::Key_Home || key == Qt::Key_Up || key == Qt::Key_Down;
-    if (navigation && m_busy == 0)
+    if (navigation && m_busy == 0) {
         ++m_busy;   // the selection changes that follow wait for the timer
+        scheduleIdle();   // the idle moment after the key lifts the hold again
+    }
     if (backspace) {
         // Backspace moves the selection to the parent node.
         if (node && node->parent())
@@ -1320,7 +1377,7 @@ void TMainForm::setStatus(const QString &text, int mode)
 
 Prompter &TMainForm::prompter()
 {
-    return *m_prompter;
+    return *m_askPrompter;
 }
 
 void TMainForm::setPrompter(Prompter *prompter)
@@ -1391,12 +1448,14 @@ TCatalogFileSettings TMainForm::fileSettings() const
 
 void TMainForm::newCatalog()
 {
+    const OperationScope operation(m_operations);
     NewCatalog(m_forest, *this);
     refresh();
 }
 
 void TMainForm::openCatalogs()
 {
+    const OperationScope operation(m_operations);
     if (searchRunning()) {
         prompter().ask(QStringLiteral("Can't Open Catalog"), MsgCantOpenWhileSearching(), MsgIcon::Information,
                        MsgButtons::Ok);
@@ -1408,8 +1467,14 @@ void TMainForm::openCatalogs()
 
 void TMainForm::openCatalogFiles(const QStringList &files)
 {
-    if (files.isEmpty())
+    if (files.isEmpty() || m_closing || m_shuttingDown)
         return;
+    if (m_operations > 0 || m_sortRunning) {
+        // Handed over while another opening or saving runs: afterwards.
+        QTimer::singleShot(kIdleRetryMs, this, [this, files] { openCatalogFiles(files); });
+        return;
+    }
+    const OperationScope operation(m_operations);
     if (searchRunning()) {
         prompter().ask(QStringLiteral("Can't Open Catalog"), MsgCantOpenWhileSearching(), MsgIcon::Information,
                        MsgButtons::Ok);
@@ -1422,12 +1487,19 @@ void TMainForm::openCatalogFiles(const QStringList &files)
 
 void TMainForm::openStartupCatalogs(const QStringList &commandLine)
 {
+    const OperationScope operation(m_operations);
     if (!commandLine.isEmpty()) {
         // The command line's own list: what fails is said and left out.
+        setSplashText(QStringLiteral("Opening listed catalogs..."));
         QStringList list = commandLine;
         OpenCatalogs(m_forest, *this, &list, true, fileSettings());
     }
+    if (m_options.AutoloadCheck && m_forest.roots().empty()) {
+        setSplashText(QStringLiteral("Autoloading catalogs..."));
+    }
     if (m_options.AutoloadCheck && m_forest.roots().empty() && !m_options.AutoloadList.isEmpty()) {
+        // An entry that fails for good leaves the list, and the settings
+        // remember that at the next save.
         bool changed = false;
         OpenCatalogs(m_forest, *this, &m_options.AutoloadList, true, fileSettings(), nullptr, &changed);
         if (changed)
@@ -1438,6 +1510,7 @@ void TMainForm::openStartupCatalogs(const QStringList &commandLine)
 
 void TMainForm::saveCatalog(bool askName)
 {
+    const OperationScope operation(m_operations);
     TTreeNode *catalog = catalogOfSelection();
     if (!catalog)
         return;
@@ -1452,6 +1525,7 @@ void TMainForm::saveCatalog(bool askName)
 
 void TMainForm::closeCatalog(TTreeNode *catalogNode)
 {
+    const OperationScope operation(m_operations);
     if (!isKind(catalogNode, rkCatalog))
         return;
     if (searchRunning()) {
@@ -1472,6 +1546,7 @@ void TMainForm::closeCatalog(TTreeNode *catalogNode)
 
 void TMainForm::closeAllCatalogs()
 {
+    const OperationScope operation(m_operations);
     if (searchRunning()) {
         prompter().ask(QStringLiteral("Can't close catalog"), MsgCantCloseWhileSearching(), MsgIcon::Information,
                        MsgButtons::Ok);
@@ -1490,6 +1565,7 @@ void TMainForm::closeAllCatalogs()
 
 bool TMainForm::prepareToClose()
 {
+    const OperationScope operation(m_operations);
     if (SaveModifiedCatalogs(m_forest, *this, fileSettings()) == caCancel) {
         setStatus(QString(), 0);
         updateCommands();
@@ -1497,16 +1573,29 @@ bool TMainForm::prepareToClose()
     }
     setStatus(QStringLiteral("Preparing to close the program..."), 1);
     storePlacement();
+    hide();
+    // Nothing more starts: no list refills, no autosave, no idle work.
     m_shuttingDown = true;
     m_listTimer.stop();
     m_autoSaveTimer.stop();
+    m_idleRetry.stop();
+    m_autoSaveDue = false;
+    if (m_splash)
+        m_splash->close();
     m_listModel->clear();
     const bool wasShuttingDown = ShuttingDown();
     SetShuttingDown(true);
     ++m_busy;
-    CloseAllCatalogs(m_forest, false, *this, fileSettings());
+    try {
+        CloseAllCatalogs(m_forest, false, *this, fileSettings());
+    } catch (const std::exception &) {
+        // Whatever fails while closing down is of no use to anyone now.
+    }
     --m_busy;
     SetShuttingDown(wasShuttingDown);
+    // Settings changed on the way (an autoload entry dropped) are kept.
+    if (m_registry)
+        m_options.saveIfModified(*m_registry, prompter());
     setStatus(QString(), 0);
     return true;
 }
@@ -1517,6 +1606,15 @@ void TMainForm::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
+    // A close that arrives while one of the window's operations processes
+    // events would free what that operation works on: it waits for the end.
+    if (m_operations > 0 || m_sortRunning) {
+        m_closeRequested = true;
+        scheduleIdle();
+        event->ignore();
+        return;
+    }
+    m_closeRequested = false;
     if (!prepareToClose()) {
         event->ignore();
         return;
@@ -1530,27 +1628,118 @@ void TMainForm::applyAutoSaveSettings()
     m_autoSaveDue = false;
     m_autoSaveTimer.stop();
     if (m_options.AutoSaveCheck) {
-        // Minutes, 2 to 240, as the settings allow.
-        const int minutes = std::clamp(m_options.AutoSaveEdit, 2, 240);
-        m_autoSaveTimer.start(minutes * 60 * 1000);
+        const int minutes = std::clamp(m_options.AutoSaveEdit, kAutoSaveMinMinutes, kAutoSaveMaxMinutes);
+        const qint64 period = qint64(minutes) * m_autoSaveMinuteMs;
+        m_autoSaveTimer.start(int(std::min<qint64>(period, std::numeric_limits<int>::max())));
     }
+}
+
+void TMainForm::setAutoSaveMinuteMs(int ms)
+{
+    m_autoSaveMinuteMs = std::max(1, ms);
+    applyAutoSaveSettings();
 }
 
 void TMainForm::onAutoSaveTimer()
 {
-    // A tick only marks the save as due; it runs once the window is idle.
+    // A tick only marks the save as due; it runs at the next idle moment.
     m_autoSaveDue = true;
+    scheduleIdle();
+}
+
+// ---- start-up and idle moments ---------------------------------------------------------------
+
+void TMainForm::setSplash(TSplashForm *splash)
+{
+    m_splash = splash;
+}
+
+void TMainForm::setSplashText(const QString &text)
+{
+    if (m_splash)
+        m_splash->setText(text);
+}
+
+void TMainForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_firstIdlePending)
+        scheduleIdle();
+}
+
+void TMainForm::scheduleIdle()
+{
+    if (m_idleQueued || m_closing)
+        return;
+    m_idleQueued = true;
+    // A zero timer runs once the events pending now have been handled.
     QTimer::singleShot(0, this, [this] {
-        if (!m_autoSaveDue || m_closing)
-            return;
-        if (m_sortRunning || m_busy > 0) {
-            QTimer::singleShot(1000, this, [this] { onAutoSaveTimer(); });
-            return;
-        }
-        applyAutoSaveSettings();
-        AutoSave(m_forest, *this, fileSettings());
-        refresh();
+        m_idleQueued = false;
+        applicationIdle();
     });
+}
+
+bool TMainForm::idleBlocked() const
+{
+    return m_closing || m_shuttingDown || m_inIdle || m_operations > 0 || m_sortRunning ||
+           QApplication::activeModalWidget() || QApplication::activePopupWidget();
+}
+
+void TMainForm::applicationIdle()
+{
+    if (!(m_firstIdlePending || m_autoSaveDue || m_busy > 0 || m_closeRequested))
+        return;
+    if (idleBlocked()) {
+        if (!m_closing && !m_shuttingDown && !m_inIdle)
+            m_idleRetry.start();
+        return;
+    }
+    if (m_closeRequested) {
+        m_closeRequested = false;
+        close();
+        return;
+    }
+    m_inIdle = true;
+    if (m_firstIdlePending) {
+        m_firstIdlePending = false;
+        firstIdle();
+    } else {
+        if (m_autoSaveDue) {
+            // Applying the settings clears the mark and restarts the period.
+            applyAutoSaveSettings();
+            {
+                const OperationScope operation(m_operations);
+                AutoSave(m_forest, *this, fileSettings());
+            }
+            refresh();
+            emit autoSaveDone();
+        }
+        m_busy = 0;
+    }
+    m_inIdle = false;
+    // Work that came up meanwhile (a tick while the first catalogs opened).
+    if (m_autoSaveDue || m_closeRequested || m_busy > 0)
+        scheduleIdle();
+}
+
+void TMainForm::firstIdle()
+{
+    openStartupCatalogs(m_commandLine);
+    m_commandLine.clear();
+    setSplashText(TSplashForm::DoneText());
+    if (m_firstRun) {
+        // The wizard's window must not sit below the splash.
+        if (m_splash)
+            m_splash->finishSoon();
+        startSetupWizard();
+    }
+    updateCommands();
+    emit firstIdleDone();
+}
+
+void TMainForm::startSetupWizard()
+{
+    emit setupWizardRequested();
 }
 
 void TMainForm::saveRecentFiles()

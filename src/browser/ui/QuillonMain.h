@@ -4,7 +4,11 @@
 // the tree's selection changes (held back while the keyboard walks the tree),
 // renames catalogs and disks in place, deletes disks, moves disks between
 // catalogs by drag and drop, sorts, and opens, saves and closes catalogs
-// through the catalog operations, for which it is the host.
+// through the catalog operations, for which it is the host. It also carries
+// the program's life: the work of the first idle moment (command-line
+// catalogs, the autoload list, the splash's texts, the setup wizard's hook),
+// the work of later idle moments (a due autosave, the keyboard hold), and the
+// orderly shutdown.
 #pragma once
 
 #include "browser/ItemList.h"
@@ -33,6 +37,7 @@ class Registry;
 class TCatalogTreeModel;
 class TItemListModel;
 class TOptions;
+class TSplashForm;
 
 // The item list's view styles, in the order of the stored view style byte.
 enum TViewStyle : int { vsIcons = 0, vsSmallIcons = 1, vsList = 2, vsDetails = 3 };
@@ -132,11 +137,42 @@ public:
     // Applies the autosave settings (period, on/off) and clears the due mark.
     void applyAutoSaveSettings();
 
+    // --- start-up and idle moments
+    // Catalog files of the command line, opened quietly at the first idle moment.
+    void setCommandLineFiles(const QStringList &files) { m_commandLine = files; }
+    // The settings had no format marker: a first run, the setup wizard is due.
+    void setFirstRun(bool firstRun) { m_firstRun = firstRun; }
+    // The splash window whose text follows the start (not owned; it may close
+    // and go away at any time).
+    void setSplash(TSplashForm *splash);
+    // Milliseconds in one minute of the autosave period (tests shorten it).
+    void setAutoSaveMinuteMs(int ms);
+    bool firstIdlePending() const { return m_firstIdlePending; }
+    bool autoSaveDue() const { return m_autoSaveDue; }
+    // The idle handler: does the work of the first idle moment once, later
+    // a due autosave and the clearing of the keyboard hold. Nothing runs while
+    // a dialog, a menu or one of the window's operations is open; the work
+    // then waits for the next idle moment.
+    void applicationIdle();
+    // Whether something holds idle work back right now.
+    bool idleBlocked() const;
+
 signals:
     // The list was filled for node (tests and the status follow it).
     void listFilled(TTreeNode *node);
+    // The first idle moment's work is done.
+    void firstIdleDone();
+    // A first run wants the setup wizard (see startSetupWizard).
+    void setupWizardRequested();
+    // An autosave ran on an idle moment.
+    void autoSaveDone();
 
 protected:
+    // The setup wizard starts here on a first run. There is no wizard window
+    // yet: this only announces it through setupWizardRequested.
+    virtual void startSetupWizard();
+
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -163,6 +199,10 @@ private:
     void onTreeContextMenu(const QPoint &pos);
     void onListContextMenu(const QPoint &pos);
     void onAutoSaveTimer();
+    // Queues the idle handler once, after the events now pending.
+    void scheduleIdle();
+    void firstIdle();
+    void setSplashText(const QString &text);
     void renameItem();
     void deleteDiskCommand(bool fromList);
     bool treeKey(QKeyEvent *event);
@@ -207,11 +247,26 @@ private:
 
     std::unique_ptr<QtPrompter> m_qtPrompter;
     Prompter *m_prompter = nullptr;
+    // What prompter() gives out: m_prompter behind the splash's hiding.
+    std::unique_ptr<Prompter> m_askPrompter;
     std::unique_ptr<QtProgressSink> m_progress;
 
     QTimer m_listTimer;
     QTimer m_autoSaveTimer;
+    // Polls while idle work is held back by a dialog or an operation.
+    QTimer m_idleRetry;
+    int m_autoSaveMinuteMs = 60 * 1000;
     int m_busy = 0;
+    // The window's own operations running (opening, saving, closing, ...);
+    // idle work and closing wait for them.
+    int m_operations = 0;
+    bool m_firstIdlePending = true;
+    bool m_idleQueued = false;
+    bool m_inIdle = false;
+    bool m_firstRun = false;
+    bool m_closeRequested = false;
+    QStringList m_commandLine;
+    QPointer<TSplashForm> m_splash;
     bool m_autoSaveDue = false;
     bool m_sortRunning = false;
     bool m_shuttingDown = false;

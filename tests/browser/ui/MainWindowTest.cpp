@@ -3,13 +3,17 @@
 // close; keyboard walks in the tree that hold the list back until the timer
 // fires; renaming with unique disk names; closing a modified catalog with each
 // answer; sorting by column clicks; deleting and moving disks; the context
-// menu's entries; going back one level; type-ahead; the status bar; and the
-// single-instance hand-over.
+// menu's entries; going back one level; type-ahead; the status bar; the
+// single-instance hand-over; and the program's life: the first idle moment
+// (command-line catalogs, the autoload list, the splash's texts, the setup
+// wizard's hook), autosave on the idle moment after its timer, closes that
+// wait for a running operation, and the splash window's closing.
 #include "app/SingleInstance.h"
 #include "browser/ui/CatalogTreeModel.h"
 #include "browser/ui/ItemListModel.h"
 #include "browser/ui/QtPrompter.h"
 #include "browser/ui/QuillonMain.h"
+#include "browser/ui/Splash.h"
 #include "catalog/CatalogOps.h"
 #include "catalog/CatalogRec.h"
 #include "catalog/LoadSave.h"
@@ -23,6 +27,7 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListView>
@@ -34,7 +39,9 @@
 #include <QTreeView>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -49,6 +56,8 @@ public:
     MsgAnswer ask(const QString &caption, const QString &text, MsgIcon, MsgButtons buttons) override
     {
         asked.push_back({caption, text, buttons});
+        if (onAsk)
+            onAsk();
         if (answers.empty())
             return MsgAnswer::Ok;
         const MsgAnswer a = answers.front();
@@ -57,6 +66,28 @@ public:
     }
     std::vector<MsgAnswer> answers;
     std::vector<Asked> asked;
+    // Runs while a question is open (as a user acting meanwhile would).
+    std::function<void()> onAsk;
+};
+
+// Records the texts a splash window paints, in order.
+class PaintedTexts : public QObject
+{
+public:
+    explicit PaintedTexts(TSplashForm *splash) : m_splash(splash) { splash->installEventFilter(this); }
+    QStringList texts;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_splash && event->type() == QEvent::Paint &&
+            (texts.isEmpty() || texts.back() != m_splash->text()))
+            texts << m_splash->text();
+        return false;
+    }
+
+private:
+    TSplashForm *m_splash;
 };
 
 // The window with its dialogs replaced.
@@ -160,6 +191,16 @@ private slots:
     void closingTheWindowAsksAboutModifiedCatalogs();
     void placementSortAndRecentFilesAreKept();
     void droppedFilesOpenCatalogsOnly();
+    void autoloadOpensTheListAtTheFirstIdleMoment();
+    void commandLineCatalogsComeBeforeAutoload();
+    void firstIdleMomentRunsOnce();
+    void firstRunAsksForTheSetupWizard();
+    void autoSaveRunsOnTheIdleMomentAfterTheTimer();
+    void closingWaitsForARunningOperation();
+    void changedSettingsAreSavedAtClose();
+    void splashFollowsTheStartAndCloses();
+    void filesHandedOverDuringAnOpeningWaitForIt();
+    void splashClosesOnlyOnceDone();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -168,6 +209,27 @@ private:
     QString m_fileA, m_fileB;
 
     TestForm &form() { return *m_form; }
+    // A new window on the test's options, not shown yet (the first idle
+    // moment comes once it shows).
+    void recreateForm()
+    {
+        m_form = std::make_unique<TestForm>(*m_options);
+        m_form->resize(1000, 700);
+    }
+    void showForm()
+    {
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    }
+    // A file that is not a catalog, under a catalog's name.
+    QString writeNonCatalog(const QString &name)
+    {
+        const QString file = m_dir->filePath(name);
+        QFile f(file);
+        f.open(QIODevice::WriteOnly);
+        f.write("This is not a catalog at all.\n");
+        return file;
+    }
     void openBoth() { form().openStartupCatalogs({m_fileA, m_fileB}); }
 };
 
@@ -928,6 +990,314 @@ void MainWindowTest::droppedFilesOpenCatalogsOnly()
     drop({text, m_fileA});
     QCOMPARE(form().prompts.asked.size(), size_t(2));
     QVERIFY(catalogNamed(form().forest(), "Alpha"));
+}
+
+void MainWindowTest::autoloadOpensTheListAtTheFirstIdleMoment()
+{
+    const QString broken = writeNonCatalog(QStringLiteral("Broken.ctf"));
+    const QString missing = m_dir->filePath(QStringLiteral("Missing.ctf"));
+    m_options->AutoloadCheck = true;
+    m_options->AutoloadList = {m_fileA, broken, missing, m_fileB};
+    m_options->setModified(false);
+    recreateForm();
+    QSignalSpy done(&form(), &TMainForm::firstIdleDone);
+    // Nothing is opened before the window shows and the program is idle.
+    QVERIFY(form().firstIdlePending());
+    QVERIFY(form().forest().roots().empty());
+    showForm();
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 30000);
+    QVERIFY(!form().firstIdlePending());
+    QVERIFY(catalogNamed(form().forest(), "Alpha"));
+    QVERIFY(catalogNamed(form().forest(), "Beta"));
+    QCOMPARE(form().forest().roots().size(), size_t(2));
+    // The entries that failed left the list, and the settings know it changed.
+    QCOMPARE(m_options->AutoloadList, (QStringList{m_fileA, m_fileB}));
+    QVERIFY(m_options->modified());
+    // Each failure was said once.
+    QCOMPARE(form().prompts.asked.size(), size_t(2));
+    QCOMPARE(form().prompts.asked[0].caption, QStringLiteral("Catalog error"));
+    QCOMPARE(form().prompts.asked[1].caption, QStringLiteral("Load error"));
+    // Quiet opening keeps the recent list as it was.
+    QVERIFY(form().recentFiles().files().isEmpty());
+}
+
+void MainWindowTest::commandLineCatalogsComeBeforeAutoload()
+{
+    m_options->AutoloadCheck = true;
+    m_options->AutoloadList = {m_fileB};
+    m_options->setModified(false);
+    recreateForm();
+    form().setCommandLineFiles({m_fileA});
+    QSignalSpy done(&form(), &TMainForm::firstIdleDone);
+    showForm();
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 30000);
+    // Only the command line's catalog: autoload waits for an empty window.
+    QCOMPARE(form().forest().roots().size(), size_t(1));
+    QVERIFY(catalogNamed(form().forest(), "Alpha"));
+    QCOMPARE(m_options->AutoloadList, QStringList{m_fileB});
+    QVERIFY(!m_options->modified());
+
+    // A command line that opens nothing leaves the way to the autoload list.
+    recreateForm();
+    form().setCommandLineFiles({m_dir->filePath(QStringLiteral("Gone.ctf"))});
+    QSignalSpy again(&form(), &TMainForm::firstIdleDone);
+    showForm();
+    QTRY_COMPARE_WITH_TIMEOUT(again.count(), 1, 30000);
+    QCOMPARE(form().forest().roots().size(), size_t(1));
+    QVERIFY(catalogNamed(form().forest(), "Beta"));
+    QCOMPARE(form().prompts.asked.size(), size_t(1));
+    QVERIFY(form().prompts.asked[0].text.contains(QStringLiteral("This file does not exist.")));
+    // The command line's failure does not touch the autoload list.
+    QCOMPARE(m_options->AutoloadList, QStringList{m_fileB});
+    QVERIFY(!m_options->modified());
+}
+
+void MainWindowTest::firstIdleMomentRunsOnce()
+{
+    m_options->AutoloadCheck = true;
+    m_options->AutoloadList = {m_fileB};
+    recreateForm();
+    form().setCommandLineFiles({m_fileA});
+    QSignalSpy done(&form(), &TMainForm::firstIdleDone);
+    QSignalSpy wizard(&form(), &TMainForm::setupWizardRequested);
+    showForm();
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 30000);
+    QVERIFY(catalogNamed(form().forest(), "Alpha"));
+    // Not a first run: no wizard.
+    QCOMPARE(wizard.count(), 0);
+
+    // With every catalog closed, later idle moments open nothing again.
+    form().prompts.answers = {MsgAnswer::Ok};
+    form().closeAllCatalogs();
+    QVERIFY(form().forest().roots().empty());
+    form().applicationIdle();
+    form().hide();
+    form().show();
+    QTreeView *tree = form().treeView();
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Down);   // an idle moment follows the key
+    QTRY_COMPARE_WITH_TIMEOUT(form().busyCount(), 0, 30000);
+    QCOMPARE(done.count(), 1);
+    QVERIFY(form().forest().roots().empty());
+}
+
+void MainWindowTest::firstRunAsksForTheSetupWizard()
+{
+    recreateForm();
+    form().setFirstRun(true);
+    // A splash that would wait an hour closes at once for the wizard.
+    TSplashForm splash(3600 * 1000);
+    splash.show();
+    form().setSplash(&splash);
+    QSignalSpy wizard(&form(), &TMainForm::setupWizardRequested);
+    QSignalSpy closed(&splash, &TSplashForm::finished);
+    showForm();
+    QTRY_COMPARE_WITH_TIMEOUT(wizard.count(), 1, 30000);
+    QCOMPARE(splash.text(), TSplashForm::DoneText());
+    QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 30000);
+    QVERIFY(!splash.isVisible());
+    form().applicationIdle();
+    QCoreApplication::processEvents();
+    QCOMPARE(wizard.count(), 1);
+}
+
+void MainWindowTest::autoSaveRunsOnTheIdleMomentAfterTheTimer()
+{
+    openBoth();
+    QTRY_VERIFY_WITH_TIMEOUT(!form().firstIdlePending(), 30000);
+    TTreeNode *beta = catalogNamed(form().forest(), "Beta");
+    RenameDisk(beta->child(0), "Autosaved");
+    QCOMPARE(AsCatalog(beta->data())->Dirty, uint8_t(1));
+    QSignalSpy saved(&form(), &TMainForm::autoSaveDone);
+
+    // While a dialog is open the tick only marks the save as due.
+    QDialog dialog(&form());
+    dialog.setModal(true);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(QApplication::activeModalWidget());
+    m_options->AutoSaveCheck = true;
+    m_options->AutoSaveEdit = 2;
+    form().setAutoSaveMinuteMs(5);   // a period of 10 ms
+    QTRY_VERIFY_WITH_TIMEOUT(form().autoSaveDue(), 30000);
+    QVERIFY(form().idleBlocked());
+    QTest::qWait(100);
+    QCOMPARE(saved.count(), 0);
+    QVERIFY(form().autoSaveDue());
+    QCOMPARE(AsCatalog(beta->data())->Dirty, uint8_t(1));
+
+    // Once the dialog is gone the next idle moment saves.
+    dialog.close();
+    QTRY_VERIFY_WITH_TIMEOUT(saved.count() >= 1, 30000);
+    m_options->AutoSaveCheck = false;
+    form().applyAutoSaveSettings();
+    beta = catalogNamed(form().forest(), "Beta");
+    QVERIFY(beta);
+    QCOMPARE(AsCatalog(beta->data())->Dirty, uint8_t(0));
+    QVERIFY(!form().autoSaveDue());
+    TForest check;
+    QVERIFY(FindDisk(ReadCatalog(check, m_fileB), "Autosaved"));
+    // Nothing was asked on the way.
+    QVERIFY(form().prompts.asked.empty());
+}
+
+void MainWindowTest::closingWaitsForARunningOperation()
+{
+    openBoth();
+    TTreeNode *beta = catalogNamed(form().forest(), "Beta");
+    RenameDisk(beta->child(0), "Changed");
+    // The window is told to close while the question of "Close" is open.
+    bool refused = false;
+    form().prompts.onAsk = [&] {
+        form().prompts.onAsk = nullptr;
+        refused = !form().close();
+    };
+    form().prompts.answers = {MsgAnswer::No, MsgAnswer::Ok};
+    form().closeCatalog(beta);
+    QVERIFY(refused);
+    QVERIFY(catalogNamed(form().forest(), "Alpha"));
+    QVERIFY(!catalogNamed(form().forest(), "Beta"));
+    // Once the operation is over the close goes ahead.
+    QTRY_VERIFY_WITH_TIMEOUT(!form().isVisible(), 30000);
+    QVERIFY(form().forest().roots().empty());
+}
+
+void MainWindowTest::changedSettingsAreSavedAtClose()
+{
+    m_form.reset();
+    const QString store = m_dir->filePath(QStringLiteral("settings.conf"));
+    const QString broken = writeNonCatalog(QStringLiteral("Broken.ctf"));
+    {
+        Registry registry(store);
+        m_options->AutoloadCheck = true;
+        m_options->AutoloadList = {broken, m_fileA};
+        QVERIFY(m_options->save(registry, DefaultPrompter()));
+        ScriptedPrompter prompts;
+        TMainForm window(*m_options, &registry);
+        window.setPrompter(&prompts);
+        QSignalSpy done(&window, &TMainForm::firstIdleDone);
+        window.show();
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 30000);
+        QVERIFY(m_options->modified());
+        QVERIFY(window.close());
+        QVERIFY(!m_options->modified());
+        window.setPrompter(nullptr);
+    }
+    Registry registry(store);
+    TOptions reread;
+    reread.load(registry);
+    QVERIFY(reread.AutoloadCheck);
+    QCOMPARE(reread.AutoloadList, QStringList{m_fileA});
+}
+
+void MainWindowTest::splashFollowsTheStartAndCloses()
+{
+    struct Case {
+        QStringList commandLine;
+        bool autoload;
+        QStringList texts;
+    };
+    const QString initializing = QStringLiteral("Initializing...");
+    const QString listed = QStringLiteral("Opening listed catalogs...");
+    const QString autoloading = QStringLiteral("Autoloading catalogs...");
+    const QString done = TSplashForm::DoneText();
+    const Case cases[] = {
+        {{}, false, {initializing, done}},
+        {{m_fileA}, true, {initializing, listed, done}},
+        {{}, true, {initializing, autoloading, done}},
+    };
+    m_options->AutoloadList = {m_fileB};
+    for (const Case &c : cases) {
+        m_options->AutoloadCheck = c.autoload;
+        recreateForm();
+        form().setCommandLineFiles(c.commandLine);
+        TSplashForm splash(20);
+        PaintedTexts painted(&splash);
+        splash.showCentred();
+        QVERIFY(QTest::qWaitForWindowExposed(&splash));
+        form().setSplash(&splash);
+        QSignalSpy closed(&splash, &TSplashForm::finished);
+        showForm();
+        QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 30000);
+        QVERIFY(!splash.isVisible());
+        QCOMPARE(painted.texts, c.texts);
+        QCOMPARE(form().forest().roots().size(), size_t(c.texts.size() - 2));
+        // Not a first run: it closed on its own tick, not hurried.
+        QVERIFY(!splash.finishingSoon());
+    }
+
+    // A question asked on the way is not covered by the splash: it hides first.
+    m_options->AutoloadCheck = true;
+    recreateForm();
+    form().setCommandLineFiles({m_dir->filePath(QStringLiteral("Missing.ctf"))});
+    TSplashForm splash(20);
+    splash.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&splash));
+    form().setSplash(&splash);
+    std::optional<bool> shownWhileAsked;
+    form().prompts.onAsk = [&] { shownWhileAsked = splash.isVisible(); };
+    QSignalSpy closed(&splash, &TSplashForm::finished);
+    showForm();
+    QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 30000);
+    QCOMPARE(shownWhileAsked, std::optional<bool>(false));
+    QCOMPARE(splash.text(), done);
+    QVERIFY(catalogNamed(form().forest(), "Beta"));
+}
+
+void MainWindowTest::filesHandedOverDuringAnOpeningWaitForIt()
+{
+    // While the first idle moment's quiet opening reports a failure, a second
+    // instance hands a catalog over.
+    recreateForm();
+    form().setCommandLineFiles({m_dir->filePath(QStringLiteral("Missing.ctf")), m_fileA});
+    bool openedInside = false;
+    form().prompts.onAsk = [&] {
+        form().prompts.onAsk = nullptr;
+        form().openCatalogFiles({m_fileB});
+        openedInside = catalogNamed(form().forest(), "Beta") != nullptr;
+    };
+    QSignalSpy done(&form(), &TMainForm::firstIdleDone);
+    showForm();
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 30000);
+    QVERIFY(!openedInside);
+    // Once the opening is over the handed-over catalog follows.
+    QTRY_VERIFY_WITH_TIMEOUT(catalogNamed(form().forest(), "Beta"), 30000);
+    QVERIFY(catalogNamed(form().forest(), "Alpha"));
+    QCOMPARE(form().forest().roots().size(), size_t(2));
+}
+
+void MainWindowTest::splashClosesOnlyOnceDone()
+{
+    TSplashForm splash(10);
+    QSignalSpy closed(&splash, &TSplashForm::finished);
+    splash.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&splash));
+    // Many ticks pass while the start is still busy.
+    QTest::qWait(100);
+    QVERIFY(splash.isVisible());
+    splash.setText(QStringLiteral("Autoloading catalogs..."));
+    QTest::qWait(50);
+    QVERIFY(splash.isVisible());
+    splash.setText(TSplashForm::DoneText());
+    QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 30000);
+    QVERIFY(!splash.isVisible());
+
+    // A click shortens a long wait: closed as soon as the text reads "Done.".
+    TSplashForm slow(3600 * 1000);
+    QSignalSpy slowClosed(&slow, &TSplashForm::finished);
+    slow.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&slow));
+    QTest::mouseClick(&slow, Qt::LeftButton);
+    QVERIFY(slow.finishingSoon());
+    QTest::qWait(50);
+    QVERIFY(slow.isVisible());   // not done yet
+    slow.setText(TSplashForm::DoneText());
+    QTRY_COMPARE_WITH_TIMEOUT(slowClosed.count(), 1, 30000);
+    QVERIFY(!slow.isVisible());
+    // Closed once, whatever follows.
+    slow.finishSoon();
+    QCoreApplication::processEvents();
+    QCOMPARE(slowClosed.count(), 1);
 }
 
 QTEST_MAIN(MainWindowTest)
