@@ -2,6 +2,9 @@
 // the status bar, and the catalog operations' host.
 #include "browser/ui/QuillonMain.h"
 
+#include "platform/Drives.h"
+#include "scan/ui/AddDisk.h"
+
 #include "browser/ui/CatalogTreeModel.h"
 #include "browser/ui/Icons.h"
 #include "browser/ui/ItemListModel.h"
@@ -343,7 +346,8 @@ void TMainForm::createActions()
             &QWidget::close);
 
     // Catalog
-    addCommand("MenuAddDisk", "&Add/Update Disk Image", QKeySequence(Qt::CTRL | Qt::Key_A), false);
+    connect(addCommand("MenuAddDisk", "&Add/Update Disk Image", QKeySequence(Qt::CTRL | Qt::Key_A)),
+            &QAction::triggered, this, [this] { addDiskCommand(false); });
     connect(addCommand("MenuRenameItem", "&Rename Disk", QKeySequence(Qt::Key_F2)), &QAction::triggered, this,
             &TMainForm::renameItem);
     connect(addCommand("MenuDeleteDisk", "Delete Disk"), &QAction::triggered, this,
@@ -466,8 +470,8 @@ void TMainForm::createMenus()
     const Entry entries[] = {
         {"TreeRename", "Rename", false},
         {"TreeCompare", "Compare to Media", true},
-        {"TreeAddDisk", "Add New Disk Image", true},
-        {"TreeUpdateDisk", "Update Disk Image", true},
+        {"TreeAddDisk", "Add New Disk Image", false},
+        {"TreeUpdateDisk", "Update Disk Image", false},
         {"TreeDeleteDisk", "Delete Disk", false},
         {"TreeCategories", "Categories Setup", true},
         {"TreeCloseCatalog", "Close Catalog", false},
@@ -494,6 +498,8 @@ void TMainForm::createMenus()
             m_tree->edit(i);
     });
     connect(command("TreeDeleteDisk"), &QAction::triggered, this, [this] { deleteDiskCommand(false); });
+    connect(command("TreeAddDisk"), &QAction::triggered, this, [this] { addDiskCommand(false); });
+    connect(command("TreeUpdateDisk"), &QAction::triggered, this, [this] { addDiskCommand(true); });
     connect(command("TreeCloseCatalog"), &QAction::triggered, this, [this] {
         TTreeNode *node = selectedNode();
         if (isKind(node, rkCatalog))
@@ -550,6 +556,7 @@ void TMainForm::createToolbar()
         case 1: make(TAppImage::New, [this] { newCatalog(); }); break;
         case 2: make(TAppImage::Open, [this] { openCatalogs(); }); break;
         case 3: make(TAppImage::Save, [this] { saveCatalog(false); }); break;
+        case 6: make(TAppImage::AddDisk, [this] { addDiskCommand(false); }); break;
         case 11: make(TAppImage::GoBack, [this] { backOneLevel(); }); break;
         case kTagLargeIcons: make(TAppImage::ViewIcons, [this] { setViewStyle(vsIcons); }); break;
         case kTagList: make(TAppImage::ViewList, [this] { setViewStyle(vsList); }); break;
@@ -567,7 +574,7 @@ void TMainForm::createToolbar()
             } else {
                 // The windows of these commands come later.
                 static const std::map<int, TAppImage> later{
-                    {5, TAppImage::Print},       {6, TAppImage::AddDisk},    {7, TAppImage::Compare},
+                    {5, TAppImage::Print},       {7, TAppImage::Compare},
                     {8, TAppImage::Search},      {9, TAppImage::UserList},   {12, TAppImage::EditDesc},
                     {13, TAppImage::Properties}, {14, TAppImage::SetCategory}, {15, TAppImage::Explorer},
                     {16, TAppImage::ViewFile},   {17, TAppImage::Launch},    {18, TAppImage::Extract},
@@ -1824,4 +1831,33 @@ void TMainForm::dropEvent(QDropEvent *event)
                                    : QStringLiteral("Sorry, none of files you just dropped is a valid catalog file."),
                        MsgIcon::Information, MsgButtons::Ok);
     }
+}
+
+TDrives &TMainForm::drives()
+{
+    if (!m_drives)
+        m_drives = std::make_unique<TDrives>();
+    return *m_drives;
+}
+
+void TMainForm::setDrives(std::unique_ptr<TDrives> drives)
+{
+    m_drives = std::move(drives);
+}
+
+void TMainForm::addDiskCommand(bool update)
+{
+    TAddDiskCommandHooks hooks;
+    hooks.searchRunning = searchRunning();
+    hooks.status = [this](const QString &text) { setStatus(text, text.isEmpty() ? 0 : 1); };
+    // The progress window lets timers run during the scan: no autosave of a half-built disk.
+    m_autoSaveTimer.stop();
+    TTreeNode *disk =
+        RunAddDiskCommand(this, m_forest, selectedNode(), update, m_options, drives(), prompter(), hooks);
+    applyAutoSaveSettings();
+    if (disk && nodeAlive(disk))
+        selectNode(disk);
+    refreshList(selectedNode(), true);
+    refreshStatus();
+    updateCommands();
 }

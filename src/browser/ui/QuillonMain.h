@@ -42,6 +42,8 @@ class TSplashForm;
 // The item list's view styles, in the order of the stored view style byte.
 enum TViewStyle : int { vsIcons = 0, vsSmallIcons = 1, vsList = 2, vsDetails = 3 };
 
+class TDrives;
+
 class TMainForm : public QMainWindow, public TCatalogHost, private ForestObserver
 {
     Q_OBJECT
@@ -156,6 +158,14 @@ public:
     void applicationIdle();
     // Whether something holds idle work back right now.
     bool idleBlocked() const;
+    // "&Add/Update Disk Image", "Add New Disk Image" (update false) and
+    // "Update Disk Image" (update true): the Add Disk dialog, then the scan;
+    // the new disk is selected. The drive table is made on first use and
+    // kept for the run, so letters stay bound to their devices.
+    void addDiskCommand(bool update);
+    TDrives &drives();
+    // Replaces the drive table (tests give one over folders).
+    void setDrives(std::unique_ptr<TDrives> drives);
 
 signals:
     // The list was filled for node (tests and the status follow it).
@@ -224,6 +234,7 @@ private:
 
     TOptions &m_options;
     Registry *m_registry;
+    std::unique_ptr<TDrives> m_drives;
     TForest m_forest;
     TItemList m_items;
     TRecentFiles m_recent;

@@ -18,7 +18,9 @@
 #include "catalog/CatalogRec.h"
 #include "catalog/LoadSave.h"
 #include "manager/CatManager.h"
+#include "platform/Drives.h"
 #include "platform/Texts.h"
+#include "scan/ui/AddDisk.h"
 #include "settings/Options.h"
 #include "settings/Registry.h"
 
@@ -191,6 +193,7 @@ private slots:
     void closingTheWindowAsksAboutModifiedCatalogs();
     void placementSortAndRecentFilesAreKept();
     void droppedFilesOpenCatalogsOnly();
+    void addDiskCommandsOpenTheDialog();
     void autoloadOpensTheListAtTheFirstIdleMoment();
     void commandLineCatalogsComeBeforeAutoload();
     void firstIdleMomentRunsOnce();
@@ -1302,3 +1305,49 @@ void MainWindowTest::splashClosesOnlyOnceDone()
 
 QTEST_MAIN(MainWindowTest)
 #include "MainWindowTest.moc"
+
+void MainWindowTest::addDiskCommandsOpenTheDialog()
+{
+    // One drive over a folder of the test, so no real medium is looked at.
+    QTemporaryDir media;
+    QVERIFY(QDir(media.path()).mkpath(QStringLiteral("sys/block")));
+    QVERIFY(QDir(media.path()).mkpath(QStringLiteral("mnt/docs")));
+    TDriveSources sources;
+    const QString mountPoint = media.filePath(QStringLiteral("mnt"));
+    sources.mounts = [mountPoint] {
+        return QList<TMountEntry>{{QStringLiteral("/dev/fake0"), mountPoint, QStringLiteral("ext4"), QStringLiteral("rw")}};
+    };
+    sources.sysfsRoot = media.filePath(QStringLiteral("sys"));
+    sources.devDiskRoot = media.filePath(QStringLiteral("udev"));
+    sources.readDevices = false;
+    sources.mayRun = [](const QString &) { return false; };
+    sources.space = [](const QString &) -> std::optional<TFsSpace> { return TFsSpace{4096, 1000, 500, 7, 255}; };
+    form().setDrives(std::make_unique<TDrives>(sources));
+    openBoth();
+    TTreeNode *catalog = form().forest().roots().front();
+    form().selectNode(catalog);
+    const size_t disksBefore = size_t(catalog->childCount());
+
+    // The menu command and the tree's two entries are live and show the dialog
+    // (add mode, then update mode on a disk); closing it adds nothing.
+    for (const char *name : {"MenuAddDisk", "TreeAddDisk", "TreeUpdateDisk"}) {
+        QAction *action = form().findChild<QAction *>(QLatin1String(name));
+        QVERIFY2(action, name);
+        QVERIFY2(action->isEnabled(), name);
+        if (QLatin1String(name) == QLatin1String("TreeUpdateDisk"))
+            form().selectNode(catalog->child(0));
+        bool shown = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            if (auto *dialog = qobject_cast<TAddDiskForm *>(QApplication::activeModalWidget())) {
+                shown = true;
+                dialog->reject();
+            }
+        });
+        poll.start(10);
+        action->trigger();
+        poll.stop();
+        QVERIFY2(shown, name);
+    }
+    QCOMPARE(size_t(catalog->childCount()), disksBefore);
+}
