@@ -536,7 +536,14 @@ void TMainForm::createMenus()
 
 void TMainForm::createToolbar()
 {
-    QToolBar *bar = addToolBar(QStringLiteral("Toolbar"));
+    // The dock side and visibility the settings keep (0 top, 1 bottom, 2 left, 3 right).
+    static const Qt::ToolBarArea areas[] = {Qt::TopToolBarArea, Qt::BottomToolBarArea, Qt::LeftToolBarArea,
+                                            Qt::RightToolBarArea};
+    const int dock = m_options.toolbarDock();
+    auto *bar = new QToolBar(QStringLiteral("Toolbar"), this);
+    addToolBar(areas[dock >= 0 && dock < 4 ? dock : 0], bar);
+    bar->setVisible(m_options.ToolbarVisible);
+    m_toolbar = bar;
     bar->setObjectName(QStringLiteral("MainToolbar"));
     bar->setIconSize(QSize(24, 24));
     // The button of each tag: the command it runs and its picture.
@@ -1790,6 +1797,22 @@ void TMainForm::restorePlacement()
 
 void TMainForm::storePlacement()
 {
+    // The toolbar's side and visibility go with the other settings.
+    if (m_toolbar) {
+        int dock = 0;
+        switch (toolBarArea(m_toolbar)) {
+        case Qt::BottomToolBarArea: dock = 1; break;
+        case Qt::LeftToolBarArea: dock = 2; break;
+        case Qt::RightToolBarArea: dock = 3; break;
+        default: dock = 0; break;
+        }
+        const bool visible = !m_toolbar->isHidden();
+        if (dock != m_options.toolbarDock() || visible != m_options.ToolbarVisible) {
+            m_options.setToolbarDock(dock);
+            m_options.ToolbarVisible = visible;
+            m_options.setModified(true);
+        }
+    }
     if (!m_registry)
         return;
     TMainWindowPos pos;

@@ -43,6 +43,7 @@ class TSplashForm;
 enum TViewStyle : int { vsIcons = 0, vsSmallIcons = 1, vsList = 2, vsDetails = 3 };
 
 class TDrives;
+class QToolBar;
 
 class TMainForm : public QMainWindow, public TCatalogHost, private ForestObserver
 {
@@ -235,6 +236,7 @@ private:
     TOptions &m_options;
     Registry *m_registry;
     std::unique_ptr<TDrives> m_drives;
+    QToolBar *m_toolbar = nullptr;
     TForest m_forest;
     TItemList m_items;
     TRecentFiles m_recent;

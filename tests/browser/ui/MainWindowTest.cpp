@@ -38,6 +38,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
 #include <QTreeView>
 #include <QUrl>
 
@@ -194,6 +195,7 @@ private slots:
     void placementSortAndRecentFilesAreKept();
     void droppedFilesOpenCatalogsOnly();
     void addDiskCommandsOpenTheDialog();
+    void toolbarSideIsKept();
     void autoloadOpensTheListAtTheFirstIdleMoment();
     void commandLineCatalogsComeBeforeAutoload();
     void firstIdleMomentRunsOnce();
@@ -1350,4 +1352,26 @@ void MainWindowTest::addDiskCommandsOpenTheDialog()
         QVERIFY2(shown, name);
     }
     QCOMPARE(size_t(catalog->childCount()), disksBefore);
+}
+
+void MainWindowTest::toolbarSideIsKept()
+{
+    m_form.reset();
+    const QString store = m_dir->filePath(QStringLiteral("settings.conf"));
+    m_options->setToolbarDock(2);
+    {
+        Registry registry(store);
+        TMainForm first(*m_options, &registry);
+        auto *bar = first.findChild<QToolBar *>(QStringLiteral("MainToolbar"));
+        QVERIFY(bar);
+        QCOMPARE(first.toolBarArea(bar), Qt::LeftToolBarArea);
+        m_options->setModified(false);
+        first.addToolBar(Qt::BottomToolBarArea, bar);   // the user drags it to the bottom
+        QVERIFY(first.prepareToClose());
+    }
+    QCOMPARE(m_options->toolbarDock(), 1);
+    Registry registry(store);
+    TOptions reread;
+    reread.load(registry);
+    QCOMPARE(reread.toolbarDock(), 1);
 }
