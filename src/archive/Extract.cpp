@@ -105,7 +105,11 @@ bool ExtractFromArchive(int extIndex, const QString &archivePath, const QString 
 
     bool cancelled = false;
     int lastPercent = 0;
-    unit->OnBegin = [&](TUnBase *, const QString &fn, int, bool &) {
+    unit->OnBegin = [&](TUnBase *, const QString &fn, int, bool &extract) {
+        if (options.accept && !options.accept(fn)) {
+            extract = false;
+            return;
+        }
         lastPercent = 0;
         if (wait && !cancelled)
             wait->ShowWait(QStringLiteral("Extracting ") + fileNamePart(fn), true, true);

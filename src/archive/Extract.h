@@ -43,6 +43,9 @@ struct TExtractOptions {
     ProgressSink *progress = nullptr;  // null: no wait window even with showProgress
     QStringList passwords;
     std::function<bool(const QString &path)> overwrite;
+    // Whether a member is wanted, by its output path (asked before it is
+    // written); empty: every member the mask selects.
+    std::function<bool(const QString &path)> accept;
 };
 
 // Extracts the members matching mask from the archive into destDir; true on

@@ -11,9 +11,11 @@
 QByteArray UniqueDiskName(TTreeNode *catalogNode, const QByteArray &name, TTreeNode *except)
 {
     QByteArray base = name;
-    // A trailing " (n)" with n a whole number above 1 was made by this rule before.
+    // A trailing " (n)" with n a whole number above 1 was made by this rule
+    // before. The last " (" is the counter's: "Backup (old) (2)" is "Backup (old)"
+    // counted, not a name with the odd part "old) (2".
     if (base.endsWith(')')) {
-        const qsizetype open = base.indexOf(" (");
+        const qsizetype open = base.lastIndexOf(" (");
         if (open >= 0) {
             const QByteArray number = base.mid(open + 2, base.size() - open - 3);
             bool ok = false;

@@ -513,6 +513,14 @@ public:
         TSilentPrompter prompter;
         TExtractOptions options;
         options.prompter = &prompter;
+        // Only the top-level member is written: the mask also selects files of
+        // that name in the archive's folders, whose sizes nobody checked.
+        // (The noted name may differ in case from the stored one: the scan's case rule.)
+        const QString top = QDir(dest).absolutePath();
+        options.accept = [top, name](const QString &path) {
+            const QFileInfo info(path);
+            return info.absolutePath() == top && info.fileName().compare(name, Qt::CaseInsensitive) == 0;
+        };
         const bool ok = ExtractFromArchive(m_input.extIndex, m_input.archivePath, dest, false, true, false,
                                            nullptr, name, options);
         state.quiet = quiet;

@@ -22,7 +22,9 @@
 #include "platform/Texts.h"
 #include "scan/DescImport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QHash>
 #include <QList>
 #include <QRandomGenerator>
@@ -613,6 +615,7 @@ struct ArchiveCtx {
     bool captureComment = false;
     QByteArray comment;
     QByteArray dizMember, bbsMember, ionMember;
+    int64_t dizSize = -1, bbsSize = -1, ionSize = -1;   // their unpacked sizes
 };
 
 class Scanner
@@ -666,6 +669,11 @@ private:
     void createArchiveFolder(ArchiveCtx &arc);
     void giveBack();
     void updatePosition();
+    // A path the archive kit and the description import can open (they take
+    // QString paths): the path itself when its bytes survive the round trip
+    // through QString, else a link to it with a readable name in a private
+    // temporary folder (names on old media need not be UTF-8).
+    QString openablePath(const QByteArray &rawPath);
 
     TDrives &m_drives;
     const TScanOptions &m_options;
@@ -698,7 +706,32 @@ private:
     ArchiveCtx *m_arc = nullptr;
     TDosTimeConverter m_times;
     int m_descFolders = 0;
+    std::unique_ptr<QTemporaryDir> m_linkDir;   // links to paths that are not UTF-8
+    int m_links = 0;
 };
+
+QString Scanner::openablePath(const QByteArray &rawPath)
+{
+    const QString decoded = QFile::decodeName(rawPath);
+    if (QFile::encodeName(decoded) == rawPath)
+        return decoded;
+    if (!m_linkDir) {
+        m_linkDir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/quillon-scan-XXXXXX"));
+        if (!m_linkDir->isValid())
+            return decoded;
+    }
+    // One folder per link keeps the file's own (decoded) name, which the
+    // archive kit uses, for example as the member name of a GZip file.
+    const QString folder = m_linkDir->path() + QLatin1Char('/') + QString::number(++m_links);
+    const qsizetype slash = rawPath.lastIndexOf('/');
+    QString name = QFile::decodeName(rawPath.mid(slash + 1));
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        name = QStringLiteral("link");
+    const QString link = folder + QLatin1Char('/') + name;
+    if (!QDir().mkdir(folder) || ::symlink(rawPath.constData(), QFile::encodeName(link).constData()) != 0)
+        return decoded;
+    return link;
+}
 
 QByteArray Scanner::nativeStart(const QString &driveRoot, const QByteArray &rootPath) const
 {
@@ -833,17 +866,6 @@ TScanOutcome Scanner::run(QChar letter, const QByteArray &rootPath)
         }
 
         SetDiskDirty(m_diskNode, true);
-        if (m_oldDiskNode) {
-            for (const Takeover &t : m_takeovers)
-                t.oldNode->setData(nullptr);
-            m_takeovers.clear();
-            DeleteNodeWithRecords(m_oldDiskNode);
-            m_oldDiskNode = nullptr;
-        }
-        if (m_options.EjectMediaCheck) {
-            m_progress.setTopLabel(QStringLiteral("Finished, ejecting media..."));
-            m_drives.EjectMedia(m_letter);
-        }
         outcome.Success = true;
         outcome.DiskNode = m_diskNode;
     } catch (const ScanCancelled &) {
@@ -862,6 +884,24 @@ TScanOutcome Scanner::run(QChar letter, const QByteArray &rootPath)
         if (m_diskNode)
             DeleteNodeWithRecords(m_diskNode);
         m_diskNode = nullptr;
+    } else {
+        // The new image is complete and stays whatever happens now: only then
+        // does the old one go, and a failing eject changes nothing.
+        try {
+            if (m_oldDiskNode) {
+                for (const Takeover &t : m_takeovers)
+                    t.oldNode->setData(nullptr);
+                m_takeovers.clear();
+                DeleteNodeWithRecords(m_oldDiskNode);
+                m_oldDiskNode = nullptr;
+            }
+            if (m_options.EjectMediaCheck) {
+                m_progress.setTopLabel(QStringLiteral("Finished, ejecting media..."));
+                m_drives.EjectMedia(m_letter);
+            }
+        } catch (const std::exception &) {
+            // Nothing to undo: the catalog holds the new disk.
+        }
     }
     status(QString());
     return outcome;
@@ -1146,7 +1186,7 @@ bool Scanner::scanFolder(FolderCtx &ctx, int dirFd)
     if (!m_progress.cancelRequested()) {
         if (anyDescFile && m_anyFolderImport) {
             m_progress.setDirLabel(QFile::decodeName(m_path) + QLatin1Char('/'));
-            tookDiz = ImportFolderDescriptions(ctx.node, QFile::decodeName(OsPath(m_path)),
+            tookDiz = ImportFolderDescriptions(ctx.node, openablePath(OsPath(m_path)),
                                                ctx.descFiles, subfolderDiz, m_choices);
         }
         m_clustersDone = SatAdd(m_clustersDone, ctx.clusters);
@@ -1223,9 +1263,12 @@ bool Scanner::scanArchive(FolderCtx &ctx, QByteArrayView rawName, QByteArrayView
     if (m_quickScan) {
         if (TTreeNode *old = oldChild(ctx, name.toByteArray(), true)) {
             const TFolderRec *rec = AsFolder(NodeRec(old));
-            if (rec->Modified == info.modified && rec->TotalSize == TotalUnits(info.size) && old->childCount() == 0 &&
-                rec->SubOffset <= 0) {
+            // rec->Node != old: an earlier file of the same name after the case
+            // rule (BACKUP.ZIP and Backup.zip) already took this record over.
+            if (rec->Node == old && rec->Modified == info.modified && rec->TotalSize == TotalUnits(info.size) &&
+                old->childCount() == 0 && rec->SubOffset <= 0) {
                 takeOver(ctx, old, info.size);
+                ctx.oldChildren.remove(old->text());
                 m_progress.setDirLabel(QFile::decodeName(m_path) + QLatin1Char('/'));
                 return true;
             }
@@ -1246,7 +1289,7 @@ bool Scanner::scanArchive(FolderCtx &ctx, QByteArrayView rawName, QByteArrayView
     TArcLister lister;
     lister.OnRead = [this](TArcLister *sender, int64_t, int) { zipViewRead(sender); };
     try {
-        lister.setArchiveFile(QFile::decodeName(path));
+        lister.setArchiveFile(openablePath(path));
         arc.type = lister.arcType();
     } catch (const EArcError &) {
         arc.error = true;
@@ -1276,10 +1319,13 @@ bool Scanner::scanArchive(FolderCtx &ctx, QByteArrayView rawName, QByteArrayView
          !arc.comment.isEmpty())) {
         TArchiveDescInput input;
         input.extIndex = extIndex;
-        input.archivePath = QFile::decodeName(path);
+        input.archivePath = openablePath(path);
         input.dizMember = arc.dizMember;
         input.bbsMember = arc.bbsMember;
         input.ionMember = arc.ionMember;
+        input.dizSize = arc.dizSize;
+        input.bbsSize = arc.bbsSize;
+        input.ionSize = arc.ionSize;
         input.archiveComment = arc.comment;
         input.archiveFolder = taken ? arc.folderNode : nullptr;
         input.tempDir = m_options.ExtractDir;
@@ -1342,12 +1388,19 @@ void Scanner::zipViewRead(TArcLister *lister)
             return name.size() == n && qstrnicmp(name.constData(), what, size_t(n)) == 0;
         };
         if (same("File_id.diz") && arc->dizMember.isEmpty())
+        {
             arc->dizMember = lister->MemberName;
+            arc->dizSize = int64_t(lister->UnpackedSize);
+        }
         if (!m_options.ArchiveDescOnly) {
-            if (same("Files.bbs") && arc->bbsMember.isEmpty())
+            if (same("Files.bbs") && arc->bbsMember.isEmpty()) {
                 arc->bbsMember = lister->MemberName;
-            if (same("Descript.ion") && arc->ionMember.isEmpty())
+                arc->bbsSize = int64_t(lister->UnpackedSize);
+            }
+            if (same("Descript.ion") && arc->ionMember.isEmpty()) {
                 arc->ionMember = lister->MemberName;
+                arc->ionSize = int64_t(lister->UnpackedSize);
+            }
         }
         if (m_options.ArchiveDescOnly)
             return;

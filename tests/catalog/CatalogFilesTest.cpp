@@ -403,3 +403,19 @@ TEST_F(CatalogFiles, SavingShowsProgressOverTheDisks)
     EXPECT_EQ(host.sink.position, host.sink.max);
     EXPECT_TRUE(host.sink.closed);
 }
+
+TEST_F(CatalogFiles, UniqueDiskNamesCountOnlyTheirOwnSuffix)
+{
+    TTreeNode *cat = NewCatalogNode(m_forest, "U");
+    AddDiskNode(cat, "Backup");
+    AddDiskNode(cat, "Backup (old) (2)");
+    TTreeNode *other = AddDiskNode(cat, "Other");
+    EXPECT_EQ(UniqueDiskName(cat, "Backup", other), "Backup (2)");
+    EXPECT_EQ(UniqueDiskName(cat, "Backup (3)", other), "Backup (2)");
+    EXPECT_EQ(UniqueDiskName(cat, "Backup (1)", other), "Backup (1)");   // (1) is no counter
+    // The counter is the last " (n)"; the name before it is free, so it is taken.
+    EXPECT_EQ(UniqueDiskName(cat, "Backup (old) (2)", other), "Backup (old)");
+    AddDiskNode(cat, "Backup (old)");
+    EXPECT_EQ(UniqueDiskName(cat, "Backup (old) (2)", other), "Backup (old) (3)");
+    EXPECT_EQ(UniqueDiskName(cat, "Other", other), "Other");
+}

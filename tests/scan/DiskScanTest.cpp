@@ -1371,3 +1371,70 @@ TEST(ScanOptions, DefaultsComeFromTheSettingsAndTheEnablingRulesHold)
 }
 
 } // namespace
+
+// Regression: two files that become one name under the case rule must not
+// both take over the old image's one archive folder (one record on two nodes
+// was freed twice).
+TEST_F(DiskScanTest, QuickScanTakesAnOldArchiveFolderOverOnce)
+{
+    const QByteArray zip = MakeStoredZip(Members({{"A.TXT", "a"}}));
+    file(QStringLiteral("BACKUP.ZIP"), zip, kTime2);
+    file(QStringLiteral("Backup.zip"), zip, kTime2);
+    TScanOptions o = options();
+    o.DiskName = "Old";
+    TTreeNode *old = scanOk(o);
+    ASSERT_TRUE(old);
+    o.OldDiskNode = old;
+    o.ArchiveQuickScan = true;
+    o.KeepCurrentCheck = false;
+    TTreeNode *disk = scanOk(o);
+    ASSERT_TRUE(disk);
+    ASSERT_EQ(disk->childCount(), 2);
+    EXPECT_NE(NodeRec(disk->child(0)), NodeRec(disk->child(1)));
+    for (TTreeNode *child : disk->children())
+        EXPECT_EQ(NodeRec(child)->Node, child);
+}
+
+// Regression: an archive whose name is not UTF-8 (old media) is still opened and listed.
+TEST_F(DiskScanTest, ArchiveWithANameThatIsNotUtf8IsListed)
+{
+    const QByteArray zip = MakeStoredZip(Members({{"A.TXT", "a"}}));
+    file(QStringLiteral("ok.zip"), zip, kTime2);
+    const QByteArray raw = QFile::encodeName(m_media.path()) + "/caf\xe9.zip";
+    FILE *f = std::fopen(raw.constData(), "wb");
+    ASSERT_TRUE(f);
+    ASSERT_EQ(std::fwrite(zip.constData(), 1, size_t(zip.size()), f), size_t(zip.size()));
+    std::fclose(f);
+    TScanOptions o = options();
+    o.DiskName = "U";
+    TTreeNode *disk = scanOk(o);
+    ASSERT_TRUE(disk);
+    EXPECT_EQ(disk->childCount(), 2);   // both archives are folders, neither a plain file
+    bool found = false;
+    for (TTreeNode *child : disk->children())
+        found = found || child->text() == QByteArray("caf\xe9.zip");
+    EXPECT_TRUE(found);
+    // QTemporaryDir cannot name this file to remove it.
+    std::remove(raw.constData());
+}
+
+// Regression: a FILE_ID.DIZ member larger than the description limit is not
+// extracted, also when only descriptions are looked for.
+TEST_F(DiskScanTest, OversizedDescriptionMemberIsNotExtracted)
+{
+    QByteArray big("huge diz text\r\n");
+    big += QByteArray(20 * 1024 * 1024, ' ');
+    file(QStringLiteral("pack.zip"), MakeStoredZip(Members({{"FILE_ID.DIZ", big}, {"X.TXT", "x"}})), kTime2);
+    for (bool descOnly : {false, true}) {
+        TScanOptions o = options();
+        o.DiskName = descOnly ? "D" : "B";
+        o.ImportDizCheck = true;
+        o.ArchiveDescOnly = descOnly;
+        TTreeNode *disk = scanOk(o);
+        ASSERT_TRUE(disk);
+        for (TTreeNode *child : disk->children())
+            EXPECT_EQ(AsFolder(NodeRec(child))->Desc, nullptr);
+        for (TFileRec *f = NodeRec(disk)->Next; f; f = f->Next)
+            EXPECT_EQ(f->Desc, nullptr) << f->name().toByteArray().constData();
+    }
+}
