@@ -1870,6 +1870,8 @@ void TMainForm::setDrives(std::unique_ptr<TDrives> drives)
 
 void TMainForm::addDiskCommand(bool update)
 {
+    // The scan lets events run: a close or a hand-over that comes meanwhile waits for its end.
+    const OperationScope operation(m_operations);
     TAddDiskCommandHooks hooks;
     hooks.searchRunning = searchRunning();
     hooks.status = [this](const QString &text) { setStatus(text, text.isEmpty() ? 0 : 1); };

@@ -196,6 +196,7 @@ private slots:
     void droppedFilesOpenCatalogsOnly();
     void addDiskCommandsOpenTheDialog();
     void toolbarSideIsKept();
+    void closingDuringAddDiskWaitsForIt();
     void autoloadOpensTheListAtTheFirstIdleMoment();
     void commandLineCatalogsComeBeforeAutoload();
     void firstIdleMomentRunsOnce();
@@ -1308,12 +1309,11 @@ void MainWindowTest::splashClosesOnlyOnceDone()
 QTEST_MAIN(MainWindowTest)
 #include "MainWindowTest.moc"
 
-void MainWindowTest::addDiskCommandsOpenTheDialog()
+// One drive over a folder of the test, so that no real medium is looked at.
+std::unique_ptr<TDrives> fakeDrives(const QTemporaryDir &media)
 {
-    // One drive over a folder of the test, so no real medium is looked at.
-    QTemporaryDir media;
-    QVERIFY(QDir(media.path()).mkpath(QStringLiteral("sys/block")));
-    QVERIFY(QDir(media.path()).mkpath(QStringLiteral("mnt/docs")));
+    QDir(media.path()).mkpath(QStringLiteral("sys/block"));
+    QDir(media.path()).mkpath(QStringLiteral("mnt/docs"));
     TDriveSources sources;
     const QString mountPoint = media.filePath(QStringLiteral("mnt"));
     sources.mounts = [mountPoint] {
@@ -1324,7 +1324,13 @@ void MainWindowTest::addDiskCommandsOpenTheDialog()
     sources.readDevices = false;
     sources.mayRun = [](const QString &) { return false; };
     sources.space = [](const QString &) -> std::optional<TFsSpace> { return TFsSpace{4096, 1000, 500, 7, 255}; };
-    form().setDrives(std::make_unique<TDrives>(sources));
+    return std::make_unique<TDrives>(sources);
+}
+
+void MainWindowTest::addDiskCommandsOpenTheDialog()
+{
+    QTemporaryDir media;
+    form().setDrives(fakeDrives(media));
     openBoth();
     TTreeNode *catalog = form().forest().roots().front();
     form().selectNode(catalog);
@@ -1374,4 +1380,30 @@ void MainWindowTest::toolbarSideIsKept()
     TOptions reread;
     reread.load(registry);
     QCOMPARE(reread.toolbarDock(), 1);
+}
+
+void MainWindowTest::closingDuringAddDiskWaitsForIt()
+{
+    QTemporaryDir media;
+    form().setDrives(fakeDrives(media));
+    form().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form()));
+    openBoth();
+    form().selectNode(form().forest().roots().front());
+    bool closedMeanwhile = true;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+        if (auto *dialog = qobject_cast<TAddDiskForm *>(QApplication::activeModalWidget())) {
+            poll.stop();
+            form().close();   // the window manager's close while the dialog is up
+            closedMeanwhile = !form().isVisible();
+            dialog->reject();
+        }
+    });
+    poll.start(10);
+    form().findChild<QAction *>(QStringLiteral("MenuAddDisk"))->trigger();
+    QVERIFY(!closedMeanwhile);
+    QVERIFY(form().isVisible());
+    // Then the close is carried out.
+    QTRY_VERIFY(!form().isVisible());
 }
