@@ -32,5 +32,17 @@ if [ -n "$first_disk" ]; then
   echo "== quillon-cli ls $demo/demo.ctf \"$first_disk\""
   "$cli" ls "$demo/demo.ctf" "$first_disk"
 fi
+# The disk scan: a generated folder tree (description files, small ZIPs) catalogued as a virtual root.
+tree="$demo/tree"
+if [ ! -d "$tree" ]; then
+  build/tools/quillon-gentree --seed 7 --depth 2 --fanout 2 --files 4 --desc-percent 50 --zip-percent 50 "$tree" >/dev/null
+fi
+rm -f "$demo/scan.ctf" "$demo/scan.BAK"
+echo
+echo "== quillon-cli scan --import diz,bbs,ion,comment --name Sample $demo/scan.ctf $tree"
+"$cli" scan --import diz,bbs,ion,comment --name Sample "$demo/scan.ctf" "$tree"
+echo
+echo "== quillon-cli ls --recursive $demo/scan.ctf (first lines)"
+"$cli" ls --recursive "$demo/scan.ctf" | head -n 25
 echo
 echo "Try: $cli ls --recursive --json $demo/demo.ctf"
