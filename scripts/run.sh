@@ -43,6 +43,7 @@ echo "== quillon-cli scan --import diz,bbs,ion,comment --name Sample $demo/scan.
 "$cli" scan --import diz,bbs,ion,comment --name Sample "$demo/scan.ctf" "$tree"
 echo
 echo "== quillon-cli ls --recursive $demo/scan.ctf (first lines)"
-"$cli" ls --recursive "$demo/scan.ctf" | head -n 25
+"$cli" ls --recursive "$demo/scan.ctf" > "$demo/scan.txt"
+head -n 25 "$demo/scan.txt"
 echo
 echo "Try: $cli ls --recursive --json $demo/demo.ctf"
