@@ -11,7 +11,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <cstdio>
 
 #include <algorithm>
 #include <ctime>
@@ -318,13 +320,46 @@ private:
     uint64_t m_left;
 };
 
+// The output file of one member: written under a temporary name in the
+// target's folder and renamed over the target once complete, so a member that
+// fails leaves no half file and an existing file is only ever replaced by a
+// whole one. It is not synced to the disk: extracted files can be made again,
+// and a sync per member makes extracting thousands of them crawl on slow disks.
+class MemberWriter
+{
+public:
+    explicit MemberWriter(const QString &target)
+        : m_target(target), m_temp(QFileInfo(target).absolutePath() + QStringLiteral("/.quillon-XXXXXX"))
+    {
+    }
+    bool open() { return m_temp.open(); }
+    QIODevice &device() { return m_temp; }
+    // Drops what was written (the temporary file goes with this object).
+    void cancelWriting() { m_temp.close(); }
+    bool commit()
+    {
+        if (!m_temp.flush())
+            return false;
+        const QByteArray from = QFile::encodeName(m_temp.fileName());
+        m_temp.close();
+        if (::rename(from.constData(), QFile::encodeName(m_target).constData()) != 0)
+            return false;
+        m_temp.setAutoRemove(false);
+        return true;
+    }
+
+private:
+    QString m_target;
+    QTemporaryFile m_temp;
+};
+
 // The unpacked bytes: into the temporary file, with the running CRC and the
 // progress events. An exception of a progress handler is kept and raised
 // again once the decoder has returned.
 class FileOutput : public DecodeOutput
 {
 public:
-    FileOutput(QSaveFile &file, TUnBase &owner, const QString &fn, uint64_t total)
+    FileOutput(QIODevice &file, TUnBase &owner, const QString &fn, uint64_t total)
         : m_file(file), m_owner(owner), m_fn(fn), m_total(total), m_step(owner.progressStep())
     {
     }
@@ -367,7 +402,7 @@ public:
     }
 
 private:
-    QSaveFile &m_file;
+    QIODevice &m_file;
     TUnBase &m_owner;
     QString m_fn;
     uint64_t m_total;
@@ -631,13 +666,12 @@ bool TUnZIP::Extract()
             }
             DecodeInput &in = decrypted ? static_cast<DecodeInput &>(*decrypted) : raw;
 
-            QSaveFile file(outPath);
-            file.setDirectWriteFallback(false);
-            if (!file.open(QIODevice::WriteOnly)) {
+            MemberWriter file(outPath);
+            if (!file.open()) {
                 warn(ArcErrOpenFile);
                 continue;
             }
-            FileOutput out(file, *this, outPath, walker.UnpackedSize);
+            FileOutput out(file.device(), *this, outPath, walker.UnpackedSize);
             DecodeParams params;
             params.method = walker.MethodCode;
             params.flags = flags;
