@@ -5,6 +5,7 @@
 // and their times set with futimens; folder times are set once a folder is
 // complete. ZIPs are written byte by byte with stored members.
 #include "GenTree.h"
+#include "GenRandom.h"
 
 #include "archive/decoders/Crc32.h"
 
@@ -20,25 +21,6 @@
 #include <unistd.h>
 
 namespace {
-
-// splitmix64: tiny, and its output is fixed by its definition.
-class TTreeRandom
-{
-public:
-    explicit TTreeRandom(uint64_t seed) : m_state(seed) {}
-    uint64_t next()
-    {
-        uint64_t z = (m_state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    uint64_t below(uint64_t n) { return n ? uint64_t((unsigned __int128)next() * n >> 64) : 0; }
-    bool percent(int p) { return int(below(100)) < p; }
-
-private:
-    uint64_t m_state;
-};
 
 const std::array<const char *, 16> kWords = {"report", "photo", "notes", "data",    "setup", "readme",
                                               "index",  "music", "backup", "draft", "invoice", "letter",
@@ -74,9 +56,9 @@ private:
             *m_error = QStringLiteral("%1: %2").arg(QFile::decodeName(path), QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
-    QByteArray name(TTreeRandom &rng, int index, bool isFolder, bool hidden);
+    QByteArray name(TGenRandom &rng, int index, bool isFolder, bool hidden);
     bool writeFile(const QByteArray &path, const QByteArray &content, int64_t size, int64_t mtime, bool visible);
-    int64_t time(TTreeRandom &rng) { return m_options.timeBase + int64_t(rng.below(uint64_t(20) * 365 * 86400)); }
+    int64_t time(TGenRandom &rng) { return m_options.timeBase + int64_t(rng.below(uint64_t(20) * 365 * 86400)); }
 
     const GenTreeOptions &m_options;
     GenTreeStats &m_stats;
@@ -84,7 +66,7 @@ private:
     uint64_t m_folderNumber = 0;
 };
 
-QByteArray TreeWriter::name(TTreeRandom &rng, int index, bool isFolder, bool hidden)
+QByteArray TreeWriter::name(TGenRandom &rng, int index, bool isFolder, bool hidden)
 {
     QByteArray base = kWords[size_t(rng.below(kWords.size()))];
     if (rng.percent(m_options.utf8Percent))
@@ -129,7 +111,7 @@ bool TreeWriter::writeFile(const QByteArray &path, const QByteArray &content, in
 
 bool TreeWriter::folder(const QByteArray &path, int level, bool inHidden)
 {
-    TTreeRandom rng(m_options.seed * 0x9E3779B97F4A7C15ull + (++m_folderNumber) * 0xD1B54A32D192ED03ull);
+    TGenRandom rng(m_options.seed * 0x9E3779B97F4A7C15ull + (++m_folderNumber) * 0xD1B54A32D192ED03ull);
     std::vector<QByteArray> plainNames;   // visible files that description files may describe
 
     for (int i = 0; i < m_options.filesPerFolder; ++i) {
