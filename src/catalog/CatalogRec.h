@@ -134,7 +134,10 @@ struct TDiskRec : TItemRec {
     uint8_t ScanFlags = 0;
     uint8_t Reserved = 0;
     int64_t FileOffset = 0;      // absolute position of the disk's record in the file; <=0 = not in it
-    int64_t OldFileOffset = 0;   // while a save rewrites this disk: where it starts in the old file
+    int64_t OldFileOffset = 0;   // while a save rewrites this disk: where it starts in the old file,
+    int32_t OldHeaderBytes = 0;  // and its extent there (the fields below describe the new file by then)
+    int32_t OldTreeOffset = 0;
+    int32_t OldRecLength = 0;
     bool Writing = false;        // a save is rewriting this disk right now
     bool SubfoldersRead = true;  // memory only: the first folder level is in memory
     int32_t RecLength = 0;

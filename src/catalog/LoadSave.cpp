@@ -132,11 +132,19 @@ TCatalogRec *CatalogOfNode(TTreeNode *node)
     return catalogNode ? AsCatalog(catalogNode->data()) : nullptr;
 }
 
-// Where the disk's record starts in the file the catalog's stream reads:
-// while a save rewrites the disk, its old place.
-int64_t DiskStart(const TDiskRec *disk)
+// The disk's record in the file the catalog's stream reads. While a save
+// rewrites the disk, the record's fields in memory already describe the new
+// file, so what is still read from the old one goes by its old place.
+struct DiskExtent {
+    int64_t start;
+    int32_t headerBytes, treeOffset, recLength;
+};
+
+DiskExtent extentInStream(const TDiskRec *disk)
 {
-    return disk->Writing ? disk->OldFileOffset : disk->FileOffset;
+    if (disk->Writing)
+        return {disk->OldFileOffset, disk->OldHeaderBytes, disk->OldTreeOffset, disk->OldRecLength};
+    return {disk->FileOffset, disk->HeaderBytes, disk->TreeOffset, disk->RecLength};
 }
 
 // The list fields shared by folders and disks.
@@ -156,13 +164,13 @@ ListFields listFieldsOf(TItemRec *rec)
 
 // A list must lie inside the disk's file-list part.
 bool listFieldsValid(int32_t listOffset, int32_t listBytes, int32_t fileCount, int32_t listDescBytes,
-                     const TDiskRec *disk)
+                     const DiskExtent &disk)
 {
     if (listOffset < 0)
         return true;   // no list
     if (listBytes < 0 || fileCount < 0 || listDescBytes < 0 || listDescBytes > listBytes)
         return false;
-    if (listOffset < disk->HeaderBytes || int64_t(listOffset) + listBytes > disk->TreeOffset)
+    if (listOffset < disk.headerBytes || int64_t(listOffset) + listBytes > disk.treeOffset)
         return false;
     return true;
 }
@@ -410,7 +418,7 @@ TTreeNode *ReadDiskHeader(TTreeNode *catalogNode)
         disk->ListOffset = -1;
         disk->ListBytes = -1;
     } else if (!listFieldsValid(disk->ListOffset, disk->ListBytes, disk->FileCount, disk->ListDescBytes,
-                                disk.get())) {
+                                extentInStream(disk.get()))) {
         structureError();
     }
     disk->FilesLoaded = disk->ListOffset < 0 ? 1 : 0;
@@ -490,11 +498,12 @@ void LoadSubfolders(TTreeNode *node, bool wholeSubtree, bool withFiles)
     TTreeNode *diskNode = DiskNodeOf(node);
     TDiskRec *disk = diskNode ? AsDisk(diskNode->data()) : nullptr;
     TCatalogRec *catalog = CatalogOfNode(node);
-    if (!disk || !catalog || !catalog->Stream || disk->FileOffset <= 0)
+    if (!disk || !catalog || !catalog->Stream || extentInStream(disk).start <= 0)
         return;
     TReadAheadStream &stream = *catalog->Stream;
-    const int64_t diskStart = DiskStart(disk);
-    const int64_t diskEnd = diskStart + disk->RecLength;
+    const DiskExtent extent = extentInStream(disk);
+    const int64_t diskStart = extent.start;
+    const int64_t diskEnd = diskStart + extent.recLength;
 
     if (withFiles)
         LoadFileList(node);
@@ -507,7 +516,7 @@ void LoadSubfolders(TTreeNode *node, bool wholeSubtree, bool withFiles)
             stream.Seek(diskStart + folder->SubOffset);
             folder->SubOffset = -folder->SubOffset;
         } else {
-            stream.Seek(diskStart + disk->TreeOffset);
+            stream.Seek(diskStart + extent.treeOffset);
         }
         Cursor in(stream, diskEnd);
 
@@ -564,7 +573,7 @@ void LoadSubfolders(TTreeNode *node, bool wholeSubtree, bool withFiles)
             if (f->ListOffset < 0) {
                 f->ListOffset = -1;
                 f->ListBytes = -1;
-            } else if (!listFieldsValid(f->ListOffset, f->ListBytes, f->FileCount, f->ListDescBytes, disk)) {
+            } else if (!listFieldsValid(f->ListOffset, f->ListBytes, f->FileCount, f->ListDescBytes, extent)) {
                 structureError();
             }
             f->FilesLoaded = f->ListOffset < 0 ? 1 : 0;
@@ -612,7 +621,7 @@ void LoadFileList(TTreeNode *node, Prompter *prompter)
     TCatalogRec *catalog = CatalogOfNode(node);
     if (!disk || !catalog || !catalog->Stream)
         return;   // stays not loaded
-    if (*lf.listOffset < 0 || disk->FileOffset <= 0) {
+    if (*lf.listOffset < 0 || extentInStream(disk).start <= 0) {
         *lf.filesLoaded = 1;
         return;
     }
@@ -621,7 +630,7 @@ void LoadFileList(TTreeNode *node, Prompter *prompter)
 
     // The list's place was checked against the disk record when it was read,
     // and the record against the file, so ListBytes is bounded by the file.
-    const int64_t listStart = DiskStart(disk) + *lf.listOffset;
+    const int64_t listStart = extentInStream(disk).start + *lf.listOffset;
     const int64_t listBytes = *lf.listBytes;
     QByteArray raw(qsizetype(listBytes), Qt::Uninitialized);
     stream.Seek(listStart);
@@ -1103,9 +1112,12 @@ bool Saver::copyOldList(int64_t oldStart, int32_t bytes)
 void Saver::writeDisk(TTreeNode *diskNode)
 {
     TDiskRec *disk = AsDisk(diskNode->data());
-    m_w.flush();
     const int64_t oldStart = disk->FileOffset;
+    // The reader keeps reading the old record by its old extent meanwhile.
     m_journal.set<int64_t>(disk->OldFileOffset, oldStart);
+    m_journal.set<int32_t>(disk->OldHeaderBytes, disk->HeaderBytes);
+    m_journal.set<int32_t>(disk->OldTreeOffset, disk->TreeOffset);
+    m_journal.set<int32_t>(disk->OldRecLength, disk->RecLength);
     m_journal.set<bool>(disk->Writing, true);
     m_journal.set<int64_t>(disk->FileOffset, m_w.pos());
     const bool hasOld = oldStart > 0 && m_catalog->Stream;
@@ -1237,10 +1249,11 @@ CatalogVariant RequiredVariant(TTreeNode *catalogNode)
         // Unread lists of a wide file may hold large sizes: look at the old
         // file's list part as a whole (stale lists only make this cautious).
         if (catalog->Variant == CatalogVariant::Wide && catalog->Stream && disk->FileOffset > 0) {
-            const int32_t bytes = disk->TreeOffset - disk->HeaderBytes;
+            const DiskExtent extent = extentInStream(disk);
+            const int32_t bytes = extent.treeOffset - extent.headerBytes;
             if (bytes > 0) {
                 QByteArray raw(bytes, Qt::Uninitialized);
-                catalog->Stream->Seek(DiskStart(disk) + disk->HeaderBytes);
+                catalog->Stream->Seek(extent.start + extent.headerBytes);
                 if (catalog->Stream->Read(raw.data(), bytes) != bytes || listNeedsWide(raw, CatalogVariant::Wide))
                     return CatalogVariant::Wide;
             }

@@ -1207,6 +1207,33 @@ TEST_F(CliScanTest, ScansAFolderIntoANewCatalogThatListsWhatItHolds)
     EXPECT_TRUE(all.count(QStringLiteral("\\pack.zip|notes.txt")));
 }
 
+TEST_F(CliScanTest, ADiskWhoseHeaderGrowsSavesWithItsLevelsUnread)
+{
+    put(QStringLiteral("t/Documents/Letters/a.txt"), "a");
+    const QString c = path(QStringLiteral("c.ctf"));
+    ok({QStringLiteral("scan"), QStringLiteral("--name"), QStringLiteral("Backup"), c, path(QStringLiteral("t"))});
+    // Every edit is a fresh open (levels unread) and a save of the changed disk.
+    QString name = QStringLiteral("Backup");
+    for (const QString &next : {QStringLiteral("Backup 2"), QStringLiteral("B"),
+                                QStringLiteral("A much longer name for the backup disk than it had before")}) {
+        SCOPED_TRACE(next.toStdString());
+        EXPECT_EQ(ok({QStringLiteral("rename-disk"), c, name, next}).trimmed(), next);
+        name = next;
+    }
+    for (const int length : {120, 300, 0, 4000}) {
+        SCOPED_TRACE(length);
+        const QString text = length ? QString(length, QLatin1Char('d')) : QString();
+        ok({QStringLiteral("describe"), c, name, text});
+    }
+    const std::vector<QJsonObject> listed =
+        json({QStringLiteral("ls"), QStringLiteral("-r"), QStringLiteral("--json"), c});
+    bool found = false;
+    for (const QJsonObject &o : listed)
+        found = found || (Str(o, "kind") == QLatin1String("file") && Str(o, "name") == QLatin1String("a.txt") &&
+                          Str(o, "path").endsWith(QStringLiteral("\\Documents\\Letters")));
+    EXPECT_TRUE(found) << "the unread levels came through every save";
+}
+
 TEST_F(CliScanTest, AnUpdateReplacesTheDiskAndKeepsDescriptionsWhenAsked)
 {
     ok({QStringLiteral("scan"), QStringLiteral("--name=Media"), catalog(), media()});

@@ -225,7 +225,10 @@ void addFiles(TTreeNode *node, const std::vector<HandFile> &files, uint8_t owner
 {
     for (const HandFile &f : files) {
         TFileRec *rec = AppendFile(node, f.name);
-        rec->KindFlags = uint8_t(rkFile | (ownerKind & rfCompressed));
+        // Members of a compressed file carry its flag; the files of a
+        // compressed volume (a disk with the flag) are ordinary files.
+        const bool member = ItemKind(ownerKind) == rkFolder && (ownerKind & rfCompressed);
+        rec->KindFlags = uint8_t(rkFile | (member ? rfCompressed : 0));
         rec->Attr = f.attr;
         rec->Created = f.created;
         rec->Modified = f.modified;
