@@ -596,9 +596,16 @@ void LoadSubfolders(TTreeNode *node, bool wholeSubtree, bool withFiles)
                 current = d + 1;
             }
         }
+    } catch (const EInvalidCatalog &) {
+        // A damaged level: the folders read completely stay, and the level
+        // counts as read, so the damage is met once, not at every look,
+        // and a save rewrites the level from what is in memory.
+        if (self)
+            self->SubfoldersRead = true;
+        throw;
     } catch (...) {
-        // Leave the node as it was, so that a later attempt reads the level
-        // again rather than finding it half there.
+        // Anything else (memory): leave the node as it was, so that a later
+        // attempt reads the level again rather than finding it half there.
         while (node->childCount() > oldChildCount)
             forest->deleteNode(node->child(node->childCount() - 1),
                                [](TTreeNode *n) { FreeItemData(n, true, false); });
@@ -997,6 +1004,23 @@ std::array<char, kDiskBlock1> block1Of(const TDiskRec *disk)
     return block;
 }
 
+// Reads a folder's child level for a rewrite. A damaged level keeps what
+// could be read (LoadSubfolders counts it as read); the save goes on with
+// that and says so, as browsing would have.
+void loadLevelForSave(TTreeNode *folderNode)
+{
+    try {
+        LoadSubfolders(folderNode, false, false);
+    } catch (const EInvalidCatalog &e) {
+        const QString path = DecodeStored(NodePath(folderNode, true, false));
+        DefaultPrompter().ask(QStringLiteral("Error Loading Catalog"),
+                              QStringLiteral("Program detected an error while trying to load the folders in folder \"") +
+                                  path + QStringLiteral("\". Catalog file may be damaged.\r\n") + e.message() +
+                                  QStringLiteral("\r\nThe folders that could be read are saved."),
+                              MsgIcon::Error, MsgButtons::Ok);
+    }
+}
+
 class Saver
 {
 public:
@@ -1157,7 +1181,7 @@ void Saver::writeDisk(TTreeNode *diskNode)
     walkDisk(diskNode, [&](TTreeNode *node, int) {
         TItemRec *rec = node->data();
         if (AsFolder(rec))
-            LoadSubfolders(node, false, false);
+            loadLevelForSave(node);
         ListFields lf = listFieldsOf(rec);
         const int64_t listStart = m_w.pos();
         bool copied = false;

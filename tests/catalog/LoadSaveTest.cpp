@@ -3,6 +3,7 @@
 // lists, recovery from a damaged file list, saving changed and unchanged
 // disks, both layouts and the switch between them, and what a failed or
 // impossible save leaves behind.
+#include "catalog/CatalogOps.h"
 #include "catalog/CatalogRec.h"
 #include "catalog/Forest.h"
 #include "catalog/LoadSave.h"
@@ -952,6 +953,82 @@ TEST_F(LoadSaveTest, ADamagedUnreadListIsRecoveredWhenTheLayoutChanges)
     const std::vector<TFileRec *> files = Chain(r->child(0)->child(0)->child(0));
     ASSERT_EQ(files.size(), 2u);
     EXPECT_EQ(files[1]->name(), QByteArray("s2"));
+    closeCatalog(r);
+}
+
+// The sample catalog with the list fields of \Alpha\Alpha2 pointing outside
+// its disk: opening reads, but the level below Alpha is damaged after Alpha1.
+QByteArray damagedLevelBytes()
+{
+    HandLayout layout;
+    QByteArray bytes = BuildCatalogBytes(sampleCatalog(), &layout);
+    PatchI32(bytes, layout.disks[0].folders[3].block + kFbListOffset, 0x7FFF0000);
+    return bytes;
+}
+
+// The folder names below node, one level.
+QStringList childNames(TTreeNode *node)
+{
+    QStringList names;
+    for (TTreeNode *child : node->children())
+        names << QString::fromUtf8(child->text());
+    return names;
+}
+
+TEST_F(LoadSaveTest, ADamagedFolderLevelKeepsWhatWasReadAndFailsOnce)
+{
+    TTreeNode *c = openBytes(damagedLevelBytes());
+    TTreeNode *alpha = c->child(0)->child(0);
+    ASSERT_EQ(alpha->text(), "Alpha");
+    EXPECT_THROW(LoadSubfolders(alpha, false, false), EInvalidCatalog);
+    EXPECT_EQ(childNames(alpha), QStringList{"Alpha1"}) << "the folder read before the damage stays";
+    EXPECT_TRUE(alpha->child(0)->hasExpandMark()) << "and its own children can still be read";
+    // The level counts as read: looking again shows the same and says nothing.
+    EXPECT_NO_THROW(LoadSubfolders(alpha, false, false));
+    EXPECT_NO_THROW(LoadSubfolders(alpha, false, true));
+    EXPECT_EQ(childNames(alpha), QStringList{"Alpha1"});
+    LoadSubfolders(alpha->child(0), false, false);
+    EXPECT_EQ(childNames(alpha->child(0)), QStringList{"Alpha1x"});
+
+    // The changed disk saves from what is in memory.
+    RenameDisk(c->child(0), "Disk One, renamed with a longer name");
+    m_prompter.messages.clear();
+    save(c, path("kept.ctf"));
+    EXPECT_TRUE(m_prompter.messages.empty()) << "the level was read already";
+    closeCatalog(c);
+    TTreeNode *r = open(path("kept.ctf"));
+    LoadEverything(r);
+    EXPECT_TRUE(m_prompter.messages.empty()) << "the saved file is sound";
+    EXPECT_EQ(childNames(r->child(0)->child(0)), QStringList{"Alpha1"});
+    EXPECT_EQ(childNames(r->child(0)), (QStringList{"Alpha", "Beta", "pack.zip", "Gamma"}));
+    closeCatalog(r);
+}
+
+TEST_F(LoadSaveTest, AChangedDiskWithAnUnreadDamagedLevelSaves)
+{
+    TTreeNode *c = openBytes(damagedLevelBytes());
+    RenameDisk(c->child(0), "Disk One, renamed");
+    m_prompter.messages.clear();
+    ASSERT_NO_THROW(save(c, path("saved.ctf")));
+    ASSERT_EQ(m_prompter.messages.size(), 1u) << "the save says what it could not read";
+    EXPECT_EQ(m_prompter.messages[0].caption, QStringLiteral("Error Loading Catalog"));
+    EXPECT_TRUE(m_prompter.messages[0].text.contains(QStringLiteral("\\Alpha")));
+    EXPECT_TRUE(m_prompter.messages[0].text.contains(MsgStructureError()));
+    // A second save of the same catalog does not stumble over it again.
+    RenameDisk(c->child(0), "Disk One");
+    m_prompter.messages.clear();
+    ASSERT_NO_THROW(save(c, path("saved.ctf")));
+    EXPECT_TRUE(m_prompter.messages.empty());
+    closeCatalog(c);
+
+    TTreeNode *r = open(path("saved.ctf"));
+    LoadEverything(r);
+    EXPECT_TRUE(m_prompter.messages.empty());
+    EXPECT_EQ(childNames(r->child(0)->child(0)), QStringList{"Alpha1"});
+    EXPECT_EQ(childNames(r->child(0)->child(0)->child(0)), QStringList{"Alpha1x"});
+    EXPECT_EQ(Chain(r->child(0)->child(0)->child(0)->child(0)).size(), 1u);
+    EXPECT_EQ(DumpNode(r->child(1)), DumpNode(BuildForest(m_forest, sampleCatalog())->child(1)))
+        << "the other disk is untouched";
     closeCatalog(r);
 }
 
