@@ -9,6 +9,7 @@
 #include "catalog/CatalogRec.h"
 #include "catalog/Forest.h"
 #include "catalog/LoadSave.h"
+#include "catalog/NewCatalogFile.h"
 #include "catalog/ReadAhead.h"
 #include "platform/Texts.h"
 #include "settings/Registry.h"
@@ -17,11 +18,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
-#include <QTemporaryFile>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -60,15 +62,6 @@ private:
     TCatalogHost &m_host;
     bool m_own = false;
 };
-
-void syncFolder(const QString &folder)
-{
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);   // best effort: some file systems refuse it for folders
-        ::close(fd);
-    }
-}
 
 // rename(2), keeping errno for the message.
 bool renameFile(const QString &from, const QString &to, int *error)
@@ -162,28 +155,43 @@ QString chooseTarget(TTreeNode *catalogNode, bool askName, TCatalogHost &host, c
     }
 }
 
-// Copies a finished file into folder as a new temporary file, flushed; its path, or empty.
-QString copyInto(const QString &source, const QString &folder)
+// Copies a finished new file into folder as another new file for target,
+// flushed; null when that fails.
+std::unique_ptr<TNewCatalogFile> copyInto(TNewCatalogFile &source, const QString &folder, const QString &target)
 {
-    QTemporaryFile copy(folder + QStringLiteral("/ctfXXXXXX"));
-    copy.setAutoRemove(false);
-    if (!copy.open())
-        return {};
-    QFile in(source);
-    bool ok = in.open(QIODevice::ReadOnly);
-    QByteArray buf;
-    while (ok && !in.atEnd()) {
-        buf = in.read(1 << 20);
-        ok = !buf.isEmpty() && copy.write(buf) == buf.size();
+    try {
+        auto copy = std::make_unique<TNewCatalogFile>(folder, target);
+        if (!CopyFileBytes(source.handle(), 0, copy->handle(), 0, source.size()) || !copy->sync())
+            return nullptr;
+        return copy;
+    } catch (const EStreamError &) {
+        return nullptr;
     }
-    ok = ok && copy.flush() && ::fsync(copy.handle()) == 0;
-    const QString path = copy.fileName();
-    copy.close();
-    if (!ok) {
-        QFile::remove(path);
-        return {};
+}
+
+// Where a new file that could not replace the target stays for the user: a
+// name of its own beside the target, not a temporary name (which a later
+// clean-up would take for a killed save's).
+QString keptName(const QString &target)
+{
+    const QFileInfo info(target);
+    for (int n = 1;; ++n) {
+        const QString kept = info.dir().filePath(info.completeBaseName() + QStringLiteral(".new") +
+                                                 (n > 1 ? QString::number(n) : QString()) + QStringLiteral(".ctf"));
+        if (!QFileInfo::exists(kept) || n >= 1000)
+            return kept;
     }
-    return path;
+}
+
+// Gives the new file the name kept (from its temporary one) and leaves it there.
+void keepForUser(TNewCatalogFile &file, const QString &temporary, const QString &kept)
+{
+    if (::link(QFile::encodeName(temporary).constData(), QFile::encodeName(kept).constData()) == 0) {
+        file.release();
+        ::unlink(QFile::encodeName(temporary).constData());
+    } else {
+        file.release();   // no other name: it stays under the temporary one
+    }
 }
 
 void deleteCatalogNode(TTreeNode *node)
@@ -317,6 +325,7 @@ std::vector<TTreeNode *> OpenCatalogs(TForest &forest, TCatalogHost &host, QStri
         bool dropEntry = false;
         try {
             TTreeNode *node = ReadCatalog(forest, entry);
+            TNewCatalogFile::RemoveStale(entry);   // what a killed save of it left
             opened.push_back(node);
             if (!quiet && recent)
                 recent->add(entry);
@@ -421,55 +430,51 @@ bool SaveCatalog(TTreeNode *catalogNode, bool askName, TCatalogHost &host, const
         return false;
     };
 
-    QString tempPath;
     TSaveUndo undo;
     CatalogVariant written;
-    {
-        QTemporaryFile temp(tempFolder + QStringLiteral("/ctfXXXXXX"));
-        temp.setAutoRemove(false);
-        if (!temp.open())
-            return saveError(QStringLiteral("An error occured while saving the catalog ") + target +
-                             QStringLiteral(".\r") + temp.errorString());
-        tempPath = temp.fileName();
-        try {
-            written = WriteCatalogUndoable(catalogNode, temp, undo, diskWritten);
-            if (!temp.flush() || ::fsync(temp.handle()) != 0)
-                throw EStreamError(QStringLiteral("The new file could not be written to the disk."));
-        } catch (const EStreamError &e) {
-            temp.close();
-            QFile::remove(tempPath);
-            return saveError(QStringLiteral("An error occured while saving the catalog ") + target +
-                             QStringLiteral(".\r") + e.message());
-        }
-        temp.close();
+    TNewCatalogFile::RemoveStale(target);
+    std::unique_ptr<TNewCatalogFile> temp;
+    try {
+        // Unnamed until it is complete: a save killed part way leaves nothing.
+        temp = std::make_unique<TNewCatalogFile>(tempFolder, target);
+        written = WriteCatalogUndoable(catalogNode, temp->device(), undo, diskWritten);
+        if (!temp->sync())
+            throw EStreamError(QStringLiteral("The new file could not be written to the disk."));
+    } catch (const EStreamError &e) {
+        return saveError(QStringLiteral("An error occured while saving the catalog ") + target +
+                         QStringLiteral(".\r") + e.message());
     }
     // From here on every way out that does not put the new file in place
     // takes the catalog back to its old file.
-    auto giveUp = [&](bool removeNew) {
+    auto giveUp = [&] {
         undo.undo();
-        if (removeNew)
-            QFile::remove(tempPath);
         return false;
     };
-    const int64_t newSize = QFileInfo(tempPath).size();
+    const int64_t newSize = temp->size();
 
     if (!besideTarget) {
         const int64_t room = host.freeSpace(targetFolder) + (QFileInfo::exists(target) ? QFileInfo(target).size() : 0);
         if (newSize > room) {
-            giveUp(true);
+            giveUp();
             return saveError(QStringLiteral("There is not enough disk space on destination drive to save the catalog."));
         }
         if (wait)
             wait->ShowWait(QStringLiteral("Moving catalog file to specified location..."), true, false);
         // A rename cannot cross file systems: copy into the target's folder first.
-        const QString moved = copyInto(tempPath, targetFolder);
-        QFile::remove(tempPath);
-        if (moved.isEmpty()) {
-            giveUp(false);
+        std::unique_ptr<TNewCatalogFile> moved = copyInto(*temp, targetFolder, target);
+        if (!moved) {
+            giveUp();
             return saveError(QStringLiteral("An error occured while saving the catalog ") + target +
                              QStringLiteral(".\rThe new file could not be written beside it."));
         }
-        tempPath = moved;
+        temp = std::move(moved);
+    }
+    const QString tempPath = temp->name();
+    if (tempPath.isEmpty()) {
+        const QString why = QString::fromLocal8Bit(std::strerror(errno));
+        giveUp();
+        return saveError(QStringLiteral("An error occured while saving the catalog ") + target +
+                         QStringLiteral(".\r") + why);
     }
 
     // Put the new file in place. The old one becomes the backup when asked
@@ -503,12 +508,16 @@ bool SaveCatalog(TTreeNode *catalogNode, bool askName, TCatalogHost &host, const
             text += QStringLiteral("It seems this file is still in use, probably in some other application.\r\r");
         text += QStringLiteral("If everything else fails, you can select 'Cancel', and use 'Save As...'") +
                 QStringLiteral("\r") + QStringLiteral("to save the catalog under different name.");
-        text += QStringLiteral("\r\rThe new catalog file is kept as ") + tempPath + QStringLiteral(".");
+        const QString kept = keptName(target);
+        text += QStringLiteral("\r\rThe new catalog file is kept as ") + kept + QStringLiteral(".");
         if (prompter.ask(QStringLiteral("Save error"), text, MsgIcon::Error, MsgButtons::RetryCancel) !=
-            MsgAnswer::Retry)
-            return giveUp(false);   // the new file stays where the message said
+            MsgAnswer::Retry) {
+            keepForUser(*temp, tempPath, kept);
+            return giveUp();
+        }
     }
-    syncFolder(targetFolder);
+    temp->release();
+    SyncFolder(targetFolder);
 
     catalog->FileName = target;
     catalog->Variant = written;

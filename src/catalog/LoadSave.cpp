@@ -5,17 +5,22 @@
 #include "catalog/LoadSave.h"
 
 #include "catalog/Forest.h"
+#include "catalog/NewCatalogFile.h"
 #include "platform/Prompter.h"
 #include "platform/Texts.h"
 
+#include <QFileDevice>
 #include <QFileInfo>
 #include <QIODevice>
-#include <QSaveFile>
 
 #include <array>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <new>
+
+#include <unistd.h>
 
 const char kSignatureNarrow[] = "Catalog 1.00";
 const char kSignatureWide[] = "Catalog 2.00";
@@ -1348,17 +1353,22 @@ void SaveCatalogTo(TTreeNode *catalogNode, const QString &fileName)
     TCatalogRec *catalog = AsCatalog(NodeRec(catalogNode));
     if (!catalog)
         throw EWriteError(QStringLiteral("Not a catalog."));
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EWriteError(QStringLiteral("Cannot create the catalog file: ") + file.errorString());
+    const QString target = QFileInfo(fileName).absoluteFilePath();
+    TNewCatalogFile::RemoveStale(target);
+    TNewCatalogFile file(QFileInfo(target).absolutePath(), target);
     Journal journal;
-    const CatalogVariant written = writeCatalogJournaled(catalogNode, file, journal);
-    if (!file.commit()) {
+    const CatalogVariant written = writeCatalogJournaled(catalogNode, file.device(), journal);
+    const QString temporary = file.sync() ? file.name() : QString();
+    if (temporary.isEmpty() ||
+        ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0) {
         // The new file never came to be: the catalog goes on describing the old one.
+        const QString why = QString::fromLocal8Bit(std::strerror(errno));
         journal.rollback();
-        throw EWriteError(QStringLiteral("Cannot write the catalog file: ") + file.errorString());
+        throw EWriteError(QStringLiteral("Cannot write the catalog file: ") + why);
     }
-    catalog->FileName = QFileInfo(fileName).absoluteFilePath();
+    file.release();
+    SyncFolder(QFileInfo(target).absolutePath());
+    catalog->FileName = target;
     catalog->Variant = written;
     try {
         catalog->Stream = std::make_unique<TReadAheadStream>(catalog->FileName, kCatalogReadBuffer);

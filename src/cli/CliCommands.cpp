@@ -19,6 +19,7 @@
 #include "catalog/Forest.h"
 #include "catalog/ItemFormat.h"
 #include "catalog/LoadSave.h"
+#include "catalog/NewCatalogFile.h"
 #include "catalog/ReadAhead.h"
 #include "platform/Drives.h"
 #include "platform/Texts.h"
@@ -266,7 +267,10 @@ class OpenCatalog
 public:
     // The catalog keeps the full path of its file.
     explicit OpenCatalog(const QString &fileName)
-        : m_node(ReadCatalog(m_forest, QFileInfo(fileName).absoluteFilePath())) {}
+        : m_node(ReadCatalog(m_forest, QFileInfo(fileName).absoluteFilePath()))
+    {
+        TNewCatalogFile::RemoveStale(record()->FileName);   // what a killed save of it left
+    }
     ~OpenCatalog()
     {
         m_forest.deleteAll([](TTreeNode *node) { FreeItemData(node, true, true); });
@@ -1009,9 +1013,10 @@ class ScanTarget
 public:
     explicit ScanTarget(const QString &fileName) : m_fileName(QFileInfo(fileName).absoluteFilePath())
     {
-        if (QFileInfo::exists(m_fileName))
+        if (QFileInfo::exists(m_fileName)) {
             m_node = ReadCatalog(m_forest, m_fileName);
-        else
+            TNewCatalogFile::RemoveStale(m_fileName);
+        } else
             m_node = NewCatalogNode(m_forest, EncodeStored(QFileInfo(m_fileName).completeBaseName()));
     }
     ~ScanTarget() { m_forest.deleteAll([](TTreeNode *node) { FreeItemData(node, true, true); }); }

@@ -4,13 +4,20 @@
 
 #include "catalog/CatalogFiles.h"
 #include "catalog/CatalogOps.h"
+#include "catalog/NewCatalogFile.h"
 #include "settings/Registry.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <csignal>
 #include <deque>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace testcat;
 
@@ -418,4 +425,278 @@ TEST_F(CatalogFiles, UniqueDiskNamesCountOnlyTheirOwnSuffix)
     AddDiskNode(cat, "Backup (old)");
     EXPECT_EQ(UniqueDiskName(cat, "Backup (old) (2)", other), "Backup (old) (3)");
     EXPECT_EQ(UniqueDiskName(cat, "Other", other), "Other");
+}
+
+// ---------------------------------------------------------------- the new file
+
+namespace {
+
+mode_t modeOf(const QString &file)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+gid_t groupOf(const QString &file)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? st.st_gid : gid_t(-1);
+}
+
+// A group other than the user's own that the user may give files: any group
+// for the superuser, else a supplementary one; -1 when there is none.
+gid_t otherGroup()
+{
+    if (::geteuid() == 0)
+        return ::getegid() == 4242 ? 4343 : 4242;
+    gid_t groups[64];
+    const int n = ::getgroups(64, groups);
+    for (int i = 0; i < n; ++i)
+        if (groups[i] != ::getegid())
+            return groups[i];
+    return gid_t(-1);
+}
+
+// The names in a folder, hidden ones too.
+QStringList folderEntries(const QString &folder)
+{
+    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    return names;
+}
+
+class UmaskScope
+{
+public:
+    explicit UmaskScope(mode_t mask) : m_old(::umask(mask)) {}
+    ~UmaskScope() { ::umask(m_old); }
+
+private:
+    mode_t m_old;
+};
+
+class UnnamedScope
+{
+public:
+    explicit UnnamedScope(bool allowed) { TNewCatalogFile::SetUnnamedAllowed(allowed); }
+    ~UnnamedScope() { TNewCatalogFile::SetUnnamedAllowed(true); }
+};
+
+} // namespace
+
+TEST_F(CatalogFiles, ASaveKeepsTheModeAndGroupOfTheFileItReplaces)
+{
+    struct Case {
+        mode_t mode;
+        bool backup;
+        bool throughTemporaryFolder;
+    };
+    const Case cases[] = {
+        {0664, true, false}, {0664, false, false}, {0640, true, false},
+        {0600, false, false}, {0644, true, true},  {0660, false, true},
+    };
+    const gid_t group = otherGroup();
+    for (const Case &k : cases) {
+        SCOPED_TRACE(testing::Message() << std::oct << k.mode << std::dec << " backup " << k.backup << " moved "
+                                        << k.throughTemporaryFolder);
+        TTreeNode *cat = makeSaved("shared.ctf");
+        const QString file = path("shared.ctf");
+        ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), k.mode), 0);
+        if (group != gid_t(-1)) {
+            ASSERT_EQ(::chown(QFile::encodeName(file).constData(), uid_t(-1), group), 0);
+        }
+        m_settings.CreateBakCheck = k.backup;
+        m_host.free = k.throughTemporaryFolder ? 10 : -1;
+        RenameDisk(cat->child(0), "Renamed");
+        ASSERT_TRUE(SaveCatalog(cat, false, m_host, m_settings));
+        EXPECT_EQ(modeOf(file), k.mode);
+        if (group != gid_t(-1)) {
+            EXPECT_EQ(groupOf(file), group);
+        }
+        closeCatalog(cat);
+        EXPECT_EQ(open(file)->child(0)->text(), "Renamed");
+        closeCatalog(m_forest.roots().back());
+        QFile::remove(file);
+        QFile::remove(path("shared.BAK"));
+        m_host.free = -1;
+    }
+}
+
+TEST_F(CatalogFiles, ANewCatalogFileGetsTheDefaultModeUnderTheUmask)
+{
+    const std::pair<mode_t, mode_t> cases[] = {{022, 0644}, {002, 0664}, {077, 0600}, {0, 0666}};
+    int n = 0;
+    for (const auto &[mask, expected] : cases) {
+        SCOPED_TRACE(testing::Message() << std::oct << mask);
+        const UmaskScope umaskScope(mask);
+        const QString name = QStringLiteral("new%1.ctf").arg(++n);
+        makeSaved(name, "New" + QByteArray::number(n));
+        EXPECT_EQ(modeOf(path(name)), expected);
+        // Through SaveCatalogTo too.
+        TTreeNode *cat = m_forest.roots().back();
+        SaveCatalogTo(cat, path(QStringLiteral("to%1.ctf").arg(n)));
+        EXPECT_EQ(modeOf(path(QStringLiteral("to%1.ctf").arg(n))), expected);
+    }
+}
+
+namespace {
+
+// A progress window that stops the save for good once the first disk is in
+// the new file, after telling the parent process through a pipe.
+class StoppingSink : public ProgressSink
+{
+public:
+    explicit StoppingSink(int fd) : m_fd(fd) {}
+    void ShowWait(const QString &, bool, bool) override {}
+    void AdvanceWait(int64_t) override
+    {
+        const char c = 'x';
+        if (::write(m_fd, &c, 1) == 1)
+            for (;;)
+                ::pause();
+    }
+    void SetWaitMax(int64_t) override {}
+    void HideWait() override {}
+    void CloseWait() override {}
+
+private:
+    int m_fd;
+};
+
+class StoppingHost : public TCatalogHost
+{
+public:
+    explicit StoppingHost(int fd) : m_sink(fd) {}
+    ProgressSink *progress() override { return &m_sink; }
+
+private:
+    StoppingSink m_sink;
+};
+
+} // namespace
+
+TEST_F(CatalogFiles, ASaveKilledPartWayLeavesNothingBehind)
+{
+    for (const bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed ? "unnamed new file" : "named new file");
+        const UnnamedScope scope(unnamed);
+        // Three disks, so that the save is stopped with the second still to write.
+        TTreeNode *cat = makeSaved("killed.ctf");
+        for (const char *name : {"Second", "Third"}) {
+            TTreeNode *disk = AddDiskNode(cat, name);
+            AppendFile(AddFolderNode(disk, "Folder"), "file.txt")->Size = 7;
+            SetDiskDirty(disk, true);
+        }
+        ASSERT_TRUE(SaveCatalog(cat, false, m_host, m_settings));
+        closeCatalog(cat);
+        const QByteArray before = ReadFileBytes(path("killed.ctf"));
+        const QStringList entriesBefore = folderEntries(m_dir.path());
+
+        int pipeFds[2];
+        ASSERT_EQ(::pipe(pipeFds), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(pipeFds[0]);
+            TForest forest;
+            TTreeNode *c = ReadCatalog(forest, path("killed.ctf"));
+            RenameDisk(c->child(0), "Renamed in the killed save");
+            StoppingHost host(pipeFds[1]);
+            TCatalogFileSettings settings;
+            SaveCatalog(c, false, host, settings);
+            ::_exit(3);   // never reached: the sink stops the save
+        }
+        ::close(pipeFds[1]);
+        char c = 0;
+        const ssize_t got = ::read(pipeFds[0], &c, 1);
+        ::close(pipeFds[0]);
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_EQ(got, 1) << "the child stopped in the middle of its save";
+        ASSERT_TRUE(WIFSIGNALED(status));
+
+        EXPECT_EQ(ReadFileBytes(path("killed.ctf")), before) << "the catalog is whole";
+        const QStringList left = folderEntries(m_dir.path());
+        if (unnamed) {
+            EXPECT_EQ(left, entriesBefore) << "nothing was left behind";
+        } else {
+            // The named file of the killed save is there and is recognisably its own...
+            QStringList extra = left;
+            for (const QString &e : entriesBefore)
+                extra.removeAll(e);
+            ASSERT_EQ(extra.size(), 1);
+            EXPECT_TRUE(extra[0].startsWith(QStringLiteral(".killed.ctf.ctf"))) << extra[0].toStdString();
+            // ...and the next open of the catalog removes it.
+            QStringList list{path("killed.ctf")};
+            ASSERT_EQ(OpenCatalogs(m_forest, m_host, &list, true, m_settings).size(), 1u);
+            EXPECT_EQ(folderEntries(m_dir.path()), entriesBefore);
+            closeCatalog(m_forest.roots().back());
+        }
+        QFile::remove(path("killed.ctf"));
+        QFile::remove(path("killed.BAK"));
+    }
+}
+
+TEST_F(CatalogFiles, StaleNewFilesGoButNotARunningSavesNorOthers)
+{
+    const QString target = path("cat.ctf");
+    ASSERT_TRUE(WriteFileBytes(target, "old"));
+    // Left by killed saves: go.
+    ASSERT_TRUE(WriteFileBytes(path(".cat.ctf.ctfAb12Cd"), "stale"));
+    ASSERT_TRUE(WriteFileBytes(path(".cat.ctf.ctfZZZZZZ"), "stale"));
+    // Not ours: stay.
+    const QStringList others{".cat.ctf.ctfAb12", ".cat.ctf.ctfAb12Cd3", ".dog.ctf.ctfAb12Cd", "ctfAb12Cd",
+                             "cat.ctf.ctfAb12Cd", ".cat.ctf.ctf-b12Cd"};
+    for (const QString &o : others)
+        ASSERT_TRUE(WriteFileBytes(path(o), "other"));
+    // A save of the catalog running right now (its file holds the lock): stays.
+    const UnnamedScope scope(false);
+    auto running = std::make_unique<TNewCatalogFile>(m_dir.path(), target);
+    const QString runningName = running->name();
+    ASSERT_FALSE(runningName.isEmpty());
+
+    EXPECT_EQ(TNewCatalogFile::RemoveStale(target), 2);
+    EXPECT_FALSE(QFileInfo::exists(path(".cat.ctf.ctfAb12Cd")));
+    EXPECT_FALSE(QFileInfo::exists(path(".cat.ctf.ctfZZZZZZ")));
+    for (const QString &o : others)
+        EXPECT_TRUE(QFileInfo::exists(path(o))) << o.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(runningName));
+    EXPECT_TRUE(QFileInfo::exists(target));
+    running.reset();
+    EXPECT_FALSE(QFileInfo::exists(runningName)) << "a save that ends without placing its file removes it";
+}
+
+TEST(CopyFileBytes, CopiesRangesBetweenFilesWithoutMovingThem)
+{
+    QTemporaryDir dir;
+    QByteArray source;
+    for (int i = 0; i < (3 << 20) + 17; ++i)
+        source += char(i * 7 + (i >> 9));
+    ASSERT_TRUE(WriteFileBytes(dir.filePath("in"), source));
+    struct Case {
+        int64_t from, to, count;
+        bool ok;
+    };
+    const Case cases[] = {
+        {0, 0, 0, true},
+        {5, 0, 100, true},
+        {1, 3, (3 << 20), true},
+        {source.size() - 10, 20, 10, true},
+        {source.size() - 10, 0, 11, false},   // the source ends early
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(testing::Message() << k.from << " " << k.to << " " << k.count);
+        QFile in(dir.filePath("in")), out(dir.filePath("out"));
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(out.open(QIODevice::ReadWrite | QIODevice::Truncate));
+        ASSERT_TRUE(out.write(QByteArray(int(k.to), 'p')) == k.to && out.flush());
+        EXPECT_EQ(CopyFileBytes(in.handle(), k.from, out.handle(), k.to, k.count), k.ok);
+        EXPECT_EQ(::lseek(in.handle(), 0, SEEK_CUR), 0) << "positions stay";
+        in.close();
+        out.close();
+        if (k.ok) {
+            EXPECT_EQ(ReadFileBytes(dir.filePath("out")),
+                      QByteArray(int(k.to), 'p') + source.mid(qsizetype(k.from), qsizetype(k.count)));
+        }
+    }
 }
