@@ -762,6 +762,18 @@ TEST_F(CliTest, SaveAsWritesACatalogThatListsTheSame)
     EXPECT_FALSE(run.err.trimmed().isEmpty());
 }
 
+TEST_F(CliTest, MessagesShowTheSystemsLineBreaksAsLineBreaks)
+{
+    const QString catalog = generate(QStringLiteral("small.ctf"), kSmallCatalog);
+    ASSERT_TRUE(WriteFileBytes(path(QStringLiteral("plain")), "a file, not a folder"));
+    // "Can not create this file for writing.\rPlease enter ..." and the save's refusal.
+    const ProcessResult run = cli({QStringLiteral("save-as"), catalog, path(QStringLiteral("plain/x.ctf"))});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_FALSE(run.err.contains(QLatin1Char('\r'))) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Can not create this file for writing.\nPlease enter a valid file name")))
+        << run.err.toStdString();
+}
+
 // The settings commands, with XDG_CONFIG_HOME moved to a folder of the test.
 class CliSettingsTest : public CliTest
 {
