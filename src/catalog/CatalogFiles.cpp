@@ -355,6 +355,8 @@ std::vector<TTreeNode *> OpenCatalogs(TForest &forest, TCatalogHost &host, QStri
             }
         } catch (const std::exception &) {
             // Dropped without a message, as the partly read catalog is (ReadCatalog removed it).
+            if (recent)
+                recent->remove(entry);
         }
         if (dropEntry && quiet) {
             list->removeAt(i);

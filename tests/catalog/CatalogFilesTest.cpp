@@ -666,6 +666,24 @@ TEST_F(CatalogFiles, StaleNewFilesGoButNotARunningSavesNorOthers)
     EXPECT_FALSE(QFileInfo::exists(runningName)) << "a save that ends without placing its file removes it";
 }
 
+TEST_F(CatalogFiles, StartUpFailuresLeaveTheRecentList)
+{
+    makeSaved("good.ctf", "Good");
+    CloseAllCatalogs(m_forest, false, m_host, m_settings);
+    ASSERT_TRUE(WriteFileBytes(path("bad.ctf"), "this is no catalog at all, just text"));
+    TRecentFiles recent;
+    for (const char *name : {"missing.ctf", "bad.ctf", "good.ctf"})
+        recent.add(path(QString::fromLatin1(name)));
+    recent.add(QStringLiteral("/elsewhere/kept.ctf"));
+    // The command line's list and the autoload list are opened quietly.
+    QStringList commandLine{path("bad.ctf"), path("good.ctf")};
+    OpenCatalogs(m_forest, m_host, &commandLine, true, m_settings, &recent);
+    QStringList autoload{path("missing.ctf")};
+    OpenCatalogs(m_forest, m_host, &autoload, true, m_settings, &recent);
+    EXPECT_EQ(recent.files(), (QStringList{QStringLiteral("/elsewhere/kept.ctf"), path("good.ctf")}))
+        << "failed entries leave, opened ones keep their place";
+}
+
 TEST(CopyFileBytes, CopiesRangesBetweenFilesWithoutMovingThem)
 {
     QTemporaryDir dir;

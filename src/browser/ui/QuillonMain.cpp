@@ -1506,7 +1506,7 @@ void TMainForm::openStartupCatalogs(const QStringList &commandLine)
         // The command line's own list: what fails is said and left out.
         setSplashText(QStringLiteral("Opening listed catalogs..."));
         QStringList list = commandLine;
-        OpenCatalogs(m_forest, *this, &list, true, fileSettings());
+        OpenCatalogs(m_forest, *this, &list, true, fileSettings(), &m_recent);
     }
     if (m_options.AutoloadCheck && m_forest.roots().empty()) {
         setSplashText(QStringLiteral("Autoloading catalogs..."));
@@ -1515,7 +1515,7 @@ void TMainForm::openStartupCatalogs(const QStringList &commandLine)
         // An entry that fails for good leaves the list, and the settings
         // remember that at the next save.
         bool changed = false;
-        OpenCatalogs(m_forest, *this, &m_options.AutoloadList, true, fileSettings(), nullptr, &changed);
+        OpenCatalogs(m_forest, *this, &m_options.AutoloadList, true, fileSettings(), &m_recent, &changed);
         if (changed)
             m_options.setModified(true);
     }
