@@ -284,9 +284,9 @@ int64_t roundedQuotient(int64_t n, __int128 d)
     return int64_t((__int128(n) + d / 2) / d);
 }
 
-// The folder of a stored "\a\b\" path below root, each name matched exactly
-// or else without regard to case; empty when a part is missing or climbs out.
-QString findFolderBelow(const QString &root, QByteArrayView storedPath)
+} // namespace
+
+QString FindFolderBelow(const QString &root, QByteArrayView storedPath)
 {
     QString current = root == QLatin1StringView("/") ? QString() : root;
     const QList<QByteArrayView> parts = [&] {
@@ -321,8 +321,6 @@ QString findFolderBelow(const QString &root, QByteArrayView storedPath)
     }
     return current.isEmpty() ? root : current;
 }
-
-} // namespace
 
 // ---------------------------------------------------------------------------
 // Mount table
@@ -1138,7 +1136,7 @@ QChar TDrives::FindMediaForDisk(TTreeNode *node, bool interactive, bool allowMan
                 || !MediaTypesCompatible(found.MediaType, disk->MediaType))
                 continue;
             if (virtualRoot) {
-                if (!findFolderBelow(rootPath(letter), TextView(disk->RootPath)).isEmpty())
+                if (!FindFolderBelow(rootPath(letter), TextView(disk->RootPath)).isEmpty())
                     return letter;
                 continue;
             }

@@ -167,6 +167,11 @@ private:
     std::array<uint8_t, 26> m_mediaCache;
 };
 
+// The folder of a stored "\a\b\" path below root (a mount point), each
+// name matched exactly or else without regard to case, as on the FAT and ISO
+// media such paths come from; empty when a part is missing or climbs out.
+QString FindFolderBelow(const QString &root, QByteArrayView storedPath);
+
 // Parses /proc/self/mountinfo text (octal escapes such as \040 undone);
 // lines that do not parse are skipped.
 QList<TMountEntry> ParseMountInfo(QByteArrayView text);

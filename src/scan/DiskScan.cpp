@@ -749,7 +749,13 @@ QByteArray Scanner::nativeStart(const QString &driveRoot, const QByteArray &root
             throw ScanFailure(QStringLiteral("Invalid virtual root folder: %1").arg(DecodeStored(rootPath)));
         relative += '/' + part;
     }
-    return start + relative;
+    // A stored folder is found in any case, as the finder finds the medium
+    // (catalogued as "\PHOTOS\", mounted with "photos").
+    struct stat st;
+    if (relative.isEmpty() || (::stat((start + relative).constData(), &st) == 0 && S_ISDIR(st.st_mode)))
+        return start + relative;
+    const QString found = FindFolderBelow(driveRoot, rootPath);
+    return found.isEmpty() ? start + relative : QFile::encodeName(found);
 }
 
 TScanOutcome Scanner::run(QChar letter, const QByteArray &rootPath)

@@ -957,6 +957,37 @@ TEST_F(DiskScanTest, AVirtualRootScansOnlyItsFolderAndCountsTheRestAsOutside)
     EXPECT_EQ(m_catalog->childCount(), 1);
 }
 
+TEST_F(DiskScanTest, AVirtualRootIsFoundWhateverTheCaseOfItsFoldersOnTheMedium)
+{
+    // Catalogued from a FAT medium as "\PHOTOS\2020\", mounted now with lower-case names.
+    file(QStringLiteral("photos/2020/a.jpg"), "a");
+    file(QStringLiteral("photos/2020/b.jpg"), "b");
+    file(QStringLiteral("photos/other.jpg"), "o");
+    struct Case {
+        QByteArray stored;
+        std::set<QByteArray> files;
+    };
+    const Case cases[] = {
+        {"\\PHOTOS\\2020\\", {"a.jpg", "b.jpg"}},
+        {"\\Photos\\", {"other.jpg"}},
+        {"\\photos\\2020\\", {"a.jpg", "b.jpg"}},
+    };
+    for (const Case &c : cases) {
+        TTreeNode *disk = scanOk(options(), c.stored);
+        ASSERT_NE(disk, nullptr) << c.stored.constData();
+        EXPECT_EQ(FileNames(disk), c.files) << c.stored.constData();
+        // The disk keeps the folder as it was catalogued, so the finder still knows it.
+        EXPECT_EQ(DescOf(Disk(disk)->RootPath), c.stored);
+    }
+    // The exact spelling wins when both exist.
+    file(QStringLiteral("PHOTOS/upper.jpg"), "u");
+    EXPECT_EQ(FileNames(scanOk(options(), "\\PHOTOS\\")), (std::set<QByteArray>{"upper.jpg"}));
+    EXPECT_EQ(FileNames(scanOk(options(), "\\photos\\")), (std::set<QByteArray>{"other.jpg"}));
+    const TScanOutcome missing = scan(options(), "\\PHOTOS\\1999\\");
+    EXPECT_FALSE(missing.Success);
+    EXPECT_FALSE(missing.Detail.isEmpty());
+}
+
 TEST_F(DiskScanTest, ContentLargerThanTheVolumeMakesItACompressedVolume)
 {
     for (int i = 0; i < 10; ++i)
