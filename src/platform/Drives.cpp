@@ -521,6 +521,8 @@ TDrives::TDrives(TDriveSources sources) : m_sources(std::move(sources))
         m_sources.now = system.now;
     if (!m_sources.mayRun)
         m_sources.mayRun = system.mayRun;
+    if (!m_sources.dosAttributes)
+        m_sources.dosAttributes = DosAttributeReader;
     m_mediaCache.fill(kMediaUnknown);
     refresh();
 }

@@ -7,6 +7,7 @@
 // comes from a TDriveSources, so tests run on folders and file-system images.
 #pragma once
 
+#include "platform/DosAttributes.h"
 #include "platform/Prompter.h"
 
 #include <QByteArray>
@@ -58,6 +59,9 @@ struct TDriveSources {
     // Whether the device node may be opened: volume data (blkid, boot
     // sector), eject, serial number. Tests point devices at image files.
     bool readDevices = true;
+    // The DOS attributes a file system of the given mount type keeps (FAT,
+    // NTFS); an empty reader where it keeps none. Empty: DosAttributeReader.
+    std::function<TDosAttrReader(const QString &fsType)> dosAttributes;
 };
 // The machine's own sources: /proc/self/mountinfo, /sys, statvfs, the real clock.
 TDriveSources SystemDriveSources();

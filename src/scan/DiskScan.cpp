@@ -705,6 +705,7 @@ private:
     QSet<QByteArray> m_archivesRead;
     ArchiveCtx *m_arc = nullptr;
     TDosTimeConverter m_times;
+    TDosAttrReader m_dosAttributes;   // empty where the file system keeps no DOS attributes
     int m_descFolders = 0;
     std::unique_ptr<QTemporaryDir> m_linkDir;   // links to paths that are not UTF-8
     int m_links = 0;
@@ -780,6 +781,9 @@ TScanOutcome Scanner::run(QChar letter, const QByteArray &rootPath)
         outcome.Cancelled = true;
         return outcome;
     }
+
+    if (const auto drive = m_drives.drive(m_letter); drive && m_drives.sources().dosAttributes)
+        m_dosAttributes = m_drives.sources().dosAttributes(drive->fsType);
 
     status(MsgScanningStatus());
     m_progress.clearCancel();
@@ -1006,6 +1010,12 @@ bool Scanner::readEntry(int dirFd, const char *name, EntryInfo &info)
         attr |= faArchive;
     if (!(mode & S_IWUSR))
         attr |= faReadOnly;
+    // FAT and NTFS keep the real attributes; a name that starts with a dot
+    // is hidden on every file system, as Linux programs show it.
+    if (m_dosAttributes && (info.folder || info.regular)) {
+        if (const auto dos = m_dosAttributes(dirFd, name))
+            attr = uint8_t((info.folder ? faDirectory : 0) | *dos);
+    }
     if (name[0] == '.')
         attr |= faHidden;
     info.attr = attr;
@@ -1109,7 +1119,7 @@ bool Scanner::scanFolder(FolderCtx &ctx, int dirFd)
                                     (raw[0] == '.' ? faHidden : 0));
             }
 
-            const bool hidden = raw[0] == '.';
+            const bool hidden = (info.attr & faHidden) != 0;
             if (info.folder) {
                 if ((hidden && m_options.IgnoreFoldersCheck) || (m_options.IgnoreRecycleCheck && IsRecycleBinName(rawName))) {
                     leftOut();

@@ -636,6 +636,66 @@ TEST_F(DiskScanTest, HiddenItemsAndRecycleBinsAreLeftOutAsTheOptionsSay)
     EXPECT_EQ(Disk(all)->TotalFolders, 5);
 }
 
+TEST_F(DiskScanTest, RealDosAttributesDecideWhatIsHiddenWhereTheFileSystemKeepsThem)
+{
+    file(QStringLiteral("IO.SYS"), "x");
+    file(QStringLiteral("Normal.txt"), "n");
+    file(QStringLiteral("Hidden.txt"), "h");
+    file(QStringLiteral("System.dat"), "s");
+    file(QStringLiteral("Locked.txt"), "r");
+    file(QStringLiteral("NoAttrs.txt"), "none of the four bits");
+    file(QStringLiteral(".dotfile"), "d");
+    file(QStringLiteral("Unknown.txt"), "the file system keeps nothing for it");
+    file(QStringLiteral("HiddenDir/inner.txt"), "i");
+    file(QStringLiteral("Docs/a.txt"), "a");
+    ASSERT_EQ(::symlink("Normal.txt", QFile::encodeName(media(QStringLiteral("Link.txt"))).constData()), 0);
+    // The file system's own bytes, as a FAT or NTFS driver would give them.
+    const std::map<QByteArray, uint8_t> kept = {
+        {"IO.SYS", faReadOnly | faHidden | faSystem}, {"Normal.txt", faArchive},
+        {"Hidden.txt", faArchive | faHidden},         {"System.dat", faArchive | faSystem},
+        {"Locked.txt", faArchive | faReadOnly},       {"NoAttrs.txt", 0},
+        {".dotfile", faArchive},                      {"HiddenDir", faHidden},
+        {"Docs", 0},                                  {"Link.txt", faHidden},
+    };
+    auto askedTypes = std::make_shared<QStringList>();
+    auto askedNames = std::make_shared<std::set<QByteArray>>();
+    TDriveSources s = sources();
+    s.dosAttributes = [kept, askedTypes, askedNames](const QString &fsType) -> TDosAttrReader {
+        askedTypes->append(fsType);
+        return [kept, askedNames](int, const char *name) -> std::optional<uint8_t> {
+            askedNames->insert(QByteArray(name));
+            const auto it = kept.find(QByteArray(name));
+            return it == kept.end() ? std::nullopt : std::optional<uint8_t>(it->second);
+        };
+    };
+    m_drives = std::make_unique<TDrives>(s);
+    m_letter = m_drives->driveOfPath(m_media.path()).value_or(QChar());
+
+    TTreeNode *plain = scanOk(options());
+    EXPECT_EQ(*askedTypes, QStringList{QStringLiteral("ext4")});   // the type of the scanned mount
+    EXPECT_EQ(askedNames->count("Link.txt"), 0u);   // a link is never opened
+    EXPECT_EQ(FileNames(plain), (std::set<QByteArray>{"Normal.txt", "System.dat", "Locked.txt", "NoAttrs.txt",
+                                                      "Unknown.txt", "Link.txt"}));
+    EXPECT_EQ(ChildNames(plain), (std::set<QByteArray>{"Docs"}));
+    EXPECT_EQ(Disk(plain)->ScanFlags & 1, 1);
+    EXPECT_EQ(FileOf(plain, "System.dat")->Attr, faArchive | faSystem);
+    EXPECT_EQ(FileOf(plain, "Locked.txt")->Attr, faArchive | faReadOnly);
+    EXPECT_EQ(FileOf(plain, "NoAttrs.txt")->Attr, 0);
+    EXPECT_EQ(FileOf(plain, "Unknown.txt")->Attr, faArchive);   // the rule of other file systems
+    EXPECT_EQ(FileOf(plain, "Link.txt")->Attr, 0);
+    EXPECT_EQ(Folder(Child(plain, "Docs"))->Attr, faDirectory);
+
+    TScanOptions withHidden = options();
+    withHidden.IgnoreFilesCheck = false;
+    withHidden.IgnoreFoldersCheck = false;
+    TTreeNode *all = scanOk(withHidden);
+    EXPECT_EQ(FileOf(all, "Io.sys")->Attr, faReadOnly | faHidden | faSystem);
+    EXPECT_EQ(FileOf(all, "Hidden.txt")->Attr, faArchive | faHidden);
+    EXPECT_EQ(FileOf(all, ".dotfile")->Attr, faArchive | faHidden);   // a dot name stays hidden
+    EXPECT_EQ(Folder(Child(all, "HiddenDir"))->Attr, faDirectory | faHidden);
+    EXPECT_EQ(Disk(all)->ScanFlags & 1, 0);
+}
+
 TEST_F(DiskScanTest, SymbolicLinksAreCataloguedAsLinksAndNeverFollowed)
 {
     file(QStringLiteral("target.txt"), "0123456789");
