@@ -9,6 +9,7 @@
 #include "catalog/Forest.h"
 #include "catalog/ItemFormat.h"
 #include "platform/Texts.h"
+#include "platform/UDisks.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -84,6 +85,14 @@ bool isUnder(const QString &path, QLatin1StringView folder)
 {
     return path == folder || (path.startsWith(folder) && path.size() > folder.size()
                               && path[folder.size()] == QLatin1Char('/'));
+}
+
+// Whether the sysfs folder of a disk lies below a USB controller ("usbN")
+// of the device tree: a USB disk, whatever its "removable" file says.
+bool hangsOffUsb(const QString &diskDir)
+{
+    static const QRegularExpression usbPart(QStringLiteral("/usb\\d+(/|$)"));
+    return usbPart.match(QFileInfo(diskDir).canonicalFilePath()).hasMatch();
 }
 
 // The kernel name of the block device a mount-table source names, or empty
@@ -497,6 +506,48 @@ std::optional<TProbedVolume> ProbeVolume(const QString &path)
     return result;
 }
 
+// The machine's own ways to eject. Programs run with a time limit so that a
+// hung device cannot hang us.
+TEjectCalls systemEjectCalls(const std::function<bool(const QString &)> &mayRun)
+{
+    TEjectCalls calls;
+    calls.udisksRunning = UDisksRunning;
+    calls.udisksUnmount = UDisksUnmount;
+    calls.udisksEject = UDisksEject;
+    calls.udisksPowerOff = UDisksPowerOff;
+    calls.ejectProgram = [mayRun](const QString &device) -> std::optional<bool> {
+        constexpr int kProgramMillis = 60000;
+        if (mayRun && !mayRun(QStringLiteral("eject")))
+            return std::nullopt;
+        const QString path = QStandardPaths::findExecutable(QStringLiteral("eject"));
+        if (path.isEmpty())
+            return std::nullopt;
+        QProcess process;
+        process.start(path, {device});
+        if (!process.waitForFinished(kProgramMillis)) {
+            process.kill();
+            process.waitForFinished();
+            return false;
+        }
+        return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    };
+    calls.unmount = [](const QString &mountPoint) {
+        return ::umount(QFile::encodeName(mountPoint).constData()) == 0;
+    };
+    calls.ejectIoctl = [](const QString &device) {
+        const QByteArray native = QFile::encodeName(device);
+        struct stat st{};
+        if (::stat(native.constData(), &st) != 0 || !S_ISBLK(st.st_mode))
+            return false;
+        const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        const bool ejected = fd >= 0 && ::ioctl(fd, CDROMEJECT, 0) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        return ejected;
+    };
+    return calls;
+}
+
 TDriveSources SystemDriveSources()
 {
     TDriveSources sources;
@@ -504,6 +555,7 @@ TDriveSources SystemDriveSources()
     sources.space = systemSpace;
     sources.now = [] { return QDateTime::currentDateTime(); };
     sources.mayRun = [](const QString &) { return true; };
+    sources.eject = systemEjectCalls(sources.mayRun);
     return sources;
 }
 
@@ -523,6 +575,24 @@ TDrives::TDrives(TDriveSources sources) : m_sources(std::move(sources))
         m_sources.mayRun = system.mayRun;
     if (!m_sources.dosAttributes)
         m_sources.dosAttributes = DosAttributeReader;
+    if (m_sources.readDevices) {
+        const TEjectCalls own = systemEjectCalls(m_sources.mayRun);
+        TEjectCalls &calls = m_sources.eject;
+        if (!calls.udisksRunning)
+            calls.udisksRunning = own.udisksRunning;
+        if (!calls.udisksUnmount)
+            calls.udisksUnmount = own.udisksUnmount;
+        if (!calls.udisksEject)
+            calls.udisksEject = own.udisksEject;
+        if (!calls.udisksPowerOff)
+            calls.udisksPowerOff = own.udisksPowerOff;
+        if (!calls.ejectProgram)
+            calls.ejectProgram = own.ejectProgram;
+        if (!calls.unmount)
+            calls.unmount = own.unmount;
+        if (!calls.ejectIoctl)
+            calls.ejectIoctl = own.ejectIoctl;
+    }
     m_mediaCache.fill(kMediaUnknown);
     refresh();
 }
@@ -759,9 +829,7 @@ TDriveType TDrives::typeOf(const TMountEntry *mount, const QString &blockName) c
         return TDriveType::Fixed;
     if (readSmallFile(diskDir + QStringLiteral("/removable")).trimmed() == "1")
         return TDriveType::Removable;
-    // A disk on USB hangs below a "usbN" controller folder of the device tree.
-    static const QRegularExpression usbPart(QStringLiteral("/usb\\d+(/|$)"));
-    if (usbPart.match(QFileInfo(diskDir).canonicalFilePath()).hasMatch())
+    if (hangsOffUsb(diskDir))
         return TDriveType::Removable;
     return TDriveType::Fixed;
 }
@@ -1176,51 +1244,33 @@ QChar TDrives::FindMediaForDisk(TTreeNode *node, bool interactive, bool allowMan
 bool TDrives::EjectMedia(QChar letter)
 {
     const auto d = drive(letter);
-    if (!d || d->mountPoint.isEmpty() || !m_sources.readDevices)
+    if (!d || d->mountPoint.isEmpty() || d->blockName.isEmpty())
         return false;
-    struct stat st{};
-    const QByteArray device = QFile::encodeName(d->device);
-    if (::stat(device.constData(), &st) != 0 || !S_ISBLK(st.st_mode))
-        return false;
-    // Programs run with a time limit so that a hung device cannot hang us.
-    constexpr int kProgramMillis = 60000;
-    auto run = [&](const QString &program, const QStringList &args) -> std::optional<bool> {
-        if (!m_sources.mayRun(program))
-            return std::nullopt;
-        const QString path = QStandardPaths::findExecutable(program);
-        if (path.isEmpty())
-            return std::nullopt;
-        QProcess process;
-        process.start(path, args);
-        if (!process.waitForFinished(kProgramMillis)) {
-            process.kill();
-            process.waitForFinished();
-            return false;
-        }
-        return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    };
+    const TEjectCalls &calls = m_sources.eject;
+    const QString device = QStringLiteral("/dev/") + d->blockName;
+    const QString diskDir = diskFolder(d->blockName);
+    const QString wholeDisk =
+        diskDir.isEmpty() ? device : QStringLiteral("/dev/") + diskDir.mid(diskDir.lastIndexOf(QLatin1Char('/')) + 1);
+    // A USB disk leaves as a whole (powered off, as the desktop does);
+    // discs, cartridges and cards leave their drive.
+    const bool powerOff = d->type != TDriveType::CdRom && !diskDir.isEmpty() && hangsOffUsb(diskDir);
+
+    bool unmounted = false;
     bool ejected = false;
-    if (const auto result = run(QStringLiteral("eject"), {d->device})) {
-        ejected = *result;
-    } else if (const auto unmounted = run(QStringLiteral("udisksctl"),
-                                          {QStringLiteral("unmount"), QStringLiteral("-b"), d->device})) {
-        if (*unmounted) {
-            if (d->type == TDriveType::CdRom) {
-                const int fd = ::open(device.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-                ejected = fd >= 0 && ::ioctl(fd, CDROMEJECT, 0) == 0;
-                if (fd >= 0)
-                    ::close(fd);
-            } else {
-                ejected = run(QStringLiteral("udisksctl"),
-                              {QStringLiteral("power-off"), QStringLiteral("-b"), d->device})
-                              .value_or(false);
-            }
-        }
-    } else if (::umount(QFile::encodeName(d->mountPoint).constData()) == 0) {
-        const int fd = ::open(device.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        ejected = fd >= 0 && ::ioctl(fd, CDROMEJECT, 0) == 0;
-        if (fd >= 0)
-            ::close(fd);
+    if (calls.udisksRunning && calls.udisksRunning()) {
+        unmounted = calls.udisksUnmount && calls.udisksUnmount(device);
+        if (unmounted && powerOff)
+            ejected = calls.udisksPowerOff && calls.udisksPowerOff(device);
+        if (unmounted && !ejected)
+            ejected = calls.udisksEject && calls.udisksEject(device);
+    }
+    if (!ejected && calls.ejectProgram)
+        ejected = calls.ejectProgram(device).value_or(false);
+    if (!ejected) {
+        if (!unmounted)
+            unmounted = calls.unmount && calls.unmount(d->mountPoint);
+        if (unmounted)
+            ejected = calls.ejectIoctl && calls.ejectIoctl(wholeDisk);
     }
     refresh();
     return ejected;

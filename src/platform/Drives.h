@@ -44,6 +44,22 @@ struct TFsSpace {
     uint32_t nameMax = 255;    // f_namemax
 };
 
+// The ways a medium leaves its drive, tried in this order: UDisks2 over
+// D-Bus when it runs (unmount, then eject or power off the drive), then the
+// eject program, then umount(2) and the CD-ROM eject call. Each may be
+// replaced, so that tests see the order of attempts without a bus or a
+// device; an empty member is a way that is not there.
+struct TEjectCalls {
+    std::function<bool()> udisksRunning;
+    std::function<bool(const QString &device)> udisksUnmount;    // Filesystem.Unmount of "/dev/sdb1"
+    std::function<bool(const QString &device)> udisksEject;      // Drive.Eject of the drive holding it
+    std::function<bool(const QString &device)> udisksPowerOff;   // Drive.PowerOff of the drive holding it
+    // The eject program on the device: its success, nothing when it is not installed.
+    std::function<std::optional<bool>(const QString &device)> ejectProgram;
+    std::function<bool(const QString &mountPoint)> unmount;      // umount(2)
+    std::function<bool(const QString &device)> ejectIoctl;       // CDROMEJECT on the whole-disk device
+};
+
 // What the drive layer reads from the system; each member may be replaced.
 // An empty function stands for the machine's own source.
 struct TDriveSources {
@@ -62,6 +78,9 @@ struct TDriveSources {
     // The DOS attributes a file system of the given mount type keeps (FAT,
     // NTFS); an empty reader where it keeps none. Empty: DosAttributeReader.
     std::function<TDosAttrReader(const QString &fsType)> dosAttributes;
+    // How media are ejected. Empty members are filled with the machine's own
+    // ways only when readDevices is true.
+    TEjectCalls eject;
 };
 // The machine's own sources: /proc/self/mountinfo, /sys, statvfs, the real clock.
 TDriveSources SystemDriveSources();
@@ -142,8 +161,9 @@ public:
                            const std::function<MsgAnswer(const QByteArray &diskName, uint8_t mediaType,
                                                          bool allowManual)> &insertMedia = {});
     // Unmounts and ejects the medium of a mounted drive whose device is a
-    // block device (eject or udisksctl when present, else umount and the
-    // CD-ROM eject call); false on any failure.
+    // block device, the ways of TEjectCalls in their order: a CD-ROM or a
+    // removable medium is ejected, a USB disk powered off as a whole.
+    // False when no way succeeded.
     bool EjectMedia(QChar letter);
     // Writes serial into the FAT12/16 or FAT32 boot sector of the drive's
     // device (after checking it is one); false on anything else.
