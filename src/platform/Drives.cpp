@@ -1241,11 +1241,80 @@ QChar TDrives::FindMediaForDisk(TTreeNode *node, bool interactive, bool allowMan
 // ---------------------------------------------------------------------------
 // Eject and serial number
 
-bool TDrives::EjectMedia(QChar letter)
+QString TDrives::ejectRefusal(QChar letter, const QStringList &keepPaths) const
 {
+    const QString name = QString(letter.toUpper()) + QLatin1Char(':');
+    auto refused = [&](const QString &reason) {
+        return QStringLiteral("Drive %1 was not ejected: %2.").arg(name, reason);
+    };
     const auto d = drive(letter);
-    if (!d || d->mountPoint.isEmpty() || d->blockName.isEmpty())
+    if (!d)
+        return refused(QStringLiteral("there is no such drive"));
+    if (d->mountPoint.isEmpty())
+        return refused(QStringLiteral("it is not ready"));
+    if (d->type == TDriveType::Remote)
+        return refused(QStringLiteral("it is a network drive"));
+    if (d->type == TDriveType::RamDisk)
+        return refused(QStringLiteral("it is a RAM disk"));
+    const QString diskDir = diskFolder(d->blockName);
+    const bool ejectable = isNumberedDevice(d->blockName, QLatin1StringView("sr"))
+                           || isNumberedDevice(d->blockName, QLatin1StringView("fd"))
+                           || (!diskDir.isEmpty()
+                               && (readSmallFile(diskDir + QStringLiteral("/removable")).trimmed() == "1"
+                                   || hangsOffUsb(diskDir)));
+    if (!ejectable)
+        return refused(d->type == TDriveType::Fixed ? QStringLiteral("it is a fixed disk")
+                                                    : QStringLiteral("it is not a drive that can eject"));
+
+    // What must stay: the file system holding each of these paths, and every
+    // other partition of the disk it lies on.
+    const QList<TMountEntry> mounts = m_sources.mounts();
+    auto holding = [&](const QString &path) -> const TMountEntry * {
+        const TMountEntry *best = nullptr;
+        for (const TMountEntry &m : mounts) {
+            const QString &mp = m.mountPoint;
+            const bool holds = mp == QLatin1StringView("/") || path == mp
+                               || (path.startsWith(mp) && path.size() > mp.size() && path[mp.size()] == QLatin1Char('/'));
+            // A later mount on the same place hides the earlier one.
+            if (holds && (!best || mp.size() >= best->mountPoint.size()))
+                best = &m;
+        }
+        return best;
+    };
+    const QList<QPair<QString, QString>> kept = [&] {
+        QList<QPair<QString, QString>> list{
+            {QStringLiteral("/"), QStringLiteral("the root file system")},
+            {QStringLiteral("/home"), QStringLiteral("the home folders")},
+            {QDir::homePath(), QStringLiteral("the home folders")},
+        };
+        for (const QString &path : keepPaths)
+            if (!path.isEmpty())
+                list.append({path, QStringLiteral("the catalog being written")});
+        return list;
+    }();
+    for (const auto &[path, what] : kept) {
+        const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        const QString canonical = QFileInfo(absolute).canonicalFilePath();
+        for (const QString &candidate : {absolute, canonical}) {
+            const TMountEntry *m = candidate.isEmpty() ? nullptr : holding(candidate);
+            if (!m)
+                continue;
+            const QString otherDisk = diskFolder(blockNameOf(m->device));
+            if (m->mountPoint == d->mountPoint || (!diskDir.isEmpty() && otherDisk == diskDir))
+                return refused(QStringLiteral("its disk holds ") + what);
+        }
+    }
+    return {};
+}
+
+bool TDrives::EjectMedia(QChar letter, const QStringList &keepPaths, QString *why)
+{
+    const QString refusal = ejectRefusal(letter, keepPaths);
+    if (why)
+        *why = refusal;
+    if (!refusal.isEmpty())
         return false;
+    const auto d = drive(letter);
     const TEjectCalls &calls = m_sources.eject;
     const QString device = QStringLiteral("/dev/") + d->blockName;
     const QString diskDir = diskFolder(d->blockName);
@@ -1273,6 +1342,8 @@ bool TDrives::EjectMedia(QChar letter)
             ejected = calls.ejectIoctl && calls.ejectIoctl(wholeDisk);
     }
     refresh();
+    if (!ejected && why)
+        *why = QStringLiteral("Drive %1: could not be ejected; it may still be in use.").arg(letter.toUpper());
     return ejected;
 }
 

@@ -15,6 +15,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
@@ -160,11 +161,17 @@ public:
     QChar FindMediaForDisk(TTreeNode *node, bool interactive, bool allowManual, Prompter *prompter,
                            const std::function<MsgAnswer(const QByteArray &diskName, uint8_t mediaType,
                                                          bool allowManual)> &insertMedia = {});
-    // Unmounts and ejects the medium of a mounted drive whose device is a
-    // block device, the ways of TEjectCalls in their order: a CD-ROM or a
-    // removable medium is ejected, a USB disk powered off as a whole.
-    // False when no way succeeded.
-    bool EjectMedia(QChar letter);
+    // Why the medium of a drive stays where it is, as a line for the user;
+    // empty when it may be ejected. Only optical drives, removable media and
+    // USB disks eject, never a fixed disk, and never a disk that holds "/",
+    // "/home", the user's home folder or one of keepPaths (the catalog being
+    // written), in the drive's own partition or another one.
+    QString ejectRefusal(QChar letter, const QStringList &keepPaths = {}) const;
+    // Unmounts and ejects the medium of a drive that ejectRefusal lets go,
+    // the ways of TEjectCalls in their order: a CD-ROM or a removable medium
+    // is ejected, a USB disk powered off as a whole. False when the drive
+    // may not be ejected or no way succeeded; why then receives the reason.
+    bool EjectMedia(QChar letter, const QStringList &keepPaths = {}, QString *why = nullptr);
     // Writes serial into the FAT12/16 or FAT32 boot sector of the drive's
     // device (after checking it is one); false on anything else.
     bool SetVolumeSerial(QChar letter, uint32_t serial);

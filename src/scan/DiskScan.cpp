@@ -907,7 +907,11 @@ TScanOutcome Scanner::run(QChar letter, const QByteArray &rootPath)
             }
             if (m_options.EjectMediaCheck) {
                 m_progress.setTopLabel(QStringLiteral("Finished, ejecting media..."));
-                m_drives.EjectMedia(m_letter);
+                // Never the medium the catalog is written to.
+                const TCatalogRec *catalog = AsCatalog(NodeRec(m_catalogNode));
+                const QStringList keep{catalog ? catalog->FileName : QString()};
+                if (!m_drives.EjectMedia(m_letter, keep, &outcome.Note))
+                    m_progress.setTopLabel(outcome.Note);
             }
         } catch (const std::exception &) {
             // Nothing to undo: the catalog holds the new disk.

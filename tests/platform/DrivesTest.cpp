@@ -1099,13 +1099,16 @@ protected:
     }
 
     // Ejects the drive mounted at mountPoint; the attempts in their order.
-    QStringList eject(const Answers &a, const QString &mountPoint, bool *ejected)
+    QStringList eject(const Answers &a, const QString &mountPoint, bool *ejected, const QStringList &keep = {},
+                      QString *why = nullptr, QChar *letterOut = nullptr)
     {
         m_log->clear();
         TDrives drives(sources(a));
         const auto letter = drives.driveOfPath(mountPoint);
         EXPECT_TRUE(letter.has_value()) << qPrintable(mountPoint);
-        *ejected = letter && drives.EjectMedia(*letter);
+        *ejected = letter && drives.EjectMedia(*letter, keep, why);
+        if (letterOut)
+            *letterOut = letter.value_or(QChar());
         return *m_log;
     }
 
@@ -1157,6 +1160,59 @@ TEST_F(Ejecting, TheDesktopServiceComesFirstThenTheFallBacks)
         EXPECT_EQ(eject(c.answers, QString::fromLatin1(c.mountPoint), &ejected), c.attempts) << c.name;
         EXPECT_EQ(ejected, c.ejected) << c.name;
     }
+}
+
+TEST_F(Ejecting, OnlyDrivesThatCanEjectAndNeverTheSystemsOrTheCatalogs)
+{
+    struct Case {
+        const char *mountPoint;
+        QStringList keep;
+        const char *reason;   // empty: ejected
+    };
+    const Case cases[] = {
+        {"/data", {}, "it is a fixed disk"},
+        {"/", {}, "it is a fixed disk"},
+        {"/m/nas", {}, "it is a network drive"},
+        {"/m/ram", {}, "it is a RAM disk"},
+        {"/m/iso", {}, "it is not a drive that can eject"},
+        {"/m/usbdata", {}, "its disk holds the home folders"},
+        {"/home", {}, "its disk holds the home folders"},
+        {"/m/stick", {QStringLiteral("/m/stick/cats/c.ctf")}, "its disk holds the catalog being written"},
+        {"/m/stick", {QStringLiteral("/m/stick2/c.ctf")}, "its disk holds the catalog being written"},
+        {"/m/cd", {QStringLiteral("/data/c.ctf")}, ""},
+        {"/m/stick", {QStringLiteral("/data/c.ctf")}, ""},
+        {"/m/card", {QString()}, ""},
+    };
+    for (const Case &c : cases) {
+        bool ejected = false;
+        QString why = QStringLiteral("stale");
+        QChar letter;
+        const QStringList attempts = eject(Answers(), QString::fromLatin1(c.mountPoint), &ejected, c.keep, &why, &letter);
+        const QString reason = QString::fromLatin1(c.reason);
+        if (reason.isEmpty()) {
+            EXPECT_TRUE(ejected) << c.mountPoint;
+            EXPECT_EQ(why, QString()) << c.mountPoint;
+            EXPECT_FALSE(attempts.isEmpty()) << c.mountPoint;
+        } else {
+            EXPECT_FALSE(ejected) << c.mountPoint;
+            EXPECT_EQ(why, QStringLiteral("Drive %1: was not ejected: %2.").arg(letter).arg(reason)) << c.mountPoint;
+            // Refused before any way is tried: nothing is unmounted.
+            EXPECT_EQ(attempts, QStringList()) << c.mountPoint;
+        }
+    }
+}
+
+TEST_F(Ejecting, AFailureSaysSo)
+{
+    Answers none;
+    none.udisksRunning = false;
+    none.unmount = false;
+    bool ejected = true;
+    QString why;
+    QChar letter;
+    eject(none, QStringLiteral("/m/stick"), &ejected, {}, &why, &letter);
+    EXPECT_FALSE(ejected);
+    EXPECT_EQ(why, QStringLiteral("Drive %1: could not be ejected; it may still be in use.").arg(letter));
 }
 
 TEST_F(Ejecting, NoWaysWithoutLeaveToOpenDevices)

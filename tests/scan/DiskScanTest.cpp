@@ -1406,7 +1406,7 @@ TEST_F(DiskScanTest, ASavedScanReadsBackAsTheSameTree)
     EXPECT_EQ(DumpCatalog(m_catalog), dumped);
 }
 
-TEST_F(DiskScanTest, EjectingAtTheEndIsAttemptedAndItsFailureIgnored)
+TEST_F(DiskScanTest, EjectingLeavesAFixedDiskAndSaysWhy)
 {
     file(QStringLiteral("a.txt"), "a");
     RecordingProgress progress;
@@ -1414,7 +1414,52 @@ TEST_F(DiskScanTest, EjectingAtTheEndIsAttemptedAndItsFailureIgnored)
     o.EjectMediaCheck = true;
     const TScanOutcome outcome = scan(o, {}, &progress);
     EXPECT_TRUE(outcome.Success);
-    EXPECT_EQ(progress.top.back(), QStringLiteral("Finished, ejecting media..."));
+    const QString why = QStringLiteral("Drive %1: was not ejected: it is a fixed disk.").arg(m_letter);
+    EXPECT_EQ(outcome.Note, why);
+    ASSERT_GE(progress.top.size(), 2u);
+    EXPECT_EQ(progress.top[progress.top.size() - 2], QStringLiteral("Finished, ejecting media..."));
+    EXPECT_EQ(progress.top.back(), why);
+}
+
+TEST_F(DiskScanTest, EjectingARemovableMediumButNeverTheOneTheCatalogIsWrittenTo)
+{
+    // The medium is now a removable disk whose ways to eject write down what was asked.
+    ASSERT_TRUE(QDir().mkpath(work(QStringLiteral("sys/block/fake0"))));
+    ASSERT_TRUE(WriteFileBytes(work(QStringLiteral("sys/block/fake0/removable")), "1\n"));
+    auto log = std::make_shared<QStringList>();
+    TDriveSources s = sources();
+    s.eject.udisksRunning = [log] { log->append(QStringLiteral("udisks?")); return true; };
+    s.eject.udisksUnmount = [log](const QString &d) { log->append(QStringLiteral("unmount ") + d); return true; };
+    s.eject.udisksEject = [log](const QString &d) { log->append(QStringLiteral("eject ") + d); return true; };
+    m_drives = std::make_unique<TDrives>(s);
+    m_letter = m_drives->driveOfPath(m_media.path()).value_or(QChar());
+    file(QStringLiteral("a.txt"), "a");
+    TScanOptions o = options();
+    o.EjectMediaCheck = true;
+    TCatalogRec *catalog = AsCatalog(NodeRec(m_catalog));
+    struct Case {
+        QString catalogFile;
+        QStringList attempts;
+        QString note;
+    };
+    const Case cases[] = {
+        {work(QStringLiteral("c.ctf")), {QStringLiteral("udisks?"), QStringLiteral("unmount /dev/fake0"),
+                                         QStringLiteral("eject /dev/fake0")}, QString()},
+        {QString(), {QStringLiteral("udisks?"), QStringLiteral("unmount /dev/fake0"),
+                     QStringLiteral("eject /dev/fake0")}, QString()},
+        {media(QStringLiteral("Catalogs/c.ctf")), {},
+         QStringLiteral("Drive %1: was not ejected: its disk holds the catalog being written.").arg(m_letter)},
+    };
+    for (const Case &c : cases) {
+        log->clear();
+        catalog->FileName = c.catalogFile;
+        RecordingProgress progress;
+        const TScanOutcome outcome = scan(o, {}, &progress);
+        EXPECT_TRUE(outcome.Success) << qPrintable(c.catalogFile);
+        EXPECT_EQ(*log, c.attempts) << qPrintable(c.catalogFile);
+        EXPECT_EQ(outcome.Note, c.note) << qPrintable(c.catalogFile);
+    }
+    catalog->FileName.clear();
 }
 
 TEST(ScanOptions, DefaultsComeFromTheSettingsAndTheEnablingRulesHold)
