@@ -87,6 +87,13 @@ bool isUnder(const QString &path, QLatin1StringView folder)
                               && path[folder.size()] == QLatin1Char('/'));
 }
 
+// Whether a file system mounted at mountPoint holds the absolute, clean path.
+bool mountHolds(const QString &mountPoint, const QString &path)
+{
+    return mountPoint == QLatin1StringView("/") || path == mountPoint
+           || (path.startsWith(mountPoint) && path.size() > mountPoint.size() && path[mountPoint.size()] == QLatin1Char('/'));
+}
+
 // Whether the sysfs folder of a disk lies below a USB controller ("usbN")
 // of the device tree: a USB disk, whatever its "removable" file says.
 bool hangsOffUsb(const QString &diskDir)
@@ -776,9 +783,7 @@ std::optional<QChar> TDrives::driveOfPath(const QString &path, QByteArray *virtu
             const QString &mp = d.mountPoint;
             if (mp.isEmpty())
                 continue;
-            const bool holds = mp == QLatin1StringView("/") || candidate == mp
-                               || (candidate.startsWith(mp) && candidate[mp.size()] == QLatin1Char('/'));
-            if (holds && (!best || mp.size() > best->mountPoint.size()))
+            if (mountHolds(mp, candidate) && (!best || mp.size() > best->mountPoint.size()))
                 best = &d;
         }
         if (!best)
@@ -1272,11 +1277,8 @@ QString TDrives::ejectRefusal(QChar letter, const QStringList &keepPaths) const
     auto holding = [&](const QString &path) -> const TMountEntry * {
         const TMountEntry *best = nullptr;
         for (const TMountEntry &m : mounts) {
-            const QString &mp = m.mountPoint;
-            const bool holds = mp == QLatin1StringView("/") || path == mp
-                               || (path.startsWith(mp) && path.size() > mp.size() && path[mp.size()] == QLatin1Char('/'));
             // A later mount on the same place hides the earlier one.
-            if (holds && (!best || mp.size() >= best->mountPoint.size()))
+            if (mountHolds(m.mountPoint, path) && (!best || m.mountPoint.size() >= best->mountPoint.size()))
                 best = &m;
         }
         return best;
