@@ -1163,6 +1163,8 @@ int commandScan(const CliArgs &args, Output &out, FILE *err)
             message += QStringLiteral("\n") + outcome.Detail;
         throw CommandError{message};
     }
+    if (!outcome.Note.isEmpty())
+        Output(err).line(outcome.Note);
     catalog.save();
     ItemPrinter printer(out, catalog.node(), args.json);
     printer.disk(outcome.DiskNode);

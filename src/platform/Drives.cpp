@@ -9,6 +9,7 @@
 #include "catalog/Forest.h"
 #include "catalog/ItemFormat.h"
 #include "platform/Texts.h"
+#include "platform/UDisks.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -84,6 +85,21 @@ bool isUnder(const QString &path, QLatin1StringView folder)
 {
     return path == folder || (path.startsWith(folder) && path.size() > folder.size()
                               && path[folder.size()] == QLatin1Char('/'));
+}
+
+// Whether a file system mounted at mountPoint holds the absolute, clean path.
+bool mountHolds(const QString &mountPoint, const QString &path)
+{
+    return mountPoint == QLatin1StringView("/") || path == mountPoint
+           || (path.startsWith(mountPoint) && path.size() > mountPoint.size() && path[mountPoint.size()] == QLatin1Char('/'));
+}
+
+// Whether the sysfs folder of a disk lies below a USB controller ("usbN")
+// of the device tree: a USB disk, whatever its "removable" file says.
+bool hangsOffUsb(const QString &diskDir)
+{
+    static const QRegularExpression usbPart(QStringLiteral("/usb\\d+(/|$)"));
+    return usbPart.match(QFileInfo(diskDir).canonicalFilePath()).hasMatch();
 }
 
 // The kernel name of the block device a mount-table source names, or empty
@@ -284,9 +300,9 @@ int64_t roundedQuotient(int64_t n, __int128 d)
     return int64_t((__int128(n) + d / 2) / d);
 }
 
-// The folder of a stored "\a\b\" path below root, each name matched exactly
-// or else without regard to case; empty when a part is missing or climbs out.
-QString findFolderBelow(const QString &root, QByteArrayView storedPath)
+} // namespace
+
+QString FindFolderBelow(const QString &root, QByteArrayView storedPath)
 {
     QString current = root == QLatin1StringView("/") ? QString() : root;
     const QList<QByteArrayView> parts = [&] {
@@ -321,8 +337,6 @@ QString findFolderBelow(const QString &root, QByteArrayView storedPath)
     }
     return current.isEmpty() ? root : current;
 }
-
-} // namespace
 
 // ---------------------------------------------------------------------------
 // Mount table
@@ -499,6 +513,48 @@ std::optional<TProbedVolume> ProbeVolume(const QString &path)
     return result;
 }
 
+// The machine's own ways to eject. Programs run with a time limit so that a
+// hung device cannot hang us.
+TEjectCalls systemEjectCalls(const std::function<bool(const QString &)> &mayRun)
+{
+    TEjectCalls calls;
+    calls.udisksRunning = UDisksRunning;
+    calls.udisksUnmount = UDisksUnmount;
+    calls.udisksEject = UDisksEject;
+    calls.udisksPowerOff = UDisksPowerOff;
+    calls.ejectProgram = [mayRun](const QString &device) -> std::optional<bool> {
+        constexpr int kProgramMillis = 60000;
+        if (mayRun && !mayRun(QStringLiteral("eject")))
+            return std::nullopt;
+        const QString path = QStandardPaths::findExecutable(QStringLiteral("eject"));
+        if (path.isEmpty())
+            return std::nullopt;
+        QProcess process;
+        process.start(path, {device});
+        if (!process.waitForFinished(kProgramMillis)) {
+            process.kill();
+            process.waitForFinished();
+            return false;
+        }
+        return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    };
+    calls.unmount = [](const QString &mountPoint) {
+        return ::umount(QFile::encodeName(mountPoint).constData()) == 0;
+    };
+    calls.ejectIoctl = [](const QString &device) {
+        const QByteArray native = QFile::encodeName(device);
+        struct stat st{};
+        if (::stat(native.constData(), &st) != 0 || !S_ISBLK(st.st_mode))
+            return false;
+        const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        const bool ejected = fd >= 0 && ::ioctl(fd, CDROMEJECT, 0) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        return ejected;
+    };
+    return calls;
+}
+
 TDriveSources SystemDriveSources()
 {
     TDriveSources sources;
@@ -506,6 +562,7 @@ TDriveSources SystemDriveSources()
     sources.space = systemSpace;
     sources.now = [] { return QDateTime::currentDateTime(); };
     sources.mayRun = [](const QString &) { return true; };
+    sources.eject = systemEjectCalls(sources.mayRun);
     return sources;
 }
 
@@ -523,6 +580,26 @@ TDrives::TDrives(TDriveSources sources) : m_sources(std::move(sources))
         m_sources.now = system.now;
     if (!m_sources.mayRun)
         m_sources.mayRun = system.mayRun;
+    if (!m_sources.dosAttributes)
+        m_sources.dosAttributes = DosAttributeReader;
+    if (m_sources.readDevices) {
+        const TEjectCalls own = systemEjectCalls(m_sources.mayRun);
+        TEjectCalls &calls = m_sources.eject;
+        if (!calls.udisksRunning)
+            calls.udisksRunning = own.udisksRunning;
+        if (!calls.udisksUnmount)
+            calls.udisksUnmount = own.udisksUnmount;
+        if (!calls.udisksEject)
+            calls.udisksEject = own.udisksEject;
+        if (!calls.udisksPowerOff)
+            calls.udisksPowerOff = own.udisksPowerOff;
+        if (!calls.ejectProgram)
+            calls.ejectProgram = own.ejectProgram;
+        if (!calls.unmount)
+            calls.unmount = own.unmount;
+        if (!calls.ejectIoctl)
+            calls.ejectIoctl = own.ejectIoctl;
+    }
     m_mediaCache.fill(kMediaUnknown);
     refresh();
 }
@@ -706,9 +783,7 @@ std::optional<QChar> TDrives::driveOfPath(const QString &path, QByteArray *virtu
             const QString &mp = d.mountPoint;
             if (mp.isEmpty())
                 continue;
-            const bool holds = mp == QLatin1StringView("/") || candidate == mp
-                               || (candidate.startsWith(mp) && candidate[mp.size()] == QLatin1Char('/'));
-            if (holds && (!best || mp.size() > best->mountPoint.size()))
+            if (mountHolds(mp, candidate) && (!best || mp.size() > best->mountPoint.size()))
                 best = &d;
         }
         if (!best)
@@ -759,9 +834,7 @@ TDriveType TDrives::typeOf(const TMountEntry *mount, const QString &blockName) c
         return TDriveType::Fixed;
     if (readSmallFile(diskDir + QStringLiteral("/removable")).trimmed() == "1")
         return TDriveType::Removable;
-    // A disk on USB hangs below a "usbN" controller folder of the device tree.
-    static const QRegularExpression usbPart(QStringLiteral("/usb\\d+(/|$)"));
-    if (usbPart.match(QFileInfo(diskDir).canonicalFilePath()).hasMatch())
+    if (hangsOffUsb(diskDir))
         return TDriveType::Removable;
     return TDriveType::Fixed;
 }
@@ -1138,7 +1211,7 @@ QChar TDrives::FindMediaForDisk(TTreeNode *node, bool interactive, bool allowMan
                 || !MediaTypesCompatible(found.MediaType, disk->MediaType))
                 continue;
             if (virtualRoot) {
-                if (!findFolderBelow(rootPath(letter), TextView(disk->RootPath)).isEmpty())
+                if (!FindFolderBelow(rootPath(letter), TextView(disk->RootPath)).isEmpty())
                     return letter;
                 continue;
             }
@@ -1173,56 +1246,106 @@ QChar TDrives::FindMediaForDisk(TTreeNode *node, bool interactive, bool allowMan
 // ---------------------------------------------------------------------------
 // Eject and serial number
 
-bool TDrives::EjectMedia(QChar letter)
+QString TDrives::ejectRefusal(QChar letter, const QStringList &keepPaths) const
 {
-    const auto d = drive(letter);
-    if (!d || d->mountPoint.isEmpty() || !m_sources.readDevices)
-        return false;
-    struct stat st{};
-    const QByteArray device = QFile::encodeName(d->device);
-    if (::stat(device.constData(), &st) != 0 || !S_ISBLK(st.st_mode))
-        return false;
-    // Programs run with a time limit so that a hung device cannot hang us.
-    constexpr int kProgramMillis = 60000;
-    auto run = [&](const QString &program, const QStringList &args) -> std::optional<bool> {
-        if (!m_sources.mayRun(program))
-            return std::nullopt;
-        const QString path = QStandardPaths::findExecutable(program);
-        if (path.isEmpty())
-            return std::nullopt;
-        QProcess process;
-        process.start(path, args);
-        if (!process.waitForFinished(kProgramMillis)) {
-            process.kill();
-            process.waitForFinished();
-            return false;
-        }
-        return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    const QString name = QString(letter.toUpper()) + QLatin1Char(':');
+    auto refused = [&](const QString &reason) {
+        return QStringLiteral("Drive %1 was not ejected: %2.").arg(name, reason);
     };
-    bool ejected = false;
-    if (const auto result = run(QStringLiteral("eject"), {d->device})) {
-        ejected = *result;
-    } else if (const auto unmounted = run(QStringLiteral("udisksctl"),
-                                          {QStringLiteral("unmount"), QStringLiteral("-b"), d->device})) {
-        if (*unmounted) {
-            if (d->type == TDriveType::CdRom) {
-                const int fd = ::open(device.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-                ejected = fd >= 0 && ::ioctl(fd, CDROMEJECT, 0) == 0;
-                if (fd >= 0)
-                    ::close(fd);
-            } else {
-                ejected = run(QStringLiteral("udisksctl"),
-                              {QStringLiteral("power-off"), QStringLiteral("-b"), d->device})
-                              .value_or(false);
-            }
+    const auto d = drive(letter);
+    if (!d)
+        return refused(QStringLiteral("there is no such drive"));
+    if (d->mountPoint.isEmpty())
+        return refused(QStringLiteral("it is not ready"));
+    if (d->type == TDriveType::Remote)
+        return refused(QStringLiteral("it is a network drive"));
+    if (d->type == TDriveType::RamDisk)
+        return refused(QStringLiteral("it is a RAM disk"));
+    const QString diskDir = diskFolder(d->blockName);
+    const bool ejectable = isNumberedDevice(d->blockName, QLatin1StringView("sr"))
+                           || isNumberedDevice(d->blockName, QLatin1StringView("fd"))
+                           || (!diskDir.isEmpty()
+                               && (readSmallFile(diskDir + QStringLiteral("/removable")).trimmed() == "1"
+                                   || hangsOffUsb(diskDir)));
+    if (!ejectable)
+        return refused(d->type == TDriveType::Fixed ? QStringLiteral("it is a fixed disk")
+                                                    : QStringLiteral("it is not a drive that can eject"));
+
+    // What must stay: the file system holding each of these paths, and every
+    // other partition of the disk it lies on.
+    const QList<TMountEntry> mounts = m_sources.mounts();
+    auto holding = [&](const QString &path) -> const TMountEntry * {
+        const TMountEntry *best = nullptr;
+        for (const TMountEntry &m : mounts) {
+            // A later mount on the same place hides the earlier one.
+            if (mountHolds(m.mountPoint, path) && (!best || m.mountPoint.size() >= best->mountPoint.size()))
+                best = &m;
         }
-    } else if (::umount(QFile::encodeName(d->mountPoint).constData()) == 0) {
-        const int fd = ::open(device.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        ejected = fd >= 0 && ::ioctl(fd, CDROMEJECT, 0) == 0;
-        if (fd >= 0)
-            ::close(fd);
+        return best;
+    };
+    const QList<QPair<QString, QString>> kept = [&] {
+        QList<QPair<QString, QString>> list{
+            {QStringLiteral("/"), QStringLiteral("the root file system")},
+            {QStringLiteral("/home"), QStringLiteral("the home folders")},
+            {QDir::homePath(), QStringLiteral("the home folders")},
+        };
+        for (const QString &path : keepPaths)
+            if (!path.isEmpty())
+                list.append({path, QStringLiteral("the catalog being written")});
+        return list;
+    }();
+    for (const auto &[path, what] : kept) {
+        const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        const QString canonical = QFileInfo(absolute).canonicalFilePath();
+        for (const QString &candidate : {absolute, canonical}) {
+            const TMountEntry *m = candidate.isEmpty() ? nullptr : holding(candidate);
+            if (!m)
+                continue;
+            const QString otherDisk = diskFolder(blockNameOf(m->device));
+            if (m->mountPoint == d->mountPoint || (!diskDir.isEmpty() && otherDisk == diskDir))
+                return refused(QStringLiteral("its disk holds ") + what);
+        }
+    }
+    return {};
+}
+
+bool TDrives::EjectMedia(QChar letter, const QStringList &keepPaths, QString *why)
+{
+    const QString refusal = ejectRefusal(letter, keepPaths);
+    if (why)
+        *why = refusal;
+    if (!refusal.isEmpty())
+        return false;
+    const auto d = drive(letter);
+    const TEjectCalls &calls = m_sources.eject;
+    const QString device = QStringLiteral("/dev/") + d->blockName;
+    const QString diskDir = diskFolder(d->blockName);
+    const QString wholeDisk =
+        diskDir.isEmpty() ? device : QStringLiteral("/dev/") + diskDir.mid(diskDir.lastIndexOf(QLatin1Char('/')) + 1);
+    // A USB disk leaves as a whole (powered off, as the desktop does);
+    // discs, cartridges and cards leave their drive.
+    const bool powerOff = d->type != TDriveType::CdRom && !diskDir.isEmpty() && hangsOffUsb(diskDir);
+
+    bool unmounted = false;
+    bool ejected = false;
+    if (calls.udisksRunning && calls.udisksRunning()) {
+        unmounted = calls.udisksUnmount && calls.udisksUnmount(device);
+        if (unmounted && powerOff)
+            ejected = calls.udisksPowerOff && calls.udisksPowerOff(device);
+        if (unmounted && !ejected)
+            ejected = calls.udisksEject && calls.udisksEject(device);
+    }
+    if (!ejected && calls.ejectProgram)
+        ejected = calls.ejectProgram(device).value_or(false);
+    if (!ejected) {
+        if (!unmounted)
+            unmounted = calls.unmount && calls.unmount(d->mountPoint);
+        if (unmounted)
+            ejected = calls.ejectIoctl && calls.ejectIoctl(wholeDisk);
     }
     refresh();
+    if (!ejected && why)
+        *why = QStringLiteral("Drive %1: could not be ejected; it may still be in use.").arg(letter.toUpper());
     return ejected;
 }
 

@@ -7,6 +7,7 @@
 // comes from a TDriveSources, so tests run on folders and file-system images.
 #pragma once
 
+#include "platform/DosAttributes.h"
 #include "platform/Prompter.h"
 
 #include <QByteArray>
@@ -14,6 +15,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
@@ -43,6 +45,22 @@ struct TFsSpace {
     uint32_t nameMax = 255;    // f_namemax
 };
 
+// The ways a medium leaves its drive, tried in this order: UDisks2 over
+// D-Bus when it runs (unmount, then eject or power off the drive), then the
+// eject program, then umount(2) and the CD-ROM eject call. Each may be
+// replaced, so that tests see the order of attempts without a bus or a
+// device; an empty member is a way that is not there.
+struct TEjectCalls {
+    std::function<bool()> udisksRunning;
+    std::function<bool(const QString &device)> udisksUnmount;    // Filesystem.Unmount of "/dev/sdb1"
+    std::function<bool(const QString &device)> udisksEject;      // Drive.Eject of the drive holding it
+    std::function<bool(const QString &device)> udisksPowerOff;   // Drive.PowerOff of the drive holding it
+    // The eject program on the device: its success, nothing when it is not installed.
+    std::function<std::optional<bool>(const QString &device)> ejectProgram;
+    std::function<bool(const QString &mountPoint)> unmount;      // umount(2)
+    std::function<bool(const QString &device)> ejectIoctl;       // CDROMEJECT on the whole-disk device
+};
+
 // What the drive layer reads from the system; each member may be replaced.
 // An empty function stands for the machine's own source.
 struct TDriveSources {
@@ -58,6 +76,12 @@ struct TDriveSources {
     // Whether the device node may be opened: volume data (blkid, boot
     // sector), eject, serial number. Tests point devices at image files.
     bool readDevices = true;
+    // The DOS attributes a file system of the given mount type keeps (FAT,
+    // NTFS); an empty reader where it keeps none. Empty: DosAttributeReader.
+    std::function<TDosAttrReader(const QString &fsType)> dosAttributes;
+    // How media are ejected. Empty members are filled with the machine's own
+    // ways only when readDevices is true.
+    TEjectCalls eject;
 };
 // The machine's own sources: /proc/self/mountinfo, /sys, statvfs, the real clock.
 TDriveSources SystemDriveSources();
@@ -137,10 +161,17 @@ public:
     QChar FindMediaForDisk(TTreeNode *node, bool interactive, bool allowManual, Prompter *prompter,
                            const std::function<MsgAnswer(const QByteArray &diskName, uint8_t mediaType,
                                                          bool allowManual)> &insertMedia = {});
-    // Unmounts and ejects the medium of a mounted drive whose device is a
-    // block device (eject or udisksctl when present, else umount and the
-    // CD-ROM eject call); false on any failure.
-    bool EjectMedia(QChar letter);
+    // Why the medium of a drive stays where it is, as a line for the user;
+    // empty when it may be ejected. Only optical drives, removable media and
+    // USB disks eject, never a fixed disk, and never a disk that holds "/",
+    // "/home", the user's home folder or one of keepPaths (the catalog being
+    // written), in the drive's own partition or another one.
+    QString ejectRefusal(QChar letter, const QStringList &keepPaths = {}) const;
+    // Unmounts and ejects the medium of a drive that ejectRefusal lets go,
+    // the ways of TEjectCalls in their order: a CD-ROM or a removable medium
+    // is ejected, a USB disk powered off as a whole. False when the drive
+    // may not be ejected or no way succeeded; why then receives the reason.
+    bool EjectMedia(QChar letter, const QStringList &keepPaths = {}, QString *why = nullptr);
     // Writes serial into the FAT12/16 or FAT32 boot sector of the drive's
     // device (after checking it is one); false on anything else.
     bool SetVolumeSerial(QChar letter, uint32_t serial);
@@ -166,6 +197,11 @@ private:
     QList<QPair<QString, QChar>> m_bindings;   // device key -> letter, for the whole run
     std::array<uint8_t, 26> m_mediaCache;
 };
+
+// The folder of a stored "\a\b\" path below root (a mount point), each
+// name matched exactly or else without regard to case, as on the FAT and ISO
+// media such paths come from; empty when a part is missing or climbs out.
+QString FindFolderBelow(const QString &root, QByteArrayView storedPath);
 
 // Parses /proc/self/mountinfo text (octal escapes such as \040 undone);
 // lines that do not parse are skipped.

@@ -705,6 +705,7 @@ private:
     QSet<QByteArray> m_archivesRead;
     ArchiveCtx *m_arc = nullptr;
     TDosTimeConverter m_times;
+    TDosAttrReader m_dosAttributes;   // empty where the file system keeps no DOS attributes
     int m_descFolders = 0;
     std::unique_ptr<QTemporaryDir> m_linkDir;   // links to paths that are not UTF-8
     int m_links = 0;
@@ -749,7 +750,13 @@ QByteArray Scanner::nativeStart(const QString &driveRoot, const QByteArray &root
             throw ScanFailure(QStringLiteral("Invalid virtual root folder: %1").arg(DecodeStored(rootPath)));
         relative += '/' + part;
     }
-    return start + relative;
+    // A stored folder is found in any case, as the finder finds the medium
+    // (catalogued as "\PHOTOS\", mounted with "photos").
+    struct stat st;
+    if (relative.isEmpty() || (::stat((start + relative).constData(), &st) == 0 && S_ISDIR(st.st_mode)))
+        return start + relative;
+    const QString found = FindFolderBelow(driveRoot, rootPath);
+    return found.isEmpty() ? start + relative : QFile::encodeName(found);
 }
 
 TScanOutcome Scanner::run(QChar letter, const QByteArray &rootPath)
@@ -774,6 +781,9 @@ TScanOutcome Scanner::run(QChar letter, const QByteArray &rootPath)
         outcome.Cancelled = true;
         return outcome;
     }
+
+    if (const auto drive = m_drives.drive(m_letter); drive && m_drives.sources().dosAttributes)
+        m_dosAttributes = m_drives.sources().dosAttributes(drive->fsType);
 
     status(MsgScanningStatus());
     m_progress.clearCancel();
@@ -897,7 +907,11 @@ TScanOutcome Scanner::run(QChar letter, const QByteArray &rootPath)
             }
             if (m_options.EjectMediaCheck) {
                 m_progress.setTopLabel(QStringLiteral("Finished, ejecting media..."));
-                m_drives.EjectMedia(m_letter);
+                // Never the medium the catalog is written to.
+                const TCatalogRec *catalog = AsCatalog(NodeRec(m_catalogNode));
+                const QStringList keep{catalog ? catalog->FileName : QString()};
+                if (!m_drives.EjectMedia(m_letter, keep, &outcome.Note))
+                    m_progress.setTopLabel(outcome.Note);
             }
         } catch (const std::exception &) {
             // Nothing to undo: the catalog holds the new disk.
@@ -1000,6 +1014,12 @@ bool Scanner::readEntry(int dirFd, const char *name, EntryInfo &info)
         attr |= faArchive;
     if (!(mode & S_IWUSR))
         attr |= faReadOnly;
+    // FAT and NTFS keep the real attributes; a name that starts with a dot
+    // is hidden on every file system, as Linux programs show it.
+    if (m_dosAttributes && (info.folder || info.regular)) {
+        if (const auto dos = m_dosAttributes(dirFd, name))
+            attr = uint8_t((info.folder ? faDirectory : 0) | *dos);
+    }
     if (name[0] == '.')
         attr |= faHidden;
     info.attr = attr;
@@ -1103,7 +1123,7 @@ bool Scanner::scanFolder(FolderCtx &ctx, int dirFd)
                                     (raw[0] == '.' ? faHidden : 0));
             }
 
-            const bool hidden = raw[0] == '.';
+            const bool hidden = (info.attr & faHidden) != 0;
             if (info.folder) {
                 if ((hidden && m_options.IgnoreFoldersCheck) || (m_options.IgnoreRecycleCheck && IsRecycleBinName(rawName))) {
                     leftOut();

@@ -118,6 +118,7 @@ struct TScanOutcome {
     bool Cancelled = false;
     TTreeNode *DiskNode = nullptr;   // the new disk on success
     QString Detail;                  // what failed (for logs and the command line); empty otherwise
+    QString Note;                    // a line for the user on success, such as why nothing was ejected
 };
 
 // What ScanDisk reports to besides the options; every member may be left empty.

@@ -801,6 +801,30 @@ TEST_F(AddDiskWorkTest, UpdatingAVirtualRootDiskFindsItsFolder)
     EXPECT_FALSE(w->mediumMatches());
 }
 
+TEST_F(AddDiskWorkTest, UpdatingAVirtualRootDiskWhoseFolderCaseDiffersScansIt)
+{
+    // Catalogued as \PHOTOS\ from a FAT medium, mounted now with "photos".
+    ASSERT_TRUE(QDir(mnt("hd")).mkpath(QStringLiteral("photos")));
+    QFile f(mnt("hd") + QStringLiteral("/photos/a.jpg"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("a");
+    f.close();
+    TTreeNode *old = catalogued("hd", "Photos");
+    SetItemFlag(NodeRec(old), rfVirtualRoot, true);
+    AsDisk(NodeRec(old))->RootPath = NewText("\\PHOTOS\\");
+    auto w = work();
+    ASSERT_TRUE(w->begin(catalogs(), old, true));
+    ASSERT_EQ(w->activate({}), TAddDiskWork::TActivation::Pressed);
+    EXPECT_EQ(w->scanRootPath(), QByteArray("\\PHOTOS\\"));
+    EXPECT_TRUE(w->mediumMatches());
+    w->decideChangeSerial([] { return TSerialAnswer{false, false}; });
+    const TScanOutcome outcome = ScanDisk(*m_drives, w->pressedDrive(), w->scanRootPath(), w->scanOptions());
+    ASSERT_TRUE(outcome.Success) << outcome.Detail.toStdString();
+    ASSERT_NE(NodeRec(outcome.DiskNode)->Next, nullptr);
+    EXPECT_EQ(NodeRec(outcome.DiskNode)->Next->name(), QByteArrayView("a.jpg"));
+    EXPECT_EQ(TextView(AsDisk(NodeRec(outcome.DiskNode))->RootPath), QByteArrayView("\\PHOTOS\\"));
+}
+
 TEST_F(AddDiskWorkTest, VirtualRootsFromFolders)
 {
     ASSERT_TRUE(QDir(mnt("hd")).mkpath(QStringLiteral("Photos/2024")));

@@ -636,6 +636,66 @@ TEST_F(DiskScanTest, HiddenItemsAndRecycleBinsAreLeftOutAsTheOptionsSay)
     EXPECT_EQ(Disk(all)->TotalFolders, 5);
 }
 
+TEST_F(DiskScanTest, RealDosAttributesDecideWhatIsHiddenWhereTheFileSystemKeepsThem)
+{
+    file(QStringLiteral("IO.SYS"), "x");
+    file(QStringLiteral("Normal.txt"), "n");
+    file(QStringLiteral("Hidden.txt"), "h");
+    file(QStringLiteral("System.dat"), "s");
+    file(QStringLiteral("Locked.txt"), "r");
+    file(QStringLiteral("NoAttrs.txt"), "none of the four bits");
+    file(QStringLiteral(".dotfile"), "d");
+    file(QStringLiteral("Unknown.txt"), "the file system keeps nothing for it");
+    file(QStringLiteral("HiddenDir/inner.txt"), "i");
+    file(QStringLiteral("Docs/a.txt"), "a");
+    ASSERT_EQ(::symlink("Normal.txt", QFile::encodeName(media(QStringLiteral("Link.txt"))).constData()), 0);
+    // The file system's own bytes, as a FAT or NTFS driver would give them.
+    const std::map<QByteArray, uint8_t> kept = {
+        {"IO.SYS", faReadOnly | faHidden | faSystem}, {"Normal.txt", faArchive},
+        {"Hidden.txt", faArchive | faHidden},         {"System.dat", faArchive | faSystem},
+        {"Locked.txt", faArchive | faReadOnly},       {"NoAttrs.txt", 0},
+        {".dotfile", faArchive},                      {"HiddenDir", faHidden},
+        {"Docs", 0},                                  {"Link.txt", faHidden},
+    };
+    auto askedTypes = std::make_shared<QStringList>();
+    auto askedNames = std::make_shared<std::set<QByteArray>>();
+    TDriveSources s = sources();
+    s.dosAttributes = [kept, askedTypes, askedNames](const QString &fsType) -> TDosAttrReader {
+        askedTypes->append(fsType);
+        return [kept, askedNames](int, const char *name) -> std::optional<uint8_t> {
+            askedNames->insert(QByteArray(name));
+            const auto it = kept.find(QByteArray(name));
+            return it == kept.end() ? std::nullopt : std::optional<uint8_t>(it->second);
+        };
+    };
+    m_drives = std::make_unique<TDrives>(s);
+    m_letter = m_drives->driveOfPath(m_media.path()).value_or(QChar());
+
+    TTreeNode *plain = scanOk(options());
+    EXPECT_EQ(*askedTypes, QStringList{QStringLiteral("ext4")});   // the type of the scanned mount
+    EXPECT_EQ(askedNames->count("Link.txt"), 0u);   // a link is never opened
+    EXPECT_EQ(FileNames(plain), (std::set<QByteArray>{"Normal.txt", "System.dat", "Locked.txt", "NoAttrs.txt",
+                                                      "Unknown.txt", "Link.txt"}));
+    EXPECT_EQ(ChildNames(plain), (std::set<QByteArray>{"Docs"}));
+    EXPECT_EQ(Disk(plain)->ScanFlags & 1, 1);
+    EXPECT_EQ(FileOf(plain, "System.dat")->Attr, faArchive | faSystem);
+    EXPECT_EQ(FileOf(plain, "Locked.txt")->Attr, faArchive | faReadOnly);
+    EXPECT_EQ(FileOf(plain, "NoAttrs.txt")->Attr, 0);
+    EXPECT_EQ(FileOf(plain, "Unknown.txt")->Attr, faArchive);   // the rule of other file systems
+    EXPECT_EQ(FileOf(plain, "Link.txt")->Attr, 0);
+    EXPECT_EQ(Folder(Child(plain, "Docs"))->Attr, faDirectory);
+
+    TScanOptions withHidden = options();
+    withHidden.IgnoreFilesCheck = false;
+    withHidden.IgnoreFoldersCheck = false;
+    TTreeNode *all = scanOk(withHidden);
+    EXPECT_EQ(FileOf(all, "Io.sys")->Attr, faReadOnly | faHidden | faSystem);
+    EXPECT_EQ(FileOf(all, "Hidden.txt")->Attr, faArchive | faHidden);
+    EXPECT_EQ(FileOf(all, ".dotfile")->Attr, faArchive | faHidden);   // a dot name stays hidden
+    EXPECT_EQ(Folder(Child(all, "HiddenDir"))->Attr, faDirectory | faHidden);
+    EXPECT_EQ(Disk(all)->ScanFlags & 1, 0);
+}
+
 TEST_F(DiskScanTest, SymbolicLinksAreCataloguedAsLinksAndNeverFollowed)
 {
     file(QStringLiteral("target.txt"), "0123456789");
@@ -955,6 +1015,37 @@ TEST_F(DiskScanTest, AVirtualRootScansOnlyItsFolderAndCountsTheRestAsOutside)
         EXPECT_FALSE(outcome.Detail.isEmpty()) << bad.constData();
     }
     EXPECT_EQ(m_catalog->childCount(), 1);
+}
+
+TEST_F(DiskScanTest, AVirtualRootIsFoundWhateverTheCaseOfItsFoldersOnTheMedium)
+{
+    // Catalogued from a FAT medium as "\PHOTOS\2020\", mounted now with lower-case names.
+    file(QStringLiteral("photos/2020/a.jpg"), "a");
+    file(QStringLiteral("photos/2020/b.jpg"), "b");
+    file(QStringLiteral("photos/other.jpg"), "o");
+    struct Case {
+        QByteArray stored;
+        std::set<QByteArray> files;
+    };
+    const Case cases[] = {
+        {"\\PHOTOS\\2020\\", {"a.jpg", "b.jpg"}},
+        {"\\Photos\\", {"other.jpg"}},
+        {"\\photos\\2020\\", {"a.jpg", "b.jpg"}},
+    };
+    for (const Case &c : cases) {
+        TTreeNode *disk = scanOk(options(), c.stored);
+        ASSERT_NE(disk, nullptr) << c.stored.constData();
+        EXPECT_EQ(FileNames(disk), c.files) << c.stored.constData();
+        // The disk keeps the folder as it was catalogued, so the finder still knows it.
+        EXPECT_EQ(DescOf(Disk(disk)->RootPath), c.stored);
+    }
+    // The exact spelling wins when both exist.
+    file(QStringLiteral("PHOTOS/upper.jpg"), "u");
+    EXPECT_EQ(FileNames(scanOk(options(), "\\PHOTOS\\")), (std::set<QByteArray>{"upper.jpg"}));
+    EXPECT_EQ(FileNames(scanOk(options(), "\\photos\\")), (std::set<QByteArray>{"other.jpg"}));
+    const TScanOutcome missing = scan(options(), "\\PHOTOS\\1999\\");
+    EXPECT_FALSE(missing.Success);
+    EXPECT_FALSE(missing.Detail.isEmpty());
 }
 
 TEST_F(DiskScanTest, ContentLargerThanTheVolumeMakesItACompressedVolume)
@@ -1315,7 +1406,7 @@ TEST_F(DiskScanTest, ASavedScanReadsBackAsTheSameTree)
     EXPECT_EQ(DumpCatalog(m_catalog), dumped);
 }
 
-TEST_F(DiskScanTest, EjectingAtTheEndIsAttemptedAndItsFailureIgnored)
+TEST_F(DiskScanTest, EjectingLeavesAFixedDiskAndSaysWhy)
 {
     file(QStringLiteral("a.txt"), "a");
     RecordingProgress progress;
@@ -1323,7 +1414,52 @@ TEST_F(DiskScanTest, EjectingAtTheEndIsAttemptedAndItsFailureIgnored)
     o.EjectMediaCheck = true;
     const TScanOutcome outcome = scan(o, {}, &progress);
     EXPECT_TRUE(outcome.Success);
-    EXPECT_EQ(progress.top.back(), QStringLiteral("Finished, ejecting media..."));
+    const QString why = QStringLiteral("Drive %1: was not ejected: it is a fixed disk.").arg(m_letter);
+    EXPECT_EQ(outcome.Note, why);
+    ASSERT_GE(progress.top.size(), 2u);
+    EXPECT_EQ(progress.top[progress.top.size() - 2], QStringLiteral("Finished, ejecting media..."));
+    EXPECT_EQ(progress.top.back(), why);
+}
+
+TEST_F(DiskScanTest, EjectingARemovableMediumButNeverTheOneTheCatalogIsWrittenTo)
+{
+    // The medium is now a removable disk whose ways to eject write down what was asked.
+    ASSERT_TRUE(QDir().mkpath(work(QStringLiteral("sys/block/fake0"))));
+    ASSERT_TRUE(WriteFileBytes(work(QStringLiteral("sys/block/fake0/removable")), "1\n"));
+    auto log = std::make_shared<QStringList>();
+    TDriveSources s = sources();
+    s.eject.udisksRunning = [log] { log->append(QStringLiteral("udisks?")); return true; };
+    s.eject.udisksUnmount = [log](const QString &d) { log->append(QStringLiteral("unmount ") + d); return true; };
+    s.eject.udisksEject = [log](const QString &d) { log->append(QStringLiteral("eject ") + d); return true; };
+    m_drives = std::make_unique<TDrives>(s);
+    m_letter = m_drives->driveOfPath(m_media.path()).value_or(QChar());
+    file(QStringLiteral("a.txt"), "a");
+    TScanOptions o = options();
+    o.EjectMediaCheck = true;
+    TCatalogRec *catalog = AsCatalog(NodeRec(m_catalog));
+    struct Case {
+        QString catalogFile;
+        QStringList attempts;
+        QString note;
+    };
+    const Case cases[] = {
+        {work(QStringLiteral("c.ctf")), {QStringLiteral("udisks?"), QStringLiteral("unmount /dev/fake0"),
+                                         QStringLiteral("eject /dev/fake0")}, QString()},
+        {QString(), {QStringLiteral("udisks?"), QStringLiteral("unmount /dev/fake0"),
+                     QStringLiteral("eject /dev/fake0")}, QString()},
+        {media(QStringLiteral("Catalogs/c.ctf")), {},
+         QStringLiteral("Drive %1: was not ejected: its disk holds the catalog being written.").arg(m_letter)},
+    };
+    for (const Case &c : cases) {
+        log->clear();
+        catalog->FileName = c.catalogFile;
+        RecordingProgress progress;
+        const TScanOutcome outcome = scan(o, {}, &progress);
+        EXPECT_TRUE(outcome.Success) << qPrintable(c.catalogFile);
+        EXPECT_EQ(*log, c.attempts) << qPrintable(c.catalogFile);
+        EXPECT_EQ(outcome.Note, c.note) << qPrintable(c.catalogFile);
+    }
+    catalog->FileName.clear();
 }
 
 TEST(ScanOptions, DefaultsComeFromTheSettingsAndTheEnablingRulesHold)
