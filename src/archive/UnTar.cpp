@@ -404,7 +404,11 @@ bool TUnTar::Extract()
             if (!MatchesFileSpec(m_fileSpec, rel))
                 continue;
             ++count;
-            TMemberFile out(*this, root, rel, uint64_t(data.size));
+            if (uint64_t(data.size) > OutputLimit) {
+                warn(ArcErrBadLengths);
+                continue;
+            }
+            TMemberFile out(*this, root, rel, uint64_t(data.size), uint64_t(data.size));
             if (!out.open(count))
                 continue;
             bool ok = true;

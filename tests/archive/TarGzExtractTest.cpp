@@ -7,6 +7,8 @@
 #include "archive/UnGZIP.h"
 #include "archive/UnTar.h"
 
+#include "ArcFixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
@@ -26,6 +28,9 @@
 #include <vector>
 
 namespace {
+
+using arcfix::gzipOf;
+using arcfix::tarEntry;
 
 QString corpus(const char *sub)
 {
@@ -223,26 +228,6 @@ TEST(TarGzExtract, CorpusByteExactOrRefused)
     EXPECT_GE(refused, 10);
 }
 
-// One TAR header block with its checksum, followed by the data padded to 512.
-QByteArray tarEntry(const QByteArray &name, char type, const QByteArray &data, const QByteArray &link = {})
-{
-    QByteArray h(512, '\0');
-    h.replace(0, name.size(), name);
-    h.replace(100, 7, "0000644");
-    h.replace(124, 11, QByteArray::number(data.size(), 8).rightJustified(11, '0'));
-    h.replace(136, 11, "14000000000");
-    h[156] = type;
-    h.replace(157, link.size(), link);
-    h.replace(257, 6, QByteArray("ustar\0", 6));
-    h.replace(148, 8, "        ");
-    unsigned sum = 0;
-    for (char c : h)
-        sum += uint8_t(c);
-    h.replace(148, 7, QByteArray::number(sum, 8).rightJustified(6, '0') + '\0');
-    QByteArray padded = data;
-    padded.append(QByteArray((512 - data.size() % 512) % 512, '\0'));
-    return h + padded;
-}
 
 TEST(TarGzExtract, HostileNamesAndLinksStayInside)
 {
@@ -303,23 +288,6 @@ TEST(TarGzExtract, ExistingFileKeptWithoutDecision)
     EXPECT_EQ(readAll(dest + QStringLiteral("/a.txt")), "new");
 }
 
-// A gzip file of text with the given header flags and name, deflated by zlib.
-QByteArray gzipOf(const QByteArray &text, const QByteArray &name, uint8_t method = 8, uint8_t extraFlags = 0)
-{
-    QByteArray out("\x1f\x8b", 2);
-    out.append(char(method));
-    out.append(char((name.isEmpty() ? 0 : 0x08) | extraFlags));
-    out.append(QByteArray("\x00\x00\x00\x40\x00\x03", 6));
-    if (!name.isEmpty())
-        out.append(name).append('\0');
-    const QByteArray z = qCompress(text, 9); // 4-byte size, then a zlib stream
-    out.append(z.mid(4 + 2, z.size() - 4 - 2 - 4)); // the raw deflate data inside it
-    const uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef *>(text.constData()), uInt(text.size())));
-    for (uint32_t v : {crc, uint32_t(text.size())})
-        for (int i = 0; i < 4; ++i)
-            out.append(char((v >> (8 * i)) & 0xFF));
-    return out;
-}
 
 ExtractRun extractBytes(const QByteArray &data, const QString &name, const QString &dest,
                         std::vector<std::pair<QString, bool>> *ends = nullptr)
