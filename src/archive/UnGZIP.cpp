@@ -147,9 +147,11 @@ public:
         lister.MemberCRC = TRecordReader::u32At(tv, 0);
         lister.UnpackedSize = TRecordReader::u32At(tv, 4);
         lister.PackedSize = uint64_t(size - extraLen - kTrailerSize);
+        // A time of 0 means none was stored (RFC 1952): the member has the file's own date.
         const int64_t mtime = TRecordReader::u32At(fixed, kMtimeAt);
-        lister.MemberDosDate = NormalizedDosDateTime(UnixToDosDateTime(mtime));
-        lister.MemberDate = UnixToDateTime(mtime);
+        lister.MemberDosDate =
+            NormalizedDosDateTime(mtime == 0 ? lister.archiveFileDate() : UnixToDosDateTime(mtime));
+        lister.MemberDate = mtime == 0 ? DosDateTimeToDateTime(lister.MemberDosDate) : UnixToDateTime(mtime);
         if (lister.MemberName.isEmpty())
             lister.MemberName = nameFromFile(lister.archiveFile());
         lister.MemberName.replace('/', '\\');
@@ -355,6 +357,7 @@ bool TUnGZIP::Extract()
 {
     m_lastError = 0;
     std::unique_ptr<TArcSource> source;
+    int64_t fileTime = -1; // the archive file's own time, for a member that stores none
     try {
         if (m_archiveFile.isEmpty())
             raiseError(ArcErrInvalidFileName);
@@ -364,6 +367,7 @@ bool TUnGZIP::Extract()
             auto file = std::make_unique<TFileSource>(m_archiveFile);
             if (!file->isOpen())
                 raiseError(ArcErrOpenFile);
+            fileTime = file->mtime();
             source = std::move(file);
         }
         TArcSource &src = *source;
@@ -412,7 +416,8 @@ bool TUnGZIP::Extract()
         if (!src.readAt(size - kTrailerSize, tail, kTrailerSize))
             raiseError(ArcErrReadFile);
         const uint64_t claimed = TRecordReader::u32At(QByteArrayView(tail, kTrailerSize), 4);
-        const int64_t mtime = TRecordReader::u32At(header, kMtimeAt);
+        const int64_t stamp = TRecordReader::u32At(header, kMtimeAt);
+        const int64_t mtime = stamp != 0 ? stamp : fileTime;
 
         // The trailer keeps the size modulo 2^32 only. When the data cannot unpack to 4 GiB or
         // more (deflate makes at most kDeflateMaxRatio bytes of one), that is the exact size and

@@ -3,6 +3,7 @@
 // refusals of damaged, multi-part, compress and pack files with their codes,
 // and a hand-made TAR whose hostile names and links must stay inside the
 // extraction folder.
+#include "archive/ArcLister.h"
 #include "archive/Extract.h"
 #include "archive/UnGZIP.h"
 #include "archive/UnTar.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -26,6 +28,9 @@
 #include <memory>
 #include <random>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -420,3 +425,36 @@ TEST(TarGzExtract, DriverPicksTarAndGzip)
 }
 
 } // namespace
+
+// A gzip member whose header time is 0 stores no time: it gets the archive file's own
+// date, when listed and when extracted; a stored time is kept.
+TEST(TarGzExtract, MemberWithoutTimeTakesTheFileDate)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const int64_t fileTime = 1000000000; // 2001-09-09, any time far from today
+    const struct {
+        uint32_t stamp;
+        int64_t want;
+    } cases[] = {{0, fileTime}, {0x40000000, 0x40000000}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.stamp);
+        const QString archive = tmp.filePath(QStringLiteral("changelog.gz"));
+        ASSERT_TRUE(arcfix::writeAll(archive, gzipOf("a change\n", {}, 8, 0, -1, c.stamp)));
+        struct timespec times[2] = {{time_t(fileTime), 0}, {time_t(fileTime), 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(archive).constData(), times, 0), 0);
+
+        TArcLister lister;
+        lister.setArchiveFile(archive);
+        uint32_t listed = 0;
+        lister.OnRead = [&listed](TArcLister *s, int64_t, int) { listed = s->MemberDosDate; };
+        ASSERT_TRUE(lister.activate());
+        EXPECT_EQ(listed, UnixToDosDateTime(c.want));
+
+        const QString dest = tmp.filePath(QStringLiteral("out%1").arg(c.stamp));
+        QDir().mkpath(dest);
+        TUnGZIP unit;
+        EXPECT_TRUE(extractWith(unit, archive, dest, false).ok);
+        EXPECT_EQ(QFileInfo(dest + QStringLiteral("/changelog")).lastModified().toSecsSinceEpoch(), c.want);
+    }
+}
