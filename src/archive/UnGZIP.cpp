@@ -272,6 +272,16 @@ bool TMemberFile::write(const char *data, int64_t n)
     return true;
 }
 
+bool TMemberFile::seek(uint64_t pos)
+{
+    return pos <= uint64_t(INT64_MAX) && m_file.seek(qint64(pos));
+}
+
+bool TMemberFile::resize(uint64_t size)
+{
+    return size <= uint64_t(INT64_MAX) && m_file.resize(qint64(size));
+}
+
 bool TMemberFile::commit(int64_t mtime, bool crcPass)
 {
     if (m_owner.OnProgress)

@@ -29,6 +29,10 @@ public:
     // says so, and nothing of them is written). A progress handler's EArcAbort passes through.
     bool write(const char *data, int64_t n);
     bool overCap() const { return m_overCap; }
+    // Moves the write position; the bytes skipped stay a hole. False on failure.
+    bool seek(uint64_t pos);
+    // Sets the file's length (a trailing hole); false on failure.
+    bool resize(uint64_t size);
     // Renames the finished file into place with the Unix time mtime (unless SetDateTo is CurDate),
     // then reports OnEnd with crcPass; false (warned) when the rename fails.
     bool commit(int64_t mtime, bool crcPass);
