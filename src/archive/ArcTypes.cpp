@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -551,6 +552,50 @@ QList<QByteArray> PeStringResources(TArcSource &src, int firstId, int lastId)
     return result;
 }
 
+TArcDetection FindZipBehindStub(TArcSource &src, TArcDetection det)
+{
+    // The end record is looked for where the lister looks for it (the last 32 KB, so an
+    // archive comment up to that size). Stored offsets either count from the file's start
+    // (adjusted, as `zip -A` leaves them) or from the archive's (a stub put in front):
+    // the central directory ends right before the end record, which gives the shift. A
+    // hit counts only when the central header and the first local header are both
+    // where the offsets say, so stray bytes in a file do not make it a ZIP.
+    constexpr int kEndSize = 22, kEndCdSize = 12, kEndCdOffset = 16, kCentralSize = 46, kCentralLocal = 42;
+    constexpr int64_t kSearch = 32768;
+    const int64_t length = std::min<int64_t>(det.fileSize, kSearch);
+    if (length < kEndSize)
+        return det;
+    QByteArray tail(length, Qt::Uninitialized);
+    if (!readBytes(src, det.fileSize - length, tail.data(), length))
+        return det;
+    for (int64_t i = length - kEndSize; i >= 0; --i) {
+        if (TRecordReader::u32At(tail, i) != 0x06054B50)
+            continue;
+        const QByteArrayView end = QByteArrayView(tail).sliced(i, kEndSize);
+        const int64_t endAt = det.fileSize - length + i;
+        const int64_t cd = TRecordReader::u32At(end, kEndCdOffset);
+        const int64_t shift = endAt - int64_t(TRecordReader::u32At(end, kEndCdSize)) - cd;
+        for (const int64_t add : {int64_t(0), shift}) {
+            if (add < 0)
+                continue;
+            char central[kCentralSize];
+            uint8_t local[4];
+            if (!readBytes(src, cd + add, central, kCentralSize) ||
+                TRecordReader::u32At(QByteArrayView(central, kCentralSize), 0) != 0x02014B50)
+                continue;
+            const int64_t localAt = int64_t(TRecordReader::u32At(QByteArrayView(central, kCentralSize), kCentralLocal)) + add;
+            if (!readBytes(src, localAt, local, 4) ||
+                (TRecordReader::u32At(QByteArrayView(reinterpret_cast<char *>(local), 4), 0) != 0x04034B50 &&
+                 TRecordReader::u32At(QByteArrayView(reinterpret_cast<char *>(local), 4), 0) != 0x50000000))
+                continue;
+            det.type = TArcType::ZipExe;
+            det.startOffset = localAt + 1;
+            return det;
+        }
+    }
+    return det;
+}
+
 TArcDetection DetectArcType(TArcSource &src, const QString &fileName, int zipCmntBufSize)
 {
     TArcDetection det;
@@ -583,10 +628,11 @@ TArcDetection DetectArcType(TArcSource &src, const QString &fileName, int zipCmn
                     det.startOffset = 1;
             }
         }
-        // Still unknown: a ZIP behind other bytes (an ELF self-extractor stub, padding) is
-        // found like one behind a DOS stub, through the end record (step c).
+        // Still unknown: a ZIP behind other bytes (a shell-script or ELF self-extractor stub,
+        // padding) is found through its end record, as for a DOS stub (step c).
         if (det.type != TArcType::Unknown)
             return det;
+        return FindZipBehindStub(src, det);
     }
 
     auto classifyAt = [&](int64_t offset) {

@@ -157,6 +157,12 @@ struct TArcDetection {
 // the TAR rule; zipCmntBufSize bounds the end-record search of executables.
 TArcDetection DetectArcType(TArcSource &src, const QString &fileName, int zipCmntBufSize);
 
+// A ZIP behind a stub that is not a DOS executable (a shell script, an ELF
+// program, any bytes): found through its end record in the last 32 KB and
+// checked against its central and first local header; det comes back as
+// ZipExe with the start at that local header, or unchanged.
+TArcDetection FindZipBehindStub(TArcSource &src, TArcDetection det);
+
 // Detects the type of a file on disk: FileError when it cannot be opened or is
 // below 6 bytes; NA for an empty path.
 TArcDetection DetectArcTypeOfFile(const QString &path, int zipCmntBufSize);

@@ -102,6 +102,7 @@ bool ExtractFromArchive(int extIndex, const QString &archivePath, const QString 
     unit->UseStoredDirs = useStoredDirs;
     unit->ProgressNotify = TProgressNotify::Five;
     unit->Passwords = options.passwords;
+    unit->OutputLimit = options.outputLimit;
 
     bool cancelled = false;
     int lastPercent = 0;

@@ -46,6 +46,8 @@ struct TExtractOptions {
     // Whether a member is wanted, by its output path (asked before it is
     // written); empty: every member the mask selects.
     std::function<bool(const QString &path)> accept;
+    // The most bytes one member may unpack to (TUnBase::OutputLimit).
+    uint64_t outputLimit = TUnBase::kNoOutputLimit;
 };
 
 // Extracts the members matching mask from the archive into destDir; true on

@@ -40,6 +40,12 @@ public:
     TSetDate SetDateTo = TSetDate::OrigDate;
     QStringList Passwords;
     TProgressNotify ProgressNotify = TProgressNotify::Ten;
+    // The most bytes one member may unpack to; a member that declares more, or
+    // whose data runs on past it, is reported as damaged (25140) and nothing of
+    // it is kept. The caller's guard against a small file that unpacks to a
+    // huge one (a description member must not fill the temporary folder).
+    static constexpr uint64_t kNoOutputLimit = UINT64_MAX;
+    uint64_t OutputLimit = kNoOutputLimit;
 
     // A handler may raise EArcAbort to cancel; the member being written is discarded.
     std::function<void(TUnBase *Sender, const QString &FN, uint8_t Progress)> OnProgress;

@@ -147,9 +147,11 @@ public:
         lister.MemberCRC = TRecordReader::u32At(tv, 0);
         lister.UnpackedSize = TRecordReader::u32At(tv, 4);
         lister.PackedSize = uint64_t(size - extraLen - kTrailerSize);
+        // A time of 0 means none was stored (RFC 1952): the member has the file's own date.
         const int64_t mtime = TRecordReader::u32At(fixed, kMtimeAt);
-        lister.MemberDosDate = NormalizedDosDateTime(UnixToDosDateTime(mtime));
-        lister.MemberDate = UnixToDateTime(mtime);
+        lister.MemberDosDate =
+            NormalizedDosDateTime(mtime == 0 ? lister.archiveFileDate() : UnixToDosDateTime(mtime));
+        lister.MemberDate = mtime == 0 ? DosDateTimeToDateTime(lister.MemberDosDate) : UnixToDateTime(mtime);
         if (lister.MemberName.isEmpty())
             lister.MemberName = nameFromFile(lister.archiveFile());
         lister.MemberName.replace('/', '\\');
@@ -208,8 +210,9 @@ std::unique_ptr<TArcListReader> MakeGzipListReader()
 
 // Member output shared by the stream extractors
 
-TMemberFile::TMemberFile(TUnBase &owner, const QString &root, const QString &rel, uint64_t total)
-    : m_owner(owner), m_root(root), m_path(root + QLatin1Char('/') + rel), m_file(m_path), m_total(total)
+TMemberFile::TMemberFile(TUnBase &owner, const QString &root, const QString &rel, uint64_t total, uint64_t cap)
+    : m_owner(owner), m_root(root), m_path(root + QLatin1Char('/') + rel), m_file(m_path), m_total(total),
+      m_cap(std::min(cap, owner.OutputLimit))
 {
 }
 
@@ -250,6 +253,10 @@ bool TMemberFile::write(const char *data, int64_t n)
 {
     if (n <= 0)
         return true;
+    if (uint64_t(n) > m_cap - m_written) {
+        m_overCap = true;
+        return false;
+    }
     if (m_file.write(data, n) != n)
         return false;
     m_crc = Crc32Update(m_crc, data, size_t(n));
@@ -263,6 +270,16 @@ bool TMemberFile::write(const char *data, int64_t n)
         }
     }
     return true;
+}
+
+bool TMemberFile::seek(uint64_t pos)
+{
+    return pos <= uint64_t(INT64_MAX) && m_file.seek(qint64(pos));
+}
+
+bool TMemberFile::resize(uint64_t size)
+{
+    return size <= uint64_t(INT64_MAX) && m_file.resize(qint64(size));
 }
 
 bool TMemberFile::commit(int64_t mtime, bool crcPass)
@@ -301,6 +318,8 @@ bool FolderInsideRoot(const QString &folder, const QString &root)
 namespace {
 
 constexpr int64_t kGzBufferSize = 32770;
+// Deflate's greatest expansion: a 258-byte match costs at least 2 bits.
+constexpr uint64_t kDeflateMaxRatio = 1032;
 
 // Owns a z_stream set up for raw inflate.
 class GzInflater
@@ -348,6 +367,7 @@ bool TUnGZIP::Extract()
 {
     m_lastError = 0;
     std::unique_ptr<TArcSource> source;
+    int64_t fileTime = -1; // the archive file's own time, for a member that stores none
     try {
         if (m_archiveFile.isEmpty())
             raiseError(ArcErrInvalidFileName);
@@ -357,6 +377,7 @@ bool TUnGZIP::Extract()
             auto file = std::make_unique<TFileSource>(m_archiveFile);
             if (!file->isOpen())
                 raiseError(ArcErrOpenFile);
+            fileTime = file->mtime();
             source = std::move(file);
         }
         TArcSource &src = *source;
@@ -405,24 +426,46 @@ bool TUnGZIP::Extract()
         if (!src.readAt(size - kTrailerSize, tail, kTrailerSize))
             raiseError(ArcErrReadFile);
         const uint64_t claimed = TRecordReader::u32At(QByteArrayView(tail, kTrailerSize), 4);
-        const int64_t mtime = TRecordReader::u32At(header, kMtimeAt);
+        const int64_t stamp = TRecordReader::u32At(header, kMtimeAt);
+        const int64_t mtime = stamp != 0 ? stamp : fileTime;
+
+        // The trailer keeps the size modulo 2^32 only. When the data cannot unpack to 4 GiB or
+        // more (deflate makes at most kDeflateMaxRatio bytes of one), that is the exact size and
+        // nothing beyond it is written; otherwise only the caller's limit holds.
+        const bool stored = GzipMethodCode(header) == 0;
+        const uint64_t packedLen = uint64_t(size - kTrailerSize - pos);
+        const uint64_t most = packedLen * (stored ? 1 : kDeflateMaxRatio);
+        const uint64_t cap = most < (uint64_t(1) << 32) ? claimed : kNoOutputLimit;
 
         const QString root = outputRoot();
-        TMemberFile out(*this, root, rel, claimed);
+        TMemberFile out(*this, root, rel, claimed, cap);
         if (!out.open(1))
             raiseError(ArcErrNothingToDo);
+        // More output than the caller allows ends the extraction at once. More than the trailer
+        // says drops the file, and the data is read on (nothing written) to its end: a second
+        // member there (whose trailer that was) is a multi-part file, else the member is damaged.
+        bool overDeclared = false;
+        auto put = [&](const char *data, int64_t n) {
+            if (overDeclared || out.write(data, n))
+                return;
+            out.discard();
+            if (!out.overCap())
+                raiseError(ArcErrWriteFile);
+            if (out.written() + uint64_t(n) > OutputLimit)
+                raiseError(ArcErrBadLengths);
+            overDeclared = true;
+        };
 
         auto inBuf = std::make_unique<char[]>(kGzBufferSize);
         auto outBuf = std::make_unique<char[]>(kGzBufferSize);
         int64_t streamEnd = 0; // where the trailer starts
-        if (GzipMethodCode(header) == 0) {
+        if (stored) {
             // Stored: everything up to the trailer is the data.
             for (int64_t at = pos; at < size - kTrailerSize;) {
                 const int64_t n = std::min(kGzBufferSize, size - kTrailerSize - at);
                 if (!src.readAt(at, inBuf.get(), n))
                     raiseError(ArcErrReadFile);
-                if (!out.write(inBuf.get(), n))
-                    raiseError(ArcErrWriteFile);
+                put(inBuf.get(), n);
                 at += n;
             }
             streamEnd = size - kTrailerSize;
@@ -447,8 +490,7 @@ bool TUnGZIP::Extract()
                 zs.avail_out = uInt(kGzBufferSize);
                 const int ret = inflate(&zs, Z_NO_FLUSH);
                 const int64_t produced = kGzBufferSize - int64_t(zs.avail_out);
-                if (!out.write(outBuf.get(), produced))
-                    raiseError(ArcErrWriteFile);
+                put(outBuf.get(), produced);
                 if (ret == Z_STREAM_END)
                     break;
                 if (ret != Z_OK && ret != Z_BUF_ERROR)
@@ -466,6 +508,8 @@ bool TUnGZIP::Extract()
         if (size - after >= 2 && src.readAt(after, next, 2) && uint8_t(next[0]) == kMagic &&
             (uint8_t(next[1]) == kIdGzip || uint8_t(next[1]) == kIdGzipOld))
             raiseError(ArcErrMultiPart);
+        if (overDeclared)
+            raiseError(ArcErrBadLengths);
         const QByteArrayView tv(trailer, kTrailerSize);
         const bool crcPass = out.crc() == TRecordReader::u32At(tv, 0) &&
                              uint32_t(out.written()) == TRecordReader::u32At(tv, 4);

@@ -1,7 +1,8 @@
 // The TAR directory reader: 512-byte headers, each followed by its entry's
 // data rounded up to 512 bytes. Files and hard links are listed; folders,
 // links and devices are passed over. The ustar name prefix, GNU long names
-// and pax path and size records give long paths their full names.
+// and pax path and size records give long paths their full names; GNU sparse
+// members are listed with the size of the file they stand for.
 #pragma once
 
 #include "archive/ArcLister.h"
@@ -21,7 +22,8 @@ std::optional<uint64_t> TarNumber(QByteArrayView field);
 std::unique_ptr<TArcListReader> MakeTarListReader();
 
 // The TAR extractor: regular members are copied into their output files
-// (stored data only), folders are created with UseStoredDirs, a hard link to
+// (stored data only; a sparse member's pieces at their offsets, the gaps left
+// as holes), folders are created with UseStoredDirs, a hard link to
 // an earlier member of the archive gets a copy of that member's data, and
 // symbolic links, devices and fifos are never created: nothing is written
 // for them. A header whose data runs past the file's end ends the extraction

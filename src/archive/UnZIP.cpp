@@ -605,6 +605,12 @@ bool TUnZIP::Extract()
             }
 
             ++count;
+            // The decoders stop at the declared size; a member declared larger than the caller
+            // allows is not started.
+            if (walker.UnpackedSize > OutputLimit) {
+                warn(ArcErrBadLengths);
+                continue;
+            }
             const QString outPath = root + QLatin1Char('/') + rel;
             const QFileInfo outInfo(outPath);
             if (outInfo.exists() || outInfo.isSymLink()) {

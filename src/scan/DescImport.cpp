@@ -513,6 +513,7 @@ public:
         TSilentPrompter prompter;
         TExtractOptions options;
         options.prompter = &prompter;
+        options.outputLimit = uint64_t(kMaxDescMemberBytes);
         // Only the top-level member is written: the mask also selects files of
         // that name in the archive's folders, whose sizes nobody checked.
         // (The noted name may differ in case from the stored one: the scan's case rule.)

@@ -3,13 +3,17 @@
 // refusals of damaged, multi-part, compress and pack files with their codes,
 // and a hand-made TAR whose hostile names and links must stay inside the
 // extraction folder.
+#include "archive/ArcLister.h"
 #include "archive/Extract.h"
 #include "archive/UnGZIP.h"
 #include "archive/UnTar.h"
 
+#include "ArcFixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -25,7 +29,13 @@
 #include <random>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace {
+
+using arcfix::gzipOf;
+using arcfix::tarEntry;
 
 QString corpus(const char *sub)
 {
@@ -223,26 +233,6 @@ TEST(TarGzExtract, CorpusByteExactOrRefused)
     EXPECT_GE(refused, 10);
 }
 
-// One TAR header block with its checksum, followed by the data padded to 512.
-QByteArray tarEntry(const QByteArray &name, char type, const QByteArray &data, const QByteArray &link = {})
-{
-    QByteArray h(512, '\0');
-    h.replace(0, name.size(), name);
-    h.replace(100, 7, "0000644");
-    h.replace(124, 11, QByteArray::number(data.size(), 8).rightJustified(11, '0'));
-    h.replace(136, 11, "14000000000");
-    h[156] = type;
-    h.replace(157, link.size(), link);
-    h.replace(257, 6, QByteArray("ustar\0", 6));
-    h.replace(148, 8, "        ");
-    unsigned sum = 0;
-    for (char c : h)
-        sum += uint8_t(c);
-    h.replace(148, 7, QByteArray::number(sum, 8).rightJustified(6, '0') + '\0');
-    QByteArray padded = data;
-    padded.append(QByteArray((512 - data.size() % 512) % 512, '\0'));
-    return h + padded;
-}
 
 TEST(TarGzExtract, HostileNamesAndLinksStayInside)
 {
@@ -303,23 +293,6 @@ TEST(TarGzExtract, ExistingFileKeptWithoutDecision)
     EXPECT_EQ(readAll(dest + QStringLiteral("/a.txt")), "new");
 }
 
-// A gzip file of text with the given header flags and name, deflated by zlib.
-QByteArray gzipOf(const QByteArray &text, const QByteArray &name, uint8_t method = 8, uint8_t extraFlags = 0)
-{
-    QByteArray out("\x1f\x8b", 2);
-    out.append(char(method));
-    out.append(char((name.isEmpty() ? 0 : 0x08) | extraFlags));
-    out.append(QByteArray("\x00\x00\x00\x40\x00\x03", 6));
-    if (!name.isEmpty())
-        out.append(name).append('\0');
-    const QByteArray z = qCompress(text, 9); // 4-byte size, then a zlib stream
-    out.append(z.mid(4 + 2, z.size() - 4 - 2 - 4)); // the raw deflate data inside it
-    const uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef *>(text.constData()), uInt(text.size())));
-    for (uint32_t v : {crc, uint32_t(text.size())})
-        for (int i = 0; i < 4; ++i)
-            out.append(char((v >> (8 * i)) & 0xFF));
-    return out;
-}
 
 ExtractRun extractBytes(const QByteArray &data, const QString &name, const QString &dest,
                         std::vector<std::pair<QString, bool>> *ends = nullptr)
@@ -452,3 +425,36 @@ TEST(TarGzExtract, DriverPicksTarAndGzip)
 }
 
 } // namespace
+
+// A gzip member whose header time is 0 stores no time: it gets the archive file's own
+// date, when listed and when extracted; a stored time is kept.
+TEST(TarGzExtract, MemberWithoutTimeTakesTheFileDate)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const int64_t fileTime = 1000000000; // 2001-09-09, any time far from today
+    const struct {
+        uint32_t stamp;
+        int64_t want;
+    } cases[] = {{0, fileTime}, {0x40000000, 0x40000000}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.stamp);
+        const QString archive = tmp.filePath(QStringLiteral("changelog.gz"));
+        ASSERT_TRUE(arcfix::writeAll(archive, gzipOf("a change\n", {}, 8, 0, -1, c.stamp)));
+        struct timespec times[2] = {{time_t(fileTime), 0}, {time_t(fileTime), 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(archive).constData(), times, 0), 0);
+
+        TArcLister lister;
+        lister.setArchiveFile(archive);
+        uint32_t listed = 0;
+        lister.OnRead = [&listed](TArcLister *s, int64_t, int) { listed = s->MemberDosDate; };
+        ASSERT_TRUE(lister.activate());
+        EXPECT_EQ(listed, UnixToDosDateTime(c.want));
+
+        const QString dest = tmp.filePath(QStringLiteral("out%1").arg(c.stamp));
+        QDir().mkpath(dest);
+        TUnGZIP unit;
+        EXPECT_TRUE(extractWith(unit, archive, dest, false).ok);
+        EXPECT_EQ(QFileInfo(dest + QStringLiteral("/changelog")).lastModified().toSecsSinceEpoch(), c.want);
+    }
+}
