@@ -1294,9 +1294,11 @@ void TMainForm::updateCommands()
 {
     if (m_closing)
         return;
+    // The catalog commands need an open catalog.
     const bool any = !m_forest.roots().empty();
-    for (const char *name : {"MenuSaveAs", "MenuClose", "MenuCloseAll"})
-        command(name)->setEnabled(any);
+    for (const char *name : {"MenuSaveAs", "MenuClose", "MenuCloseAll", "MenuAddDisk", "ButtonAddDisk"})
+        if (QAction *a = command(name))
+            a->setEnabled(any);
     const bool modified = statusPanelText(0) == QStringLiteral("Modified");
     command("MenuSave")->setEnabled(modified);
     if (QAction *b = command("ButtonSave"))
@@ -1870,6 +1872,8 @@ void TMainForm::setDrives(std::unique_ptr<TDrives> drives)
 
 void TMainForm::addDiskCommand(bool update)
 {
+    if (m_forest.roots().empty())
+        return;   // a disk needs a catalog to go into
     // The scan lets events run: a close or a hand-over that comes meanwhile waits for its end.
     const OperationScope operation(m_operations);
     TAddDiskCommandHooks hooks;

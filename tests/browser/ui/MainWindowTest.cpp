@@ -207,6 +207,7 @@ private slots:
     void splashFollowsTheStartAndCloses();
     void filesHandedOverDuringAnOpeningWaitForIt();
     void splashClosesOnlyOnceDone();
+    void addDiskNeedsAnOpenCatalog();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -1406,4 +1407,34 @@ void MainWindowTest::closingDuringAddDiskWaitsForIt()
     QVERIFY(form().isVisible());
     // Then the close is carried out.
     QTRY_VERIFY(!form().isVisible());
+}
+
+void MainWindowTest::addDiskNeedsAnOpenCatalog()
+{
+    QTemporaryDir media;
+    form().setDrives(fakeDrives(media));
+    const char *names[] = {"MenuAddDisk", "ButtonAddDisk"};
+    for (const char *name : names)
+        QVERIFY2(!form().command(QLatin1String(name))->isEnabled(), name);
+    // The shortcut's way in does nothing either: no dialog comes up.
+    bool shown = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+        if (auto *dialog = qobject_cast<TAddDiskForm *>(QApplication::activeModalWidget())) {
+            shown = true;
+            dialog->reject();
+        }
+    });
+    poll.start(10);
+    form().addDiskCommand(false);
+    poll.stop();
+    QVERIFY(!shown);
+    openBoth();
+    for (const char *name : names)
+        QVERIFY2(form().command(QLatin1String(name))->isEnabled(), name);
+    form().prompts.answers = {MsgAnswer::Ok};
+    form().closeAllCatalogs();
+    QVERIFY(form().forest().roots().empty());
+    for (const char *name : names)
+        QVERIFY2(!form().command(QLatin1String(name))->isEnabled(), name);
 }
