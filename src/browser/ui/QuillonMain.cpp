@@ -577,7 +577,7 @@ void TMainForm::createToolbar()
                                                    TAppImage::SortDate};
                 make(images[column], [this, column] { chooseSortColumn(column); });
                 a->setCheckable(true);
-                m_sortButtons.push_back(a);
+                m_sortButtons[column] = a;
             } else {
                 // The windows of these commands come later.
                 static const std::map<int, TAppImage> later{
@@ -608,7 +608,11 @@ void TMainForm::createToolbar()
                 bar->addSeparator();
             continue;
         }
-        QAction *a = button(entry);
+        // A tag the layout names twice is one button.
+        const TToolbarButtonInfo *info = FindToolbarButton(entry);
+        QAction *a = info ? command(QString::fromLatin1(info->Name)) : nullptr;
+        if (!a)
+            a = button(entry);
         if (a && !hidden)
             bar->addAction(a);
     }
@@ -1214,19 +1218,21 @@ void TMainForm::updateSortControls()
     if (column >= int(m_arrange.size()))
         for (QAction *a : m_arrange)
             a->setChecked(false);
-    for (int i = 0; i < int(m_sortButtons.size()); ++i) {
-        QAction *b = m_sortButtons[size_t(i)];
-        b->setChecked(i == column);   // columns 4 and above have no button
-        b->setEnabled(rows);
+    for (int i = 0; i < 4; ++i) {
+        if (QAction *b = m_sortButtons[i]) {
+            b->setChecked(i == column);   // columns 4 and above have no button
+            b->setEnabled(rows);
+        }
     }
-    if (m_sortButtons.size() == 4) {
-        m_sortButtons[1]->setText(catalogView ? QStringLiteral("Sort by Media Type")
-                                              : QStringLiteral("Sort by Extension"));
-        m_sortButtons[1]->setToolTip(m_sortButtons[1]->text());
-        m_sortButtons[1]->setIcon(AppIcon(catalogView ? TAppImage::SortMedia : TAppImage::SortExtension));
-        m_sortButtons[3]->setText(catalogView ? QStringLiteral("Sort by Free Space") : QStringLiteral("Sort by Date"));
-        m_sortButtons[3]->setToolTip(m_sortButtons[3]->text());
-        m_sortButtons[3]->setIcon(AppIcon(catalogView ? TAppImage::SortFree : TAppImage::SortDate));
+    if (QAction *second = m_sortButtons[1]) {
+        second->setText(catalogView ? QStringLiteral("Sort by Media Type") : QStringLiteral("Sort by Extension"));
+        second->setToolTip(second->text());
+        second->setIcon(AppIcon(catalogView ? TAppImage::SortMedia : TAppImage::SortExtension));
+    }
+    if (QAction *fourth = m_sortButtons[3]) {
+        fourth->setText(catalogView ? QStringLiteral("Sort by Free Space") : QStringLiteral("Sort by Date"));
+        fourth->setToolTip(fourth->text());
+        fourth->setIcon(AppIcon(catalogView ? TAppImage::SortFree : TAppImage::SortDate));
     }
     QAction *reverse = command("MenuReverseSort");
     reverse->setChecked(m_items.sortState().reverse);

@@ -256,7 +256,9 @@ private:
     QActionGroup *m_viewGroup = nullptr;
     QActionGroup *m_arrangeGroup = nullptr;
     std::vector<QAction *> m_arrange;
-    std::vector<QAction *> m_sortButtons;
+    // The toolbar's sort buttons by the column they sort (0 to 3), wherever
+    // the layout puts them.
+    QAction *m_sortButtons[4] = {nullptr, nullptr, nullptr, nullptr};
 
     std::unique_ptr<QtPrompter> m_qtPrompter;
     Prompter *m_prompter = nullptr;

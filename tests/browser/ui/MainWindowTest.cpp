@@ -208,6 +208,7 @@ private slots:
     void filesHandedOverDuringAnOpeningWaitForIt();
     void splashClosesOnlyOnceDone();
     void addDiskNeedsAnOpenCatalog();
+    void sortButtonsFollowTheirColumnInAnyOrder();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -1437,4 +1438,33 @@ void MainWindowTest::addDiskNeedsAnOpenCatalog()
     QVERIFY(form().forest().roots().empty());
     for (const char *name : names)
         QVERIFY2(!form().command(QLatin1String(name))->isEnabled(), name);
+}
+
+void MainWindowTest::sortButtonsFollowTheirColumnInAnyOrder()
+{
+    // The user's toolbar puts the sort buttons in reverse order (and one twice).
+    m_options->ToolbarBox = {29, 28, 27, 26, 26, kToolbarSeparator, 30, 2, kToolbarMarker};
+    recreateForm();
+    showForm();
+    auto *bar = form().findChild<QToolBar *>(QStringLiteral("MainToolbar"));
+    QVERIFY(bar);
+    QCOMPARE(bar->actions().value(0), form().command(QStringLiteral("ButtonSort4")));
+    QCOMPARE(bar->actions().value(3), form().command(QStringLiteral("ButtonSort1")));
+    openBoth();
+    TTreeNode *catalog = catalogNamed(form().forest(), "Alpha");
+    form().selectNode(catalog);
+    QCOMPARE(form().command(QStringLiteral("ButtonSort1"))->text(), QStringLiteral("Sort by Name"));
+    QCOMPARE(form().command(QStringLiteral("ButtonSort2"))->text(), QStringLiteral("Sort by Media Type"));
+    QCOMPARE(form().command(QStringLiteral("ButtonSort3"))->text(), QStringLiteral("Sort by Size"));
+    QCOMPARE(form().command(QStringLiteral("ButtonSort4"))->text(), QStringLiteral("Sort by Free Space"));
+    form().selectNode(catalog->child(0));
+    QCOMPARE(form().command(QStringLiteral("ButtonSort2"))->text(), QStringLiteral("Sort by Extension"));
+    QCOMPARE(form().command(QStringLiteral("ButtonSort4"))->text(), QStringLiteral("Sort by Date"));
+    // Each button sorts by its own column and is the one shown pressed.
+    for (int column : {2, 0, 3, 1}) {
+        form().command(QStringLiteral("ButtonSort%1").arg(column + 1))->trigger();
+        QCOMPARE(form().itemList().sortState().folderColumn, column);
+        for (int b = 0; b < 4; ++b)
+            QCOMPARE(form().command(QStringLiteral("ButtonSort%1").arg(b + 1))->isChecked(), b == column);
+    }
 }
