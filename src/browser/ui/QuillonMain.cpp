@@ -691,6 +691,22 @@ bool TMainForm::nodeAlive(TTreeNode *node) const
     return false;
 }
 
+std::shared_ptr<TTreeNode *> TMainForm::watchNode(TTreeNode *node)
+{
+    auto watch = std::make_shared<TTreeNode *>(nodeAlive(node) ? node : nullptr);
+    m_watches.push_back(watch);
+    return watch;
+}
+
+bool TMainForm::deferWhileBusy(std::function<void()> again)
+{
+    if (m_operations == 0 && !m_sortRunning)
+        return false;
+    if (!m_closing && !m_shuttingDown)
+        QTimer::singleShot(kIdleRetryMs, this, std::move(again));
+    return true;
+}
+
 void TMainForm::onTreeCurrentChanged(const QModelIndex &current)
 {
     // The selection follows the focused node (as a tree control's does).
@@ -801,6 +817,13 @@ void TMainForm::onNodeRenamed(TTreeNode *node)
 
 void TMainForm::nodeAboutToBeRemoved(TTreeNode *node)
 {
+    // Watches on the node or below it read null from now on.
+    std::erase_if(m_watches, [node](const std::weak_ptr<TTreeNode *> &w) {
+        const std::shared_ptr<TTreeNode *> watch = w.lock();
+        if (watch && isBelow(*watch, node))
+            *watch = nullptr;
+        return !watch;
+    });
     // The list must never show records that are about to be freed.
     TTreeNode *shown = m_items.displayedNode();
     if (!shown)
@@ -834,6 +857,14 @@ void TMainForm::deleteCatalogNode(TTreeNode *node)
 
 void TMainForm::deleteDisk(TTreeNode *diskNode, bool fromList)
 {
+    if (!nodeAlive(diskNode))
+        return;
+    const std::shared_ptr<TTreeNode *> disk = watchNode(diskNode);
+    if (deferWhileBusy([this, disk, fromList] {
+            if (*disk)
+                deleteDisk(*disk, fromList);
+        }))
+        return;
     const OperationScope operation(m_operations);
     if (!isKind(diskNode, rkDisk))
         return;
@@ -849,7 +880,8 @@ void TMainForm::deleteDisk(TTreeNode *diskNode, bool fromList)
                        QStringLiteral("Please confirm removing all data for disk \"") +
                            DecodeStored(diskNode->text()) + QStringLiteral("\" from the catalog."),
                        MsgIcon::Warning, MsgButtons::OkCancel);
-    if (answer != MsgAnswer::Ok)
+    // The question let events run: the disk may have gone meanwhile.
+    if (answer != MsgAnswer::Ok || !*disk)
         return;
     SetDiskDirty(diskNode, true);
     if (fromList)
@@ -879,11 +911,20 @@ void TMainForm::onDisksDropped(const std::vector<TTreeNode *> &disks, TTreeNode 
 
 void TMainForm::dropDisks(const std::vector<TTreeNode *> &disks, TTreeNode *target, bool fromList)
 {
-    if (m_sortRunning) {
-        QTimer::singleShot(50, this, [this, disks, target, fromList] { dropDisks(disks, target, fromList); });
-        return;
-    }
     if (!nodeAlive(target) || !isKind(target, rkCatalog))
+        return;
+    const std::shared_ptr<TTreeNode *> targetWatch = watchNode(target);
+    std::vector<std::shared_ptr<TTreeNode *>> diskWatches;
+    for (TTreeNode *disk : disks)
+        diskWatches.push_back(watchNode(disk));
+    if (deferWhileBusy([this, diskWatches, targetWatch, fromList] {
+            std::vector<TTreeNode *> left;
+            for (const auto &w : diskWatches)
+                if (*w)
+                    left.push_back(*w);
+            if (*targetWatch)
+                dropDisks(left, *targetWatch, fromList);
+        }))
         return;
     std::vector<TTreeNode *> valid;
     for (TTreeNode *disk : disks)
@@ -1148,13 +1189,16 @@ void TMainForm::sortMainList(bool full)
     if (ownStatus)
         setStatus(QStringLiteral("Sorting ") + QString::number(m_items.count()) +
                       QStringLiteral(" files, please wait..."), 1);
+    // The window (menus, toolbar and shortcuts with it) takes no commands
+    // while the sort lets events run; those that come by other ways wait
+    // (deferWhileBusy).
     m_sortRunning = true;
-    centralWidget()->setEnabled(false);
+    setEnabled(false);
     {
         EscWatcher esc;
         m_listModel->sortRows(full, [&esc] { return esc.pressed(); }, &prompter());
     }
-    centralWidget()->setEnabled(true);
+    setEnabled(true);
     m_sortRunning = false;
     const QModelIndex current = listView()->currentIndex();
     if (current.isValid())
@@ -1470,6 +1514,8 @@ TCatalogFileSettings TMainForm::fileSettings() const
 
 void TMainForm::newCatalog()
 {
+    if (deferWhileBusy([this] { newCatalog(); }))
+        return;
     const OperationScope operation(m_operations);
     NewCatalog(m_forest, *this);
     refresh();
@@ -1477,6 +1523,8 @@ void TMainForm::newCatalog()
 
 void TMainForm::openCatalogs()
 {
+    if (deferWhileBusy([this] { openCatalogs(); }))
+        return;
     const OperationScope operation(m_operations);
     if (searchRunning()) {
         prompter().ask(QStringLiteral("Can't Open Catalog"), MsgCantOpenWhileSearching(), MsgIcon::Information,
@@ -1491,11 +1539,9 @@ void TMainForm::openCatalogFiles(const QStringList &files)
 {
     if (files.isEmpty() || m_closing || m_shuttingDown)
         return;
-    if (m_operations > 0 || m_sortRunning) {
-        // Handed over while another opening or saving runs: afterwards.
-        QTimer::singleShot(kIdleRetryMs, this, [this, files] { openCatalogFiles(files); });
+    // Handed over while another opening or saving runs: afterwards.
+    if (deferWhileBusy([this, files] { openCatalogFiles(files); }))
         return;
-    }
     const OperationScope operation(m_operations);
     if (searchRunning()) {
         prompter().ask(QStringLiteral("Can't Open Catalog"), MsgCantOpenWhileSearching(), MsgIcon::Information,
@@ -1532,6 +1578,8 @@ void TMainForm::openStartupCatalogs(const QStringList &commandLine)
 
 void TMainForm::saveCatalog(bool askName)
 {
+    if (deferWhileBusy([this, askName] { saveCatalog(askName); }))
+        return;
     const OperationScope operation(m_operations);
     TTreeNode *catalog = catalogOfSelection();
     if (!catalog)
@@ -1547,6 +1595,14 @@ void TMainForm::saveCatalog(bool askName)
 
 void TMainForm::closeCatalog(TTreeNode *catalogNode)
 {
+    if (!nodeAlive(catalogNode))
+        return;
+    const std::shared_ptr<TTreeNode *> catalog = watchNode(catalogNode);
+    if (deferWhileBusy([this, catalog] {
+            if (*catalog)
+                closeCatalog(*catalog);
+        }))
+        return;
     const OperationScope operation(m_operations);
     if (!isKind(catalogNode, rkCatalog))
         return;
@@ -1556,11 +1612,14 @@ void TMainForm::closeCatalog(TTreeNode *catalogNode)
         return;
     }
     QApplication::processEvents();
-    ++m_busy;
-    const int answer = CloseCatalog(catalogNode, true, *this, fileSettings());
-    --m_busy;
-    if (answer == caCancel && nodeAlive(catalogNode))
-        selectNode(catalogNode);
+    // Events ran: the catalog may have gone meanwhile.
+    if (*catalog) {
+        ++m_busy;
+        const int answer = CloseCatalog(catalogNode, true, *this, fileSettings());
+        --m_busy;
+        if (answer == caCancel && *catalog)
+            selectNode(catalogNode);
+    }
     if (!m_shuttingDown)
         refreshList(selectedNode(), true);
     refresh();
@@ -1568,6 +1627,8 @@ void TMainForm::closeCatalog(TTreeNode *catalogNode)
 
 void TMainForm::closeAllCatalogs()
 {
+    if (deferWhileBusy([this] { closeAllCatalogs(); }))
+        return;
     const OperationScope operation(m_operations);
     if (searchRunning()) {
         prompter().ask(QStringLiteral("Can't close catalog"), MsgCantCloseWhileSearching(), MsgIcon::Information,
@@ -1880,6 +1941,8 @@ void TMainForm::addDiskCommand(bool update)
 {
     if (m_forest.roots().empty())
         return;   // a disk needs a catalog to go into
+    if (deferWhileBusy([this, update] { addDiskCommand(update); }))
+        return;
     // The scan lets events run: a close or a hand-over that comes meanwhile waits for its end.
     const OperationScope operation(m_operations);
     TAddDiskCommandHooks hooks;

@@ -34,6 +34,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -209,6 +210,8 @@ private slots:
     void splashClosesOnlyOnceDone();
     void addDiskNeedsAnOpenCatalog();
     void sortButtonsFollowTheirColumnInAnyOrder();
+    void commandsQueuedDuringASortWaitForIt();
+    void aSecondQueuedCloseFindsTheCatalogGone();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -1467,4 +1470,71 @@ void MainWindowTest::sortButtonsFollowTheirColumnInAnyOrder()
         for (int b = 0; b < 4; ++b)
             QCOMPARE(form().command(QStringLiteral("ButtonSort%1").arg(b + 1))->isChecked(), b == column);
     }
+}
+
+void MainWindowTest::commandsQueuedDuringASortWaitForIt()
+{
+    openBoth();
+    TTreeNode *alpha = catalogNamed(form().forest(), "Alpha");
+    TTreeNode *disk = alpha->child(0);
+    form().selectNode(disk);
+    QCOMPARE(form().itemList().displayedNode(), disk);
+    const int rows = form().itemList().count();
+    QVERIFY(rows > 2);
+    // The sort lets events run while it polls for Esc: commands that arrive
+    // then (a hand-over, a queued signal) must not free the rows it sorts.
+    bool ranDuringSort = false;
+    bool menusEnabled = true, toolbarEnabled = true;
+    QMetaObject::invokeMethod(
+        &form(),
+        [&] {
+            ranDuringSort = true;
+            menusEnabled = form().menuBar()->isEnabled();
+            toolbarEnabled = form().findChild<QToolBar *>(QStringLiteral("MainToolbar"))->isEnabled();
+            form().command(QStringLiteral("MenuDeleteDisk"))->trigger();
+            form().closeCatalog(alpha);
+            form().command(QStringLiteral("MenuCloseAll"))->trigger();
+        },
+        Qt::QueuedConnection);
+    form().prompts.answers = {MsgAnswer::Cancel, MsgAnswer::Cancel};
+    form().chooseSortColumn(2);
+    QVERIFY(ranDuringSort);
+    QVERIFY(!menusEnabled);
+    QVERIFY(!toolbarEnabled);
+    QVERIFY(form().isEnabled());
+    // Nothing was asked or closed inside the sort; the list is whole and sorted.
+    QVERIFY(form().prompts.asked.empty());
+    QCOMPARE(catalogNamed(form().forest(), "Alpha"), alpha);
+    QCOMPARE(form().itemList().count(), rows);
+    QCOMPARE(form().itemList().displayedNode(), disk);
+    const TCompareContext context = form().itemList().compareContext();
+    for (int i = 1; i < rows; ++i)
+        QVERIFY(CompareItems(form().itemList().at(i - 1), form().itemList().at(i), context) <= 0);
+    // Afterwards they run: the delete asks (Cancel), the close goes ahead,
+    // Close All asks (Cancel).
+    QTRY_VERIFY_WITH_TIMEOUT(!catalogNamed(form().forest(), "Alpha"), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(form().prompts.asked.size(), size_t(2), 30000);
+    QCOMPARE(form().prompts.asked[0].caption, QStringLiteral("Delete disk"));
+    QCOMPARE(form().prompts.asked[1].caption, QStringLiteral("Confirm closing"));
+    QVERIFY(catalogNamed(form().forest(), "Beta"));
+}
+
+void MainWindowTest::aSecondQueuedCloseFindsTheCatalogGone()
+{
+    openBoth();
+    TTreeNode *alpha = catalogNamed(form().forest(), "Alpha");
+    RenameDisk(alpha->child(0), "Changed");
+    form().selectNode(alpha);
+    // Two closes of one catalog queued (a double click on the menu entry, a
+    // key repeat): the first lets events run before and while it asks.
+    form().prompts.answers = {MsgAnswer::No, MsgAnswer::No};
+    for (int i = 0; i < 2; ++i)
+        QMetaObject::invokeMethod(&form(), [this, alpha] { form().closeCatalog(alpha); }, Qt::QueuedConnection);
+    QTRY_VERIFY_WITH_TIMEOUT(!catalogNamed(form().forest(), "Alpha"), 30000);
+    // The second one, held back, finds the catalog gone and does nothing.
+    QTest::qWait(1000);
+    QCOMPARE(form().prompts.asked.size(), size_t(1));
+    QCOMPARE(form().prompts.asked[0].text, QStringLiteral("Save changes to catalog \"Alpha\" ?"));
+    QCOMPARE(form().forest().roots().size(), size_t(1));
+    QVERIFY(catalogNamed(form().forest(), "Beta"));
 }
