@@ -1126,6 +1126,16 @@ bool TMainForm::listKey(QKeyEvent *event)
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
+    // Keys are ignored while a label is edited: those that reach a view then
+    // came from its in-place editor, which let them pass (Enter, after it has
+    // queued the commit of the new text; acting on it here would take the
+    // row away from under the editor).
+    if (event->type() == QEvent::KeyPress && (watched == m_tree || watched == m_details || watched == m_icons)) {
+        const auto *view = static_cast<QWidget *>(watched);
+        const QWidget *focus = QApplication::focusWidget();
+        if (focus && focus != view && view->isAncestorOf(focus))
+            return QMainWindow::eventFilter(watched, event);
+    }
     if (watched == m_tree) {
         if (event->type() == QEvent::KeyPress)
             return treeKey(static_cast<QKeyEvent *>(event));

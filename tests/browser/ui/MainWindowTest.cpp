@@ -212,6 +212,7 @@ private slots:
     void sortButtonsFollowTheirColumnInAnyOrder();
     void commandsQueuedDuringASortWaitForIt();
     void aSecondQueuedCloseFindsTheCatalogGone();
+    void renamingADiskRowEndsWithEnter();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -1537,4 +1538,37 @@ void MainWindowTest::aSecondQueuedCloseFindsTheCatalogGone()
     QCOMPARE(form().prompts.asked[0].text, QStringLiteral("Save changes to catalog \"Alpha\" ?"));
     QCOMPARE(form().forest().roots().size(), size_t(1));
     QVERIFY(catalogNamed(form().forest(), "Beta"));
+}
+
+void MainWindowTest::renamingADiskRowEndsWithEnter()
+{
+    openBoth();
+    TTreeNode *catalog = catalogNamed(form().forest(), "Alpha");
+    TTreeNode *disk = catalog->child(1);
+    form().selectNode(catalog);
+    form().setViewStyle(vsDetails);
+    form().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form()));
+    QTreeView *list = form().detailsView();
+    list->setFocus();
+    const QModelIndex row = form().listModel()->indexOf(disk->data());
+    QVERIFY(row.isValid());
+    list->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QTest::keyClick(list, Qt::Key_F2);
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    QVERIFY(editor);
+    QCOMPARE(editor->text(), DecodeStored(disk->text()));
+    editor->setText(QStringLiteral("Renamed from the list"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    // Enter ends the edit with the new name; the disk is not opened.
+    QTRY_COMPARE(disk->text(), QByteArray("Renamed from the list"));
+    QCOMPARE(form().itemList().displayedNode(), catalog);
+    QCOMPARE(form().selectedNode(), catalog);
+    QCOMPARE(AsCatalog(catalog->data())->Dirty, 1);
+    // Without an editor Enter still opens the row.
+    list->setFocus();
+    list->selectionModel()->setCurrentIndex(form().listModel()->indexOf(disk->data()),
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(form().itemList().displayedNode(), disk);
 }
