@@ -35,6 +35,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QShowEvent>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -735,9 +736,18 @@ void TMainForm::refreshList(TTreeNode *node, bool forced)
         setStatus(QStringLiteral("Loading files..."), 2);
     storeHeaderState();
     const TColumnSet before = m_items.columnSet();
+    const TTreeNode *shownBefore = m_items.displayedNode();
     m_listModel->refill(node, forced);
     if (m_items.columnSet() != before && m_items.columnSet() != TColumnSet::None)
         applyHeaderState();
+    if (m_items.displayedNode() != shownBefore) {
+        // Another node's contents start at their top (the views keep the old
+        // scroll position through a reset); a forced refill of the same node
+        // stays where it was.
+        m_details->scrollToTop();
+        m_icons->scrollToTop();
+        m_icons->horizontalScrollBar()->setValue(0);
+    }
     if (m_focusAfterFill) {
         const QModelIndex i = m_listModel->indexOf(m_focusAfterFill);
         m_focusAfterFill = nullptr;

@@ -36,6 +36,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -213,6 +214,7 @@ private slots:
     void commandsQueuedDuringASortWaitForIt();
     void aSecondQueuedCloseFindsTheCatalogGone();
     void renamingADiskRowEndsWithEnter();
+    void anotherFolderStartsAtTheTop();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -1571,4 +1573,41 @@ void MainWindowTest::renamingADiskRowEndsWithEnter()
                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     QTest::keyClick(list, Qt::Key_Return);
     QCOMPARE(form().itemList().displayedNode(), disk);
+}
+
+void MainWindowTest::anotherFolderStartsAtTheTop()
+{
+    GenOptions shape = smallShape(11, 1);
+    shape.depth = 1;
+    shape.fanOut = 2;
+    shape.filesPerFolder = 300;
+    shape.archivesPerDisk = 0;
+    const QString file = writeCatalog(*m_dir, "Gamma", shape);
+    form().openStartupCatalogs({file});
+    TTreeNode *disk = catalogNamed(form().forest(), "Gamma")->child(0);
+    form().selectNode(disk);
+    QVERIFY(disk->childCount() >= 2);
+    TTreeNode *first = disk->child(0);
+    TTreeNode *second = disk->child(1);
+    QTreeView *details = form().detailsView();
+    for (TTreeNode *from : {first, second}) {
+        TTreeNode *to = from == first ? second : first;
+        form().selectNode(from);
+        QCOMPARE(form().itemList().displayedNode(), from);
+        details->scrollToBottom();
+        QApplication::processEvents();
+        QVERIFY(details->verticalScrollBar()->value() > 0);
+        form().selectNode(to);
+        QCOMPARE(form().itemList().displayedNode(), to);
+        QApplication::processEvents();
+        QCOMPARE(details->verticalScrollBar()->value(), 0);
+    }
+    // A forced refill of the folder shown keeps its place.
+    details->scrollToBottom();
+    QApplication::processEvents();
+    const int kept = details->verticalScrollBar()->value();
+    QVERIFY(kept > 0);
+    form().refreshList(form().selectedNode(), true);
+    QApplication::processEvents();
+    QCOMPARE(details->verticalScrollBar()->value(), kept);
 }
