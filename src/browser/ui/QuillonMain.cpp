@@ -5,6 +5,7 @@
 #include "platform/Drives.h"
 #include "scan/ui/AddDisk.h"
 
+#include "browser/TreeSort.h"
 #include "browser/ui/CatalogTreeModel.h"
 #include "browser/ui/Icons.h"
 #include "browser/ui/ItemListModel.h"
@@ -740,6 +741,9 @@ void TMainForm::refreshList(TTreeNode *node, bool forced)
     m_listModel->refill(node, forced);
     if (m_items.columnSet() != before && m_items.columnSet() != TColumnSet::None)
         applyHeaderState();
+    // The fill read the node's level: the tree shows it in the list's order.
+    if (TTreeNode *shown = m_items.displayedNode())
+        SortTreeLevel(shown, m_items.sortState(), m_items.compareContext());
     if (m_items.displayedNode() != shownBefore) {
         // Another node's contents start at their top (the views keep the old
         // scroll position through a reset); a forced refill of the same node
@@ -808,8 +812,10 @@ void TMainForm::onLevelLoading(TTreeNode *)
     setStatus(QStringLiteral("Loading subfolders..."), 1);
 }
 
-void TMainForm::onLevelLoaded(TTreeNode *, const QString &failure)
+void TMainForm::onLevelLoaded(TTreeNode *node, const QString &failure)
 {
+    // Read in stored order; shown in the list's.
+    SortTreeLevel(node, m_items.sortState(), m_items.compareContext());
     setStatus(QString(), 0);
     if (!failure.isEmpty())
         showReadFailure(failure);
@@ -965,7 +971,8 @@ void TMainForm::dropDisks(const std::vector<TTreeNode *> &disks, TTreeNode *targ
             break;
         }
     }
-    SortTreeChildren(target, m_items.sortState(), m_items.compareContext());
+    // The moved disks come with the levels they had read, in stored order.
+    SortTreeLevels(m_forest, target, m_items.sortState(), m_items.compareContext());
     m_tree->expand(m_treeModel->indexOf(target));
     --m_busy;
     if (!fromList && moved)
@@ -1223,7 +1230,9 @@ void TMainForm::sortMainList(bool full)
     const QModelIndex current = listView()->currentIndex();
     if (current.isValid())
         listView()->scrollTo(current);
-    SortTreeChildren(selectedNode(), m_items.sortState(), m_items.compareContext());
+    // Every level of the tree in memory follows the new order, not only the
+    // selected node's: a level opened later must not show an older order.
+    SortTreeLevels(m_forest, nullptr, m_items.sortState(), m_items.compareContext());
     if (ownStatus)
         setStatus(QString(), 0);
     updateSortControls();
@@ -1508,6 +1517,8 @@ void TMainForm::catalogShown(TTreeNode *catalogNode, bool select)
     const QModelIndex i = m_treeModel->indexOf(catalogNode);
     if (!i.isValid())
         return;
+    // Disks come in stored order.
+    SortTreeLevels(m_forest, catalogNode, m_items.sortState(), m_items.compareContext());
     m_tree->expand(i);
     if (select) {
         selectNode(catalogNode);
@@ -1973,8 +1984,11 @@ void TMainForm::addDiskCommand(bool update)
     TTreeNode *disk =
         RunAddDiskCommand(this, m_forest, selectedNode(), update, m_options, drives(), prompter(), hooks);
     applyAutoSaveSettings();
-    if (disk && nodeAlive(disk))
+    if (disk && nodeAlive(disk)) {
+        // A new disk's folders come in the order of the scan.
+        SortTreeLevels(m_forest, disk->parent(), m_items.sortState(), m_items.compareContext());
         selectNode(disk);
+    }
     refreshList(selectedNode(), true);
     refreshStatus();
     updateCommands();

@@ -9,6 +9,7 @@
 // wizard's hook), autosave on the idle moment after its timer, closes that
 // wait for a running operation, and the splash window's closing.
 #include "app/SingleInstance.h"
+#include "browser/TreeSort.h"
 #include "browser/ui/CatalogTreeModel.h"
 #include "browser/ui/ItemListModel.h"
 #include "browser/ui/QtPrompter.h"
@@ -215,6 +216,7 @@ private slots:
     void aSecondQueuedCloseFindsTheCatalogGone();
     void renamingADiskRowEndsWithEnter();
     void anotherFolderStartsAtTheTop();
+    void theTreeFollowsTheSortOrder();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -1610,4 +1612,65 @@ void MainWindowTest::anotherFolderStartsAtTheTop()
     form().refreshList(form().selectedNode(), true);
     QApplication::processEvents();
     QCOMPARE(details->verticalScrollBar()->value(), kept);
+}
+
+void MainWindowTest::theTreeFollowsTheSortOrder()
+{
+    // In the file the disks and their folders are in the order they were
+    // written (here the reverse of the list's default order, by extension),
+    // as a scan or another program may have written them.
+    const TSortState defaults;
+    {
+        TForest written;
+        TTreeNode *catalog = GenerateCatalog(written, "Alpha", smallShape(3));
+        TSortState reversed;
+        reversed.reverse = true;
+        SortTreeLevels(written, catalog, reversed);
+        SaveCatalogTo(catalog, m_fileA);
+    }
+    {
+        TForest stored;
+        TTreeNode *catalog = ReadCatalog(stored, m_fileA);
+        QVERIFY(catalog);
+        int unsorted = TreeLevelSorted(catalog, defaults) ? 0 : 1;
+        for (TTreeNode *disk : catalog->children()) {
+            LoadSubfolders(disk, false, false);
+            unsorted += TreeLevelSorted(disk, defaults) ? 0 : 1;
+        }
+        QVERIFY(unsorted > 0);
+        DeleteNodeWithRecords(catalog);
+    }
+    openBoth();
+    const TItemList &list = form().itemList();
+    std::function<void(TTreeNode *)> expectSorted = [&](TTreeNode *node) {
+        QVERIFY2(TreeLevelSorted(node, list.sortState(), list.compareContext()), node->text().constData());
+        for (TTreeNode *child : node->children())
+            expectSorted(child);
+    };
+    TTreeNode *alpha = catalogNamed(form().forest(), "Alpha");
+    // The disks as the catalog opens; each disk's folders as the tree opens it
+    // or the list shows it.
+    expectSorted(alpha);
+    QTreeView *tree = form().treeView();
+    for (TTreeNode *disk : alpha->children())
+        tree->expand(form().treeModel()->indexOf(disk));
+    expectSorted(alpha);
+    TTreeNode *beta = catalogNamed(form().forest(), "Beta");
+    form().selectNode(beta->child(0));
+    QCOMPARE(list.displayedNode(), beta->child(0));
+    expectSorted(beta);
+    // Another order: every level read so far follows it, not only the selected one.
+    TTreeNode *folder = alpha->child(0)->child(0);
+    form().selectNode(folder);
+    form().chooseSortColumn(0);
+    form().toggleReverse();
+    QCOMPARE(list.sortState().folderColumn, 0);
+    QVERIFY(list.sortState().reverse);
+    expectSorted(alpha);
+    expectSorted(beta);
+    form().selectNode(alpha);
+    form().chooseSortColumn(2);
+    QCOMPARE(list.sortState().catalogColumn, 2);
+    expectSorted(alpha);
+    expectSorted(beta);
 }
