@@ -5,6 +5,7 @@
 #include "platform/Drives.h"
 #include "scan/ui/AddDisk.h"
 
+#include "browser/TreeSort.h"
 #include "browser/ui/CatalogTreeModel.h"
 #include "browser/ui/Icons.h"
 #include "browser/ui/ItemListModel.h"
@@ -35,6 +36,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QShowEvent>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -577,7 +579,7 @@ void TMainForm::createToolbar()
                                                    TAppImage::SortDate};
                 make(images[column], [this, column] { chooseSortColumn(column); });
                 a->setCheckable(true);
-                m_sortButtons.push_back(a);
+                m_sortButtons[column] = a;
             } else {
                 // The windows of these commands come later.
                 static const std::map<int, TAppImage> later{
@@ -608,7 +610,11 @@ void TMainForm::createToolbar()
                 bar->addSeparator();
             continue;
         }
-        QAction *a = button(entry);
+        // A tag the layout names twice is one button.
+        const TToolbarButtonInfo *info = FindToolbarButton(entry);
+        QAction *a = info ? command(QString::fromLatin1(info->Name)) : nullptr;
+        if (!a)
+            a = button(entry);
         if (a && !hidden)
             bar->addAction(a);
     }
@@ -687,6 +693,22 @@ bool TMainForm::nodeAlive(TTreeNode *node) const
     return false;
 }
 
+std::shared_ptr<TTreeNode *> TMainForm::watchNode(TTreeNode *node)
+{
+    auto watch = std::make_shared<TTreeNode *>(nodeAlive(node) ? node : nullptr);
+    m_watches.push_back(watch);
+    return watch;
+}
+
+bool TMainForm::deferWhileBusy(std::function<void()> again)
+{
+    if (m_operations == 0 && !m_sortRunning)
+        return false;
+    if (!m_closing && !m_shuttingDown)
+        QTimer::singleShot(kIdleRetryMs, this, std::move(again));
+    return true;
+}
+
 void TMainForm::onTreeCurrentChanged(const QModelIndex &current)
 {
     // The selection follows the focused node (as a tree control's does).
@@ -715,9 +737,21 @@ void TMainForm::refreshList(TTreeNode *node, bool forced)
         setStatus(QStringLiteral("Loading files..."), 2);
     storeHeaderState();
     const TColumnSet before = m_items.columnSet();
+    const TTreeNode *shownBefore = m_items.displayedNode();
     m_listModel->refill(node, forced);
     if (m_items.columnSet() != before && m_items.columnSet() != TColumnSet::None)
         applyHeaderState();
+    // The fill read the node's level: the tree shows it in the list's order.
+    if (TTreeNode *shown = m_items.displayedNode())
+        SortTreeLevel(shown, m_items.sortState(), m_items.compareContext());
+    if (m_items.displayedNode() != shownBefore) {
+        // Another node's contents start at their top (the views keep the old
+        // scroll position through a reset); a forced refill of the same node
+        // stays where it was.
+        m_details->scrollToTop();
+        m_icons->scrollToTop();
+        m_icons->horizontalScrollBar()->setValue(0);
+    }
     if (m_focusAfterFill) {
         const QModelIndex i = m_listModel->indexOf(m_focusAfterFill);
         m_focusAfterFill = nullptr;
@@ -778,8 +812,10 @@ void TMainForm::onLevelLoading(TTreeNode *)
     setStatus(QStringLiteral("Loading subfolders..."), 1);
 }
 
-void TMainForm::onLevelLoaded(TTreeNode *, const QString &failure)
+void TMainForm::onLevelLoaded(TTreeNode *node, const QString &failure)
 {
+    // Read in stored order; shown in the list's.
+    SortTreeLevel(node, m_items.sortState(), m_items.compareContext());
     setStatus(QString(), 0);
     if (!failure.isEmpty())
         showReadFailure(failure);
@@ -797,6 +833,13 @@ void TMainForm::onNodeRenamed(TTreeNode *node)
 
 void TMainForm::nodeAboutToBeRemoved(TTreeNode *node)
 {
+    // Watches on the node or below it read null from now on.
+    std::erase_if(m_watches, [node](const std::weak_ptr<TTreeNode *> &w) {
+        const std::shared_ptr<TTreeNode *> watch = w.lock();
+        if (watch && isBelow(*watch, node))
+            *watch = nullptr;
+        return !watch;
+    });
     // The list must never show records that are about to be freed.
     TTreeNode *shown = m_items.displayedNode();
     if (!shown)
@@ -830,6 +873,14 @@ void TMainForm::deleteCatalogNode(TTreeNode *node)
 
 void TMainForm::deleteDisk(TTreeNode *diskNode, bool fromList)
 {
+    if (!nodeAlive(diskNode))
+        return;
+    const std::shared_ptr<TTreeNode *> disk = watchNode(diskNode);
+    if (deferWhileBusy([this, disk, fromList] {
+            if (*disk)
+                deleteDisk(*disk, fromList);
+        }))
+        return;
     const OperationScope operation(m_operations);
     if (!isKind(diskNode, rkDisk))
         return;
@@ -845,7 +896,8 @@ void TMainForm::deleteDisk(TTreeNode *diskNode, bool fromList)
                        QStringLiteral("Please confirm removing all data for disk \"") +
                            DecodeStored(diskNode->text()) + QStringLiteral("\" from the catalog."),
                        MsgIcon::Warning, MsgButtons::OkCancel);
-    if (answer != MsgAnswer::Ok)
+    // The question let events run: the disk may have gone meanwhile.
+    if (answer != MsgAnswer::Ok || !*disk)
         return;
     SetDiskDirty(diskNode, true);
     if (fromList)
@@ -875,11 +927,20 @@ void TMainForm::onDisksDropped(const std::vector<TTreeNode *> &disks, TTreeNode 
 
 void TMainForm::dropDisks(const std::vector<TTreeNode *> &disks, TTreeNode *target, bool fromList)
 {
-    if (m_sortRunning) {
-        QTimer::singleShot(50, this, [this, disks, target, fromList] { dropDisks(disks, target, fromList); });
-        return;
-    }
     if (!nodeAlive(target) || !isKind(target, rkCatalog))
+        return;
+    const std::shared_ptr<TTreeNode *> targetWatch = watchNode(target);
+    std::vector<std::shared_ptr<TTreeNode *>> diskWatches;
+    for (TTreeNode *disk : disks)
+        diskWatches.push_back(watchNode(disk));
+    if (deferWhileBusy([this, diskWatches, targetWatch, fromList] {
+            std::vector<TTreeNode *> left;
+            for (const auto &w : diskWatches)
+                if (*w)
+                    left.push_back(*w);
+            if (*targetWatch)
+                dropDisks(left, *targetWatch, fromList);
+        }))
         return;
     std::vector<TTreeNode *> valid;
     for (TTreeNode *disk : disks)
@@ -910,7 +971,8 @@ void TMainForm::dropDisks(const std::vector<TTreeNode *> &disks, TTreeNode *targ
             break;
         }
     }
-    SortTreeChildren(target, m_items.sortState(), m_items.compareContext());
+    // The moved disks come with the levels they had read, in stored order.
+    SortTreeLevels(m_forest, target, m_items.sortState(), m_items.compareContext());
     m_tree->expand(m_treeModel->indexOf(target));
     --m_busy;
     if (!fromList && moved)
@@ -1081,6 +1143,16 @@ bool TMainForm::listKey(QKeyEvent *event)
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
+    // Keys are ignored while a label is edited: those that reach a view then
+    // came from its in-place editor, which let them pass (Enter, after it has
+    // queued the commit of the new text; acting on it here would take the
+    // row away from under the editor).
+    if (event->type() == QEvent::KeyPress && (watched == m_tree || watched == m_details || watched == m_icons)) {
+        const auto *view = static_cast<QWidget *>(watched);
+        const QWidget *focus = QApplication::focusWidget();
+        if (focus && focus != view && view->isAncestorOf(focus))
+            return QMainWindow::eventFilter(watched, event);
+    }
     if (watched == m_tree) {
         if (event->type() == QEvent::KeyPress)
             return treeKey(static_cast<QKeyEvent *>(event));
@@ -1144,18 +1216,23 @@ void TMainForm::sortMainList(bool full)
     if (ownStatus)
         setStatus(QStringLiteral("Sorting ") + QString::number(m_items.count()) +
                       QStringLiteral(" files, please wait..."), 1);
+    // The window (menus, toolbar and shortcuts with it) takes no commands
+    // while the sort lets events run; those that come by other ways wait
+    // (deferWhileBusy).
     m_sortRunning = true;
-    centralWidget()->setEnabled(false);
+    setEnabled(false);
     {
         EscWatcher esc;
         m_listModel->sortRows(full, [&esc] { return esc.pressed(); }, &prompter());
     }
-    centralWidget()->setEnabled(true);
+    setEnabled(true);
     m_sortRunning = false;
     const QModelIndex current = listView()->currentIndex();
     if (current.isValid())
         listView()->scrollTo(current);
-    SortTreeChildren(selectedNode(), m_items.sortState(), m_items.compareContext());
+    // Every level of the tree in memory follows the new order, not only the
+    // selected node's: a level opened later must not show an older order.
+    SortTreeLevels(m_forest, nullptr, m_items.sortState(), m_items.compareContext());
     if (ownStatus)
         setStatus(QString(), 0);
     updateSortControls();
@@ -1214,19 +1291,21 @@ void TMainForm::updateSortControls()
     if (column >= int(m_arrange.size()))
         for (QAction *a : m_arrange)
             a->setChecked(false);
-    for (int i = 0; i < int(m_sortButtons.size()); ++i) {
-        QAction *b = m_sortButtons[size_t(i)];
-        b->setChecked(i == column);   // columns 4 and above have no button
-        b->setEnabled(rows);
+    for (int i = 0; i < 4; ++i) {
+        if (QAction *b = m_sortButtons[i]) {
+            b->setChecked(i == column);   // columns 4 and above have no button
+            b->setEnabled(rows);
+        }
     }
-    if (m_sortButtons.size() == 4) {
-        m_sortButtons[1]->setText(catalogView ? QStringLiteral("Sort by Media Type")
-                                              : QStringLiteral("Sort by Extension"));
-        m_sortButtons[1]->setToolTip(m_sortButtons[1]->text());
-        m_sortButtons[1]->setIcon(AppIcon(catalogView ? TAppImage::SortMedia : TAppImage::SortExtension));
-        m_sortButtons[3]->setText(catalogView ? QStringLiteral("Sort by Free Space") : QStringLiteral("Sort by Date"));
-        m_sortButtons[3]->setToolTip(m_sortButtons[3]->text());
-        m_sortButtons[3]->setIcon(AppIcon(catalogView ? TAppImage::SortFree : TAppImage::SortDate));
+    if (QAction *second = m_sortButtons[1]) {
+        second->setText(catalogView ? QStringLiteral("Sort by Media Type") : QStringLiteral("Sort by Extension"));
+        second->setToolTip(second->text());
+        second->setIcon(AppIcon(catalogView ? TAppImage::SortMedia : TAppImage::SortExtension));
+    }
+    if (QAction *fourth = m_sortButtons[3]) {
+        fourth->setText(catalogView ? QStringLiteral("Sort by Free Space") : QStringLiteral("Sort by Date"));
+        fourth->setToolTip(fourth->text());
+        fourth->setIcon(AppIcon(catalogView ? TAppImage::SortFree : TAppImage::SortDate));
     }
     QAction *reverse = command("MenuReverseSort");
     reverse->setChecked(m_items.sortState().reverse);
@@ -1294,9 +1373,11 @@ void TMainForm::updateCommands()
 {
     if (m_closing)
         return;
+    // The catalog commands need an open catalog.
     const bool any = !m_forest.roots().empty();
-    for (const char *name : {"MenuSaveAs", "MenuClose", "MenuCloseAll"})
-        command(name)->setEnabled(any);
+    for (const char *name : {"MenuSaveAs", "MenuClose", "MenuCloseAll", "MenuAddDisk", "ButtonAddDisk"})
+        if (QAction *a = command(name))
+            a->setEnabled(any);
     const bool modified = statusPanelText(0) == QStringLiteral("Modified");
     command("MenuSave")->setEnabled(modified);
     if (QAction *b = command("ButtonSave"))
@@ -1436,6 +1517,8 @@ void TMainForm::catalogShown(TTreeNode *catalogNode, bool select)
     const QModelIndex i = m_treeModel->indexOf(catalogNode);
     if (!i.isValid())
         return;
+    // Disks come in stored order.
+    SortTreeLevels(m_forest, catalogNode, m_items.sortState(), m_items.compareContext());
     m_tree->expand(i);
     if (select) {
         selectNode(catalogNode);
@@ -1462,6 +1545,8 @@ TCatalogFileSettings TMainForm::fileSettings() const
 
 void TMainForm::newCatalog()
 {
+    if (deferWhileBusy([this] { newCatalog(); }))
+        return;
     const OperationScope operation(m_operations);
     NewCatalog(m_forest, *this);
     refresh();
@@ -1469,6 +1554,8 @@ void TMainForm::newCatalog()
 
 void TMainForm::openCatalogs()
 {
+    if (deferWhileBusy([this] { openCatalogs(); }))
+        return;
     const OperationScope operation(m_operations);
     if (searchRunning()) {
         prompter().ask(QStringLiteral("Can't Open Catalog"), MsgCantOpenWhileSearching(), MsgIcon::Information,
@@ -1483,11 +1570,9 @@ void TMainForm::openCatalogFiles(const QStringList &files)
 {
     if (files.isEmpty() || m_closing || m_shuttingDown)
         return;
-    if (m_operations > 0 || m_sortRunning) {
-        // Handed over while another opening or saving runs: afterwards.
-        QTimer::singleShot(kIdleRetryMs, this, [this, files] { openCatalogFiles(files); });
+    // Handed over while another opening or saving runs: afterwards.
+    if (deferWhileBusy([this, files] { openCatalogFiles(files); }))
         return;
-    }
     const OperationScope operation(m_operations);
     if (searchRunning()) {
         prompter().ask(QStringLiteral("Can't Open Catalog"), MsgCantOpenWhileSearching(), MsgIcon::Information,
@@ -1524,6 +1609,8 @@ void TMainForm::openStartupCatalogs(const QStringList &commandLine)
 
 void TMainForm::saveCatalog(bool askName)
 {
+    if (deferWhileBusy([this, askName] { saveCatalog(askName); }))
+        return;
     const OperationScope operation(m_operations);
     TTreeNode *catalog = catalogOfSelection();
     if (!catalog)
@@ -1539,6 +1626,14 @@ void TMainForm::saveCatalog(bool askName)
 
 void TMainForm::closeCatalog(TTreeNode *catalogNode)
 {
+    if (!nodeAlive(catalogNode))
+        return;
+    const std::shared_ptr<TTreeNode *> catalog = watchNode(catalogNode);
+    if (deferWhileBusy([this, catalog] {
+            if (*catalog)
+                closeCatalog(*catalog);
+        }))
+        return;
     const OperationScope operation(m_operations);
     if (!isKind(catalogNode, rkCatalog))
         return;
@@ -1548,11 +1643,14 @@ void TMainForm::closeCatalog(TTreeNode *catalogNode)
         return;
     }
     QApplication::processEvents();
-    ++m_busy;
-    const int answer = CloseCatalog(catalogNode, true, *this, fileSettings());
-    --m_busy;
-    if (answer == caCancel && nodeAlive(catalogNode))
-        selectNode(catalogNode);
+    // Events ran: the catalog may have gone meanwhile.
+    if (*catalog) {
+        ++m_busy;
+        const int answer = CloseCatalog(catalogNode, true, *this, fileSettings());
+        --m_busy;
+        if (answer == caCancel && *catalog)
+            selectNode(catalogNode);
+    }
     if (!m_shuttingDown)
         refreshList(selectedNode(), true);
     refresh();
@@ -1560,6 +1658,8 @@ void TMainForm::closeCatalog(TTreeNode *catalogNode)
 
 void TMainForm::closeAllCatalogs()
 {
+    if (deferWhileBusy([this] { closeAllCatalogs(); }))
+        return;
     const OperationScope operation(m_operations);
     if (searchRunning()) {
         prompter().ask(QStringLiteral("Can't close catalog"), MsgCantCloseWhileSearching(), MsgIcon::Information,
@@ -1870,6 +1970,10 @@ void TMainForm::setDrives(std::unique_ptr<TDrives> drives)
 
 void TMainForm::addDiskCommand(bool update)
 {
+    if (m_forest.roots().empty())
+        return;   // a disk needs a catalog to go into
+    if (deferWhileBusy([this, update] { addDiskCommand(update); }))
+        return;
     // The scan lets events run: a close or a hand-over that comes meanwhile waits for its end.
     const OperationScope operation(m_operations);
     TAddDiskCommandHooks hooks;
@@ -1880,8 +1984,11 @@ void TMainForm::addDiskCommand(bool update)
     TTreeNode *disk =
         RunAddDiskCommand(this, m_forest, selectedNode(), update, m_options, drives(), prompter(), hooks);
     applyAutoSaveSettings();
-    if (disk && nodeAlive(disk))
+    if (disk && nodeAlive(disk)) {
+        // A new disk's folders come in the order of the scan.
+        SortTreeLevels(m_forest, disk->parent(), m_items.sortState(), m_items.compareContext());
         selectNode(disk);
+    }
     refreshList(selectedNode(), true);
     refreshStatus();
     updateCommands();

@@ -19,6 +19,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
+
 #include <map>
 #include <memory>
 #include <vector>
@@ -232,6 +234,14 @@ private:
     void saveRecentFiles();
     // Whether node is still a node of the forest (deferred work checks first).
     bool nodeAlive(TTreeNode *node) const;
+    // A watch on node that reads null once the node, or a node above it,
+    // leaves the forest: what survives a stretch in which events run.
+    std::shared_ptr<TTreeNode *> watchNode(TTreeNode *node);
+    // While a sort or another of the window's operations runs, a command that
+    // changes the forest must not start inside it (the events they process
+    // would let it free what they work on): it is tried again later through
+    // again and true is returned. False: go ahead now.
+    bool deferWhileBusy(std::function<void()> again);
 
     TOptions &m_options;
     Registry *m_registry;
@@ -256,7 +266,10 @@ private:
     QActionGroup *m_viewGroup = nullptr;
     QActionGroup *m_arrangeGroup = nullptr;
     std::vector<QAction *> m_arrange;
-    std::vector<QAction *> m_sortButtons;
+    // The toolbar's sort buttons by the column they sort (0 to 3), wherever
+    // the layout puts them.
+    QAction *m_sortButtons[4] = {nullptr, nullptr, nullptr, nullptr};
+    std::vector<std::weak_ptr<TTreeNode *>> m_watches;
 
     std::unique_ptr<QtPrompter> m_qtPrompter;
     Prompter *m_prompter = nullptr;

@@ -317,7 +317,9 @@ void TAddDiskForm::syncFromWork()
         // The name is there to be typed over.
         m_name->selectAll();
     }
-    m_status->setText(m_work.statusText());
+    const QString folder = folderToScan();
+    m_status->setText(folder.isEmpty() ? m_work.statusText()
+                                       : m_work.statusText() + QStringLiteral("\nFolder to scan: ") + folder);
     m_rootCheck->setChecked(m_work.virtualRootCheck());
     m_rootCheck->setEnabled(!pressed.isNull());
     m_rootLabel->setText(m_work.virtualRootLabel());
@@ -375,6 +377,23 @@ QString TAddDiskForm::chooseFolderWith(const QString &caption, const QString &ro
     return BrowseForFolder(this, caption, root, start);
 }
 
+QString TAddDiskForm::folderToScan() const
+{
+    const QChar letter = m_work.pressedDrive();
+    if (letter.isNull())
+        return {};
+    const QByteArray root = m_work.rootPath(letter);
+    if (!m_chosenFolder.isEmpty() && letter == m_chosenLetter && root == m_chosenRoot)
+        return QDir::toNativeSeparators(m_chosenFolder);
+    if (root.isEmpty())
+        return {};   // the whole drive, as its button says
+    const QString mountPoint = m_work.driveRoot(letter);
+    // A virtual root that came with the disk being updated: its stored "\a\b\"
+    // path below the mount point.
+    const QStringList parts = DecodeStored(root).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    return QDir::toNativeSeparators(QDir(mountPoint).filePath(parts.join(QLatin1Char('/'))));
+}
+
 void TAddDiskForm::chooseFolder()
 {
     const QString folder = chooseFolderWith(QStringLiteral("Select Folder"), QStringLiteral("/"), QDir::homePath());
@@ -385,6 +404,10 @@ void TAddDiskForm::chooseFolder()
                        QStringLiteral("The folder \"") + folder
                            + QStringLiteral("\" is not on any of the drives offered here."),
                        MsgIcon::Information, MsgButtons::Ok);
+    } else {
+        m_chosenFolder = QDir::cleanPath(folder);
+        m_chosenLetter = m_work.pressedDrive();
+        m_chosenRoot = m_work.rootPath(m_chosenLetter);
     }
     syncFromWork();
 }
@@ -401,6 +424,11 @@ void TAddDiskForm::virtualRootClicked(bool checked)
         const QString mountPoint = m_work.driveRoot(letter);
         const QString folder = chooseFolderWith(QStringLiteral("Select virtual root folder"), mountPoint, mountPoint);
         m_work.setVirtualRootFolder(folder);
+        if (!folder.isEmpty()) {
+            m_chosenFolder = QDir::cleanPath(folder);
+            m_chosenLetter = letter;
+            m_chosenRoot = m_work.rootPath(letter);
+        }
     } else {
         m_work.clearVirtualRoot();
     }

@@ -108,6 +108,10 @@ private:
     void syncOptions();      // check states and enabling
     void optionClicked(const QString &controlName, bool checked);
     QString chooseFolderWith(const QString &caption, const QString &root, const QString &start);
+    // The folder the scan will read when the user chose one (with Folder...
+    // or as the virtual root), as it was chosen; empty when the pressed drive
+    // is scanned whole or no drive is pressed.
+    QString folderToScan() const;
 
     TAddDiskWork &m_work;
     Prompter &m_prompter;
@@ -132,6 +136,11 @@ private:
     QPushButton *m_info = nullptr;
     QPushButton *m_advanced = nullptr;
     bool m_activated = false;
+    // The last folder chosen in a picker, with the drive and virtual root it
+    // became, so the status shows it as it was chosen.
+    QString m_chosenFolder;
+    QChar m_chosenLetter;
+    QByteArray m_chosenRoot;
 };
 
 // What the Add/Update Disk command needs besides the catalogs and drives.

@@ -9,6 +9,7 @@
 // wizard's hook), autosave on the idle moment after its timer, closes that
 // wait for a running operation, and the splash window's closing.
 #include "app/SingleInstance.h"
+#include "browser/TreeSort.h"
 #include "browser/ui/CatalogTreeModel.h"
 #include "browser/ui/ItemListModel.h"
 #include "browser/ui/QtPrompter.h"
@@ -34,7 +35,9 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -207,6 +210,13 @@ private slots:
     void splashFollowsTheStartAndCloses();
     void filesHandedOverDuringAnOpeningWaitForIt();
     void splashClosesOnlyOnceDone();
+    void addDiskNeedsAnOpenCatalog();
+    void sortButtonsFollowTheirColumnInAnyOrder();
+    void commandsQueuedDuringASortWaitForIt();
+    void aSecondQueuedCloseFindsTheCatalogGone();
+    void renamingADiskRowEndsWithEnter();
+    void anotherFolderStartsAtTheTop();
+    void theTreeFollowsTheSortOrder();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -1406,4 +1416,261 @@ void MainWindowTest::closingDuringAddDiskWaitsForIt()
     QVERIFY(form().isVisible());
     // Then the close is carried out.
     QTRY_VERIFY(!form().isVisible());
+}
+
+void MainWindowTest::addDiskNeedsAnOpenCatalog()
+{
+    QTemporaryDir media;
+    form().setDrives(fakeDrives(media));
+    const char *names[] = {"MenuAddDisk", "ButtonAddDisk"};
+    for (const char *name : names)
+        QVERIFY2(!form().command(QLatin1String(name))->isEnabled(), name);
+    // The shortcut's way in does nothing either: no dialog comes up.
+    bool shown = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+        if (auto *dialog = qobject_cast<TAddDiskForm *>(QApplication::activeModalWidget())) {
+            shown = true;
+            dialog->reject();
+        }
+    });
+    poll.start(10);
+    form().addDiskCommand(false);
+    poll.stop();
+    QVERIFY(!shown);
+    openBoth();
+    for (const char *name : names)
+        QVERIFY2(form().command(QLatin1String(name))->isEnabled(), name);
+    form().prompts.answers = {MsgAnswer::Ok};
+    form().closeAllCatalogs();
+    QVERIFY(form().forest().roots().empty());
+    for (const char *name : names)
+        QVERIFY2(!form().command(QLatin1String(name))->isEnabled(), name);
+}
+
+void MainWindowTest::sortButtonsFollowTheirColumnInAnyOrder()
+{
+    // The user's toolbar puts the sort buttons in reverse order (and one twice).
+    m_options->ToolbarBox = {29, 28, 27, 26, 26, kToolbarSeparator, 30, 2, kToolbarMarker};
+    recreateForm();
+    showForm();
+    auto *bar = form().findChild<QToolBar *>(QStringLiteral("MainToolbar"));
+    QVERIFY(bar);
+    QCOMPARE(bar->actions().value(0), form().command(QStringLiteral("ButtonSort4")));
+    QCOMPARE(bar->actions().value(3), form().command(QStringLiteral("ButtonSort1")));
+    openBoth();
+    TTreeNode *catalog = catalogNamed(form().forest(), "Alpha");
+    form().selectNode(catalog);
+    QCOMPARE(form().command(QStringLiteral("ButtonSort1"))->text(), QStringLiteral("Sort by Name"));
+    QCOMPARE(form().command(QStringLiteral("ButtonSort2"))->text(), QStringLiteral("Sort by Media Type"));
+    QCOMPARE(form().command(QStringLiteral("ButtonSort3"))->text(), QStringLiteral("Sort by Size"));
+    QCOMPARE(form().command(QStringLiteral("ButtonSort4"))->text(), QStringLiteral("Sort by Free Space"));
+    form().selectNode(catalog->child(0));
+    QCOMPARE(form().command(QStringLiteral("ButtonSort2"))->text(), QStringLiteral("Sort by Extension"));
+    QCOMPARE(form().command(QStringLiteral("ButtonSort4"))->text(), QStringLiteral("Sort by Date"));
+    // Each button sorts by its own column and is the one shown pressed.
+    for (int column : {2, 0, 3, 1}) {
+        form().command(QStringLiteral("ButtonSort%1").arg(column + 1))->trigger();
+        QCOMPARE(form().itemList().sortState().folderColumn, column);
+        for (int b = 0; b < 4; ++b)
+            QCOMPARE(form().command(QStringLiteral("ButtonSort%1").arg(b + 1))->isChecked(), b == column);
+    }
+}
+
+void MainWindowTest::commandsQueuedDuringASortWaitForIt()
+{
+    openBoth();
+    TTreeNode *alpha = catalogNamed(form().forest(), "Alpha");
+    TTreeNode *disk = alpha->child(0);
+    form().selectNode(disk);
+    QCOMPARE(form().itemList().displayedNode(), disk);
+    const int rows = form().itemList().count();
+    QVERIFY(rows > 2);
+    // The sort lets events run while it polls for Esc: commands that arrive
+    // then (a hand-over, a queued signal) must not free the rows it sorts.
+    bool ranDuringSort = false;
+    bool menusEnabled = true, toolbarEnabled = true;
+    QMetaObject::invokeMethod(
+        &form(),
+        [&] {
+            ranDuringSort = true;
+            menusEnabled = form().menuBar()->isEnabled();
+            toolbarEnabled = form().findChild<QToolBar *>(QStringLiteral("MainToolbar"))->isEnabled();
+            form().command(QStringLiteral("MenuDeleteDisk"))->trigger();
+            form().closeCatalog(alpha);
+            form().command(QStringLiteral("MenuCloseAll"))->trigger();
+        },
+        Qt::QueuedConnection);
+    form().prompts.answers = {MsgAnswer::Cancel, MsgAnswer::Cancel};
+    form().chooseSortColumn(2);
+    QVERIFY(ranDuringSort);
+    QVERIFY(!menusEnabled);
+    QVERIFY(!toolbarEnabled);
+    QVERIFY(form().isEnabled());
+    // Nothing was asked or closed inside the sort; the list is whole and sorted.
+    QVERIFY(form().prompts.asked.empty());
+    QCOMPARE(catalogNamed(form().forest(), "Alpha"), alpha);
+    QCOMPARE(form().itemList().count(), rows);
+    QCOMPARE(form().itemList().displayedNode(), disk);
+    const TCompareContext context = form().itemList().compareContext();
+    for (int i = 1; i < rows; ++i)
+        QVERIFY(CompareItems(form().itemList().at(i - 1), form().itemList().at(i), context) <= 0);
+    // Afterwards they run: the delete asks (Cancel), the close goes ahead,
+    // Close All asks (Cancel).
+    QTRY_VERIFY_WITH_TIMEOUT(!catalogNamed(form().forest(), "Alpha"), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(form().prompts.asked.size(), size_t(2), 30000);
+    QCOMPARE(form().prompts.asked[0].caption, QStringLiteral("Delete disk"));
+    QCOMPARE(form().prompts.asked[1].caption, QStringLiteral("Confirm closing"));
+    QVERIFY(catalogNamed(form().forest(), "Beta"));
+}
+
+void MainWindowTest::aSecondQueuedCloseFindsTheCatalogGone()
+{
+    openBoth();
+    TTreeNode *alpha = catalogNamed(form().forest(), "Alpha");
+    RenameDisk(alpha->child(0), "Changed");
+    form().selectNode(alpha);
+    // Two closes of one catalog queued (a double click on the menu entry, a
+    // key repeat): the first lets events run before and while it asks.
+    form().prompts.answers = {MsgAnswer::No, MsgAnswer::No};
+    for (int i = 0; i < 2; ++i)
+        QMetaObject::invokeMethod(&form(), [this, alpha] { form().closeCatalog(alpha); }, Qt::QueuedConnection);
+    QTRY_VERIFY_WITH_TIMEOUT(!catalogNamed(form().forest(), "Alpha"), 30000);
+    // The second one, held back, finds the catalog gone and does nothing.
+    QTest::qWait(1000);
+    QCOMPARE(form().prompts.asked.size(), size_t(1));
+    QCOMPARE(form().prompts.asked[0].text, QStringLiteral("Save changes to catalog \"Alpha\" ?"));
+    QCOMPARE(form().forest().roots().size(), size_t(1));
+    QVERIFY(catalogNamed(form().forest(), "Beta"));
+}
+
+void MainWindowTest::renamingADiskRowEndsWithEnter()
+{
+    openBoth();
+    TTreeNode *catalog = catalogNamed(form().forest(), "Alpha");
+    TTreeNode *disk = catalog->child(1);
+    form().selectNode(catalog);
+    form().setViewStyle(vsDetails);
+    form().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form()));
+    QTreeView *list = form().detailsView();
+    list->setFocus();
+    const QModelIndex row = form().listModel()->indexOf(disk->data());
+    QVERIFY(row.isValid());
+    list->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QTest::keyClick(list, Qt::Key_F2);
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    QVERIFY(editor);
+    QCOMPARE(editor->text(), DecodeStored(disk->text()));
+    editor->setText(QStringLiteral("Renamed from the list"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    // Enter ends the edit with the new name; the disk is not opened.
+    QTRY_COMPARE(disk->text(), QByteArray("Renamed from the list"));
+    QCOMPARE(form().itemList().displayedNode(), catalog);
+    QCOMPARE(form().selectedNode(), catalog);
+    QCOMPARE(AsCatalog(catalog->data())->Dirty, 1);
+    // Without an editor Enter still opens the row.
+    list->setFocus();
+    list->selectionModel()->setCurrentIndex(form().listModel()->indexOf(disk->data()),
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(form().itemList().displayedNode(), disk);
+}
+
+void MainWindowTest::anotherFolderStartsAtTheTop()
+{
+    GenOptions shape = smallShape(11, 1);
+    shape.depth = 1;
+    shape.fanOut = 2;
+    shape.filesPerFolder = 300;
+    shape.archivesPerDisk = 0;
+    const QString file = writeCatalog(*m_dir, "Gamma", shape);
+    form().openStartupCatalogs({file});
+    TTreeNode *disk = catalogNamed(form().forest(), "Gamma")->child(0);
+    form().selectNode(disk);
+    QVERIFY(disk->childCount() >= 2);
+    TTreeNode *first = disk->child(0);
+    TTreeNode *second = disk->child(1);
+    QTreeView *details = form().detailsView();
+    for (TTreeNode *from : {first, second}) {
+        TTreeNode *to = from == first ? second : first;
+        form().selectNode(from);
+        QCOMPARE(form().itemList().displayedNode(), from);
+        details->scrollToBottom();
+        QApplication::processEvents();
+        QVERIFY(details->verticalScrollBar()->value() > 0);
+        form().selectNode(to);
+        QCOMPARE(form().itemList().displayedNode(), to);
+        QApplication::processEvents();
+        QCOMPARE(details->verticalScrollBar()->value(), 0);
+    }
+    // A forced refill of the folder shown keeps its place.
+    details->scrollToBottom();
+    QApplication::processEvents();
+    const int kept = details->verticalScrollBar()->value();
+    QVERIFY(kept > 0);
+    form().refreshList(form().selectedNode(), true);
+    QApplication::processEvents();
+    QCOMPARE(details->verticalScrollBar()->value(), kept);
+}
+
+void MainWindowTest::theTreeFollowsTheSortOrder()
+{
+    // In the file the disks and their folders are in the order they were
+    // written (here the reverse of the list's default order, by extension),
+    // as a scan or another program may have written them.
+    const TSortState defaults;
+    {
+        TForest written;
+        TTreeNode *catalog = GenerateCatalog(written, "Alpha", smallShape(3));
+        TSortState reversed;
+        reversed.reverse = true;
+        SortTreeLevels(written, catalog, reversed);
+        SaveCatalogTo(catalog, m_fileA);
+    }
+    {
+        TForest stored;
+        TTreeNode *catalog = ReadCatalog(stored, m_fileA);
+        QVERIFY(catalog);
+        int unsorted = TreeLevelSorted(catalog, defaults) ? 0 : 1;
+        for (TTreeNode *disk : catalog->children()) {
+            LoadSubfolders(disk, false, false);
+            unsorted += TreeLevelSorted(disk, defaults) ? 0 : 1;
+        }
+        QVERIFY(unsorted > 0);
+        DeleteNodeWithRecords(catalog);
+    }
+    openBoth();
+    const TItemList &list = form().itemList();
+    std::function<void(TTreeNode *)> expectSorted = [&](TTreeNode *node) {
+        QVERIFY2(TreeLevelSorted(node, list.sortState(), list.compareContext()), node->text().constData());
+        for (TTreeNode *child : node->children())
+            expectSorted(child);
+    };
+    TTreeNode *alpha = catalogNamed(form().forest(), "Alpha");
+    // The disks as the catalog opens; each disk's folders as the tree opens it
+    // or the list shows it.
+    expectSorted(alpha);
+    QTreeView *tree = form().treeView();
+    for (TTreeNode *disk : alpha->children())
+        tree->expand(form().treeModel()->indexOf(disk));
+    expectSorted(alpha);
+    TTreeNode *beta = catalogNamed(form().forest(), "Beta");
+    form().selectNode(beta->child(0));
+    QCOMPARE(list.displayedNode(), beta->child(0));
+    expectSorted(beta);
+    // Another order: every level read so far follows it, not only the selected one.
+    TTreeNode *folder = alpha->child(0)->child(0);
+    form().selectNode(folder);
+    form().chooseSortColumn(0);
+    form().toggleReverse();
+    QCOMPARE(list.sortState().folderColumn, 0);
+    QVERIFY(list.sortState().reverse);
+    expectSorted(alpha);
+    expectSorted(beta);
+    form().selectNode(alpha);
+    form().chooseSortColumn(2);
+    QCOMPARE(list.sortState().catalogColumn, 2);
+    expectSorted(alpha);
+    expectSorted(beta);
 }

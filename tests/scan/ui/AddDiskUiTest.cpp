@@ -827,13 +827,132 @@ private slots:
         const QString root = mnt(QStringLiteral("hd"));
         TBrowseFolderForm picker(QStringLiteral("Select virtual root folder"), root, root);
         QCOMPARE(picker.windowTitle(), QStringLiteral("Select virtual root folder"));
-        // Nothing below the root chosen: the root itself.
-        QCOMPARE(picker.selectedFolder(), QDir::cleanPath(root));
+        // Nothing chosen yet: no folder, and OK waits.
+        QCOMPARE(picker.selectedFolder(), QString());
+        QVERIFY(!picker.okButton()->isEnabled());
         QVERIFY(picker.selectFolder(root + QStringLiteral("/Photos")));
         QCOMPARE(picker.selectedFolder(), QDir::cleanPath(root + QStringLiteral("/Photos")));
+        QVERIFY(picker.okButton()->isEnabled());
+        // The root itself is a choice of its own: the whole tree.
+        QVERIFY(picker.selectFolder(root));
+        QCOMPARE(picker.selectedFolder(), QDir::cleanPath(root));
         QVERIFY(!picker.selectFolder(mnt(QStringLiteral("usb"))));
         QVERIFY(!picker.selectFolder(root + QStringLiteral("/missing")));
         QVERIFY(!picker.selectFolder(root + QStringLiteral("/readme.txt")));
+        QCOMPARE(picker.selectedFolder(), QDir::cleanPath(root));
+    }
+
+    void folderPickerStartsWithNoChoice()
+    {
+        // The start folder is shown, but OK does not take it (nor the first
+        // row of the root) until the user chooses.
+        const QString root = mnt(QStringLiteral("hd"));
+        TBrowseFolderForm picker(QStringLiteral("Select Folder"), root, root + QStringLiteral("/Photos"));
+        picker.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&picker));
+        picker.tree()->setFocus();
+        QVERIFY(picker.tree()->isExpanded(picker.tree()->currentIndex().parent()));
+        QCOMPARE(picker.tree()->currentIndex().data().toString(), QStringLiteral("Photos"));
+        QCOMPARE(picker.selectedFolder(), QString());
+        QVERIFY(!picker.okButton()->isEnabled());
+        QCOMPARE(picker.folderLabel()->text(), QStringLiteral("No folder chosen yet."));
+        QTest::mouseClick(picker.okButton(), Qt::LeftButton);
+        QCOMPARE(picker.result(), int(QDialog::Rejected));
+        QVERIFY(picker.isVisible());
+        QTest::keyClick(picker.tree(), Qt::Key_Return);
+        QVERIFY(picker.isVisible());
+        // A click chooses.
+        const QRect photos = picker.tree()->visualRect(picker.tree()->currentIndex());
+        QTest::mouseClick(picker.tree()->viewport(), Qt::LeftButton, {}, photos.center());
+        QCOMPARE(picker.selectedFolder(), QDir::cleanPath(root + QStringLiteral("/Photos")));
+        QCOMPARE(picker.folderLabel()->text(), QDir::toNativeSeparators(root + QStringLiteral("/Photos")));
+        QVERIFY(picker.okButton()->isEnabled());
+        QTest::mouseClick(picker.okButton(), Qt::LeftButton);
+        QCOMPARE(picker.result(), int(QDialog::Accepted));
+    }
+
+    void folderPickerRowsComeSorted()
+    {
+        // Folders made in an order unlike their names' (the raw directory order).
+        const QString root = mnt(QStringLiteral("tree"));
+        for (const char *name : {"zeta", "share/doc", "etc", "Alpha", "beta", "share/applications", "Sbin", "srv",
+                                 "usr/etc", "usr/share/doc", "usr/lib", "usr/Src"})
+            QVERIFY(QDir().mkpath(root + QLatin1Char('/') + QLatin1String(name)));
+        mediaFile(QStringLiteral("tree/sfile.txt"));
+        TBrowseFolderForm picker(QStringLiteral("Select Folder"), root, root);
+        picker.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&picker));
+        QTreeView *tree = picker.tree();
+        const QModelIndex top = tree->model()->index(0, 0);
+        auto names = [&](const QModelIndex &parent) {
+            QStringList list;
+            for (int row = 0; row < tree->model()->rowCount(parent); ++row)
+                list << tree->model()->index(row, 0, parent).data().toString();
+            return list;
+        };
+        // Every row of the level is there, sorted, as soon as the level shows.
+        QCOMPARE(names(top), (QStringList{QStringLiteral("Alpha"), QStringLiteral("beta"), QStringLiteral("etc"),
+                                          QStringLiteral("Sbin"), QStringLiteral("share"), QStringLiteral("srv"),
+                                          QStringLiteral("usr"), QStringLiteral("zeta")}));
+        // Type-ahead and the arrow keys walk the sorted rows.
+        tree->setFocus();
+        QTest::keyClick(tree, Qt::Key_Down);
+        QCOMPARE(picker.selectedFolder(), root + QStringLiteral("/Alpha"));
+        QTest::keyClicks(tree, QStringLiteral("us"));
+        QCOMPARE(picker.selectedFolder(), root + QStringLiteral("/usr"));
+        QTest::keyClick(tree, Qt::Key_Right);
+        const QModelIndex usr = tree->currentIndex();
+        QVERIFY(tree->isExpanded(usr));
+        QCOMPARE(names(usr), (QStringList{QStringLiteral("etc"), QStringLiteral("lib"), QStringLiteral("share"),
+                                          QStringLiteral("Src")}));
+        QTest::keyClick(tree, Qt::Key_Down);
+        QTest::qWait(QApplication::keyboardInputInterval() + 50);   // a new type-ahead word
+        QTest::keyClicks(tree, QStringLiteral("sh"));
+        QCOMPARE(picker.selectedFolder(), root + QStringLiteral("/usr/share"));
+        QTest::keyClick(tree, Qt::Key_Right);
+        QTest::keyClick(tree, Qt::Key_Down);
+        QCOMPARE(picker.selectedFolder(), root + QStringLiteral("/usr/share/doc"));
+        // A folder without subfolders loses its expand mark once opened.
+        QTest::keyClick(tree, Qt::Key_Right);
+        QVERIFY(!tree->model()->hasChildren(tree->currentIndex()));
+    }
+
+    void chosenFolderShowsInTheStatus()
+    {
+        TAddDiskWork work(*m_drives, *m_settings, *m_prompter);
+        QVERIFY(work.begin(m_forest->roots(), m_catalog, false));
+        TAddDiskForm form(work, *m_prompter);
+        const QString photos = mnt(QStringLiteral("hd")) + QStringLiteral("/Photos");
+        QString answer = photos;
+        form.setFolderChooser([&](QWidget *, const QString &, const QString &, const QString &) { return answer; });
+        form.show();
+        // A drive pressed by its button alone: the plain status, the whole drive.
+        form.clickDrive(letter(QStringLiteral("hd")));
+        QCOMPARE(form.statusLabel()->text(), work.statusText());
+        // "Folder...": the status names the folder the scan will read.
+        QTest::mouseClick(form.folderButton(), Qt::LeftButton);
+        QCOMPARE(work.pressedDrive(), letter(QStringLiteral("hd")));
+        const QString photosLine = QStringLiteral("\nFolder to scan: ") + QDir::toNativeSeparators(photos);
+        QCOMPARE(form.statusLabel()->text(), work.statusText() + photosLine);
+        // The whole of another drive chosen through the button: its mount point.
+        answer = mnt(QStringLiteral("usb"));
+        QTest::mouseClick(form.folderButton(), Qt::LeftButton);
+        QCOMPARE(work.pressedDrive(), letter(QStringLiteral("usb")));
+        QCOMPARE(form.statusLabel()->text(),
+                 work.statusText() + QStringLiteral("\nFolder to scan: ") + QDir::toNativeSeparators(answer));
+        // The first drive's button keeps its virtual root, and the status says so.
+        form.clickDrive(letter(QStringLiteral("hd")));
+        QCOMPARE(form.statusLabel()->text(), work.statusText() + photosLine);
+        // Clicking the virtual root off scans the whole drive again.
+        form.setAdvancedOpen(true);
+        QVERIFY(form.check(QStringLiteral("VirtualRootCheck"))->isChecked());
+        ClickBox(form.check(QStringLiteral("VirtualRootCheck")));
+        QCOMPARE(form.statusLabel()->text(), work.statusText());
+        // Picked as the virtual root: shown as well.
+        answer = photos;
+        ClickBox(form.check(QStringLiteral("VirtualRootCheck")));
+        QVERIFY(form.check(QStringLiteral("VirtualRootCheck"))->isChecked());
+        QCOMPARE(form.statusLabel()->text(), work.statusText() + photosLine);
     }
 };
 
