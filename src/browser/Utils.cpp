@@ -275,7 +275,15 @@ QString DescFirstLine(const char *desc)
 QString ExtensionOf(QByteArrayView name)
 {
     const qsizetype dot = name.lastIndexOf('.');
-    return dot < 0 ? QString() : DecodeStored(name.sliced(dot + 1));
+    if (dot < 0)
+        return {};
+    const QByteArrayView tail = name.sliced(dot + 1);
+    if (AsciiOnly(tail))
+        return QString::fromLatin1(tail);
+    // Decoded with the whole name: the tail of a name that is not UTF-8 may
+    // be valid UTF-8 on its own, yet it is code page 1252 like the rest.
+    const QString text = DecodeStored(name);
+    return text.mid(text.lastIndexOf(QLatin1Char('.')) + 1);
 }
 
 QString ItemText(const TItemRec *rec, int kind, bool forReport, const TItemTextContext &context)

@@ -42,7 +42,8 @@ QString UpdateTimeText(double updated);
 // The first line of a description: leading line breaks dropped, cut at the
 // first line break or after 69 characters, " (more...)" when anything was cut.
 QString DescFirstLine(const char *desc);
-// The text after the last "." of a name, without it; empty when none.
+// The text after the last "." of a name (stored bytes), without it, as the
+// name shows it; empty when none.
 QString ExtensionOf(QByteArrayView name);
 
 // The text of a record for a text kind; forReport returns whole descriptions.

@@ -110,6 +110,33 @@ TEST(DescFirstLine, CutsAtBreakOrAfter69Characters)
     EXPECT_EQ(DescFirstLine(nullptr), "");
 }
 
+// The extension is the end of the name as the name column shows it: in a
+// name that is not UTF-8 (code page 1252), a tail that would be valid UTF-8
+// on its own is still code page 1252.
+TEST(ItemText, ExtensionOfANameInCodePage1252)
+{
+    struct Case {
+        const char *name;
+        QString extension;
+    };
+    const Case cases[] = {
+        {"Readme.txt", "txt"},
+        {"archive.tar.gz", "gz"},
+        {"no extension", ""},
+        {"trailing.", ""},
+        {"caf\xc3\xa9.\xc3\xa9t\xc3\xa9", QStringLiteral("\u00e9t\u00e9")},
+        {"caf\xe9.\xc3\xa9t\xc3\xa9", QStringLiteral("\u00c3\u00a9t\u00c3\u00a9")},
+        {"caf\xe9.txt", "txt"},
+    };
+    SmallCatalog c;
+    for (const Case &k : cases) {
+        TFileRec *file = AppendFile(c.docs, k.name);
+        EXPECT_EQ(ExtensionOf(k.name), k.extension) << k.name;
+        EXPECT_EQ(ItemText(file, itExtension, false), k.extension) << k.name;
+        EXPECT_TRUE(ItemText(file, itName, false).endsWith(k.extension)) << k.name;
+    }
+}
+
 TEST(ItemText, FileFolderDiskCatalogColumns)
 {
     SmallCatalog c;
