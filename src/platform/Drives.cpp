@@ -91,7 +91,8 @@ bool isUnder(const QString &path, QLatin1StringView folder)
 bool mountHolds(const QString &mountPoint, const QString &path)
 {
     return mountPoint == QLatin1StringView("/") || path == mountPoint
-           || (path.startsWith(mountPoint) && path.size() > mountPoint.size() && path[mountPoint.size()] == QLatin1Char('/'));
+           || (path.startsWith(mountPoint) && path.size() > mountPoint.size()
+               && path[mountPoint.size()] == QLatin1Char('/'));
 }
 
 // Whether the sysfs folder of a disk lies below a USB controller ("usbN")

@@ -70,8 +70,8 @@ QString driveObject(const QString &device)
     const QString block = blockObject(device);
     if (block.isEmpty())
         return {};
-    QDBusMessage get = QDBusMessage::createMethodCall(kService, block, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                      QStringLiteral("Get"));
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        kService, block, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << kService + QStringLiteral(".Block") << QStringLiteral("Drive");
     const QDBusReply<QDBusVariant> reply = call(get, kQueryMillis);
     if (!reply.isValid())

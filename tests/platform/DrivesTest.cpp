@@ -1083,8 +1083,12 @@ protected:
             return answer;
         };
         s.eject.udisksRunning = [=] { return note(QStringLiteral("udisks?"), a.udisksRunning); };
-        s.eject.udisksUnmount = [=](const QString &d) { return note(QStringLiteral("udisks unmount ") + d, a.udisksUnmount); };
-        s.eject.udisksEject = [=](const QString &d) { return note(QStringLiteral("udisks eject ") + d, a.udisksEject); };
+        s.eject.udisksUnmount = [=](const QString &d) {
+            return note(QStringLiteral("udisks unmount ") + d, a.udisksUnmount);
+        };
+        s.eject.udisksEject = [=](const QString &d) {
+            return note(QStringLiteral("udisks eject ") + d, a.udisksEject);
+        };
         s.eject.udisksPowerOff = [=](const QString &d) {
             return note(QStringLiteral("udisks power-off ") + d, a.udisksPowerOff);
         };
@@ -1187,7 +1191,8 @@ TEST_F(Ejecting, OnlyDrivesThatCanEjectAndNeverTheSystemsOrTheCatalogs)
         bool ejected = false;
         QString why = QStringLiteral("stale");
         QChar letter;
-        const QStringList attempts = eject(Answers(), QString::fromLatin1(c.mountPoint), &ejected, c.keep, &why, &letter);
+        const QStringList attempts =
+            eject(Answers(), QString::fromLatin1(c.mountPoint), &ejected, c.keep, &why, &letter);
         const QString reason = QString::fromLatin1(c.reason);
         if (reason.isEmpty()) {
             EXPECT_TRUE(ejected) << c.mountPoint;
