@@ -9,7 +9,7 @@ QUILLON_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   dosfstools e2fsprogs genisoimage
-  mtools
+  mtools dbus-daemon
   zip
   libqt6svg6 xvfb xauth
   shared-mime-info desktop-file-utils
