@@ -22,7 +22,7 @@ namespace {
 
 QString seedFolder()
 {
-    return QFileInfo(QString::fromUtf8(__FILE__)).absoluteDir().absoluteFilePath(QStringLiteral("../../fuzz/seeds"));
+    return QStringLiteral(QUILLON_SEED_DIR);
 }
 
 std::vector<std::pair<QString, QByteArray>> committedSeeds()
