@@ -8,6 +8,7 @@
 // (command-line catalogs, the autoload list, the splash's texts, the setup
 // wizard's hook), autosave on the idle moment after its timer, closes that
 // wait for a running operation, and the splash window's closing.
+#include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #include "browser/TreeSort.h"
 #include "browser/ui/CatalogTreeModel.h"
@@ -30,6 +31,8 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QDialog>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -217,6 +220,10 @@ private slots:
     void renamingADiskRowEndsWithEnter();
     void anotherFolderStartsAtTheTop();
     void theTreeFollowsTheSortOrder();
+    void commandLineOptionsAreNoFiles_data();
+    void commandLineOptionsAreNoFiles();
+    void theProgramAnswersHelpAndVersion_data();
+    void theProgramAnswersHelpAndVersion();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -1673,4 +1680,100 @@ void MainWindowTest::theTreeFollowsTheSortOrder()
     QCOMPARE(list.sortState().catalogColumn, 2);
     expectSorted(alpha);
     expectSorted(beta);
+}
+
+void MainWindowTest::commandLineOptionsAreNoFiles_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("textStart");
+    using A = TCommandLine::TAction;
+    const QString wd = QStringLiteral("/home/user/work");
+    QTest::newRow("nothing") << QStringList{QStringLiteral("quillon")} << int(A::Run) << QStringList{} << QString();
+    QTest::newRow("files") << QStringList{QStringLiteral("quillon"), QStringLiteral("a.ctf"), QStringLiteral("/data/b.ctf"),
+                                          QStringLiteral("../c.ctf")}
+                           << int(A::Run)
+                           << QStringList{wd + QStringLiteral("/a.ctf"), QStringLiteral("/data/b.ctf"),
+                                          QStringLiteral("/home/user/c.ctf")}
+                           << QString();
+    QTest::newRow("version") << QStringList{QStringLiteral("quillon"), QStringLiteral("--version")} << int(A::Version)
+                             << QStringList{} << QStringLiteral("Quillon 9.8\n");
+    QTest::newRow("version short") << QStringList{QStringLiteral("quillon"), QStringLiteral("-v"), QStringLiteral("a.ctf")}
+                                   << int(A::Version) << QStringList{} << QStringLiteral("Quillon 9.8\n");
+    QTest::newRow("help") << QStringList{QStringLiteral("/usr/bin/quillon"), QStringLiteral("a.ctf"), QStringLiteral("--help")}
+                          << int(A::Help) << QStringList{} << QStringLiteral("Usage: quillon [options] [catalog.ctf...]");
+    QTest::newRow("help short") << QStringList{QStringLiteral("quillon"), QStringLiteral("-h")} << int(A::Help)
+                                << QStringList{} << QStringLiteral("Usage: quillon ");
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("quillon"), QStringLiteral("a.ctf"), QStringLiteral("--versoin")}
+                                    << int(A::Error) << QStringList{}
+                                    << QStringLiteral("quillon: Unknown option 'versoin'.");
+    QTest::newRow("dashed name after --") << QStringList{QStringLiteral("quillon"), QStringLiteral("--"),
+                                                         QStringLiteral("--odd.ctf")}
+                                          << int(A::Run) << QStringList{wd + QStringLiteral("/--odd.ctf")} << QString();
+}
+
+void MainWindowTest::commandLineOptionsAreNoFiles()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, action);
+    QFETCH(QStringList, files);
+    QFETCH(QString, textStart);
+    const TCommandLine line = ParseCommandLine(arguments, QStringLiteral("/home/user/work"), QStringLiteral("9.8"));
+    QCOMPARE(int(line.Action), action);
+    QCOMPARE(line.Files, files);
+    QVERIFY2(line.Text.startsWith(textStart), qPrintable(line.Text));
+    if (line.Action == TCommandLine::TAction::Help) {
+        QVERIFY(line.Text.contains(QStringLiteral("--version")));
+        QVERIFY(line.Text.contains(QStringLiteral("catalog.ctf")));
+    }
+}
+
+void MainWindowTest::theProgramAnswersHelpAndVersion_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    QTest::addColumn<QString>("platform");
+    // --help and --version need no display: none is named (xcb without one fails).
+    QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << 0 << QStringLiteral("Quillon ") << QString()
+                               << QStringLiteral("xcb");
+    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0 << QStringLiteral("Usage: quillon") << QString()
+                            << QStringLiteral("xcb");
+    // An unknown option is told once Qt has taken its own (-platform) out;
+    // no window opens, nothing is handed over.
+    QTest::newRow("unknown") << QStringList{QStringLiteral("--frobnicate"), QStringLiteral("x.ctf")} << 1 << QString()
+                             << QStringLiteral("quillon: Unknown option 'frobnicate'.") << QStringLiteral("offscreen");
+    QTest::newRow("Qt option and version") << QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen"),
+                                                          QStringLiteral("--version")}
+                                           << 0 << QStringLiteral("Quillon ") << QString() << QStringLiteral("xcb");
+}
+
+void MainWindowTest::theProgramAnswersHelpAndVersion()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QFETCH(QString, platform);
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir->filePath(QStringLiteral("config")));
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(QUILLON_GUI_PATH), arguments);
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), exitCode);
+    const QString stdOut = QString::fromLocal8Bit(program.readAllStandardOutput());
+    const QString stdErr = QString::fromLocal8Bit(program.readAllStandardError());
+    if (!out.isEmpty())
+        QVERIFY2(stdOut.startsWith(out), qPrintable(stdOut));
+    if (!err.isEmpty())
+        QVERIFY2(stdErr.contains(err), qPrintable(stdErr));
+    if (arguments.constFirst() == QLatin1String("--version"))
+        QVERIFY(QRegularExpression(QStringLiteral("^Quillon \\d+\\.\\d+")).match(stdOut).hasMatch());
 }
