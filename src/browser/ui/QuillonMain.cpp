@@ -40,6 +40,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
 #include <QTreeView>
 #include <QUrl>
@@ -61,6 +62,17 @@ constexpr int kAutoSaveMinMinutes = 2;
 constexpr int kAutoSaveMaxMinutes = 240;
 // Width every column starts with.
 constexpr int kColumnWidth = 100;
+// A first window on a small screen is still this large (or the whole screen).
+constexpr int kMinWindowWidth = 640, kMinWindowHeight = 420;
+// The tree pane of a first window is at least this wide, where it can be.
+constexpr int kTreePaneMin = 220;
+// The name column of a set shown for the first time takes its names' width
+// within these shares of the list's width, and never less than
+// kNameColumnMin; the short columns fit their texts up to kShortColumnMax;
+// the description keeps at least kDescShareMin of the width where it can.
+constexpr double kNameShareMin = 0.25, kNameShareMax = 0.4, kDescShareMin = 0.15;
+constexpr int kNameColumnMin = 180;
+constexpr int kShortColumnMax = 130;
 // Status bar: fixed widths of the state panel and the activity light; the
 // other two share what is left, 70 % and 30 %.
 constexpr int kStatePanelWidth = 80;
@@ -307,9 +319,27 @@ void TMainForm::createViews()
     m_splitter->addWidget(m_tree);
     m_splitter->addWidget(m_listStack);
     m_splitter->setStretchFactor(1, 1);
-    m_splitter->setSizes({250, 650});
     setCentralWidget(m_splitter);
-    resize(900, 600);
+    applyDefaultPlacement();
+}
+
+void TMainForm::applyDefaultPlacement()
+{
+    // About two thirds of the screen, centred on it, as a first start opens;
+    // a stored placement replaces this.
+    QSize size(900, 600);
+    QRect area(QPoint(0, 0), size);
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        area = screen->availableGeometry();
+        size = QSize(area.width() * 2 / 3, area.height() * 2 / 3)
+                   .expandedTo(QSize(kMinWindowWidth, kMinWindowHeight))
+                   .boundedTo(area.size());
+    }
+    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, area));
+    // The tree takes a fifth (names of disks and folders are short), the
+    // list the rest.
+    const int tree = std::max(size.width() / 5, std::min(kTreePaneMin, size.width() / 3));
+    m_splitter->setSizes({tree, size.width() - tree});
 }
 
 QAction *TMainForm::addCommand(const QString &name, const QString &text, const QKeySequence &shortcut, bool enabled)
@@ -788,10 +818,44 @@ void TMainForm::applyHeaderState()
     const QByteArray &state = m_headerStates[m_headerSet == TColumnSet::Disks ? 0 : 1];
     if (!state.isEmpty()) {
         m_details->header()->restoreState(state);
-    } else {
-        for (int i = 0; i < kListColumns; ++i)
-            m_details->header()->resizeSection(i, kColumnWidth);
+        return;
     }
+    // First shown: the short columns fit what the rows show (and their
+    // captions), the name column is wide enough for names, the description
+    // (the last, stretched column) takes what is left.
+    QHeaderView *header = m_details->header();
+    const auto *view = static_cast<const QAbstractItemView *>(m_details);
+    int used = 0;
+    for (int i = 1; i < kListColumns - 1; ++i) {
+        const int fit = std::min(view->sizeHintForColumn(i), kShortColumnMax);
+        header->resizeSection(i, std::max(fit, header->sectionSizeHint(i)));
+        used += header->sectionSize(i);
+    }
+    const int width = std::max(m_details->viewport()->width(), kColumnWidth * kListColumns);
+    const int names = std::max(view->sizeHintForColumn(0), header->sectionSizeHint(0));
+    const int low = std::max(kNameColumnMin, int(width * kNameShareMin));
+    const int high = std::max(low, int(width * kNameShareMax));
+    int name = std::clamp(names, low, high);
+    // Too wide for the description to keep its share: the name column gives
+    // up to its minimum first, then the short columns, each in proportion
+    // to what it has beyond its caption.
+    int excess = name + used - (width - int(width * kDescShareMin));
+    if (excess > 0) {
+        const int give = std::min(excess, name - kNameColumnMin);
+        name -= give;
+        excess -= give;
+    }
+    int slack = 0;
+    for (int i = 1; i < kListColumns - 1; ++i)
+        slack += std::max(0, header->sectionSize(i) - header->sectionSizeHint(i));
+    if (excess > 0 && slack > 0) {
+        const double share = std::min(1.0, double(excess) / slack);
+        for (int i = 1; i < kListColumns - 1; ++i) {
+            const int spare = std::max(0, header->sectionSize(i) - header->sectionSizeHint(i));
+            header->resizeSection(i, header->sectionSize(i) - int(spare * share + 0.5));
+        }
+    }
+    header->resizeSection(0, name);
 }
 
 void TMainForm::onListTimer()

@@ -229,6 +229,8 @@ private:
     TTreeNode *catalogOfSelection() const;
     TItemRec *focusedRecord() const;
     bool listHasFocus() const;
+    // The first start's size and place (no stored placement).
+    void applyDefaultPlacement();
     void restorePlacement();
     void storePlacement();
     void saveRecentFiles();

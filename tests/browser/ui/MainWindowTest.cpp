@@ -33,6 +33,7 @@
 #include <QApplication>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QDialog>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -42,6 +43,7 @@
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -224,6 +226,8 @@ private slots:
     void commandLineOptionsAreNoFiles();
     void theProgramAnswersHelpAndVersion_data();
     void theProgramAnswersHelpAndVersion();
+    void aFirstWindowFitsTheScreen();
+    void theNameColumnIsWideEnoughForNames();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -1776,4 +1780,52 @@ void MainWindowTest::theProgramAnswersHelpAndVersion()
         QVERIFY2(stdErr.contains(err), qPrintable(stdErr));
     if (arguments.constFirst() == QLatin1String("--version"))
         QVERIFY(QRegularExpression(QStringLiteral("^Quillon \\d+\\.\\d+")).match(stdOut).hasMatch());
+}
+
+void MainWindowTest::aFirstWindowFitsTheScreen()
+{
+    m_form.reset();
+    const QString store = m_dir->filePath(QStringLiteral("fresh.conf"));
+    Registry registry(store);   // no placement stored: a first start
+    TMainForm fresh(*m_options, &registry);
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect placed = fresh.geometry();
+    QVERIFY2(area.contains(placed), qPrintable(QStringLiteral("%1x%2").arg(placed.width()).arg(placed.height())));
+    // About two thirds of the screen (a small screen: a usable minimum of it).
+    QVERIFY(placed.width() >= std::min(area.width(), 640));
+    QVERIFY(placed.height() >= std::min(area.height(), 420));
+    QVERIFY(placed.width() <= std::max(area.width() * 7 / 10, 640));
+    QVERIFY(placed.height() <= std::max(area.height() * 7 / 10, 420));
+    QVERIFY((placed.center() - area.center()).manhattanLength() <= 2);
+    // The tree a quarter of it, the list the rest.
+    const QList<int> panes = fresh.findChild<QSplitter *>()->sizes();
+    QCOMPARE(panes.size(), 2);
+    QVERIFY(panes[0] < panes[1]);
+}
+
+void MainWindowTest::theNameColumnIsWideEnoughForNames()
+{
+    openBoth();
+    form().setViewStyle(vsDetails);
+    QHeaderView *header = form().detailsView()->header();
+    const int width = form().detailsView()->viewport()->width();
+    for (TTreeNode *shown : {catalogNamed(form().forest(), "Alpha"), findDisk(form().forest(), "Alpha", 0)}) {
+        form().selectNode(shown);
+        QCOMPARE(form().itemList().displayedNode(), shown);
+        const int name = header->sectionSize(0);
+        QVERIFY2(name >= 180, qPrintable(QString::number(name)));
+        // The short columns show their captions whole.
+        for (int i = 1; i < kListColumns - 1; ++i)
+            QVERIFY(header->sectionSize(i) >= header->sectionSizeHint(i));
+        // The description takes what is left, not all of it.
+        const int description = header->sectionSize(kListColumns - 1);
+        QVERIFY(description < width - name);
+        // It keeps a share of its own unless the name column and the short
+        // columns (at their captions) leave none.
+        if (description < width * 15 / 100 - 1) {
+            QCOMPARE(name, 180);
+            for (int i = 1; i < kListColumns - 1; ++i)
+                QCOMPARE(header->sectionSize(i), header->sectionSizeHint(i));
+        }
+    }
 }
