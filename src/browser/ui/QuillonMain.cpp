@@ -262,6 +262,12 @@ void TMainForm::createViews()
     connect(m_treeModel, &TCatalogTreeModel::levelLoading, this, &TMainForm::onLevelLoading);
     connect(m_treeModel, &TCatalogTreeModel::levelLoaded, this, &TMainForm::onLevelLoaded);
     connect(m_treeModel, &TCatalogTreeModel::disksDropped, this, &TMainForm::onDisksDropped);
+    // A level that shows follows the current sort (levels read earlier may
+    // have been hidden when the order changed).
+    connect(m_tree, &QTreeView::expanded, this, [this](const QModelIndex &index) {
+        if (TTreeNode *node = TCatalogTreeModel::nodeOf(index))
+            sortShownLevels(node);
+    });
 
     m_details = new QTreeView;
     m_details->setObjectName(QStringLiteral("ListView"));
@@ -739,6 +745,33 @@ bool TMainForm::deferWhileBusy(std::function<void()> again)
     return true;
 }
 
+std::unordered_set<const TTreeNode *> TMainForm::expandedNodes() const
+{
+    // Only the rows on show are walked: the children of expanded nodes.
+    std::unordered_set<const TTreeNode *> expanded;
+    std::vector<QModelIndex> stack{QModelIndex()};
+    while (!stack.empty()) {
+        const QModelIndex parent = stack.back();
+        stack.pop_back();
+        const int rows = m_treeModel->rowCount(parent);
+        for (int row = 0; row < rows; ++row) {
+            const QModelIndex i = m_treeModel->index(row, 0, parent);
+            if (m_tree->isExpanded(i)) {
+                expanded.insert(TCatalogTreeModel::nodeOf(i));
+                stack.push_back(i);
+            }
+        }
+    }
+    return expanded;
+}
+
+void TMainForm::sortShownLevels(TTreeNode *from)
+{
+    const std::unordered_set<const TTreeNode *> expanded = expandedNodes();
+    SortTreeLevels(m_forest, from, m_items.sortState(), m_items.compareContext(),
+                   [&expanded](const TTreeNode *n) { return expanded.count(n) > 0; });
+}
+
 void TMainForm::onTreeCurrentChanged(const QModelIndex &current)
 {
     // The selection follows the focused node (as a tree control's does).
@@ -1036,7 +1069,7 @@ void TMainForm::dropDisks(const std::vector<TTreeNode *> &disks, TTreeNode *targ
         }
     }
     // The moved disks come with the levels they had read, in stored order.
-    SortTreeLevels(m_forest, target, m_items.sortState(), m_items.compareContext());
+    sortShownLevels(target);
     m_tree->expand(m_treeModel->indexOf(target));
     --m_busy;
     if (!fromList && moved)
@@ -1294,9 +1327,10 @@ void TMainForm::sortMainList(bool full)
     const QModelIndex current = listView()->currentIndex();
     if (current.isValid())
         listView()->scrollTo(current);
-    // Every level of the tree in memory follows the new order, not only the
-    // selected node's: a level opened later must not show an older order.
-    SortTreeLevels(m_forest, nullptr, m_items.sortState(), m_items.compareContext());
+    // The selected node's level and every level on show follow the new
+    // order; the others follow it when they show (onTreeExpanded).
+    SortTreeLevel(selectedNode(), m_items.sortState(), m_items.compareContext());
+    sortShownLevels(nullptr);
     if (ownStatus)
         setStatus(QString(), 0);
     updateSortControls();
@@ -1582,7 +1616,7 @@ void TMainForm::catalogShown(TTreeNode *catalogNode, bool select)
     if (!i.isValid())
         return;
     // Disks come in stored order.
-    SortTreeLevels(m_forest, catalogNode, m_items.sortState(), m_items.compareContext());
+    SortTreeLevel(catalogNode, m_items.sortState(), m_items.compareContext());
     m_tree->expand(i);
     if (select) {
         selectNode(catalogNode);
@@ -2049,8 +2083,9 @@ void TMainForm::addDiskCommand(bool update)
         RunAddDiskCommand(this, m_forest, selectedNode(), update, m_options, drives(), prompter(), hooks);
     applyAutoSaveSettings();
     if (disk && nodeAlive(disk)) {
-        // A new disk's folders come in the order of the scan.
-        SortTreeLevels(m_forest, disk->parent(), m_items.sortState(), m_items.compareContext());
+        // The new disk among the others; its folders, in the order of the
+        // scan, follow the sort as they show.
+        sortShownLevels(disk->parent());
         selectNode(disk);
     }
     refreshList(selectedNode(), true);

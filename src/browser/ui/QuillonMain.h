@@ -23,6 +23,7 @@
 
 #include <map>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 class QAbstractItemView;
@@ -234,6 +235,11 @@ private:
     void restorePlacement();
     void storePlacement();
     void saveRecentFiles();
+    // The nodes expanded in the tree, whose children are on show.
+    std::unordered_set<const TTreeNode *> expandedNodes() const;
+    // Orders the levels on show at and below from (null: everywhere) by the
+    // current sort; from's own level always.
+    void sortShownLevels(TTreeNode *from);
     // Whether node is still a node of the forest (deferred work checks first).
     bool nodeAlive(TTreeNode *node) const;
     // A watch on node that reads null once the node, or a node above it,

@@ -1653,37 +1653,44 @@ void MainWindowTest::theTreeFollowsTheSortOrder()
     }
     openBoth();
     const TItemList &list = form().itemList();
-    std::function<void(TTreeNode *)> expectSorted = [&](TTreeNode *node) {
+    QTreeView *tree = form().treeView();
+    // Every level on show (the children of an expanded node) in the list's order.
+    std::function<void(TTreeNode *)> expectShownSorted = [&](TTreeNode *node) {
         QVERIFY2(TreeLevelSorted(node, list.sortState(), list.compareContext()), node->text().constData());
         for (TTreeNode *child : node->children())
-            expectSorted(child);
+            if (tree->isExpanded(form().treeModel()->indexOf(child)))
+                expectShownSorted(child);
     };
     TTreeNode *alpha = catalogNamed(form().forest(), "Alpha");
+    TTreeNode *beta = catalogNamed(form().forest(), "Beta");
     // The disks as the catalog opens; each disk's folders as the tree opens it
     // or the list shows it.
-    expectSorted(alpha);
-    QTreeView *tree = form().treeView();
+    expectShownSorted(alpha);
     for (TTreeNode *disk : alpha->children())
         tree->expand(form().treeModel()->indexOf(disk));
-    expectSorted(alpha);
-    TTreeNode *beta = catalogNamed(form().forest(), "Beta");
-    form().selectNode(beta->child(0));
-    QCOMPARE(list.displayedNode(), beta->child(0));
-    expectSorted(beta);
-    // Another order: every level read so far follows it, not only the selected one.
+    expectShownSorted(alpha);
+    TTreeNode *hidden = beta->child(0);
+    form().selectNode(hidden);
+    QCOMPARE(list.displayedNode(), hidden);
+    QVERIFY(TreeLevelSorted(hidden, list.sortState(), list.compareContext()));
+    // Another order: the levels on show follow it at once (not only the
+    // selected node's), a level read before and hidden when it shows.
     TTreeNode *folder = alpha->child(0)->child(0);
     form().selectNode(folder);
     form().chooseSortColumn(0);
     form().toggleReverse();
     QCOMPARE(list.sortState().folderColumn, 0);
     QVERIFY(list.sortState().reverse);
-    expectSorted(alpha);
-    expectSorted(beta);
+    expectShownSorted(alpha);
+    expectShownSorted(beta);
+    QVERIFY(!tree->isExpanded(form().treeModel()->indexOf(hidden)));
+    tree->expand(form().treeModel()->indexOf(hidden));
+    QVERIFY(TreeLevelSorted(hidden, list.sortState(), list.compareContext()));
     form().selectNode(alpha);
     form().chooseSortColumn(2);
     QCOMPARE(list.sortState().catalogColumn, 2);
-    expectSorted(alpha);
-    expectSorted(beta);
+    expectShownSorted(alpha);
+    expectShownSorted(beta);
 }
 
 void MainWindowTest::commandLineOptionsAreNoFiles_data()
