@@ -35,8 +35,8 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
-#include <QShowEvent>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -60,7 +60,7 @@ constexpr int kIdleRetryMs = 250;
 // The autosave period's bounds in minutes, as the settings allow.
 constexpr int kAutoSaveMinMinutes = 2;
 constexpr int kAutoSaveMaxMinutes = 240;
-// Width every column starts with.
+// The header's default column width.
 constexpr int kColumnWidth = 100;
 // A first window on a small screen is still this large (or the whole screen).
 constexpr int kMinWindowWidth = 640, kMinWindowHeight = 420;
@@ -333,7 +333,7 @@ void TMainForm::applyDefaultPlacement()
 {
     // About two thirds of the screen, centred on it, as a first start opens;
     // a stored placement replaces this.
-    QSize size(900, 600);
+    QSize size(900, 600);   // no screen to measure (never on a desktop)
     QRect area(QPoint(0, 0), size);
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         area = screen->availableGeometry();
@@ -732,6 +732,7 @@ bool TMainForm::nodeAlive(TTreeNode *node) const
 std::shared_ptr<TTreeNode *> TMainForm::watchNode(TTreeNode *node)
 {
     auto watch = std::make_shared<TTreeNode *>(nodeAlive(node) ? node : nullptr);
+    std::erase_if(m_watches, [](const std::weak_ptr<TTreeNode *> &w) { return w.expired(); });
     m_watches.push_back(watch);
     return watch;
 }
@@ -970,9 +971,9 @@ void TMainForm::deleteCatalogNode(TTreeNode *node)
 
 void TMainForm::deleteDisk(TTreeNode *diskNode, bool fromList)
 {
-    if (!nodeAlive(diskNode))
-        return;
     const std::shared_ptr<TTreeNode *> disk = watchNode(diskNode);
+    if (!*disk)
+        return;
     if (deferWhileBusy([this, disk, fromList] {
             if (*disk)
                 deleteDisk(*disk, fromList);
@@ -1724,9 +1725,9 @@ void TMainForm::saveCatalog(bool askName)
 
 void TMainForm::closeCatalog(TTreeNode *catalogNode)
 {
-    if (!nodeAlive(catalogNode))
-        return;
     const std::shared_ptr<TTreeNode *> catalog = watchNode(catalogNode);
+    if (!*catalog)
+        return;
     if (deferWhileBusy([this, catalog] {
             if (*catalog)
                 closeCatalog(*catalog);

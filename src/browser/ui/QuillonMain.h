@@ -243,7 +243,8 @@ private:
     // Whether node is still a node of the forest (deferred work checks first).
     bool nodeAlive(TTreeNode *node) const;
     // A watch on node that reads null once the node, or a node above it,
-    // leaves the forest: what survives a stretch in which events run.
+    // leaves the forest: what survives a stretch in which events run. It reads
+    // null from the start when node is no node of the forest.
     std::shared_ptr<TTreeNode *> watchNode(TTreeNode *node);
     // While a sort or another of the window's operations runs, a command that
     // changes the forest must not start inside it (the events they process
