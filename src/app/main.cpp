@@ -1,7 +1,9 @@
-// The desktop program: one instance per user, the splash window, the settings
+// The desktop program: the answers to --help and --version (given before
+// anything needs a display), one instance per user, the splash window, the settings
 // (wiped when their format marker is not the current one), the catalog file
 // type registered with the desktop, and the main window, which opens the
 // command-line catalogs and the autoload list at its first idle moment.
+#include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #include "browser/ui/Icons.h"
 #include "browser/ui/QtPrompter.h"
@@ -12,8 +14,10 @@
 #include "settings/Registry.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
-#include <QFileInfo>
+
+#include <cstdio>
 
 namespace {
 
@@ -24,10 +28,29 @@ QByteArray programIconSvg()
     return icon.open(QIODevice::ReadOnly) ? icon.readAll() : QByteArray();
 }
 
+// Prints what the command line asked for; the exit status of the program.
+int answer(const TCommandLine &line)
+{
+    const QByteArray text = line.Text.toLocal8Bit();
+    const bool error = line.Action == TCommandLine::TAction::Error;
+    std::fputs(text.constData(), error ? stderr : stdout);
+    std::fflush(error ? stderr : stdout);
+    return error ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    const QString version = QStringLiteral(QUILLON_VERSION);
+    // --help and --version are answered before anything needs a display.
+    QStringList raw;
+    for (int i = 0; i < argc; ++i)
+        raw << QString::fromLocal8Bit(argv[i]);
+    const TCommandLine early = ParseCommandLine(raw, QDir::currentPath(), version);
+    if (early.Action == TCommandLine::TAction::Help || early.Action == TCommandLine::TAction::Version)
+        return answer(early);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setOrganizationName(QStringLiteral("Orvanta"));
@@ -35,12 +58,13 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("quillon"));
 
     // Catalog files named on the command line, as absolute paths (the first
-    // instance may run in another folder).
-    QStringList files;
-    const QStringList args = QApplication::arguments();
-    for (qsizetype i = 1; i < args.size(); ++i)
-        if (!args[i].isEmpty())
-            files << QFileInfo(args[i]).absoluteFilePath();
+    // instance may run in another folder), read once Qt has taken its own
+    // options (-platform, -style, ...) out; anything else that looks like an
+    // option ends the start with a message, never reaching a catalog list.
+    const TCommandLine line = ParseCommandLine(QApplication::arguments(), QDir::currentPath(), version);
+    if (line.Action != TCommandLine::TAction::Run)
+        return answer(line);
+    const QStringList files = line.Files;
 
     TSingleInstance instance;
     if (instance.handOver(files))

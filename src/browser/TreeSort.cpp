@@ -50,7 +50,8 @@ bool SortTreeLevel(TTreeNode *node, const TSortState &sort, const TCompareContex
     return true;
 }
 
-int SortTreeLevels(TForest &forest, TTreeNode *node, const TSortState &sort, const TCompareContext &base)
+int SortTreeLevels(TForest &forest, TTreeNode *node, const TSortState &sort, const TCompareContext &base,
+                   const TLevelShown &shown)
 {
     // One comparer for the disk levels, one for the folder levels (a
     // level's context differs only by its column).
@@ -72,6 +73,8 @@ int SortTreeLevels(TForest &forest, TTreeNode *node, const TSortState &sort, con
     while (!stack.empty()) {
         TTreeNode *n = stack.back();
         stack.pop_back();
+        if (n != node && shown && !shown(n))
+            continue;
         if (n->childCount() >= 2 && !inOrder(n, isCatalog(n) ? diskLevels : folders)) {
             SortTreeChildren(n, sort, base);
             ++changed;

@@ -6,14 +6,23 @@
 
 #include "browser/ItemList.h"
 
+#include <functional>
+
 class TForest;
 class TTreeNode;
 
-// Orders node's children and the children of every node below it (the
-// levels in memory; nothing is read from the catalog file). A null node
-// stands for every catalog of forest. base supplies the options (archives as
-// folders). Returns the number of levels whose order changed.
-int SortTreeLevels(TForest &forest, TTreeNode *node, const TSortState &sort, const TCompareContext &base = {});
+// Whether a node's children are on show (expanded in a view).
+using TLevelShown = std::function<bool(const TTreeNode *)>;
+
+// Orders node's children and the children of the nodes below it (levels in
+// memory; nothing is read from the catalog file). A null node stands for
+// every catalog of forest. With shown, only the levels on show are ordered
+// (node's own always), and nothing below a level that is not: the rest is
+// for when it shows (a large tree in memory costs nothing then). base
+// supplies the options (archives as folders). Returns the number of levels
+// whose order changed.
+int SortTreeLevels(TForest &forest, TTreeNode *node, const TSortState &sort, const TCompareContext &base = {},
+                   const TLevelShown &shown = {});
 
 // Orders node's children alone (a level just read); false when they were in
 // order already.

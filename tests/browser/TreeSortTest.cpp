@@ -158,6 +158,45 @@ TEST(TreeSort, OneLevelJustRead)
     EXPECT_EQ(notices.count, 1);
 }
 
+TEST(TreeSort, OnlyTheLevelsOnShow)
+{
+    const TSortState sort;
+    TForest forest;
+    TTreeNode *catalog = scrambled(forest, "Cat", 13, sort);
+    // On show: the catalog's disks and the first disk's folders; the other
+    // disks are closed, and so is everything below the first disk's folders.
+    TTreeNode *open = nullptr;
+    for (TTreeNode *d : catalog->children())
+        if (!open && !TreeLevelSorted(d, sort))
+            open = d;
+    ASSERT_NE(open, nullptr);
+    const auto shown = [&](const TTreeNode *n) { return n == catalog || n == open; };
+    int closedBefore = 0;
+    for (TTreeNode *d : catalog->children())
+        closedBefore += d == open ? levelsOutOfOrder(d, sort, {}) - 1 : levelsOutOfOrder(d, sort, {});
+    ASSERT_GT(closedBefore, 0);
+
+    SortTreeLevels(forest, nullptr, sort, {}, shown);
+    EXPECT_TRUE(TreeLevelSorted(catalog, sort));
+    EXPECT_TRUE(TreeLevelSorted(open, sort));
+    int closedAfter = 0;
+    for (TTreeNode *d : catalog->children())
+        closedAfter += d == open ? levelsOutOfOrder(d, sort, {}) : levelsOutOfOrder(d, sort, {});
+    EXPECT_EQ(closedAfter, closedBefore);
+
+    // The node asked for is ordered even when it is not on show (it is
+    // about to be), the levels below it only where they show.
+    TTreeNode *closed = nullptr;
+    for (TTreeNode *d : catalog->children())
+        if (d != open && !TreeLevelSorted(d, sort))
+            closed = d;
+    ASSERT_NE(closed, nullptr);
+    const int below = levelsOutOfOrder(closed, sort, {}) - 1;
+    SortTreeLevels(forest, closed, sort, {}, shown);
+    EXPECT_TRUE(TreeLevelSorted(closed, sort));
+    EXPECT_EQ(levelsOutOfOrder(closed, sort, {}), below);
+}
+
 TEST(TreeSort, LevelsOfOneChildOrNoneNeedNothing)
 {
     TForest forest;

@@ -35,11 +35,12 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
-#include <QShowEvent>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
 #include <QTreeView>
 #include <QUrl>
@@ -59,8 +60,19 @@ constexpr int kIdleRetryMs = 250;
 // The autosave period's bounds in minutes, as the settings allow.
 constexpr int kAutoSaveMinMinutes = 2;
 constexpr int kAutoSaveMaxMinutes = 240;
-// Width every column starts with.
+// The header's default column width.
 constexpr int kColumnWidth = 100;
+// A first window on a small screen is still this large (or the whole screen).
+constexpr int kMinWindowWidth = 640, kMinWindowHeight = 420;
+// The tree pane of a first window is at least this wide, where it can be.
+constexpr int kTreePaneMin = 220;
+// The name column of a set shown for the first time takes its names' width
+// within these shares of the list's width, and never less than
+// kNameColumnMin; the short columns fit their texts up to kShortColumnMax;
+// the description keeps at least kDescShareMin of the width where it can.
+constexpr double kNameShareMin = 0.25, kNameShareMax = 0.4, kDescShareMin = 0.15;
+constexpr int kNameColumnMin = 180;
+constexpr int kShortColumnMax = 130;
 // Status bar: fixed widths of the state panel and the activity light; the
 // other two share what is left, 70 % and 30 %.
 constexpr int kStatePanelWidth = 80;
@@ -250,6 +262,12 @@ void TMainForm::createViews()
     connect(m_treeModel, &TCatalogTreeModel::levelLoading, this, &TMainForm::onLevelLoading);
     connect(m_treeModel, &TCatalogTreeModel::levelLoaded, this, &TMainForm::onLevelLoaded);
     connect(m_treeModel, &TCatalogTreeModel::disksDropped, this, &TMainForm::onDisksDropped);
+    // A level that shows follows the current sort (levels read earlier may
+    // have been hidden when the order changed).
+    connect(m_tree, &QTreeView::expanded, this, [this](const QModelIndex &index) {
+        if (TTreeNode *node = TCatalogTreeModel::nodeOf(index))
+            sortShownLevels(node);
+    });
 
     m_details = new QTreeView;
     m_details->setObjectName(QStringLiteral("ListView"));
@@ -307,9 +325,27 @@ void TMainForm::createViews()
     m_splitter->addWidget(m_tree);
     m_splitter->addWidget(m_listStack);
     m_splitter->setStretchFactor(1, 1);
-    m_splitter->setSizes({250, 650});
     setCentralWidget(m_splitter);
-    resize(900, 600);
+    applyDefaultPlacement();
+}
+
+void TMainForm::applyDefaultPlacement()
+{
+    // About two thirds of the screen, centred on it, as a first start opens;
+    // a stored placement replaces this.
+    QSize size(900, 600);   // no screen to measure (never on a desktop)
+    QRect area(QPoint(0, 0), size);
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        area = screen->availableGeometry();
+        size = QSize(area.width() * 2 / 3, area.height() * 2 / 3)
+                   .expandedTo(QSize(kMinWindowWidth, kMinWindowHeight))
+                   .boundedTo(area.size());
+    }
+    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, area));
+    // The tree takes a fifth (names of disks and folders are short), the
+    // list the rest.
+    const int tree = std::max(size.width() / 5, std::min(kTreePaneMin, size.width() / 3));
+    m_splitter->setSizes({tree, size.width() - tree});
 }
 
 QAction *TMainForm::addCommand(const QString &name, const QString &text, const QKeySequence &shortcut, bool enabled)
@@ -696,6 +732,7 @@ bool TMainForm::nodeAlive(TTreeNode *node) const
 std::shared_ptr<TTreeNode *> TMainForm::watchNode(TTreeNode *node)
 {
     auto watch = std::make_shared<TTreeNode *>(nodeAlive(node) ? node : nullptr);
+    std::erase_if(m_watches, [](const std::weak_ptr<TTreeNode *> &w) { return w.expired(); });
     m_watches.push_back(watch);
     return watch;
 }
@@ -707,6 +744,33 @@ bool TMainForm::deferWhileBusy(std::function<void()> again)
     if (!m_closing && !m_shuttingDown)
         QTimer::singleShot(kIdleRetryMs, this, std::move(again));
     return true;
+}
+
+std::unordered_set<const TTreeNode *> TMainForm::expandedNodes() const
+{
+    // Only the rows on show are walked: the children of expanded nodes.
+    std::unordered_set<const TTreeNode *> expanded;
+    std::vector<QModelIndex> stack{QModelIndex()};
+    while (!stack.empty()) {
+        const QModelIndex parent = stack.back();
+        stack.pop_back();
+        const int rows = m_treeModel->rowCount(parent);
+        for (int row = 0; row < rows; ++row) {
+            const QModelIndex i = m_treeModel->index(row, 0, parent);
+            if (m_tree->isExpanded(i)) {
+                expanded.insert(TCatalogTreeModel::nodeOf(i));
+                stack.push_back(i);
+            }
+        }
+    }
+    return expanded;
+}
+
+void TMainForm::sortShownLevels(TTreeNode *from)
+{
+    const std::unordered_set<const TTreeNode *> expanded = expandedNodes();
+    SortTreeLevels(m_forest, from, m_items.sortState(), m_items.compareContext(),
+                   [&expanded](const TTreeNode *n) { return expanded.count(n) > 0; });
 }
 
 void TMainForm::onTreeCurrentChanged(const QModelIndex &current)
@@ -788,10 +852,44 @@ void TMainForm::applyHeaderState()
     const QByteArray &state = m_headerStates[m_headerSet == TColumnSet::Disks ? 0 : 1];
     if (!state.isEmpty()) {
         m_details->header()->restoreState(state);
-    } else {
-        for (int i = 0; i < kListColumns; ++i)
-            m_details->header()->resizeSection(i, kColumnWidth);
+        return;
     }
+    // First shown: the short columns fit what the rows show (and their
+    // captions), the name column is wide enough for names, the description
+    // (the last, stretched column) takes what is left.
+    QHeaderView *header = m_details->header();
+    const auto *view = static_cast<const QAbstractItemView *>(m_details);
+    int used = 0;
+    for (int i = 1; i < kListColumns - 1; ++i) {
+        const int fit = std::min(view->sizeHintForColumn(i), kShortColumnMax);
+        header->resizeSection(i, std::max(fit, header->sectionSizeHint(i)));
+        used += header->sectionSize(i);
+    }
+    const int width = std::max(m_details->viewport()->width(), kColumnWidth * kListColumns);
+    const int names = std::max(view->sizeHintForColumn(0), header->sectionSizeHint(0));
+    const int low = std::max(kNameColumnMin, int(width * kNameShareMin));
+    const int high = std::max(low, int(width * kNameShareMax));
+    int name = std::clamp(names, low, high);
+    // Too wide for the description to keep its share: the name column gives
+    // up to its minimum first, then the short columns, each in proportion
+    // to what it has beyond its caption.
+    int excess = name + used - (width - int(width * kDescShareMin));
+    if (excess > 0) {
+        const int give = std::min(excess, name - kNameColumnMin);
+        name -= give;
+        excess -= give;
+    }
+    int slack = 0;
+    for (int i = 1; i < kListColumns - 1; ++i)
+        slack += std::max(0, header->sectionSize(i) - header->sectionSizeHint(i));
+    if (excess > 0 && slack > 0) {
+        const double share = std::min(1.0, double(excess) / slack);
+        for (int i = 1; i < kListColumns - 1; ++i) {
+            const int spare = std::max(0, header->sectionSize(i) - header->sectionSizeHint(i));
+            header->resizeSection(i, header->sectionSize(i) - int(spare * share + 0.5));
+        }
+    }
+    header->resizeSection(0, name);
 }
 
 void TMainForm::onListTimer()
@@ -873,9 +971,9 @@ void TMainForm::deleteCatalogNode(TTreeNode *node)
 
 void TMainForm::deleteDisk(TTreeNode *diskNode, bool fromList)
 {
-    if (!nodeAlive(diskNode))
-        return;
     const std::shared_ptr<TTreeNode *> disk = watchNode(diskNode);
+    if (!*disk)
+        return;
     if (deferWhileBusy([this, disk, fromList] {
             if (*disk)
                 deleteDisk(*disk, fromList);
@@ -972,7 +1070,7 @@ void TMainForm::dropDisks(const std::vector<TTreeNode *> &disks, TTreeNode *targ
         }
     }
     // The moved disks come with the levels they had read, in stored order.
-    SortTreeLevels(m_forest, target, m_items.sortState(), m_items.compareContext());
+    sortShownLevels(target);
     m_tree->expand(m_treeModel->indexOf(target));
     --m_busy;
     if (!fromList && moved)
@@ -1230,9 +1328,10 @@ void TMainForm::sortMainList(bool full)
     const QModelIndex current = listView()->currentIndex();
     if (current.isValid())
         listView()->scrollTo(current);
-    // Every level of the tree in memory follows the new order, not only the
-    // selected node's: a level opened later must not show an older order.
-    SortTreeLevels(m_forest, nullptr, m_items.sortState(), m_items.compareContext());
+    // The selected node's level and every level on show follow the new
+    // order; the others follow it when they show (onTreeExpanded).
+    SortTreeLevel(selectedNode(), m_items.sortState(), m_items.compareContext());
+    sortShownLevels(nullptr);
     if (ownStatus)
         setStatus(QString(), 0);
     updateSortControls();
@@ -1518,7 +1617,7 @@ void TMainForm::catalogShown(TTreeNode *catalogNode, bool select)
     if (!i.isValid())
         return;
     // Disks come in stored order.
-    SortTreeLevels(m_forest, catalogNode, m_items.sortState(), m_items.compareContext());
+    SortTreeLevel(catalogNode, m_items.sortState(), m_items.compareContext());
     m_tree->expand(i);
     if (select) {
         selectNode(catalogNode);
@@ -1626,9 +1725,9 @@ void TMainForm::saveCatalog(bool askName)
 
 void TMainForm::closeCatalog(TTreeNode *catalogNode)
 {
-    if (!nodeAlive(catalogNode))
-        return;
     const std::shared_ptr<TTreeNode *> catalog = watchNode(catalogNode);
+    if (!*catalog)
+        return;
     if (deferWhileBusy([this, catalog] {
             if (*catalog)
                 closeCatalog(*catalog);
@@ -1985,8 +2084,9 @@ void TMainForm::addDiskCommand(bool update)
         RunAddDiskCommand(this, m_forest, selectedNode(), update, m_options, drives(), prompter(), hooks);
     applyAutoSaveSettings();
     if (disk && nodeAlive(disk)) {
-        // A new disk's folders come in the order of the scan.
-        SortTreeLevels(m_forest, disk->parent(), m_items.sortState(), m_items.compareContext());
+        // The new disk among the others; its folders, in the order of the
+        // scan, follow the sort as they show.
+        sortShownLevels(disk->parent());
         selectNode(disk);
     }
     refreshList(selectedNode(), true);

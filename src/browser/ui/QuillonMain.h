@@ -23,6 +23,7 @@
 
 #include <map>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 class QAbstractItemView;
@@ -229,13 +230,21 @@ private:
     TTreeNode *catalogOfSelection() const;
     TItemRec *focusedRecord() const;
     bool listHasFocus() const;
+    // The first start's size and place (no stored placement).
+    void applyDefaultPlacement();
     void restorePlacement();
     void storePlacement();
     void saveRecentFiles();
+    // The nodes expanded in the tree, whose children are on show.
+    std::unordered_set<const TTreeNode *> expandedNodes() const;
+    // Orders the levels on show at and below from (null: everywhere) by the
+    // current sort; from's own level always.
+    void sortShownLevels(TTreeNode *from);
     // Whether node is still a node of the forest (deferred work checks first).
     bool nodeAlive(TTreeNode *node) const;
     // A watch on node that reads null once the node, or a node above it,
-    // leaves the forest: what survives a stretch in which events run.
+    // leaves the forest: what survives a stretch in which events run. It reads
+    // null from the start when node is no node of the forest.
     std::shared_ptr<TTreeNode *> watchNode(TTreeNode *node);
     // While a sort or another of the window's operations runs, a command that
     // changes the forest must not start inside it (the events they process

@@ -8,6 +8,7 @@
 // (command-line catalogs, the autoload list, the splash's texts, the setup
 // wizard's hook), autosave on the idle moment after its timer, closes that
 // wait for a running operation, and the splash window's closing.
+#include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #include "browser/TreeSort.h"
 #include "browser/ui/CatalogTreeModel.h"
@@ -30,6 +31,9 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QDialog>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -39,6 +43,7 @@
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -217,6 +222,12 @@ private slots:
     void renamingADiskRowEndsWithEnter();
     void anotherFolderStartsAtTheTop();
     void theTreeFollowsTheSortOrder();
+    void commandLineOptionsAreNoFiles_data();
+    void commandLineOptionsAreNoFiles();
+    void theProgramAnswersHelpAndVersion_data();
+    void theProgramAnswersHelpAndVersion();
+    void aFirstWindowFitsTheScreen();
+    void theNameColumnIsWideEnoughForNames();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -1642,35 +1653,186 @@ void MainWindowTest::theTreeFollowsTheSortOrder()
     }
     openBoth();
     const TItemList &list = form().itemList();
-    std::function<void(TTreeNode *)> expectSorted = [&](TTreeNode *node) {
+    QTreeView *tree = form().treeView();
+    // Every level on show (the children of an expanded node) in the list's order.
+    std::function<void(TTreeNode *)> expectShownSorted = [&](TTreeNode *node) {
         QVERIFY2(TreeLevelSorted(node, list.sortState(), list.compareContext()), node->text().constData());
         for (TTreeNode *child : node->children())
-            expectSorted(child);
+            if (tree->isExpanded(form().treeModel()->indexOf(child)))
+                expectShownSorted(child);
     };
     TTreeNode *alpha = catalogNamed(form().forest(), "Alpha");
+    TTreeNode *beta = catalogNamed(form().forest(), "Beta");
     // The disks as the catalog opens; each disk's folders as the tree opens it
     // or the list shows it.
-    expectSorted(alpha);
-    QTreeView *tree = form().treeView();
+    expectShownSorted(alpha);
     for (TTreeNode *disk : alpha->children())
         tree->expand(form().treeModel()->indexOf(disk));
-    expectSorted(alpha);
-    TTreeNode *beta = catalogNamed(form().forest(), "Beta");
-    form().selectNode(beta->child(0));
-    QCOMPARE(list.displayedNode(), beta->child(0));
-    expectSorted(beta);
-    // Another order: every level read so far follows it, not only the selected one.
+    expectShownSorted(alpha);
+    TTreeNode *hidden = beta->child(0);
+    form().selectNode(hidden);
+    QCOMPARE(list.displayedNode(), hidden);
+    QVERIFY(TreeLevelSorted(hidden, list.sortState(), list.compareContext()));
+    // Another order: the levels on show follow it at once (not only the
+    // selected node's), a level read before and hidden when it shows.
     TTreeNode *folder = alpha->child(0)->child(0);
     form().selectNode(folder);
     form().chooseSortColumn(0);
     form().toggleReverse();
     QCOMPARE(list.sortState().folderColumn, 0);
     QVERIFY(list.sortState().reverse);
-    expectSorted(alpha);
-    expectSorted(beta);
+    expectShownSorted(alpha);
+    expectShownSorted(beta);
+    QVERIFY(!tree->isExpanded(form().treeModel()->indexOf(hidden)));
+    tree->expand(form().treeModel()->indexOf(hidden));
+    QVERIFY(TreeLevelSorted(hidden, list.sortState(), list.compareContext()));
     form().selectNode(alpha);
     form().chooseSortColumn(2);
     QCOMPARE(list.sortState().catalogColumn, 2);
-    expectSorted(alpha);
-    expectSorted(beta);
+    expectShownSorted(alpha);
+    expectShownSorted(beta);
+}
+
+void MainWindowTest::commandLineOptionsAreNoFiles_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("textStart");
+    using A = TCommandLine::TAction;
+    const QString wd = QStringLiteral("/home/user/work");
+    QTest::newRow("nothing") << QStringList{QStringLiteral("quillon")} << int(A::Run) << QStringList{} << QString();
+    QTest::newRow("files") << QStringList{QStringLiteral("quillon"), QStringLiteral("a.ctf"), QStringLiteral("/data/b.ctf"),
+                                          QStringLiteral("../c.ctf")}
+                           << int(A::Run)
+                           << QStringList{wd + QStringLiteral("/a.ctf"), QStringLiteral("/data/b.ctf"),
+                                          QStringLiteral("/home/user/c.ctf")}
+                           << QString();
+    QTest::newRow("version") << QStringList{QStringLiteral("quillon"), QStringLiteral("--version")} << int(A::Version)
+                             << QStringList{} << QStringLiteral("Quillon 9.8\n");
+    QTest::newRow("version short") << QStringList{QStringLiteral("quillon"), QStringLiteral("-v"), QStringLiteral("a.ctf")}
+                                   << int(A::Version) << QStringList{} << QStringLiteral("Quillon 9.8\n");
+    QTest::newRow("help") << QStringList{QStringLiteral("/usr/bin/quillon"), QStringLiteral("a.ctf"), QStringLiteral("--help")}
+                          << int(A::Help) << QStringList{} << QStringLiteral("Usage: quillon [options] [catalog.ctf...]");
+    QTest::newRow("help short") << QStringList{QStringLiteral("quillon"), QStringLiteral("-h")} << int(A::Help)
+                                << QStringList{} << QStringLiteral("Usage: quillon ");
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("quillon"), QStringLiteral("a.ctf"), QStringLiteral("--versoin")}
+                                    << int(A::Error) << QStringList{}
+                                    << QStringLiteral("quillon: Unknown option 'versoin'.");
+    QTest::newRow("dashed name after --") << QStringList{QStringLiteral("quillon"), QStringLiteral("--"),
+                                                         QStringLiteral("--odd.ctf")}
+                                          << int(A::Run) << QStringList{wd + QStringLiteral("/--odd.ctf")} << QString();
+}
+
+void MainWindowTest::commandLineOptionsAreNoFiles()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, action);
+    QFETCH(QStringList, files);
+    QFETCH(QString, textStart);
+    const TCommandLine line = ParseCommandLine(arguments, QStringLiteral("/home/user/work"), QStringLiteral("9.8"));
+    QCOMPARE(int(line.Action), action);
+    QCOMPARE(line.Files, files);
+    QVERIFY2(line.Text.startsWith(textStart), qPrintable(line.Text));
+    if (line.Action == TCommandLine::TAction::Help) {
+        QVERIFY(line.Text.contains(QStringLiteral("--version")));
+        QVERIFY(line.Text.contains(QStringLiteral("catalog.ctf")));
+    }
+}
+
+void MainWindowTest::theProgramAnswersHelpAndVersion_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    QTest::addColumn<QString>("platform");
+    // --help and --version need no display: none is named (xcb without one fails).
+    QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << 0 << QStringLiteral("Quillon ") << QString()
+                               << QStringLiteral("xcb");
+    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0 << QStringLiteral("Usage: quillon") << QString()
+                            << QStringLiteral("xcb");
+    // An unknown option is told once Qt has taken its own (-platform) out;
+    // no window opens, nothing is handed over.
+    QTest::newRow("unknown") << QStringList{QStringLiteral("--frobnicate"), QStringLiteral("x.ctf")} << 1 << QString()
+                             << QStringLiteral("quillon: Unknown option 'frobnicate'.") << QStringLiteral("offscreen");
+    QTest::newRow("Qt option and version") << QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen"),
+                                                          QStringLiteral("--version")}
+                                           << 0 << QStringLiteral("Quillon ") << QString() << QStringLiteral("xcb");
+}
+
+void MainWindowTest::theProgramAnswersHelpAndVersion()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QFETCH(QString, platform);
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir->filePath(QStringLiteral("config")));
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(QUILLON_GUI_PATH), arguments);
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), exitCode);
+    const QString stdOut = QString::fromLocal8Bit(program.readAllStandardOutput());
+    const QString stdErr = QString::fromLocal8Bit(program.readAllStandardError());
+    if (!out.isEmpty())
+        QVERIFY2(stdOut.startsWith(out), qPrintable(stdOut));
+    if (!err.isEmpty())
+        QVERIFY2(stdErr.contains(err), qPrintable(stdErr));
+    if (arguments.constFirst() == QLatin1String("--version"))
+        QVERIFY(QRegularExpression(QStringLiteral("^Quillon \\d+\\.\\d+")).match(stdOut).hasMatch());
+}
+
+void MainWindowTest::aFirstWindowFitsTheScreen()
+{
+    m_form.reset();
+    const QString store = m_dir->filePath(QStringLiteral("fresh.conf"));
+    Registry registry(store);   // no placement stored: a first start
+    TMainForm fresh(*m_options, &registry);
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect placed = fresh.geometry();
+    QVERIFY2(area.contains(placed), qPrintable(QStringLiteral("%1x%2").arg(placed.width()).arg(placed.height())));
+    // About two thirds of the screen (a small screen: a usable minimum of it).
+    QVERIFY(placed.width() >= std::min(area.width(), 640));
+    QVERIFY(placed.height() >= std::min(area.height(), 420));
+    QVERIFY(placed.width() <= std::max(area.width() * 7 / 10, 640));
+    QVERIFY(placed.height() <= std::max(area.height() * 7 / 10, 420));
+    QVERIFY((placed.center() - area.center()).manhattanLength() <= 2);
+    // The tree a quarter of it, the list the rest.
+    const QList<int> panes = fresh.findChild<QSplitter *>()->sizes();
+    QCOMPARE(panes.size(), 2);
+    QVERIFY(panes[0] < panes[1]);
+}
+
+void MainWindowTest::theNameColumnIsWideEnoughForNames()
+{
+    openBoth();
+    form().setViewStyle(vsDetails);
+    QHeaderView *header = form().detailsView()->header();
+    const int width = form().detailsView()->viewport()->width();
+    for (TTreeNode *shown : {catalogNamed(form().forest(), "Alpha"), findDisk(form().forest(), "Alpha", 0)}) {
+        form().selectNode(shown);
+        QCOMPARE(form().itemList().displayedNode(), shown);
+        const int name = header->sectionSize(0);
+        QVERIFY2(name >= 180, qPrintable(QString::number(name)));
+        // The short columns show their captions whole.
+        for (int i = 1; i < kListColumns - 1; ++i)
+            QVERIFY(header->sectionSize(i) >= header->sectionSizeHint(i));
+        // The description takes what is left, not all of it.
+        const int description = header->sectionSize(kListColumns - 1);
+        QVERIFY(description < width - name);
+        // It keeps a share of its own unless the name column and the short
+        // columns (at their captions) leave none.
+        if (description < width * 15 / 100 - 1) {
+            QCOMPARE(name, 180);
+            for (int i = 1; i < kListColumns - 1; ++i)
+                QCOMPARE(header->sectionSize(i), header->sectionSizeHint(i));
+        }
+    }
 }
