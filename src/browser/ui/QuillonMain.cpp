@@ -57,6 +57,8 @@ constexpr int kListUpdateDelayMs = 500;
 // How often held-back idle work looks again whether the dialog or operation
 // that held it is gone (cheaper than a hook in every dialog).
 constexpr int kIdleRetryMs = 250;
+// How long a line left by a scan (why the medium was not ejected) shows.
+constexpr int kScanNoteMilliseconds = 10000;
 // The autosave period's bounds in minutes, as the settings allow.
 constexpr int kAutoSaveMinMinutes = 2;
 constexpr int kAutoSaveMaxMinutes = 240;
@@ -2078,6 +2080,9 @@ void TMainForm::addDiskCommand(bool update)
     TAddDiskCommandHooks hooks;
     hooks.searchRunning = searchRunning();
     hooks.status = [this](const QString &text) { setStatus(text, text.isEmpty() ? 0 : 1); };
+    // Why the medium stayed in (a fixed disk, the system's own disk) outlives
+    // the progress window for a while, over the status panels.
+    hooks.note = [this](const QString &text) { statusBar()->showMessage(text, kScanNoteMilliseconds); };
     // The progress window lets timers run during the scan: no autosave of a half-built disk.
     m_autoSaveTimer.stop();
     TTreeNode *disk =

@@ -531,7 +531,8 @@ bool TAddDiskForm::eventFilter(QObject *watched, QEvent *event)
 
 TTreeNode *RunAddDiskScan(QWidget *parent, TAddDiskWork &work, TDrives &drives, Prompter &prompter,
                           const std::function<void(const QString &)> &status,
-                          const std::function<TSerialAnswer()> &askSerial)
+                          const std::function<TSerialAnswer()> &askSerial,
+                          const std::function<void(const QString &)> &note)
 {
     if (work.pressedDrive().isNull())
         return nullptr;
@@ -551,6 +552,8 @@ TTreeNode *RunAddDiskScan(QWidget *parent, TAddDiskWork &work, TDrives &drives, 
     wait.hide();
     if (!outcome.Success && !outcome.Cancelled)
         prompter.ask(MsgScanErrorCaption(), MsgScanErrorText(), MsgIcon::Error, MsgButtons::Ok);
+    if (outcome.Success && !outcome.Note.isEmpty() && note)
+        note(outcome.Note);
     return outcome.Success ? outcome.DiskNode : nullptr;
 }
 
@@ -571,5 +574,5 @@ TTreeNode *RunAddDiskCommand(QWidget *parent, TForest &forest, TTreeNode *select
         QTimer::singleShot(0, &form, &TAddDiskForm::activate);
     if (form.exec() != QDialog::Accepted)
         return nullptr;
-    return RunAddDiskScan(parent, work, drives, prompter, hooks.status);
+    return RunAddDiskScan(parent, work, drives, prompter, hooks.status, {}, hooks.note);
 }

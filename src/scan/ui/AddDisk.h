@@ -147,6 +147,7 @@ private:
 struct TAddDiskCommandHooks {
     bool searchRunning = false;                     // a search is running: the command is refused
     std::function<void(const QString &)> status;    // the main window's status bar; empty text clears it
+    std::function<void(const QString &)> note;      // a line for the user after the scan (why nothing was ejected)
     TFolderChooser chooseFolder;                    // empty: the folder picker window
 };
 
@@ -160,7 +161,10 @@ TTreeNode *RunAddDiskCommand(QWidget *parent, TForest &forest, TTreeNode *select
 
 // The part after the dialog closed with OK: the serial number question
 // (askSerial; empty: the question window), then the scan behind a progress
-// window, then the error message. Returns the new disk node or null.
+// window, then the error message. A line the scan leaves for the user (why
+// the medium was not ejected) goes to note once the progress window is gone.
+// Returns the new disk node or null.
 TTreeNode *RunAddDiskScan(QWidget *parent, TAddDiskWork &work, TDrives &drives, Prompter &prompter,
                           const std::function<void(const QString &)> &status = {},
-                          const std::function<TSerialAnswer()> &askSerial = {});
+                          const std::function<TSerialAnswer()> &askSerial = {},
+                          const std::function<void(const QString &)> &note = {});

@@ -417,13 +417,19 @@ private slots:
             QTest::mouseClick(form->okButton(), Qt::LeftButton);
         });
         QString status;
+        QStringList notes;
         TAddDiskCommandHooks hooks;
         hooks.status = [&](const QString &text) {
             if (!text.isEmpty())
                 status = text;
         };
+        hooks.note = [&](const QString &text) { notes << text; };
         TTreeNode *disk = run(false, m_catalog, hooks);
         QVERIFY(disk);
+        // Ejecting is on by default, and a fixed disk stays: the user is told why.
+        QVERIFY(m_settings->EjectMediaCheck);
+        QCOMPARE(notes, QStringList{QStringLiteral("Drive %1: was not ejected: it is a fixed disk.")
+                                        .arg(letter(QStringLiteral("hd")))});
         QCOMPARE(disk->parent(), m_catalog);
         QCOMPARE(disk->text(), QByteArray("Backup"));
         QCOMPARE(Disk(disk)->TotalFiles, 2);
