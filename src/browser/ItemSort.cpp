@@ -128,6 +128,8 @@ void TItemComparer::adopt(const std::vector<TItemRec *> &items)
     for (auto &keys : m_slots)
         keys.clear();
     m_arena.clear();
+    for (auto &indexes : m_fullIndex)
+        indexes.clear();
     m_fullKeys.clear();
 }
 
@@ -176,15 +178,18 @@ TItemComparer::SlotKey TItemComparer::slotKey(uint32_t id, Slot slot)
 
 const TCollationKey &TItemComparer::fullKey(uint32_t id, Slot slot)
 {
-    const uint64_t at = uint64_t(id) * kSlots + slot;
-    auto it = m_fullKeys.find(at);
-    if (it == m_fullKeys.end()) {
+    std::vector<uint32_t> &indexes = m_fullIndex[slot];
+    if (indexes.size() < m_records.size())
+        indexes.resize(m_records.size(), kNoFullKey);
+    uint32_t &index = indexes[id];
+    if (index == kNoFullKey) {
         const TItemRec *rec = m_records[id];
         const QString text =
             slot == kExtension ? ExtensionOf(recordName(rec)) : DecodeStored(slotBytes(rec, slot));
-        it = m_fullKeys.emplace(at, m_collation.key(text)).first;
+        index = uint32_t(m_fullKeys.size());
+        m_fullKeys.push_back(m_collation.key(text));
     }
-    return it->second;
+    return m_fullKeys[index];
 }
 
 int TItemComparer::compareTexts(uint32_t a, uint32_t b, Slot slot)
@@ -343,6 +348,10 @@ TItemComparer::Entry TItemComparer::entryAt(uint32_t id)
             return;
         head = keyHead(m_arena, key.offset, key.length, whole);
         entry.flags |= valid | (whole ? wholeBit : 0);
+        if (slot == kName) {
+            entry.nameKey = key.offset;
+            entry.nameKeyLength = key.length;
+        }
     };
     switch (m_context.column) {
     case 0:
@@ -379,20 +388,30 @@ bool TItemComparer::less(const Entry &a, const Entry &b)
 {
     if (((a.flags | b.flags) & Entry::kPrevious) == 0) {
         const uint8_t both = a.flags & b.flags;
+        // Name keys whose first 8 bytes are equal and that are not both that
+        // short (so both are at least that long: key bytes are never 0).
+        const auto nameTails = [&] {
+            const char *arena = m_arena.data();
+            const uint32_t common = std::min(a.nameKeyLength, b.nameKeyLength) - 8;
+            const int bytes = std::memcmp(arena + a.nameKey + 8, arena + b.nameKey + 8, common);
+            return bytes ? sign(bytes) : cmp(a.nameKeyLength, b.nameKeyLength);
+        };
         int result = 2;   // not decided
         if (a.rank != b.rank)
             result = a.rank < b.rank ? -1 : 1;
         else if (both & Entry::kHead) {
             if (a.head != b.head)
                 result = a.head < b.head ? -1 : 1;
-            else if ((both & Entry::kHeadWhole) && m_context.column != 1)
-                result = 0;
+            else if (m_context.column == 0)
+                result = (both & Entry::kHeadWhole) ? 0 : nameTails();
+            else if (m_context.column != 1)
+                result = 0;   // the field compared, whole
             else if ((both & Entry::kHeadWhole) && (both & Entry::kHead2)) {
                 // Equal extensions: the names decide.
                 if (a.head2 != b.head2)
                     result = a.head2 < b.head2 ? -1 : 1;
-                else if (both & Entry::kHead2Whole)
-                    result = 0;
+                else
+                    result = (both & Entry::kHead2Whole) ? 0 : nameTails();
             }
         }
         if (result != 2)

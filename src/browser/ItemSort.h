@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <unordered_map>
@@ -52,6 +53,8 @@ public:
     struct Entry {
         uint64_t head = 0;    // column 0 the name's key, 1 the extension's (first 8 bytes, big-endian); 2-5 the field
         uint64_t head2 = 0;   // column 1: the name's key
+        uint32_t nameKey = 0;         // columns 0 and 1: the name's key in the arena (with kHead2 in column 1)
+        uint32_t nameKeyLength = 0;
         uint32_t id = 0;
         uint8_t rank = 0;     // the order of kinds, archives as files when so set
         uint8_t flags = 0;    // Entry bits below
@@ -88,7 +91,9 @@ private:
     std::unordered_map<const TItemRec *, uint32_t> m_ids;  // numbers given by compare()
     std::array<std::vector<SlotKey>, kSlots> m_slots;     // by number, grown on first use
     std::string m_arena;                                  // the ASCII keys, one after another
-    std::unordered_map<uint64_t, TCollationKey> m_fullKeys;   // by number * kSlots + slot
+    std::array<std::vector<uint32_t>, kSlots> m_fullIndex;   // by number: where in m_fullKeys, or kNoFullKey
+    std::deque<TCollationKey> m_fullKeys;                    // full keys as made (never moved)
+    static constexpr uint32_t kNoFullKey = UINT32_MAX;
 };
 
 // One compare with a fresh comparer (no keys kept).
