@@ -162,13 +162,19 @@ TItemComparer::SlotKey TItemComparer::slotKey(uint32_t id, Slot slot)
     SlotKey &key = keys[id];
     if (key.offset != SlotKey::kUnmade)
         return key;
-    const QByteArrayView text = slotBytes(m_records[id], slot);
-    // Offsets are 32-bit: an arena that would pass 4 GiB leaves the rest to full keys.
-    if (m_collation.hasAsciiKeys() && AsciiOnly(text) &&
-        m_arena.size() + size_t(text.size()) < size_t(SlotKey::kUnmade)) {
-        key.offset = uint32_t(m_arena.size());
-        m_collation.appendAsciiKey(text, m_arena);
-        key.length = uint32_t(m_arena.size() - key.offset);
+    QByteArrayView text = slotBytes(m_records[id], slot);
+    // A tail that is not ASCII is decoded with its whole name (ExtensionOf).
+    QByteArray extension;
+    if (slot == kExtension && !AsciiOnly(text)) {
+        extension = EncodeStored(ExtensionOf(recordName(m_records[id])));
+        text = extension;
+    }
+    // Offsets are 32-bit: an arena that would pass 4 GiB leaves the rest to
+    // full keys (a byte key takes at most 3 bytes per byte of text).
+    const size_t offset = m_arena.size();
+    if (offset + 3 * size_t(text.size()) < size_t(SlotKey::kUnmade) && m_collation.appendKey(text, m_arena)) {
+        key.offset = uint32_t(offset);
+        key.length = uint32_t(m_arena.size() - offset);
     } else {
         key.offset = 0;
         key.length = SlotKey::kFull;

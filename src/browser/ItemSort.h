@@ -28,9 +28,10 @@ struct TCompareContext {
 
 // Compares records for one sort run. Names and labels follow the user's
 // locale without regard to case (TCollation); the key of each text is made
-// once per record and kept for the run: for ASCII texts a byte string from
-// the locale's table, for others (and for ASCII texts met beside them) the
-// collator's key, so a large list sorts quickly.
+// once per record and kept for the run: a byte key where the locale gives
+// one (ASCII texts, every text in the C locale), else (and for texts with a
+// byte key met beside such a text) the collator's key, so a large list
+// sorts quickly.
 class TItemComparer
 {
 public:
