@@ -203,7 +203,7 @@ int TItemComparer::compareTexts(uint32_t a, uint32_t b, Slot slot)
     const SlotKey ka = slotKey(a, slot);
     const SlotKey kb = slotKey(b, slot);
     if (ka.length != SlotKey::kFull && kb.length != SlotKey::kFull) {
-        // Both ASCII: the keys' byte order is the collator's.
+        // Both byte keys: their order is the collator's.
         const char *arena = m_arena.data();
         const int bytes = std::memcmp(arena + ka.offset, arena + kb.offset, std::min(ka.length, kb.length));
         return bytes ? sign(bytes) : cmp(ka.length, kb.length);
