@@ -2,7 +2,8 @@
 # Builds the catalog benchmarks in Release (build/bench, with QUILLON_BENCH on)
 # and runs them: open time, file-list loading and memory, full-tree load, save,
 # the archive kit against unzip and gzip, the disk scan against find, and the item
-# list (fill and sort of a 100k-file folder, the tree of a 1M-file catalog).
+# list (fill and sort of a 100k-file folder, sorts of a 1M-file folder, the tree
+# of a 1M-file catalog).
 # Generated catalogs go to a temporary folder that is removed at the end,
 # unless --workdir names a folder to keep them in (later runs reuse them).
 #
@@ -25,7 +26,7 @@ while [ $# -gt 0 ]; do
     --runs) args+=(--runs "${2:?--runs needs a number}"); shift ;;
     --workdir) workdir="${2:?--workdir needs a folder}"; shift ;;
     --only) only="${2:?--only needs open, lists, save, archive, scan or list}"; shift ;;
-    -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench.sh: unknown option $1 (try --help)" >&2; exit 2 ;;
   esac
   shift

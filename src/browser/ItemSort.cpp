@@ -9,16 +9,9 @@
 #include "catalog/Forest.h"
 #include "platform/Texts.h"
 
-#include <QLocale>
-
 #include <algorithm>
+#include <cstring>
 #include <exception>
-
-struct TItemComparer::Keys {
-    std::optional<QCollatorSortKey> name;        // file name or node text
-    std::optional<QCollatorSortKey> extension;   // of that name
-    std::optional<QCollatorSortKey> label;       // disks: volume label
-};
 
 namespace {
 
@@ -33,17 +26,20 @@ int cmp(T a, T b)
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 
-QString recordName(const TItemRec *rec)
+// The stored bytes of a record's name: a file's name, else its node text.
+QByteArrayView recordName(const TItemRec *rec)
 {
     if (ItemIs(rec->KindFlags, rkFile))
-        return DecodeStored(static_cast<const TFileRec *>(rec)->name());
-    return rec->Node ? DecodeStored(rec->Node->text()) : QString();
+        return static_cast<const TFileRec *>(rec)->name();
+    return rec->Node ? QByteArrayView(rec->Node->text()) : QByteArrayView();
 }
 
-QString extensionOf(const QString &name)
+// The bytes after the last "." of a name, empty when none; when they are
+// ASCII, the text ExtensionOf gives.
+QByteArrayView extensionBytes(QByteArrayView name)
 {
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? QString() : name.mid(dot + 1);
+    const qsizetype dot = name.lastIndexOf('.');
+    return dot < 0 ? QByteArrayView() : name.sliced(dot + 1);
 }
 
 const char *descOf(const TItemRec *rec)
@@ -106,82 +102,161 @@ FileView fileView(const TItemRec *rec)
     return {file->Size, file->Modified, file->Attr};
 }
 
+// The first 8 bytes of a key as a number that orders as the key does (key
+// bytes are never 0, so the zeros of a short key put it before its longer
+// relatives); whole when the key has no more bytes than that.
+uint64_t keyHead(const std::string &arena, uint32_t offset, uint32_t length, bool &whole)
+{
+    uint64_t head = 0;
+    const uint32_t n = std::min<uint32_t>(length, 8);
+    for (uint32_t i = 0; i < n; ++i)
+        head |= uint64_t(uint8_t(arena[offset + i])) << (56 - 8 * i);
+    whole = length <= 8;
+    return head;
+}
+
 } // namespace
 
-TItemComparer::TItemComparer(const TCompareContext &context) : m_context(context), m_collator(QLocale())
-{
-    m_collator.setCaseSensitivity(Qt::CaseInsensitive);
-    m_collator.setNumericMode(false);
-}
+TItemComparer::TItemComparer(const TCompareContext &context) : m_context(context) {}
 
 TItemComparer::~TItemComparer() = default;
 
-const TItemComparer::Keys &TItemComparer::keysOf(const TItemRec *rec)
+void TItemComparer::adopt(const std::vector<TItemRec *> &items)
 {
-    auto it = m_keys.find(rec);
-    if (it == m_keys.end()) {
-        auto keys = std::make_unique<Keys>();
-        const QString name = recordName(rec);
-        keys->name = m_collator.sortKey(name);
-        keys->extension = m_collator.sortKey(extensionOf(name));
-        if (ItemIs(rec->KindFlags, rkDisk))
-            keys->label = m_collator.sortKey(DecodeStored(static_cast<const TDiskRec *>(rec)->VolumeLabel));
-        it = m_keys.emplace(rec, std::move(keys)).first;
+    m_records.assign(items.begin(), items.end());
+    m_ids.clear();
+    for (auto &keys : m_slots)
+        keys.clear();
+    m_arena.clear();
+    for (auto &indexes : m_fullIndex)
+        indexes.clear();
+    m_fullKeys.clear();
+}
+
+QByteArrayView TItemComparer::slotBytes(const TItemRec *rec, Slot slot)
+{
+    switch (slot) {
+    case kName:
+        return recordName(rec);
+    case kExtension:
+        return extensionBytes(recordName(rec));
+    default:
+        return ItemIs(rec->KindFlags, rkDisk) ? QByteArrayView(static_cast<const TDiskRec *>(rec)->VolumeLabel)
+                                              : QByteArrayView();
     }
-    return *it->second;
 }
 
-int TItemComparer::localeCompare(const QString &a, const QString &b)
+uint32_t TItemComparer::idOf(const TItemRec *rec)
 {
-    return sign(m_collator.compare(a, b));
+    const auto [it, added] = m_ids.emplace(rec, uint32_t(m_records.size()));
+    if (added)
+        m_records.push_back(rec);
+    return it->second;
 }
 
-int TItemComparer::compareAsFiles(const TItemRec *a, const TItemRec *b)
+TItemComparer::SlotKey TItemComparer::slotKey(uint32_t id, Slot slot)
 {
-    const FileView fa = fileView(a), fb = fileView(b);
-    const int column = m_context.column;
-    switch (column) {
+    std::vector<SlotKey> &keys = m_slots[slot];
+    if (keys.size() < m_records.size())
+        keys.resize(m_records.size());
+    SlotKey &key = keys[id];
+    if (key.offset != SlotKey::kUnmade)
+        return key;
+    QByteArrayView text = slotBytes(m_records[id], slot);
+    // A tail that is not ASCII is decoded with its whole name (ExtensionOf).
+    QByteArray extension;
+    if (slot == kExtension && !AsciiOnly(text)) {
+        extension = EncodeStored(ExtensionOf(recordName(m_records[id])));
+        text = extension;
+    }
+    // Offsets are 32-bit: an arena that would pass 4 GiB leaves the rest to
+    // full keys (a byte key takes at most 3 bytes per byte of text).
+    const size_t offset = m_arena.size();
+    if (offset + 3 * size_t(text.size()) < size_t(SlotKey::kUnmade) && m_collation.appendKey(text, m_arena)) {
+        key.offset = uint32_t(offset);
+        key.length = uint32_t(m_arena.size() - offset);
+    } else {
+        key.offset = 0;
+        key.length = SlotKey::kFull;
+    }
+    return key;
+}
+
+const TCollationKey &TItemComparer::fullKey(uint32_t id, Slot slot)
+{
+    std::vector<uint32_t> &indexes = m_fullIndex[slot];
+    if (indexes.size() < m_records.size())
+        indexes.resize(m_records.size(), kNoFullKey);
+    uint32_t &index = indexes[id];
+    if (index == kNoFullKey) {
+        const TItemRec *rec = m_records[id];
+        const QString text =
+            slot == kExtension ? ExtensionOf(recordName(rec)) : DecodeStored(slotBytes(rec, slot));
+        index = uint32_t(m_fullKeys.size());
+        m_fullKeys.push_back(m_collation.key(text));
+    }
+    return m_fullKeys[index];
+}
+
+int TItemComparer::compareTexts(uint32_t a, uint32_t b, Slot slot)
+{
+    const SlotKey ka = slotKey(a, slot);
+    const SlotKey kb = slotKey(b, slot);
+    if (ka.length != SlotKey::kFull && kb.length != SlotKey::kFull) {
+        // Both byte keys: their order is the collator's.
+        const char *arena = m_arena.data();
+        const int bytes = std::memcmp(arena + ka.offset, arena + kb.offset, std::min(ka.length, kb.length));
+        return bytes ? sign(bytes) : cmp(ka.length, kb.length);
+    }
+    return fullKey(a, slot).compare(fullKey(b, slot));
+}
+
+int TItemComparer::compareAsFiles(uint32_t a, uint32_t b)
+{
+    const TItemRec *ra = m_records[a], *rb = m_records[b];
+    switch (m_context.column) {
     case 0:
-        return sign(keysOf(a).name->compare(*keysOf(b).name));
+        return compareTexts(a, b, kName);
     case 1: {
-        const int byExtension = sign(keysOf(a).extension->compare(*keysOf(b).extension));
-        return byExtension ? byExtension : sign(keysOf(a).name->compare(*keysOf(b).name));
+        const int byExtension = compareTexts(a, b, kExtension);
+        return byExtension ? byExtension : compareTexts(a, b, kName);
     }
     case 2:
-        return cmp(fa.size, fb.size);
+        return cmp(fileView(ra).size, fileView(rb).size);
     case 3:
-        return cmp(fa.modified, fb.modified);
+        return cmp(fileView(ra).modified, fileView(rb).modified);
     case 4:
         // The time of day is the low half of a packed date-time.
-        return cmp(fa.modified & 0xFFFFu, fb.modified & 0xFFFFu);
+        return cmp(fileView(ra).modified & 0xFFFFu, fileView(rb).modified & 0xFFFFu);
     case 5:
-        return cmp(fa.attr, fb.attr);
+        return cmp(fileView(ra).attr, fileView(rb).attr);
     case 6:
-        return compareDescriptions(a, b);
+        return compareDescriptions(ra, rb);
     default:
-        return localeCompare(ItemText(a, column, false, m_context.texts), ItemText(b, column, false, m_context.texts));
+        return m_collation.compare(ItemText(ra, m_context.column, false, m_context.texts),
+                                   ItemText(rb, m_context.column, false, m_context.texts));
     }
 }
 
-int TItemComparer::compareSameKind(const TItemRec *a, const TItemRec *b)
+int TItemComparer::compareSameKind(uint32_t a, uint32_t b)
 {
-    const int column = m_context.column;
-    switch (ItemKind(a->KindFlags)) {
+    const TItemRec *ra = m_records[a], *rb = m_records[b];
+    switch (ItemKind(ra->KindFlags)) {
     case rkFile:
     case rkFolder:
         // Folders follow the file rules with their node text, total size and
         // date (a total is whole bytes x 10000, so dividing loses nothing).
         return compareAsFiles(a, b);
     case rkDisk: {
-        const auto *da = static_cast<const TDiskRec *>(a);
-        const auto *db = static_cast<const TDiskRec *>(b);
-        switch (column) {
+        const auto *da = static_cast<const TDiskRec *>(ra);
+        const auto *db = static_cast<const TDiskRec *>(rb);
+        switch (m_context.column) {
         case 0:
-            return sign(keysOf(a).name->compare(*keysOf(b).name));
+            return compareTexts(a, b, kName);
         case 1:
             return cmp(int(da->MediaType), int(db->MediaType));
         case 2:
-            return sign(keysOf(a).label->compare(*keysOf(b).label));
+            return compareTexts(a, b, kLabel);
         case 3:
             return cmp(DiskSpace(da, 0), DiskSpace(db, 0));
         case 4:
@@ -189,7 +264,7 @@ int TItemComparer::compareSameKind(const TItemRec *a, const TItemRec *b)
         case 5:
             return cmp(da->Updated, db->Updated);
         case 6:
-            return compareDescriptions(a, b);
+            return compareDescriptions(ra, rb);
         default:
             return 0;
         }
@@ -199,20 +274,21 @@ int TItemComparer::compareSameKind(const TItemRec *a, const TItemRec *b)
     }
 }
 
-int TItemComparer::compare(const TItemRec *a, const TItemRec *b)
+int TItemComparer::compareIds(uint32_t a, uint32_t b)
 {
-    if (a == b)
+    const TItemRec *ra = m_records[a], *rb = m_records[b];
+    if (ra == rb)
         return 0;
     // The previous-folder row leads in either direction.
-    if (a == m_context.prevFolder)
+    if (ra == m_context.prevFolder)
         return -1;
-    if (b == m_context.prevFolder)
+    if (rb == m_context.prevFolder)
         return 1;
     int result = 0;
     try {
-        const uint8_t ka = ItemKind(a->KindFlags), kb = ItemKind(b->KindFlags);
-        const bool aArchive = ka == rkFolder && ItemIs(a->KindFlags, rfCompressed);
-        const bool bArchive = kb == rkFolder && ItemIs(b->KindFlags, rfCompressed);
+        const uint8_t ka = ItemKind(ra->KindFlags), kb = ItemKind(rb->KindFlags);
+        const bool aArchive = ka == rkFolder && ItemIs(ra->KindFlags, rfCompressed);
+        const bool bArchive = kb == rkFolder && ItemIs(rb->KindFlags, rfCompressed);
         const bool fileOrFolderPair = (ka == rkFile || ka == rkFolder) && (kb == rkFile || kb == rkFolder) &&
                                       !(ka == rkFile && kb == rkFile);
         bool done = false;
@@ -242,6 +318,114 @@ int TItemComparer::compare(const TItemRec *a, const TItemRec *b)
     return m_context.reverse ? -result : result;
 }
 
+int TItemComparer::compare(const TItemRec *a, const TItemRec *b)
+{
+    if (a == b)
+        return 0;
+    const uint32_t ia = idOf(a);
+    return compareIds(ia, idOf(b));
+}
+
+int TItemComparer::compareAt(uint32_t a, uint32_t b)
+{
+    return compareIds(a, b);
+}
+
+TItemComparer::Entry TItemComparer::entryAt(uint32_t id)
+{
+    Entry entry;
+    entry.id = id;
+    const TItemRec *rec = m_records[id];
+    if (rec == m_context.prevFolder)
+        entry.flags |= Entry::kPrevious;
+    const uint8_t kind = ItemKind(rec->KindFlags);
+    entry.rank = uint8_t(kindRank(kind));
+    // With archives sorted as files a compressed-file folder ranks with the
+    // files and compares with them by the file rules.
+    if (kind == rkFolder && !m_context.archivesAsFolders && ItemIs(rec->KindFlags, rfCompressed))
+        entry.rank = uint8_t(kindRank(rkFile));
+    if (kind != rkFile && kind != rkFolder)
+        return entry;
+    // Records of one rank here compare by the file rules (compareAsFiles).
+    bool whole = false;
+    const auto headOf = [&](Slot slot, uint64_t &head, uint8_t valid, uint8_t wholeBit) {
+        const SlotKey key = slotKey(id, slot);
+        if (key.length == SlotKey::kFull)
+            return;
+        head = keyHead(m_arena, key.offset, key.length, whole);
+        entry.flags |= valid | (whole ? wholeBit : 0);
+        if (slot == kName) {
+            entry.nameKey = key.offset;
+            entry.nameKeyLength = key.length;
+        }
+    };
+    switch (m_context.column) {
+    case 0:
+        headOf(kName, entry.head, Entry::kHead, Entry::kHeadWhole);
+        break;
+    case 1:
+        headOf(kExtension, entry.head, Entry::kHead, Entry::kHeadWhole);
+        headOf(kName, entry.head2, Entry::kHead2, Entry::kHead2Whole);
+        break;
+    case 2:
+        // Signed sizes as unsigned numbers of the same order.
+        entry.head = uint64_t(fileView(rec).size) ^ (uint64_t(1) << 63);
+        entry.flags |= Entry::kHead | Entry::kHeadWhole;
+        break;
+    case 3:
+        entry.head = fileView(rec).modified;
+        entry.flags |= Entry::kHead | Entry::kHeadWhole;
+        break;
+    case 4:
+        entry.head = fileView(rec).modified & 0xFFFFu;
+        entry.flags |= Entry::kHead | Entry::kHeadWhole;
+        break;
+    case 5:
+        entry.head = fileView(rec).attr;
+        entry.flags |= Entry::kHead | Entry::kHeadWhole;
+        break;
+    default:
+        break;
+    }
+    return entry;
+}
+
+bool TItemComparer::less(const Entry &a, const Entry &b)
+{
+    if (((a.flags | b.flags) & Entry::kPrevious) == 0) {
+        const uint8_t both = a.flags & b.flags;
+        // Name keys whose first 8 bytes are equal and that are not both that
+        // short (so both are at least that long: key bytes are never 0).
+        const auto nameTails = [&] {
+            const char *arena = m_arena.data();
+            const uint32_t common = std::min(a.nameKeyLength, b.nameKeyLength) - 8;
+            const int bytes = std::memcmp(arena + a.nameKey + 8, arena + b.nameKey + 8, common);
+            return bytes ? sign(bytes) : cmp(a.nameKeyLength, b.nameKeyLength);
+        };
+        int result = 2;   // not decided
+        if (a.rank != b.rank)
+            result = a.rank < b.rank ? -1 : 1;
+        else if (both & Entry::kHead) {
+            if (a.head != b.head)
+                result = a.head < b.head ? -1 : 1;
+            else if (m_context.column == 0)
+                result = (both & Entry::kHeadWhole) ? 0 : nameTails();
+            else if (m_context.column != 1)
+                result = 0;   // the field compared, whole
+            else if ((both & Entry::kHeadWhole) && (both & Entry::kHead2)) {
+                // Equal extensions: the names decide.
+                if (a.head2 != b.head2)
+                    result = a.head2 < b.head2 ? -1 : 1;
+                else
+                    result = (both & Entry::kHead2Whole) ? 0 : nameTails();
+            }
+        }
+        if (result != 2)
+            return (m_context.reverse ? -result : result) < 0;
+    }
+    return compareIds(a.id, b.id) < 0;
+}
+
 int CompareItems(const TItemRec *a, const TItemRec *b, const TCompareContext &context)
 {
     TItemComparer comparer(context);
@@ -254,8 +438,21 @@ bool SortItems(std::vector<TItemRec *> &items, const TCompareContext &context, c
     const size_t n = items.size();
     if (n < 2)
         return true;
+    // The run sorts entries that decide most compares themselves and reach
+    // the keys by number otherwise; the list takes the new order at the end
+    // (or at a stop).
     TItemComparer comparer(context);
-    auto less = [&](const TItemRec *a, const TItemRec *b) { return comparer.compare(a, b) < 0; };
+    comparer.adopt(items);
+    using Entry = TItemComparer::Entry;
+    std::vector<Entry> order(n);
+    for (size_t i = 0; i < n; ++i)
+        order[i] = comparer.entryAt(uint32_t(i));
+    const auto finish = [&] {
+        const std::vector<TItemRec *> before = items;
+        for (size_t i = 0; i < n; ++i)
+            items[i] = before[order[i].id];
+    };
+    auto less = [&](const Entry &a, const Entry &b) { return comparer.less(a, b); };
     size_t sorted = 1;
     while (sorted < n) {
         if (stopKey && stopKey()) {
@@ -265,12 +462,14 @@ bool SortItems(std::vector<TItemRec *> &items, const TCompareContext &context, c
                                                             "Would you like to cancel sort and proceed with "
                                                             "partial results?"),
                                              MsgIcon::Question, MsgButtons::YesNo);
-            if (answer == MsgAnswer::Yes)
+            if (answer == MsgAnswer::Yes) {
+                finish();
                 return false;
+            }
         }
         // Blocks grow with the sorted front, so merging costs O(n log n) in all.
         const size_t block = std::min(n - sorted, std::max<size_t>(256, sorted));
-        const auto first = items.begin();
+        const auto first = order.begin();
         const auto middle = first + std::ptrdiff_t(sorted);
         const auto last = middle + std::ptrdiff_t(block);
         std::stable_sort(middle, last, less);
@@ -279,6 +478,7 @@ bool SortItems(std::vector<TItemRec *> &items, const TCompareContext &context, c
         std::inplace_merge(first, middle, last, less);
         sorted += block;
     }
+    finish();
     return true;
 }
 

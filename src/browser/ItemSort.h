@@ -6,14 +6,14 @@
 
 #include "browser/Utils.h"
 #include "catalog/CatalogRec.h"
+#include "platform/Collation.h"
 #include "platform/Prompter.h"
 
-#include <QCollator>
-#include <QCollatorSortKey>
-
+#include <array>
+#include <cstdint>
+#include <deque>
 #include <functional>
-#include <memory>
-#include <optional>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -27,8 +27,11 @@ struct TCompareContext {
 };
 
 // Compares records for one sort run. Names and labels follow the user's
-// locale without regard to case; their collation keys are made once per
-// record and kept for the run, so a large list sorts quickly.
+// locale without regard to case (TCollation); the key of each text is made
+// once per record and kept for the run: a byte key where the locale gives
+// one (ASCII texts, every text in the C locale), else (and for texts with a
+// byte key met beside such a text) the collator's key, so a large list
+// sorts quickly.
 class TItemComparer
 {
 public:
@@ -38,16 +41,60 @@ public:
     int compare(const TItemRec *a, const TItemRec *b);
     const TCompareContext &context() const { return m_context; }
 
+    // Numbers the records of a list 0 to n-1 for compareAt and entryAt, so
+    // that a sort run reaches their keys without a lookup. Forgets earlier
+    // numbers. The list must outlive the comparer's use of those numbers.
+    void adopt(const std::vector<TItemRec *> &items);
+    // compare() of the records numbered a and b by adopt().
+    int compareAt(uint32_t a, uint32_t b);
+
+    // A record as a sort run moves it: its number, and what decides most
+    // compares without reaching the record or its key (its rank among the
+    // kinds, the first bytes of its key or the field compared).
+    struct Entry {
+        uint64_t head = 0;    // column 0 the name's key, 1 the extension's (first 8 bytes, big-endian); 2-5 the field
+        uint64_t head2 = 0;   // column 1: the name's key
+        uint32_t nameKey = 0;         // columns 0 and 1: the name's key in the arena (with kHead2 in column 1)
+        uint32_t nameKeyLength = 0;
+        uint32_t id = 0;
+        uint8_t rank = 0;     // the order of kinds, archives as files when so set
+        uint8_t flags = 0;    // Entry bits below
+        static constexpr uint8_t kHead = 1, kHeadWhole = 2, kHead2 = 4, kHead2Whole = 8, kPrevious = 16;
+    };
+    // The entry of the record numbered id by adopt().
+    Entry entryAt(uint32_t id);
+    // compareAt(a.id, b.id) < 0, mostly without reaching the records.
+    bool less(const Entry &a, const Entry &b);
+
 private:
-    struct Keys;
-    const Keys &keysOf(const TItemRec *rec);
-    int compareSameKind(const TItemRec *a, const TItemRec *b);
-    int compareAsFiles(const TItemRec *a, const TItemRec *b);
-    int localeCompare(const QString &a, const QString &b);
+    enum Slot : uint8_t { kName, kExtension, kLabel, kSlots };
+    // Where a text's ASCII key lies in m_arena; kUnmade before its first
+    // use, length kFull when the text has a full key instead.
+    struct SlotKey {
+        static constexpr uint32_t kUnmade = UINT32_MAX;
+        static constexpr uint32_t kFull = UINT32_MAX;
+        uint32_t offset = kUnmade;
+        uint32_t length = 0;
+    };
+
+    static QByteArrayView slotBytes(const TItemRec *rec, Slot slot);
+    uint32_t idOf(const TItemRec *rec);
+    int compareIds(uint32_t a, uint32_t b);
+    int compareSameKind(uint32_t a, uint32_t b);
+    int compareAsFiles(uint32_t a, uint32_t b);
+    int compareTexts(uint32_t a, uint32_t b, Slot slot);
+    SlotKey slotKey(uint32_t id, Slot slot);
+    const TCollationKey &fullKey(uint32_t id, Slot slot);
 
     TCompareContext m_context;
-    QCollator m_collator;
-    std::unordered_map<const TItemRec *, std::unique_ptr<Keys>> m_keys;
+    TCollation m_collation;
+    std::vector<const TItemRec *> m_records;              // by number
+    std::unordered_map<const TItemRec *, uint32_t> m_ids;  // numbers given by compare()
+    std::array<std::vector<SlotKey>, kSlots> m_slots;     // by number, grown on first use
+    std::string m_arena;                                  // the ASCII keys, one after another
+    std::array<std::vector<uint32_t>, kSlots> m_fullIndex;   // by number: where in m_fullKeys, or kNoFullKey
+    std::deque<TCollationKey> m_fullKeys;                    // full keys as made (never moved)
+    static constexpr uint32_t kNoFullKey = UINT32_MAX;
 };
 
 // One compare with a fresh comparer (no keys kept).

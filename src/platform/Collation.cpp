@@ -21,7 +21,6 @@
 #include "platform/Texts.h"
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <mutex>
 #include <numeric>
@@ -135,10 +134,39 @@ std::shared_ptr<const TAsciiWeights> cLocaleWeights()
     return weights;
 }
 
-void appendUnit(QByteArray &out, char16_t unit)
+// One case-folded UTF-16 code unit of the C locale's order as key bytes:
+// below 0x80 the unit plus one (what the ASCII table gives), above it three
+// bytes, a lead of 0x81 to 0x84 and two of 0x80 to 0xFF, so that the bytes
+// compare as the units do and no key byte is 0.
+void appendUnit(std::string &out, char16_t unit)
 {
-    out.append(char(unit >> 8));
-    out.append(char(unit & 0xFF));
+    if (unit < 0x80) {
+        out.push_back(char(unit + 1));
+        return;
+    }
+    out.push_back(char(0x81 + (unit >> 14)));
+    out.push_back(char(0x80 | ((unit >> 7) & 0x7F)));
+    out.push_back(char(0x80 | (unit & 0x7F)));
+}
+
+// The C locale's key: each code point folded on its own (simple case
+// folding), as Qt's case-blind compare of two strings does, in UTF-16.
+void appendFolded(const QString &text, std::string &out)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
+        c = QChar::toCaseFolded(c);
+        if (QChar::requiresSurrogates(c)) {
+            appendUnit(out, QChar::highSurrogate(c));
+            appendUnit(out, QChar::lowSurrogate(c));
+        } else {
+            appendUnit(out, char16_t(c));
+        }
+    }
 }
 
 } // namespace
@@ -147,9 +175,7 @@ int TCollationKey::compare(const TCollationKey &other) const
 {
     if (m_sortKey && other.m_sortKey)
         return sign(m_sortKey->compare(*other.m_sortKey));
-    const qsizetype common = std::min(m_folded.size(), other.m_folded.size());
-    const int bytes = common ? std::memcmp(m_folded.constData(), other.m_folded.constData(), size_t(common)) : 0;
-    return bytes ? sign(bytes) : sign(int(m_folded.size() > other.m_folded.size()) - int(m_folded.size() < other.m_folded.size()));
+    return sign(m_bytes.compare(other.m_bytes));
 }
 
 TCollation::TCollation(const QLocale &locale) : m_collator(locale), m_cLocale(locale.language() == QLocale::C)
@@ -171,30 +197,25 @@ TCollation::TCollation(const QLocale &locale) : m_collator(locale), m_cLocale(lo
     tables.emplace(name, m_ascii);
 }
 
+bool TCollation::appendKey(QByteArrayView stored, std::string &out) const
+{
+    if (m_ascii && AsciiOnly(stored)) {
+        appendAsciiKey(stored, out);
+        return true;
+    }
+    if (!m_cLocale)
+        return false;
+    appendFolded(DecodeStored(stored), out);
+    return true;
+}
+
 TCollationKey TCollation::key(const QString &text) const
 {
     TCollationKey key;
-    if (!m_cLocale) {
+    if (m_cLocale)
+        appendFolded(text, key.m_bytes);
+    else
         key.m_sortKey = m_collator.sortKey(text);
-        return key;
-    }
-    // Each code point folded on its own (simple case folding), as Qt's
-    // case-blind compare of two strings does.
-    key.m_folded.reserve(text.size() * 2);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        char32_t c = text[i].unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
-            ++i;
-        }
-        c = QChar::toCaseFolded(c);
-        if (QChar::requiresSurrogates(c)) {
-            appendUnit(key.m_folded, QChar::highSurrogate(c));
-            appendUnit(key.m_folded, QChar::lowSurrogate(c));
-        } else {
-            appendUnit(key.m_folded, char16_t(c));
-        }
-    }
     return key;
 }
 
@@ -205,23 +226,24 @@ int TCollation::compare(const QString &a, const QString &b) const
 
 int TCollation::compareStored(QByteArrayView a, QByteArrayView b) const
 {
-    if (!m_ascii || !AsciiOnly(a) || !AsciiOnly(b))
-        return compare(DecodeStored(a), DecodeStored(b));
-    const TAsciiWeights &weights = *m_ascii;
-    qsizetype i = 0, j = 0;
-    for (;;) {
-        while (i < a.size() && !weights[uint8_t(a[i])])
+    if (m_ascii && AsciiOnly(a) && AsciiOnly(b)) {
+        const TAsciiWeights &weights = *m_ascii;
+        qsizetype i = 0, j = 0;
+        for (;;) {
+            while (i < a.size() && !weights[uint8_t(a[i])])
+                ++i;
+            while (j < b.size() && !weights[uint8_t(b[j])])
+                ++j;
+            if (i == a.size())
+                return j == b.size() ? 0 : -1;
+            if (j == b.size())
+                return 1;
+            const uint8_t wa = weights[uint8_t(a[i])], wb = weights[uint8_t(b[j])];
+            if (wa != wb)
+                return wa < wb ? -1 : 1;
             ++i;
-        while (j < b.size() && !weights[uint8_t(b[j])])
             ++j;
-        if (i == a.size())
-            return j == b.size() ? 0 : -1;
-        if (j == b.size())
-            return 1;
-        const uint8_t wa = weights[uint8_t(a[i])], wb = weights[uint8_t(b[j])];
-        if (wa != wb)
-            return wa < wb ? -1 : 1;
-        ++i;
-        ++j;
+        }
     }
+    return compare(DecodeStored(a), DecodeStored(b));
 }

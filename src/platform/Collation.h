@@ -28,7 +28,7 @@ public:
 private:
     friend class TCollation;
     std::optional<QCollatorSortKey> m_sortKey;   // a locale's collator
-    QByteArray m_folded;                         // the C locale: case-folded UTF-16, big-endian
+    std::string m_bytes;                         // the C locale: its byte key (TCollation::appendKey)
 };
 
 // One weight byte per ASCII character: 0 for a character the order ignores.
@@ -36,7 +36,8 @@ using TAsciiWeights = std::array<uint8_t, 128>;
 
 // The order of texts in one locale without regard to case (the collator
 // with case ignored, punctuation significant, digits not numeric). In the C
-// locale it is the order of case-folded UTF-16 code units.
+// locale it is the order of case-folded UTF-16 code units, and every text
+// has a byte key.
 class TCollation
 {
 public:
@@ -57,6 +58,12 @@ public:
             if (const uint8_t w = weights[uint8_t(c) & 0x7F])
                 out.push_back(char(w));
     }
+    // Appends the byte key of a stored text (bytes as catalogs hold them)
+    // and returns true when this locale gives that text one: an ASCII text
+    // where hasAsciiKeys(), every text in the C locale. Byte keys of one
+    // locale compare as appendAsciiKey's do. False, nothing appended: the
+    // text needs key().
+    bool appendKey(QByteArrayView stored, std::string &out) const;
     // The full key of any text.
     TCollationKey key(const QString &text) const;
     // Compares two texts: negative, zero or positive.

@@ -1,15 +1,18 @@
 // The order of items: kinds, every column of files, folders and disks,
 // compressed-file folders sorted as files, the previous-folder row, stability,
-// stopping a sort, and reversing.
+// stopping a sort, reversing, and names in the collator's order (ASCII and
+// other names mixed, several locales, the C locale without regard to case).
 #include "browser/ItemSort.h"
 
 #include "catalog/CatalogOps.h"
 #include "catalog/Forest.h"
 #include "catalog/ItemFormat.h"
 #include "catalog/LoadSave.h"
+#include "platform/Texts.h"
 
 #include <gtest/gtest.h>
 
+#include <QCollator>
 #include <QLocale>
 
 // Readable failures.
@@ -269,4 +272,202 @@ TEST(SortItems, DisksByCapacityUseVirtualRootContent)
     ctx.column = 3;
     SortItems(items, ctx);
     EXPECT_EQ(items[0], virt);
+}
+
+namespace {
+
+// Sets the default locale for one test and puts the suite's back.
+class LocaleScope
+{
+public:
+    explicit LocaleScope(const QLocale &locale) : m_saved(QLocale()) { QLocale::setDefault(locale); }
+    ~LocaleScope() { QLocale::setDefault(m_saved); }
+
+private:
+    QLocale m_saved;
+};
+
+// Seeded names, ASCII and not (UTF-8 and code page 1252 bytes), with
+// extensions, equal names in another case and names without an extension.
+std::vector<QByteArray> mixedNames(uint32_t seed, int count)
+{
+    static const char *const kPieces[] = {"a", "B", "img", "IMG", "_", "-", " ", ".", "0", "1", "10", "z", "Z",
+                                          "ch", "aa", "\xc3\xa9", "\xc3\x89", "\xc3\xa5", "\xc3\xb6", "\xc3\x9f",
+                                          "\xd0\xb6", "\xe6\x97\xa5", "\xf0\x9f\x98\x80", "\xe9", "~", "(", "'"};
+    static const char *const kExtensions[] = {"", ".txt", ".TXT", ".jpg", ".JPG", ".tar.gz", ".\xc3\xa9t\xc3\xa9",
+                                              ".", ".Txt"};
+    std::mt19937 rng(seed);
+    std::vector<QByteArray> names;
+    for (int i = 0; i < count; ++i) {
+        QByteArray name;
+        const int pieces = 1 + int(rng() % 5);
+        for (int j = 0; j < pieces; ++j)
+            name += kPieces[rng() % std::size(kPieces)];
+        name += kExtensions[rng() % std::size(kExtensions)];
+        if (i % 7 == 3 && !names.empty())
+            name = names.back().toUpper();
+        names.push_back(name);
+    }
+    return names;
+}
+
+// The expected order: a stable sort by the collator's keys (case ignored),
+// by name, or by extension and then name.
+Names collatorOrder(const std::vector<QByteArray> &bytes, const QLocale &locale, bool byExtension)
+{
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(false);
+    const bool cLocale = locale.language() == QLocale::C;
+    auto order = [&](const QString &a, const QString &b) {
+        // The C locale's sort keys are plain bytes; its compare ignores case.
+        return cLocale ? collator.compare(a, b) : collator.sortKey(a).compare(collator.sortKey(b));
+    };
+    std::vector<QString> texts;
+    for (const QByteArray &b : bytes)
+        texts.push_back(DecodeStored(b));
+    auto extension = [](const QString &name) {
+        const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+        return dot < 0 ? QString() : name.mid(dot + 1);
+    };
+    Names sorted = texts;
+    std::stable_sort(sorted.begin(), sorted.end(), [&](const QString &a, const QString &b) {
+        if (byExtension) {
+            const int e = order(extension(a), extension(b));
+            if (e)
+                return e < 0;
+        }
+        return order(a, b) < 0;
+    });
+    return sorted;
+}
+
+class SortByLocale : public ::testing::TestWithParam<const char *>
+{};
+
+} // namespace
+
+// ASCII names take keys from the locale's table, the others the collator's
+// keys; in one list both must give the collator's order over the whole list
+// (a strict weak order), and equal names keep their places.
+TEST_P(SortByLocale, MixedNamesInTheCollatorsOrder)
+{
+    const QLocale locale(QString::fromLatin1(GetParam()));
+    const LocaleScope scope(locale);
+    for (const bool allAscii : {true, false}) {
+        Folder f;
+        std::vector<QByteArray> bytes = mixedNames(allAscii ? 11 : 12, 2500);
+        if (allAscii)
+            std::erase_if(bytes, [](const QByteArray &b) { return !AsciiOnly(b); });
+        std::vector<TItemRec *> items;
+        for (const QByteArray &b : bytes)
+            items.push_back(f.file(b.constData()));
+        for (const int column : {0, 1}) {
+            std::vector<TItemRec *> sorted = items;
+            TCompareContext ctx;
+            ctx.column = column;
+            EXPECT_TRUE(SortItems(sorted, ctx));
+            const Names got = names(sorted);
+            const Names expected = collatorOrder(bytes, locale, column == 1);
+            ASSERT_EQ(got.size(), expected.size());
+            const auto [gotAt, expectedAt] = std::mismatch(got.begin(), got.end(), expected.begin());
+            EXPECT_TRUE(gotAt == got.end())
+                << "column " << column << (allAscii ? ", ASCII names" : ", mixed names") << ", at "
+                << (gotAt - got.begin()) << ": " << gotAt->toStdString() << " where the collator has "
+                << expectedAt->toStdString();
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, SortByLocale,
+                         ::testing::Values("C", "en_US", "de_DE", "fr_FR", "sv_SE", "tr_TR", "da_DK"));
+
+// The C locale's collator keys are the names' bytes, upper case first: the
+// sort took them and put "B.txt" before "a.txt". Names ignore case there too.
+TEST(SortItems, CLocaleIgnoresCase)
+{
+    const LocaleScope scope{QLocale::c()};
+    Folder f;
+    std::vector<TItemRec *> items{f.file("b.txt"), f.file("B.doc"), f.file("a.TXT"), f.file("A.doc"),
+                                  f.file("_x"), f.file("Z")};
+    TCompareContext ctx;
+    ctx.column = 0;
+    SortItems(items, ctx);
+    EXPECT_EQ(names(items), (Names{"_x", "A.doc", "a.TXT", "B.doc", "b.txt", "Z"}));
+    ctx.column = 1;
+    SortItems(items, ctx);
+    EXPECT_EQ(names(items), (Names{"_x", "Z", "A.doc", "B.doc", "a.TXT", "b.txt"}));
+}
+
+// Disks by name and by volume label, ASCII and not, through the same keys.
+TEST(SortItems, DisksByNameAndLabel)
+{
+    Folder f;
+    TTreeNode *second = AddDiskNode(f.catalog, "\xc3\x89t\xc3\xa9");
+    TTreeNode *third = AddDiskNode(f.catalog, "b");
+    AsDisk(f.disk->data())->VolumeLabel = "zeta";
+    AsDisk(second->data())->VolumeLabel = "ALPHA";
+    AsDisk(third->data())->VolumeLabel = "\xc3\xa9t\xc3\xa9";
+    std::vector<TItemRec *> items{f.disk->data(), second->data(), third->data()};
+    TCompareContext ctx;
+    ctx.column = 0;
+    SortItems(items, ctx);
+    EXPECT_EQ(names(items), (Names{"b", "D", QStringLiteral("\u00c9t\u00e9")}));
+    ctx.column = 2;
+    SortItems(items, ctx);
+    EXPECT_EQ(names(items), (Names{QStringLiteral("\u00c9t\u00e9"), "b", "D"}));
+}
+
+// A sort run decides most compares from what it keeps beside each record
+// (kind rank, the first key bytes or the compared field); every column,
+// direction and archive option must give the order of the plain compare:
+// a mix of files, folders, compressed-file folders, disks and the
+// previous-folder row, with names sharing long prefixes and extensions.
+TEST(SortItems, RunOrderIsThePlainCompareOrder)
+{
+    Folder f;
+    TFolderRec prev;
+    std::mt19937 rng(77);
+    static const char *const kStems[] = {"photo", "PHOTO", "photograph", "photographs-2024", "a", "", "b c",
+                                         "\xc3\xa9t\xc3\xa9", "zz", "report_final_final"};
+    static const char *const kExtensions[] = {"", ".jpg", ".JPG", ".jpeg", ".tar.gz", ".longextension",
+                                              ".longextensions", ".txt", "."};
+    std::vector<TItemRec *> items{&prev};
+    for (int i = 0; i < 1200; ++i) {
+        const QByteArray name = QByteArray(kStems[rng() % std::size(kStems)]) +
+                                (rng() % 3 ? QByteArray::number(int(rng() % 20)) : QByteArray()) +
+                                kExtensions[rng() % std::size(kExtensions)];
+        const uint32_t modified = uint32_t(rng() % 4) << 16 | uint32_t(rng() % 3);
+        switch (rng() % 6) {
+        case 0:
+            items.push_back(f.sub(name.constData(), int64_t(rng() % 5), rng() % 2 == 0));
+            break;
+        case 1:
+            items.push_back(AddDiskNode(f.catalog, name)->data());
+            break;
+        default: {
+            TFileRec *file = f.file(name.constData(), int64_t(rng() % 5) - 2, modified);
+            file->Attr = uint8_t(rng() % 3);
+            items.push_back(file);
+        }
+        }
+    }
+    std::shuffle(items.begin(), items.end(), rng);
+    for (int column = 0; column <= 7; ++column)
+        for (const bool reverse : {false, true})
+            for (const bool archivesAsFolders : {true, false}) {
+                TCompareContext ctx;
+                ctx.column = column;
+                ctx.reverse = reverse;
+                ctx.archivesAsFolders = archivesAsFolders;
+                ctx.prevFolder = &prev;
+                std::vector<TItemRec *> expected = items;
+                TItemComparer plain(ctx);
+                std::stable_sort(expected.begin(), expected.end(),
+                                 [&](const TItemRec *a, const TItemRec *b) { return plain.compare(a, b) < 0; });
+                std::vector<TItemRec *> sorted = items;
+                EXPECT_TRUE(SortItems(sorted, ctx));
+                EXPECT_TRUE(sorted == expected) << "column " << column << (reverse ? " reversed" : "")
+                                                << (archivesAsFolders ? "" : ", archives as files");
+            }
 }
