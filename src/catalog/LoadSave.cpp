@@ -894,9 +894,11 @@ public:
     void flush()
     {
         if (m_copyBytes > 0) {
+            errno = 0;
             if (!CopyFileBytes(m_copyFd, m_copyFrom, m_fd, m_flushed, m_copyBytes))
-                throw EWriteError(QStringLiteral("Cannot copy the old catalog file: ") +
-                                  QString::fromLocal8Bit(std::strerror(errno)));
+                throw EWriteError(errno ? QStringLiteral("Cannot copy the old catalog file: ") +
+                                              QString::fromLocal8Bit(std::strerror(errno))
+                                        : QStringLiteral("Cannot read the old catalog file."));
             m_flushed += m_copyBytes;
             m_copyBytes = 0;
         }
