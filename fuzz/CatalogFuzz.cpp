@@ -1,10 +1,14 @@
 // libFuzzer entry of the catalog reader. Each input is opened as a catalog
 // file; what opens is read completely (folder levels one at a time and as
 // whole subtrees, every file list, unloaded and read again), saved with the
-// writer, and the saved copy is opened and read again. The catalog store may
+// writer, and the saved copy is opened and read again. The input is also
+// opened once more and every disk renamed and described at greater length
+// with its levels unread, then saved: the writer reads those levels from the
+// old file while the disk's header in the new one has grown. The catalog store may
 // refuse an input only with its stream errors; any other exception, a crash,
 // a hang or a leak is a finding. The same entry is linked into the tests,
 // which replay the seed catalogs through it where clang is not at hand.
+#include "catalog/CatalogOps.h"
 #include "catalog/CatalogRec.h"
 #include "catalog/Forest.h"
 #include "catalog/LoadSave.h"
@@ -170,6 +174,33 @@ QByteArray readAndSave(const QString &path, bool bySubtrees)
     return saved;
 }
 
+// Opens the file, renames and describes every disk with longer texts without
+// reading anything below their first levels, and saves.
+void growHeadersAndSave(const QString &path)
+{
+    TForest forest;
+    TTreeNode *catalog = nullptr;
+    try {
+        catalog = ReadCatalog(forest, path);
+    } catch (const EStreamError &) {
+        return;
+    }
+    for (TTreeNode *disk : catalog->children()) {
+        if (TDiskRec *d = AsDisk(NodeRec(disk))) {
+            RenameDisk(disk, disk->text() + " with a longer name than before");
+            StoreDescription(d->Desc, QByteArray(120, 'd'));
+            SetDiskDirty(disk, true);
+        }
+    }
+    try {
+        QBuffer out;
+        out.open(QIODevice::ReadWrite);
+        WriteCatalog(catalog, out);
+    } catch (const EStreamError &) {
+    }
+    forest.deleteAll(freeNode);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -186,6 +217,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const QByteArray saved = readAndSave(input.path(), size % 2 == 1);
         if (!saved.isEmpty() && copy.write(saved.constData(), size_t(saved.size())))
             readAndSave(copy.path(), size % 2 == 0);
+        growHeadersAndSave(input.path());
     }
 
     SetDefaultPrompter(previous);

@@ -842,34 +842,86 @@ private:
 };
 
 // The writer's buffer over the new file. Knows its position, can go back to
-// patch a block, and is the output of the stream's byte-range copies.
+// patch a block, and copies byte ranges of the old file. Over a file it
+// writes to the descriptor itself and hands ranges of the old file to the
+// system to copy, neighbouring ranges joined into one; over any other device
+// the ranges pass through the old file's stream.
 class CatalogWriter : public TOutStream
 {
 public:
-    explicit CatalogWriter(QIODevice &out) : m_out(out) { m_buf.reserve(kCatalogWriteBuffer); }
+    explicit CatalogWriter(QIODevice &out) : m_out(out)
+    {
+        m_buf.reserve(kBufferBytes);
+        if (auto *file = qobject_cast<QFileDevice *>(&out); file && file->handle() >= 0 && file->flush()) {
+            m_fd = file->handle();
+            m_flushed = file->pos();
+        }
+    }
 
-    int64_t pos() const { return m_flushed + int64_t(m_buf.size()); }
+    int64_t pos() const { return m_flushed + m_copyBytes + int64_t(m_buf.size()); }
 
     void Write(const char *data, int64_t count) override
     {
-        if (int64_t(m_buf.size()) + count > kCatalogWriteBuffer)
+        if (int64_t(m_buf.size()) + count > kBufferBytes)
             flush();
-        if (count >= kCatalogWriteBuffer) {
+        if (count >= kBufferBytes) {
             put(data, count);
             return;
         }
         m_buf.insert(m_buf.end(), data, data + count);
     }
+    // Appends count bytes of the old file from position from.
+    void copy(TReadAheadStream &old, int64_t from, int64_t count)
+    {
+        if (count <= 0)
+            return;
+        if (m_fd < 0 || old.Handle() < 0) {
+            flush();
+            old.Seek(from);
+            if (!old.CopyTo(*this, count))
+                throw EWriteError(QStringLiteral("Cannot read the old catalog file."));
+            return;
+        }
+        if (m_copyBytes > 0 && m_buf.empty() && m_copyFd == old.Handle() && m_copyFrom + m_copyBytes == from) {
+            m_copyBytes += count;
+            return;
+        }
+        flush();
+        m_copyFd = old.Handle();
+        m_copyFrom = from;
+        m_copyBytes = count;
+    }
     void flush()
     {
+        if (m_copyBytes > 0) {
+            errno = 0;
+            if (!CopyFileBytes(m_copyFd, m_copyFrom, m_fd, m_flushed, m_copyBytes))
+                throw EWriteError(errno ? QStringLiteral("Cannot copy the old catalog file: ") +
+                                              QString::fromLocal8Bit(std::strerror(errno))
+                                        : QStringLiteral("Cannot read the old catalog file."));
+            m_flushed += m_copyBytes;
+            m_copyBytes = 0;
+        }
         if (!m_buf.empty())
             put(m_buf.data(), int64_t(m_buf.size()));
         m_buf.clear();
+    }
+    // Writes everything out and leaves the device at the end.
+    void finish()
+    {
+        flush();
+        if (m_fd >= 0 && !m_out.seek(m_flushed))
+            fail();
     }
     // Overwrites bytes at an earlier position, then carries on at the end.
     void patch(int64_t at, const char *data, int count)
     {
         flush();
+        if (m_fd >= 0) {
+            if (::pwrite(m_fd, data, size_t(count), at) != count)
+                fail();
+            return;
+        }
         if (!m_out.seek(at) || m_out.write(data, count) != count || !m_out.seek(m_flushed))
             fail();
     }
@@ -913,20 +965,40 @@ public:
     }
 
 private:
+    // Lists written from memory are many small fields: a large buffer keeps
+    // the writes few (the format leaves the writer's buffering free).
+    static constexpr int64_t kBufferBytes = int64_t(1) << 20;
+
     [[noreturn]] void fail()
     {
-        throw EWriteError(QStringLiteral("Cannot write the catalog file: ") + m_out.errorString());
+        const QString why = m_fd >= 0 ? QString::fromLocal8Bit(std::strerror(errno)) : m_out.errorString();
+        throw EWriteError(QStringLiteral("Cannot write the catalog file: ") + why);
     }
     void put(const char *data, int64_t count)
     {
-        if (m_out.write(data, count) != count)
+        if (m_fd >= 0) {
+            for (int64_t done = 0; done < count;) {
+                const ssize_t n = ::pwrite(m_fd, data + done, size_t(count - done), m_flushed + done);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    fail();
+                done += n;
+            }
+        } else if (m_out.write(data, count) != count) {
             fail();
+        }
         m_flushed += count;
     }
 
     QIODevice &m_out;
+    int m_fd = -1;   // the file's descriptor when out is a file
     std::vector<char> m_buf;
     int64_t m_flushed = 0;
+    // A copy of the old file not yet made; it comes before the buffer.
+    int m_copyFd = -1;
+    int64_t m_copyFrom = 0;
+    int64_t m_copyBytes = 0;
 };
 
 bool sizeFitsNarrow(int64_t size)
@@ -1096,29 +1168,25 @@ void Saver::run()
         if (m_diskWritten)
             m_diskWritten(diskNode);
     }
-    m_w.flush();
+    m_w.finish();
 }
 
 void Saver::copyDisk(TTreeNode *diskNode)
 {
     TDiskRec *disk = AsDisk(diskNode->data());
-    m_w.flush();
-    m_catalog->Stream->Seek(disk->FileOffset);
     const int64_t newStart = m_w.pos();
-    if (!m_catalog->Stream->CopyTo(m_w, disk->RecLength))
-        throw EWriteError(QStringLiteral("Cannot read the old catalog file."));
+    m_w.copy(*m_catalog->Stream, disk->FileOffset, disk->RecLength);
     m_journal.set<int64_t>(disk->FileOffset, newStart);
 }
 
 bool Saver::copyOldList(int64_t oldStart, int32_t bytes)
 {
     TReadAheadStream &stream = *m_catalog->Stream;
-    stream.Seek(oldStart);
     if (m_catalog->Variant == m_target) {
-        if (!stream.CopyTo(m_w, bytes))
-            throw EWriteError(QStringLiteral("Cannot read the old catalog file."));
+        m_w.copy(stream, oldStart, bytes);
         return true;
     }
+    stream.Seek(oldStart);
     // The layouts differ: carry the entries over one by one, once the whole
     // list is known to parse.
     QByteArray raw(bytes, Qt::Uninitialized);

@@ -82,6 +82,9 @@ public:
     int BufferPosition() const { return m_bufferPos; }
     int64_t BufferStart() const { return m_bufferStart; }
     const QString &FileName() const { return m_fileName; }
+    // The open file's descriptor, for copies that go round the buffer (the
+    // buffer stays valid: the file is only read).
+    int Handle() const { return m_file.handle(); }
 
 private:
     bool Refill();
