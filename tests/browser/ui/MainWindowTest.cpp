@@ -206,6 +206,7 @@ private slots:
     void toolbarSideIsKept();
     void closingDuringAddDiskWaitsForIt();
     void autoloadOpensTheListAtTheFirstIdleMoment();
+    void startUpFailuresLeaveTheRecentFiles();
     void commandLineCatalogsComeBeforeAutoload();
     void firstIdleMomentRunsOnce();
     void firstRunAsksForTheSetupWizard();
@@ -1046,6 +1047,35 @@ void MainWindowTest::autoloadOpensTheListAtTheFirstIdleMoment()
     QCOMPARE(form().prompts.asked[1].caption, QStringLiteral("Load error"));
     // Quiet opening keeps the recent list as it was.
     QVERIFY(form().recentFiles().files().isEmpty());
+}
+
+// A catalog named on the command line or in the autoload list that fails to
+// open leaves the recent files too; the others stay.
+void MainWindowTest::startUpFailuresLeaveTheRecentFiles()
+{
+    m_form.reset();
+    const QString broken = writeNonCatalog(QStringLiteral("Broken.ctf"));
+    const QString missing = m_dir->filePath(QStringLiteral("Missing.ctf"));
+    const QString store = m_dir->filePath(QStringLiteral("recent.conf"));
+    {
+        Registry registry(store);
+        TRecentFiles recent;
+        for (const QString &file : {m_fileA, broken, missing})
+            recent.add(file);
+        QVERIFY(recent.save(registry));
+    }
+    m_options->AutoloadCheck = true;
+    m_options->AutoloadList = {missing};
+    Registry registry(store);
+    ScriptedPrompter prompts;
+    TMainForm form(*m_options, &registry);
+    form.setPrompter(&prompts);
+    QCOMPARE(form.recentFiles().files().size(), qsizetype(3));
+    form.openStartupCatalogs({broken});
+    QVERIFY(form.forest().roots().empty());
+    QCOMPARE(prompts.asked.size(), size_t(2));
+    QCOMPARE(form.recentFiles().files(), QStringList{m_fileA});
+    form.setPrompter(nullptr);
 }
 
 void MainWindowTest::commandLineCatalogsComeBeforeAutoload()
