@@ -137,7 +137,7 @@ bool TMemberWriter::open()
     const QByteArray folder = slash >= 0 ? m_target.left(slash + 1) : QByteArray();
     for (int attempt = 0; attempt < 100; ++attempt) {
         m_temp = folder + ".quillon-" + process + '-' + QByteArray::number(counter.fetch_add(1));
-        m_fd = ::open(m_temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        m_fd = ::open(m_temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (m_fd >= 0)
             return true;
         if (errno != EEXIST)
@@ -176,7 +176,7 @@ bool TMemberWriter::commit()
 {
     if (m_fd < 0)
         return false;
-    bool ok = ::fchmod(m_fd, mode_t(m_mode & 07777)) == 0;
+    bool ok = m_mode < 0 || ::fchmod(m_fd, mode_t(m_mode)) == 0;
     if (m_time >= 0) {
         const struct timespec times[2] = {{time_t(m_time), 0}, {time_t(m_time), 0}};
         ::futimens(m_fd, times);

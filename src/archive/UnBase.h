@@ -40,7 +40,7 @@ public:
     ~TMemberWriter();
     TMemberWriter(const TMemberWriter &) = delete;
     TMemberWriter &operator=(const TMemberWriter &) = delete;
-    // Creates the temporary file (mode 0600); false when it cannot be made.
+    // Creates the temporary file (mode 0666 less the umask, as any new file); false when it cannot be made.
     bool open();
     // Appends n bytes; false on a write failure.
     bool write(const void *data, size_t n);
@@ -48,9 +48,10 @@ public:
     bool seek(uint64_t pos);
     // Sets the file's length; false on failure.
     bool resize(uint64_t size);
-    // Modification and access time (Unix seconds) and permission bits, applied at commit.
+    // Modification and access time (Unix seconds) and permission bits, applied at commit
+    // (without them the file keeps the time of writing and the mode it was made with).
     void setTime(int64_t unixTime) { m_time = unixTime; }
-    void setMode(unsigned mode) { m_mode = mode; }
+    void setMode(unsigned mode) { m_mode = int(mode & 07777); }
     // Closes the file and renames it over the target; false (and the temporary removed) on failure.
     bool commit();
     // Drops what was written.
@@ -61,7 +62,7 @@ private:
     QByteArray m_temp;
     int m_fd = -1;
     int64_t m_time = -1;
-    unsigned m_mode = 0644;
+    int m_mode = -1;
 };
 
 // The silent abort an event handler raises to stop an extraction (a cancel by the user).

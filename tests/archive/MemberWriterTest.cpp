@@ -79,3 +79,23 @@ TEST(MemberWriter, GivenUpOrDroppedLeavesNothing)
     TMemberWriter nowhere(tmp.filePath(QStringLiteral("missing/file.txt")));
     EXPECT_FALSE(nowhere.open());
 }
+
+// Without a mode of the member's own, the file is made as any new file: 0666 less the umask.
+TEST(MemberWriter, DefaultModeFollowsTheUmask)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const mode_t before = ::umask(027);
+    const QString target = tmp.filePath(QStringLiteral("plain.txt"));
+    {
+        TMemberWriter writer(target);
+        const bool opened = writer.open();
+        ::umask(before);
+        ASSERT_TRUE(opened);
+        ASSERT_TRUE(writer.write("x", 1));
+        ASSERT_TRUE(writer.commit());
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
