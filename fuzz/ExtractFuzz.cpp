@@ -33,8 +33,8 @@ const QByteArray kMarker = QByteArrayLiteral("quillon extraction fuzz marker\n")
 
 // The sandbox: root/a/b/scratch is the extraction folder; root/cwd is the
 // working directory; every level has a marker file.
-// Where the sandbox goes: memory-backed /dev/shm when there is one (the
-// extractor syncs every file it writes, which is slow on a disk), else TMPDIR.
+// Where the sandbox goes: memory-backed /dev/shm when there is one (runs
+// create and remove thousands of small files), else TMPDIR.
 QString SandboxParent()
 {
     const QFileInfo shm(QStringLiteral("/dev/shm"));

@@ -31,9 +31,10 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 "$build/fuzz/catalog_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus"
-mkdir -p "$build/archive_corpus" && cp "$root"/../shared/testdata/archives/*/*.{zip,ZIP,sfx,exe,tar,gz,tgz,Z,z,arj,lzh,arc,zoo,cab,rar,ha} "$build/archive_corpus"/ 2>/dev/null || true; "$build/fuzz/archive_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts/" "$build/archive_corpus"
+mkdir -p "$build/archive_corpus" && cp "$root"/../shared/testdata/archives/*/*.{zip,ZIP,sfx,exe,tar,gz,tgz,Z,z,arj,lzh,arc,zoo,cab,rar,ha} "$build/archive_corpus"/ 2>/dev/null || true; cp "$root"/fuzz/seeds/archives/* "$build/archive_corpus"/; "$build/fuzz/archive_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts/" "$build/archive_corpus"
 # Extraction: the ZIP, TAR and GZip files of the corpus as seeds; the target
 # extracts into its own scratch folders (in /dev/shm, else TMPDIR) and removes them.
 mkdir -p "$build/extract_corpus" && cp "$root"/../shared/testdata/archives/{zip,tar,gz}/*.{zip,ZIP,sfx,exe,tar,gz,tgz} "$build/extract_corpus"/ 2>/dev/null || true
+cp "$root"/fuzz/seeds/archives/* "$build/extract_corpus"/
 "$build/fuzz/extract_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix="$artifacts/" "$build/extract_corpus"

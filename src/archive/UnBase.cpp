@@ -4,7 +4,15 @@
 #include "archive/UnBase.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <atomic>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 int TUnBase::progressStep() const
 {
@@ -78,5 +86,119 @@ QString TUnBase::outputRoot()
     dir = QDir(dir).absolutePath();
     while (dir.size() > 1 && dir.endsWith(QLatin1Char('/')))
         dir.chop(1);
+    m_readyFolders.clear();
     return dir;
+}
+
+bool TUnBase::prepareFolder(const QString &folder, const QString &root)
+{
+    if (m_readyFolders.contains(folder))
+        return true;
+    if (!QDir().mkpath(folder) || !FolderInsideRoot(folder, root))
+        return false;
+    m_readyFolders.insert(folder);
+    return true;
+}
+
+bool FolderInsideRoot(const QString &folder, const QString &root)
+{
+    const QString canonFolder = QFileInfo(folder).canonicalFilePath();
+    const QString canonRoot = QFileInfo(root).canonicalFilePath();
+    if (canonFolder.isEmpty() || canonRoot.isEmpty())
+        return false;
+    return canonFolder == canonRoot || canonFolder.startsWith(canonRoot + QLatin1Char('/')) ||
+           canonRoot == QLatin1String("/");
+}
+
+TOutputEntry OutputEntry(const QString &path)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return TOutputEntry::None;
+    return S_ISREG(st.st_mode) ? TOutputEntry::File : TOutputEntry::Other;
+}
+
+// ---------------------------------------------------------------------------
+
+TMemberWriter::TMemberWriter(const QString &target) : m_target(QFile::encodeName(target)) {}
+
+TMemberWriter::~TMemberWriter()
+{
+    cancelWriting();
+}
+
+bool TMemberWriter::open()
+{
+    // A name of our own beside the target: ".quillon-" + process + a running number, made with
+    // O_EXCL, so it never takes over a file that is there (a clash moves on to the next number).
+    static std::atomic<unsigned> counter{0};
+    static const QByteArray process = QByteArray::number(qint64(::getpid()));
+    const qsizetype slash = m_target.lastIndexOf('/');
+    const QByteArray folder = slash >= 0 ? m_target.left(slash + 1) : QByteArray();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        m_temp = folder + ".quillon-" + process + '-' + QByteArray::number(counter.fetch_add(1));
+        m_fd = ::open(m_temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (m_fd >= 0)
+            return true;
+        if (errno != EEXIST)
+            break;
+    }
+    m_temp.clear();
+    return false;
+}
+
+bool TMemberWriter::write(const void *data, size_t n)
+{
+    const char *p = static_cast<const char *>(data);
+    while (n > 0) {
+        const ssize_t done = ::write(m_fd, p, n);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return false;
+        p += done;
+        n -= size_t(done);
+    }
+    return true;
+}
+
+bool TMemberWriter::seek(uint64_t pos)
+{
+    return pos <= uint64_t(INT64_MAX) && ::lseek(m_fd, off_t(pos), SEEK_SET) == off_t(pos);
+}
+
+bool TMemberWriter::resize(uint64_t size)
+{
+    return size <= uint64_t(INT64_MAX) && ::ftruncate(m_fd, off_t(size)) == 0;
+}
+
+bool TMemberWriter::commit()
+{
+    if (m_fd < 0)
+        return false;
+    bool ok = m_mode < 0 || ::fchmod(m_fd, mode_t(m_mode)) == 0;
+    if (m_time >= 0) {
+        const struct timespec times[2] = {{time_t(m_time), 0}, {time_t(m_time), 0}};
+        ::futimens(m_fd, times);
+    }
+    ok = ::close(m_fd) == 0 && ok;
+    m_fd = -1;
+    if (ok && ::rename(m_temp.constData(), m_target.constData()) == 0) {
+        m_temp.clear();
+        return true;
+    }
+    cancelWriting();
+    return false;
+}
+
+void TMemberWriter::cancelWriting()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_temp.isEmpty()) {
+        ::unlink(m_temp.constData());
+        m_temp.clear();
+    }
 }

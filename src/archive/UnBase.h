@@ -6,6 +6,7 @@
 
 #include "archive/ArcLister.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -24,6 +25,45 @@ enum UnBaseError : int {
 enum class TSetDate { OrigDate, CurDate };
 // Progress events every 5, 10, 15, 20 or 25 percent.
 enum class TProgressNotify { Five, Ten, Fifteen, Twenty, TwentyFive };
+
+// The output file of one extracted member: written under a temporary name in
+// the target's folder and renamed over the target once complete, so a member
+// that fails leaves no half file and an existing file is only ever replaced by
+// a whole one. Time and mode are set through the open descriptor, and nothing
+// is synced: extracted files can be made again, and per-member path lookups
+// and syncs are what made extracting thousands of small files slow. An
+// uncommitted temporary file is removed when the object goes.
+class TMemberWriter
+{
+public:
+    explicit TMemberWriter(const QString &target);
+    ~TMemberWriter();
+    TMemberWriter(const TMemberWriter &) = delete;
+    TMemberWriter &operator=(const TMemberWriter &) = delete;
+    // Creates the temporary file (mode 0666 less the umask, as any new file); false when it cannot be made.
+    bool open();
+    // Appends n bytes; false on a write failure.
+    bool write(const void *data, size_t n);
+    // Moves the write position (the bytes passed over stay a hole); false on failure.
+    bool seek(uint64_t pos);
+    // Sets the file's length; false on failure.
+    bool resize(uint64_t size);
+    // Modification and access time (Unix seconds) and permission bits, applied at commit
+    // (without them the file keeps the time of writing and the mode it was made with).
+    void setTime(int64_t unixTime) { m_time = unixTime; }
+    void setMode(unsigned mode) { m_mode = int(mode & 07777); }
+    // Closes the file and renames it over the target; false (and the temporary removed) on failure.
+    bool commit();
+    // Drops what was written.
+    void cancelWriting();
+
+private:
+    QByteArray m_target;
+    QByteArray m_temp;
+    int m_fd = -1;
+    int64_t m_time = -1;
+    int m_mode = -1;
+};
 
 // The silent abort an event handler raises to stop an extraction (a cancel by the user).
 class EArcAbort : public std::runtime_error
@@ -64,6 +104,11 @@ public:
     // The progress step in percent for ProgressNotify.
     int progressStep() const;
 
+    // Makes folder (with its parents) and checks that it lies inside root once
+    // links are resolved; false when it cannot be made or leads outside. A
+    // folder already checked in this extraction is not looked at again.
+    bool prepareFolder(const QString &folder, const QString &root);
+
     // The safe relative output path ("/" separated) of a stored member name, or
     // an empty string when nothing usable is left. Drive parts, leading
     // separators, "." and ".." parts are removed; a leading ExtractDir is
@@ -74,7 +119,18 @@ public:
 
 protected:
     // ExtractDir as an absolute folder path without a trailing "/": the
-    // archive's folder (or the current one) when ExtractDir is empty.
+    // archive's folder (or the current one) when ExtractDir is empty. Called
+    // at the start of every Extract; forgets the folders prepareFolder made.
     QString outputRoot();
     int m_lastError = 0;
+
+private:
+    QSet<QString> m_readyFolders;
 };
+
+// Whether folder lies inside root once symbolic links are resolved (folder must exist).
+bool FolderInsideRoot(const QString &folder, const QString &root);
+
+// What is at an output path, looked at without following a link.
+enum class TOutputEntry { None, File, Other };
+TOutputEntry OutputEntry(const QString &path);

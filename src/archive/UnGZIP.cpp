@@ -8,14 +8,9 @@
 
 #include "archive/decoders/Crc32.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <zlib.h>
-
-#include <fcntl.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
@@ -218,14 +213,14 @@ TMemberFile::TMemberFile(TUnBase &owner, const QString &root, const QString &rel
 
 bool TMemberFile::open(int recNum)
 {
-    const QFileInfo info(m_path);
-    if (info.exists() || info.isSymLink()) {
+    const TOutputEntry existing = OutputEntry(m_path);
+    if (existing != TOutputEntry::None) {
         bool accept = false;
         if (m_owner.OnFileExists)
             m_owner.OnFileExists(&m_owner, m_path, accept);
         if (!accept)
             return false;
-        if (info.isDir() || info.isSymLink()) {
+        if (existing != TOutputEntry::File) {
             // Neither a folder nor a link is replaced by a member.
             m_owner.warn(ArcErrInvalidFileName);
             return false;
@@ -236,13 +231,11 @@ bool TMemberFile::open(int recNum)
         m_owner.OnBegin(&m_owner, m_path, recNum, wanted);
     if (!wanted)
         return false;
-    const QString folder = info.absolutePath();
-    if (!QDir().mkpath(folder) || !FolderInsideRoot(folder, m_root)) {
+    if (!m_owner.prepareFolder(m_path.left(m_path.lastIndexOf(QLatin1Char('/'))), m_root)) {
         m_owner.warn(ArcErrOpenFile);
         return false;
     }
-    m_file.setDirectWriteFallback(false);
-    if (!m_file.open(QIODevice::WriteOnly)) {
+    if (!m_file.open()) {
         m_owner.warn(ArcErrOpenFile);
         return false;
     }
@@ -257,7 +250,7 @@ bool TMemberFile::write(const char *data, int64_t n)
         m_overCap = true;
         return false;
     }
-    if (m_file.write(data, n) != n)
+    if (!m_file.write(data, size_t(n)))
         return false;
     m_crc = Crc32Update(m_crc, data, size_t(n));
     m_written += uint64_t(n);
@@ -274,27 +267,23 @@ bool TMemberFile::write(const char *data, int64_t n)
 
 bool TMemberFile::seek(uint64_t pos)
 {
-    return pos <= uint64_t(INT64_MAX) && m_file.seek(qint64(pos));
+    return m_file.seek(pos);
 }
 
 bool TMemberFile::resize(uint64_t size)
 {
-    return size <= uint64_t(INT64_MAX) && m_file.resize(qint64(size));
+    return m_file.resize(size);
 }
 
 bool TMemberFile::commit(int64_t mtime, bool crcPass)
 {
     if (m_owner.OnProgress)
         m_owner.OnProgress(&m_owner, m_path, 100);
+    if (m_owner.SetDateTo != TSetDate::CurDate && mtime >= 0)
+        m_file.setTime(mtime);
     if (!m_file.commit()) {
         m_owner.warn(ArcErrWriteFile);
         return false;
-    }
-    if (m_owner.SetDateTo != TSetDate::CurDate && mtime >= 0) {
-        struct timespec times[2];
-        times[0].tv_sec = times[1].tv_sec = time_t(mtime);
-        times[0].tv_nsec = times[1].tv_nsec = 0;
-        ::utimensat(AT_FDCWD, QFile::encodeName(m_path).constData(), times, AT_SYMLINK_NOFOLLOW);
     }
     if (!crcPass)
         m_owner.warn(ArcErrCrc);
@@ -303,15 +292,6 @@ bool TMemberFile::commit(int64_t mtime, bool crcPass)
     return true;
 }
 
-bool FolderInsideRoot(const QString &folder, const QString &root)
-{
-    const QString canonFolder = QFileInfo(folder).canonicalFilePath();
-    const QString canonRoot = QFileInfo(root).canonicalFilePath();
-    if (canonFolder.isEmpty() || canonRoot.isEmpty())
-        return false;
-    return canonFolder == canonRoot || canonFolder.startsWith(canonRoot + QLatin1Char('/')) ||
-           canonRoot == QLatin1String("/");
-}
 
 // GZip extraction
 

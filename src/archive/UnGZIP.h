@@ -8,12 +8,11 @@
 #include "archive/UnBase.h"
 
 #include <QByteArrayView>
-#include <QSaveFile>
 
 #include <memory>
 
 // One output file of a stream extractor (GZip, TAR): the existence decision,
-// OnBegin, the temporary file renamed into place, progress events and the
+// OnBegin, the member writer's temporary file renamed into place, progress events and the
 // running CRC-32. The folder is created and checked to lie inside root. No
 // more than cap bytes are taken: the member's declared size or the owner's
 // OutputLimit, whichever is smaller.
@@ -46,7 +45,7 @@ private:
     TUnBase &m_owner;
     QString m_root;
     QString m_path;
-    QSaveFile m_file;
+    TMemberWriter m_file;
     uint64_t m_total;
     uint64_t m_cap;
     bool m_overCap = false;
@@ -54,9 +53,6 @@ private:
     uint32_t m_crc = 0;
     int m_next = 0;
 };
-
-// Whether folder lies inside root once symbolic links are resolved (folder must exist).
-bool FolderInsideRoot(const QString &folder, const QString &root);
 
 // The gzip header flag bits.
 inline constexpr uint8_t kGzFlagText = 0x01;

@@ -552,7 +552,7 @@ bool TUnTar::Extract()
                 if (rel.isEmpty())
                     continue;
                 const QString path = root + QLatin1Char('/') + rel;
-                if (!QDir().mkpath(path) || !FolderInsideRoot(path, root))
+                if (!prepareFolder(path, root))
                     warn(ArcErrOpenFile);
                 else
                     ++extracted;

@@ -8,20 +8,10 @@
 #include "archive/decoders/Decoder.h"
 #include "archive/decoders/ZipCrypto.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
-
-#include <cstdio>
-
 #include <algorithm>
 #include <ctime>
 #include <exception>
 #include <optional>
-
-#include <fcntl.h>
-#include <sys/stat.h>
 
 namespace {
 
@@ -320,52 +310,19 @@ private:
     uint64_t m_left;
 };
 
-// The output file of one member: written under a temporary name in the
-// target's folder and renamed over the target once complete, so a member that
-// fails leaves no half file and an existing file is only ever replaced by a
-// whole one. It is not synced to the disk: extracted files can be made again,
-// and a sync per member makes extracting thousands of them crawl on slow disks.
-class MemberWriter
-{
-public:
-    explicit MemberWriter(const QString &target)
-        : m_target(target), m_temp(QFileInfo(target).absolutePath() + QStringLiteral("/.quillon-XXXXXX"))
-    {
-    }
-    bool open() { return m_temp.open(); }
-    QIODevice &device() { return m_temp; }
-    // Drops what was written (the temporary file goes with this object).
-    void cancelWriting() { m_temp.close(); }
-    bool commit()
-    {
-        if (!m_temp.flush())
-            return false;
-        const QByteArray from = QFile::encodeName(m_temp.fileName());
-        m_temp.close();
-        if (::rename(from.constData(), QFile::encodeName(m_target).constData()) != 0)
-            return false;
-        m_temp.setAutoRemove(false);
-        return true;
-    }
-
-private:
-    QString m_target;
-    QTemporaryFile m_temp;
-};
-
 // The unpacked bytes: into the temporary file, with the running CRC and the
 // progress events. An exception of a progress handler is kept and raised
 // again once the decoder has returned.
 class FileOutput : public DecodeOutput
 {
 public:
-    FileOutput(QIODevice &file, TUnBase &owner, const QString &fn, uint64_t total)
+    FileOutput(TMemberWriter &file, TUnBase &owner, const QString &fn, uint64_t total)
         : m_file(file), m_owner(owner), m_fn(fn), m_total(total), m_step(owner.progressStep())
     {
     }
     bool Write(const uint8_t *data, size_t n) override
     {
-        if (m_file.write(reinterpret_cast<const char *>(data), qint64(n)) != qint64(n)) {
+        if (!m_file.write(data, n)) {
             m_writeFailed = true;
             return false;
         }
@@ -402,7 +359,7 @@ public:
     }
 
 private:
-    QIODevice &m_file;
+    TMemberWriter &m_file;
     TUnBase &m_owner;
     QString m_fn;
     uint64_t m_total;
@@ -414,8 +371,8 @@ private:
     std::exception_ptr m_abort;
 };
 
-// Sets a file's modification and access time to a DOS date-time taken as local time.
-void setFileDosTime(const QString &path, uint32_t dos)
+// A DOS date-time taken as local time, in Unix seconds; -1 when it has no such time.
+int64_t dosToUnixTime(uint32_t dos)
 {
     dos = NormalizedDosDateTime(dos);
     std::tm tm{};
@@ -427,48 +384,18 @@ void setFileDosTime(const QString &path, uint32_t dos)
     tm.tm_sec = int(dos & 0x1F) * 2;
     tm.tm_isdst = -1;
     const time_t t = std::mktime(&tm);
-    if (t == time_t(-1))
-        return;
-    struct timespec times[2];
-    times[0].tv_sec = times[1].tv_sec = t;
-    times[0].tv_nsec = times[1].tv_nsec = 0;
-    ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
+    return t == time_t(-1) ? -1 : int64_t(t);
 }
 
-// Applies the member's attributes: a Unix mode where the archive was made on
-// Unix (permission bits only), else the DOS read-only bit.
-void setFileAttributes(const QString &path, uint32_t attr, uint8_t host)
+// The permission bits of a member: its Unix mode where the archive was made on
+// Unix (permission bits only, always readable by the owner), else 0644, or 0444
+// with the DOS read-only bit.
+unsigned memberMode(uint32_t attr, uint8_t host)
 {
-    QFile::Permissions perms = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser |
-                               QFile::ReadGroup | QFile::ReadOther;
     const uint32_t mode = attr >> 16;
-    if (host == kHostUnix && (mode & 0170000) == 0100000) {
-        perms = {};
-        const struct { uint32_t bit; QFile::Permissions p; } map[] = {
-            {0400, QFile::ReadOwner | QFile::ReadUser}, {0200, QFile::WriteOwner | QFile::WriteUser},
-            {0100, QFile::ExeOwner | QFile::ExeUser},   {0040, QFile::ReadGroup},
-            {0020, QFile::WriteGroup},                  {0010, QFile::ExeGroup},
-            {0004, QFile::ReadOther},                   {0002, QFile::WriteOther},
-            {0001, QFile::ExeOther},
-        };
-        for (const auto &m : map)
-            if (mode & m.bit)
-                perms |= m.p;
-        perms |= QFile::ReadOwner | QFile::ReadUser;
-    } else if (attr & kAttrReadOnly) {
-        perms &= ~(QFile::WriteOwner | QFile::WriteUser);
-    }
-    QFile::setPermissions(path, perms);
-}
-
-// True when path lies inside root once symbolic links are resolved (the folder must exist).
-bool insideRoot(const QString &folder, const QString &root)
-{
-    const QString canonFolder = QFileInfo(folder).canonicalFilePath();
-    const QString canonRoot = QFileInfo(root).canonicalFilePath();
-    if (canonFolder.isEmpty() || canonRoot.isEmpty())
-        return false;
-    return canonFolder == canonRoot || canonFolder.startsWith(canonRoot + QLatin1Char('/')) || canonRoot == QLatin1String("/");
+    if (host == kHostUnix && (mode & 0170000) == 0100000)
+        return (mode & 0777) | 0400;
+    return (attr & kAttrReadOnly) ? 0444 : 0644;
 }
 
 // True when the end record's signature is in the last 32 KB.
@@ -612,14 +539,14 @@ bool TUnZIP::Extract()
                 continue;
             }
             const QString outPath = root + QLatin1Char('/') + rel;
-            const QFileInfo outInfo(outPath);
-            if (outInfo.exists() || outInfo.isSymLink()) {
+            const TOutputEntry existing = OutputEntry(outPath);
+            if (existing != TOutputEntry::None) {
                 bool accept = false;
                 if (OnFileExists)
                     OnFileExists(this, outPath, accept);
                 if (!accept)
                     continue;
-                if (outInfo.isDir() || outInfo.isSymLink()) {
+                if (existing != TOutputEntry::File) {
                     // Neither a folder nor a link is replaced by a member.
                     warn(ArcErrInvalidFileName);
                     continue;
@@ -631,8 +558,7 @@ bool TUnZIP::Extract()
             if (!wanted)
                 continue;
 
-            const QString folder = outInfo.absolutePath();
-            if (!QDir().mkpath(folder) || !insideRoot(folder, root)) {
+            if (!prepareFolder(outPath.left(outPath.lastIndexOf(QLatin1Char('/'))), root)) {
                 warn(ArcErrOpenFile);
                 continue;
             }
@@ -672,12 +598,12 @@ bool TUnZIP::Extract()
             }
             DecodeInput &in = decrypted ? static_cast<DecodeInput &>(*decrypted) : raw;
 
-            MemberWriter file(outPath);
+            TMemberWriter file(outPath);
             if (!file.open()) {
                 warn(ArcErrOpenFile);
                 continue;
             }
-            FileOutput out(file.device(), *this, outPath, walker.UnpackedSize);
+            FileOutput out(file, *this, outPath, walker.UnpackedSize);
             DecodeParams params;
             params.method = walker.MethodCode;
             params.flags = flags;
@@ -705,14 +631,14 @@ bool TUnZIP::Extract()
                 }
                 continue;
             }
+            if (SetDateTo != TSetDate::CurDate)
+                file.setTime(dosToUnixTime(TRecordReader::u32At(fixed, kCenDosTime)));
+            file.setMode(memberMode(walker.MemberAttr, uint8_t(fixed[kCenMadeByHost])));
             if (!file.commit()) {
                 warn(ArcErrWriteFile);
                 continue;
             }
             ++extracted;
-            if (SetDateTo != TSetDate::CurDate)
-                setFileDosTime(outPath, TRecordReader::u32At(fixed, kCenDosTime));
-            setFileAttributes(outPath, walker.MemberAttr, uint8_t(fixed[kCenMadeByHost]));
             const bool crcPass = out.crc() == walker.MemberCRC;
             if (!crcPass)
                 warn(ArcErrCrc);

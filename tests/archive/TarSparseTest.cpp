@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include <map>
+#include <random>
 #include <vector>
 
 #include <sys/stat.h>
@@ -201,6 +202,54 @@ TEST_F(TarSparse, DamagedMapsAreRefused)
         EXPECT_EQ(unit.lastError(), 25108);
         EXPECT_FALSE(filesUnder(out).contains(QStringLiteral("holes.bin")));
     }
+}
+
+} // namespace
+
+namespace {
+
+// Every prefix and seeded byte flips of the sparse seeds: each listing and extraction ends
+// (in success or one of the kit's errors) and writes nothing outside its folder.
+TEST(TarSparseDamage, PrefixesAndFlipsEndCleanly)
+{
+    const QDir seeds(QStringLiteral(QUILLON_ARC_SEEDS));
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    std::mt19937 random(2027);
+    int runs = 0;
+    for (const QString &name : seeds.entryList({QStringLiteral("sparse-*.tar")}, QDir::Files, QDir::Name)) {
+        const QByteArray original = readAll(seeds.filePath(name));
+        ASSERT_FALSE(original.isEmpty());
+        std::vector<QByteArray> inputs;
+        for (qsizetype cut = 0; cut < original.size(); cut += 97)
+            inputs.push_back(original.left(cut));
+        for (int round = 0; round < 150; ++round) {
+            QByteArray data = original;
+            // Flips in the headers and the 1.0 map, where the parsing is.
+            for (int i = 0, n = 1 + int(random() % 6); i < n; ++i)
+                data[qsizetype(random() % 3072)] = char(random());
+            inputs.push_back(data);
+        }
+        for (const QByteArray &data : inputs) {
+            TArcLister lister;
+            lister.setArchiveData(data, QStringLiteral("seed.tar"));
+            uint64_t total = 0;
+            lister.OnRead = [&total](TArcLister *s, int64_t, int) { total += s->UnpackedSize; };
+            lister.activate();
+            const QString out = tmp.filePath(QStringLiteral("out"));
+            QDir(out).removeRecursively();
+            QDir().mkpath(out);
+            TUnTar unit;
+            unit.setArchiveData(data, QStringLiteral("seed.tar"));
+            unit.ExtractDir = out;
+            unit.UseStoredDirs = true;
+            unit.Extract();
+            ++runs;
+        }
+        EXPECT_EQ(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                  QStringList{QStringLiteral("out")});
+    }
+    EXPECT_GT(runs, 600);
 }
 
 } // namespace

@@ -1,7 +1,10 @@
-// Table-driven CRC-32 and CRC-16/ARC; the tables are constexpr, built from the
-// reflected polynomials at compile time.
+// CRC-32 (zlib's for runs of bytes, a table for single steps) and CRC-16/ARC;
+// the tables are constexpr, built from the reflected polynomials at compile time.
 #include "archive/decoders/Crc32.h"
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -31,11 +34,16 @@ uint32_t Crc32Step(uint32_t crc, uint8_t b)
 
 uint32_t Crc32Update(uint32_t crc, const void *data, size_t n)
 {
-    const auto *p = static_cast<const uint8_t *>(data);
-    uint32_t c = ~crc;
-    for (size_t i = 0; i < n; ++i)
-        c = kCrc32Table[(c ^ p[i]) & 0xFF] ^ (c >> 8);
-    return ~c;
+    // zlib's CRC-32 is the same function, computed several bytes at a time.
+    const auto *p = static_cast<const Bytef *>(data);
+    uLong c = crc;
+    while (n > 0) {
+        const uInt chunk = static_cast<uInt>(std::min<size_t>(n, 1u << 30));
+        c = crc32(c, p, chunk);
+        p += chunk;
+        n -= chunk;
+    }
+    return static_cast<uint32_t>(c);
 }
 
 uint16_t Crc16ArcUpdate(uint16_t crc, const void *data, size_t n)

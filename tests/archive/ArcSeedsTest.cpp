@@ -1,0 +1,60 @@
+// The archive fuzz targets' own seeds, replayed as a plain test: each is
+// listed and extracted as the targets do (as .zip, .tar and .gz), and what
+// they hold is checked where the seed stands for a case: the sparse forms
+// list their real size, the self-extractors list their member, the gzip with
+// an understated size is refused as damaged.
+#include "ArcFixtures.h"
+
+#include "archive/ArcLister.h"
+#include "archive/Extract.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+using namespace arcfix;
+
+TEST(ArcSeeds, ListAndExtractAsTheFuzzTargetsDo)
+{
+    const QDir seeds(QStringLiteral(QUILLON_ARC_SEEDS));
+    const QStringList names = seeds.entryList(QDir::Files, QDir::Name);
+    ASSERT_GE(names.size(), 8) << seeds.path().toStdString();
+    for (const QString &name : names) {
+        SCOPED_TRACE(name.toStdString());
+        const QByteArray bytes = readAll(seeds.filePath(name));
+        ASSERT_FALSE(bytes.isEmpty());
+        const QString ext = QFileInfo(name).suffix();
+
+        TArcLister lister;
+        lister.setArchiveData(bytes, QStringLiteral("seed.") + ext);
+        QList<QPair<QByteArray, uint64_t>> members;
+        lister.OnRead = [&members](TArcLister *s, int64_t, int) { members.append({s->MemberName, s->UnpackedSize}); };
+        EXPECT_TRUE(lister.activate()) << lister.lastError();
+        if (name.startsWith(QLatin1String("sparse-"))) {
+            ASSERT_FALSE(members.isEmpty());
+            EXPECT_EQ(members.front(), qMakePair(QByteArray("holes.bin"), uint64_t(60000)));
+        } else if (name.startsWith(QLatin1String("sfx-"))) {
+            EXPECT_EQ(lister.arcType(), TArcType::ZipExe);
+            EXPECT_EQ(members, (QList<QPair<QByteArray, uint64_t>>{{QByteArray("plain.txt"), 6}}));
+        }
+
+        QTemporaryDir out;
+        ASSERT_TRUE(out.isValid());
+        std::unique_ptr<TUnBase> unit = MakeExtractor(ArchiveExtensionIndex(QStringLiteral("seed.") + ext));
+        ASSERT_TRUE(unit);
+        unit->setArchiveData(bytes, QStringLiteral("seed.") + ext);
+        unit->ExtractDir = out.path();
+        unit->UseStoredDirs = true;
+        const bool ok = unit->Extract();
+        if (name == QLatin1String("gzip-understated-size.gz")) {
+            EXPECT_FALSE(ok);
+            EXPECT_EQ(unit->lastError(), 25140);
+            EXPECT_TRUE(filesUnder(out.path()).isEmpty());
+        } else {
+            EXPECT_TRUE(ok) << unit->lastError();
+            EXPECT_FALSE(filesUnder(out.path()).isEmpty());
+        }
+    }
+}
