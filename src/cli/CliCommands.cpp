@@ -1200,21 +1200,12 @@ int dispatch(const CliArgs &args, Output &out, FILE *err)
 
 } // namespace
 
-QString CliLineBreaks(const QString &text)
-{
-    QString out = text;
-    out.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    out.replace(QLatin1String("\n\r"), QLatin1String("\n"));
-    out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return out;
-}
-
 MsgAnswer CliPrompter::ask(const QString &caption, const QString &text, MsgIcon icon, MsgButtons buttons)
 {
     ++m_shown;
     const char *kind = icon == MsgIcon::Error ? "error" : icon == MsgIcon::Warning ? "warning" : "note";
     const QByteArray line = QStringLiteral("quillon-cli: %1: %2: %3\n")
-                                .arg(QLatin1String(kind), caption, CliLineBreaks(text))
+                                .arg(QLatin1String(kind), caption, PlainLineBreaks(text))
                                 .toUtf8();
     std::fwrite(line.constData(), 1, size_t(line.size()), m_err);
     std::fflush(m_err);
@@ -1315,22 +1306,22 @@ int RunCli(const QStringList &args, FILE *out, FILE *err)
         return status;
     } catch (const UsageError &e) {
         std::fflush(out);
-        errors.line(CliLineBreaks(e.message));
+        errors.line(PlainLineBreaks(e.message));
         errors.line(QString());
         std::fputs(CliUsageText().toUtf8().constData(), err);
         return CliUsage;
     } catch (const CommandError &e) {
         std::fflush(out);
-        errors.line(CliLineBreaks(e.message));
+        errors.line(PlainLineBreaks(e.message));
     } catch (const EStreamError &e) {
         std::fflush(out);
-        errors.line(CliLineBreaks(e.message()));
+        errors.line(PlainLineBreaks(e.message()));
     } catch (const std::bad_alloc &) {
         std::fflush(out);
         errors.line(QStringLiteral("Out of memory"));
     } catch (const std::exception &e) {
         std::fflush(out);
-        errors.line(CliLineBreaks(QString::fromLocal8Bit(e.what())));
+        errors.line(PlainLineBreaks(QString::fromLocal8Bit(e.what())));
     }
     return CliFailed;
 }

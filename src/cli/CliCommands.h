@@ -33,10 +33,6 @@ private:
     int m_shown = 0;
 };
 
-// A message of the program as the command line shows it: the system's line
-// breaks (CR LF, LF CR, a lone CR or LF) become one LF each, so that no raw
-// carriage return reaches the terminal. Every message to stderr goes through it.
-QString CliLineBreaks(const QString &text);
 
 // The usage text that --help prints.
 QString CliUsageText();

@@ -66,6 +66,15 @@ bool IsValidUtf8(QByteArrayView bytes)
     return true;
 }
 
+QString PlainLineBreaks(const QString &text)
+{
+    QString out = text;
+    out.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    out.replace(QLatin1String("\n\r"), QLatin1String("\n"));
+    out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return out;
+}
+
 QString DecodeStored(QByteArrayView bytes)
 {
     if (AsciiOnly(bytes))

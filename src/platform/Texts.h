@@ -16,5 +16,8 @@ bool IsValidUtf8(QByteArrayView bytes);
 // The longest prefix of at most maxBytes bytes that does not split a UTF-8
 // character (a plain cut for bytes that are not UTF-8).
 QByteArrayView CutAtCharBoundary(QByteArrayView bytes, int maxBytes);
+// A message with the system's line breaks (CR LF, LF CR, a lone CR or LF) as
+// one LF each, as message boxes and the terminal show them.
+QString PlainLineBreaks(const QString &text);
 // Upper-cases the ASCII letters only (the fast path for most names).
 bool AsciiOnly(QByteArrayView bytes);

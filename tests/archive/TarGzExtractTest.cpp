@@ -15,7 +15,6 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -90,16 +89,7 @@ QStringList folders(const QString &archive)
     return out;
 }
 
-// Every regular file under dir, relative, "/" separated.
-QStringList filesUnder(const QString &dir)
-{
-    QStringList files;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(dir).relativeFilePath(it.next());
-    files.sort();
-    return files;
-}
+using arcfix::filesUnder;
 
 struct ExtractRun {
     bool ok = false;

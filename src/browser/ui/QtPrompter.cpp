@@ -1,20 +1,13 @@
 // Message boxes and the progress window.
 #include "browser/ui/QtPrompter.h"
 
+#include "platform/Texts.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QProgressDialog>
 
 #include <algorithm>
-
-QString MessageBoxText(const QString &text)
-{
-    QString out = text;
-    out.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    out.replace(QLatin1String("\n\r"), QLatin1String("\n"));
-    out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return out;
-}
 
 MsgAnswer QtPrompter::ask(const QString &caption, const QString &text, MsgIcon icon, MsgButtons buttons)
 {
@@ -55,7 +48,7 @@ MsgAnswer QtPrompter::ask(const QString &caption, const QString &text, MsgIcon i
         break;
     }
     QWidget *parent = m_parent ? m_parent.data() : QApplication::activeWindow();
-    QMessageBox box(boxIcon, caption, MessageBoxText(text), set, parent);
+    QMessageBox box(boxIcon, caption, PlainLineBreaks(text), set, parent);
     box.setDefaultButton(defaultButton);
     switch (box.exec()) {
     case QMessageBox::Yes:
@@ -97,7 +90,7 @@ void QtProgressSink::ShowWait(const QString &text, bool withBar, bool withCancel
     }
     m_bar = withBar;
     m_value = 0;
-    m_dialog->setLabelText(MessageBoxText(text));
+    m_dialog->setLabelText(PlainLineBreaks(text));
     if (withCancel)
         m_dialog->setCancelButtonText(QStringLiteral("Cancel"));
     else

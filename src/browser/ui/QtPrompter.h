@@ -10,10 +10,6 @@
 
 class QWidget;
 
-// The texts of the system's messages break lines with "\r" (and "\r\n",
-// "\n\r"); a message box breaks them with "\n".
-QString MessageBoxText(const QString &text);
-
 // Asks with a QMessageBox over the active window (or parent).
 class QtPrompter : public Prompter
 {

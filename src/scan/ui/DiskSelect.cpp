@@ -5,6 +5,7 @@
 #include "browser/Utils.h"
 #include "browser/ui/Icons.h"
 #include "browser/ui/QtPrompter.h"
+#include "platform/Texts.h"
 #include "catalog/CatalogRec.h"
 #include "catalog/Forest.h"
 #include "platform/Prompter.h"
@@ -205,7 +206,7 @@ TSerialAskForm::TSerialAskForm(QWidget *parent) : QDialog(parent)
     auto *icon = new QLabel(this);
     const int side = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation, nullptr, this).pixmap(side, side));
-    m_text = new QLabel(MessageBoxText(MsgChangeSerialText()), this);
+    m_text = new QLabel(PlainLineBreaks(MsgChangeSerialText()), this);
     m_text->setObjectName(QStringLiteral("TextLabel"));
     m_text->setWordWrap(true);
     m_text->setMinimumWidth(380);

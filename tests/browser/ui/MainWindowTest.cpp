@@ -928,9 +928,9 @@ void MainWindowTest::secondInstanceHandsFilesOver()
 
 void MainWindowTest::messageBoxTexts()
 {
-    QCOMPARE(MessageBoxText(QStringLiteral("a\rb")), QStringLiteral("a\nb"));
-    QCOMPARE(MessageBoxText(QStringLiteral("a\r\nb\n\rc")), QStringLiteral("a\nb\nc"));
-    QCOMPARE(MessageBoxText(QStringLiteral("a\r\rb")), QStringLiteral("a\n\nb"));
+    QCOMPARE(PlainLineBreaks(QStringLiteral("a\rb")), QStringLiteral("a\nb"));
+    QCOMPARE(PlainLineBreaks(QStringLiteral("a\r\nb\n\rc")), QStringLiteral("a\nb\nc"));
+    QCOMPARE(PlainLineBreaks(QStringLiteral("a\r\rb")), QStringLiteral("a\n\nb"));
 }
 
 void MainWindowTest::closingTheWindowAsksAboutModifiedCatalogs()
