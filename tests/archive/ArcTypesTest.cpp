@@ -6,6 +6,8 @@
 #include "archive/ArcTypes.h"
 #include "archive/UnZIP.h"
 
+#include "Corpus.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -358,7 +360,8 @@ TEST(ArcTypes, Cp437Names)
 // - ZIPs behind leading bytes are found through the end record: ZipExe.
 TEST(ArcTypes, CorpusDetection)
 {
-    const QString root = QString::fromLocal8Bit(qgetenv("QUILLON_TESTDATA")) + QStringLiteral("/archives");
+    QUILLON_NEED_CORPUS();
+    const QString root = testcorpus::ArchiveDir();
     QFile index(root + QStringLiteral("/index.json"));
     ASSERT_TRUE(index.open(QIODevice::ReadOnly)) << root.toStdString();
     const QJsonArray entries = QJsonDocument::fromJson(index.readAll()).array();

@@ -7,10 +7,11 @@
 #include "archive/decoders/Decoder.h"
 #include "archive/decoders/ZipCrypto.h"
 
+#include "Corpus.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -25,8 +26,7 @@ using Bytes = std::vector<uint8_t>;
 
 std::string CorpusPath(const std::string &file)
 {
-    const char *root = std::getenv("QUILLON_TESTDATA");
-    return std::string(root ? root : "../shared/testdata") + "/archives/zip/" + file;
+    return testcorpus::ArchivePath("zip", file);
 }
 
 Bytes ReadFile(const std::string &path)
@@ -277,6 +277,7 @@ class CorpusDecode : public ::testing::TestWithParam<TCorpusCase>
 
 TEST_P(CorpusDecode, DecodesToListedSizeAndCrc)
 {
+    QUILLON_NEED_CORPUS();
     const TCorpusCase &c = GetParam();
     const Bytes zip = ReadFile(CorpusPath(c.file));
     ASSERT_FALSE(zip.empty()) << c.file;
@@ -330,6 +331,7 @@ TEST(Checksums, KnownValues)
 
 TEST(ZipCrypto, CheckByteAndPasswords)
 {
+    QUILLON_NEED_CORPUS();
     EXPECT_EQ(ZipCryptCheckByte(0x0001, 0x80A1E292u, 0x1234), 0x80);
     EXPECT_EQ(ZipCryptCheckByte(0x0009, 0x80A1E292u, 0x1234), 0x12);
 
@@ -603,6 +605,7 @@ TLoadedMember Load(const TCorpusCase &c)
 
 TEST(DamagedMembers, TruncatedInputNeverGivesWrongData)
 {
+    QUILLON_NEED_CORPUS();
     for (const TCorpusCase &c : kDamageSources) {
         SCOPED_TRACE(std::string(c.file) + " " + c.member);
         const TLoadedMember l = Load(c);
@@ -635,6 +638,7 @@ TEST(DamagedMembers, TruncatedInputNeverGivesWrongData)
 
 TEST(DamagedMembers, FlippedBitsStayWithinTheDeclaredSize)
 {
+    QUILLON_NEED_CORPUS();
     std::mt19937 rng(4711);
     for (const TCorpusCase &c : kDamageSources) {
         SCOPED_TRACE(std::string(c.file) + " " + c.member);
@@ -657,6 +661,7 @@ TEST(DamagedMembers, FlippedBitsStayWithinTheDeclaredSize)
 
 TEST(DamagedMembers, OutputCappedAtDeclaredSize)
 {
+    QUILLON_NEED_CORPUS();
     for (const TCorpusCase &c : kDamageSources) {
         SCOPED_TRACE(std::string(c.file) + " " + c.member);
         const TLoadedMember l = Load(c);
@@ -676,6 +681,7 @@ TEST(DamagedMembers, OutputCappedAtDeclaredSize)
 
 TEST(DamagedMembers, RefusedOutputStopsTheDecoder)
 {
+    QUILLON_NEED_CORPUS();
     for (const TCorpusCase &c : kDamageSources) {
         SCOPED_TRACE(std::string(c.file) + " " + c.member);
         const TLoadedMember l = Load(c);

@@ -10,6 +10,8 @@
 
 #include "ArcFixtures.h"
 
+#include "Corpus.h"
+
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
@@ -38,7 +40,7 @@ using arcfix::tarEntry;
 
 QString corpus(const char *sub)
 {
-    return QString::fromLocal8Bit(qgetenv("QUILLON_TESTDATA")) + QStringLiteral("/archives/") + QLatin1String(sub);
+    return testcorpus::ArchiveDir(sub);
 }
 
 QByteArray readAll(const QString &path)
@@ -149,6 +151,7 @@ void checkAgainstConsensus(const QString &dest, const std::vector<Expected> &wan
 
 TEST(TarGzExtract, CorpusByteExactOrRefused)
 {
+    QUILLON_NEED_CORPUS();
     int checked = 0, refused = 0;
     for (const char *sub : {"tar", "gz"}) {
         const QDir dir(corpus(sub));
@@ -219,7 +222,7 @@ TEST(TarGzExtract, CorpusByteExactOrRefused)
             ++checked;
         }
     }
-    EXPECT_GE(checked, 15) << "corpus not found through QUILLON_TESTDATA";
+    EXPECT_GE(checked, 15) << testcorpus::ArchiveDir().toStdString();
     EXPECT_GE(refused, 10);
 }
 
@@ -348,6 +351,7 @@ TEST(TarGzExtract, CraftedGzipChecksAndRefusals)
 
 TEST(TarGzExtract, DriverReportsGzipCodes)
 {
+    QUILLON_NEED_CORPUS();
     TExtractState &state = ExtractionState();
     state.quiet = true;
     QTemporaryDir tmp;
@@ -369,6 +373,7 @@ TEST(TarGzExtract, DriverReportsGzipCodes)
 
 TEST(TarGzExtract, SeededByteFlipsNeverEscapeOrCrash)
 {
+    QUILLON_NEED_CORPUS();
     const QString sources[] = {corpus("tar") + QStringLiteral("/gnutar_pax_longname.tar"),
                                corpus("tar") + QStringLiteral("/gnutar_ustar.tar"),
                                corpus("gz") + QStringLiteral("/GPL2.TXT.gz")};

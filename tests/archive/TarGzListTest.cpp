@@ -6,6 +6,8 @@
 #include "archive/UnGZIP.h"
 #include "archive/UnTar.h"
 
+#include "Corpus.h"
+
 #include <gtest/gtest.h>
 
 #include <QDateTime>
@@ -58,10 +60,7 @@ ListResult listBytes(const QByteArray &data, const QString &name, TArcType expec
 
 QString corpusDir(const char *sub)
 {
-    const QByteArray root = qgetenv("QUILLON_TESTDATA");
-    if (root.isEmpty())
-        return QString();
-    return QString::fromLocal8Bit(root) + QStringLiteral("/archives/") + QLatin1String(sub);
+    return testcorpus::ArchiveDir(sub);
 }
 
 std::vector<QJsonObject> manifest(const QString &archive)
@@ -86,8 +85,6 @@ QByteArray backslashed(QString path)
 
 QStringList corpusFiles(const char *sub)
 {
-    if (corpusDir(sub).isEmpty())
-        return {};
     QDir dir(corpusDir(sub));
     QStringList out;
     for (const QString &f : dir.entryList(QDir::Files, QDir::Name)) {
@@ -119,9 +116,9 @@ QString expectText(const std::vector<QJsonObject> &lines)
 
 TEST(TarList, CorpusMatchesReference)
 {
+    QUILLON_NEED_CORPUS();
     const QStringList files = corpusFiles("tar");
-    if (files.isEmpty())
-        GTEST_SKIP() << "QUILLON_TESTDATA not set";
+    ASSERT_FALSE(files.isEmpty()) << corpusDir("tar").toStdString();
     int tars = 0;
     for (const QString &path : files) {
         if (!path.endsWith(QLatin1String(".tar")))
@@ -174,13 +171,13 @@ TEST(TarList, CorpusMatchesReference)
 
 TEST(GzipList, CorpusMatchesReference)
 {
+    QUILLON_NEED_CORPUS();
     QStringList files = corpusFiles("gz");
     for (const QString &f : corpusFiles("tar")) {
         if (!f.endsWith(QLatin1String(".tar")))
             files << f;
     }
-    if (files.isEmpty())
-        GTEST_SKIP() << "QUILLON_TESTDATA not set";
+    ASSERT_FALSE(files.isEmpty()) << corpusDir("tar").toStdString();
     int gzips = 0, others = 0;
     for (const QString &path : files) {
         SCOPED_TRACE(path.toStdString());
@@ -257,8 +254,7 @@ TEST(GzipList, CorpusMatchesReference)
 // an error), never crashes, and what it reported before stopping is the front of the full listing.
 TEST(TarGzList, DamageSweep)
 {
-    if (corpusDir("tar").isEmpty())
-        GTEST_SKIP() << "QUILLON_TESTDATA not set";
+    QUILLON_NEED_CORPUS();
     for (const QString &path : {corpusDir("tar") + QStringLiteral("/gnutar_ustar.tar"),
                                 corpusDir("gz") + QStringLiteral("/GPL2.TXT.gz")}) {
         SCOPED_TRACE(path.toStdString());

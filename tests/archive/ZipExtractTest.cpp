@@ -8,6 +8,8 @@
 #include "archive/UnZIP.h"
 #include "archive/decoders/Crc32.h"
 
+#include "Corpus.h"
+
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
@@ -29,7 +31,7 @@ namespace {
 
 QString corpusDir()
 {
-    return QString::fromLocal8Bit(qgetenv("QUILLON_TESTDATA")) + QStringLiteral("/archives/zip");
+    return testcorpus::ArchiveDir("zip");
 }
 
 QByteArray readAll(const QString &path)
@@ -248,10 +250,11 @@ const std::map<QString, int> kRefused = {
 
 TEST(ZipExtract, CorpusByteExact)
 {
+    QUILLON_NEED_CORPUS();
     QDir corpus(corpusDir());
     const QStringList archives = corpus.entryList({QStringLiteral("*.zip"), QStringLiteral("*.ZIP"),
                                                    QStringLiteral("*.sfx")}, QDir::Files, QDir::Name);
-    ASSERT_GE(archives.size(), 30) << "corpus not found through QUILLON_TESTDATA";
+    ASSERT_GE(archives.size(), 30) << corpusDir().toStdString();
     int compared = 0;
     for (const QString &name : archives) {
         if (kRefused.count(name))
@@ -291,6 +294,7 @@ TEST(ZipExtract, CorpusByteExact)
 
 TEST(ZipExtract, MethodsOfTheCorpus)
 {
+    QUILLON_NEED_CORPUS();
     // One archive per decoder, compared by name.
     const std::vector<std::pair<QString, QString>> cases = {
         {QStringLiteral("cc_SHRUNK.ZIP"), QStringLiteral("TEST1.XML")},
@@ -322,6 +326,7 @@ TEST(ZipExtract, MethodsOfTheCorpus)
 
 TEST(ZipExtract, DateAndFlatOutput)
 {
+    QUILLON_NEED_CORPUS();
     const QString path = corpusDir() + QStringLiteral("/izip_encrypted_pw_corpus123.zip");
     QTemporaryDir dest;
     const ExtractRun run = extractFile(path, dest.path(), false, {QStringLiteral("corpus123")});
@@ -341,6 +346,7 @@ TEST(ZipExtract, DateAndFlatOutput)
 
 TEST(ZipExtract, StoredFoldersOnlyWithDirs)
 {
+    QUILLON_NEED_CORPUS();
     const QString path = corpusDir() + QStringLiteral("/izip_deflate_tree.zip");
     QTemporaryDir flat, tree;
     ASSERT_TRUE(extractFile(path, flat.path(), false).ok);
@@ -355,6 +361,7 @@ TEST(ZipExtract, StoredFoldersOnlyWithDirs)
 
 TEST(ZipExtract, MaskSelectsMembers)
 {
+    QUILLON_NEED_CORPUS();
     const QString path = corpusDir() + QStringLiteral("/izip_encrypted_pw_corpus123.zip");
     TUnZIP unzip;
     unzip.setArchiveFile(path);
@@ -373,6 +380,7 @@ TEST(ZipExtract, MaskSelectsMembers)
 
 TEST(ZipExtract, RefusedArchivesGiveTheirCodes)
 {
+    QUILLON_NEED_CORPUS();
     for (const auto &[name, code] : kRefused) {
         SCOPED_TRACE(name.toStdString());
         QTemporaryDir dest;
@@ -386,6 +394,7 @@ TEST(ZipExtract, RefusedArchivesGiveTheirCodes)
 
 TEST(ZipExtract, DriverMessages)
 {
+    QUILLON_NEED_CORPUS();
     ScriptedPrompter prompter;
     TExtractOptions options;
     options.prompter = &prompter;
@@ -427,6 +436,7 @@ TEST(ZipExtract, DriverMessages)
 
 TEST(ZipExtract, DriverProgressAndTemporaryList)
 {
+    QUILLON_NEED_CORPUS();
     ScriptedPrompter prompter;
     NullSink sink;
     TExtractOptions options;
@@ -548,6 +558,7 @@ TEST(ZipExtract, SymlinkedFolderIsNotFollowedOutside)
 
 TEST(ZipExtract, ExistingFileNeedsTheDecision)
 {
+    QUILLON_NEED_CORPUS();
     const QString path = corpusDir() + QStringLiteral("/izip_encrypted_pw_corpus123.zip");
     QTemporaryDir dest;
     const QString target = dest.path() + QStringLiteral("/README.TXT");
@@ -594,6 +605,7 @@ TEST(ZipExtract, ExistingFileNeedsTheDecision)
 
 TEST(ZipExtract, BeginCanSkip)
 {
+    QUILLON_NEED_CORPUS();
     TUnZIP unzip;
     unzip.setArchiveFile(corpusDir() + QStringLiteral("/izip_encrypted_pw_corpus123.zip"));
     QTemporaryDir dest;
@@ -615,6 +627,7 @@ TEST(ZipExtract, BeginCanSkip)
 
 TEST(ZipExtract, PasswordOrder)
 {
+    QUILLON_NEED_CORPUS();
     const QString path = corpusDir() + QStringLiteral("/izip_encrypted_pw_corpus123.zip");
     // Asked: a wrong answer, then the right one; asked only once for the right one (kept for the rest).
     {
@@ -713,6 +726,7 @@ TEST(ZipExtract, BrokenMemberLeavesNoHalfFile)
 
 TEST(ZipExtract, EveryPrefixFailsCleanly)
 {
+    QUILLON_NEED_CORPUS();
     const QByteArray whole = readAll(corpusDir() + QStringLiteral("/izip_deflate_tree.zip"));
     ASSERT_FALSE(whole.isEmpty());
     QTemporaryDir work;
@@ -728,6 +742,7 @@ TEST(ZipExtract, EveryPrefixFailsCleanly)
 
 TEST(ZipExtract, SeededByteFlipsNeverEscapeOrCrash)
 {
+    QUILLON_NEED_CORPUS();
     const QByteArray whole = readAll(corpusDir() + QStringLiteral("/izip_deflate_tree.zip"));
     ASSERT_FALSE(whole.isEmpty());
     std::mt19937 rng(20261209);

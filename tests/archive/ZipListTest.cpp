@@ -5,6 +5,8 @@
 #include "archive/ArcLister.h"
 #include "archive/UnZIP.h"
 
+#include "Corpus.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -62,8 +64,7 @@ ListResult listBytes(const QByteArray &data, const QString &name = QStringLitera
 
 QString corpusDir()
 {
-    const QByteArray root = qgetenv("QUILLON_TESTDATA");
-    return QString::fromLocal8Bit(root) + QStringLiteral("/archives/zip");
+    return testcorpus::ArchiveDir("zip");
 }
 
 // ---- builders for hand-made archives ------------------------------------------------
@@ -234,6 +235,7 @@ Reference loadReference(const QString &manifestPath)
 
 TEST(ZipList, CorpusMatchesReferenceListings)
 {
+    QUILLON_NEED_CORPUS();
     QDir dir(corpusDir());
     const QStringList manifests = dir.entryList({QStringLiteral("*.manifest.jsonl")}, QDir::Files, QDir::Name);
     ASSERT_GE(manifests.size(), 38) << "corpus not found at " << corpusDir().toStdString();
@@ -283,6 +285,7 @@ TEST(ZipList, CorpusMatchesReferenceListings)
 
 TEST(ZipList, CommentsFromCorpus)
 {
+    QUILLON_NEED_CORPUS();
     TArcLister lister;
     lister.setArchiveFile(corpusDir() + QStringLiteral("/izip_comments.zip"));
     const ListResult result = listLister(lister);
@@ -295,6 +298,7 @@ TEST(ZipList, CommentsFromCorpus)
 
 TEST(ZipList, SelfExtractorFoundByEndRecord)
 {
+    QUILLON_NEED_CORPUS();
     TArcLister lister;
     lister.setArchiveFile(corpusDir() + QStringLiteral("/izip_unzipsfx_elf.sfx"));
     EXPECT_EQ(lister.arcType(), TArcType::ZipExe);
@@ -308,6 +312,7 @@ TEST(ZipList, SelfExtractorFoundByEndRecord)
 
 TEST(ZipList, FoldersOnlyAreListed)
 {
+    QUILLON_NEED_CORPUS();
     TArcLister lister;
     lister.setArchiveFile(corpusDir() + QStringLiteral("/izip_folders_only.zip"));
     const ListResult result = listLister(lister);
@@ -454,6 +459,7 @@ TEST(ZipList, RatioRule)
 // Every prefix and seeded byte flips of a real archive: the listing ends (maybe with an error), never crashes.
 TEST(ZipList, DamageSweep)
 {
+    QUILLON_NEED_CORPUS();
     QFile f(corpusDir() + QStringLiteral("/izip_comments.zip"));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray whole = f.readAll();

@@ -1,6 +1,7 @@
 // Tests of quillon-cli as a user runs it: the built program and the catalog
 // generator run as separate processes on catalogs in a temporary folder, and
 // the tests read their exit status, stdout (text and JSON Lines) and stderr.
+#include "Corpus.h"
 #include "GenTree.h"
 #include "TestCatalogs.h"
 
@@ -946,12 +947,11 @@ TEST_F(CliSettingsTest, DamagedOrOutdatedSettingsNeverStopTheCommands)
 // reference tools' manifest beside each file.
 TEST(CliArcTest, ArcListMatchesTheReferenceListing)
 {
-    const QString corpus = qEnvironmentVariable("QUILLON_TESTDATA") + QStringLiteral("/archives/zip/");
+    QUILLON_NEED_CORPUS();
+    const QString corpus = testcorpus::ArchiveDir("zip") + QLatin1Char('/');
     for (const char *name : {"izip_comments.zip", "cc_SHRUNK.ZIP", "izip_deflate_tree.zip"}) {
         SCOPED_TRACE(name);
         const QString archive = corpus + QLatin1String(name);
-        if (!QFileInfo::exists(archive))
-            GTEST_SKIP() << "corpus not found at " << corpus.toStdString();
         // Expected members: the zipinfo lines of the manifest, keyed by path.
         std::map<QString, QJsonObject> expected;
         QFile manifest(archive + QStringLiteral(".manifest.jsonl"));
@@ -994,10 +994,10 @@ TEST(CliArcTest, ArcListMatchesTheReferenceListing)
 
 namespace {
 
-// The corpus folder of ZIP files (QUILLON_TESTDATA is set by ctest).
+// The corpus folder of ZIP files, with a trailing slash.
 QString ZipCorpus()
 {
-    return qEnvironmentVariable("QUILLON_TESTDATA") + QStringLiteral("/archives/zip/");
+    return testcorpus::ArchiveDir("zip") + QLatin1Char('/');
 }
 
 // The manifest's agreed bytes per member path ("/" separated): path -> sha256 (hex).
@@ -1039,9 +1039,8 @@ ProcessResult RunCli(const QStringList &args)
 // only the file names are kept.
 TEST(CliArcTest, ArcExtractWritesTheReferenceBytes)
 {
+    QUILLON_NEED_CORPUS();
     const QString archive = ZipCorpus() + QStringLiteral("izip_deflate_tree.zip");
-    if (!QFileInfo::exists(archive))
-        GTEST_SKIP() << "corpus not found at " << ZipCorpus().toStdString();
     const std::map<QString, QString> expected = ConsensusSha256(archive);
     ASSERT_EQ(expected.size(), 8u);
     ASSERT_TRUE(expected.count(QStringLiteral("SUBDIR/DEEP/LEAF.TXT")));
@@ -1079,9 +1078,8 @@ TEST(CliArcTest, ArcExtractWritesTheReferenceBytes)
 // An encrypted ZIP extracts with the password given by --password.
 TEST(CliArcTest, ArcExtractDecryptsWithThePassword)
 {
+    QUILLON_NEED_CORPUS();
     const QString archive = ZipCorpus() + QStringLiteral("izip_encrypted_pw_corpus123.zip");
-    if (!QFileInfo::exists(archive))
-        GTEST_SKIP() << "corpus not found at " << ZipCorpus().toStdString();
     const std::map<QString, QString> expected = ConsensusSha256(archive);
     ASSERT_FALSE(expected.empty());
 
@@ -1108,9 +1106,8 @@ TEST(CliArcTest, ArcExtractDecryptsWithThePassword)
 // driver's message, and no partial file is left behind.
 TEST(CliArcTest, ArcExtractRefusesAnUnsupportedMethod)
 {
+    QUILLON_NEED_CORPUS();
     const QString archive = ZipCorpus() + QStringLiteral("7z_bzip2.zip");
-    if (!QFileInfo::exists(archive))
-        GTEST_SKIP() << "corpus not found at " << ZipCorpus().toStdString();
     QTemporaryDir dest;
     ASSERT_TRUE(dest.isValid());
     const ProcessResult run = RunCli({QStringLiteral("arc"), QStringLiteral("extract"), archive, dest.path()});

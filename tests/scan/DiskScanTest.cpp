@@ -9,6 +9,7 @@
 // extension table, the time conversion and the carry-over index on their own.
 #include "scan/DiskScan.h"
 
+#include "Corpus.h"
 #include "GenTree.h"
 #include "TestCatalogs.h"
 #include "archive/ArcTypes.h"
@@ -61,7 +62,7 @@ uint32_t Dos(int64_t unixSeconds)
 
 QString ZipCorpus()
 {
-    return qEnvironmentVariable("QUILLON_TESTDATA") + QStringLiteral("/archives/zip/");
+    return testcorpus::ArchiveDir("zip") + QLatin1Char('/');
 }
 
 TTreeNode *Child(TTreeNode *node, const QByteArray &name)
@@ -855,6 +856,7 @@ TEST_F(DiskScanTest, ArchivesBecomeFoldersOfMembersWithTheNameCaseRule)
 
 TEST_F(DiskScanTest, CorpusZipsWithCommentsFolderEntriesAndDamage)
 {
+    QUILLON_NEED_CORPUS();
     for (const char *name : {"izip_comments.zip", "izip_folders_only.zip", "damaged_truncated_izip_deflate_tree.zip",
                              "izip_deflate_tree.zip"})
         ASSERT_TRUE(QFile::copy(ZipCorpus() + QLatin1String(name), media(QLatin1String(name)))) << name;
