@@ -2,8 +2,9 @@
 # Builds the libFuzzer targets with clang in build/fuzz and runs each for a
 # bounded time (FUZZ_SECONDS, 30 by default): the catalog reader on the
 # committed seed catalogs plus freshly generated ones, the archive lister and
-# the extractors on the corpus archives. Crash inputs land in
-# build/fuzz/artifacts; the run fails when the fuzzer finds one.
+# the extractors on the corpus archives (when present) and the committed
+# archive seeds. Crash inputs land in build/fuzz/artifacts; the run fails when
+# the fuzzer finds one.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${FUZZ_BUILD_DIR:-$root/build/fuzz}"
@@ -31,10 +32,32 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 "$build/fuzz/catalog_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus"
-mkdir -p "$build/archive_corpus" && cp "$root"/../shared/testdata/archives/*/*.{zip,ZIP,sfx,exe,tar,gz,tgz,Z,z,arj,lzh,arc,zoo,cab,rar,ha} "$build/archive_corpus"/ 2>/dev/null || true; cp "$root"/fuzz/seeds/archives/* "$build/archive_corpus"/; "$build/fuzz/archive_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts/" "$build/archive_corpus"
+
+# The archive corpus, looked up as the tests do: QUILLON_TESTDATA, else the
+# shared test data beside the source tree (README.md says where it comes from).
+# Without it the archive targets start from the committed seeds alone.
+testdata="${QUILLON_TESTDATA:-$root/../shared/testdata}"
+archives=""
+if [ -f "$testdata/archives/index.json" ]; then
+  archives="$testdata/archives"
+else
+  echo "fuzz.sh: archive corpus not found at $testdata; the archive targets start from fuzz/seeds/archives only" >&2
+fi
+
+# Listing: every archive of the corpus plus the committed seeds.
+mkdir -p "$build/archive_corpus"
+if [ -n "$archives" ]; then
+  cp "$archives"/*/*.{zip,ZIP,sfx,exe,tar,gz,tgz,Z,z,arj,lzh,arc,zoo,cab,rar,ha} "$build/archive_corpus"/ 2>/dev/null || true
+fi
+cp "$root"/fuzz/seeds/archives/* "$build/archive_corpus"/
+"$build/fuzz/archive_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
+  -print_final_stats=1 -artifact_prefix="$artifacts/" "$build/archive_corpus"
 # Extraction: the ZIP, TAR and GZip files of the corpus as seeds; the target
 # extracts into its own scratch folders (in /dev/shm, else TMPDIR) and removes them.
-mkdir -p "$build/extract_corpus" && cp "$root"/../shared/testdata/archives/{zip,tar,gz}/*.{zip,ZIP,sfx,exe,tar,gz,tgz} "$build/extract_corpus"/ 2>/dev/null || true
+mkdir -p "$build/extract_corpus"
+if [ -n "$archives" ]; then
+  cp "$archives"/{zip,tar,gz}/*.{zip,ZIP,sfx,exe,tar,gz,tgz} "$build/extract_corpus"/ 2>/dev/null || true
+fi
 cp "$root"/fuzz/seeds/archives/* "$build/extract_corpus"/
 "$build/fuzz/extract_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix="$artifacts/" "$build/extract_corpus"
