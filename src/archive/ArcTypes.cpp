@@ -2,6 +2,8 @@
 // conversions shared by every archive format reader.
 #include "archive/ArcTypes.h"
 
+#include "platform/DosTime.h"
+
 #include <QFileInfo>
 
 #include <algorithm>
@@ -143,20 +145,8 @@ constexpr int64_t kUnixEpochDays = 25569;
 
 constexpr uint32_t kDos1980 = 0x00210000; // 1980-01-01 0:00: year 0, month 1, day 1
 
-bool dosValid(uint32_t dt)
-{
-    const unsigned date = dt >> 16, time = dt & 0xFFFF;
-    const unsigned month = (date >> 5) & 15, day = date & 31;
-    const unsigned hour = time >> 11, minute = (time >> 5) & 63, sec2 = time & 31;
-    if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || sec2 > 29)
-        return false;
-    static const unsigned monthDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (day > monthDays[month - 1])
-        return false;
-    const unsigned year = 1980 + (date >> 9);
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return !(month == 2 && day == 29 && !leap);
-}
+// 2000-01-01 0:00 UTC, well inside the range: tells which end an unpackable time is beyond.
+constexpr int64_t kUnixMidRange = 946684800;
 
 } // namespace
 
@@ -799,26 +789,20 @@ QString ArjVolumeExtension(int n)
 
 uint32_t NormalizedDosDateTime(uint32_t dosDateTime)
 {
-    return dosValid(dosDateTime) ? dosDateTime : kDos1980;
+    return DosTimeValid(dosDateTime) ? dosDateTime : kDos1980;
 }
 
 TDateTime DosDateTimeToDateTime(uint32_t dosDateTime)
 {
-    const uint32_t dt = NormalizedDosDateTime(dosDateTime);
-    const unsigned date = dt >> 16, time = dt & 0xFFFF;
-    const int64_t days = daysFromCivil(1980 + (date >> 9), (date >> 5) & 15, date & 31) + kUnixEpochDays;
-    const double secs = (time >> 11) * 3600.0 + ((time >> 5) & 63) * 60.0 + (time & 31) * 2.0;
+    const TDosFields f = UnpackDos(NormalizedDosDateTime(dosDateTime)).value_or(TDosFields{});
+    const int64_t days = daysFromCivil(f.year, unsigned(f.month), unsigned(f.day)) + kUnixEpochDays;
+    const double secs = f.hour * 3600.0 + f.minute * 60.0 + f.second;
     return double(days) + secs / 86400.0;
 }
 
 QString DosDateTimeToIso(uint32_t dosDateTime)
 {
-    const uint32_t dt = NormalizedDosDateTime(dosDateTime);
-    const unsigned date = dt >> 16, time = dt & 0xFFFF;
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04u-%02u-%02uT%02u:%02u:%02u", 1980 + (date >> 9), (date >> 5) & 15,
-                  date & 31, time >> 11, (time >> 5) & 63, (time & 31) * 2);
-    return QString::fromLatin1(buf);
+    return DosToIso(NormalizedDosDateTime(dosDateTime));
 }
 
 int64_t LocalBiasSeconds()
@@ -832,18 +816,10 @@ int64_t LocalBiasSeconds()
 
 uint32_t UnixToDosDateTime(int64_t unixTime)
 {
-    const int64_t local = unixTime - LocalBiasSeconds();
-    const time_t t = time_t(local);
-    struct tm parts;
-    if (!gmtime_r(&t, &parts))
-        return kDos1980;
-    const int year = parts.tm_year + 1900;
-    if (year < 1980)
-        return kDos1980;
-    if (year > 2107)
-        return (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
-    return (uint32_t(year - 1980) << 25) | (uint32_t(parts.tm_mon + 1) << 21) | (uint32_t(parts.tm_mday) << 16) |
-           (uint32_t(parts.tm_hour) << 11) | (uint32_t(parts.tm_min) << 5) | uint32_t(parts.tm_sec / 2);
+    const uint32_t packed = UnixToDos(unixTime);
+    if (packed != 0)
+        return packed;
+    return unixTime < kUnixMidRange ? kDos1980 : PackDos({2099, 12, 31, 23, 59, 58});
 }
 
 TDateTime UnixToDateTime(int64_t unixTime)

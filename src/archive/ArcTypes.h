@@ -198,12 +198,13 @@ using TDateTime = double;
 // A packed DOS date-time (date in the high 16 bits) as TDateTime; zero or
 // invalid gives 1 January 1980 0:00.
 TDateTime DosDateTimeToDateTime(uint32_t dosDateTime);
-// The DOS date-time after validity checks: invalid or zero becomes 1980-01-01 0:00 (0x00210000).
+// The DOS date-time if it is one (DosTimeValid); anything else, zero among it,
+// becomes 1980-01-01 0:00 (0x00210000).
 uint32_t NormalizedDosDateTime(uint32_t dosDateTime);
 // The DOS date-time as ISO 8601 text ("1994-06-15T12:34:56"), after normalising.
 QString DosDateTimeToIso(uint32_t dosDateTime);
-// Unix time (UTC seconds) to local time as a packed DOS date-time; years
-// outside 1980-2107 are clamped to the nearest end.
+// Unix time (UTC seconds) to the packed local time of that instant (UnixToDos);
+// times outside 1980-2099 are clamped to the nearest end.
 uint32_t UnixToDosDateTime(int64_t unixTime);
 // Unix time (UTC seconds) to local TDateTime.
 TDateTime UnixToDateTime(int64_t unixTime);

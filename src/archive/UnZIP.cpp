@@ -7,6 +7,7 @@
 #include "archive/decoders/Crc32.h"
 #include "archive/decoders/Decoder.h"
 #include "archive/decoders/ZipCrypto.h"
+#include "platform/DosTime.h"
 
 #include <algorithm>
 #include <ctime>
@@ -374,17 +375,7 @@ private:
 // A DOS date-time taken as local time, in Unix seconds; -1 when it has no such time.
 int64_t dosToUnixTime(uint32_t dos)
 {
-    dos = NormalizedDosDateTime(dos);
-    std::tm tm{};
-    tm.tm_year = int((dos >> 25) & 0x7F) + 80;
-    tm.tm_mon = int((dos >> 21) & 0x0F) - 1;
-    tm.tm_mday = int((dos >> 16) & 0x1F);
-    tm.tm_hour = int((dos >> 11) & 0x1F);
-    tm.tm_min = int((dos >> 5) & 0x3F);
-    tm.tm_sec = int(dos & 0x1F) * 2;
-    tm.tm_isdst = -1;
-    const time_t t = std::mktime(&tm);
-    return t == time_t(-1) ? -1 : int64_t(t);
+    return DosToUnix(NormalizedDosDateTime(dos)).value_or(-1);
 }
 
 // The permission bits of a member: its Unix mode where the archive was made on

@@ -40,36 +40,6 @@ QString SerialText(uint32_t serial)
         .toUpper();
 }
 
-QDateTime DosToDateTime(uint32_t packed)
-{
-    if (packed == 0)
-        return {};
-    const int year = 1980 + int(packed >> 25);
-    const int month = int((packed >> 21) & 0x0F);
-    const int day = int((packed >> 16) & 0x1F);
-    const int hour = int((packed >> 11) & 0x1F);
-    const int minute = int((packed >> 5) & 0x3F);
-    const int second = int(packed & 0x1F) * 2;
-    const QDate date(year, month, day);
-    const QTime time(hour, minute, second);
-    if (!date.isValid() || !time.isValid())
-        return {};
-    return QDateTime(date, time);
-}
-
-uint32_t DateTimeToDos(const QDateTime &dt)
-{
-    if (!dt.isValid())
-        return 0;
-    const QDateTime local = dt.toLocalTime();
-    const QDate d = local.date();
-    const QTime t = local.time();
-    if (d.year() < 1980 || d.year() > 2099)
-        return 0;
-    return (uint32_t(d.year() - 1980) << 25) | (uint32_t(d.month()) << 21) | (uint32_t(d.day()) << 16) |
-           (uint32_t(t.hour()) << 11) | (uint32_t(t.minute()) << 5) | uint32_t(t.second() / 2);
-}
-
 namespace {
 const QDate kDayZero(1899, 12, 30);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "catalog/CatalogRec.h"
+#include "platform/DosTime.h"
 
 #include <QDateTime>
 #include <QString>
@@ -18,10 +19,6 @@ QString MediaTypeText(int mediaType, bool virtualRoot = false);
 // High and low 16 bits as four upper-case hexadecimal digits each, joined by "-".
 QString SerialText(uint32_t serial);
 
-// Packed DOS date-time (local time) to a date-time; invalid for 0 or a bad value.
-QDateTime DosToDateTime(uint32_t packed);
-// A local date-time packed; 0 outside 1980-2099 or when invalid.
-uint32_t DateTimeToDos(const QDateTime &dt);
 // Days since 1899-12-30 (local time, fraction = time of day) to a date-time and back.
 QDateTime UpdatedToDateTime(double days);
 double DateTimeToUpdated(const QDateTime &dt);

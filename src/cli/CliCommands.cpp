@@ -21,6 +21,7 @@
 #include "catalog/LoadSave.h"
 #include "catalog/NewCatalogFile.h"
 #include "catalog/ReadAhead.h"
+#include "platform/DosTime.h"
 #include "platform/Drives.h"
 #include "platform/Texts.h"
 #include "scan/DiskScan.h"
@@ -400,12 +401,8 @@ QJsonValue textOrNull(const char *text)
 
 QJsonValue dosTimeJson(uint32_t packed)
 {
-    if (packed == 0)
-        return QJsonValue::Null;
-    const QDateTime dt = DosToDateTime(packed);
-    if (!dt.isValid())
-        return QJsonValue::Null;
-    return dt.toString(Qt::ISODate);
+    const QString iso = DosToIso(packed);
+    return iso.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(iso);
 }
 
 QString dosTimeText(uint32_t packed)

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "catalog/CatalogRec.h"
+#include "platform/DosTime.h"
 #include "settings/ArchiveTypes.h"
 #include "settings/Options.h"
 
@@ -155,23 +156,6 @@ int ArchiveIndexOfName(QByteArrayView name);
 // Whether a folder name is a recycle bin: "Recycled" and "$RECYCLE.BIN" in any
 // case, ".Trash" and ".Trash-<uid>".
 bool IsRecycleBinName(QByteArrayView name);
-
-// Unix seconds to a local packed DOS date-time, 0 outside 1980-2099. Keeps the
-// local time offset per hour, so converting millions of times costs little;
-// an hour with a change of offset inside it is converted exactly each time.
-class TDosTimeConverter
-{
-public:
-    uint32_t convert(int64_t unixSeconds);
-
-private:
-    struct Slot {
-        int64_t hour = INT64_MIN;
-        int32_t offset = 0;
-        bool uniform = false;
-    };
-    std::array<Slot, 64> m_slots;
-};
 
 // The records that carry descriptions and categories over from an old image
 // to a new one: sorted by name without regard to case, with the first

@@ -342,6 +342,37 @@ TEST(ArcTypes, Dates)
     tzset();
 }
 
+// Member dates take the local offset of their own instant, not today's (a
+// summer date read in winter was an hour off), and follow the one range of
+// packed times: past 2099 is clamped to its last second, and a stored word of
+// 2100-2107 is no time, so it lists as 1980-01-01 like any other bad word.
+TEST(ArcTypes, DatesTakeTheirOwnOffsetAndTheOneRange)
+{
+    const QByteArray oldTz = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    const struct {
+        int64_t unixTime;
+        uint32_t dos;
+    } cases[] = {
+        {1577836800, (40u << 25) | (1u << 21) | (1u << 16) | (1u << 11)}, // 2020-01-01 01:00 CET
+        {1593561600, (40u << 25) | (7u << 21) | (1u << 16) | (2u << 11)}, // 2020-07-01 02:00 CEST
+        {0, 0x00210000u},
+        {4102444800 + 86400 * 400, (119u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(UnixToDosDateTime(c.unixTime), c.dos) << c.unixTime;
+    if (oldTz.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", oldTz);
+    tzset();
+
+    const uint32_t in2105 = (125u << 25) | (6u << 21) | (15u << 16);
+    EXPECT_EQ(NormalizedDosDateTime(in2105), 0x00210000u);
+    EXPECT_EQ(DosDateTimeToIso(in2105), QStringLiteral("1980-01-01T00:00:00"));
+}
+
 TEST(ArcTypes, Cp437Names)
 {
     EXPECT_EQ(ArcTextToUtf8(QByteArray("plain")), QByteArray("plain"));
