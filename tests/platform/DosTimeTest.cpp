@@ -3,6 +3,7 @@
 // seconds to local time in zones with and without summer time, at both ends
 // of the range and on either side of a change of offset.
 #include "platform/DosTime.h"
+#include "ScopedTimeZone.h"
 
 #include <gtest/gtest.h>
 
@@ -18,33 +19,6 @@ constexpr uint32_t word(unsigned year, unsigned month, unsigned day, unsigned ho
 {
     return ((year - 1980) << 25) | (month << 21) | (day << 16) | (hour << 11) | (minute << 5) | sec2;
 }
-
-// Sets TZ for the object's lifetime.
-class ScopedTimeZone
-{
-public:
-    explicit ScopedTimeZone(const char *zone)
-    {
-        const char *old = std::getenv("TZ");
-        m_had = old != nullptr;
-        if (old)
-            m_old = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~ScopedTimeZone()
-    {
-        if (m_had)
-            ::setenv("TZ", m_old.c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-
-private:
-    bool m_had = false;
-    std::string m_old;
-};
 
 struct WordCase {
     const char *what;

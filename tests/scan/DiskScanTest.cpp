@@ -11,6 +11,7 @@
 
 #include "Corpus.h"
 #include "GenTree.h"
+#include "ScopedTimeZone.h"
 #include "TestCatalogs.h"
 #include "archive/ArcTypes.h"
 #include "archive/decoders/Crc32.h"
@@ -377,33 +378,6 @@ uint32_t ReferenceDos(int64_t t)
     return (uint32_t(year - 1980) << 25) | (uint32_t(parts.tm_mon + 1) << 21) | (uint32_t(parts.tm_mday) << 16) |
            (uint32_t(parts.tm_hour) << 11) | (uint32_t(parts.tm_min) << 5) | uint32_t(parts.tm_sec / 2);
 }
-
-// Sets TZ for the test's lifetime.
-class ScopedTimeZone
-{
-public:
-    explicit ScopedTimeZone(const char *zone)
-    {
-        const char *old = std::getenv("TZ");
-        m_had = old != nullptr;
-        if (old)
-            m_old = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~ScopedTimeZone()
-    {
-        if (m_had)
-            ::setenv("TZ", m_old.c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-
-private:
-    bool m_had = false;
-    std::string m_old;
-};
 
 TEST(DosTimes, AgreeWithTheCLibraryAcrossTheRangeAndAcrossOffsetChanges)
 {
