@@ -75,7 +75,6 @@ constexpr uint16_t kSaturated16 = 0xFFFFu;
 // but the earlier readers never looked further; a longer comment hides the record).
 constexpr int64_t kEndSearch = 32768;
 
-constexpr uint16_t kFlagUtf8 = 0x0800; // general-purpose bit 11: name and comment are UTF-8
 
 class ZipListReader : public TArcListReader
 {
@@ -190,8 +189,8 @@ public:
         const QByteArrayView name = QByteArrayView(varPart).first(nameLen);
         const QByteArrayView extra = QByteArrayView(varPart).sliced(nameLen);
         pos += nameLen + extraLen;
-        // Bit 11 promises UTF-8; other names are UTF-8 when they are valid, else code page 437.
-        (void)kFlagUtf8;
+        // A name is UTF-8 when it is valid UTF-8, else code page 437; general-purpose
+        // bit 11 (UTF-8 promised) needs no test of its own, as such names are valid.
         lister.MemberName = ArcTextToUtf8(name);
         lister.MemberName.replace('/', '\\');
         applyZip64(lister, extra, fixed);

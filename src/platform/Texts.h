@@ -19,5 +19,5 @@ QByteArrayView CutAtCharBoundary(QByteArrayView bytes, int maxBytes);
 // A message with the system's line breaks (CR LF, LF CR, a lone CR or LF) as
 // one LF each, as message boxes and the terminal show them.
 QString PlainLineBreaks(const QString &text);
-// Upper-cases the ASCII letters only (the fast path for most names).
+// True when every byte is ASCII (below 80h): the fast path for most names.
 bool AsciiOnly(QByteArrayView bytes);
