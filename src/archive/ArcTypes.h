@@ -214,5 +214,3 @@ int64_t LocalBiasSeconds();
 // ---------------------------------------------------------------------------
 // Texts
 
-// Member names and comments: UTF-8 when valid, else code page 437, as UTF-8 bytes.
-QByteArray ArcTextToUtf8(QByteArrayView bytes);

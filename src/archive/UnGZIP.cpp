@@ -7,6 +7,7 @@
 #include "archive/UnGZIP.h"
 
 #include "archive/decoders/Crc32.h"
+#include "platform/Texts.h"
 
 #include <QFileInfo>
 
@@ -127,7 +128,7 @@ public:
             pos += extraLen;
         }
         if (flags & kGzFlagName)
-            lister.MemberName = ArcTextToUtf8(readZeroTerminated(lister, src, pos, kNameLimit));
+            lister.MemberName = DosBytesToUtf8(readZeroTerminated(lister, src, pos, kNameLimit));
         if (flags & kGzFlagComment)
             readZeroTerminated(lister, src, pos, kCommentLimit);
         if (flags & kGzFlagHeaderCrc)
@@ -394,7 +395,7 @@ bool TUnGZIP::Extract()
         if (pos > size - kTrailerSize)
             raiseError(ArcErrReadFile);
 
-        QByteArray name = storedName.isEmpty() ? nameFromFile(m_archiveFile) : ArcTextToUtf8(storedName);
+        QByteArray name = storedName.isEmpty() ? nameFromFile(m_archiveFile) : DosBytesToUtf8(storedName);
         bool altered = false;
         const QString rel = SafeOutputPath(QString::fromUtf8(name), ExtractDir, UseStoredDirs, &altered);
         if (rel.isEmpty())

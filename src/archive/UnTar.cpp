@@ -11,6 +11,7 @@
 #include "archive/UnTar.h"
 
 #include "archive/UnGZIP.h"
+#include "platform/Texts.h"
 
 #include <QDir>
 
@@ -428,7 +429,7 @@ public:
         if (e.type != '0' && e.type != '1' && e.type != '\0' && e.type != 'S')
             return Step::Skip;
 
-        lister.MemberName = ArcTextToUtf8(e.name);
+        lister.MemberName = DosBytesToUtf8(e.name);
         lister.MemberName.replace('/', '\\');
         lister.PackedSize = uint64_t(e.dataLen);
         lister.UnpackedSize = e.realSize();
@@ -544,7 +545,7 @@ bool TUnTar::Extract()
             if (kind == TarHeaderWalk::Kind::Meta)
                 continue;
 
-            const QString stored = QString::fromUtf8(ArcTextToUtf8(e.name));
+            const QString stored = QString::fromUtf8(DosBytesToUtf8(e.name));
             if (e.folder) {
                 if (!UseStoredDirs)
                     continue;

@@ -8,6 +8,7 @@
 #include "archive/decoders/Decoder.h"
 #include "archive/decoders/ZipCrypto.h"
 #include "platform/DosTime.h"
+#include "platform/Texts.h"
 
 #include <algorithm>
 #include <ctime>
@@ -111,7 +112,7 @@ public:
             QByteArray comment(take, Qt::Uninitialized);
             if (!src.readAt(endAt + kEndSize, comment.data(), take))
                 lister.raiseError(ArcErrReadFile);
-            lister.ArchiveComment = ArcTextToUtf8(comment);
+            lister.ArchiveComment = DosBytesToUtf8(comment);
         }
 
         int64_t cdOffset = TRecordReader::u32At(ev, kEndCdOffset);
@@ -191,7 +192,7 @@ public:
         pos += nameLen + extraLen;
         // A name is UTF-8 when it is valid UTF-8, else code page 437; general-purpose
         // bit 11 (UTF-8 promised) needs no test of its own, as such names are valid.
-        lister.MemberName = ArcTextToUtf8(name);
+        lister.MemberName = DosBytesToUtf8(name);
         lister.MemberName.replace('/', '\\');
         applyZip64(lister, extra, fixed);
 
@@ -200,7 +201,7 @@ public:
             QByteArray comment(take, Qt::Uninitialized);
             if (!src.readAt(pos, comment.data(), take))
                 lister.raiseError(ArcErrReadFile);
-            lister.MemberComment = ArcTextToUtf8(comment);
+            lister.MemberComment = DosBytesToUtf8(comment);
         }
         pos += commentLen;
         lister.position = pos;

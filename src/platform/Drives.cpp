@@ -18,7 +18,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QStringDecoder>
 
 #include <blkid/blkid.h>
 
@@ -441,13 +440,7 @@ QByteArray NormalizeVolumeLabel(QByteArrayView raw)
     // Labels are padded with spaces on FAT and ISO media.
     while (!raw.isEmpty() && (raw.back() == ' ' || raw.back() == '\0'))
         raw.chop(1);
-    QString label;
-    if (IsValidUtf8(raw)) {
-        label = QString::fromUtf8(raw);
-    } else {
-        auto decoder = QStringDecoder("IBM 437");
-        label = decoder.isValid() ? decoder.decode(raw) : QString::fromLatin1(raw);
-    }
+    QString label = DecodeDosBytes(raw);
     if (label == label.toUpper())
         label = label.toLower();
     if (!label.isEmpty()) {

@@ -10,40 +10,20 @@ const char16_t kCp1252High[32] = {
     0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178,
 };
 
-// Length of the UTF-8 sequence starting at bytes[i], or 0 when malformed.
-int utf8SequenceLength(QByteArrayView bytes, qsizetype i)
-{
-    const auto b0 = uchar(bytes[i]);
-    if (b0 < 0x80)
-        return 1;
-    int len;
-    uint32_t cp;
-    if ((b0 & 0xE0) == 0xC0) {
-        len = 2;
-        cp = b0 & 0x1F;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        len = 3;
-        cp = b0 & 0x0F;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        len = 4;
-        cp = b0 & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + len > bytes.size())
-        return 0;
-    for (int k = 1; k < len; ++k) {
-        const auto b = uchar(bytes[i + k]);
-        if ((b & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-    static const uint32_t minimum[5] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < minimum[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return len;
-}
+// Code page 437 (the DOS code page of archive names, volume labels and
+// description files), bytes 80h to FFh; bytes below 80h are ASCII.
+const char16_t kCp437High[128] = {
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE,
+    0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9, 0x00FF, 0x00D6,
+    0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192, 0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA,
+    0x00BA, 0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB, 0x2591, 0x2592, 0x2593, 0x2502,
+    0x2524, 0x2561, 0x2562, 0x2556, 0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510, 0x2514,
+    0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F, 0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550,
+    0x256C, 0x2567, 0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B, 0x256A, 0x2518, 0x250C,
+    0x2588, 0x2584, 0x258C, 0x2590, 0x2580, 0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4,
+    0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229, 0x2261, 0x00B1, 0x2265, 0x2264, 0x2320,
+    0x2321, 0x00F7, 0x2248, 0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
+};
 
 } // namespace
 
@@ -55,15 +35,50 @@ bool AsciiOnly(QByteArrayView bytes)
     return true;
 }
 
-bool IsValidUtf8(QByteArrayView bytes)
+char16_t Cp437Char(uchar byte)
 {
-    for (qsizetype i = 0; i < bytes.size();) {
-        const int len = utf8SequenceLength(bytes, i);
-        if (len == 0)
-            return false;
-        i += len;
+    return byte < 0x80 ? char16_t(byte) : kCp437High[byte - 0x80];
+}
+
+void AppendUtf8(QByteArray &out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += char(cp);
+    } else if (cp < 0x800) {
+        out += char(0xC0 | (cp >> 6));
+        out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += char(0xE0 | (cp >> 12));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xF0 | (cp >> 18));
+        out += char(0x80 | ((cp >> 12) & 0x3F));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
     }
-    return true;
+}
+
+QByteArray DosBytesToUtf8(QByteArrayView bytes)
+{
+    if (bytes.isValidUtf8())
+        return bytes.toByteArray();
+    QByteArray out;
+    out.reserve(bytes.size() * 2);
+    for (char c : bytes)
+        AppendUtf8(out, Cp437Char(uchar(c)));
+    return out;
+}
+
+QString DecodeDosBytes(QByteArrayView bytes)
+{
+    if (bytes.isValidUtf8())
+        return QString::fromUtf8(bytes);
+    QString out;
+    out.reserve(bytes.size());
+    for (char c : bytes)
+        out += QChar(Cp437Char(uchar(c)));
+    return out;
 }
 
 QString PlainLineBreaks(const QString &text)
@@ -79,7 +94,7 @@ QString DecodeStored(QByteArrayView bytes)
 {
     if (AsciiOnly(bytes))
         return QString::fromLatin1(bytes);
-    if (IsValidUtf8(bytes))
+    if (bytes.isValidUtf8())
         return QString::fromUtf8(bytes);
     QString out;
     out.reserve(bytes.size());
@@ -104,7 +119,7 @@ QByteArrayView CutAtCharBoundary(QByteArrayView bytes, int maxBytes)
         maxBytes = 0;
     if (bytes.size() <= maxBytes)
         return bytes;
-    if (!IsValidUtf8(bytes))
+    if (!bytes.isValidUtf8())
         return bytes.first(maxBytes);
     qsizetype cut = maxBytes;
     while (cut > 0 && (uchar(bytes[cut]) & 0xC0) == 0x80)

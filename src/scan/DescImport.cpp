@@ -56,27 +56,8 @@ constexpr qint64 kMaxDizBytes = 4095;
 // Descriptions of list files: at most this many characters.
 constexpr qsizetype kMaxDescChars = 4096;
 
-void appendUtf8(QByteArray &out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
-
-// The decoding tables, built once: code page 437 for 80h-FFh (taken from the
-// archive kit's text rule, so the program has one table), the line-drawing
+// The decoding tables, built once: code page 437 for 80h-FFh (the program's one
+// table, in platform/Texts), the line-drawing
 // table by byte, and its counterpart for characters of UTF-8 text.
 struct TDosTables {
     std::array<char32_t, 128> cp437{};
@@ -86,8 +67,7 @@ struct TDosTables {
     TDosTables()
     {
         for (int b = 0x80; b <= 0xFF; ++b) {
-            const QString one = QString::fromUtf8(ArcTextToUtf8(QByteArray(1, char(b))));
-            cp437[size_t(b - 0x80)] = one.isEmpty() ? char32_t(0xFFFD) : char32_t(one.at(0).unicode());
+            cp437[size_t(b - 0x80)] = Cp437Char(uchar(b));
         }
         for (const TLineDrawingPair &p : kLineDrawingPairs)
             lineDrawing[p.from] = p.to;
@@ -128,9 +108,9 @@ QByteArray dosBytesToUtf8(QByteArrayView text, bool lineDrawing)
         if (b < 0x80)
             out += c;
         else if (lineDrawing && t.lineDrawing[b])
-            appendUtf8(out, TDosTables::target(t.lineDrawing[b]));
+            AppendUtf8(out, TDosTables::target(t.lineDrawing[b]));
         else
-            appendUtf8(out, t.cp437[b - 0x80]);
+            AppendUtf8(out, t.cp437[b - 0x80]);
     }
     return out;
 }
@@ -165,7 +145,7 @@ class TCharView
 public:
     explicit TCharView(QByteArrayView text) : m_text(text)
     {
-        if (AsciiOnly(text) || !IsValidUtf8(text))
+        if (AsciiOnly(text) || !text.isValidUtf8())
             return;
         m_multi = true;
         for (qsizetype i = 0; i < text.size(); ++i)
@@ -350,7 +330,7 @@ public:
     void find(QByteArrayView listName, TFileRec *&file, TTreeNode *&folder)
     {
         build();
-        QByteArray name = ArcTextToUtf8(listName);
+        QByteArray name = DosBytesToUtf8(listName);
         name.replace('/', '\\');
         const QString key = foldedName(name);
         file = m_files.value(key, nullptr);
@@ -500,7 +480,7 @@ public:
 
         // The member's own file name; the mask matches it in every folder of
         // the archive, so stored folders keep the top-level one apart.
-        QString name = QString::fromUtf8(ArcTextToUtf8(member));
+        QString name = QString::fromUtf8(DosBytesToUtf8(member));
         name.replace(QLatin1Char('\\'), QLatin1Char('/'));
         name = name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
         if (name.isEmpty())
@@ -562,7 +542,7 @@ QByteArray ReplaceLineDrawing(QByteArrayView text)
 
 QByteArray DosTextToUtf8(QByteArrayView text)
 {
-    if (IsValidUtf8(text))
+    if (text.isValidUtf8())
         return text.toByteArray();
     const TDosTables &t = dosTables();
     QByteArray out;
@@ -572,11 +552,11 @@ QByteArray DosTextToUtf8(QByteArrayView text)
         if (b < 0x80)
             out += c;
         else if (b == 0xB7)
-            appendUtf8(out, kMiddleDot);
+            AppendUtf8(out, kMiddleDot);
         else if (b == 0x95)
-            appendUtf8(out, kBullet);
+            AppendUtf8(out, kBullet);
         else
-            appendUtf8(out, t.cp437[b - 0x80]);
+            AppendUtf8(out, t.cp437[b - 0x80]);
     }
     return out;
 }
@@ -586,13 +566,13 @@ QByteArray NormalizeDescription(QByteArrayView text)
     const QByteArray lines = NormalizeDescriptionLines(cutAtZero(text));
     if (lines.isEmpty())
         return {};
-    return IsValidUtf8(lines) ? replaceUnicodeLineDrawing(lines) : dosBytesToUtf8(lines, true);
+    return lines.isValidUtf8() ? replaceUnicodeLineDrawing(lines) : dosBytesToUtf8(lines, true);
 }
 
 QByteArray NormalizeCommentOnly(QByteArrayView text)
 {
     text = cutAtZero(text);
-    return IsValidUtf8(text) ? replaceUnicodeLineDrawing(text) : dosBytesToUtf8(text, true);
+    return text.isValidUtf8() ? replaceUnicodeLineDrawing(text) : dosBytesToUtf8(text, true);
 }
 
 QByteArray WrapDescription(QByteArrayView text, int truncLines)

@@ -158,7 +158,7 @@ QByteArrayView NormalizeNameCase(QByteArrayView name, QByteArray &storage)
         if (uchar(c) >= 0x80)
             ascii = false;
     }
-    if (ascii || !IsValidUtf8(name)) {
+    if (ascii || !name.isValidUtf8()) {
         // Bytes that are not UTF-8 are not letters we could map; the ASCII ones follow the rule.
         if (!AsciiTailHasUpper(name))
             return name;
@@ -257,7 +257,7 @@ QByteArray FoldNameCase(QByteArrayView name)
             ascii = false;
             break;
         }
-    if (ascii || !IsValidUtf8(name)) {
+    if (ascii || !name.isValidUtf8()) {
         QByteArray out = name.toByteArray();
         for (char &c : out)
             if (IsAsciiUpper(c))

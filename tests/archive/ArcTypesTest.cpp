@@ -373,13 +373,6 @@ TEST(ArcTypes, DatesTakeTheirOwnOffsetAndTheOneRange)
     EXPECT_EQ(DosDateTimeToIso(in2105), QStringLiteral("1980-01-01T00:00:00"));
 }
 
-TEST(ArcTypes, Cp437Names)
-{
-    EXPECT_EQ(ArcTextToUtf8(QByteArray("plain")), QByteArray("plain"));
-    EXPECT_EQ(ArcTextToUtf8(QByteArray("\xC3\xA9")), QByteArray("\xC3\xA9"));
-    EXPECT_EQ(ArcTextToUtf8(QByteArray("\x80\xFA\xB3")), QByteArray("\xC3\x87\xC2\xB7\xE2\x94\x82"));
-}
-
 // The type every corpus file must be detected as, from index.json's format field,
 // with the files the signature rules cannot see written out below:
 // - ARC files whose first member uses methods 2-7 (second byte 02h-07h): the table

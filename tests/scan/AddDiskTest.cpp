@@ -927,7 +927,7 @@ TEST_F(AddDiskWorkTest, ScanOptionsFollowTheEnablingRules)
     EXPECT_FALSE(s.ArchiveQuickScan);   // add mode
     EXPECT_FALSE(s.ArchiveDescOnly);    // no import check
     EXPECT_LE(s.DiskName.size(), kMaxShortText);
-    EXPECT_TRUE(IsValidUtf8(s.DiskName));
+    EXPECT_TRUE(QByteArrayView(s.DiskName).isValidUtf8());
     EXPECT_EQ(s.IgnoreFoldersCheck, m_settings.IgnoreFoldersCheck);
     // The dialog's own values are left as the user set them.
     EXPECT_TRUE(w->options().ArchiveQuickScan);

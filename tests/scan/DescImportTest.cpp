@@ -240,7 +240,7 @@ TEST(DescSet, LongTextsAreCutAtACharacterBoundary)
     const QByteArray text = "a" + QString(3000, QChar(0x00E9)).toUtf8();
     ASSERT_TRUE(SetDesc(field, text));
     EXPECT_EQ(TextLength(field), 4095);
-    EXPECT_TRUE(IsValidUtf8(TextView(field)));
+    EXPECT_TRUE(QByteArrayView(TextView(field)).isValidUtf8());
     // A cut that would end in a line break leaves no half break behind.
     const QByteArray lines = QByteArray(4095, 'b') + "\r\nnext";
     ASSERT_TRUE(SetDesc(field, lines));

@@ -38,7 +38,7 @@ int64_t checkSubtree(TTreeNode *node, const GenOptions &o, Counts &counts)
     for (TFileRec *f = rec->Next; f; f = f->Next) {
         EXPECT_EQ(f->Node, node);
         EXPECT_LE(int(f->NameLen), o.maxNameLen);
-        EXPECT_TRUE(IsValidUtf8(f->name()));
+        EXPECT_TRUE(QByteArrayView(f->name()).isValidUtf8());
         EXPECT_EQ(ItemIs(f->KindFlags, rfCompressed), archive);
         EXPECT_FALSE(names.contains(f->name().toByteArray())) << "duplicate file name";
         names.insert(f->name().toByteArray());
