@@ -10,7 +10,6 @@
 #include <QJsonObject>
 #include <QJsonValue>
 
-#include <climits>
 #include <utility>
 #include <vector>
 
@@ -20,19 +19,19 @@ namespace {
 
 // arc extract [--dirs] [--password PW] ARCHIVE DEST [MASK...]: runs the extraction driver once per
 // mask ("*.*" without one); the driver's message goes to stderr and the status says whether all worked.
-int arcExtract(const CliArgs &args)
+int runArcExtract(const Call &call)
 {
-    RequireArgs(args, 3, INT_MAX, false, false);
-    const QString path = args.positional[1];
-    const QString dest = args.positional[2];
+    const QStringList positional = call.positional();
+    const QString path = positional[0];
+    const QString dest = positional[1];
     if (!QFileInfo(path).isFile())
         throw CommandError{QStringLiteral("%1: %2").arg(path, QLatin1String(ArcErrorText(ArcErrOpenFile)))};
-    QStringList masks = args.positional.mid(3);
+    QStringList masks = positional.mid(2);
     if (masks.isEmpty())
         masks << QStringLiteral("*.*");
     TExtractOptions options;
     options.prompter = &DefaultPrompter();
-    options.passwords = args.passwords;
+    options.passwords = call.values(QStringLiteral("password"));
     ExtractionState().quiet = false;
     // The extractor follows the file's bytes where they say ZIP (self-extractors included), else its extension.
     TArcLister probe;
@@ -40,25 +39,17 @@ int arcExtract(const CliArgs &args)
     const int index = IsZipFamily(probe.arcType()) ? 9 : ArchiveExtensionIndex(path);
     bool ok = true;
     for (const QString &mask : std::as_const(masks)) {
-        if (!ExtractFromArchive(index, path, dest, false, args.dirs, false, nullptr, mask, options))
+        if (!ExtractFromArchive(index, path, dest, false, call.isSet(QStringLiteral("dirs")), false, nullptr, mask, options))
             ok = false;
     }
     return ok ? CliOk : CliFailed;
 }
 
-} // namespace
-
 // arc list [--json] ARCHIVE: the archive line, then one line per member as the lister reports them.
-int CommandArc(const CliArgs &args, Output &out)
+int runArcList(const Call &call)
 {
-    if (!args.positional.isEmpty() && args.positional[0] == QLatin1String("extract"))
-        return arcExtract(args);
-    if (args.dirs || !args.passwords.isEmpty())
-        throw UsageError{QStringLiteral("arc list does not take --dirs or --password")};
-    RequireArgs(args, 2, 2, true, false);
-    if (args.positional[0] != QLatin1String("list"))
-        throw UsageError{QStringLiteral("arc: unknown action: %1").arg(args.positional[0])};
-    const QString path = args.positional[1];
+    Output &out = call.out();
+    const QString path = call.positional()[0];
     if (!QFileInfo(path).isFile())
         throw CommandError{QStringLiteral("%1: %2").arg(path, QLatin1String(ArcErrorText(ArcErrOpenFile)))};
     TArcLister lister;
@@ -89,7 +80,7 @@ int CommandArc(const CliArgs &args, Output &out)
         {QStringLiteral("offset"), double(lister.startOffset() - 1)},
         {QStringLiteral("comment"), textOrNullBytes(archiveComment)},
     };
-    if (args.json) {
+    if (call.isSet(QStringLiteral("json"))) {
         out.json(archive);
         for (const QJsonObject &m : members)
             out.json(m);
@@ -106,6 +97,44 @@ int CommandArc(const CliArgs &args, Output &out)
     if (!ok)
         throw CommandError{QStringLiteral("%1: %2").arg(path, QLatin1String(ArcErrorText(lister.lastError())))};
     return CliOk;
+}
+
+Argument archiveArgument()
+{
+    return Argument{QStringLiteral("ARCHIVE"), QStringLiteral("The archive file."), {}, {}};
+}
+
+} // namespace
+
+const Command &ArcListCommand()
+{
+    static const Command command{
+        {QStringLiteral("arc"), QStringLiteral("list")},
+        QStringLiteral("The archive's type, start offset and comment, then its members: name, size, packed "
+                       "size, CRC, date-time, method, attributes, comment."),
+        {JsonOption()},
+        {archiveArgument()},
+        runArcList,
+    };
+    return command;
+}
+
+const Command &ArcExtractCommand()
+{
+    static const Command command{
+        {QStringLiteral("arc"), QStringLiteral("extract")},
+        QStringLiteral("Extracts the members matching the masks (all without one) into DEST; --dirs keeps the "
+                       "stored folders, --password is tried on encrypted members. Existing files are kept."),
+        {{{QStringLiteral("dirs")}, QStringLiteral("Keep the folders stored in the archive."), {}},
+         {{QStringLiteral("password")}, QStringLiteral("A password to try on encrypted members; may repeat."),
+          QStringLiteral("PW")}},
+        {archiveArgument(),
+         {QStringLiteral("DEST"), QStringLiteral("The folder to extract into."), {}, {}},
+         {QStringLiteral("MASK"), QStringLiteral("Which members, such as *.TXT; all without one."),
+          Argument::Kind::Repeated, QStringLiteral("[MASK...]")}},
+        runArcExtract,
+    };
+    return command;
 }
 
 } // namespace cli

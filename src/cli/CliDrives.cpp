@@ -33,13 +33,12 @@ QString driveTypeName(TDriveType type)
     return QStringLiteral("none");
 }
 
-} // namespace
-
-int CommandDrives(const CliArgs &args, Output &out, FILE *err)
+// drives [--json]. The drive layer reports nothing it could not read:
+// unreadable drives show as not ready.
+int runDrives(const Call &call)
 {
-    (void)err;   // the drive layer reports nothing it could not read; unreadable drives show as not ready
-    RequireArgs(args, 0, 0, true, false);
-    const bool json = args.json;
+    Output &out = call.out();
+    const bool json = call.isSet(QStringLiteral("json"));
     TDrives drives;
     for (const TDrive &drive : drives.drives()) {
         const uint8_t media = drives.DriveMediaType(drive.letter);
@@ -83,6 +82,21 @@ int CommandDrives(const CliArgs &args, Output &out, FILE *err)
     }
     std::fflush(out.file());
     return CliOk;
+}
+
+} // namespace
+
+const Command &DrivesCommand()
+{
+    static const Command command{
+        {QStringLiteral("drives")},
+        QStringLiteral("The drive letters of this machine: media type, readiness, label, serial, file system, "
+                       "capacity, free space, mount point and device."),
+        {JsonOption()},
+        {},
+        runDrives,
+    };
+    return command;
 }
 
 } // namespace cli

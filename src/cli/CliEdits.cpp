@@ -11,41 +11,46 @@
 
 namespace cli {
 
-int CommandSaveAs(const CliArgs &args)
+namespace {
+
+// save-as CATALOG NEWFILE
+int runSaveAs(const Call &call)
 {
-    RequireArgs(args, 2, 2, false, false);
-    OpenCatalog catalog(args.positional[0]);
-    SaveCatalogFile(catalog.node(), args.positional[1], true);
+    const QStringList positional = call.positional();
+    OpenCatalog catalog(positional[0]);
+    SaveCatalogFile(catalog.node(), positional[1], true);
     return CliOk;
 }
 
-int CommandRenameDisk(const CliArgs &args, Output &out)
+// rename-disk CATALOG OLD NEW
+int runRenameDisk(const Call &call)
 {
-    RequireArgs(args, 3, 3, false, false);
-    if (args.positional[2].isEmpty())
+    const QStringList positional = call.positional();
+    if (positional[2].isEmpty())
         throw UsageError{QStringLiteral("rename-disk: the new name is empty")};
-    OpenCatalog catalog(args.positional[0]);
+    OpenCatalog catalog(positional[0]);
     TTreeNode *diskNode = nullptr;
-    const QByteArray oldName = EncodeStored(args.positional[1]);
+    const QByteArray oldName = EncodeStored(positional[1]);
     for (TTreeNode *child : catalog.node()->children())
-        if (child->text() == oldName || NodeName(child) == args.positional[1]) {
+        if (child->text() == oldName || NodeName(child) == positional[1]) {
             diskNode = child;
             break;
         }
     if (!diskNode)
-        throw CommandError{QStringLiteral("Disk not found: %1").arg(args.positional[1])};
-    const QByteArray taken = RenameDisk(diskNode, EncodeStored(args.positional[2]));
+        throw CommandError{QStringLiteral("Disk not found: %1").arg(positional[1])};
+    const QByteArray taken = RenameDisk(diskNode, EncodeStored(positional[2]));
     catalog.save();
-    out.line(DecodeStored(taken));
+    call.out().line(DecodeStored(taken));
     return CliOk;
 }
 
-int CommandDescribe(const CliArgs &args)
+// describe CATALOG DISK[\PATH[\NAME]] TEXT
+int runDescribe(const Call &call)
 {
-    RequireArgs(args, 3, 3, false, false);
-    OpenCatalog catalog(args.positional[0]);
-    const Target target = ResolveTarget(catalog.node(), args.positional[1], true);
-    const QByteArray text = EncodeStored(args.positional[2]);
+    const QStringList positional = call.positional();
+    OpenCatalog catalog(positional[0]);
+    const Target target = ResolveTarget(catalog.node(), positional[1], true);
+    const QByteArray text = EncodeStored(positional[2]);
     TItemRec *rec = NodeRec(target.node);
     if (target.file) {
         StoreDescription(target.file->Desc, text);
@@ -58,6 +63,51 @@ int CommandDescribe(const CliArgs &args)
     SetDiskDirty(target.node, true);
     catalog.save();
     return CliOk;
+}
+
+} // namespace
+
+const Command &SaveAsCommand()
+{
+    static const Command command{
+        {QStringLiteral("save-as")},
+        QStringLiteral("Writes the catalog to NEWFILE."),
+        {},
+        {CatalogArgument(), {QStringLiteral("NEWFILE"), QStringLiteral("The file to write."), {}, {}}},
+        runSaveAs,
+    };
+    return command;
+}
+
+const Command &RenameDiskCommand()
+{
+    static const Command command{
+        {QStringLiteral("rename-disk")},
+        QStringLiteral("Renames disk OLD (a name other disks have gets \" (2)\", \" (3)\", ...), saves the "
+                       "catalog and prints the name taken."),
+        {},
+        {CatalogArgument(),
+         {QStringLiteral("OLD"), QStringLiteral("The disk's name now."), {}, {}},
+         {QStringLiteral("NEW"), QStringLiteral("The name it gets; not empty."), {}, {}}},
+        runRenameDisk,
+    };
+    return command;
+}
+
+const Command &DescribeCommand()
+{
+    static const Command command{
+        {QStringLiteral("describe")},
+        QStringLiteral("Stores TEXT as the description of a disk, folder or file and saves the catalog; an "
+                       "empty TEXT removes the description. Put -- before a TEXT that starts with \"-\"."),
+        {},
+        {CatalogArgument(),
+         {QStringLiteral("ITEM"), QStringLiteral("The disk, folder or file (\"\\\" or \"/\" between the parts)."),
+          {}, QStringLiteral("DISK[\\PATH[\\NAME]]")},
+         {QStringLiteral("TEXT"), QStringLiteral("The description."), {}, {}}},
+        runDescribe,
+    };
+    return command;
 }
 
 } // namespace cli

@@ -90,14 +90,14 @@ QString indentedText(const char *text, int indent)
     return decoded;
 }
 
-} // namespace
-
-int CommandInfo(const CliArgs &args, Output &out)
+// info [--json] CATALOG
+int runInfo(const Call &call)
 {
-    RequireArgs(args, 1, 1, true, false);
-    OpenCatalog catalog(args.positional[0]);
-    ItemPrinter printer(out, catalog.node(), args.json);
-    if (args.json) {
+    Output &out = call.out();
+    const bool json = call.isSet(QStringLiteral("json"));
+    OpenCatalog catalog(call.positional()[0]);
+    ItemPrinter printer(out, catalog.node(), json);
+    if (json) {
         out.json(printer.catalogObject());
         for (TTreeNode *diskNode : catalog.node()->children())
             out.json(printer.diskObject(diskNode));
@@ -151,23 +151,58 @@ int CommandInfo(const CliArgs &args, Output &out)
     return CliOk;
 }
 
-int CommandLs(const CliArgs &args, Output &out)
+// ls [--recursive] [--json] CATALOG [DISK[\PATH]]
+int runLs(const Call &call)
 {
-    RequireArgs(args, 1, 2, true, true);
-    OpenCatalog catalog(args.positional[0]);
-    ItemPrinter printer(out, catalog.node(), args.json);
-    Lister lister(printer, args.recursive);
-    if (args.positional.size() == 1) {
+    const QStringList positional = call.positional();
+    OpenCatalog catalog(positional[0]);
+    ItemPrinter printer(call.out(), catalog.node(), call.isSet(QStringLiteral("json")));
+    Lister lister(printer, call.isSet(QStringLiteral("recursive")));
+    if (positional.size() == 1) {
         lister.separateFirstSection();
         lister.listCatalog(catalog.node());
         return CliOk;
     }
-    const Target target = ResolveTarget(catalog.node(), args.positional[1], true);
+    const Target target = ResolveTarget(catalog.node(), positional[1], true);
     if (target.file)
         printer.file(target.node, target.file);
     else
         lister.listContents(target.node);
     return CliOk;
+}
+
+} // namespace
+
+const Command &InfoCommand()
+{
+    static const Command command{
+        {QStringLiteral("info")},
+        QStringLiteral("The catalog's name, description, file, layout, categories, flag names and a summary "
+                       "of every disk."),
+        {JsonOption()},
+        {CatalogArgument()},
+        runInfo,
+    };
+    return command;
+}
+
+const Command &LsCommand()
+{
+    static const Command command{
+        {QStringLiteral("ls")},
+        QStringLiteral("The catalog's disks, or the folders and files of a disk's root or of a folder; "
+                       "--recursive walks down through every folder below."),
+        {{{QStringLiteral("r"), QStringLiteral("R"), QStringLiteral("recursive")},
+          QStringLiteral("List every folder below as well."), {}},
+         JsonOption()},
+        {CatalogArgument(),
+         {QStringLiteral("DISK\\PATH"),
+          QStringLiteral("A disk, a folder of one, or a file (\"\\\" or \"/\" between the parts); "
+                         "the catalog's disks without it."),
+          Argument::Kind::Optional, QStringLiteral("[DISK[\\PATH]]")}},
+        runLs,
+    };
+    return command;
 }
 
 } // namespace cli

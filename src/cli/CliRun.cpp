@@ -1,7 +1,8 @@
-// Runs one command line of quillon-cli: the arguments are parsed once for
-// every command, the command is picked by its name, and its failures become
-// the exit statuses: a wrong command line prints the usage (2), a failed
-// command its message (1).
+// Runs one command line of quillon-cli. The command is named by its first
+// words (options may come before them); its own QCommandLineParser, made from
+// the options and arguments the command declares, parses the rest, and makes
+// its --help. Failures become the exit statuses: a wrong command line prints
+// what is wrong and the usage (2), a failed command its message (1).
 #include "cli/CliRun.h"
 
 #include "cli/CliCommands.h"
@@ -9,250 +10,358 @@
 #include "catalog/ReadAhead.h"
 #include "platform/Texts.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+#include <algorithm>
 #include <exception>
 #include <new>
 #include <optional>
 
-using namespace cli;
-
 namespace cli {
 
-void RequireArgs(const CliArgs &args, int minCount, int maxCount, bool allowJson, bool allowRecursive)
+Option JsonOption()
 {
-    if (args.json && !allowJson)
-        throw UsageError{QStringLiteral("%1 does not take --json").arg(args.command)};
-    if (args.recursive && !allowRecursive)
-        throw UsageError{QStringLiteral("%1 does not take --recursive").arg(args.command)};
-    const auto count = args.positional.size();
-    if (count < minCount)
-        throw UsageError{QStringLiteral("%1: missing arguments").arg(args.command)};
-    if (count > maxCount)
-        throw UsageError{QStringLiteral("%1: too many arguments").arg(args.command)};
+    return Option{{QStringLiteral("json")}, QStringLiteral("One JSON object per line and item."), {}};
+}
+
+Argument CatalogArgument()
+{
+    return Argument{QStringLiteral("CATALOG"), QStringLiteral("The catalog file (.ctf)."), {}, {}};
+}
+
+std::optional<QString> Call::optionalValue(const QString &name) const
+{
+    if (!m_parser.isSet(name))
+        return std::nullopt;
+    return m_parser.value(name);
 }
 
 } // namespace cli
 
+using namespace cli;
+
 namespace {
 
-// The scan options that take a value, and where it goes.
-std::optional<QString> *ScanValueOption(CliArgs &parsed, const QString &option)
-{
-    if (option == QLatin1String("--name"))
-        return &parsed.name;
-    if (option == QLatin1String("--update"))
-        return &parsed.update;
-    if (option == QLatin1String("--import"))
-        return &parsed.import;
-    if (option == QLatin1String("--keep-descriptions"))
-        return &parsed.keep;
-    return nullptr;
-}
+constexpr int kHelpWidth = 79;   // an 80-column terminal without its last column
 
-// A scan option without a value; false when arg is none.
-bool TakeScanFlag(CliArgs &parsed, const QString &arg)
+// text broken into lines of at most kHelpWidth, each starting with indent blanks.
+QString wrapped(const QString &text, int indent)
 {
-    if (arg == QLatin1String("--archives"))
-        parsed.archives = true;
-    else if (arg == QLatin1String("--no-archives"))
-        parsed.archives = false;
-    else if (arg == QLatin1String("--archive-desc-only"))
-        parsed.archiveDescOnly = true;
-    else if (arg == QLatin1String("--quick-scan"))
-        parsed.quickScan = true;
-    else if (arg == QLatin1String("--hidden"))
-        parsed.hidden = true;
-    else if (arg == QLatin1String("--recycle"))
-        parsed.recycle = true;
-    else if (arg == QLatin1String("--eject"))
-        parsed.eject = true;
-    else
-        return false;
-    return true;
-}
-
-CliArgs parseArgs(const QStringList &args)
-{
-    CliArgs parsed;
-    bool optionsEnded = false;
-    QStringList positional;
-    bool wantPassword = false;
-    std::optional<QString> *wantValue = nullptr;
-    QString wantValueName;
-    for (const QString &arg : args) {
-        if (wantPassword) {
-            parsed.passwords << arg;
-            wantPassword = false;
-            continue;
+    const QString prefix(indent, QLatin1Char(' '));
+    QString result;
+    QString line;
+    for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && prefix.size() + line.size() + 1 + word.size() > kHelpWidth) {
+            result += prefix + line + QLatin1Char('\n');
+            line.clear();
         }
-        if (wantValue) {
-            *wantValue = arg;
-            wantValue = nullptr;
-            continue;
-        }
-        if (!optionsEnded && arg.startsWith(QLatin1String("--"))) {
-            const qsizetype eq = arg.indexOf(QLatin1Char('='));
-            const QString option = eq > 0 ? arg.left(eq) : arg;
-            if (std::optional<QString> *slot = ScanValueOption(parsed, option)) {
-                if (parsed.scanOption.isEmpty())
-                    parsed.scanOption = option;
-                if (eq > 0) {
-                    *slot = arg.mid(eq + 1);
-                } else {
-                    wantValue = slot;
-                    wantValueName = option;
-                }
-                continue;
-            }
-            if (TakeScanFlag(parsed, arg)) {
-                if (parsed.scanOption.isEmpty())
-                    parsed.scanOption = arg;
-                continue;
-            }
-        }
-        if (optionsEnded || arg == QLatin1String("-") || !arg.startsWith(QLatin1Char('-'))) {
-            positional << arg;
-        } else if (arg == QLatin1String("--")) {
-            optionsEnded = true;
-        } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            parsed.help = true;
-        } else if (arg == QLatin1String("--recursive") || arg == QLatin1String("-r") || arg == QLatin1String("-R")) {
-            parsed.recursive = true;
-        } else if (arg == QLatin1String("--json")) {
-            parsed.json = true;
-        } else if (arg == QLatin1String("--dirs")) {
-            parsed.dirs = true;
-        } else if (arg == QLatin1String("--password")) {
-            wantPassword = true;
-        } else if (arg.startsWith(QLatin1String("--password="))) {
-            parsed.passwords << arg.mid(11);
-        } else {
-            throw UsageError{QStringLiteral("Unknown option: %1").arg(arg)};
-        }
+        line += line.isEmpty() ? word : QLatin1Char(' ') + word;
     }
-    if (wantPassword)
-        throw UsageError{QStringLiteral("--password needs a value")};
-    if (wantValue)
-        throw UsageError{QStringLiteral("%1 needs a value").arg(wantValueName)};
-    if (!positional.isEmpty())
-        parsed.command = positional.takeFirst();
-    parsed.positional = positional;
-    return parsed;
+    if (!line.isEmpty())
+        result += prefix + line + QLatin1Char('\n');
+    return result;
 }
 
-int dispatch(const CliArgs &args, Output &out, FILE *err)
+// How the usage line spells an option: its longest name with its dashes.
+QString optionSpelling(const Option &option)
 {
-    if (!args.scanOption.isEmpty() && args.command != QLatin1String("scan"))
-        throw UsageError{QStringLiteral("%1 does not take %2").arg(args.command, args.scanOption)};
-    if (args.command == QLatin1String("scan"))
-        return CommandScan(args, out, err);
-    if (args.command == QLatin1String("drives"))
-        return CommandDrives(args, out, err);
-    if (args.command == QLatin1String("info"))
-        return CommandInfo(args, out);
-    if (args.command == QLatin1String("ls"))
-        return CommandLs(args, out);
-    if (args.command == QLatin1String("save-as"))
-        return CommandSaveAs(args);
-    if (args.command == QLatin1String("rename-disk"))
-        return CommandRenameDisk(args, out);
-    if (args.command == QLatin1String("describe"))
-        return CommandDescribe(args);
-    if (args.command == QLatin1String("settings"))
-        return CommandSettings(args, out);
-    if (args.command == QLatin1String("arc"))
-        return CommandArc(args, out);
-    throw UsageError{QStringLiteral("Unknown command: %1").arg(args.command)};
+    const QString name = *std::max_element(option.names.begin(), option.names.end(),
+                                           [](const QString &a, const QString &b) { return a.size() < b.size(); });
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
 }
 
-} // namespace
-
-QString CliUsageText()
+QString argumentSyntax(const Argument &argument)
 {
-    return QStringLiteral(
-        "Usage: quillon-cli COMMAND [OPTIONS] ARGUMENTS\n"
-        "\n"
-        "Commands:\n"
-        "  info [--json] CATALOG\n"
-        "      The catalog's name, description, file, layout, categories, flag names\n"
-        "      and a summary of every disk.\n"
-        "  ls [--recursive] [--json] CATALOG [DISK[\\PATH]]\n"
-        "      The catalog's disks, or the folders and files of a disk's root or of a\n"
-        "      folder; --recursive walks down through every folder below.\n"
-        "  save-as CATALOG NEWFILE\n"
-        "      Writes the catalog to NEWFILE.\n"
-        "  rename-disk CATALOG OLD NEW\n"
-        "      Renames disk OLD (a name other disks have gets \" (2)\", \" (3)\", ...),\n"
-        "      saves the catalog and prints the name taken.\n"
-        "  describe CATALOG DISK[\\PATH[\\NAME]] TEXT\n"
-        "      Stores TEXT as the description of a disk, folder or file and saves the\n"
-        "      catalog; an empty TEXT removes the description. Put -- before a TEXT\n"
-        "      that starts with \"-\".\n"
-        "  settings [--json]\n"
-        "      The program's settings, one per line: the name of the control that\n"
-        "      edits it, where its value comes from (stored or initial), the value.\n"
-        "  settings set NAME VALUE\n"
-        "      Changes one setting and saves the settings. Check boxes take true or\n"
-        "      false, numbers must lie in the setting's range, lists are comma text\n"
-        "      (items with blanks or commas in double quotes). Put -- before a VALUE\n"
-        "      that starts with \"-\".\n"
-        "  arc list [--json] ARCHIVE\n"
-        "      The archive's type, start offset and comment, then its members: name,\n"
-        "      size, packed size, CRC, date-time, method, attributes, comment.\n"
-        "  arc extract [--dirs] [--password PW] ARCHIVE DEST [MASK...]\n"
-        "      Extracts the members matching the masks (all without one) into DEST;\n"
-        "      --dirs keeps the stored folders, --password is tried on encrypted\n"
-        "      members. Existing files are kept.\n"
-        "  scan [OPTIONS] [--json] CATALOG PATH\n"
-        "      Catalogues a drive (PATH a drive letter such as D: or a mount point)\n"
-        "      or a folder of one (a virtual root) as a disk of CATALOG, which is\n"
-        "      created when missing, saves the catalog and prints the new disk.\n"
-        "      Defaults come from the settings.\n"
-        "        --name NAME              the disk's name (default: the volume label)\n"
-        "        --update DISK            replace disk DISK by the new image\n"
-        "        --archives, --no-archives  list the members of compressed files\n"
-        "        --archive-desc-only      only look for descriptions inside them\n"
-        "        --quick-scan             keep unchanged compressed files of DISK\n"
-        "        --import LIST            description sources: a comma list of diz,\n"
-        "                                 bbs, ion and comment, or none\n"
-        "        --keep-descriptions disk|catalog|none\n"
-        "                                 carry descriptions and categories over from\n"
-        "                                 DISK or from every disk of the catalog\n"
-        "        --hidden                 include hidden files and folders\n"
-        "        --recycle                include recycle bin folders\n"
-        "        --eject                  eject the medium when done\n"
-        "  drives [--json]\n"
-        "      The drive letters of this machine: media type, readiness, label,\n"
-        "      serial, file system, capacity, free space, mount point and device.\n"
+    if (!argument.syntax.isEmpty())
+        return argument.syntax;
+    switch (argument.kind) {
+    case Argument::Kind::Required:
+        break;
+    case Argument::Kind::Optional:
+        return QLatin1Char('[') + argument.name + QLatin1Char(']');
+    case Argument::Kind::Repeated:
+        return QLatin1Char('[') + argument.name + QStringLiteral("...]");
+    }
+    return argument.name;
+}
+
+// "ls [--recursive] [--json] CATALOG [DISK[\PATH]]": a command as the top-level
+// help lists it; a command with many options shows them as [OPTIONS].
+QString synopsis(const Command &command)
+{
+    constexpr std::size_t kOptionsSpelledOut = 3;   // more would not fit one line
+    QStringList parts = command.words;
+    if (command.options.size() > kOptionsSpelledOut) {
+        parts << QStringLiteral("[OPTIONS]");
+    } else {
+        for (const Option &option : command.options)
+            parts << QLatin1Char('[') + optionSpelling(option)
+                         + (option.valueName.isEmpty() ? QString() : QLatin1Char(' ') + option.valueName)
+                         + QLatin1Char(']');
+    }
+    for (const Argument &argument : command.arguments)
+        parts << argumentSyntax(argument);
+    return parts.join(QLatin1Char(' '));
+}
+
+// The top-level help: every command of the table (or of one group, such as
+// "arc") with what it does.
+QString programHelp(const QString &group = QString())
+{
+    QString text = QStringLiteral("Usage: quillon-cli %1 [OPTIONS] ARGUMENTS\n\nCommands:\n")
+                       .arg(group.isEmpty() ? QStringLiteral("COMMAND") : group + QStringLiteral(" ACTION"));
+    for (const Command *command : CommandTable()) {
+        if (!group.isEmpty() && command->words.first() != group)
+            continue;
+        text += QStringLiteral("  ") + synopsis(*command) + QLatin1Char('\n');
+        text += wrapped(command->description, 6);
+    }
+    text += QStringLiteral(
         "\n"
         "Options:\n"
-        "  -r, --recursive   ls: list every folder below as well\n"
-        "      --json        one JSON object per line and item\n"
-        "  -h, --help        this text\n"
+        "  -h, --help   this text; after a command, that command's options\n"
         "\n"
         "Paths inside a catalog use \"\\\" (\"/\" works too), starting with the disk's name.\n"
         "Exit status: 0 done, 1 failed (the message is on stderr), 2 wrong usage.\n");
+    return text;
 }
+
+const QCommandLineOption &helpOption()
+{
+    static const QCommandLineOption option({QStringLiteral("h"), QStringLiteral("help")},
+                                           QStringLiteral("Shows this help."));
+    return option;
+}
+
+// Declares the command's options and arguments to parser.
+void declare(const Command &command, QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(wrapped(command.description, 0).chopped(1));
+    parser.addOption(helpOption());
+    for (const Option &option : command.options)
+        parser.addOption(QCommandLineOption(option.names, option.description, option.valueName));
+    for (const Argument &argument : command.arguments)
+        parser.addPositionalArgument(argument.name, argument.description, argumentSyntax(argument));
+}
+
+// A command's --help, generated by its parser; only the usage line, which
+// names the program by its path, is written here.
+QString commandHelp(const Command &command)
+{
+    QCommandLineParser parser;
+    declare(command, parser);
+    QString text = parser.helpText();
+    QStringList usage{QStringLiteral("Usage: quillon-cli")};
+    usage << command.words << QStringLiteral("[options]");
+    for (const Argument &argument : command.arguments)
+        usage << argumentSyntax(argument);
+    const qsizetype firstLineEnd = text.indexOf(QLatin1Char('\n'));
+    text.replace(0, firstLineEnd < 0 ? text.size() : firstLineEnd, usage.join(QLatin1Char(' ')));
+    return text;
+}
+
+bool isHelp(const QString &arg)
+{
+    return arg == QLatin1String("--help") || arg == QLatin1String("-h");
+}
+
+// Whether some command has an option of this spelling that takes a value,
+// so that the argument after it is that value, not a command's word.
+bool takesValue(const QString &arg)
+{
+    if (!arg.startsWith(QLatin1String("--")) || arg.contains(QLatin1Char('=')))
+        return false;
+    const QString name = arg.mid(2);
+    for (const Command *command : CommandTable())
+        for (const Option &option : command->options)
+            if (!option.valueName.isEmpty() && option.names.contains(name))
+                return true;
+    return false;
+}
+
+// Whether some command of the table has an option of this name.
+bool anyCommandTakes(const QString &name)
+{
+    for (const Command *command : CommandTable())
+        for (const Option &option : command->options)
+            if (option.names.contains(name))
+                return true;
+    return false;
+}
+
+// A command line split into the command's words and the rest, which keeps
+// the options given before the words and everything after them in order.
+class WordReader
+{
+public:
+    explicit WordReader(const QStringList &args) : m_args(args) {}
+
+    // The next argument that is not an option, or none.
+    std::optional<QString> next()
+    {
+        while (m_at < m_args.size()) {
+            const QString &arg = m_args[m_at++];
+            if (m_optionsEnded || arg == QLatin1String("-") || !arg.startsWith(QLatin1Char('-')))
+                return arg;
+            m_before << arg;
+            if (arg == QLatin1String("--"))
+                m_optionsEnded = true;
+            else if (takesValue(arg) && m_at < m_args.size())
+                m_before << m_args[m_at++];
+        }
+        return std::nullopt;
+    }
+    // Gives the last word back: it is the command's first argument.
+    void unread() { --m_at; }
+    // The arguments for the command's parser: what is not a word.
+    QStringList rest() const { return m_before + m_args.mid(m_at); }
+    bool helpAsked() const
+    {
+        const QStringList args = rest();
+        const qsizetype end = args.indexOf(QStringLiteral("--"));
+        return std::any_of(args.begin(), end < 0 ? args.end() : args.begin() + end, isHelp);
+    }
+
+private:
+    const QStringList &m_args;
+    qsizetype m_at = 0;
+    bool m_optionsEnded = false;
+    QStringList m_before;
+};
+
+// What the command line names: a command and the arguments for its parser,
+// or only a help to show.
+struct Picked {
+    const Command *command = nullptr;
+    QStringList rest;
+    QString help;
+};
+
+// The command the words name: a command of two words ("arc list") when the
+// second word names one, else the command of the first word alone, whose
+// argument the second word then is. Throws UsageError when none fits.
+Picked pick(const QStringList &args)
+{
+    WordReader reader(args);
+    const std::optional<QString> first = reader.next();
+    const auto named = [](const QString &word) {
+        return std::any_of(CommandTable().begin(), CommandTable().end(),
+                           [&](const Command *c) { return c->words.first() == word; });
+    };
+    if (!first) {
+        if (!reader.helpAsked())
+            throw UsageError{QStringLiteral("No command given")};
+        return Picked{nullptr, {}, programHelp()};
+    }
+    if (*first == QLatin1String("help") || (!named(*first) && reader.helpAsked()))
+        return Picked{nullptr, {}, programHelp()};
+    if (!named(*first))
+        throw UsageError{QStringLiteral("Unknown command: %1").arg(*first)};
+
+    const Command *single = nullptr;
+    bool grouped = false;
+    for (const Command *command : CommandTable()) {
+        if (command->words.first() != *first)
+            continue;
+        if (command->words.size() == 1)
+            single = command;
+        else
+            grouped = true;
+    }
+    if (grouped) {
+        const std::optional<QString> second = reader.next();
+        if (second) {
+            for (const Command *command : CommandTable())
+                if (command->words == QStringList{*first, *second})
+                    return Picked{command, reader.rest(), {}};
+            reader.unread();
+        }
+        if (!single) {
+            if (reader.helpAsked())
+                return Picked{nullptr, {}, programHelp(*first)};
+            if (!second)
+                throw UsageError{QStringLiteral("%1: missing arguments").arg(*first), programHelp(*first)};
+            throw UsageError{QStringLiteral("%1: unknown action: %2").arg(*first, *second), programHelp(*first)};
+        }
+    }
+    return Picked{single, reader.rest(), {}};
+}
+
+// How the command line spelled the unknown option the parser names by name.
+QString spelling(const QString &name, const QStringList &args)
+{
+    const QString dashed = QStringLiteral("--") + name;
+    for (const QString &arg : args) {
+        if (arg == QLatin1String("--"))
+            break;
+        if (arg == dashed || arg.startsWith(dashed + QLatin1Char('=')))
+            return dashed;
+        if (name.size() == 1 && !arg.startsWith(QLatin1String("--")) && arg.startsWith(QLatin1Char('-'))
+            && arg.contains(name))
+            return arg;
+    }
+    return name.size() == 1 ? QStringLiteral("-") + name : dashed;
+}
+
+// Parses the command's arguments and runs it, or prints its help when asked.
+int runCommand(const Command &command, const QStringList &rest, Output &out, FILE *err)
+{
+    QCommandLineParser parser;
+    declare(command, parser);
+    const QString name = command.words.join(QLatin1Char(' '));
+    if (!parser.parse(QStringList{QStringLiteral("quillon-cli")} + rest)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (unknown.isEmpty()) {
+            // The parser's other complaint that a user meets: an option that takes a value ends the line.
+            if (!rest.isEmpty() && takesValue(rest.last()) && !rest.contains(QStringLiteral("--")))
+                throw UsageError{QStringLiteral("%1 needs a value").arg(rest.last())};
+            throw UsageError{parser.errorText()};
+        }
+        const QString option = spelling(unknown.first(), rest);
+        if (anyCommandTakes(unknown.first()))
+            throw UsageError{QStringLiteral("%1 does not take %2").arg(name, option)};
+        throw UsageError{QStringLiteral("Unknown option: %1").arg(option)};
+    }
+    if (parser.isSet(helpOption())) {
+        std::fputs(commandHelp(command).toUtf8().constData(), out.file());
+        return CliOk;
+    }
+    const qsizetype count = parser.positionalArguments().size();
+    const auto required = std::count_if(command.arguments.begin(), command.arguments.end(),
+                                        [](const Argument &a) { return a.kind == Argument::Kind::Required; });
+    const bool repeats = std::any_of(command.arguments.begin(), command.arguments.end(),
+                                     [](const Argument &a) { return a.kind == Argument::Kind::Repeated; });
+    if (count < required)
+        throw UsageError{QStringLiteral("%1: missing arguments").arg(name)};
+    if (!repeats && count > qsizetype(command.arguments.size()))
+        throw UsageError{QStringLiteral("%1: too many arguments").arg(name)};
+    return command.run(Call(command, parser, out, err));
+}
+
+} // namespace
 
 int RunCli(const QStringList &args, FILE *out, FILE *err)
 {
     Output output(out);
     Output errors(err);
+    const Command *command = nullptr;
     try {
-        const CliArgs parsed = parseArgs(args);
-        if (parsed.help || parsed.command == QLatin1String("help")) {
-            std::fputs(CliUsageText().toUtf8().constData(), out);
+        const Picked picked = pick(args);
+        if (!picked.command) {
+            std::fputs(picked.help.toUtf8().constData(), out);
             return CliOk;
         }
-        if (parsed.command.isEmpty())
-            throw UsageError{QStringLiteral("No command given")};
-        const int status = dispatch(parsed, output, err);
+        command = picked.command;
+        const int status = runCommand(*command, picked.rest, output, err);
         std::fflush(out);
         return status;
     } catch (const UsageError &e) {
         std::fflush(out);
         errors.line(PlainLineBreaks(e.message));
         errors.line(QString());
-        std::fputs(CliUsageText().toUtf8().constData(), err);
+        const QString usage = !e.usage.isEmpty() ? e.usage : command ? commandHelp(*command) : programHelp();
+        std::fputs(usage.toUtf8().constData(), err);
         return CliUsage;
     } catch (const CommandError &e) {
         std::fflush(out);

@@ -134,15 +134,54 @@ void applyImportList(TScanOptions &options, const QString &list)
     }
 }
 
-} // namespace
+// The scan's command line: each option as given, or none.
+struct ScanArgs {
+    QStringList positional;
+    bool json = false;
+    std::optional<QString> name;
+    std::optional<QString> update;
+    std::optional<bool> archives;   // the last of --archives and --no-archives
+    bool archiveDescOnly = false;
+    bool quickScan = false;
+    std::optional<QString> import;
+    std::optional<QString> keep;
+    bool hidden = false;
+    bool recycle = false;
+    bool eject = false;
+};
+
+ScanArgs scanArgs(const Call &call)
+{
+    ScanArgs args;
+    args.positional = call.positional();
+    args.json = call.isSet(QStringLiteral("json"));
+    args.name = call.optionalValue(QStringLiteral("name"));
+    args.update = call.optionalValue(QStringLiteral("update"));
+    for (const QString &option : call.optionNames()) {
+        if (option == QLatin1String("archives"))
+            args.archives = true;
+        else if (option == QLatin1String("no-archives"))
+            args.archives = false;
+    }
+    args.archiveDescOnly = call.isSet(QStringLiteral("archive-desc-only"));
+    args.quickScan = call.isSet(QStringLiteral("quick-scan"));
+    args.import = call.optionalValue(QStringLiteral("import"));
+    args.keep = call.optionalValue(QStringLiteral("keep-descriptions"));
+    args.hidden = call.isSet(QStringLiteral("hidden"));
+    args.recycle = call.isSet(QStringLiteral("recycle"));
+    args.eject = call.isSet(QStringLiteral("eject"));
+    return args;
+}
 
 // scan [options] CATALOG PATH: PATH is a drive letter ("D:"), a mount point
 // (the whole drive) or any other folder (a virtual root of the drive that
 // holds it). The defaults are the program's settings, but ejecting only on
 // --eject.
-int CommandScan(const CliArgs &args, Output &out, FILE *err)
+int runScan(const Call &call)
 {
-    RequireArgs(args, 2, 2, true, false);
+    const ScanArgs args = scanArgs(call);
+    Output &out = call.out();
+    FILE *err = call.err();
     if (args.keep && *args.keep != QLatin1String("disk") && *args.keep != QLatin1String("catalog") &&
         *args.keep != QLatin1String("none"))
         throw UsageError{QStringLiteral("--keep-descriptions takes disk, catalog or none")};
@@ -247,6 +286,42 @@ int CommandScan(const CliArgs &args, Output &out, FILE *err)
     ItemPrinter printer(out, catalog.node(), args.json);
     printer.disk(outcome.DiskNode);
     return CliOk;
+}
+
+} // namespace
+
+const Command &ScanCommand()
+{
+    const auto flag = [](const char *name, const char *description) {
+        return Option{{QLatin1String(name)}, QLatin1String(description), {}};
+    };
+    const auto valued = [](const char *name, const char *valueName, const char *description) {
+        return Option{{QLatin1String(name)}, QLatin1String(description), QLatin1String(valueName)};
+    };
+    static const Command command{
+        {QStringLiteral("scan")},
+        QStringLiteral("Catalogues a drive (PATH a drive letter such as D: or a mount point) or a folder of one "
+                       "(a virtual root) as a disk of CATALOG, which is created when missing, saves the catalog "
+                       "and prints the new disk. Defaults come from the settings."),
+        {valued("name", "NAME", "The disk's name (default: the volume label)."),
+         valued("update", "DISK", "Replace disk DISK by the new image."),
+         flag("archives", "List the members of compressed files."),
+         flag("no-archives", "Do not list the members of compressed files."),
+         flag("archive-desc-only", "Only look for descriptions inside compressed files."),
+         flag("quick-scan", "Keep unchanged compressed files of DISK (with --update)."),
+         valued("import", "LIST", "Description sources: a comma list of diz, bbs, ion and comment, or none."),
+         valued("keep-descriptions", "FROM",
+                "Carry descriptions and categories over from disk (DISK of --update), from every disk of the "
+                "catalog, or none."),
+         flag("hidden", "Include hidden files and folders."),
+         flag("recycle", "Include recycle bin folders."),
+         flag("eject", "Eject the medium when done."),
+         JsonOption()},
+        {CatalogArgument(),
+         {QStringLiteral("PATH"), QStringLiteral("A drive letter such as D:, a mount point, or a folder."), {}, {}}},
+        runScan,
+    };
+    return command;
 }
 
 } // namespace cli
