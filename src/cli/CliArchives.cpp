@@ -36,7 +36,8 @@ int runArcExtract(const Call &call)
     // The extractor follows the file's bytes where they say ZIP (self-extractors included), else its extension.
     TArcLister probe;
     probe.setArchiveFile(path);
-    const int index = IsZipFamily(probe.arcType()) ? 9 : ArchiveExtensionIndex(path);
+    constexpr int kZipTypeIndex = 9;   // ZIP's index among the 14 archive types of ArchiveExtensionIndex
+    const int index = IsZipFamily(probe.arcType()) ? kZipTypeIndex : ArchiveExtensionIndex(path);
     bool ok = true;
     for (const QString &mask : std::as_const(masks)) {
         if (!ExtractFromArchive(index, path, dest, false, call.isSet(QStringLiteral("dirs")), false, nullptr, mask, options))

@@ -48,8 +48,8 @@ int runDrives(const Call &call)
             info = drives.volumeInfo(drive.letter);
             drives.ReadDiskSpace(info, false);
         }
-        const qint64 capacity = info.totalBytes / 10000;
-        const qint64 free = info.freeBytes / 10000;
+        const qint64 capacity = WholeBytes(info.totalBytes);
+        const qint64 free = WholeBytes(info.freeBytes);
         if (json) {
             QJsonObject object;
             object.insert(QStringLiteral("letter"), QString(drive.letter));

@@ -139,9 +139,9 @@ int runInfo(const Call &call)
         out.line(diskField("Files:") + QString::number(disk->TotalFiles));
         out.line(diskField("Files in archives:") + QString::number(disk->ArchiveFiles));
         out.line(diskField("Folders:") + QString::number(disk->TotalFolders));
-        out.line(diskField("Total capacity:") + QStringLiteral("%1 bytes").arg(DiskSpace(disk, 0) / 10000));
-        out.line(diskField("Free space:") + QStringLiteral("%1 bytes").arg(DiskSpace(disk, 1) / 10000));
-        out.line(diskField("Used space:") + QStringLiteral("%1 bytes").arg(DiskSpace(disk, 2) / 10000));
+        out.line(diskField("Total capacity:") + QStringLiteral("%1 bytes").arg(WholeBytes(DiskSpace(disk, 0))));
+        out.line(diskField("Free space:") + QStringLiteral("%1 bytes").arg(WholeBytes(DiskSpace(disk, 1))));
+        out.line(diskField("Used space:") + QStringLiteral("%1 bytes").arg(WholeBytes(DiskSpace(disk, 2))));
         const QDateTime updated = UpdatedTime(disk);
         out.line(diskField("Updated in catalog:")
                  + (updated.isValid() ? updated.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QStringLiteral("(unknown)")));

@@ -73,17 +73,21 @@ QString dosTimeText(uint32_t packed)
     return dt.isValid() ? dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
 }
 
-// Category code, category name and flags of a CatFlags byte.
+// Category code, category name and flags of a CatFlags byte: bits 0-4 hold
+// the category code (0: none), bits 5-7 the flags 1 to 3.
 void addCategoryFields(QJsonObject &object, const TCatalogRec *catalog, uint8_t catFlags)
 {
+    constexpr uint8_t kCategoryCodeBits = 0x1F;
+    constexpr int kFlagCount = 3;
+    constexpr int kFirstFlagBit = 5;
     object.insert(QStringLiteral("catflags"), int(catFlags));
-    const int code = catFlags & 0x1F;
+    const int code = catFlags & kCategoryCodeBits;
     const QByteArray category = code != 0 && catalog ? CategoryName(catalog, code) : QByteArray();
     object.insert(QStringLiteral("category"), category.isEmpty() ? QJsonValue(QJsonValue::Null)
                                                                  : QJsonValue(DecodeStored(category)));
     QJsonArray flags;
-    for (int k = 1; k <= 3; ++k)
-        if (catFlags & (1 << (k + 4)))
+    for (int k = 1; k <= kFlagCount; ++k)
+        if (catFlags & (1 << (kFirstFlagBit + k - 1)))
             flags.append(k);
     object.insert(QStringLiteral("flags"), flags);
 }
@@ -116,7 +120,7 @@ QJsonObject ItemPrinter::diskObject(TTreeNode *diskNode) const
     const TDiskRec *disk = AsDisk(NodeRec(diskNode));
     const bool virtualRoot = ItemIs(disk->KindFlags, rfVirtualRoot);
     QJsonObject object = common("disk", diskNode, NodeName(diskNode));
-    object.insert(QStringLiteral("size"), qint64(DiskSpace(disk, 2) / 10000));
+    object.insert(QStringLiteral("size"), WholeBytes(DiskSpace(disk, 2)));
     object.insert(QStringLiteral("attr"), QString());
     object.insert(QStringLiteral("created"), QJsonValue::Null);
     object.insert(QStringLiteral("modified"), QJsonValue::Null);
@@ -130,8 +134,8 @@ QJsonObject ItemPrinter::diskObject(TTreeNode *diskNode) const
     object.insert(QStringLiteral("label"), DecodeStored(disk->VolumeLabel));
     object.insert(QStringLiteral("serial"), SerialText(disk->Serial));
     object.insert(QStringLiteral("filesystem"), DecodeStored(disk->FileSystem));
-    object.insert(QStringLiteral("capacity"), qint64(DiskSpace(disk, 0) / 10000));
-    object.insert(QStringLiteral("free"), qint64(DiskSpace(disk, 1) / 10000));
+    object.insert(QStringLiteral("capacity"), WholeBytes(DiskSpace(disk, 0)));
+    object.insert(QStringLiteral("free"), WholeBytes(DiskSpace(disk, 1)));
     object.insert(QStringLiteral("files"), disk->TotalFiles);
     object.insert(QStringLiteral("archive_files"), disk->ArchiveFiles);
     object.insert(QStringLiteral("folders"), disk->TotalFolders);
@@ -147,7 +151,7 @@ QJsonObject ItemPrinter::folderObject(TTreeNode *folderNode) const
 {
     const TFolderRec *folder = AsFolder(NodeRec(folderNode));
     QJsonObject object = common("folder", folderNode, NodeName(folderNode));
-    object.insert(QStringLiteral("size"), qint64(folder->TotalSize / 10000));
+    object.insert(QStringLiteral("size"), WholeBytes(folder->TotalSize));
     object.insert(QStringLiteral("attr"), AttrLetters(folder->Attr));
     object.insert(QStringLiteral("created"), dosTimeJson(folder->Created));
     object.insert(QStringLiteral("modified"), dosTimeJson(folder->Modified));
@@ -194,7 +198,7 @@ void ItemPrinter::disk(TTreeNode *diskNode)
                                 .arg(rec->TotalFolders);
     m_out.line(itemLine(QLatin1Char('D'), QString(),
                         updated.isValid() ? updated.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString(),
-                        DiskSpace(rec, 2) / 10000, NodeName(diskNode) + QStringLiteral("  ") + details));
+                        WholeBytes(DiskSpace(rec, 2)), NodeName(diskNode) + QStringLiteral("  ") + details));
 }
 
 void ItemPrinter::folder(TTreeNode *folderNode)
@@ -205,7 +209,7 @@ void ItemPrinter::folder(TTreeNode *folderNode)
     }
     const TFolderRec *rec = AsFolder(NodeRec(folderNode));
     m_out.line(itemLine(ItemIs(rec->KindFlags, rfCompressed) ? QLatin1Char('z') : QLatin1Char('d'),
-                        AttrLetters(rec->Attr), dosTimeText(rec->Modified), rec->TotalSize / 10000,
+                        AttrLetters(rec->Attr), dosTimeText(rec->Modified), WholeBytes(rec->TotalSize),
                         NodeName(folderNode)));
 }
 
