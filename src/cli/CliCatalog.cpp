@@ -99,10 +99,15 @@ void SaveCatalogFile(TTreeNode *catalogNode, const QString &target, bool saveAs)
         throw CommandError{QStringLiteral("The catalog was not saved.")};
 }
 
-OpenCatalog::OpenCatalog(const QString &fileName)
-    : m_node(ReadCatalog(m_forest, QFileInfo(fileName).absoluteFilePath()))
+OpenCatalog::OpenCatalog(const QString &fileName, IfMissing ifMissing)
+    : m_fileName(QFileInfo(fileName).absoluteFilePath())
 {
-    TNewCatalogFile::RemoveStale(record()->FileName);   // what a killed save of it left
+    if (ifMissing == IfMissing::Create && !QFileInfo::exists(m_fileName)) {
+        m_node = NewCatalogNode(m_forest, EncodeStored(QFileInfo(m_fileName).completeBaseName()));
+        return;
+    }
+    m_node = ReadCatalog(m_forest, m_fileName);
+    TNewCatalogFile::RemoveStale(m_fileName);   // what a killed save of it left
 }
 
 OpenCatalog::~OpenCatalog()

@@ -26,20 +26,26 @@ void SaveCatalogFile(TTreeNode *catalogNode, const QString &target, bool saveAs)
 class OpenCatalog
 {
 public:
+    // What to do when the file does not exist: fail as the catalog store
+    // does, or start a new empty catalog named after the file, written by
+    // the first save.
+    enum class IfMissing { Fail, Create };
+
     // The catalog keeps the full path of its file.
-    explicit OpenCatalog(const QString &fileName);
+    explicit OpenCatalog(const QString &fileName, IfMissing ifMissing = IfMissing::Fail);
     ~OpenCatalog();
     OpenCatalog(const OpenCatalog &) = delete;
     OpenCatalog &operator=(const OpenCatalog &) = delete;
 
     TTreeNode *node() const { return m_node; }
     TCatalogRec *record() const { return AsCatalog(NodeRec(m_node)); }
-    // Writes the catalog back to the file it was read from.
-    void save() const { SaveCatalogFile(m_node, record()->FileName, false); }
+    // Writes the catalog back to its file.
+    void save() const { SaveCatalogFile(m_node, m_fileName, false); }
 
 private:
+    QString m_fileName;
     TForest m_forest;
-    TTreeNode *m_node;
+    TTreeNode *m_node = nullptr;
 };
 
 // A disk or folder, or a file of the chain of one.

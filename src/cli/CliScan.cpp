@@ -7,8 +7,6 @@
 #include "cli/CliCatalog.h"
 
 #include "catalog/CatalogOps.h"
-#include "catalog/LoadSave.h"
-#include "catalog/NewCatalogFile.h"
 #include "platform/Drives.h"
 #include "platform/Prompter.h"
 #include "platform/Texts.h"
@@ -83,32 +81,6 @@ private:
     bool m_drawn = false;
     QString m_top, m_dir;
     int m_position = 0;
-};
-
-// A catalog read from its file or, when there is none, a new one named after
-// the file; everything it built is freed on destruction.
-class ScanTarget
-{
-public:
-    explicit ScanTarget(const QString &fileName) : m_fileName(QFileInfo(fileName).absoluteFilePath())
-    {
-        if (QFileInfo::exists(m_fileName)) {
-            m_node = ReadCatalog(m_forest, m_fileName);
-            TNewCatalogFile::RemoveStale(m_fileName);
-        } else
-            m_node = NewCatalogNode(m_forest, EncodeStored(QFileInfo(m_fileName).completeBaseName()));
-    }
-    ~ScanTarget() { m_forest.deleteAll([](TTreeNode *node) { FreeItemData(node, true, true); }); }
-    ScanTarget(const ScanTarget &) = delete;
-    ScanTarget &operator=(const ScanTarget &) = delete;
-
-    TTreeNode *node() const { return m_node; }
-    void save() const { SaveCatalogFile(m_node, m_fileName, false); }
-
-private:
-    QString m_fileName;
-    TForest m_forest;
-    TTreeNode *m_node = nullptr;
 };
 
 // Applies --import LIST: a comma list of diz, bbs, ion and comment, or none.
@@ -213,7 +185,7 @@ int runScan(const Call &call)
 
     const TOptions settings = StoredSettings();
 
-    ScanTarget catalog(args.positional[0]);
+    OpenCatalog catalog(args.positional[0], OpenCatalog::IfMissing::Create);
     TTreeNode *oldDisk = nullptr;
     if (args.update) {
         oldDisk = FindDisk(catalog.node(), EncodeStored(*args.update));
