@@ -137,7 +137,7 @@ const QCommandLineOption &helpOption()
 // Declares the command's options and arguments to parser.
 void declare(const Command &command, QCommandLineParser &parser)
 {
-    parser.setApplicationDescription(wrapped(command.description, 0).chopped(1));
+    parser.setApplicationDescription(wrapped(command.description, 0).trimmed());
     parser.addOption(helpOption());
     for (const Option &option : command.options)
         parser.addOption(QCommandLineOption(option.names, option.description, option.valueName));

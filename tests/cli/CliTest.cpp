@@ -1503,6 +1503,25 @@ INSTANTIATE_TEST_SUITE_P(CommandsWithValueOptions, CliOptionValueTest,
                          ::testing::ValuesIn(CasesWhere([](const CommandCase &c) { return !c.valueOptions.isEmpty(); })),
                          CaseName);
 
+// Options may come before the command's words and in any of their spellings;
+// the output is the same as in the usual order.
+TEST_F(CliTest, OptionsBeforeTheCommandAndEverySpellingGiveTheSameOutput)
+{
+    const QString catalog = generate(QStringLiteral("small.ctf"), kSmallCatalog);
+    const QString listing = ok({QStringLiteral("ls"), QStringLiteral("--recursive"), QStringLiteral("--json"), catalog});
+    ASSERT_FALSE(listing.isEmpty());
+    for (const QStringList &args : std::vector<QStringList>{
+             {QStringLiteral("--json"), QStringLiteral("ls"), QStringLiteral("-r"), catalog},
+             {QStringLiteral("--recursive"), QStringLiteral("--json"), QStringLiteral("ls"), catalog},
+             {QStringLiteral("ls"), catalog, QStringLiteral("-R"), QStringLiteral("--json")},
+             {QStringLiteral("ls"), QStringLiteral("-rR"), QStringLiteral("--json"), QStringLiteral("--"), catalog}}) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        EXPECT_EQ(ok(args), listing);
+    }
+    EXPECT_EQ(ok({QStringLiteral("help")}), ok({QStringLiteral("--help")}));
+    EXPECT_EQ(ok({QStringLiteral("-h")}), ok({QStringLiteral("--help")}));
+}
+
 // The top-level help lists the commands from the program's own table: one
 // entry per command, each starting with the command's words.
 TEST_F(CliTest, TopLevelHelpListsEveryCommandOnce)
