@@ -1,16 +1,16 @@
 // Runs one command line of quillon-cli. The command is named by its first
-// words (options may come before them); its own QCommandLineParser, made from
-// the options and arguments the command declares, parses the rest, and makes
-// its --help. Failures become the exit statuses: a wrong command line prints
-// what is wrong and the usage (2), a failed command its message (1).
+// words (options may come before them); its own QCommandLineParser (see
+// CliParser) parses the rest. Failures become the exit statuses: a wrong
+// command line prints what is wrong and the usage (2), a failed command its
+// message (1).
 #include "cli/CliRun.h"
 
 #include "cli/CliCommands.h"
+#include "cli/CliParser.h"
 
 #include "catalog/ReadAhead.h"
 #include "platform/Texts.h"
 
-#include <QCommandLineOption>
 #include <QCommandLineParser>
 
 #include <algorithm>
@@ -18,148 +18,9 @@
 #include <new>
 #include <optional>
 
-namespace cli {
-
-Option JsonOption()
-{
-    return Option{{QStringLiteral("json")}, QStringLiteral("One JSON object per line and item."), {}};
-}
-
-Argument CatalogArgument()
-{
-    return Argument{QStringLiteral("CATALOG"), QStringLiteral("The catalog file (.ctf)."), {}, {}};
-}
-
-std::optional<QString> Call::optionalValue(const QString &name) const
-{
-    if (!m_parser.isSet(name))
-        return std::nullopt;
-    return m_parser.value(name);
-}
-
-} // namespace cli
-
 using namespace cli;
 
 namespace {
-
-constexpr int kHelpWidth = 79;   // an 80-column terminal without its last column
-
-// text broken into lines of at most kHelpWidth, each starting with indent blanks.
-QString wrapped(const QString &text, int indent)
-{
-    const QString prefix(indent, QLatin1Char(' '));
-    QString result;
-    QString line;
-    for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        if (!line.isEmpty() && prefix.size() + line.size() + 1 + word.size() > kHelpWidth) {
-            result += prefix + line + QLatin1Char('\n');
-            line.clear();
-        }
-        line += line.isEmpty() ? word : QLatin1Char(' ') + word;
-    }
-    if (!line.isEmpty())
-        result += prefix + line + QLatin1Char('\n');
-    return result;
-}
-
-// How the usage line spells an option: its longest name with its dashes.
-QString optionSpelling(const Option &option)
-{
-    const QString name = *std::max_element(option.names.begin(), option.names.end(),
-                                           [](const QString &a, const QString &b) { return a.size() < b.size(); });
-    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
-}
-
-QString argumentSyntax(const Argument &argument)
-{
-    if (!argument.syntax.isEmpty())
-        return argument.syntax;
-    switch (argument.kind) {
-    case Argument::Kind::Required:
-        break;
-    case Argument::Kind::Optional:
-        return QLatin1Char('[') + argument.name + QLatin1Char(']');
-    case Argument::Kind::Repeated:
-        return QLatin1Char('[') + argument.name + QStringLiteral("...]");
-    }
-    return argument.name;
-}
-
-// "ls [--recursive] [--json] CATALOG [DISK[\PATH]]": a command as the top-level
-// help lists it; a command with many options shows them as [OPTIONS].
-QString synopsis(const Command &command)
-{
-    constexpr std::size_t kOptionsSpelledOut = 3;   // more would not fit one line
-    QStringList parts = command.words;
-    if (command.options.size() > kOptionsSpelledOut) {
-        parts << QStringLiteral("[OPTIONS]");
-    } else {
-        for (const Option &option : command.options)
-            parts << QLatin1Char('[') + optionSpelling(option)
-                         + (option.valueName.isEmpty() ? QString() : QLatin1Char(' ') + option.valueName)
-                         + QLatin1Char(']');
-    }
-    for (const Argument &argument : command.arguments)
-        parts << argumentSyntax(argument);
-    return parts.join(QLatin1Char(' '));
-}
-
-// The top-level help: every command of the table (or of one group, such as
-// "arc") with what it does.
-QString programHelp(const QString &group = QString())
-{
-    QString text = QStringLiteral("Usage: quillon-cli %1 [OPTIONS] ARGUMENTS\n\nCommands:\n")
-                       .arg(group.isEmpty() ? QStringLiteral("COMMAND") : group + QStringLiteral(" ACTION"));
-    for (const Command *command : CommandTable()) {
-        if (!group.isEmpty() && command->words.first() != group)
-            continue;
-        text += QStringLiteral("  ") + synopsis(*command) + QLatin1Char('\n');
-        text += wrapped(command->description, 6);
-    }
-    text += QStringLiteral(
-        "\n"
-        "Options:\n"
-        "  -h, --help   this text; after a command, that command's options\n"
-        "\n"
-        "Paths inside a catalog use \"\\\" (\"/\" works too), starting with the disk's name.\n"
-        "Exit status: 0 done, 1 failed (the message is on stderr), 2 wrong usage.\n");
-    return text;
-}
-
-const QCommandLineOption &helpOption()
-{
-    static const QCommandLineOption option({QStringLiteral("h"), QStringLiteral("help")},
-                                           QStringLiteral("Shows this help."));
-    return option;
-}
-
-// Declares the command's options and arguments to parser.
-void declare(const Command &command, QCommandLineParser &parser)
-{
-    parser.setApplicationDescription(wrapped(command.description, 0).trimmed());
-    parser.addOption(helpOption());
-    for (const Option &option : command.options)
-        parser.addOption(QCommandLineOption(option.names, option.description, option.valueName));
-    for (const Argument &argument : command.arguments)
-        parser.addPositionalArgument(argument.name, argument.description, argumentSyntax(argument));
-}
-
-// A command's --help, generated by its parser; only the usage line, which
-// names the program by its path, is written here.
-QString commandHelp(const Command &command)
-{
-    QCommandLineParser parser;
-    declare(command, parser);
-    QString text = parser.helpText();
-    QStringList usage{QStringLiteral("Usage: quillon-cli")};
-    usage << command.words << QStringLiteral("[options]");
-    for (const Argument &argument : command.arguments)
-        usage << argumentSyntax(argument);
-    const qsizetype firstLineEnd = text.indexOf(QLatin1Char('\n'));
-    text.replace(0, firstLineEnd < 0 ? text.size() : firstLineEnd, usage.join(QLatin1Char(' ')));
-    return text;
-}
 
 bool isHelp(const QString &arg)
 {
@@ -252,10 +113,10 @@ Picked pick(const QStringList &args)
     if (!first) {
         if (!reader.helpAsked())
             throw UsageError{QStringLiteral("No command given")};
-        return Picked{nullptr, {}, programHelp()};
+        return Picked{nullptr, {}, ProgramHelp()};
     }
     if (*first == QLatin1String("help") || (!named(*first) && reader.helpAsked()))
-        return Picked{nullptr, {}, programHelp()};
+        return Picked{nullptr, {}, ProgramHelp()};
     if (!named(*first))
         throw UsageError{QStringLiteral("Unknown command: %1").arg(*first)};
 
@@ -279,10 +140,10 @@ Picked pick(const QStringList &args)
         }
         if (!single) {
             if (reader.helpAsked())
-                return Picked{nullptr, {}, programHelp(*first)};
+                return Picked{nullptr, {}, ProgramHelp(*first)};
             if (!second)
-                throw UsageError{QStringLiteral("%1: missing arguments").arg(*first), programHelp(*first)};
-            throw UsageError{QStringLiteral("%1: unknown action: %2").arg(*first, *second), programHelp(*first)};
+                throw UsageError{QStringLiteral("%1: missing arguments").arg(*first), ProgramHelp(*first)};
+            throw UsageError{QStringLiteral("%1: unknown action: %2").arg(*first, *second), ProgramHelp(*first)};
         }
     }
     return Picked{single, reader.rest(), {}};
@@ -308,7 +169,7 @@ QString spelling(const QString &name, const QStringList &args)
 int runCommand(const Command &command, const QStringList &rest, Output &out, FILE *err)
 {
     QCommandLineParser parser;
-    declare(command, parser);
+    DeclareCommand(command, parser);
     const QString name = command.words.join(QLatin1Char(' '));
     if (!parser.parse(QStringList{QStringLiteral("quillon-cli")} + rest)) {
         const QStringList unknown = parser.unknownOptionNames();
@@ -323,8 +184,8 @@ int runCommand(const Command &command, const QStringList &rest, Output &out, FIL
             throw UsageError{QStringLiteral("%1 does not take %2").arg(name, option)};
         throw UsageError{QStringLiteral("Unknown option: %1").arg(option)};
     }
-    if (parser.isSet(helpOption())) {
-        std::fputs(commandHelp(command).toUtf8().constData(), out.file());
+    if (parser.isSet(HelpOption())) {
+        std::fputs(CommandHelp(command).toUtf8().constData(), out.file());
         return CliOk;
     }
     const qsizetype count = parser.positionalArguments().size();
@@ -360,7 +221,7 @@ int RunCli(const QStringList &args, FILE *out, FILE *err)
         std::fflush(out);
         errors.line(PlainLineBreaks(e.message));
         errors.line(QString());
-        const QString usage = !e.usage.isEmpty() ? e.usage : command ? commandHelp(*command) : programHelp();
+        const QString usage = !e.usage.isEmpty() ? e.usage : command ? CommandHelp(*command) : ProgramHelp();
         std::fputs(usage.toUtf8().constData(), err);
         return CliUsage;
     } catch (const CommandError &e) {
