@@ -1,16 +1,16 @@
 // quillon-cli drives: one line per drive letter, read through the same drive
 // layer the scan uses, so a script sees what the program would catalogue.
-#include "cli/CliDrives.h"
+#include "cli/CliCommands.h"
 
 #include "catalog/ItemFormat.h"
-#include "cli/CliCommands.h"
 #include "platform/Drives.h"
 #include "platform/Texts.h"
 
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QStringList>
+
+namespace cli {
 
 namespace {
 
@@ -33,17 +33,12 @@ QString driveTypeName(TDriveType type)
     return QStringLiteral("none");
 }
 
-void writeLine(FILE *file, const QByteArray &bytes)
+// drives [--json]. The drive layer reports nothing it could not read:
+// unreadable drives show as not ready.
+int runDrives(const Call &call)
 {
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file);
-    std::fputc('\n', file);
-}
-
-} // namespace
-
-int RunDrivesCommand(bool json, FILE *out, FILE *err)
-{
-    (void)err;   // the drive layer reports nothing it could not read; unreadable drives show as not ready
+    Output &out = call.out();
+    const bool json = call.isSet(QStringLiteral("json"));
     TDrives drives;
     for (const TDrive &drive : drives.drives()) {
         const uint8_t media = drives.DriveMediaType(drive.letter);
@@ -53,8 +48,8 @@ int RunDrivesCommand(bool json, FILE *out, FILE *err)
             info = drives.volumeInfo(drive.letter);
             drives.ReadDiskSpace(info, false);
         }
-        const qint64 capacity = info.totalBytes / 10000;
-        const qint64 free = info.freeBytes / 10000;
+        const qint64 capacity = WholeBytes(info.totalBytes);
+        const qint64 free = WholeBytes(info.freeBytes);
         if (json) {
             QJsonObject object;
             object.insert(QStringLiteral("letter"), QString(drive.letter));
@@ -71,7 +66,7 @@ int RunDrivesCommand(bool json, FILE *out, FILE *err)
             object.insert(QStringLiteral("mount_point"), drive.mountPoint.isEmpty() ? QJsonValue(QJsonValue::Null)
                                                                                     : QJsonValue(drive.mountPoint));
             object.insert(QStringLiteral("device"), drive.device);
-            writeLine(out, QJsonDocument(object).toJson(QJsonDocument::Compact));
+            out.json(object);
             continue;
         }
         // Tab-separated, so that labels and paths with spaces stay one field.
@@ -83,8 +78,25 @@ int RunDrivesCommand(bool json, FILE *out, FILE *err)
         else
             fields << QString() << QString() << QString() << QString() << QString();
         fields << drive.mountPoint << drive.device;
-        writeLine(out, fields.join(QLatin1Char('\t')).toUtf8());
+        out.line(fields.join(QLatin1Char('\t')));
     }
-    std::fflush(out);
+    std::fflush(out.file());
     return CliOk;
 }
+
+} // namespace
+
+const Command &DrivesCommand()
+{
+    static const Command command{
+        {QStringLiteral("drives")},
+        QStringLiteral("The drive letters of this machine: media type, readiness, label, serial, file system, "
+                       "capacity, free space, mount point and device."),
+        {JsonOption()},
+        {},
+        runDrives,
+    };
+    return command;
+}
+
+} // namespace cli

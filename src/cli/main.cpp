@@ -1,6 +1,7 @@
 // quillon-cli: looks into catalog files and makes small edits from scripts.
-// The commands are in CliCommands; this sets up Qt and the stderr prompter.
-#include "cli/CliCommands.h"
+// The commands are run by CliRun; this sets up Qt and the stderr prompter.
+#include "cli/CliPrompter.h"
+#include "cli/CliRun.h"
 
 #include <QCoreApplication>
 

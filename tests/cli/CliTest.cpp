@@ -1335,3 +1335,207 @@ TEST_F(CliScanTest, DrivesListsTheDriveThatHoldsTheScannedFolder)
     }
     EXPECT_TRUE(holder);
 }
+
+// ---------------------------------------------------------------- argument errors of every command
+
+namespace {
+
+// A command as a user calls it: its words, the options it takes as spelled,
+// which of them take a value, and how many arguments it takes.
+struct CommandCase {
+    QStringList words;
+    QStringList options;
+    QStringList valueOptions;
+    int required = 0;
+    int most = 0;   // -1: any number
+};
+
+std::ostream &operator<<(std::ostream &os, const CommandCase &c)
+{
+    return os << c.words.join(' ').toStdString();
+}
+
+const std::vector<CommandCase> &CommandCases()
+{
+    static const std::vector<CommandCase> cases{
+        {{"info"}, {"--json"}, {}, 1, 1},
+        {{"ls"}, {"-r", "-R", "--recursive", "--json"}, {}, 1, 2},
+        {{"save-as"}, {}, {}, 2, 2},
+        {{"rename-disk"}, {}, {}, 3, 3},
+        {{"describe"}, {}, {}, 3, 3},
+        {{"settings"}, {"--json"}, {}, 0, 0},
+        {{"settings", "set"}, {}, {}, 2, 2},
+        {{"arc", "list"}, {"--json"}, {}, 1, 1},
+        {{"arc", "extract"}, {"--dirs", "--password"}, {"--password"}, 2, -1},
+        {{"scan"},
+         {"--name", "--update", "--archives", "--no-archives", "--archive-desc-only", "--quick-scan", "--import",
+          "--keep-descriptions", "--hidden", "--recycle", "--eject", "--json"},
+         {"--name", "--update", "--import", "--keep-descriptions"},
+         2,
+         2},
+        {{"drives"}, {"--json"}, {}, 0, 0},
+    };
+    return cases;
+}
+
+template <typename Keep>
+std::vector<CommandCase> CasesWhere(Keep keep)
+{
+    std::vector<CommandCase> kept;
+    for (const CommandCase &c : CommandCases())
+        if (keep(c))
+            kept.push_back(c);
+    return kept;
+}
+
+std::string CaseName(const ::testing::TestParamInfo<CommandCase> &info)
+{
+    return info.param.words.join('_').replace('-', '_').toStdString();
+}
+
+// The settings are moved to the test's folder, so that a command that ran
+// where it should have been refused could not change the user's.
+class CliArgumentsTest : public CliSettingsTest, public ::testing::WithParamInterface<CommandCase>
+{
+protected:
+    // count arguments naming files of the test's folder that do not exist.
+    QStringList arguments(int count) const
+    {
+        QStringList args;
+        for (int i = 0; i < count; ++i)
+            args << path(QStringLiteral("missing-%1").arg(i));
+        return args;
+    }
+    // Runs a command line that must be refused as wrong usage; returns stderr's first line.
+    QString refused(const QStringList &args) const
+    {
+        const ProcessResult run = cli(args);
+        EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString() << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+        // After the message comes the command's own usage.
+        EXPECT_TRUE(run.err.contains(QStringLiteral("\n\nUsage: quillon-cli ") + GetParam().words.join(' ') + ' '))
+            << run.err.toStdString();
+        return run.err.section(QLatin1Char('\n'), 0, 0);
+    }
+};
+
+TEST_P(CliArgumentsTest, AnUnknownOptionIsWrongUsage)
+{
+    const CommandCase &c = GetParam();
+    EXPECT_EQ(refused(c.words + QStringList{QStringLiteral("--no-such-option")} + arguments(c.required)),
+              QStringLiteral("Unknown option: --no-such-option"));
+    EXPECT_EQ(refused(c.words + arguments(c.required) + QStringList{QStringLiteral("-x")}),
+              QStringLiteral("Unknown option: -x"));
+}
+
+TEST_P(CliArgumentsTest, AnOptionOfAnotherCommandIsRefusedByName)
+{
+    const CommandCase &c = GetParam();
+    const QString other = c.options.contains(QStringLiteral("--dirs")) ? QStringLiteral("--recursive")
+                                                                        : QStringLiteral("--dirs");
+    EXPECT_EQ(refused(c.words + arguments(c.required) + QStringList{other}),
+              c.words.join(' ') + QStringLiteral(" does not take ") + other);
+}
+
+TEST_P(CliArgumentsTest, HelpExitsWith0AndNamesEveryOption)
+{
+    const CommandCase &c = GetParam();
+    // --help counts before the command's words as after them, and needs no arguments.
+    for (const QStringList &args : {c.words + QStringList{QStringLiteral("--help")},
+                                    c.words + QStringList{QStringLiteral("-h")},
+                                    QStringList{QStringLiteral("--help")} + c.words}) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const ProcessResult run = cli(args);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+        EXPECT_TRUE(run.out.startsWith(QStringLiteral("Usage: quillon-cli ") + c.words.join(' ') + ' '))
+            << run.out.toStdString();
+        for (const QString &option : c.options)
+            EXPECT_TRUE(QRegularExpression(QStringLiteral("\n  (-.*, )?%1[ ,]").arg(QRegularExpression::escape(option)))
+                            .match(run.out)
+                            .hasMatch())
+                << option.toStdString() << " in " << run.out.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCommand, CliArgumentsTest, ::testing::ValuesIn(CommandCases()), CaseName);
+
+class CliMissingArgumentTest : public CliArgumentsTest
+{
+};
+
+TEST_P(CliMissingArgumentTest, AMissingArgumentIsWrongUsage)
+{
+    const CommandCase &c = GetParam();
+    EXPECT_EQ(refused(c.words + arguments(c.required - 1)), c.words.join(' ') + QStringLiteral(": missing arguments"));
+}
+
+INSTANTIATE_TEST_SUITE_P(CommandsWithArguments, CliMissingArgumentTest,
+                         ::testing::ValuesIn(CasesWhere([](const CommandCase &c) { return c.required > 0; })),
+                         CaseName);
+
+class CliTooManyArgumentsTest : public CliArgumentsTest
+{
+};
+
+TEST_P(CliTooManyArgumentsTest, OneArgumentTooManyIsWrongUsage)
+{
+    const CommandCase &c = GetParam();
+    EXPECT_EQ(refused(c.words + arguments(c.most + 1)), c.words.join(' ') + QStringLiteral(": too many arguments"));
+}
+
+INSTANTIATE_TEST_SUITE_P(CommandsWithAFixedCount, CliTooManyArgumentsTest,
+                         ::testing::ValuesIn(CasesWhere([](const CommandCase &c) { return c.most >= 0; })),
+                         CaseName);
+
+class CliOptionValueTest : public CliArgumentsTest
+{
+};
+
+TEST_P(CliOptionValueTest, AnOptionThatEndsTheLineWithoutItsValueIsWrongUsage)
+{
+    const CommandCase &c = GetParam();
+    for (const QString &option : c.valueOptions)
+        EXPECT_EQ(refused(c.words + arguments(c.required) + QStringList{option}), option + QStringLiteral(" needs a value"));
+}
+
+INSTANTIATE_TEST_SUITE_P(CommandsWithValueOptions, CliOptionValueTest,
+                         ::testing::ValuesIn(CasesWhere([](const CommandCase &c) { return !c.valueOptions.isEmpty(); })),
+                         CaseName);
+
+// Options may come before the command's words and in any of their spellings;
+// the output is the same as in the usual order.
+TEST_F(CliTest, OptionsBeforeTheCommandAndEverySpellingGiveTheSameOutput)
+{
+    const QString catalog = generate(QStringLiteral("small.ctf"), kSmallCatalog);
+    const QString listing = ok({QStringLiteral("ls"), QStringLiteral("--recursive"), QStringLiteral("--json"), catalog});
+    ASSERT_FALSE(listing.isEmpty());
+    for (const QStringList &args : std::vector<QStringList>{
+             {QStringLiteral("--json"), QStringLiteral("ls"), QStringLiteral("-r"), catalog},
+             {QStringLiteral("--recursive"), QStringLiteral("--json"), QStringLiteral("ls"), catalog},
+             {QStringLiteral("ls"), catalog, QStringLiteral("-R"), QStringLiteral("--json")},
+             {QStringLiteral("ls"), QStringLiteral("-rR"), QStringLiteral("--json"), QStringLiteral("--"), catalog}}) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        EXPECT_EQ(ok(args), listing);
+    }
+    EXPECT_EQ(ok({QStringLiteral("help")}), ok({QStringLiteral("--help")}));
+    EXPECT_EQ(ok({QStringLiteral("-h")}), ok({QStringLiteral("--help")}));
+}
+
+// The top-level help lists the commands from the program's own table: one
+// entry per command, each starting with the command's words.
+TEST_F(CliTest, TopLevelHelpListsEveryCommandOnce)
+{
+    const QString help = ok({QStringLiteral("--help")});
+    const QString commands = help.section(QStringLiteral("Commands:\n"), 1).section(QStringLiteral("\n\n"), 0, 0);
+    QStringList entries;
+    for (const QString &line : commands.split(QLatin1Char('\n')))
+        if (line.startsWith(QLatin1String("  ")) && !line.startsWith(QLatin1String("   ")))
+            entries << line.mid(2);
+    ASSERT_EQ(entries.size(), qsizetype(CommandCases().size())) << help.toStdString();
+    for (std::size_t i = 0; i < CommandCases().size(); ++i)
+        EXPECT_TRUE(entries[qsizetype(i)].startsWith(CommandCases()[i].words.join(' ') + ' '))
+            << entries[qsizetype(i)].toStdString();
+}
+
+} // namespace
