@@ -7,9 +7,7 @@
 
 #include "browser/TreeSort.h"
 #include "browser/ui/CatalogTreeModel.h"
-#include "browser/ui/Icons.h"
 #include "browser/ui/ItemListModel.h"
-#include "browser/ui/QtPrompter.h"
 #include "browser/ui/Splash.h"
 #include "catalog/CatalogOps.h"
 #include "catalog/LoadSave.h"
@@ -19,6 +17,8 @@
 #include "platform/Texts.h"
 #include "settings/Options.h"
 #include "settings/Registry.h"
+#include "widgets/ui/Icons.h"
+#include "widgets/ui/QtPrompter.h"
 
 #include <QAction>
 #include <QActionGroup>
