@@ -19,6 +19,7 @@
 #include "settings/Registry.h"
 #include "widgets/ui/Icons.h"
 #include "widgets/ui/QtPrompter.h"
+#include "widgets/ui/TextPrompt.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -27,7 +28,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
@@ -1606,11 +1606,7 @@ QString TMainForm::chooseSaveFile(const QString &title, const QString &initialFo
 
 std::optional<QString> TMainForm::askText(const QString &caption, const QString &prompt, const QString &text)
 {
-    bool ok = false;
-    const QString answer = QInputDialog::getText(this, caption, prompt, QLineEdit::Normal, text, &ok);
-    if (!ok)
-        return std::nullopt;
-    return answer;
+    return AskTextLine(this, caption, prompt, text);
 }
 
 void TMainForm::catalogShown(TTreeNode *catalogNode, bool select)
