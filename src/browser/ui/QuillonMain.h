@@ -1,14 +1,19 @@
 // The main window: the catalog tree on the left, the item list on the right
 // in one of four view styles, menus and toolbar, the four-panel status bar.
-// It owns the forest of open catalogs and the item list, fills the list when
-// the tree's selection changes (held back while the keyboard walks the tree),
-// renames catalogs and disks in place, deletes disks, moves disks between
-// catalogs by drag and drop, sorts, and opens, saves and closes catalogs
-// through the catalog operations, for which it is the host. It also carries
-// the program's life: the work of the first idle moment (command-line
-// catalogs, the autoload list, the splash's texts, the setup wizard's hook),
-// the work of later idle moments (a due autosave, the keyboard hold), and the
-// orderly shutdown.
+// It owns the forest of open catalogs and the item list, and it is the host
+// of the catalog operations. Its jobs live in one file each:
+//   QuillonMain.cpp   construction and destruction, the status bar, idle
+//                     moments (the start-up work, a due autosave, the
+//                     keyboard hold), placement;
+//   MainCommands.cpp  the actions, menus, context menus and toolbar, and
+//                     which commands are enabled;
+//   MainView.cpp      the tree and the list: the list follows the tree's
+//                     selection, keys, renaming in place, sorting, view styles;
+//   MainCatalogs.cpp  the catalog host: open, save, close, recent files,
+//                     autosave, adding and deleting disks, and closing the
+//                     program's catalogs when the window closes;
+//   MainDragDrop.cpp  disks dragged onto another catalog, files dropped on
+//                     the window.
 #pragma once
 
 #include "browser/ItemList.h"
@@ -20,7 +25,6 @@
 #include <QTimer>
 
 #include <functional>
-
 #include <map>
 #include <memory>
 #include <unordered_set>
