@@ -1,10 +1,11 @@
-// The main window's commands: the actions, the menu bar, the two context
-// menus, the toolbar, and which commands are enabled.
-#include "browser/ui/QuillonMain.h"
+// The main window's command table and what is built from it: the actions,
+// the menu bar, the two context menus, the toolbar, and the enabling rules.
+#include "browser/ui/MainCommands.h"
 
 #include "browser/ui/CatalogTreeModel.h"
 #include "browser/ui/ItemListModel.h"
 #include "browser/ui/MainFormShared.h"
+#include "browser/ui/QuillonMain.h"
 #include "catalog/CatalogRec.h"
 #include "settings/Options.h"
 #include "widgets/ui/Icons.h"
@@ -16,28 +17,212 @@
 #include <QToolBar>
 #include <QTreeView>
 
+#include <iterator>
 #include <map>
 
 using namespace mainform;
 
-namespace {
-
-// Toolbar tags of the sort and view buttons.
-constexpr int kTagSort1 = 26;
-constexpr int kTagReverse = 30;
-constexpr int kTagLargeIcons = 21, kTagList = 22, kTagSmallIcons = 23, kTagDetails = 24;
-
-} // namespace
-
-QAction *TMainForm::addCommand(const QString &name, const QString &text, const QKeySequence &shortcut, bool enabled)
+std::span<const TMainCommand> TMainForm::commandTable()
 {
-    auto *action = new QAction(text, this);
-    action->setObjectName(name);
-    if (!shortcut.isEmpty())
-        action->setShortcut(shortcut);
-    action->setEnabled(enabled);
-    m_commands[name] = action;
-    return action;
+    // Enabling rules that several rows share.
+    static constexpr auto anyCatalog = [](const TMainForm &w) { return !w.m_forest.roots().empty(); };
+    static constexpr auto catalogModified = [](const TMainForm &w) {
+        return w.statusPanelText(0) == QStringLiteral("Modified");
+    };
+    static constexpr auto canGoBack = [](const TMainForm &w) {
+        const TTreeNode *node = w.selectedNode();
+        return node && !isKind(node, rkCatalog);
+    };
+    static constexpr auto listHasRows = [](const TMainForm &w) { return w.m_items.count() > 0; };
+
+    static constexpr TMainCommand table[] = {
+        // File
+        {.name = "MenuNew", .caption = "&New Catalog", .keys = {Qt::CTRL | Qt::Key_N}, .menus = cmFile,
+         .button = "ButtonNew", .icon = TAppImage::New, .hintKeys = "Ctrl+N",
+         .run = [](TMainForm &w) { w.newCatalog(); }},
+        {.name = "MenuOpen", .caption = "&Open", .keys = {Qt::CTRL | Qt::Key_O}, .menus = cmFile,
+         .button = "ButtonOpen", .icon = TAppImage::Open, .hintKeys = "Ctrl+O",
+         .run = [](TMainForm &w) { w.openCatalogs(); }},
+        {.caption = "Reopen", .menus = cmFile, .kind = TCommandKind::RecentFiles},
+        {.name = "MenuSave", .caption = "&Save", .keys = {Qt::CTRL | Qt::Key_S}, .menus = cmFile,
+         .button = "ButtonSave", .icon = TAppImage::Save, .hintKeys = "Ctrl+S",
+         .run = [](TMainForm &w) { w.saveCatalog(false); }, .enabled = catalogModified},
+        {.name = "MenuSaveAs", .caption = "Save &As...", .menus = cmFile,
+         .run = [](TMainForm &w) { w.saveCatalog(true); }, .enabled = anyCatalog},
+        {.name = "MenuClose", .caption = "&Close", .keys = {Qt::CTRL | Qt::Key_F4}, .menus = cmFile,
+         .run = [](TMainForm &w) { w.closeCatalog(w.catalogOfSelection()); }, .enabled = anyCatalog},
+        {.name = "MenuCloseAll", .caption = "Close A&ll", .menus = cmFile,
+         .run = [](TMainForm &w) { w.closeAllCatalogs(); }, .enabled = anyCatalog},
+        {.name = "MenuReport", .caption = "&Report Generator", .keys = {Qt::CTRL | Qt::Key_R}, .menus = cmFile,
+         .separatorBefore = true, .button = "ButtonPrint", .icon = TAppImage::Print, .hintKeys = "Ctrl+R"},
+        {.name = "MenuImport", .caption = "&Import from Tessaran", .menus = cmFile},
+        {.name = "MenuExit", .caption = "E&xit", .keys = {Qt::ALT | Qt::Key_F4}, .menus = cmFile,
+         .separatorBefore = true, .run = [](TMainForm &w) { w.close(); }},
+
+        // Catalog
+        {.name = "MenuAddDisk", .caption = "&Add/Update Disk Image", .keys = {Qt::CTRL | Qt::Key_A},
+         .menus = cmCatalog, .button = "ButtonAddDisk", .icon = TAppImage::AddDisk, .hintKeys = "Ctrl+A",
+         .run = [](TMainForm &w) { w.addDiskCommand(false); }, .enabled = anyCatalog},
+        // Its caption names a catalog while the tree's focus is on one (updateCommands).
+        {.name = "MenuRenameItem", .caption = "&Rename Disk", .keys = {Qt::Key_F2}, .menus = cmCatalog,
+         .run = [](TMainForm &w) { w.renameItem(); },
+         .enabled =
+             [](const TMainForm &w) {
+                 const TTreeNode *node = w.selectedNode();
+                 const bool treeOnCatalog = w.m_tree->hasFocus() && isKind(node, rkCatalog);
+                 const bool rowFocused = w.listHasFocus() && w.listView()->currentIndex().isValid();
+                 return treeOnCatalog || (node && !isKind(node, rkCatalog)) || rowFocused;
+             }},
+        {.name = "MenuDeleteDisk", .caption = "Delete Disk", .menus = cmCatalog,
+         .run = [](TMainForm &w) { w.deleteDiskCommand(w.listHasFocus()); },
+         .enabled =
+             [](const TMainForm &w) {
+                 const TItemRec *focused = w.focusedRecord();
+                 const bool diskRow = w.listHasFocus() && focused && ItemIs(focused->KindFlags, rkDisk);
+                 return isKind(w.selectedNode(), rkDisk) || diskRow;
+             }},
+        {.name = "MenuCatManager", .caption = "Catalog &Manager", .menus = cmCatalog, .separatorBefore = true},
+        {.name = "MenuCategories", .caption = "&Categories Setup", .menus = cmCatalog},
+        {.name = "MenuCatalogInfo", .caption = "Catalog &Info", .menus = cmCatalog},
+        {.name = "MenuExportDesc", .caption = "Export &Descriptions to Media", .menus = cmCatalog,
+         .separatorBefore = true},
+        {.name = "MenuCompareFiles", .caption = "Compare &Files to Catalog", .menus = cmCatalog},
+        {.name = "MenuCompare", .caption = "Compare Disk or Folder to Media", .menus = cmCatalog,
+         .button = "ButtonCompare", .icon = TAppImage::Compare},
+        {.name = "MenuDuplicates", .caption = "&Scan for Duplicates", .keys = {Qt::CTRL | Qt::Key_D},
+         .menus = cmCatalog},
+
+        // Items
+        {.name = "MenuSearch", .caption = "Search &for Items", .keys = {Qt::CTRL | Qt::Key_F, Qt::Key_F3},
+         .menus = cmItems, .button = "ButtonSearch", .icon = TAppImage::Search, .hintKeys = "Ctrl+F, F3"},
+        {.name = "MenuUserList", .caption = "View &User List", .keys = {Qt::CTRL | Qt::Key_U}, .menus = cmItems,
+         .button = "ButtonUserList", .icon = TAppImage::UserList, .hintKeys = "Ctrl+U"},
+        {.name = "MenuAddList", .caption = "Add to User List", .keys = {Qt::CTRL | Qt::Key_L}, .menus = cmItems,
+         .button = "ButtonAddList", .icon = TAppImage::AddList, .hintKeys = "Ctrl+L"},
+        {.name = "MenuView", .caption = "&View File", .keys = {Qt::CTRL | Qt::Key_I}, .menus = cmItems,
+         .separatorBefore = true, .button = "ButtonView", .icon = TAppImage::ViewFile, .hintKeys = "Ctrl+I"},
+        {.name = "MenuLaunch", .caption = "Launch File", .menus = cmItems, .button = "ButtonLaunch",
+         .icon = TAppImage::Launch},
+        {.name = "MenuExplorer", .caption = "Open in Explorer", .menus = cmItems, .button = "ButtonExplorer",
+         .icon = TAppImage::Explorer},
+        {.name = "MenuExtractTo", .caption = "Extract To...", .menus = cmItems},
+        {.name = "MenuExtract", .caption = "Extract from Compressed File", .menus = cmItems,
+         .button = "ButtonExtract", .icon = TAppImage::Extract},
+        {.name = "MenuProperties", .caption = "Item Properties", .keys = {Qt::CTRL | Qt::Key_P, Qt::Key_F4},
+         .menus = cmItems, .separatorBefore = true, .button = "ButtonProperties", .icon = TAppImage::Properties,
+         .hintKeys = "Ctrl+P, Alt-Enter, F4"},
+        {.name = "MenuEditDesc", .caption = "Edit Description", .keys = {Qt::CTRL | Qt::Key_E}, .menus = cmItems,
+         .button = "ButtonEditDesc", .icon = TAppImage::EditDesc, .hintKeys = "Ctrl+E"},
+        {.name = "MenuSetCat", .caption = "Set Category and Flags", .menus = cmItems, .button = "ButtonSetCat",
+         .icon = TAppImage::SetCategory},
+
+        // The tree's context menu; prepareTreeMenu shows the entries that fit the target.
+        {.name = "TreeRename", .caption = "Rename", .menus = cmTreePopup,
+         .run =
+             [](TMainForm &w) {
+                 const QModelIndex i = w.m_tree->currentIndex();
+                 if (i.isValid())
+                     w.m_tree->edit(i);
+             }},
+        {.name = "TreeCompare", .caption = "Compare to Media", .menus = cmTreePopup},
+        {.name = "TreeAddDisk", .caption = "Add New Disk Image", .menus = cmTreePopup,
+         .run = [](TMainForm &w) { w.addDiskCommand(false); }},
+        {.name = "TreeUpdateDisk", .caption = "Update Disk Image", .menus = cmTreePopup,
+         .run = [](TMainForm &w) { w.addDiskCommand(true); }},
+        {.name = "TreeDeleteDisk", .caption = "Delete Disk", .menus = cmTreePopup,
+         .run = [](TMainForm &w) { w.deleteDiskCommand(false); }},
+        {.name = "TreeCategories", .caption = "Categories Setup", .menus = cmTreePopup},
+        {.name = "TreeCloseCatalog", .caption = "Close Catalog", .menus = cmTreePopup,
+         .run =
+             [](TMainForm &w) {
+                 TTreeNode *node = w.selectedNode();
+                 if (isKind(node, rkCatalog))
+                     w.closeCatalog(node);
+             }},
+        {.name = "TreeCatManager", .caption = "Catalog Manager", .menus = cmTreePopup},
+        {.name = "TreeSaveCatalog", .caption = "Save Catalog", .menus = cmTreePopup,
+         .run = [](TMainForm &w) { w.saveCatalog(false); }},
+        {.name = "TreeExplorer", .caption = "Open in Explorer", .menus = cmTreePopup},
+        {.name = "TreeAddList", .caption = "Add To User List", .menus = cmTreePopup},
+        {.name = "TreeView", .caption = "&View File", .menus = cmTreePopup},
+        {.name = "TreeLaunch", .caption = "Launch File", .menus = cmTreePopup},
+        {.name = "TreeExtractTo", .caption = "Extract To...", .menus = cmTreePopup},
+        {.name = "TreeSetCat", .caption = "Set Category and Flags", .menus = cmTreePopup},
+        {.name = "TreeNewCatalog", .caption = "Add New Catalog", .menus = cmTreePopup,
+         .run = [](TMainForm &w) { w.newCatalog(); }},
+        {.name = "TreeOpenCatalog", .caption = "Open Catalog", .menus = cmTreePopup,
+         .run = [](TMainForm &w) { w.openCatalogs(); }},
+        {.name = "TreeProperties", .caption = "Properties", .menus = cmTreePopup},
+        {.name = "TreeEditDesc", .caption = "Edit Description", .menus = cmTreePopup},
+
+        // The list's context menu (its view and sort entries are the View menu's, below).
+        {.name = "ListMoveTo", .caption = "Move To ...", .menus = cmListPopup,
+         .run =
+             [](TMainForm &w) {
+                 const QModelIndex i = w.listView()->currentIndex();
+                 if (i.isValid())
+                     w.activateRow(i);
+             }},
+        {.name = "ListRename", .caption = "Rename", .menus = cmListPopup,
+         .run =
+             [](TMainForm &w) {
+                 const QModelIndex i = w.listView()->currentIndex();
+                 if (i.isValid())
+                     w.listView()->edit(w.m_listModel->index(i.row(), 0));
+             }},
+        {.name = "ListDeleteDisk", .caption = "Delete Disk", .menus = cmListPopup,
+         .run = [](TMainForm &w) { w.deleteDiskCommand(true); }},
+
+        // View
+        {.name = "MenuViewIcons", .caption = "View &Icons", .menus = cmView | cmListPopup, .separatorBefore = true,
+         .button = "ButtonLargeIcon", .icon = TAppImage::ViewIcons,
+         .run = [](TMainForm &w) { w.setViewStyle(vsIcons); }, .enabled = listHasRows, .checkable = true,
+         .group = TCommandGroup::ViewStyle},
+        {.name = "MenuViewSmallIcons", .caption = "View &Small Icons", .menus = cmView | cmListPopup,
+         .button = "ButtonSmallIcon", .icon = TAppImage::ViewSmallIcons,
+         .run = [](TMainForm &w) { w.setViewStyle(vsSmallIcons); }, .enabled = listHasRows, .checkable = true,
+         .group = TCommandGroup::ViewStyle},
+        {.name = "MenuViewList", .caption = "View &List", .menus = cmView | cmListPopup, .button = "ButtonList",
+         .icon = TAppImage::ViewList, .run = [](TMainForm &w) { w.setViewStyle(vsList); },
+         .enabled = listHasRows, .checkable = true, .group = TCommandGroup::ViewStyle},
+        {.name = "MenuViewDetails", .caption = "View &Details", .menus = cmView | cmListPopup,
+         .button = "ButtonDetails", .icon = TAppImage::ViewDetails,
+         .run = [](TMainForm &w) { w.setViewStyle(vsDetails); }, .enabled = listHasRows, .checkable = true,
+         .group = TCommandGroup::ViewStyle},
+        // The sort columns; updateSortControls names them after the level shown.
+        {.name = "MenuArrange1", .menus = cmView | cmListPopup, .separatorBefore = true, .button = "ButtonSort1",
+         .icon = TAppImage::SortName, .run = [](TMainForm &w) { w.chooseSortColumn(0); },
+         .enabled = listHasRows, .checkable = true, .group = TCommandGroup::Arrange},
+        {.name = "MenuArrange2", .menus = cmView | cmListPopup, .button = "ButtonSort2",
+         .icon = TAppImage::SortExtension, .run = [](TMainForm &w) { w.chooseSortColumn(1); },
+         .enabled = listHasRows, .checkable = true, .group = TCommandGroup::Arrange},
+        {.name = "MenuArrange3", .menus = cmView | cmListPopup, .button = "ButtonSort3", .icon = TAppImage::SortSize,
+         .run = [](TMainForm &w) { w.chooseSortColumn(2); }, .enabled = listHasRows, .checkable = true,
+         .group = TCommandGroup::Arrange},
+        {.name = "MenuArrange4", .menus = cmView | cmListPopup, .button = "ButtonSort4", .icon = TAppImage::SortDate,
+         .run = [](TMainForm &w) { w.chooseSortColumn(3); }, .enabled = listHasRows, .checkable = true,
+         .group = TCommandGroup::Arrange},
+        {.name = "MenuArrange5", .menus = cmView | cmListPopup, .run = [](TMainForm &w) { w.chooseSortColumn(4); },
+         .enabled = listHasRows, .checkable = true, .group = TCommandGroup::Arrange},
+        {.name = "MenuArrange6", .menus = cmView | cmListPopup, .run = [](TMainForm &w) { w.chooseSortColumn(5); },
+         .enabled = listHasRows, .checkable = true, .group = TCommandGroup::Arrange},
+        {.name = "MenuReverseSort", .caption = "&Reverse Sort Order", .menus = cmView | cmListPopup,
+         .button = "ButtonReverseSort", .icon = TAppImage::Reverse, .run = [](TMainForm &w) { w.toggleReverse(); },
+         .enabled = listHasRows, .checkable = true},
+        // Shown in the menu; the views handle the key themselves (the tree
+        // gives Backspace its own meaning).
+        {.name = "MenuBack", .caption = "&Back One Level", .keys = {Qt::Key_Backspace}, .menus = cmView,
+         .separatorBefore = true, .button = "ButtonBack", .icon = TAppImage::GoBack, .hintKeys = "Backspace",
+         .run = [](TMainForm &w) { w.backOneLevel(); }, .enabled = canGoBack, .context = Qt::WidgetShortcut},
+
+        // Settings
+        {.name = "MenuSettings", .caption = "&General Settings", .menus = cmSettings},
+        {.name = "MenuWizard", .caption = "Quick-Setup &Wizard", .menus = cmSettings},
+
+        // A toolbar button only.
+        {.button = "ButtonHelp", .icon = TAppImage::Help, .hintKeys = "F1"},
+    };
+    return table;
 }
 
 QAction *TMainForm::command(const QString &name) const
@@ -46,211 +231,83 @@ QAction *TMainForm::command(const QString &name) const
     return it == m_commands.end() ? nullptr : it->second;
 }
 
-void TMainForm::createActions()
+void TMainForm::createCommands()
 {
-    // File
-    connect(addCommand("MenuNew", "&New Catalog", QKeySequence(Qt::CTRL | Qt::Key_N)), &QAction::triggered, this,
-            &TMainForm::newCatalog);
-    connect(addCommand("MenuOpen", "&Open", QKeySequence(Qt::CTRL | Qt::Key_O)), &QAction::triggered, this,
-            &TMainForm::openCatalogs);
-    connect(addCommand("MenuSave", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S)), &QAction::triggered, this,
-            [this] { saveCatalog(false); });
-    connect(addCommand("MenuSaveAs", "Save &As..."), &QAction::triggered, this, [this] { saveCatalog(true); });
-    connect(addCommand("MenuClose", "&Close", QKeySequence(Qt::CTRL | Qt::Key_F4)), &QAction::triggered, this,
-            [this] { closeCatalog(catalogOfSelection()); });
-    connect(addCommand("MenuCloseAll", "Close A&ll"), &QAction::triggered, this, &TMainForm::closeAllCatalogs);
-    addCommand("MenuReport", "&Report Generator", QKeySequence(Qt::CTRL | Qt::Key_R), false);
-    addCommand("MenuImport", "&Import from Tessaran", {}, false);
-    connect(addCommand("MenuExit", "E&xit", QKeySequence(Qt::ALT | Qt::Key_F4)), &QAction::triggered, this,
-            &QWidget::close);
-
-    // Catalog
-    connect(addCommand("MenuAddDisk", "&Add/Update Disk Image", QKeySequence(Qt::CTRL | Qt::Key_A)),
-            &QAction::triggered, this, [this] { addDiskCommand(false); });
-    connect(addCommand("MenuRenameItem", "&Rename Disk", QKeySequence(Qt::Key_F2)), &QAction::triggered, this,
-            &TMainForm::renameItem);
-    connect(addCommand("MenuDeleteDisk", "Delete Disk"), &QAction::triggered, this,
-            [this] { deleteDiskCommand(listHasFocus()); });
-    addCommand("MenuCatManager", "Catalog &Manager", {}, false);
-    addCommand("MenuCategories", "&Categories Setup", {}, false);
-    addCommand("MenuCatalogInfo", "Catalog &Info", {}, false);
-    addCommand("MenuExportDesc", "Export &Descriptions to Media", {}, false);
-    addCommand("MenuCompareFiles", "Compare &Files to Catalog", {}, false);
-    addCommand("MenuCompare", "Compare Disk or Folder to Media", {}, false);
-    addCommand("MenuDuplicates", "&Scan for Duplicates", QKeySequence(Qt::CTRL | Qt::Key_D), false);
-
-    // Search and items
-    auto *search = addCommand("MenuSearch", "Search &for Items", QKeySequence(Qt::CTRL | Qt::Key_F), false);
-    search->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_F), QKeySequence(Qt::Key_F3)});
-    addCommand("MenuUserList", "View &User List", QKeySequence(Qt::CTRL | Qt::Key_U), false);
-    addCommand("MenuAddList", "Add to User List", QKeySequence(Qt::CTRL | Qt::Key_L), false);
-    addCommand("MenuView", "&View File", QKeySequence(Qt::CTRL | Qt::Key_I), false);
-    addCommand("MenuLaunch", "Launch File", {}, false);
-    addCommand("MenuExplorer", "Open in Explorer", {}, false);
-    addCommand("MenuExtractTo", "Extract To...", {}, false);
-    addCommand("MenuExtract", "Extract from Compressed File", {}, false);
-    auto *props = addCommand("MenuProperties", "Item Properties", QKeySequence(Qt::CTRL | Qt::Key_P), false);
-    props->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_P), QKeySequence(Qt::Key_F4)});
-    addCommand("MenuEditDesc", "Edit Description", QKeySequence(Qt::CTRL | Qt::Key_E), false);
-    addCommand("MenuSetCat", "Set Category and Flags", {}, false);
-
-    // View
     m_viewGroup = new QActionGroup(this);
-    const std::pair<const char *, const char *> styles[] = {
-        {"MenuViewIcons", "View &Icons"},
-        {"MenuViewSmallIcons", "View &Small Icons"},
-        {"MenuViewList", "View &List"},
-        {"MenuViewDetails", "View &Details"},
-    };
-    for (int i = 0; i < 4; ++i) {
-        QAction *a = addCommand(styles[i].first, styles[i].second);
-        a->setCheckable(true);
-        a->setActionGroup(m_viewGroup);
-        connect(a, &QAction::triggered, this, [this, i] { setViewStyle(i); });
-    }
     m_arrangeGroup = new QActionGroup(this);
-    for (int i = 0; i < 6; ++i) {
-        QAction *a = addCommand(QStringLiteral("MenuArrange%1").arg(i + 1), QString());
-        a->setCheckable(true);
-        a->setActionGroup(m_arrangeGroup);
-        connect(a, &QAction::triggered, this, [this, i] { chooseSortColumn(i); });
-        m_arrange.push_back(a);
+    for (const TMainCommand &c : commandTable()) {
+        if (c.kind != TCommandKind::Action)
+            continue;
+        // The menu entry and the toolbar button run the same thing.
+        auto make = [this, &c](const QString &name, const QString &text) {
+            auto *action = new QAction(text, this);
+            action->setObjectName(name);
+            action->setEnabled(c.run != nullptr);
+            action->setCheckable(c.checkable);
+            if (c.run)
+                connect(action, &QAction::triggered, this, [this, run = c.run] { run(*this); });
+            m_commands[name] = action;
+            return action;
+        };
+        if (c.name) {
+            QAction *entry = make(QString::fromUtf8(c.name), c.caption ? QString::fromUtf8(c.caption) : QString());
+            QList<QKeySequence> keys;
+            for (const QKeyCombination key : c.keys)
+                if (key.key() != Qt::Key_unknown)
+                    keys << QKeySequence(key);
+            if (!keys.isEmpty())
+                entry->setShortcuts(keys);
+            entry->setShortcutContext(c.context);
+            if (c.group == TCommandGroup::ViewStyle) {
+                entry->setActionGroup(m_viewGroup);
+            } else if (c.group == TCommandGroup::Arrange) {
+                entry->setActionGroup(m_arrangeGroup);
+                m_arrange.push_back(entry);
+            }
+        }
+        if (c.button) {
+            const TToolbarButtonInfo *info = nullptr;
+            for (const TToolbarButtonInfo &b : ToolbarButtons())
+                if (qstrcmp(b.Name, c.button) == 0)
+                    info = &b;
+            QAction *button =
+                make(QString::fromUtf8(c.button), info && info->Hint ? QString::fromLatin1(info->Hint) : QString());
+            button->setIcon(AppIcon(c.icon));
+            // A sort button sorts by the column of the Arrange entry of its row.
+            if (c.group == TCommandGroup::Arrange && c.name && m_arrange.size() <= std::size(m_sortButtons))
+                m_sortButtons[m_arrange.size() - 1] = button;
+        }
     }
-    QAction *reverse = addCommand("MenuReverseSort", "&Reverse Sort Order");
-    reverse->setCheckable(true);
-    connect(reverse, &QAction::triggered, this, &TMainForm::toggleReverse);
-    QAction *back = addCommand("MenuBack", "&Back One Level");
-    // Shown in the menu; the views handle the key themselves (the tree gives
-    // Backspace its own meaning).
-    back->setShortcut(QKeySequence(Qt::Key_Backspace));
-    back->setShortcutContext(Qt::WidgetShortcut);
-    connect(back, &QAction::triggered, this, &TMainForm::backOneLevel);
-    addCommand("MenuSettings", "&General Settings", {}, false);
-    addCommand("MenuWizard", "Quick-Setup &Wizard", {}, false);
 }
 
 void TMainForm::createMenus()
 {
-    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->addAction(command("MenuNew"));
-    file->addAction(command("MenuOpen"));
-    m_reopenMenu = file->addMenu(QStringLiteral("Reopen"));
-    file->addAction(command("MenuSave"));
-    file->addAction(command("MenuSaveAs"));
-    file->addAction(command("MenuClose"));
-    file->addAction(command("MenuCloseAll"));
-    file->addSeparator();
-    file->addAction(command("MenuReport"));
-    file->addAction(command("MenuImport"));
-    file->addSeparator();
-    file->addAction(command("MenuExit"));
-
-    QMenu *catalog = menuBar()->addMenu(QStringLiteral("&Catalog"));
-    for (const char *name : std::initializer_list<const char *>{"MenuAddDisk", "MenuRenameItem", "MenuDeleteDisk", nullptr, "MenuCatManager",
-                             "MenuCategories", "MenuCatalogInfo", nullptr, "MenuExportDesc", "MenuCompareFiles",
-                             "MenuCompare", "MenuDuplicates"}) {
-        if (name)
-            catalog->addAction(command(name));
-        else
-            catalog->addSeparator();
-    }
-
-    QMenu *items = menuBar()->addMenu(QStringLiteral("&Items"));
-    for (const char *name : std::initializer_list<const char *>{"MenuSearch", "MenuUserList", "MenuAddList", nullptr, "MenuView", "MenuLaunch",
-                             "MenuExplorer", "MenuExtractTo", "MenuExtract", nullptr, "MenuProperties",
-                             "MenuEditDesc", "MenuSetCat"}) {
-        if (name)
-            items->addAction(command(name));
-        else
-            items->addSeparator();
-    }
-
-    QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
-    for (const char *name : {"MenuViewIcons", "MenuViewSmallIcons", "MenuViewList", "MenuViewDetails"})
-        view->addAction(command(name));
-    view->addSeparator();
-    for (QAction *a : m_arrange)
-        view->addAction(a);
-    view->addAction(command("MenuReverseSort"));
-    view->addSeparator();
-    view->addAction(command("MenuBack"));
-
-    QMenu *settings = menuBar()->addMenu(QStringLiteral("&Settings"));
-    settings->addAction(command("MenuSettings"));
-    settings->addAction(command("MenuWizard"));
-
-    // The tree's context menu; entries are shown or hidden per target.
+    const std::pair<TCommandMenu, const char *> bar[] = {
+        {cmFile, "&File"}, {cmCatalog, "&Catalog"}, {cmItems, "&Items"}, {cmView, "&View"}, {cmSettings, "&Settings"},
+    };
+    std::map<unsigned, QMenu *> menus;
+    for (const auto &[id, title] : bar)
+        menus[id] = menuBar()->addMenu(QString::fromUtf8(title));
+    // The context menus; the tree's entries are shown or hidden per target.
     m_treeMenu = new QMenu(this);
     m_treeMenu->setObjectName(QStringLiteral("TreeViewPopup"));
-    struct Entry {
-        const char *name, *text;
-        bool later;   // a command of a window that does not exist yet
-    };
-    const Entry entries[] = {
-        {"TreeRename", "Rename", false},
-        {"TreeCompare", "Compare to Media", true},
-        {"TreeAddDisk", "Add New Disk Image", false},
-        {"TreeUpdateDisk", "Update Disk Image", false},
-        {"TreeDeleteDisk", "Delete Disk", false},
-        {"TreeCategories", "Categories Setup", true},
-        {"TreeCloseCatalog", "Close Catalog", false},
-        {"TreeCatManager", "Catalog Manager", true},
-        {"TreeSaveCatalog", "Save Catalog", false},
-        {"TreeExplorer", "Open in Explorer", true},
-        {"TreeAddList", "Add To User List", true},
-        {"TreeView", "&View File", true},
-        {"TreeLaunch", "Launch File", true},
-        {"TreeExtractTo", "Extract To...", true},
-        {"TreeSetCat", "Set Category and Flags", true},
-        {"TreeNewCatalog", "Add New Catalog", false},
-        {"TreeOpenCatalog", "Open Catalog", false},
-        {"TreeProperties", "Properties", true},
-        {"TreeEditDesc", "Edit Description", true},
-    };
-    for (const Entry &e : entries) {
-        QAction *a = addCommand(e.name, e.text, {}, !e.later);
-        m_treeMenu->addAction(a);
-    }
-    connect(command("TreeRename"), &QAction::triggered, this, [this] {
-        const QModelIndex i = m_tree->currentIndex();
-        if (i.isValid())
-            m_tree->edit(i);
-    });
-    connect(command("TreeDeleteDisk"), &QAction::triggered, this, [this] { deleteDiskCommand(false); });
-    connect(command("TreeAddDisk"), &QAction::triggered, this, [this] { addDiskCommand(false); });
-    connect(command("TreeUpdateDisk"), &QAction::triggered, this, [this] { addDiskCommand(true); });
-    connect(command("TreeCloseCatalog"), &QAction::triggered, this, [this] {
-        TTreeNode *node = selectedNode();
-        if (isKind(node, rkCatalog))
-            closeCatalog(node);
-    });
-    connect(command("TreeSaveCatalog"), &QAction::triggered, this, [this] { saveCatalog(false); });
-    connect(command("TreeNewCatalog"), &QAction::triggered, this, &TMainForm::newCatalog);
-    connect(command("TreeOpenCatalog"), &QAction::triggered, this, &TMainForm::openCatalogs);
-
+    menus[cmTreePopup] = m_treeMenu;
     m_listMenu = new QMenu(this);
     m_listMenu->setObjectName(QStringLiteral("ListViewPopup"));
-    connect(addCommand("ListMoveTo", "Move To ..."), &QAction::triggered, this, [this] {
-        const QModelIndex i = listView()->currentIndex();
-        if (i.isValid())
-            activateRow(i);
-    });
-    connect(addCommand("ListRename", "Rename"), &QAction::triggered, this, [this] {
-        const QModelIndex i = listView()->currentIndex();
-        if (i.isValid())
-            listView()->edit(m_listModel->index(i.row(), 0));
-    });
-    connect(addCommand("ListDeleteDisk", "Delete Disk"), &QAction::triggered, this, [this] { deleteDiskCommand(true); });
-    m_listMenu->addAction(command("ListMoveTo"));
-    m_listMenu->addAction(command("ListRename"));
-    m_listMenu->addAction(command("ListDeleteDisk"));
-    m_listMenu->addSeparator();
-    for (const char *name : {"MenuViewIcons", "MenuViewSmallIcons", "MenuViewList", "MenuViewDetails"})
-        m_listMenu->addAction(command(name));
-    m_listMenu->addSeparator();
-    for (QAction *a : m_arrange)
-        m_listMenu->addAction(a);
-    m_listMenu->addAction(command("MenuReverseSort"));
+    menus[cmListPopup] = m_listMenu;
+
+    for (const TMainCommand &c : commandTable()) {
+        for (const auto &[id, menu] : menus) {
+            if (!(c.menus & id))
+                continue;
+            if (c.separatorBefore && !menu->isEmpty())
+                menu->addSeparator();
+            if (c.kind == TCommandKind::RecentFiles)
+                m_reopenMenu = menu->addMenu(QString::fromUtf8(c.caption));
+            else
+                menu->addAction(command(QString::fromUtf8(c.name)));
+        }
+    }
 }
 
 void TMainForm::createToolbar()
@@ -265,55 +322,8 @@ void TMainForm::createToolbar()
     m_toolbar = bar;
     bar->setObjectName(QStringLiteral("MainToolbar"));
     bar->setIconSize(QSize(24, 24));
-    // The button of each tag: the command it runs and its picture.
-    auto button = [this](int tag) -> QAction * {
-        const TToolbarButtonInfo *info = FindToolbarButton(tag);
-        if (!info)
-            return nullptr;
-        QAction *a = nullptr;
-        const QString name = QString::fromLatin1(info->Name);
-        auto make = [&](TAppImage image, const std::function<void()> &run, bool enabled = true) {
-            a = addCommand(name, info->Hint ? QString::fromLatin1(info->Hint) : QString(), {}, enabled);
-            a->setIcon(AppIcon(image));
-            if (run)
-                connect(a, &QAction::triggered, this, run);
-        };
-        switch (tag) {
-        case 1: make(TAppImage::New, [this] { newCatalog(); }); break;
-        case 2: make(TAppImage::Open, [this] { openCatalogs(); }); break;
-        case 3: make(TAppImage::Save, [this] { saveCatalog(false); }); break;
-        case 6: make(TAppImage::AddDisk, [this] { addDiskCommand(false); }); break;
-        case 11: make(TAppImage::GoBack, [this] { backOneLevel(); }); break;
-        case kTagLargeIcons: make(TAppImage::ViewIcons, [this] { setViewStyle(vsIcons); }); break;
-        case kTagList: make(TAppImage::ViewList, [this] { setViewStyle(vsList); }); break;
-        case kTagSmallIcons: make(TAppImage::ViewSmallIcons, [this] { setViewStyle(vsSmallIcons); }); break;
-        case kTagDetails: make(TAppImage::ViewDetails, [this] { setViewStyle(vsDetails); }); break;
-        case kTagReverse: make(TAppImage::Reverse, [this] { toggleReverse(); }); break;
-        default:
-            if (tag >= kTagSort1 && tag < kTagSort1 + 4) {
-                const int column = tag - kTagSort1;
-                static const TAppImage images[] = {TAppImage::SortName, TAppImage::SortExtension, TAppImage::SortSize,
-                                                   TAppImage::SortDate};
-                make(images[column], [this, column] { chooseSortColumn(column); });
-                a->setCheckable(true);
-                m_sortButtons[column] = a;
-            } else {
-                // The windows of these commands come later.
-                static const std::map<int, TAppImage> later{
-                    {5, TAppImage::Print},       {7, TAppImage::Compare},
-                    {8, TAppImage::Search},      {9, TAppImage::UserList},   {12, TAppImage::EditDesc},
-                    {13, TAppImage::Properties}, {14, TAppImage::SetCategory}, {15, TAppImage::Explorer},
-                    {16, TAppImage::ViewFile},   {17, TAppImage::Launch},    {18, TAppImage::Extract},
-                    {19, TAppImage::AddList},    {32, TAppImage::Help},
-                };
-                const auto it = later.find(tag);
-                make(it == later.end() ? TAppImage::File : it->second, {}, false);
-            }
-        }
-        if (tag == kTagReverse || (tag >= kTagLargeIcons && tag <= kTagDetails))
-            a->setCheckable(true);
-        return a;
-    };
+    // The buttons in the order of the settings' layout; those it leaves out
+    // (or puts after the marker) still exist as commands.
     const std::vector<quint8> layout =
         m_options.ToolbarBox.empty() ? BuiltInToolbarLayout() : m_options.ToolbarBox;
     bool hidden = false;
@@ -330,27 +340,15 @@ void TMainForm::createToolbar()
         // A tag the layout names twice is one button.
         const TToolbarButtonInfo *info = FindToolbarButton(entry);
         QAction *a = info ? command(QString::fromLatin1(info->Name)) : nullptr;
-        if (!a)
-            a = button(entry);
         if (a && !hidden)
             bar->addAction(a);
     }
-    // Buttons the layout leaves out still exist as commands.
-    for (const TToolbarButtonInfo &info : ToolbarButtons())
-        if (!command(QString::fromLatin1(info.Name)))
-            button(info.Tag);
     // Shortcut texts in the hints.
     if (m_options.ShowShortcutsCheck) {
-        const std::pair<const char *, const char *> keys[] = {
-            {"ButtonNew", "Ctrl+N"},      {"ButtonOpen", "Ctrl+O"},          {"ButtonSave", "Ctrl+S"},
-            {"ButtonPrint", "Ctrl+R"},    {"ButtonAddDisk", "Ctrl+A"},       {"ButtonSearch", "Ctrl+F, F3"},
-            {"ButtonUserList", "Ctrl+U"}, {"ButtonBack", "Backspace"},       {"ButtonProperties", "Ctrl+P, Alt-Enter, F4"},
-            {"ButtonEditDesc", "Ctrl+E"}, {"ButtonView", "Ctrl+I"},          {"ButtonAddList", "Ctrl+L"},
-            {"ButtonHelp", "F1"},
-        };
-        for (const auto &[name, key] : keys)
-            if (QAction *a = command(QString::fromLatin1(name)))
-                a->setToolTip(a->text() + QStringLiteral(" (") + QLatin1String(key) + QStringLiteral(")"));
+        for (const TMainCommand &c : commandTable())
+            if (c.button && c.hintKeys)
+                if (QAction *a = command(QString::fromUtf8(c.button)))
+                    a->setToolTip(a->text() + QStringLiteral(" (") + QLatin1String(c.hintKeys) + QStringLiteral(")"));
     }
 }
 
@@ -358,29 +356,18 @@ void TMainForm::updateCommands()
 {
     if (m_closing)
         return;
-    // The catalog commands need an open catalog.
-    const bool any = !m_forest.roots().empty();
-    for (const char *name : {"MenuSaveAs", "MenuClose", "MenuCloseAll", "MenuAddDisk", "ButtonAddDisk"})
-        if (QAction *a = command(name))
-            a->setEnabled(any);
-    const bool modified = statusPanelText(0) == QStringLiteral("Modified");
-    command("MenuSave")->setEnabled(modified);
-    if (QAction *b = command("ButtonSave"))
-        b->setEnabled(modified);
-
-    TTreeNode *node = selectedNode();
-    const bool back = node && !isKind(node, rkCatalog);
-    command("MenuBack")->setEnabled(back);
-    if (QAction *b = command("ButtonBack"))
-        b->setEnabled(back);
-    const bool treeOnCatalog = m_tree->hasFocus() && isKind(node, rkCatalog);
-    QAction *rename = command("MenuRenameItem");
-    rename->setText(treeOnCatalog ? QStringLiteral("&Rename Catalog") : QStringLiteral("&Rename Disk"));
-    const bool rowFocused = listHasFocus() && listView()->currentIndex().isValid();
-    rename->setEnabled(treeOnCatalog || back || rowFocused);
-    const TItemRec *focused = focusedRecord();
-    const bool diskRow = listHasFocus() && focused && ItemIs(focused->KindFlags, rkDisk);
-    command("MenuDeleteDisk")->setEnabled(isKind(node, rkDisk) || diskRow);
+    for (const TMainCommand &c : commandTable()) {
+        if (!c.enabled)
+            continue;
+        const bool enabled = c.enabled(*this);
+        for (const char *name : {c.name, c.button})
+            if (name)
+                if (QAction *a = command(QString::fromUtf8(name)))
+                    a->setEnabled(enabled);
+    }
+    const bool treeOnCatalog = m_tree->hasFocus() && isKind(selectedNode(), rkCatalog);
+    command(QStringLiteral("MenuRenameItem"))
+        ->setText(treeOnCatalog ? QStringLiteral("&Rename Catalog") : QStringLiteral("&Rename Disk"));
     updateSortControls();
     updateViewStyleControls();
 }

@@ -610,7 +610,7 @@ void TMainForm::updateSortControls()
 {
     const bool catalogView = isKind(m_items.displayedNode(), rkCatalog);
     const int column = m_items.sortState().columnFor(m_items.displayedNode());
-    const bool rows = m_items.count() > 0;
+    // Whether they are enabled is the command table's rule (updateCommands).
     static const char *folderNames[] = {"Filename", "Extension", "Size", "Date", "Time", "Attributes"};
     // "Free Sapce" is the entry's own spelling.
     static const char *diskNames[] = {"Disk Name", "Media Type", "Volume Label", "Capacity", "Free Sapce", "Update Date"};
@@ -618,17 +618,13 @@ void TMainForm::updateSortControls()
         m_arrange[size_t(i)]->setText(QStringLiteral("Arrange by &") +
                                       QLatin1String(catalogView ? diskNames[i] : folderNames[i]));
         m_arrange[size_t(i)]->setChecked(i == column);
-        m_arrange[size_t(i)]->setEnabled(rows);
     }
     if (column >= int(m_arrange.size()))
         for (QAction *a : m_arrange)
             a->setChecked(false);
-    for (int i = 0; i < 4; ++i) {
-        if (QAction *b = m_sortButtons[i]) {
+    for (int i = 0; i < 4; ++i)
+        if (QAction *b = m_sortButtons[i])
             b->setChecked(i == column);   // columns 4 and above have no button
-            b->setEnabled(rows);
-        }
-    }
     if (QAction *second = m_sortButtons[1]) {
         second->setText(catalogView ? QStringLiteral("Sort by Media Type") : QStringLiteral("Sort by Extension"));
         second->setToolTip(second->text());
@@ -641,11 +637,8 @@ void TMainForm::updateSortControls()
     }
     QAction *reverse = command("MenuReverseSort");
     reverse->setChecked(m_items.sortState().reverse);
-    reverse->setEnabled(rows);
-    if (QAction *button = command("ButtonReverseSort")) {
+    if (QAction *button = command("ButtonReverseSort"))
         button->setChecked(m_items.sortState().reverse);
-        button->setEnabled(rows);
-    }
     m_details->header()->setSortIndicator(column, m_items.sortState().reverse ? Qt::DescendingOrder
                                                                               : Qt::AscendingOrder);
 }
@@ -681,15 +674,12 @@ void TMainForm::setViewStyle(int style)
 
 void TMainForm::updateViewStyleControls()
 {
-    const bool rows = m_items.count() > 0;
+    // Whether they are enabled is the command table's rule (updateCommands).
     const char *menus[] = {"MenuViewIcons", "MenuViewSmallIcons", "MenuViewList", "MenuViewDetails"};
     const char *buttons[] = {"ButtonLargeIcon", "ButtonSmallIcon", "ButtonList", "ButtonDetails"};
     for (int i = 0; i < 4; ++i) {
         command(menus[i])->setChecked(i == m_viewStyle);
-        command(menus[i])->setEnabled(rows);
-        if (QAction *b = command(buttons[i])) {
+        if (QAction *b = command(buttons[i]))
             b->setChecked(i == m_viewStyle);
-            b->setEnabled(rows);
-        }
     }
 }

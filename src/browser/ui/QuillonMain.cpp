@@ -2,9 +2,9 @@
 // four-panel status bar, the watches that let deferred work find out whether
 // a node is still there, the program's life at idle moments (the first one's
 // start-up work, a due autosave, the keyboard hold), and the window's
-// placement. The other jobs have their own files: MainCommands (menus,
-// toolbar and actions), MainView (tree and list), MainCatalogs (the
-// catalog host), MainDragDrop (drag and drop).
+// placement. The other jobs have their own files: MainCommands (the command
+// table, and the menus and toolbar built from it), MainView (tree and list),
+// MainCatalogs (the catalog host), MainDragDrop (drag and drop).
 #include "browser/ui/QuillonMain.h"
 
 #include "browser/TreeSort.h"
@@ -104,7 +104,7 @@ TMainForm::TMainForm(TOptions &options, Registry *registry, QWidget *parent)
     connect(&m_idleRetry, &QTimer::timeout, this, &TMainForm::scheduleIdle);
 
     createViews();
-    createActions();
+    createCommands();
     createMenus();
     createToolbar();
     createStatusBar();

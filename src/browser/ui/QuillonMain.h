@@ -5,8 +5,8 @@
 //   QuillonMain.cpp   construction and destruction, the status bar, idle
 //                     moments (the start-up work, a due autosave, the
 //                     keyboard hold), placement;
-//   MainCommands.cpp  the actions, menus, context menus and toolbar, and
-//                     which commands are enabled;
+//   MainCommands.cpp  the command table (MainCommands.h) and the menus,
+//                     context menus and toolbar built from it;
 //   MainView.cpp      the tree and the list: the list follows the tree's
 //                     selection, keys, renaming in place, sorting, view styles;
 //   MainCatalogs.cpp  the catalog host: open, save, close, recent files,
@@ -27,6 +27,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
 #include <unordered_set>
 #include <vector>
 
@@ -45,6 +46,7 @@ class TCatalogTreeModel;
 class TItemListModel;
 class TOptions;
 class TSplashForm;
+struct TMainCommand;
 
 // The item list's view styles, in the order of the stored view style byte.
 enum TViewStyle : int { vsIcons = 0, vsSmallIcons = 1, vsList = 2, vsDetails = 3 };
@@ -75,6 +77,8 @@ public:
     QAbstractItemView *listView() const;
     // A command by its object name ("MenuOpen", "ButtonSort2", ...).
     QAction *command(const QString &name) const;
+    // Every command of the window, one row each (MainCommands.h).
+    static std::span<const TMainCommand> commandTable();
     QMenu *treeMenu() const { return m_treeMenu; }
     const TRecentFiles &recentFiles() const { return m_recent; }
 
@@ -200,13 +204,12 @@ private:
     // ForestObserver: keeps the list from showing records that go away.
     void nodeAboutToBeRemoved(TTreeNode *node) override;
 
-    void createActions();
+    // The actions of the command table, then the menus and the toolbar that show them.
+    void createCommands();
     void createMenus();
     void createToolbar();
     void createStatusBar();
     void createViews();
-    QAction *addCommand(const QString &name, const QString &text, const QKeySequence &shortcut = {},
-                        bool enabled = true);
 
     void onTreeCurrentChanged(const QModelIndex &current);
     void onListTimer();
