@@ -5,13 +5,13 @@
 // command-line catalogs and the autoload list at its first idle moment.
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
-#include "browser/ui/Icons.h"
-#include "browser/ui/QtPrompter.h"
 #include "browser/ui/QuillonMain.h"
 #include "browser/ui/Splash.h"
 #include "platform/FileTypes.h"
 #include "settings/Options.h"
 #include "settings/Registry.h"
+#include "widgets/ui/Icons.h"
+#include "widgets/ui/QtPrompter.h"
 
 #include <QApplication>
 #include <QDir>

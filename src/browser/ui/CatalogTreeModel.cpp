@@ -2,12 +2,12 @@
 // into the model's signals, lazy folder levels, renaming and disk drags.
 #include "browser/ui/CatalogTreeModel.h"
 
-#include "browser/ui/Icons.h"
 #include "catalog/CatalogOps.h"
 #include "catalog/CatalogRec.h"
 #include "catalog/LoadSave.h"
 #include "catalog/ReadAhead.h"
 #include "platform/Texts.h"
+#include "widgets/ui/Icons.h"
 
 #include <QDataStream>
 #include <QFont>

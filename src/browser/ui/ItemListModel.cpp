@@ -3,11 +3,11 @@
 #include "browser/ui/ItemListModel.h"
 
 #include "browser/ui/CatalogTreeModel.h"
-#include "browser/ui/Icons.h"
 #include "catalog/CatalogOps.h"
 #include "catalog/Forest.h"
 #include "catalog/LoadSave.h"
 #include "platform/Texts.h"
+#include "widgets/ui/Icons.h"
 
 #include <QIcon>
 

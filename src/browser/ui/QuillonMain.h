@@ -1,14 +1,19 @@
 // The main window: the catalog tree on the left, the item list on the right
 // in one of four view styles, menus and toolbar, the four-panel status bar.
-// It owns the forest of open catalogs and the item list, fills the list when
-// the tree's selection changes (held back while the keyboard walks the tree),
-// renames catalogs and disks in place, deletes disks, moves disks between
-// catalogs by drag and drop, sorts, and opens, saves and closes catalogs
-// through the catalog operations, for which it is the host. It also carries
-// the program's life: the work of the first idle moment (command-line
-// catalogs, the autoload list, the splash's texts, the setup wizard's hook),
-// the work of later idle moments (a due autosave, the keyboard hold), and the
-// orderly shutdown.
+// It owns the forest of open catalogs and the item list, and it is the host
+// of the catalog operations. Its jobs live in one file each:
+//   QuillonMain.cpp   construction and destruction, the status bar, idle
+//                     moments (the start-up work, a due autosave, the
+//                     keyboard hold), placement;
+//   MainCommands.cpp  the command table (MainCommands.h) and the menus,
+//                     context menus and toolbar built from it;
+//   MainView.cpp      the tree and the list: the list follows the tree's
+//                     selection, keys, renaming in place, sorting, view styles;
+//   MainCatalogs.cpp  the catalog host: open, save, close, recent files,
+//                     autosave, adding and deleting disks, and closing the
+//                     program's catalogs when the window closes;
+//   MainDragDrop.cpp  disks dragged onto another catalog, files dropped on
+//                     the window.
 #pragma once
 
 #include "browser/ItemList.h"
@@ -20,9 +25,9 @@
 #include <QTimer>
 
 #include <functional>
-
 #include <map>
 #include <memory>
+#include <span>
 #include <unordered_set>
 #include <vector>
 
@@ -41,6 +46,7 @@ class TCatalogTreeModel;
 class TItemListModel;
 class TOptions;
 class TSplashForm;
+struct TMainCommand;
 
 // The item list's view styles, in the order of the stored view style byte.
 enum TViewStyle : int { vsIcons = 0, vsSmallIcons = 1, vsList = 2, vsDetails = 3 };
@@ -71,6 +77,8 @@ public:
     QAbstractItemView *listView() const;
     // A command by its object name ("MenuOpen", "ButtonSort2", ...).
     QAction *command(const QString &name) const;
+    // Every command of the window, one row each (MainCommands.h).
+    static std::span<const TMainCommand> commandTable();
     QMenu *treeMenu() const { return m_treeMenu; }
     const TRecentFiles &recentFiles() const { return m_recent; }
 
@@ -196,13 +204,12 @@ private:
     // ForestObserver: keeps the list from showing records that go away.
     void nodeAboutToBeRemoved(TTreeNode *node) override;
 
-    void createActions();
+    // The actions of the command table, then the menus and the toolbar that show them.
+    void createCommands();
     void createMenus();
     void createToolbar();
     void createStatusBar();
     void createViews();
-    QAction *addCommand(const QString &name, const QString &text, const QKeySequence &shortcut = {},
-                        bool enabled = true);
 
     void onTreeCurrentChanged(const QModelIndex &current);
     void onListTimer();

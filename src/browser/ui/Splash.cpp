@@ -1,7 +1,7 @@
 // The splash window: painted from the program's icon, no image files.
 #include "browser/ui/Splash.h"
 
-#include "browser/ui/Icons.h"
+#include "widgets/ui/Icons.h"
 
 #include <QGuiApplication>
 #include <QLinearGradient>

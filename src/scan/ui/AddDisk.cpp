@@ -1,17 +1,17 @@
 // The Add Disk dialog and the Add/Update Disk command.
 #include "scan/ui/AddDisk.h"
 
-#include "browser/ui/Icons.h"
 #include "catalog/CatalogRec.h"
 #include "catalog/Forest.h"
 #include "platform/Drives.h"
 #include "platform/Prompter.h"
 #include "platform/Texts.h"
-#include "scan/ui/BrowseFolder.h"
 #include "scan/ui/DiskInfo.h"
 #include "scan/ui/DiskSelect.h"
 #include "scan/ui/MediaForm.h"
 #include "scan/ui/WaitUpdate.h"
+#include "widgets/ui/BrowseFolder.h"
+#include "widgets/ui/Icons.h"
 
 #include <QApplication>
 #include <QCheckBox>

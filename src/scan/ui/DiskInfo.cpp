@@ -2,12 +2,12 @@
 #include "scan/ui/DiskInfo.h"
 
 #include "browser/Utils.h"
-#include "browser/ui/Icons.h"
 #include "catalog/CatalogRec.h"
 #include "catalog/Forest.h"
 #include "catalog/ItemFormat.h"
 #include "platform/Drives.h"
 #include "platform/Texts.h"
+#include "widgets/ui/Icons.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

@@ -3,13 +3,13 @@
 
 #include "browser/ItemSort.h"
 #include "browser/Utils.h"
-#include "browser/ui/Icons.h"
-#include "browser/ui/QtPrompter.h"
-#include "platform/Texts.h"
 #include "catalog/CatalogRec.h"
 #include "catalog/Forest.h"
 #include "platform/Prompter.h"
+#include "platform/Texts.h"
 #include "scan/ui/DiskInfo.h"
+#include "widgets/ui/Icons.h"
+#include "widgets/ui/QtPrompter.h"
 
 #include <QApplication>
 #include <QCheckBox>

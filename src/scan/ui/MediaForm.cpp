@@ -1,9 +1,9 @@
 // The Insert Media dialog.
 #include "scan/ui/MediaForm.h"
 
-#include "browser/ui/Icons.h"
 #include "platform/Drives.h"
 #include "platform/Texts.h"
+#include "widgets/ui/Icons.h"
 
 #include <QFont>
 #include <QHBoxLayout>

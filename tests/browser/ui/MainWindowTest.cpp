@@ -13,7 +13,6 @@
 #include "browser/TreeSort.h"
 #include "browser/ui/CatalogTreeModel.h"
 #include "browser/ui/ItemListModel.h"
-#include "browser/ui/QtPrompter.h"
 #include "browser/ui/QuillonMain.h"
 #include "browser/ui/Splash.h"
 #include "catalog/CatalogOps.h"
@@ -25,6 +24,7 @@
 #include "scan/ui/AddDisk.h"
 #include "settings/Options.h"
 #include "settings/Registry.h"
+#include "widgets/ui/QtPrompter.h"
 
 #include "GenCatalog.h"
 

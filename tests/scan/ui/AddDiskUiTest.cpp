@@ -18,12 +18,12 @@
 #include "catalog/LoadSave.h"
 #include "platform/Drives.h"
 #include "platform/Texts.h"
-#include "scan/ui/BrowseFolder.h"
 #include "scan/ui/DiskInfo.h"
 #include "scan/ui/DiskSelect.h"
 #include "scan/ui/MediaForm.h"
 #include "scan/ui/WaitUpdate.h"
 #include "settings/Options.h"
+#include "widgets/ui/BrowseFolder.h"
 
 #include <QApplication>
 #include <QCheckBox>

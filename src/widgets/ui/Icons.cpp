@@ -1,6 +1,6 @@
 // Pictures from the icon theme with bundled fallbacks, and the per-extension
 // cache of file type icons.
-#include "browser/ui/Icons.h"
+#include "widgets/ui/Icons.h"
 
 #include "catalog/CatalogRec.h"
 #include "catalog/LoadSave.h"

@@ -1,5 +1,5 @@
 // Message boxes and the progress window.
-#include "browser/ui/QtPrompter.h"
+#include "widgets/ui/QtPrompter.h"
 
 #include "platform/Texts.h"
 

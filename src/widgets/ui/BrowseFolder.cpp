@@ -1,5 +1,5 @@
 // The folder picker: a lazily read folder tree and the dialog around it.
-#include "scan/ui/BrowseFolder.h"
+#include "widgets/ui/BrowseFolder.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
