@@ -18,6 +18,7 @@
 #include "manager/CatManager.h"
 #include "platform/Texts.h"
 #include "settings/Options.h"
+#include "settings/RecentFiles.h"
 #include "settings/Registry.h"
 
 #include <QAction>
@@ -184,7 +185,7 @@ TMainForm::TMainForm(TOptions &options, Registry *registry, QWidget *parent)
     m_items.setArchivesAsFolders(m_options.ArchivesSortCheck);
     m_items.setFormattedSizes(m_options.FormattedSizesCheck);
     if (m_registry)
-        m_recent.load(*m_registry);
+        LoadRecentFiles(m_recent, *m_registry);
 
     m_listTimer.setSingleShot(true);
     m_listTimer.setInterval(kListUpdateDelayMs);
@@ -1960,7 +1961,7 @@ void TMainForm::startSetupWizard()
 void TMainForm::saveRecentFiles()
 {
     if (m_registry)
-        m_recent.save(*m_registry);
+        SaveRecentFiles(m_recent, *m_registry);
 }
 
 void TMainForm::updateReopenMenu()
