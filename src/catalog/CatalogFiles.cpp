@@ -28,8 +28,6 @@
 
 namespace {
 
-constexpr int kCatalogStreamBuffer = 16384;
-
 QString catalogName(const TTreeNode *node)
 {
     return DecodeStored(node->text());
@@ -500,7 +498,7 @@ bool SaveCatalog(TTreeNode *catalogNode, bool askName, TCatalogHost &host, const
     catalog->FileName = target;
     catalog->Variant = written;
     try {
-        catalog->Stream = std::make_unique<TReadAheadStream>(target, kCatalogStreamBuffer);
+        catalog->Stream = std::make_unique<TReadAheadStream>(target, kCatalogReadBuffer);
     } catch (const EStreamError &) {
         // Everything refers to the new file now; without a stream the next
         // save refuses rather than lose unread disks.

@@ -12,8 +12,10 @@
 #include <QFileDevice>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QtEndian>
 
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -47,21 +49,13 @@ namespace {
     throw EInvalidCatalog(MsgStructureError());
 }
 
-// Little-endian decoding of fixed blocks.
-inline uint16_t getU16(const uchar *p) { return uint16_t(p[0] | (p[1] << 8)); }
-inline uint32_t getU32(const uchar *p)
-{
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-inline int32_t getI32(const uchar *p) { return int32_t(getU32(p)); }
-inline int64_t getI64(const uchar *p) { return int64_t(uint64_t(getU32(p)) | (uint64_t(getU32(p + 4)) << 32)); }
-inline double getF64(const uchar *p)
-{
-    const uint64_t bits = uint64_t(getU32(p)) | (uint64_t(getU32(p + 4)) << 32);
-    double d;
-    std::memcpy(&d, &bits, sizeof d);
-    return d;
-}
+// Little-endian decoding of fixed blocks that were read whole (the cursor
+// checked their length), so the fields need no checks of their own.
+inline uint16_t getU16(const uchar *p) { return qFromLittleEndian<quint16>(p); }
+inline uint32_t getU32(const uchar *p) { return qFromLittleEndian<quint32>(p); }
+inline int32_t getI32(const uchar *p) { return qFromLittleEndian<qint32>(p); }
+inline int64_t getI64(const uchar *p) { return qFromLittleEndian<qint64>(p); }
+inline double getF64(const uchar *p) { return std::bit_cast<double>(qFromLittleEndian<quint64>(p)); }
 
 // Reads from the catalog's stream without passing a limit (the end of the
 // current disk record, or of the file). A short read or a read past the
@@ -927,28 +921,11 @@ public:
     }
 
     void u8(uint8_t v) { Write(reinterpret_cast<const char *>(&v), 1); }
-    void u16(uint16_t v)
-    {
-        const char b[2] = {char(v), char(v >> 8)};
-        Write(b, 2);
-    }
-    void i32(int32_t v) { u32(uint32_t(v)); }
-    void u32(uint32_t v)
-    {
-        const char b[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-        Write(b, 4);
-    }
-    void i64(int64_t v)
-    {
-        u32(uint32_t(uint64_t(v)));
-        u32(uint32_t(uint64_t(v) >> 32));
-    }
-    void f64(double d)
-    {
-        uint64_t bits;
-        std::memcpy(&bits, &d, sizeof bits);
-        i64(int64_t(bits));
-    }
+    void u16(uint16_t v) { little(v); }
+    void i32(int32_t v) { little(v); }
+    void u32(uint32_t v) { little(v); }
+    void i64(int64_t v) { little(v); }
+    void f64(double d) { little(std::bit_cast<quint64>(d)); }
     // CountedText, cut to 4096 bytes at a character boundary. Returns the bytes written.
     int counted(QByteArrayView text)
     {
@@ -968,6 +945,15 @@ private:
     // Lists written from memory are many small fields: a large buffer keeps
     // the writes few (the format leaves the writer's buffering free).
     static constexpr int64_t kBufferBytes = int64_t(1) << 20;
+
+    // One field in the file's little-endian order.
+    template <typename T>
+    void little(T v)
+    {
+        char b[sizeof(T)];
+        qToLittleEndian(v, b);
+        Write(b, sizeof(T));
+    }
 
     [[noreturn]] void fail()
     {
