@@ -125,7 +125,7 @@ private:
     int64_t m_limit;
 };
 
-TCatalogRec *CatalogOfNode(TTreeNode *node)
+TCatalogRec *catalogOfNode(TTreeNode *node)
 {
     TTreeNode *catalogNode = CatalogNodeOf(node);
     return catalogNode ? AsCatalog(catalogNode->data()) : nullptr;
@@ -496,7 +496,7 @@ void LoadSubfolders(TTreeNode *node, bool wholeSubtree, bool withFiles)
         ++target;
     TTreeNode *diskNode = DiskNodeOf(node);
     TDiskRec *disk = diskNode ? AsDisk(diskNode->data()) : nullptr;
-    TCatalogRec *catalog = CatalogOfNode(node);
+    TCatalogRec *catalog = catalogOfNode(node);
     if (!disk || !catalog || !catalog->Stream || extentInStream(disk).start <= 0)
         return;
     TReadAheadStream &stream = *catalog->Stream;
@@ -624,7 +624,7 @@ void LoadFileList(TTreeNode *node, Prompter *prompter)
         return;
     TTreeNode *diskNode = DiskNodeOf(node);
     TDiskRec *disk = diskNode ? AsDisk(diskNode->data()) : nullptr;
-    TCatalogRec *catalog = CatalogOfNode(node);
+    TCatalogRec *catalog = catalogOfNode(node);
     if (!disk || !catalog || !catalog->Stream)
         return;   // stays not loaded
     if (*lf.listOffset < 0 || extentInStream(disk).start <= 0) {
@@ -748,7 +748,7 @@ TTreeNode *AddFolderNode(TTreeNode *parentNode, const QByteArray &name, int inde
 namespace {
 
 // Replaces a chain that lives in one list block by records allocated one by one.
-void DetachListBlock(TItemRec *rec)
+void detachListBlock(TItemRec *rec)
 {
     if (!ItemIs(rec->KindFlags, rfListBlock))
         return;
@@ -781,7 +781,7 @@ TFileRec *AppendFile(TTreeNode *folderOrDisk, QByteArrayView name, TFileRec *aft
     if (!lf.fileCount)
         return nullptr;
     if (ItemIs(rec->KindFlags, rfListBlock)) {
-        DetachListBlock(rec);
+        detachListBlock(rec);
         after = nullptr;   // the old records are gone
     }
     TFileRec *f = NewFileRec(name);
@@ -1296,7 +1296,7 @@ void Saver::writeDisk(TTreeNode *diskNode)
 }
 
 // True when every folder level and file list of the disk is in memory.
-bool DiskInMemory(TTreeNode *diskNode)
+bool diskInMemory(TTreeNode *diskNode)
 {
     bool all = true;
     walkDisk(diskNode, [&](TTreeNode *node, int) {
@@ -1358,7 +1358,7 @@ CatalogVariant writeCatalogJournaled(TTreeNode *catalogNode, QIODevice &out, Jou
     if (!catalog->Stream) {
         for (TTreeNode *diskNode : catalogNode->children()) {
             const TDiskRec *disk = AsDisk(diskNode->data());
-            if (disk && disk->FileOffset > 0 && !DiskInMemory(diskNode))
+            if (disk && disk->FileOffset > 0 && !diskInMemory(diskNode))
                 throw EWriteError(QStringLiteral("The catalog file that holds disk \"") +
                                   DecodeStored(diskNode->text()) +
                                   QStringLiteral("\" can no longer be read, so the catalog cannot be saved without "
