@@ -4,10 +4,12 @@
 // writer, and the saved copy is opened and read again. The input is also
 // opened once more and every disk renamed and described at greater length
 // with its levels unread, then saved: the writer reads those levels from the
-// old file while the disk's header in the new one has grown. The catalog store may
-// refuse an input only with its stream errors; any other exception, a crash,
-// a hang or a leak is a finding. The same entry is linked into the tests,
-// which replay the seed catalogs through it where clang is not at hand.
+// old file while the disk's header in the new one has grown. The catalog
+// store may refuse an input only with its stream errors; any other exception,
+// a crash, a hang or a leak is a finding, and so is an input read completely
+// whose saved copy does not read completely or saves to other bytes. The same
+// entry is linked into the tests, which replay the seed catalogs through it
+// where clang is not at hand.
 #include "catalog/CatalogOps.h"
 #include "catalog/CatalogRec.h"
 #include "catalog/Forest.h"
@@ -21,6 +23,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 #include <sys/mman.h>
@@ -144,9 +147,11 @@ void walkSubtrees(TTreeNode *catalogNode)
 }
 
 // Opens the file, reads it all one way or the other, and returns what the
-// writer made of it (empty when it refused).
-QByteArray readAndSave(const QString &path, bool bySubtrees)
+// writer made of it (empty when it refused). complete tells whether every
+// part was read and written without a refusal.
+QByteArray readAndSave(const QString &path, bool bySubtrees, bool &complete)
 {
+    complete = false;
     TForest forest;
     TTreeNode *catalog = nullptr;
     try {
@@ -154,6 +159,7 @@ QByteArray readAndSave(const QString &path, bool bySubtrees)
     } catch (const EStreamError &) {
         return {};
     }
+    bool walked = true;
     try {
         if (bySubtrees)
             walkSubtrees(catalog);
@@ -161,6 +167,7 @@ QByteArray readAndSave(const QString &path, bool bySubtrees)
             walkLevels(catalog);
     } catch (const EStreamError &) {
         // A damaged folder level is refused; the rest stays usable.
+        walked = false;
     }
     QByteArray saved;
     try {
@@ -168,6 +175,7 @@ QByteArray readAndSave(const QString &path, bool bySubtrees)
         out.open(QIODevice::ReadWrite);
         WriteCatalog(catalog, out);
         saved = out.data();
+        complete = walked;
     } catch (const EStreamError &) {
     }
     forest.deleteAll(freeNode);
@@ -214,9 +222,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Which way the input is read depends on its length, so that both ways
     // meet damaged input; its saved copy is read the other way.
     if (input.write(reinterpret_cast<const char *>(data), size)) {
-        const QByteArray saved = readAndSave(input.path(), size % 2 == 1);
-        if (!saved.isEmpty() && copy.write(saved.constData(), size_t(saved.size())))
-            readAndSave(copy.path(), size % 2 == 0);
+        bool complete = false;
+        const QByteArray saved = readAndSave(input.path(), size % 2 == 1, complete);
+        if (!saved.isEmpty() && copy.write(saved.constData(), size_t(saved.size()))) {
+            bool copyComplete = false;
+            const QByteArray resaved = readAndSave(copy.path(), size % 2 == 0, copyComplete);
+            // What was read completely saves as it reads: the saved copy
+            // reads completely, either way, and saves to the same bytes.
+            if (complete && (!copyComplete || resaved != saved))
+                std::abort();
+        }
         growHeadersAndSave(input.path());
     }
 

@@ -12,7 +12,6 @@
 #include "catalog/NewCatalogFile.h"
 #include "catalog/ReadAhead.h"
 #include "platform/Texts.h"
-#include "settings/Registry.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,8 +27,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr int kCatalogStreamBuffer = 16384;
 
 QString catalogName(const TTreeNode *node)
 {
@@ -222,32 +219,9 @@ void TRecentFiles::remove(const QString &fileName)
     m_files.removeIf([&](const QString &f) { return sameFile(f, fileName); });
 }
 
-void TRecentFiles::load(Registry &registry)
+void TRecentFiles::setFiles(const QStringList &files)
 {
-    m_files.clear();
-    if (!registry.openKey(Registry::MainKey() + QStringLiteral("\\MRUList"), false))
-        return;
-    for (int i = 0; i < kMax; ++i) {
-        const std::optional<QString> f = registry.readString(QStringLiteral("F%1").arg(i));
-        if (!f || f->isEmpty())
-            break;
-        m_files << *f;
-    }
-    registry.closeKey();
-}
-
-bool TRecentFiles::save(Registry &registry) const
-{
-    const QString key = Registry::MainKey() + QStringLiteral("\\MRUList");
-    registry.deleteKey(key);
-    if (!registry.openKey(key, true))
-        return false;
-    bool ok = true;
-    for (int i = 0; i < m_files.size(); ++i)
-        ok = registry.writeString(QStringLiteral("F%1").arg(i), m_files[i]) && ok;
-    ok = registry.flush() && ok;
-    registry.closeKey();
-    return ok;
+    m_files = files.mid(0, kMax);
 }
 
 // ---- new and open ---------------------------------------------------------------
@@ -524,7 +498,7 @@ bool SaveCatalog(TTreeNode *catalogNode, bool askName, TCatalogHost &host, const
     catalog->FileName = target;
     catalog->Variant = written;
     try {
-        catalog->Stream = std::make_unique<TReadAheadStream>(target, kCatalogStreamBuffer);
+        catalog->Stream = std::make_unique<TReadAheadStream>(target, kCatalogReadBuffer);
     } catch (const EStreamError &) {
         // Everything refers to the new file now; without a stream the next
         // save refuses rather than lose unread disks.

@@ -18,7 +18,6 @@
 
 class TForest;
 class TTreeNode;
-class Registry;
 
 // The answers CloseCatalog and SaveModifiedCatalogs return.
 enum TCloseAnswer : int { caYes = 6, caNo = 7, caCancel = 2 };
@@ -69,8 +68,8 @@ struct TCatalogFileSettings {
     bool CreateBakCheck = true;   // keep the old file as ".BAK"
 };
 
-// The recently opened catalogs, most recent first, at most four, kept under
-// the subkey "MRUList" as the string values "F0" to "F3".
+// The recently opened catalogs, most recent first, at most four. The
+// settings keep them (settings/RecentFiles.h).
 class TRecentFiles
 {
 public:
@@ -79,9 +78,8 @@ public:
     // Puts fileName first (an entry naming the same file moves there).
     void add(const QString &fileName);
     void remove(const QString &fileName);
-    void load(Registry &registry);
-    // False when the store cannot be written.
-    bool save(Registry &registry) const;
+    // Replaces the list as it is, keeping the first kMax entries.
+    void setFiles(const QStringList &files);
 
 private:
     QStringList m_files;

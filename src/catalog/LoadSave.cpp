@@ -12,8 +12,10 @@
 #include <QFileDevice>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QtEndian>
 
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -47,21 +49,13 @@ namespace {
     throw EInvalidCatalog(MsgStructureError());
 }
 
-// Little-endian decoding of fixed blocks.
-inline uint16_t getU16(const uchar *p) { return uint16_t(p[0] | (p[1] << 8)); }
-inline uint32_t getU32(const uchar *p)
-{
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-inline int32_t getI32(const uchar *p) { return int32_t(getU32(p)); }
-inline int64_t getI64(const uchar *p) { return int64_t(uint64_t(getU32(p)) | (uint64_t(getU32(p + 4)) << 32)); }
-inline double getF64(const uchar *p)
-{
-    const uint64_t bits = uint64_t(getU32(p)) | (uint64_t(getU32(p + 4)) << 32);
-    double d;
-    std::memcpy(&d, &bits, sizeof d);
-    return d;
-}
+// Little-endian decoding of fixed blocks that were read whole (the cursor
+// checked their length), so the fields need no checks of their own.
+inline uint16_t getU16(const uchar *p) { return qFromLittleEndian<quint16>(p); }
+inline uint32_t getU32(const uchar *p) { return qFromLittleEndian<quint32>(p); }
+inline int32_t getI32(const uchar *p) { return qFromLittleEndian<qint32>(p); }
+inline int64_t getI64(const uchar *p) { return qFromLittleEndian<qint64>(p); }
+inline double getF64(const uchar *p) { return std::bit_cast<double>(qFromLittleEndian<quint64>(p)); }
 
 // Reads from the catalog's stream without passing a limit (the end of the
 // current disk record, or of the file). A short read or a read past the
@@ -131,7 +125,7 @@ private:
     int64_t m_limit;
 };
 
-TCatalogRec *CatalogOfNode(TTreeNode *node)
+TCatalogRec *catalogOfNode(TTreeNode *node)
 {
     TTreeNode *catalogNode = CatalogNodeOf(node);
     return catalogNode ? AsCatalog(catalogNode->data()) : nullptr;
@@ -502,7 +496,7 @@ void LoadSubfolders(TTreeNode *node, bool wholeSubtree, bool withFiles)
         ++target;
     TTreeNode *diskNode = DiskNodeOf(node);
     TDiskRec *disk = diskNode ? AsDisk(diskNode->data()) : nullptr;
-    TCatalogRec *catalog = CatalogOfNode(node);
+    TCatalogRec *catalog = catalogOfNode(node);
     if (!disk || !catalog || !catalog->Stream || extentInStream(disk).start <= 0)
         return;
     TReadAheadStream &stream = *catalog->Stream;
@@ -630,7 +624,7 @@ void LoadFileList(TTreeNode *node, Prompter *prompter)
         return;
     TTreeNode *diskNode = DiskNodeOf(node);
     TDiskRec *disk = diskNode ? AsDisk(diskNode->data()) : nullptr;
-    TCatalogRec *catalog = CatalogOfNode(node);
+    TCatalogRec *catalog = catalogOfNode(node);
     if (!disk || !catalog || !catalog->Stream)
         return;   // stays not loaded
     if (*lf.listOffset < 0 || extentInStream(disk).start <= 0) {
@@ -754,7 +748,7 @@ TTreeNode *AddFolderNode(TTreeNode *parentNode, const QByteArray &name, int inde
 namespace {
 
 // Replaces a chain that lives in one list block by records allocated one by one.
-void DetachListBlock(TItemRec *rec)
+void detachListBlock(TItemRec *rec)
 {
     if (!ItemIs(rec->KindFlags, rfListBlock))
         return;
@@ -787,7 +781,7 @@ TFileRec *AppendFile(TTreeNode *folderOrDisk, QByteArrayView name, TFileRec *aft
     if (!lf.fileCount)
         return nullptr;
     if (ItemIs(rec->KindFlags, rfListBlock)) {
-        DetachListBlock(rec);
+        detachListBlock(rec);
         after = nullptr;   // the old records are gone
     }
     TFileRec *f = NewFileRec(name);
@@ -927,28 +921,11 @@ public:
     }
 
     void u8(uint8_t v) { Write(reinterpret_cast<const char *>(&v), 1); }
-    void u16(uint16_t v)
-    {
-        const char b[2] = {char(v), char(v >> 8)};
-        Write(b, 2);
-    }
-    void i32(int32_t v) { u32(uint32_t(v)); }
-    void u32(uint32_t v)
-    {
-        const char b[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-        Write(b, 4);
-    }
-    void i64(int64_t v)
-    {
-        u32(uint32_t(uint64_t(v)));
-        u32(uint32_t(uint64_t(v) >> 32));
-    }
-    void f64(double d)
-    {
-        uint64_t bits;
-        std::memcpy(&bits, &d, sizeof bits);
-        i64(int64_t(bits));
-    }
+    void u16(uint16_t v) { little(v); }
+    void i32(int32_t v) { little(v); }
+    void u32(uint32_t v) { little(v); }
+    void i64(int64_t v) { little(v); }
+    void f64(double d) { little(std::bit_cast<quint64>(d)); }
     // CountedText, cut to 4096 bytes at a character boundary. Returns the bytes written.
     int counted(QByteArrayView text)
     {
@@ -968,6 +945,15 @@ private:
     // Lists written from memory are many small fields: a large buffer keeps
     // the writes few (the format leaves the writer's buffering free).
     static constexpr int64_t kBufferBytes = int64_t(1) << 20;
+
+    // One field in the file's little-endian order.
+    template <typename T>
+    void little(T v)
+    {
+        char b[sizeof(T)];
+        qToLittleEndian(v, b);
+        Write(b, sizeof(T));
+    }
 
     [[noreturn]] void fail()
     {
@@ -1310,7 +1296,7 @@ void Saver::writeDisk(TTreeNode *diskNode)
 }
 
 // True when every folder level and file list of the disk is in memory.
-bool DiskInMemory(TTreeNode *diskNode)
+bool diskInMemory(TTreeNode *diskNode)
 {
     bool all = true;
     walkDisk(diskNode, [&](TTreeNode *node, int) {
@@ -1372,7 +1358,7 @@ CatalogVariant writeCatalogJournaled(TTreeNode *catalogNode, QIODevice &out, Jou
     if (!catalog->Stream) {
         for (TTreeNode *diskNode : catalogNode->children()) {
             const TDiskRec *disk = AsDisk(diskNode->data());
-            if (disk && disk->FileOffset > 0 && !DiskInMemory(diskNode))
+            if (disk && disk->FileOffset > 0 && !diskInMemory(diskNode))
                 throw EWriteError(QStringLiteral("The catalog file that holds disk \"") +
                                   DecodeStored(diskNode->text()) +
                                   QStringLiteral("\" can no longer be read, so the catalog cannot be saved without "

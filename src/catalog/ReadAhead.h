@@ -56,7 +56,11 @@ public:
 class TReadAheadStream
 {
 public:
-    static constexpr int kMaxBufferSize = 262143;
+    // 256 KiB less one byte (2^18 - 1), the largest buffer the stream allows.
+    // Every open catalog keeps its stream and buffer for lazy loading, so the
+    // cap bounds what a caller's size can cost per open catalog; catalogs ask
+    // for 16 KiB (kCatalogReadBuffer), far below it.
+    static constexpr int kMaxBufferSize = (1 << 18) - 1;
 
     // Opens fileName for reading; raises EReadBufferError "File open error".
     // bufferSize is cut to kMaxBufferSize (and raised to 1). mode is the open

@@ -1,17 +1,24 @@
 // The general settings of the program, without any window: TOptions holds
 // what the Program Settings dialog holds, one field per control and named
 // after it (InsideZipCheck, ExtractDir, DescList, ...), and knows how the
-// values are laid out in the registry, loaded, checked, applied and saved.
-// Beside it: the byte layouts other windows store under the same key (font
-// values, the custom toolbar, window placements), comma text, the revision
-// check, and access to every setting by its control name for the command line.
+// values are laid out in the registry, loaded, checked, applied and saved
+// (Options.cpp), and reaches every setting by its control name for the
+// command line (OptionDefs.cpp). The byte layouts of the values are in their
+// own headers, included here: FontValue.h, ToolbarLayout.h, DescSources.h,
+// CommaText.h, WindowPos.h. Beside the holder: storing and restoring window
+// placements and the revision check of the store.
 //
 // Folders on this platform are absolute paths and end with "/" (where a
 // Windows folder text ends with a backslash).
 #pragma once
 
 #include "settings/ArchiveTypes.h"
+#include "settings/CommaText.h"
+#include "settings/DescSources.h"
+#include "settings/FontValue.h"
 #include "settings/Registry.h"
+#include "settings/ToolbarLayout.h"
+#include "settings/WindowPos.h"
 
 #include <QByteArray>
 #include <QRect>
@@ -29,121 +36,7 @@
 
 class Prompter;
 
-// --- fonts ----------------------------------------------------------------
-
-// Style bits of a font value.
-enum TFontStyleBits : quint8 { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
-
-// A font as plain data. An empty Name stands for the platform's own font,
-// which the windows fill in.
-struct TFontData {
-    QByteArray Name;         // face name, stored bytes (UTF-8 here)
-    qint32 Height = 0;       // the platform's font height; negative: character height in pixels
-    quint8 Style = 0;        // TFontStyleBits
-    bool operator==(const TFontData &) const = default;
-};
-
-// One of the six font slots: the system default or its custom font.
-struct TFontSlot {
-    bool UseCustomFont = false;
-    TFontData Font;          // the custom font (kept while the slot uses the system font)
-    bool operator==(const TFontSlot &) const = default;
-};
-
-inline constexpr int kFontSlotCount = 6;
-inline constexpr int kFontValueMax = 261;      // readers accept font values up to this size
-inline constexpr int kFontNameMax = kFontValueMax - 7;
-
-// A font value: height (int32 LE), style byte, name length byte, the name,
-// one spare byte: 7 + name length bytes. Longer names are cut (at a
-// character boundary) to kFontNameMax bytes.
-QByteArray EncodeFontValue(const TFontData &font);
-// Reads a font value of at most kFontValueMax bytes whose name is complete
-// (the spare byte may be missing); nothing otherwise. Style bits past
-// strike-out are dropped.
-std::optional<TFontData> DecodeFontValue(QByteArrayView bytes);
-
-// --- the main toolbar -----------------------------------------------------
-
-// Entry codes of the toolbar layout: a button's Tag, or one of these.
-inline constexpr quint8 kToolbarSeparator = 0;
-inline constexpr quint8 kToolbarMarker = 255;    // "Unused Buttons": the buttons after it are hidden
-inline constexpr int kCustomToolbarMax = 256;
-
-struct TToolbarButtonInfo {
-    quint8 Tag;
-    const char *Name;        // the button's control name
-    const char *Hint;        // its hint; null where the button has none of its own
-};
-// The 27 buttons of the main toolbar, by Tag.
-const std::vector<TToolbarButtonInfo> &ToolbarButtons();
-// The button with a Tag; null when no button has it.
-const TToolbarButtonInfo *FindToolbarButton(int tag);
-// The toolbar as designed, ending with the marker.
-std::vector<quint8> BuiltInToolbarLayout();
-// Builds the entry list from "CustomToolbar" bytes: unknown tags and repeated
-// buttons are ignored, separators after the marker dropped, a marker added
-// when the bytes have none, and every button the bytes do not name appended
-// after the marker (hidden).
-std::vector<quint8> ParseCustomToolbar(QByteArrayView bytes);
-// One byte per entry, at most kCustomToolbarMax.
-QByteArray WriteCustomToolbar(const std::vector<quint8> &entries);
-
-// --- description sources --------------------------------------------------
-
-// The fixed identifiers of the four sources of imported descriptions.
-enum TDescSourceId : quint8 { dsFileIdDiz = 0, dsFilesBbs = 1, dsDescriptIon = 2, dsArchiveComment = 3 };
-inline constexpr int kDescSourceCount = 4;
-
-// One row of ImportDescList: a source and its check mark.
-struct TDescSource {
-    quint8 Id = 0;
-    bool Checked = false;
-    bool operator==(const TDescSource &) const = default;
-};
-using TImportDescList = std::array<TDescSource, kDescSourceCount>;
-
-// The item text of a source in ImportDescList.
-QString DescSourceText(int id);
-// The initial order FILE_ID.DIZ, DESCRIPT.ION, FILES.BBS, comment, unchecked.
-TImportDescList InitialImportDescList();
-// Applies "ImportDescOrder": for i = 0 to 3 the source with identifier byte i
-// changes places with the one at position i (unknown identifiers are skipped).
-void ApplyImportDescOrder(TImportDescList &list, QByteArrayView order);
-// The identifiers in priority order, 4 bytes.
-QByteArray ImportDescOrderBytes(const TImportDescList &list);
-
-// --- comma text -------------------------------------------------------------
-
-// A list as one text: items joined with ",", an item that holds a blank, a
-// control character, a comma or a double quote (or is empty) enclosed in
-// double quotes with its quotes doubled.
-QString ToCommaText(const QStringList &items);
-// The reverse: blanks and control characters separate items as commas do, a
-// quoted item runs to its closing quote ("" inside is one quote).
-QStringList FromCommaText(const QString &text);
-
-// --- window placement -------------------------------------------------------
-
-// What placement needs to know of the screen.
-struct TScreenGeometry {
-    QRect Screen;            // the screen's area (the desktop's, with several screens)
-    QSize Maximized;         // the outer size of a maximized window
-};
-
-inline constexpr int kWindowPosSize = 20;
-inline constexpr int kMainWindowPosSize = 30;
-
-// A maximized window's bounds become the area inside its frame: when its size
-// equals the maximized size, the width loses twice the absolute left and the
-// height twice the absolute top, and left and top become 0.
-QRect NormalizeMaximized(const QRect &bounds, const QSize &maximized);
-// Whether a stored placement reaches onto the screen: left before the
-// screen's right end and right end not before its left, the same vertically.
-bool PlacementOnScreen(const QRect &bounds, const QRect &screen);
-
-// The 20-byte record: left, top, width, height, the window's own value (int32 LE each).
-QByteArray EncodeWindowPos(const QRect &bounds, qint32 own);
+// --- window placements ----------------------------------------------------
 
 // What a window gets back from its stored placement.
 struct TRestoredPlacement {
@@ -160,17 +53,8 @@ bool StoreWindowPos(Registry &registry, const QString &valueName, const QRect &b
 TRestoredPlacement RestoreWindowPos(Registry &registry, const QString &valueName, const QRect &screen,
                                     qint32 defaultOwn);
 
-// The main window's "WindowPos" (30 bytes; bytes 20-27 are unused and written as 0).
-struct TMainWindowPos {
-    QRect Bounds;
-    qint32 TreeWidth = 0;            // width of the catalog tree pane
-    quint8 ViewStyle = 0;            // 0 large icons, 1 small icons, 2 list, 3 details
-    quint8 SortByte = 0;             // bits 0-2 disk list key, 3-5 file list key, 7 reverse
-    bool operator==(const TMainWindowPos &) const = default;
-};
-QByteArray EncodeMainWindowPos(const TMainWindowPos &pos);
-std::optional<TMainWindowPos> DecodeMainWindowPos(QByteArrayView bytes);   // exactly 30 bytes
-// Stores it with the maximized rule applied. False when it cannot be written.
+// Stores the main window's "WindowPos" with the maximized rule applied.
+// False when it cannot be written.
 bool StoreMainWindowPos(Registry &registry, const TMainWindowPos &pos, const QSize &maximized);
 // Nothing unless exactly 30 bytes are read.
 std::optional<TMainWindowPos> RestoreMainWindowPos(Registry &registry);

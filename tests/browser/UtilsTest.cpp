@@ -69,31 +69,60 @@ struct SmallCatalog {
 
 } // namespace
 
-TEST(FormatSize, UnitsAndCutFractions)
+// A size and the text FormatSize gives it.
+struct SizeCase {
+    const char *name;
+    double bytes;
+    const char *text;
+};
+
+class FormatSizeTable : public ::testing::TestWithParam<SizeCase>
 {
-    EXPECT_EQ(FormatSize(0), "0 B");
-    EXPECT_EQ(FormatSize(1000), "1000 B");
-    EXPECT_EQ(FormatSize(1023), "1023 B");
-    EXPECT_EQ(FormatSize(1024), "1 kB");
-    EXPECT_EQ(FormatSize(1536), "1.5 kB");
-    EXPECT_EQ(FormatSize(10752), "10.5 kB");
-    EXPECT_EQ(FormatSize(1048576), "1 MB");
-    EXPECT_EQ(FormatSize(123456789), "117 MB");
-    // 1.99 kB is cut, not rounded to 2.
-    EXPECT_EQ(FormatSize(2047), "1.99 kB");
-    // Three digits before the separator leave room for none after it.
-    EXPECT_EQ(FormatSize(150 * 1024 + 700), "150 kB");
-    EXPECT_EQ(FormatSize(float(5) * 1024 * 1024 * 1024 * 1024), "5 TB");
-    // Nonsense in, a plain zero out.
-    EXPECT_EQ(FormatSize(-5), "0 B");
+};
+
+TEST_P(FormatSizeTable, UnitsAndCutFractions)
+{
+    EXPECT_EQ(FormatSize(float(GetParam().bytes)), QString::fromLatin1(GetParam().text));
 }
 
-TEST(FormatCount, FormattedOrFullNumber)
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, FormatSizeTable,
+    ::testing::Values(SizeCase{"Zero", 0, "0 B"}, SizeCase{"Thousand", 1000, "1000 B"},
+                      SizeCase{"LargestInBytes", 1023, "1023 B"}, SizeCase{"OneKilobyte", 1024, "1 kB"},
+                      SizeCase{"HalfKilobyte", 1536, "1.5 kB"}, SizeCase{"TwoDigitsBeforeTheSeparator", 10752, "10.5 kB"},
+                      SizeCase{"OneMegabyte", 1048576, "1 MB"}, SizeCase{"MegabytesCut", 123456789, "117 MB"},
+                      // 1.99 kB is cut, not rounded to 2.
+                      SizeCase{"CutNotRounded", 2047, "1.99 kB"},
+                      // Three digits before the separator leave room for none after it.
+                      SizeCase{"ThreeDigitsNoFraction", 150 * 1024 + 700, "150 kB"},
+                      SizeCase{"Terabytes", 5.0 * 1024 * 1024 * 1024 * 1024, "5 TB"},
+                      // Nonsense in, a plain zero out.
+                      SizeCase{"NegativeIsZero", -5, "0 B"}),
+    [](const ::testing::TestParamInfo<SizeCase> &info) { return std::string(info.param.name); });
+
+// A size column's value, whether sizes are formatted, and the text.
+struct CountCase {
+    const char *name;
+    int64_t bytes;
+    bool formatted;
+    const char *text;
+};
+
+class FormatCountTable : public ::testing::TestWithParam<CountCase>
 {
-    EXPECT_EQ(FormatCount(1536, true), "1.5 kB");
-    EXPECT_EQ(FormatCount(1234567, false), "1,234,567");
-    EXPECT_EQ(FormatCount(0, false), "0");
+};
+
+TEST_P(FormatCountTable, FormattedOrFullNumber)
+{
+    EXPECT_EQ(FormatCount(GetParam().bytes, GetParam().formatted), QString::fromLatin1(GetParam().text));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Counts, FormatCountTable,
+    ::testing::Values(CountCase{"Formatted", 1536, true, "1.5 kB"},
+                      CountCase{"FullNumberGrouped", 1234567, false, "1,234,567"},
+                      CountCase{"FullZero", 0, false, "0"}),
+    [](const ::testing::TestParamInfo<CountCase> &info) { return std::string(info.param.name); });
 
 TEST(DescFirstLine, CutsAtBreakOrAfter69Characters)
 {
@@ -113,29 +142,38 @@ TEST(DescFirstLine, CutsAtBreakOrAfter69Characters)
 // The extension is the end of the name as the name column shows it: in a
 // name that is not UTF-8 (code page 1252), a tail that would be valid UTF-8
 // on its own is still code page 1252.
-TEST(ItemText, ExtensionOfANameInCodePage1252)
+struct ExtensionCase {
+    const char *label;
+    const char *name;
+    QString extension;
+};
+
+class ExtensionTable : public ::testing::TestWithParam<ExtensionCase>
 {
-    struct Case {
-        const char *name;
-        QString extension;
-    };
-    const Case cases[] = {
-        {"Readme.txt", "txt"},
-        {"archive.tar.gz", "gz"},
-        {"no extension", ""},
-        {"trailing.", ""},
-        {"caf\xc3\xa9.\xc3\xa9t\xc3\xa9", QStringLiteral("\u00e9t\u00e9")},
-        {"caf\xe9.\xc3\xa9t\xc3\xa9", QStringLiteral("\u00c3\u00a9t\u00c3\u00a9")},
-        {"caf\xe9.txt", "txt"},
-    };
+};
+
+TEST_P(ExtensionTable, ExtensionOfANameInCodePage1252)
+{
+    const ExtensionCase &k = GetParam();
     SmallCatalog c;
-    for (const Case &k : cases) {
-        TFileRec *file = AppendFile(c.docs, k.name);
-        EXPECT_EQ(ExtensionOf(k.name), k.extension) << k.name;
-        EXPECT_EQ(ItemText(file, itExtension, false), k.extension) << k.name;
-        EXPECT_TRUE(ItemText(file, itName, false).endsWith(k.extension)) << k.name;
-    }
+    TFileRec *file = AppendFile(c.docs, k.name);
+    EXPECT_EQ(ExtensionOf(k.name), k.extension);
+    EXPECT_EQ(ItemText(file, itExtension, false), k.extension);
+    EXPECT_TRUE(ItemText(file, itName, false).endsWith(k.extension));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, ExtensionTable,
+    ::testing::Values(ExtensionCase{"Plain", "Readme.txt", "txt"},
+                      ExtensionCase{"LastDotOnly", "archive.tar.gz", "gz"},
+                      ExtensionCase{"NoDot", "no extension", ""},
+                      ExtensionCase{"TrailingDot", "trailing.", ""},
+                      ExtensionCase{"Utf8", "caf\xc3\xa9.\xc3\xa9t\xc3\xa9", QStringLiteral("\u00e9t\u00e9")},
+                      // The tail alone would be UTF-8; the whole name is not, so it is code page 1252.
+                      ExtensionCase{"Cp1252WithUtf8Tail", "caf\xe9.\xc3\xa9t\xc3\xa9",
+                                    QStringLiteral("\u00c3\u00a9t\u00c3\u00a9")},
+                      ExtensionCase{"Cp1252AsciiTail", "caf\xe9.txt", "txt"}),
+    [](const ::testing::TestParamInfo<ExtensionCase> &info) { return std::string(info.param.label); });
 
 TEST(ItemText, FileFolderDiskCatalogColumns)
 {

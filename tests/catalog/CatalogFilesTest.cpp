@@ -5,7 +5,6 @@
 #include "catalog/CatalogFiles.h"
 #include "catalog/CatalogOps.h"
 #include "catalog/NewCatalogFile.h"
-#include "settings/Registry.h"
 
 #include <QDir>
 #include <QFile>
@@ -333,13 +332,10 @@ TEST_F(CatalogFiles, OpenDialogAndRecentList)
         recent.add(QStringLiteral("/x/%1.ctf").arg(i));
     EXPECT_EQ(recent.files().size(), TRecentFiles::kMax);
     EXPECT_EQ(recent.files().front(), "/x/5.ctf");
-
-    Registry store(path("settings.conf"));
-    ASSERT_TRUE(recent.save(store));
-    TRecentFiles back;
-    Registry again(path("settings.conf"));
-    back.load(again);
-    EXPECT_EQ(back.files(), recent.files());
+    recent.add(QStringLiteral("/x/3.ctf"));   // a reopened file moves first, the list keeps its size
+    EXPECT_EQ(recent.files(), (QStringList{"/x/3.ctf", "/x/5.ctf", "/x/4.ctf", "/x/2.ctf"}));
+    recent.setFiles({"/1.ctf", "/2.ctf", "/3.ctf", "/4.ctf", "/5.ctf"});
+    EXPECT_EQ(recent.files(), (QStringList{"/1.ctf", "/2.ctf", "/3.ctf", "/4.ctf"}));
 }
 
 TEST_F(CatalogFiles, CloseAsksAndHonoursTheAnswer)

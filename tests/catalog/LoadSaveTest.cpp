@@ -25,102 +25,6 @@ namespace {
 
 constexpr int64_t kFiveGiB = int64_t(5) << 30;
 
-HandFile file(const QByteArray &name, int64_t size, const QByteArray &desc = {}, uint8_t attr = faArchive,
-              uint8_t catFlags = 0)
-{
-    HandFile f;
-    f.name = name;
-    f.size = size;
-    f.desc = desc;
-    f.attr = attr;
-    f.catFlags = catFlags;
-    f.created = 0x2E8F5A21u + uint32_t(size % 97);
-    f.modified = 0x2F215C3Eu + uint32_t(name.size());
-    f.accessed = 0x30110000u;
-    return f;
-}
-
-HandFolder folder(int depth, const QByteArray &name, std::vector<HandFile> files = {}, uint8_t flags = 0)
-{
-    HandFolder f;
-    f.kind = uint8_t(rkFolder | flags);
-    f.depth = depth;
-    f.name = name;
-    f.files = std::move(files);
-    for (const HandFile &x : f.files) {
-        f.totalSize += x.size * 10000;
-        if (!x.desc.isEmpty())
-            f.kind |= rfHasDesc;
-    }
-    f.created = 0x2A000000u + uint32_t(depth);
-    f.modified = 0x2B000000u;
-    f.accessed = 0x2C000000u;
-    f.reserved = uint8_t(depth * 3);
-    f.catFlags = uint8_t(depth == 2 ? 0x45 : 0);
-    return f;
-}
-
-// Two disks: a CD with root files and a folder tree three levels deep
-// (with a compressed-file folder), and a virtual root without root files.
-HandCatalog sampleCatalog()
-{
-    HandCatalog c;
-    c.name = "Sample";
-    c.desc = "Catalog\r\ndescription";
-    c.categories = {{"Games", 1}, {"Work", 7}};
-    c.flagNames[0] = "Keep";
-    c.flagNames[2] = "Burn";
-
-    HandDisk d;
-    d.kind = rkDisk | rfInSearch | rfHasDesc;
-    d.name = "Disk One";
-    d.mediaType = 10;
-    d.scanFlags = 1;
-    d.bytesPerSector = 2048;
-    d.sectorsPerCluster = 1;
-    d.maxNameLen = 110;
-    d.totalFiles = 8;
-    d.archiveFiles = 2;
-    d.totalFolders = 8;
-    d.totalClusters = 300000;
-    d.freeClusters = 0;
-    d.updated = 38000.25;
-    d.serial = 0xDEADBEEF;
-    d.reserved = 7;
-    d.volumeLabel = "MY_CD";
-    d.fileSystem = "CDFS";
-    d.desc = "Disk\r\nnotes";
-    d.rootFiles = {file("readme.txt", 1234, "Read me"), file("setup.exe", 99999, {}, 0x21, 0x23)};
-    d.folders = {
-        folder(1, "Alpha", {file("a1.txt", 10)}),
-        folder(2, "Alpha1", {file("x.dat", 20), file("y.dat", 30, "why")}),
-        folder(3, "Alpha1x", {file("deep.bin", 40)}),
-        folder(2, "Alpha2"),
-        folder(1, "Beta"),
-        folder(2, "Beta1", {file("b.txt", 50)}),
-        folder(1, "pack.zip", {file("docs/m1.txt", 60), file("m2.txt", 70)}, rfCompressed),
-        folder(1, "Gamma"),
-    };
-    d.folders[0].desc = "alpha folder";
-    c.disks.push_back(d);
-
-    HandDisk v;
-    v.kind = rkDisk | rfInSearch | rfVirtualRoot;
-    v.name = "Photos";
-    v.mediaType = 5;
-    v.totalFiles = 2;
-    v.totalFolders = 1;
-    v.totalClusters = 50000;
-    v.freeClusters = 1000;
-    v.outsideClusters = 4444;
-    v.rootPath = "\\Data\\Photos\\";
-    v.volumeLabel = "DATA";
-    v.fileSystem = "EXT4";
-    v.folders = {folder(1, "2003", {file("img1.jpg", 300000), file("img2.jpg", 400000)})};
-    c.disks.push_back(v);
-    return c;
-}
-
 GenOptions smallGen(uint64_t seed = 7)
 {
     GenOptions o;
@@ -345,7 +249,7 @@ TEST_F(LoadSaveTest, DisksAfterEveryCategoryBlockFormAreRead)
 {
     for (int form = 0; form < 3; ++form) {
         SCOPED_TRACE(form);
-        HandCatalog h = sampleCatalog();
+        HandCatalog h = SampleCatalog();
         h.categories.clear();
         h.flagNames[0] = h.flagNames[1] = h.flagNames[2] = {};
         if (form == 1)
@@ -362,7 +266,7 @@ TEST_F(LoadSaveTest, DisksAfterEveryCategoryBlockFormAreRead)
 
 TEST_F(LoadSaveTest, ReaderTakesEveryFieldFromAHandBuiltFile)
 {
-    const HandCatalog h = sampleCatalog();
+    const HandCatalog h = SampleCatalog();
     HandLayout L;
     const QByteArray bytes = BuildCatalogBytes(h, &L);
     TTreeNode *c = openBytes(bytes);
@@ -478,7 +382,7 @@ TEST_F(LoadSaveTest, ReaderTakesEveryFieldFromAHandBuiltFile)
 
 TEST_F(LoadSaveTest, FileListsBecomeOneBlockOfRecords)
 {
-    const HandCatalog h = sampleCatalog();
+    const HandCatalog h = SampleCatalog();
     TTreeNode *c = openBytes(BuildCatalogBytes(h));
     TTreeNode *dn = c->child(0);
     TDiskRec *d = diskOf(dn);
@@ -538,7 +442,7 @@ TEST_F(LoadSaveTest, FreeingAListBlockNullsItsRecordsInTheResultLists)
     VectorResultList found(ResultListId::Found);
     VectorResultList user(ResultListId::User);
     ScopedResultList r1(found), r2(user);
-    TTreeNode *c = openBytes(BuildCatalogBytes(sampleCatalog()));
+    TTreeNode *c = openBytes(BuildCatalogBytes(SampleCatalog()));
     TTreeNode *alpha = c->child(0)->child(0);
     LoadSubfolders(alpha, false, true);
     TTreeNode *alpha1 = alpha->child(0);
@@ -575,7 +479,7 @@ TEST_F(LoadSaveTest, FreeingAListBlockNullsItsRecordsInTheResultLists)
 
 TEST_F(LoadSaveTest, RootFilesOfACompressedVolumeAreNotArchiveMembers)
 {
-    HandCatalog h = sampleCatalog();
+    HandCatalog h = SampleCatalog();
     h.disks[0].kind |= rfCompressed;   // the volume is compressed, not an archive
     TTreeNode *c = openBytes(BuildCatalogBytes(h));
     TTreeNode *disk = c->child(0);
@@ -591,7 +495,7 @@ TEST_F(LoadSaveTest, RootFilesOfACompressedVolumeAreNotArchiveMembers)
 
 TEST_F(LoadSaveTest, LoadFileListWithoutAStreamDoesNothing)
 {
-    TTreeNode *c = BuildForest(m_forest, sampleCatalog());
+    TTreeNode *c = BuildForest(m_forest, SampleCatalog());
     TTreeNode *f = c->child(0)->child(0);
     TFolderRec *rec = folderOf(f);
     const std::vector<TFileRec *> before = Chain(f);
@@ -606,7 +510,7 @@ TEST_F(LoadSaveTest, LoadFileListWithoutAStreamDoesNothing)
 TEST_F(LoadSaveTest, ReadCatalogHeaderThenOneDiskHeader)
 {
     HandLayout L;
-    const QByteArray bytes = BuildCatalogBytes(sampleCatalog(), &L);
+    const QByteArray bytes = BuildCatalogBytes(SampleCatalog(), &L);
     ASSERT_TRUE(WriteFileBytes(path("h.ctf"), bytes));
     TTreeNode *c = ReadCatalogHeader(m_forest, path("h.ctf"));
     ASSERT_NE(c, nullptr);
@@ -626,7 +530,7 @@ TEST_F(LoadSaveTest, ReadCatalogHeaderThenOneDiskHeader)
 
 TEST_F(LoadSaveTest, WriterProducesTheLayoutByteForByte)
 {
-    const HandCatalog h = sampleCatalog();
+    const HandCatalog h = SampleCatalog();
     HandLayout L;
     const QByteArray expected = BuildCatalogBytes(h, &L);
     TTreeNode *c = BuildForest(m_forest, h);
@@ -657,7 +561,7 @@ TEST_F(LoadSaveTest, WriterProducesTheLayoutByteForByte)
 
 TEST_F(LoadSaveTest, ANormalDiskWritesNoOutsideClusters)
 {
-    HandCatalog h = sampleCatalog();
+    HandCatalog h = SampleCatalog();
     const QByteArray expected = BuildCatalogBytes(h);
     TTreeNode *c = BuildForest(m_forest, h);
     diskOf(c->child(0))->OutsideClusters = 77;   // kept in memory, never stored for a normal disk
@@ -671,7 +575,7 @@ TEST_F(LoadSaveTest, DescriptionsOf5000CharactersAreSavedAs4096)
     QByteArray longText;
     for (int i = 0; i < 5000; ++i)
         longText.append(char('A' + i % 26));
-    HandCatalog h = sampleCatalog();
+    HandCatalog h = SampleCatalog();
     h.desc = longText;
     h.disks[0].desc = longText;
     h.disks[0].folders[0].desc = longText;
@@ -708,7 +612,7 @@ TEST_F(LoadSaveTest, ATextClaimingMoreThan4096FailsToOpen)
     };
     for (const auto &[what, damage] : cases) {
         SCOPED_TRACE(what);
-        HandCatalog h = sampleCatalog();
+        HandCatalog h = SampleCatalog();
         damage(h);
         ASSERT_TRUE(WriteFileBytes(path("toolong.ctf"), BuildCatalogBytes(h)));
         try {
@@ -723,7 +627,7 @@ TEST_F(LoadSaveTest, ATextClaimingMoreThan4096FailsToOpen)
 
 TEST_F(LoadSaveTest, SignatureMismatchIsNotACatalog)
 {
-    const QByteArray body = BuildCatalogBytes(sampleCatalog()).mid(kSignatureBytes);
+    const QByteArray body = BuildCatalogBytes(SampleCatalog()).mid(kSignatureBytes);
     const QByteArray cases[] = {
         QByteArray("Catalog 1.01\0", 13) + body,
         QByteArray("catalog 1.00\0", 13) + body,
@@ -764,7 +668,7 @@ TEST_F(LoadSaveTest, WrongKindBytesAreStructureErrors)
     };
     for (const auto &[what, damage] : cases) {
         SCOPED_TRACE(what);
-        HandCatalog h = sampleCatalog();
+        HandCatalog h = SampleCatalog();
         damage(h);
         ASSERT_TRUE(WriteFileBytes(path("kind.ctf"), BuildCatalogBytes(h)));
         try {
@@ -782,7 +686,7 @@ TEST_F(LoadSaveTest, WrongKindBytesAreStructureErrors)
 TEST_F(LoadSaveTest, LoadSubfoldersOneLevelAtATime)
 {
     HandLayout L;
-    const HandCatalog h = sampleCatalog();
+    const HandCatalog h = SampleCatalog();
     TTreeNode *c = openBytes(BuildCatalogBytes(h, &L));
     const int64_t start = L.disks[0].start;
     TTreeNode *alpha = c->child(0)->child(0);
@@ -819,7 +723,7 @@ TEST_F(LoadSaveTest, LoadSubfoldersOneLevelAtATime)
 
 TEST_F(LoadSaveTest, LoadSubfoldersWholeSubtreeWithAndWithoutFiles)
 {
-    const QByteArray bytes = BuildCatalogBytes(sampleCatalog());
+    const QByteArray bytes = BuildCatalogBytes(SampleCatalog());
     for (bool withFiles : {false, true}) {
         SCOPED_TRACE(withFiles);
         TTreeNode *c = openBytes(bytes);
@@ -851,7 +755,7 @@ TEST_F(LoadSaveTest, LoadSubfoldersWholeSubtreeWithAndWithoutFiles)
 
 TEST_F(LoadSaveTest, LoadSubfoldersOneLevelWithFiles)
 {
-    TTreeNode *c = openBytes(BuildCatalogBytes(sampleCatalog()));
+    TTreeNode *c = openBytes(BuildCatalogBytes(SampleCatalog()));
     TTreeNode *alpha = c->child(0)->child(0);
     LoadSubfolders(alpha, false, true);
     ASSERT_EQ(alpha->childCount(), 2);
@@ -874,9 +778,9 @@ HandCatalog damagedListCatalog(bool inRoot)
     HandDisk d;
     d.name = "D";
     const QByteArray bad(5000, 'z');
-    d.rootFiles = {file("r1", 1), file("r2", 2, "two"), file("r3", 3, inRoot ? bad : "fine"), file("r4", 4)};
-    d.folders = {folder(1, "Dir"), folder(2, "Sub", {file("s1", 5, "one"), file("s2", 6),
-                                                     file("s3", 7, inRoot ? "fine" : bad), file("s4", 8)})};
+    d.rootFiles = {SampleFile("r1", 1), SampleFile("r2", 2, "two"), SampleFile("r3", 3, inRoot ? bad : "fine"), SampleFile("r4", 4)};
+    d.folders = {SampleFolder(1, "Dir"), SampleFolder(2, "Sub", {SampleFile("s1", 5, "one"), SampleFile("s2", 6),
+                                                     SampleFile("s3", 7, inRoot ? "fine" : bad), SampleFile("s4", 8)})};
     d.folders[1].kind = rkFolder;
     h.disks.push_back(d);
     return h;
@@ -961,7 +865,7 @@ TEST_F(LoadSaveTest, ADamagedUnreadListIsRecoveredWhenTheLayoutChanges)
 QByteArray damagedLevelBytes()
 {
     HandLayout layout;
-    QByteArray bytes = BuildCatalogBytes(sampleCatalog(), &layout);
+    QByteArray bytes = BuildCatalogBytes(SampleCatalog(), &layout);
     PatchI32(bytes, layout.disks[0].folders[3].block + kFbListOffset, 0x7FFF0000);
     return bytes;
 }
@@ -1027,7 +931,7 @@ TEST_F(LoadSaveTest, AChangedDiskWithAnUnreadDamagedLevelSaves)
     EXPECT_EQ(childNames(r->child(0)->child(0)), QStringList{"Alpha1"});
     EXPECT_EQ(childNames(r->child(0)->child(0)->child(0)), QStringList{"Alpha1x"});
     EXPECT_EQ(Chain(r->child(0)->child(0)->child(0)->child(0)).size(), 1u);
-    EXPECT_EQ(DumpNode(r->child(1)), DumpNode(BuildForest(m_forest, sampleCatalog())->child(1)))
+    EXPECT_EQ(DumpNode(r->child(1)), DumpNode(BuildForest(m_forest, SampleCatalog())->child(1)))
         << "the other disk is untouched";
     closeCatalog(r);
 }
@@ -1203,7 +1107,7 @@ TEST_F(LoadSaveTest, SaveCatalogToAMissingFolderFailsAndChangesNothing)
 
 HandCatalog wideCatalog()
 {
-    HandCatalog h = sampleCatalog();
+    HandCatalog h = SampleCatalog();
     h.variant = CatalogVariant::Wide;
     h.disks[0].rootFiles[1].size = kFiveGiB;
     h.disks[0].totalFolders = 70000;
@@ -1247,7 +1151,7 @@ TEST_F(LoadSaveTest, TheNarrowLayoutIsUsedWheneverEveryValueFits)
     };
     for (const Case &k : cases) {
         SCOPED_TRACE(testing::Message() << k.size << " " << k.folders);
-        HandCatalog h = sampleCatalog();
+        HandCatalog h = SampleCatalog();
         h.disks[1].folders[0].files[0].size = k.size;
         h.disks[1].totalFolders = k.folders;
         h.variant = k.variant;

@@ -26,82 +26,19 @@ inline void PrintTo(const QString &s, std::ostream *os)
 
 namespace {
 
-HandFile file(const QByteArray &name, int64_t size, const QByteArray &desc = {}, uint8_t catFlags = 0)
-{
-    HandFile f;
-    f.name = name;
-    f.size = size;
-    f.desc = desc;
-    f.catFlags = catFlags;
-    f.attr = uint8_t(faArchive | (size % 2 ? faReadOnly : 0));
-    f.created = 0x2E8F5A21u + uint32_t(size % 97);
-    f.modified = 0x2F215C3Eu + uint32_t(name.size());
-    f.accessed = 0x30110000u;
-    return f;
-}
-
-HandFolder folder(int depth, const QByteArray &name, std::vector<HandFile> files = {}, uint8_t flags = 0)
-{
-    HandFolder f;
-    f.kind = uint8_t(rkFolder | flags);
-    f.depth = depth;
-    f.name = name;
-    f.files = std::move(files);
-    for (const HandFile &x : f.files) {
-        f.totalSize += x.size * 10000;
-        if (!x.desc.isEmpty())
-            f.kind |= rfHasDesc;
-    }
-    f.modified = 0x2B000000u + uint32_t(depth);
-    f.catFlags = uint8_t(depth == 2 ? 0x45 : 0);
-    return f;
-}
-
-// A CD three folder levels deep with a compressed file, descriptions and
-// category codes, and a virtual root; both only partly read when opened.
+// The sample catalog with a description and category flags three folder
+// levels down and a second folder under the virtual root; both disks are only
+// partly read when opened.
 HandCatalog sourceCatalog()
 {
-    HandCatalog c;
+    HandCatalog c = SampleCatalog();
     c.name = "Source";
-    c.categories = {{"Games", 1}, {"Work", 5}};
-    c.flagNames[0] = "Keep";
-
-    HandDisk d;
-    d.kind = rkDisk | rfInSearch | rfHasDesc;
-    d.name = "Disk One";
-    d.mediaType = 10;
-    d.scanFlags = 1;
-    d.totalFiles = 9;
-    d.totalFolders = 8;
-    d.volumeLabel = "MY_CD";
-    d.fileSystem = "CDFS";
-    d.desc = "Disk\r\nnotes";
-    d.rootFiles = {file("readme.txt", 1234, "Read me", 0x21), file("setup.exe", 99999)};
-    d.folders = {
-        folder(1, "Alpha", {file("a1.txt", 10)}),
-        folder(2, "Alpha1", {file("x.dat", 20), file("y.dat", 30, "why")}),
-        folder(3, "Alpha1x", {file("deep.bin", 40, {}, 0xE3)}),
-        folder(2, "Alpha2"),
-        folder(1, "Beta"),
-        folder(2, "Beta1", {file("b.txt", 50)}),
-        folder(1, "pack.zip", {file("docs/m1.txt", 60), file("m2.txt", 70)}, rfCompressed),
-        folder(1, "Gamma"),
-    };
-    d.folders[0].desc = "alpha folder";
-    d.folders[2].desc = "three levels down";
-    c.disks.push_back(d);
-
-    HandDisk v;
-    v.kind = rkDisk | rfInSearch | rfVirtualRoot;
-    v.name = "Photos";
-    v.totalFiles = 2;
-    v.totalFolders = 2;
-    v.outsideClusters = 4444;
-    v.rootPath = "\\Data\\Photos\\";
-    v.volumeLabel = "DATA";
-    v.fileSystem = "EXT4";
-    v.folders = {folder(1, "2003", {file("img1.jpg", 300000)}), folder(2, "raw", {file("img1.cr2", 900000)})};
-    c.disks.push_back(v);
+    HandFolder &deep = c.disks[0].folders[2];
+    deep.desc = "three levels down";
+    deep.files[0].catFlags = 0xE3;
+    HandDisk &photos = c.disks[1];
+    photos.folders.push_back(SampleFolder(2, "raw", {SampleFile("img1.cr2", 900000)}));
+    photos.totalFolders = 2;
     return c;
 }
 
@@ -111,8 +48,8 @@ HandCatalog targetCatalog()
     c.name = "Target";
     HandDisk d;
     d.name = "Other";
-    d.rootFiles = {file("other.txt", 5)};
-    d.folders = {folder(1, "Stuff", {file("s.txt", 6)}), folder(2, "More", {file("m.txt", 7)})};
+    d.rootFiles = {SampleFile("other.txt", 5)};
+    d.folders = {SampleFolder(1, "Stuff", {SampleFile("s.txt", 6)}), SampleFolder(2, "More", {SampleFile("m.txt", 7)})};
     c.disks.push_back(d);
     return c;
 }

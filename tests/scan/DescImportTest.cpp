@@ -22,6 +22,7 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 
+#include <array>
 #include <sys/stat.h>
 
 using namespace testcat;
@@ -528,61 +529,49 @@ protected:
         ImportFolderDescriptions(m_disk, path("root"), rootFiles, subTook, m_choices);
     }
 
-    void order(std::initializer_list<TDescSourceId> ids)
-    {
-        int i = 0;
-        for (TDescSourceId id : ids)
-            m_choices.order[size_t(i++)] = TDescSource{id, true};
-    }
-
     TTreeNode *m_sub = nullptr;
     TDescChoices m_choices;
 };
 
-TEST_F(DescOrderTest, ListFilePreferredToDizReplacesTheSubfolderText)
+// An order of the sources, the list file the root holds, and the text the
+// subfolder ends with.
+struct DescOrderCase {
+    const char *name;
+    std::array<TDescSourceId, kDescSourceCount> order;
+    const char *rootFile;
+    const char *subfolderText;
+};
+
+class DescOrderTable : public DescOrderTest, public ::testing::WithParamInterface<DescOrderCase>
 {
-    order({dsDescriptIon, dsFileIdDiz, dsFilesBbs, dsArchiveComment});
+};
+
+TEST_P(DescOrderTable, TheHigherSourceGivesTheSubfolderText)
+{
+    const DescOrderCase &k = GetParam();
+    int i = 0;
+    for (TDescSourceId id : k.order)
+        m_choices.order[size_t(i++)] = TDescSource{id, true};
     TFolderDescFiles root;
-    NoteDescriptionFile(root, QStringLiteral("descript.ion"));
+    ASSERT_TRUE(NoteDescriptionFile(root, QString::fromLatin1(k.rootFile)));
     scan(root);
-    EXPECT_EQ(descOf(folderRec(m_sub)->Desc), "From the list");
+    EXPECT_EQ(descOf(folderRec(m_sub)->Desc), k.subfolderText);
 }
 
-TEST_F(DescOrderTest, DizPreferredKeepsTheSubfolderText)
-{
-    order({dsFileIdDiz, dsDescriptIon, dsFilesBbs, dsArchiveComment});
-    TFolderDescFiles root;
-    NoteDescriptionFile(root, QStringLiteral("descript.ion"));
-    scan(root);
-    EXPECT_EQ(descOf(folderRec(m_sub)->Desc), "From the DIZ");
-}
-
-TEST_F(DescOrderTest, FilesBbsFollowsTheSameRule)
-{
-    order({dsFilesBbs, dsFileIdDiz, dsDescriptIon, dsArchiveComment});
-    TFolderDescFiles root;
-    NoteDescriptionFile(root, QStringLiteral("FILES.BBS"));
-    scan(root);
-    EXPECT_EQ(descOf(folderRec(m_sub)->Desc), "From the BBS");
-}
-
-TEST_F(DescOrderTest, FilesBbsBelowDizOnlyFillsGaps)
-{
-    order({dsFileIdDiz, dsFilesBbs, dsDescriptIon, dsArchiveComment});
-    TFolderDescFiles root;
-    NoteDescriptionFile(root, QStringLiteral("FILES.BBS"));
-    scan(root);
-    EXPECT_EQ(descOf(folderRec(m_sub)->Desc), "From the DIZ");
-}
-
-TEST_F(DescOrderTest, CommentEntryAboveListFileClearsTheFlag)
-{
-    order({dsArchiveComment, dsDescriptIon, dsFileIdDiz, dsFilesBbs});
-    TFolderDescFiles root;
-    NoteDescriptionFile(root, QStringLiteral("descript.ion"));
-    scan(root);
-    EXPECT_EQ(descOf(folderRec(m_sub)->Desc), "From the DIZ");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Orders, DescOrderTable,
+    ::testing::Values(
+        DescOrderCase{"ListFilePreferredToDizReplacesTheSubfolderText",
+                      {dsDescriptIon, dsFileIdDiz, dsFilesBbs, dsArchiveComment}, "descript.ion", "From the list"},
+        DescOrderCase{"DizPreferredKeepsTheSubfolderText",
+                      {dsFileIdDiz, dsDescriptIon, dsFilesBbs, dsArchiveComment}, "descript.ion", "From the DIZ"},
+        DescOrderCase{"FilesBbsFollowsTheSameRule",
+                      {dsFilesBbs, dsFileIdDiz, dsDescriptIon, dsArchiveComment}, "FILES.BBS", "From the BBS"},
+        DescOrderCase{"FilesBbsBelowDizOnlyFillsGaps",
+                      {dsFileIdDiz, dsFilesBbs, dsDescriptIon, dsArchiveComment}, "FILES.BBS", "From the DIZ"},
+        DescOrderCase{"CommentEntryAboveListFileClearsTheFlag",
+                      {dsArchiveComment, dsDescriptIon, dsFileIdDiz, dsFilesBbs}, "descript.ion", "From the DIZ"}),
+    [](const ::testing::TestParamInfo<DescOrderCase> &info) { return std::string(info.param.name); });
 
 TEST_F(DescOrderTest, RootDizBecomesTheDiskDescription)
 {

@@ -1,8 +1,9 @@
 // Tests of the general settings holder: the initial states, the fallback
 // words and what they mean, bit layouts with their clamps, the revision
 // check, loading that goes on past unreadable values, saving and its failure
-// message, applying with the folder warnings, the font, toolbar, import order
-// and window placement layouts, comma text, and settings by control name.
+// message, applying with the folder warnings, storing fonts, toolbar, import
+// order and window placements, and settings by control name. The byte
+// layouts of the values themselves are tested in LayoutsTest.cpp.
 #include "settings/Options.h"
 
 #include "platform/Prompter.h"
@@ -604,43 +605,6 @@ TEST_F(OptionsTest, DisabledArchiveTypesClearOnlyTheirBits)
     EXPECT_EQ(ArchiveTypeExtension(0), nullptr);
 }
 
-TEST_F(OptionsTest, FontValuesHaveSevenBytesPlusTheName)
-{
-    const QByteArray courier = EncodeFontValue(TFontData{QByteArray("Courier New"), -15, 0});
-    EXPECT_EQ(courier, QByteArray("\xF1\xFF\xFF\xFF\x00\x0B" "Courier New" "\x00", 18));
-    EXPECT_EQ(DecodeFontValue(courier), (TFontData{QByteArray("Courier New"), -15, 0}));
-
-    const TFontData styled{QByteArray("Sans"), 20, fsBold | fsItalic | fsUnderline | fsStrikeOut};
-    const QByteArray bytes = EncodeFontValue(styled);
-    EXPECT_EQ(bytes.size(), 11);
-    EXPECT_EQ(uchar(bytes[4]), 0x0Fu);
-    EXPECT_EQ(DecodeFontValue(bytes), styled);
-
-    // Readers take up to 261 bytes, with or without the spare byte, and
-    // drop style bits that mean nothing.
-    QByteArray longest = EncodeFontValue(TFontData{QByteArray(254, 'n'), -9, 0});
-    EXPECT_EQ(longest.size(), 261);
-    EXPECT_EQ(DecodeFontValue(longest)->Name, QByteArray(254, 'n'));
-    EXPECT_EQ(DecodeFontValue(longest + 'x'), std::nullopt);
-    EXPECT_EQ(DecodeFontValue(courier.left(17))->Name, QByteArray("Courier New"));
-    EXPECT_EQ(DecodeFontValue(courier.left(16)), std::nullopt);
-    EXPECT_EQ(DecodeFontValue(courier.left(5)), std::nullopt);
-    QByteArray odd = courier;
-    odd[4] = char(0xF2);
-    EXPECT_EQ(DecodeFontValue(odd)->Style, fsItalic);
-    QByteArray padded = courier + QByteArray(20, 'z');
-    EXPECT_EQ(DecodeFontValue(padded)->Name, QByteArray("Courier New"));
-
-    // A face name too long for the length byte is cut at a character boundary.
-    QByteArray wide;
-    for (int i = 0; i < 200; ++i)
-        wide += "\xC3\xA9";   // é, two bytes
-    const QByteArray cut = EncodeFontValue(TFontData{wide, -9, 0});
-    EXPECT_EQ(cut.size(), 7 + 254);
-    EXPECT_EQ(uchar(cut[5]), 254u);
-    EXPECT_EQ(QByteArrayView(cut).sliced(6, 254), QByteArrayView(wide).first(254));
-}
-
 TEST_F(OptionsTest, FontSlotsAndUseFontDataLoadSlotBySlot)
 {
     TOptions o(env());
@@ -668,30 +632,8 @@ TEST_F(OptionsTest, FontSlotsAndUseFontDataLoadSlotBySlot)
     EXPECT_FALSE(back.settingStored(QStringLiteral("UseCustomFont0")));
 }
 
-TEST_F(OptionsTest, ImportDescOrderMovesSourcesWithTheirCheckMarks)
+TEST_F(OptionsTest, ImportDescOrderIsStoredWithTheSourceBits)
 {
-    TImportDescList list = InitialImportDescList();
-    EXPECT_EQ(ImportDescOrderBytes(list), QByteArray("\x00\x02\x01\x03", 4));
-    list[1].Checked = true;   // DESCRIPT.ION
-    ApplyImportDescOrder(list, QByteArray("\x03\x02\x01\x00", 4));
-    EXPECT_EQ(ImportDescOrderBytes(list), QByteArray("\x03\x02\x01\x00", 4));
-    EXPECT_TRUE(list[1].Checked);
-    EXPECT_FALSE(list[0].Checked || list[2].Checked || list[3].Checked);
-
-    // Unknown identifiers are skipped; the result is still the four sources.
-    std::mt19937 rng(5);
-    for (int round = 0; round < 500; ++round) {
-        TImportDescList l = InitialImportDescList();
-        QByteArray order;
-        for (int i = 0; i < 4; ++i)
-            order += char(rng() % 6);
-        ApplyImportDescOrder(l, order);
-        std::set<int> ids;
-        for (const TDescSource &s : l)
-            ids.insert(s.Id);
-        ASSERT_EQ(ids.size(), 4u);
-    }
-
     // Stored with the source bits, order and check marks come back.
     TOptions o(env());
     o.ImportDescList = {TDescSource{dsFilesBbs, true}, TDescSource{dsArchiveComment, false},
@@ -702,34 +644,11 @@ TEST_F(OptionsTest, ImportDescOrderMovesSourcesWithTheirCheckMarks)
     EXPECT_FALSE(o.advSettingsWord() & (1u << 3)); // FILE_ID.DIZ
     saveAll(o);
     EXPECT_EQ(loaded().ImportDescList, o.ImportDescList);
-    EXPECT_EQ(DescSourceText(dsDescriptIon), QStringLiteral("DESCRIPT.ION (4DOS/NDOS descriptions)"));
 }
 
-TEST_F(OptionsTest, CustomToolbarEntriesParseAndWrite)
+TEST_F(OptionsTest, CustomToolbarIsStoredAndAnOverlongOneIgnored)
 {
-    EXPECT_EQ(ToolbarButtons().size(), 27u);
-    EXPECT_EQ(QString::fromLatin1(FindToolbarButton(16)->Hint), QStringLiteral("View File in ASCII Viewer"));
-    EXPECT_EQ(FindToolbarButton(4), nullptr);
-    const std::vector<quint8> builtIn = BuiltInToolbarLayout();
-    EXPECT_EQ(builtIn.back(), kToolbarMarker);
-    EXPECT_EQ(std::count(builtIn.begin(), builtIn.end(), kToolbarSeparator), 5);
-    // Every button is on the built-in toolbar.
-    EXPECT_EQ(ParseCustomToolbar(WriteCustomToolbar(builtIn)), builtIn);
-
-    // Unknown tags and repeats are ignored, separators after the marker
-    // dropped, and the buttons not named follow the marker.
     const std::vector<quint8> parsed = ParseCustomToolbar(QByteArray("\x01\x04\x00\x02\x01\xFF\x00\x03\xFF\x63", 10));
-    ASSERT_GE(parsed.size(), 5u);
-    EXPECT_EQ(std::vector<quint8>(parsed.begin(), parsed.begin() + 6),
-              (std::vector<quint8>{1, kToolbarSeparator, 2, kToolbarMarker, 3, 5}));
-    EXPECT_EQ(parsed.size(), 1u + 1u + 27u);   // a separator, the marker, every button
-    EXPECT_EQ(std::count(parsed.begin(), parsed.end(), kToolbarMarker), 1);
-
-    // Without a marker, the unnamed buttons are still hidden behind one.
-    const std::vector<quint8> noMarker = ParseCustomToolbar(QByteArray("\x20\x00\x01", 3));
-    EXPECT_EQ(std::vector<quint8>(noMarker.begin(), noMarker.begin() + 4),
-              (std::vector<quint8>{32, kToolbarSeparator, 1, kToolbarMarker}));
-
     TOptions o(env());
     o.ToolbarBox = parsed;
     saveAll(o);
@@ -738,44 +657,8 @@ TEST_F(OptionsTest, CustomToolbarEntriesParseAndWrite)
     // More than 256 entries cannot be read: the toolbar as designed.
     editMain([](Registry &r) { ASSERT_TRUE(r.writeBinary(QStringLiteral("CustomToolbar"), QByteArray(257, '\0'))); });
     const TOptions back = loaded();
-    EXPECT_EQ(back.ToolbarBox, builtIn);
+    EXPECT_EQ(back.ToolbarBox, BuiltInToolbarLayout());
     EXPECT_TRUE(back.modified());
-    std::vector<quint8> many(300, kToolbarSeparator);
-    EXPECT_EQ(WriteCustomToolbar(many).size(), 256);
-}
-
-TEST_F(OptionsTest, CommaTextQuotesItemsWithBlanksOrCommas)
-{
-    const QStringList items = {QStringLiteral("a"), QStringLiteral("b c"), QStringLiteral("d,e"),
-                               QStringLiteral("q\"x"), QString(), QStringLiteral("/home/u/Ü.ctf")};
-    const QString text = ToCommaText(items);
-    EXPECT_EQ(text, QStringLiteral("a,\"b c\",\"d,e\",\"q\"\"x\",\"\",/home/u/Ü.ctf"));
-    EXPECT_EQ(FromCommaText(text), items);
-    EXPECT_EQ(ToCommaText({}), QString());
-    EXPECT_EQ(FromCommaText(QString()), QStringList());
-    EXPECT_EQ(ToCommaText({QString()}), QStringLiteral("\"\""));
-    EXPECT_EQ(FromCommaText(QStringLiteral("\"\"")), QStringList{QString()});
-    // Unquoted blanks separate items as commas do; a doubled comma is an empty item.
-    EXPECT_EQ(FromCommaText(QStringLiteral("  a b,,c, \"d e\" ,")),
-              (QStringList{QStringLiteral("a"), QStringLiteral("b"), QString(), QStringLiteral("c"),
-                           QStringLiteral("d e")}));
-    EXPECT_EQ(FromCommaText(QStringLiteral("\"open")), QStringList{QStringLiteral("open")});
-    EXPECT_EQ(FromCommaText(QStringLiteral("\"a\"b")), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
-
-    std::mt19937 rng(3);
-    const QString alphabet = QStringLiteral("ab ,\"\t\\xé");
-    for (int round = 0; round < 1000; ++round) {
-        QStringList list;
-        const int count = int(rng() % 5);
-        for (int i = 0; i < count; ++i) {
-            QString item;
-            const int length = int(rng() % 6);
-            for (int k = 0; k < length; ++k)
-                item += alphabet[qsizetype(rng() % quint32(alphabet.size()))];
-            list << item;
-        }
-        ASSERT_EQ(FromCommaText(ToCommaText(list)), list) << ToCommaText(list).toStdString();
-    }
 }
 
 TEST_F(OptionsTest, AMaximizedWindowIsStoredAsTheScreenInsideItsFrame)
@@ -850,22 +733,8 @@ TEST_F(OptionsTest, AStoredPlacementOffTheScreenIsIgnored)
     EXPECT_TRUE(fresh.valueExists(QStringLiteral("UserListWndPos")));
 }
 
-TEST_F(OptionsTest, TheMainWindowRecordHasItsFieldsAtTheirOffsets)
+TEST_F(OptionsTest, NoMainWindowRecordRestoresNothing)
 {
-    const TMainWindowPos pos{QRect(10, -20, 800, 600), 240, 2, 0x91};
-    const QByteArray bytes = EncodeMainWindowPos(pos);
-    ASSERT_EQ(bytes.size(), 30);
-    EXPECT_EQ(bytes.mid(0, 4), Le32(10));
-    EXPECT_EQ(bytes.mid(4, 4), Le32(quint32(-20)));
-    EXPECT_EQ(bytes.mid(8, 4), Le32(800));
-    EXPECT_EQ(bytes.mid(12, 4), Le32(600));
-    EXPECT_EQ(bytes.mid(16, 4), Le32(240));
-    EXPECT_EQ(bytes.mid(20, 8), QByteArray(8, '\0'));
-    EXPECT_EQ(uchar(bytes[28]), 2u);
-    EXPECT_EQ(uchar(bytes[29]), 0x91u);
-    EXPECT_EQ(DecodeMainWindowPos(bytes), pos);
-    EXPECT_EQ(DecodeMainWindowPos(bytes.left(29)), std::nullopt);
-    EXPECT_EQ(DecodeMainWindowPos(bytes + 'x'), std::nullopt);
     Registry r;
     EXPECT_EQ(RestoreMainWindowPos(r), std::nullopt);
 }

@@ -138,6 +138,101 @@ HandListLayout writeList(ByteWriter &w, const std::vector<HandFile> &files, bool
 
 } // namespace
 
+// ---------------------------------------------------------------- the sample catalog
+
+HandFile SampleFile(const QByteArray &name, int64_t size, const QByteArray &desc, uint8_t attr, uint8_t catFlags)
+{
+    HandFile f;
+    f.name = name;
+    f.size = size;
+    f.desc = desc;
+    f.attr = attr;
+    f.catFlags = catFlags;
+    f.created = 0x2E8F5A21u + uint32_t(size % 97);
+    f.modified = 0x2F215C3Eu + uint32_t(name.size());
+    f.accessed = 0x30110000u;
+    return f;
+}
+
+HandFolder SampleFolder(int depth, const QByteArray &name, std::vector<HandFile> files, uint8_t flags)
+{
+    HandFolder f;
+    f.kind = uint8_t(rkFolder | flags);
+    f.depth = depth;
+    f.name = name;
+    f.files = std::move(files);
+    for (const HandFile &x : f.files) {
+        f.totalSize += x.size * 10000;
+        if (!x.desc.isEmpty())
+            f.kind |= rfHasDesc;
+    }
+    f.created = 0x2A000000u + uint32_t(depth);
+    f.modified = 0x2B000000u;
+    f.accessed = 0x2C000000u;
+    f.reserved = uint8_t(depth * 3);
+    f.catFlags = uint8_t(depth == 2 ? 0x45 : 0);
+    return f;
+}
+
+HandCatalog SampleCatalog()
+{
+    HandCatalog c;
+    c.name = "Sample";
+    c.desc = "Catalog\r\ndescription";
+    c.categories = {{"Games", 1}, {"Work", 7}};
+    c.flagNames[0] = "Keep";
+    c.flagNames[2] = "Burn";
+
+    HandDisk d;
+    d.kind = rkDisk | rfInSearch | rfHasDesc;
+    d.name = "Disk One";
+    d.mediaType = 10;
+    d.scanFlags = 1;
+    d.bytesPerSector = 2048;
+    d.sectorsPerCluster = 1;
+    d.maxNameLen = 110;
+    d.totalFiles = 8;
+    d.archiveFiles = 2;
+    d.totalFolders = 8;
+    d.totalClusters = 300000;
+    d.freeClusters = 0;
+    d.updated = 38000.25;
+    d.serial = 0xDEADBEEF;
+    d.reserved = 7;
+    d.volumeLabel = "MY_CD";
+    d.fileSystem = "CDFS";
+    d.desc = "Disk\r\nnotes";
+    d.rootFiles = {SampleFile("readme.txt", 1234, "Read me"), SampleFile("setup.exe", 99999, {}, 0x21, 0x23)};
+    d.folders = {
+        SampleFolder(1, "Alpha", {SampleFile("a1.txt", 10)}),
+        SampleFolder(2, "Alpha1", {SampleFile("x.dat", 20), SampleFile("y.dat", 30, "why")}),
+        SampleFolder(3, "Alpha1x", {SampleFile("deep.bin", 40)}),
+        SampleFolder(2, "Alpha2"),
+        SampleFolder(1, "Beta"),
+        SampleFolder(2, "Beta1", {SampleFile("b.txt", 50)}),
+        SampleFolder(1, "pack.zip", {SampleFile("docs/m1.txt", 60), SampleFile("m2.txt", 70)}, rfCompressed),
+        SampleFolder(1, "Gamma"),
+    };
+    d.folders[0].desc = "alpha folder";
+    c.disks.push_back(d);
+
+    HandDisk v;
+    v.kind = rkDisk | rfInSearch | rfVirtualRoot;
+    v.name = "Photos";
+    v.mediaType = 5;
+    v.totalFiles = 2;
+    v.totalFolders = 1;
+    v.totalClusters = 50000;
+    v.freeClusters = 1000;
+    v.outsideClusters = 4444;
+    v.rootPath = "\\Data\\Photos\\";
+    v.volumeLabel = "DATA";
+    v.fileSystem = "EXT4";
+    v.folders = {SampleFolder(1, "2003", {SampleFile("img1.jpg", 300000), SampleFile("img2.jpg", 400000)})};
+    c.disks.push_back(v);
+    return c;
+}
+
 QByteArray BuildCatalogBytes(const HandCatalog &c, HandLayout *layoutOut)
 {
     const bool wide = c.variant == CatalogVariant::Wide;

@@ -1,7 +1,8 @@
 // Helpers shared by the catalog store's tests: a fixture with a temporary
 // folder and a forest, a byte writer that builds catalog files field by field
 // (so tests check the file layout without going through the program's own
-// writer), a builder of the same catalog as an in-memory forest, a canonical
+// writer), the sample catalog several tests share, a builder of the same
+// catalog as an in-memory forest, a canonical
 // text dump of a catalog for round-trip comparisons, a scripted Prompter, a
 // small result list, and a device whose writes fail after a number of bytes.
 #pragma once
@@ -159,6 +160,21 @@ struct HandLayout {
 // Offsets inside a folder's 39-byte block.
 inline constexpr int kFbListOffset = 0, kFbListBytes = 4, kFbFileCount = 8, kFbListDescBytes = 12,
                      kFbTotalSize = 16;
+
+// ---------------------------------------------------------------- the sample catalog
+
+// A file with the given fields and times derived from its size and name, so
+// that every file of a sample differs in every stored field.
+HandFile SampleFile(const QByteArray &name, int64_t size, const QByteArray &desc = {}, uint8_t attr = faArchive,
+                    uint8_t catFlags = 0);
+// A folder at depth holding files; its total size is ten thousand times its
+// files' sizes, and it is marked described when a file is.
+HandFolder SampleFolder(int depth, const QByteArray &name, std::vector<HandFile> files = {}, uint8_t flags = 0);
+// The sample catalog of the store's tests: two disks, a CD with root files
+// and a folder tree three levels deep (with a compressed-file folder), and a
+// virtual root without root files; categories, flag names and descriptions
+// at every level.
+HandCatalog SampleCatalog();
 
 // Bytes of a catalog file laid out exactly as the format says, independent
 // of the program's writer.

@@ -17,6 +17,7 @@
 #include "platform/Texts.h"
 #include "scan/ui/AddDisk.h"
 #include "settings/Options.h"
+#include "settings/RecentFiles.h"
 #include "settings/Registry.h"
 #include "widgets/ui/QtPrompter.h"
 #include "widgets/ui/TextPrompt.h"
@@ -339,7 +340,7 @@ void TMainForm::onAutoSaveTimer()
 void TMainForm::saveRecentFiles()
 {
     if (m_registry)
-        m_recent.save(*m_registry);
+        SaveRecentFiles(m_recent, *m_registry);
 }
 
 void TMainForm::updateReopenMenu()

@@ -18,6 +18,7 @@
 #include "catalog/ResultLists.h"
 #include "platform/Drives.h"
 #include "settings/Options.h"
+#include "settings/RecentFiles.h"
 #include "settings/Registry.h"
 #include "widgets/ui/Icons.h"
 #include "widgets/ui/QtPrompter.h"
@@ -93,7 +94,7 @@ TMainForm::TMainForm(TOptions &options, Registry *registry, QWidget *parent)
     m_items.setArchivesAsFolders(m_options.ArchivesSortCheck);
     m_items.setFormattedSizes(m_options.FormattedSizesCheck);
     if (m_registry)
-        m_recent.load(*m_registry);
+        LoadRecentFiles(m_recent, *m_registry);
 
     m_listTimer.setSingleShot(true);
     m_listTimer.setInterval(kListUpdateDelayMs);

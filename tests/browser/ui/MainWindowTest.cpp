@@ -23,6 +23,7 @@
 #include "platform/Texts.h"
 #include "scan/ui/AddDisk.h"
 #include "settings/Options.h"
+#include "settings/RecentFiles.h"
 #include "settings/Registry.h"
 #include "widgets/ui/QtPrompter.h"
 
@@ -973,7 +974,7 @@ void MainWindowTest::placementSortAndRecentFilesAreKept()
     }
     Registry registry(store);
     TRecentFiles recent;
-    recent.load(registry);
+    LoadRecentFiles(recent, registry);
     QCOMPARE(recent.files(), (QStringList{m_fileB, m_fileA}));
     ScriptedPrompter prompts;
     TMainForm second(*m_options, &registry);
@@ -1062,7 +1063,7 @@ void MainWindowTest::startUpFailuresLeaveTheRecentFiles()
         TRecentFiles recent;
         for (const QString &file : {m_fileA, broken, missing})
             recent.add(file);
-        QVERIFY(recent.save(registry));
+        QVERIFY(SaveRecentFiles(recent, registry));
     }
     m_options->AutoloadCheck = true;
     m_options->AutoloadList = {missing};
