@@ -21,11 +21,6 @@ int clampColumn(int column)
     return column < 0 || column >= kListColumns ? 1 : column;
 }
 
-bool isCatalogNode(const TTreeNode *node)
-{
-    return node && node->data() && ItemIs(node->data()->KindFlags, rkCatalog);
-}
-
 // Case-blind prefix test of stored bytes, with a fast path for ASCII.
 bool startsWithNoCase(QByteArrayView name, const QString &prefix, const QByteArray &asciiPrefix)
 {
@@ -70,7 +65,7 @@ TColumnSet ColumnSetFor(const TTreeNode *node)
 {
     if (!node || !node->data())
         return TColumnSet::None;
-    return isCatalogNode(node) ? TColumnSet::Disks : TColumnSet::Files;
+    return NodeIs(node, rkCatalog) ? TColumnSet::Disks : TColumnSet::Files;
 }
 
 // ---- sort state ------------------------------------------------------------
@@ -92,12 +87,12 @@ TSortState TSortState::fromByte(uint8_t byte)
 
 int TSortState::columnFor(const TTreeNode *node) const
 {
-    return isCatalogNode(node) ? catalogColumn : folderColumn;
+    return NodeIs(node, rkCatalog) ? catalogColumn : folderColumn;
 }
 
 void TSortState::setColumnFor(const TTreeNode *node, int column)
 {
-    (isCatalogNode(node) ? catalogColumn : folderColumn) = clampColumn(column);
+    (NodeIs(node, rkCatalog) ? catalogColumn : folderColumn) = clampColumn(column);
 }
 
 void SortTreeChildren(TTreeNode *node, const TSortState &sort, const TCompareContext &base)

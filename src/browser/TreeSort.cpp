@@ -27,11 +27,6 @@ bool inOrder(const TTreeNode *node, TItemComparer &comparer)
     });
 }
 
-bool isCatalog(const TTreeNode *node)
-{
-    return node && node->data() && ItemIs(node->data()->KindFlags, rkCatalog);
-}
-
 } // namespace
 
 bool TreeLevelSorted(const TTreeNode *node, const TSortState &sort, const TCompareContext &base)
@@ -75,7 +70,7 @@ int SortTreeLevels(TForest &forest, TTreeNode *node, const TSortState &sort, con
         stack.pop_back();
         if (n != node && shown && !shown(n))
             continue;
-        if (n->childCount() >= 2 && !inOrder(n, isCatalog(n) ? diskLevels : folders)) {
+        if (n->childCount() >= 2 && !inOrder(n, NodeIs(n, rkCatalog) ? diskLevels : folders)) {
             SortTreeChildren(n, sort, base);
             ++changed;
         }

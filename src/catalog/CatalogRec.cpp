@@ -124,6 +124,11 @@ TCatalogRec *AsCatalog(TItemRec *rec)
     return rec && ItemKind(rec->KindFlags) == rkCatalog ? static_cast<TCatalogRec *>(rec) : nullptr;
 }
 
+bool NodeIs(const TTreeNode *node, uint8_t kind)
+{
+    return node && node->data() && ItemIs(node->data()->KindFlags, kind);
+}
+
 TTreeNode *FindUp(TTreeNode *node, uint8_t kind)
 {
     for (; node; node = node->parent()) {

@@ -213,6 +213,8 @@ TDiskRec *AsDisk(TItemRec *rec);       // null unless a disk
 TFolderRec *AsFolder(TItemRec *rec);   // null unless a folder
 TCatalogRec *AsCatalog(TItemRec *rec); // null unless a catalog
 
+// Whether node holds a record of the kind (rkCatalog, rkDisk, ...); false for null.
+bool NodeIs(const TTreeNode *node, uint8_t kind);
 // Walks up from node to the first node of the given kind; null when none.
 TTreeNode *FindUp(TTreeNode *node, uint8_t kind);
 inline TTreeNode *DiskNodeOf(TTreeNode *node) { return FindUp(node, rkDisk); }

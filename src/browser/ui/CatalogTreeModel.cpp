@@ -33,11 +33,6 @@ bool levelUnread(const TTreeNode *node)
     return false;
 }
 
-bool isKind(const TTreeNode *node, uint8_t kind)
-{
-    return node && node->data() && ItemIs(node->data()->KindFlags, kind);
-}
-
 } // namespace
 
 TCatalogTreeModel::TCatalogTreeModel(TForest &forest, QObject *parent) : QAbstractItemModel(parent), m_forest(forest)
@@ -155,10 +150,10 @@ bool TCatalogTreeModel::setData(const QModelIndex &index, const QVariant &value,
     const QByteArray text = CutAtCharBoundary(EncodeStored(value.toString()), kMaxCountedText).toByteArray();
     if (text.isEmpty() || text == node->text())
         return false;
-    if (isKind(node, rkCatalog)) {
+    if (NodeIs(node, rkCatalog)) {
         node->setText(text);
         SetCatalogDirty(node, true);
-    } else if (isKind(node, rkDisk)) {
+    } else if (NodeIs(node, rkDisk)) {
         RenameDisk(node, text);
     } else {
         return false;
@@ -173,9 +168,9 @@ Qt::ItemFlags TCatalogTreeModel::flags(const QModelIndex &index) const
     if (!node)
         return Qt::ItemIsDropEnabled;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (isKind(node, rkCatalog))
+    if (NodeIs(node, rkCatalog))
         f |= Qt::ItemIsEditable | Qt::ItemIsDropEnabled;
-    else if (isKind(node, rkDisk))
+    else if (NodeIs(node, rkDisk))
         f |= Qt::ItemIsEditable | Qt::ItemIsDragEnabled;
     return f;
 }
@@ -233,7 +228,7 @@ QMimeData *TCatalogTreeModel::mimeData(const QModelIndexList &indexes) const
 {
     std::vector<TTreeNode *> disks;
     for (const QModelIndex &i : indexes)
-        if (isKind(nodeOf(i), rkDisk))
+        if (NodeIs(nodeOf(i), rkDisk))
             disks.push_back(nodeOf(i));
     return disks.empty() ? nullptr : diskMimeData(disks);
 }
@@ -254,7 +249,7 @@ std::vector<TTreeNode *> TCatalogTreeModel::disksOf(const QMimeData *data) const
             break;
         for (TTreeNode *catalog : m_forest.roots())
             for (TTreeNode *disk : catalog->children())
-                if (reinterpret_cast<quintptr>(disk) == address && isKind(disk, rkDisk) &&
+                if (reinterpret_cast<quintptr>(disk) == address && NodeIs(disk, rkDisk) &&
                     std::find(out.begin(), out.end(), disk) == out.end())
                     out.push_back(disk);
     }
@@ -263,7 +258,7 @@ std::vector<TTreeNode *> TCatalogTreeModel::disksOf(const QMimeData *data) const
 
 bool TCatalogTreeModel::canDropDisks(const std::vector<TTreeNode *> &disks, TTreeNode *target) const
 {
-    if (disks.empty() || !isKind(target, rkCatalog))
+    if (disks.empty() || !NodeIs(target, rkCatalog))
         return false;
     for (TTreeNode *disk : disks)
         if (disk->parent() == target)

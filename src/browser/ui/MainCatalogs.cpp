@@ -209,7 +209,7 @@ void TMainForm::closeCatalog(TTreeNode *catalogNode)
         }))
         return;
     const OperationScope operation(m_operations);
-    if (!isKind(catalogNode, rkCatalog))
+    if (!NodeIs(catalogNode, rkCatalog))
         return;
     if (searchRunning()) {
         prompter().ask(QStringLiteral("Can't close catalog"), MsgCantCloseWhileSearching(), MsgIcon::Information,
@@ -431,7 +431,7 @@ void TMainForm::deleteDisk(TTreeNode *diskNode, bool fromList)
         }))
         return;
     const OperationScope operation(m_operations);
-    if (!isKind(diskNode, rkDisk))
+    if (!NodeIs(diskNode, rkDisk))
         return;
     if (searchRunning()) {
         prompter().ask(QStringLiteral("Can't remove disk"),
@@ -456,13 +456,13 @@ void TMainForm::deleteDisk(TTreeNode *diskNode, bool fromList)
 
 void TMainForm::deleteDiskCommand(bool fromList)
 {
-    if (fromList && isKind(m_items.displayedNode(), rkCatalog)) {
+    if (fromList && NodeIs(m_items.displayedNode(), rkCatalog)) {
         TItemRec *rec = focusedRecord();
         if (rec && ItemIs(rec->KindFlags, rkDisk))
             deleteDisk(rec->Node, true);
         return;
     }
     TTreeNode *node = selectedNode();
-    if (isKind(node, rkDisk))
+    if (NodeIs(node, rkDisk))
         deleteDisk(node, false);
 }

@@ -31,7 +31,7 @@ std::span<const TMainCommand> TMainForm::commandTable()
     };
     static constexpr auto canGoBack = [](const TMainForm &w) {
         const TTreeNode *node = w.selectedNode();
-        return node && !isKind(node, rkCatalog);
+        return node && !NodeIs(node, rkCatalog);
     };
     static constexpr auto listHasRows = [](const TMainForm &w) { return w.m_items.count() > 0; };
 
@@ -69,9 +69,9 @@ std::span<const TMainCommand> TMainForm::commandTable()
          .enabled =
              [](const TMainForm &w) {
                  const TTreeNode *node = w.selectedNode();
-                 const bool treeOnCatalog = w.m_tree->hasFocus() && isKind(node, rkCatalog);
+                 const bool treeOnCatalog = w.m_tree->hasFocus() && NodeIs(node, rkCatalog);
                  const bool rowFocused = w.listHasFocus() && w.listView()->currentIndex().isValid();
-                 return treeOnCatalog || (node && !isKind(node, rkCatalog)) || rowFocused;
+                 return treeOnCatalog || (node && !NodeIs(node, rkCatalog)) || rowFocused;
              }},
         {.name = "MenuDeleteDisk", .caption = "Delete Disk", .menus = cmCatalog,
          .run = [](TMainForm &w) { w.deleteDiskCommand(w.listHasFocus()); },
@@ -79,7 +79,7 @@ std::span<const TMainCommand> TMainForm::commandTable()
              [](const TMainForm &w) {
                  const TItemRec *focused = w.focusedRecord();
                  const bool diskRow = w.listHasFocus() && focused && ItemIs(focused->KindFlags, rkDisk);
-                 return isKind(w.selectedNode(), rkDisk) || diskRow;
+                 return NodeIs(w.selectedNode(), rkDisk) || diskRow;
              }},
         {.name = "MenuCatManager", .caption = "Catalog &Manager", .menus = cmCatalog, .separatorBefore = true},
         {.name = "MenuCategories", .caption = "&Categories Setup", .menus = cmCatalog},
@@ -136,7 +136,7 @@ std::span<const TMainCommand> TMainForm::commandTable()
          .run =
              [](TMainForm &w) {
                  TTreeNode *node = w.selectedNode();
-                 if (isKind(node, rkCatalog))
+                 if (NodeIs(node, rkCatalog))
                      w.closeCatalog(node);
              }},
         {.name = "TreeCatManager", .caption = "Catalog Manager", .menus = cmTreePopup},
@@ -365,7 +365,7 @@ void TMainForm::updateCommands()
                 if (QAction *a = command(QString::fromUtf8(name)))
                     a->setEnabled(enabled);
     }
-    const bool treeOnCatalog = m_tree->hasFocus() && isKind(selectedNode(), rkCatalog);
+    const bool treeOnCatalog = m_tree->hasFocus() && NodeIs(selectedNode(), rkCatalog);
     command(QStringLiteral("MenuRenameItem"))
         ->setText(treeOnCatalog ? QStringLiteral("&Rename Catalog") : QStringLiteral("&Rename Disk"));
     updateSortControls();
@@ -377,9 +377,9 @@ void TMainForm::updateCommands()
 void TMainForm::prepareTreeMenu(TTreeNode *target)
 {
     updateCommands();
-    const bool catalog = isKind(target, rkCatalog);
-    const bool disk = isKind(target, rkDisk);
-    const bool folder = isKind(target, rkFolder);
+    const bool catalog = NodeIs(target, rkCatalog);
+    const bool disk = NodeIs(target, rkDisk);
+    const bool folder = NodeIs(target, rkFolder);
     command("TreeRename")->setVisible(disk || catalog);
     command("TreeCompare")->setVisible(command("MenuCompare")->isEnabled());
     for (const char *name : {"TreeAddDisk", "TreeCategories", "TreeCloseCatalog", "TreeCatManager", "TreeSaveCatalog"})

@@ -30,7 +30,7 @@ void TMainForm::onDisksDropped(const std::vector<TTreeNode *> &disks, TTreeNode 
 
 void TMainForm::dropDisks(const std::vector<TTreeNode *> &disks, TTreeNode *target, bool fromList)
 {
-    if (!nodeAlive(target) || !isKind(target, rkCatalog))
+    if (!nodeAlive(target) || !NodeIs(target, rkCatalog))
         return;
     const std::shared_ptr<TTreeNode *> targetWatch = watchNode(target);
     std::vector<std::shared_ptr<TTreeNode *>> diskWatches;
@@ -47,7 +47,7 @@ void TMainForm::dropDisks(const std::vector<TTreeNode *> &disks, TTreeNode *targ
         return;
     std::vector<TTreeNode *> valid;
     for (TTreeNode *disk : disks)
-        if (nodeAlive(disk) && isKind(disk, rkDisk) && disk->parent() != target)
+        if (nodeAlive(disk) && NodeIs(disk, rkDisk) && disk->parent() != target)
             valid.push_back(disk);
     if (valid.empty())
         return;

@@ -16,12 +16,6 @@ inline constexpr int kListUpdateDelayMs = 500;
 // (cheaper than a hook in every dialog).
 inline constexpr int kIdleRetryMs = 250;
 
-// Whether node holds a record of the kind (rkCatalog, rkDisk, ...); false for null.
-inline bool isKind(const TTreeNode *node, uint8_t kind)
-{
-    return node && node->data() && ItemIs(node->data()->KindFlags, kind);
-}
-
 // Whether node is ancestor or lies below it.
 inline bool isBelow(const TTreeNode *node, const TTreeNode *ancestor)
 {

@@ -366,7 +366,7 @@ void TMainForm::onNodeRenamed(TTreeNode *node)
 void TMainForm::backOneLevel()
 {
     TTreeNode *node = selectedNode();
-    if (!node || isKind(node, rkCatalog) || !node->parent())
+    if (!node || NodeIs(node, rkCatalog) || !node->parent())
         return;
     TTreeNode *parent = node->parent();
     // The row of the node being left is focused once the parent is shown.
@@ -387,14 +387,14 @@ void TMainForm::backOneLevel()
 void TMainForm::renameItem()
 {
     TTreeNode *node = selectedNode();
-    if (listHasFocus() && isKind(m_items.displayedNode(), rkCatalog)) {
+    if (listHasFocus() && NodeIs(m_items.displayedNode(), rkCatalog)) {
         const QModelIndex i = listView()->currentIndex();
         if (i.isValid())
             listView()->edit(m_listModel->index(i.row(), 0));
         return;
     }
     // The catalog when the tree has the focus on one, otherwise the disk.
-    TTreeNode *target = m_tree->hasFocus() && isKind(node, rkCatalog) ? node : DiskNodeOf(node);
+    TTreeNode *target = m_tree->hasFocus() && NodeIs(node, rkCatalog) ? node : DiskNodeOf(node);
     if (!target)
         return;
     selectNode(target);
@@ -419,9 +419,9 @@ bool TMainForm::treeKey(QKeyEvent *event)
         return true;
     }
     if (key == Qt::Key_Delete) {
-        if (isKind(node, rkDisk)) {
+        if (NodeIs(node, rkDisk)) {
             deleteDisk(node, false);
-        } else if (isKind(node, rkCatalog)) {
+        } else if (NodeIs(node, rkCatalog)) {
             if (prompter().ask(QStringLiteral("Confirm closing"),
                                QStringLiteral("Would you really like to close selected catalog?"),
                                MsgIcon::Question, MsgButtons::OkCancel) == MsgAnswer::Ok)
@@ -608,7 +608,7 @@ void TMainForm::toggleReverse()
 
 void TMainForm::updateSortControls()
 {
-    const bool catalogView = isKind(m_items.displayedNode(), rkCatalog);
+    const bool catalogView = NodeIs(m_items.displayedNode(), rkCatalog);
     const int column = m_items.sortState().columnFor(m_items.displayedNode());
     // Whether they are enabled is the command table's rule (updateCommands).
     static const char *folderNames[] = {"Filename", "Extension", "Size", "Date", "Time", "Attributes"};
