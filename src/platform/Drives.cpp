@@ -5,9 +5,6 @@
 // table, sysfs, libblkid and statvfs, each read through TDriveSources.
 #include "platform/Drives.h"
 
-#include "catalog/CatalogRec.h"
-#include "catalog/Forest.h"
-#include "catalog/ItemFormat.h"
 #include "platform/Texts.h"
 #include "platform/UDisks.h"
 
@@ -432,7 +429,7 @@ QByteArray FileSystemDisplayName(const QString &fsType, bool fat32)
     QString name = fsType;
     if (name.startsWith(QLatin1StringView("fuse.")))
         name = name.mid(5);
-    return name.toUpper().toUtf8().left(kMaxFileSystem);
+    return name.toUpper().toUtf8().left(kFileSystemNameMaxBytes);
 }
 
 QByteArray NormalizeVolumeLabel(QByteArrayView raw)
@@ -447,7 +444,7 @@ QByteArray NormalizeVolumeLabel(QByteArrayView raw)
         const qsizetype firstLength = label[0].isHighSurrogate() && label.size() > 1 ? 2 : 1;
         label = label.left(firstLength).toUpper() + label.mid(firstLength);
     }
-    return CutAtCharBoundary(label.toUtf8(), kMaxVolumeLabel).toByteArray();
+    return CutAtCharBoundary(label.toUtf8(), kVolumeLabelMaxBytes).toByteArray();
 }
 
 uint32_t IsoVolumeSerial(QByteArrayView pvd)
@@ -948,11 +945,6 @@ bool MediaTypesCompatible(uint8_t a, uint8_t b)
     return (a == 13 && cartridge(b)) || (b == 13 && cartridge(a));
 }
 
-QString MediaTypeName(uint8_t code, uint8_t kindFlags)
-{
-    return MediaTypeText(code, ItemIs(kindFlags, rfVirtualRoot));
-}
-
 // ---------------------------------------------------------------------------
 // Readiness, volume data and space
 
@@ -1134,107 +1126,6 @@ void SynthesizeGeometry(TVolumeInfo &info)
     info.sectorsPerCluster = int32_t(sectorsPerCluster);
     info.totalClusters = int32_t(clusters(totalStored));
     info.freeClusters = int32_t(clusters(freeStored));
-}
-
-void TDrives::ReadVolumeInfo(QChar letter, TDiskRec *disk)
-{
-    if (!disk)
-        return;
-    disk->KindFlags = rkDisk | rfInSearch;
-    disk->SearchListPos = disk->UserListPos = disk->DupListPos = -1;
-    disk->Updated = DateTimeToUpdated(m_sources.now());
-    disk->MediaType = DriveMediaType(letter);
-    TVolumeInfo info = volumeInfo(letter);
-    ReadDiskSpace(info, false);
-    SetItemFlag(disk, rfCompressed, info.compressed);
-    disk->BytesPerSector = info.bytesPerSector;
-    disk->SectorsPerCluster = info.sectorsPerCluster;
-    disk->TotalClusters = info.totalClusters;
-    disk->FreeClusters = info.freeClusters;
-    disk->Serial = info.serial;
-    disk->MaxNameLen = int32_t(std::min<uint32_t>(info.maxNameLen, INT32_MAX));
-    disk->VolumeLabel = info.label;
-    disk->FileSystem = info.fileSystem;
-}
-
-// ---------------------------------------------------------------------------
-// Finding a catalogued medium
-
-QChar TDrives::FindMediaForDisk(TTreeNode *node, bool interactive, bool allowManual, Prompter *prompter,
-                                const std::function<MsgAnswer(const QByteArray &, uint8_t, bool)> &insertMedia)
-{
-    TTreeNode *diskNode = node ? DiskNodeOf(node) : nullptr;
-    const TDiskRec *disk = diskNode ? AsDisk(NodeRec(diskNode)) : nullptr;
-    if (!disk)
-        return QChar();
-    Prompter &ask = prompter ? *prompter : DefaultPrompter();
-    const uint8_t wanted = disk->MediaType;
-    auto inGroup = [](uint8_t code, std::initializer_list<uint8_t> group) {
-        return std::find(group.begin(), group.end(), code) != group.end();
-    };
-    auto fits = [&](uint8_t code) {
-        return MediaTypesCompatible(wanted, code)
-               || (inGroup(wanted, {0, 1, 3, 4}) && inGroup(code, {0, 1, 3, 4}))   // 5.25- and 8-inch floppies
-               || (inGroup(wanted, {2, 7, 9}) && inGroup(code, {2, 7, 9}));        // 3.5-inch floppies
-    };
-    // At most 30 candidates, in letter order.
-    auto candidatesNow = [&] {
-        QList<QChar> list;
-        for (const TDrive &d : std::as_const(m_drives))
-            if (list.size() < 30 && fits(DriveMediaType(d.letter)))
-                list.append(d.letter);
-        return list;
-    };
-    QList<QChar> candidates = candidatesNow();
-    if (candidates.isEmpty()) {
-        if (interactive)
-            ask.ask(QStringLiteral("No such device"),
-                    QStringLiteral("Sorry, there is no such device installed that could accept this media type."),
-                    MsgIcon::Information, MsgButtons::Ok);
-        return QChar();
-    }
-    const bool virtualRoot = ItemIs(disk->KindFlags, rfVirtualRoot);
-    const bool compressed = ItemIs(disk->KindFlags, rfCompressed);
-    for (;;) {
-        for (QChar letter : std::as_const(candidates)) {
-            if (!IsDriveReady(letter, false))
-                continue;
-            TDiskRec found;
-            ReadVolumeInfo(letter, &found);
-            if (found.Serial != disk->Serial || found.VolumeLabel != disk->VolumeLabel
-                || !MediaTypesCompatible(found.MediaType, disk->MediaType))
-                continue;
-            if (virtualRoot) {
-                if (!FindFolderBelow(rootPath(letter), TextView(disk->RootPath)).isEmpty())
-                    return letter;
-                continue;
-            }
-            if (compressed)
-                return letter;
-            const int64_t capacity = DiskSpace(&found, 0) / 10000;
-            if (capacity == DiskSpace(disk, 0) / 10000)
-                return letter;
-        }
-        if (!interactive)
-            return QChar();
-        if (wanted == 5 || wanted == 11 || wanted == 12 || wanted >= 16) {
-            QString text = QStringLiteral("The media you requested (") + MediaTypeName(wanted, disk->KindFlags)
-                           + QStringLiteral(") was not found\r\nand does not seem to be removable.");
-            if (allowManual)
-                text += QStringLiteral(" Please select \rthe appropriate drive yourself if available.");
-            ask.ask(QStringLiteral("Non-Removable Media"), text, MsgIcon::Information, MsgButtons::Ok);
-            return allowManual ? QLatin1Char('1') : QChar();
-        }
-        const MsgAnswer answer = insertMedia ? insertMedia(diskNode->text(), wanted, allowManual) : MsgAnswer::Cancel;
-        if (answer == MsgAnswer::No && allowManual)
-            return QLatin1Char('1');
-        if (answer != MsgAnswer::Ok)
-            return QChar();
-        // The medium just inserted may be mounted by now, somewhere new, and
-        // a device plugged in meanwhile is a drive of its own.
-        refresh();
-        candidates = candidatesNow();
-    }
 }
 
 // ---------------------------------------------------------------------------

@@ -1,7 +1,6 @@
 // Drives and media: which drive letters exist and what is behind them, the
-// media type of a drive, whether it is ready, its volume data and space, where
-// the medium of a catalogued disk is now, ejecting a medium and writing a new
-// volume serial number. A drive is a letter A-Z bound to a device (or to a
+// media type of a drive, whether it is ready, its volume data and space,
+// ejecting a medium and writing a new volume serial number. A drive is a letter A-Z bound to a device (or to a
 // network source) for the whole run; its root is that device's current mount
 // point. Every source this reads (mount table, sysfs, device nodes, the clock)
 // comes from a TDriveSources, so tests run on folders and file-system images.
@@ -22,11 +21,13 @@
 #include <functional>
 #include <optional>
 
-struct TDiskRec;
-class TTreeNode;
-
 // MediaType codes 0-15; 255 = not known.
 inline constexpr uint8_t kMediaUnknown = 255;
+
+// The longest volume label and file-system name a drive reports, in bytes
+// (the label cut at a character boundary, the name in the Windows style).
+inline constexpr int kVolumeLabelMaxBytes = 33;
+inline constexpr int kFileSystemNameMaxBytes = 8;
 
 // One line of the mount table.
 struct TMountEntry {
@@ -99,7 +100,7 @@ struct TDrive {
     QString blockName;    // kernel name of a block device ("sdb1", "sr0"); empty for others
 };
 
-// The volume data of one drive (the working record of ReadVolumeInfo).
+// The volume data of one drive (what a disk record is filled from).
 struct TVolumeInfo {
     QChar letter;
     QByteArray label;        // at most 33 bytes
@@ -147,20 +148,11 @@ public:
     // Ready = mounted and its space can be read. When not ready and
     // interactive: "Drive X: is not ready !" with Retry/Cancel through the prompter.
     bool IsDriveReady(QChar letter, bool interactive, Prompter *prompter = nullptr);
-    // Starts disk as a new disk of the drive and fills its volume data,
-    // geometry and space; "(unknown)" / "unknown" / serial 0 when unreadable.
-    void ReadVolumeInfo(QChar letter, TDiskRec *disk);
     // The volume data alone.
     TVolumeInfo volumeInfo(QChar letter);
     // Fills the space and geometry of info (from statvfs, or synthesized only);
     // true when real figures were obtained.
     bool ReadDiskSpace(TVolumeInfo &info, bool synthesizeOnly);
-    // The drive holding the medium of the disk at or above node: its letter,
-    // '1' when the user chose to pick the drive by hand, 0 when none or cancelled.
-    // The Insert Media question goes through insertMedia (OK, Cancel or No = manual).
-    QChar FindMediaForDisk(TTreeNode *node, bool interactive, bool allowManual, Prompter *prompter,
-                           const std::function<MsgAnswer(const QByteArray &diskName, uint8_t mediaType,
-                                                         bool allowManual)> &insertMedia = {});
     // Why the medium of a drive stays where it is, as a line for the user;
     // empty when it may be ejected. Only optical drives, removable media and
     // USB disks eject, never a fixed disk, and never a disk that holds "/",
@@ -227,9 +219,6 @@ std::optional<TProbedVolume> ProbeVolume(const QString &path);
 
 // a = b, or one is 13 (generic removable) and the other 14 or 15.
 bool MediaTypesCompatible(uint8_t a, uint8_t b);
-// The display name of a MediaType ("Unknown" for others), "Virtual " in front
-// when kindFlags has rfVirtualRoot.
-QString MediaTypeName(uint8_t code, uint8_t kindFlags);
 // Synthesized geometry for a file system name and byte totals (bytes x 10000).
 void SynthesizeGeometry(TVolumeInfo &info);
 // Writes serial into a FAT12/16 (offset 0x27) or FAT32 (offset 0x43) boot

@@ -6,6 +6,7 @@
 #include "scan/AddDisk.h"
 
 #include "catalog/CatalogRec.h"
+#include "catalog/DiskMedium.h"
 #include "catalog/Forest.h"
 #include "catalog/ItemFormat.h"
 #include "platform/Drives.h"
@@ -412,14 +413,14 @@ TAddDiskWork::TActivation TAddDiskWork::activate(const TInsertMediaFn &insertMed
     if (m_mode != TAddDiskMode::Update || !m_updateDisk)
         return TActivation::Manual;
     m_status = MsgLookingForMedia();
-    const QChar found = m_drives.FindMediaForDisk(m_updateDisk, true, true, &m_prompter, insertMedia);
+    const QChar found = FindMediaForDisk(m_drives, m_updateDisk, true, true, &m_prompter, insertMedia);
     // The search may have read the drive table again.
     refreshDrives();
     if (found.isNull()) {
         updateStatus();
         return TActivation::Cancelled;
     }
-    if (found == QLatin1Char('1') || !offered(found)) {
+    if (found == kManualDriveChoice || !offered(found)) {
         updateStatus();
         return TActivation::Manual;
     }
@@ -438,7 +439,7 @@ bool TAddDiskWork::pressDrive(QChar letter)
     }
     m_letter = letter;
     resetWork();
-    m_drives.ReadVolumeInfo(letter, m_work.get());
+    ReadVolumeInfo(m_drives, letter, m_work.get());
     if (m_mode == TAddDiskMode::Add)
         m_name = DecodeStored(m_work->VolumeLabel);
     else if (m_name.isEmpty())

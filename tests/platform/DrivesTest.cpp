@@ -2,11 +2,8 @@
 // and file-system images made here; no real device or mount is touched.
 #include "platform/Drives.h"
 
+#include "FakeMachine.h"
 #include "TestCatalogs.h"
-#include "catalog/CatalogRec.h"
-#include "catalog/Forest.h"
-#include "catalog/ItemFormat.h"
-#include "catalog/LoadSave.h"
 
 #include <gtest/gtest.h>
 
@@ -24,83 +21,13 @@
 namespace {
 
 using testcat::ScriptedPrompter;
+using testdrives::FakeMachine;
+using testdrives::mount;
+using testdrives::space;
 
 const QChar kA = QLatin1Char('A'), kB = QLatin1Char('B'), kC = QLatin1Char('C'), kD = QLatin1Char('D'),
             kE = QLatin1Char('E'), kF = QLatin1Char('F'), kG = QLatin1Char('G'), kH = QLatin1Char('H'),
             kI = QLatin1Char('I'), kJ = QLatin1Char('J');
-
-TMountEntry mount(const QString &device, const QString &mountPoint, const QString &fsType)
-{
-    return {device, mountPoint, fsType, QStringLiteral("rw")};
-}
-
-// A fake machine: a sysfs tree in a temporary folder, a mount table that the
-// test changes between refreshes, and statvfs answers per mount point.
-class FakeMachine
-{
-public:
-    FakeMachine()
-    {
-        EXPECT_TRUE(m_sys.isValid());
-        QDir(m_sys.path()).mkpath(QStringLiteral("block"));
-    }
-
-    QString sys() const { return m_sys.path(); }
-    QString path(const QString &relative) const { return m_sys.filePath(relative); }
-
-    // A block device folder of sysfs with the given files (name -> content).
-    void addBlock(const QString &relative, const QMap<QString, QByteArray> &files = {})
-    {
-        const QString dir = m_sys.filePath(QStringLiteral("block/") + relative);
-        ASSERT_TRUE(QDir().mkpath(dir));
-        for (auto it = files.begin(); it != files.end(); ++it)
-            writeFile(dir + QLatin1Char('/') + it.key(), it.value());
-    }
-    static void writeFile(const QString &path, const QByteArray &bytes)
-    {
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-    }
-
-    TDriveSources sources()
-    {
-        TDriveSources sources;
-        auto mounts = m_mounts;
-        sources.mounts = [mounts] { return *mounts; };
-        sources.sysfsRoot = m_sys.path();
-        sources.devDiskRoot = m_sys.filePath(QStringLiteral("udev"));
-        sources.readDevices = false;
-        sources.mayRun = [](const QString &) { return false; };
-        auto spaces = m_spaces;
-        sources.space = [spaces](const QString &path) -> std::optional<TFsSpace> {
-            const auto it = spaces->find(path);
-            if (it == spaces->end())
-                return std::nullopt;
-            return *it;
-        };
-        sources.now = [] { return QDateTime(QDate(2024, 5, 17), QTime(13, 30)); };
-        return sources;
-    }
-
-    std::shared_ptr<QList<TMountEntry>> m_mounts = std::make_shared<QList<TMountEntry>>();
-    std::shared_ptr<QMap<QString, TFsSpace>> m_spaces = std::make_shared<QMap<QString, TFsSpace>>();
-
-private:
-    QTemporaryDir m_sys;
-};
-
-TFsSpace space(uint64_t blockSize, uint64_t blocks, uint64_t freeBlocks, uint64_t fsid = 0x1234)
-{
-    TFsSpace s;
-    s.blockSize = blockSize;
-    s.blocks = blocks;
-    s.freeBlocks = freeBlocks;
-    s.fsid = fsid;
-    s.nameMax = 255;
-    return s;
-}
 
 QString findTool(const QString &name)
 {
@@ -482,11 +409,6 @@ TEST(MediaTypeTexts, CompatibleAndNames)
     EXPECT_FALSE(MediaTypesCompatible(14, 15));
     EXPECT_FALSE(MediaTypesCompatible(2, 7));
     EXPECT_FALSE(MediaTypesCompatible(13, 5));
-    EXPECT_EQ(MediaTypeName(14, rkDisk), QStringLiteral("iomega ZIP 100"));
-    EXPECT_EQ(MediaTypeName(7, rkDisk), QStringLiteral("Floppy 3.5\" HD"));
-    EXPECT_EQ(MediaTypeName(5, rkDisk | rfVirtualRoot), QStringLiteral("Virtual Hard disk"));
-    EXPECT_EQ(MediaTypeName(16, rkDisk), QStringLiteral("Unknown"));
-    EXPECT_EQ(MediaTypeName(kMediaUnknown, rkDisk | rfVirtualRoot), QStringLiteral("Virtual Unknown"));
 }
 
 // ---------------------------------------------------------------- labels and names
@@ -702,33 +624,6 @@ TEST_F(VolumeData, NotReady)
     EXPECT_EQ(drives.volumeInfo(QLatin1Char('Q')).fileSystem, QByteArray("unknown"));
 }
 
-TEST_F(VolumeData, ReadVolumeInfoStartsANewDisk)
-{
-    TDrives drives(m.sources());
-    const QChar stick = *drives.driveOfPath(media.path());
-    TDiskRec disk;
-    disk.KindFlags = rkDisk | rfCompressed | rfVirtualRoot | rfHasDesc;
-    disk.SearchListPos = 3;
-    disk.UserListPos = 4;
-    disk.DupListPos = 5;
-    drives.ReadVolumeInfo(stick, &disk);
-    EXPECT_EQ(disk.KindFlags, rkDisk | rfInSearch);
-    EXPECT_EQ(disk.SearchListPos, -1);
-    EXPECT_EQ(disk.UserListPos, -1);
-    EXPECT_EQ(disk.DupListPos, -1);
-    EXPECT_DOUBLE_EQ(disk.Updated, DateTimeToUpdated(QDateTime(QDate(2024, 5, 17), QTime(13, 30))));
-    EXPECT_EQ(UpdatedToDateTime(disk.Updated).date(), QDate(2024, 5, 17));
-    EXPECT_EQ(disk.MediaType, 13);
-    EXPECT_EQ(disk.FileSystem, QByteArray("EXT4"));
-    EXPECT_EQ(disk.Serial, 0x11223344u ^ 0x55667788u);
-    EXPECT_EQ(disk.TotalClusters, 1000);
-    EXPECT_EQ(disk.FreeClusters, 250);
-    EXPECT_EQ(disk.SectorsPerCluster, 8);
-    EXPECT_EQ(disk.BytesPerSector, 512);
-    EXPECT_EQ(disk.MaxNameLen, 255);
-    EXPECT_EQ(DiskSpace(&disk, 0), int64_t(4096000) * 10000);
-}
-
 TEST_F(VolumeData, ReadyWithRetry)
 {
     const QString place = media.filePath(QStringLiteral("later"));
@@ -802,11 +697,10 @@ TEST_F(Images, FatVolumeData)
                  1440))
         GTEST_SKIP() << "mkfs.fat is missing";
     TDrives drives(imageSources(image, QStringLiteral("vfat")));
-    TDiskRec disk;
-    drives.ReadVolumeInfo(kD, &disk);
-    EXPECT_EQ(disk.VolumeLabel, QByteArray("Backup"));
-    EXPECT_EQ(disk.Serial, 0x1234ABCDu);
-    EXPECT_EQ(disk.FileSystem, QByteArray("FAT"));
+    const TVolumeInfo volume = drives.volumeInfo(kD);
+    EXPECT_EQ(volume.label, QByteArray("Backup"));
+    EXPECT_EQ(volume.serial, 0x1234ABCDu);
+    EXPECT_EQ(volume.fileSystem, QByteArray("FAT"));
 
     // Without leave to open devices the same drive falls back to statfs.
     TDriveSources closed = imageSources(image, QStringLiteral("vfat"));
@@ -1229,224 +1123,6 @@ TEST_F(Ejecting, NoWaysWithoutLeaveToOpenDevices)
     EXPECT_FALSE(s.eject.udisksRunning || s.eject.ejectProgram || s.eject.unmount);
     EXPECT_FALSE(drives.sources().eject.udisksRunning || drives.sources().eject.ejectIoctl);
     EXPECT_FALSE(drives.EjectMedia(*letter));
-}
-
-// ---------------------------------------------------------------- finding a medium
-
-class FindMedia : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(media.isValid());
-        ASSERT_TRUE(QDir(media.path()).mkpath(QStringLiteral("zip/Photos/2024")));
-        ASSERT_TRUE(QDir(media.path()).mkpath(QStringLiteral("fixed")));
-        m.addBlock(QStringLiteral("fd0"), {{QStringLiteral("size"), "2880\n"}});
-        m.addBlock(QStringLiteral("sda"), {{QStringLiteral("removable"), "0\n"}});
-        m.addBlock(QStringLiteral("sdb"), {{QStringLiteral("removable"), "1\n"},
-                                           {QStringLiteral("device/model"), "ZIP 100\n"}});
-        m.addBlock(QStringLiteral("sdc"), {{QStringLiteral("removable"), "1\n"}});
-        *m.m_mounts = {
-            mount(QStringLiteral("/dev/sda"), media.filePath(QStringLiteral("fixed")), QStringLiteral("ext4")),
-            mount(QStringLiteral("/dev/sdb"), media.filePath(QStringLiteral("zip")), QStringLiteral("vfat")),
-        };
-        (*m.m_spaces)[media.filePath(QStringLiteral("fixed"))] = space(4096, 5000, 100, 0xAAAA);
-        (*m.m_spaces)[media.filePath(QStringLiteral("zip"))] = space(512, 196608, 1000, 0xBBBB);
-
-        catalogNode = forest.addChild(nullptr, "cat");
-        catalogNode->setData(new TCatalogRec);
-        catalogNode->data()->Node = catalogNode;
-    }
-
-    // A catalogued disk read from the drive now holding the mount point.
-    TTreeNode *catalogued(const QString &mountPoint, const QByteArray &name)
-    {
-        TDrives drives(m.sources());
-        TTreeNode *node = AddDiskNode(catalogNode, name);
-        drives.ReadVolumeInfo(*drives.driveOfPath(mountPoint), AsDisk(NodeRec(node)));
-        return node;
-    }
-
-    QString zip() const { return media.filePath(QStringLiteral("zip")); }
-    QString fixed() const { return media.filePath(QStringLiteral("fixed")); }
-
-    FakeMachine m;
-    QTemporaryDir media;
-    TForest forest;
-    TTreeNode *catalogNode = nullptr;
-    ScriptedPrompter prompter;
-    std::vector<std::tuple<QByteArray, uint8_t, bool>> insertCalls;
-    std::vector<MsgAnswer> insertAnswers;
-    std::function<MsgAnswer(const QByteArray &, uint8_t, bool)> insert = [this](const QByteArray &name,
-                                                                                 uint8_t type, bool manual) {
-        insertCalls.emplace_back(name, type, manual);
-        if (insertAnswers.empty())
-            return MsgAnswer::Cancel;
-        const MsgAnswer answer = insertAnswers.front();
-        insertAnswers.erase(insertAnswers.begin());
-        return answer;
-    };
-};
-
-TEST_F(FindMedia, MatchesSerialLabelAndSize)
-{
-    TTreeNode *disk = catalogued(zip(), "Zip disk");
-    TTreeNode *folder = forest.addChild(disk, "sub");
-    TDrives drives(m.sources());
-    const QChar zipLetter = *drives.driveOfPath(zip());
-    EXPECT_EQ(drives.FindMediaForDisk(disk, true, true, &prompter, insert), zipLetter);
-    // Any node below the disk will do; nothing above it.
-    EXPECT_EQ(drives.FindMediaForDisk(folder, true, true, &prompter, insert), zipLetter);
-    EXPECT_EQ(drives.FindMediaForDisk(catalogNode, true, true, &prompter, insert), QChar());
-    EXPECT_EQ(drives.FindMediaForDisk(nullptr, true, true, &prompter, insert), QChar());
-    EXPECT_TRUE(prompter.messages.empty());
-    EXPECT_TRUE(insertCalls.empty());
-    TTreeNode *hard = catalogued(fixed(), "System");
-    EXPECT_EQ(drives.FindMediaForDisk(hard, false, false, &prompter, insert), *drives.driveOfPath(fixed()));
-}
-
-TEST_F(FindMedia, CompatibleTypesAreCandidates)
-{
-    // A generic removable drive accepts a ZIP disk; a 3.5-inch drive a DD disk.
-    *m.m_mounts = {mount(QStringLiteral("/dev/sdc"), zip(), QStringLiteral("vfat"))};
-    TTreeNode *disk = catalogued(zip(), "Cartridge");
-    AsDisk(NodeRec(disk))->MediaType = 14;
-    TDrives drives(m.sources());
-    const QChar letter = *drives.driveOfPath(zip());
-    ASSERT_EQ(drives.DriveMediaType(letter), 13);
-    EXPECT_EQ(drives.FindMediaForDisk(disk, false, false, &prompter, insert), letter);
-
-    // The floppy drive has no medium: the disk is asked for.
-    TTreeNode *floppy = AddDiskNode(catalogNode, "Old floppy");
-    AsDisk(NodeRec(floppy))->MediaType = 2;
-    EXPECT_EQ(drives.FindMediaForDisk(floppy, true, true, &prompter, insert), QChar());
-    ASSERT_EQ(insertCalls.size(), 1u);
-    EXPECT_EQ(std::get<0>(insertCalls[0]), QByteArray("Old floppy"));
-    EXPECT_EQ(std::get<1>(insertCalls[0]), 2);
-    EXPECT_TRUE(std::get<2>(insertCalls[0]));
-    EXPECT_TRUE(prompter.messages.empty());
-}
-
-TEST_F(FindMedia, NoSuchDevice)
-{
-    TTreeNode *disk = AddDiskNode(catalogNode, "Disc");
-    AsDisk(NodeRec(disk))->MediaType = 10;
-    TDrives drives(m.sources());
-    EXPECT_EQ(drives.FindMediaForDisk(disk, false, true, &prompter, insert), QChar());
-    EXPECT_TRUE(prompter.messages.empty());
-    EXPECT_EQ(drives.FindMediaForDisk(disk, true, true, &prompter, insert), QChar());
-    ASSERT_EQ(prompter.messages.size(), 1u);
-    EXPECT_EQ(prompter.messages[0].caption, QStringLiteral("No such device"));
-    EXPECT_EQ(prompter.messages[0].text,
-              QStringLiteral("Sorry, there is no such device installed that could accept this media type."));
-    EXPECT_EQ(prompter.messages[0].icon, MsgIcon::Information);
-    EXPECT_TRUE(insertCalls.empty());
-}
-
-TEST_F(FindMedia, VirtualRootNeedsItsFolder)
-{
-    TTreeNode *node = catalogued(zip(), "Photos");
-    TDiskRec *disk = AsDisk(NodeRec(node));
-    SetItemFlag(disk, rfVirtualRoot, true);
-    disk->TotalClusters = 1;   // a virtual root has no size to compare
-    disk->RootPath = NewText("\\photos\\2024\\");
-    TDrives drives(m.sources());
-    const QChar letter = *drives.driveOfPath(zip());
-    EXPECT_EQ(drives.FindMediaForDisk(node, false, false, &prompter, insert), letter);
-    for (const char *missing : {"\\Photos\\2023\\", "\\..\\zip\\Photos\\", "\\Photos\\.\\2024\\"}) {
-        FreeText(disk->RootPath);
-        disk->RootPath = NewText(missing);
-        EXPECT_EQ(drives.FindMediaForDisk(node, false, false, &prompter, insert), QChar()) << missing;
-    }
-}
-
-TEST_F(FindMedia, CompressedSkipsSizeAndOthersCompareIt)
-{
-    TTreeNode *node = catalogued(zip(), "Packed");
-    TDiskRec *disk = AsDisk(NodeRec(node));
-    disk->TotalClusters += 1;
-    TDrives drives(m.sources());
-    const QChar letter = *drives.driveOfPath(zip());
-    EXPECT_EQ(drives.FindMediaForDisk(node, false, false, &prompter, insert), QChar());
-    SetItemFlag(disk, rfCompressed, true);
-    EXPECT_EQ(drives.FindMediaForDisk(node, false, false, &prompter, insert), letter);
-    // Same size in other clusters still matches; another label or serial does not.
-    SetItemFlag(disk, rfCompressed, false);
-    disk->TotalClusters = (disk->TotalClusters - 1) / 2;
-    disk->SectorsPerCluster *= 2;
-    EXPECT_EQ(drives.FindMediaForDisk(node, false, false, &prompter, insert), letter);
-    disk->VolumeLabel = "Other";
-    EXPECT_EQ(drives.FindMediaForDisk(node, false, false, &prompter, insert), QChar());
-    disk->VolumeLabel.clear();
-    disk->Serial ^= 1;
-    EXPECT_EQ(drives.FindMediaForDisk(node, false, false, &prompter, insert), QChar());
-}
-
-TEST_F(FindMedia, NonRemovableMessage)
-{
-    TTreeNode *node = catalogued(fixed(), "System");
-    AsDisk(NodeRec(node))->Serial ^= 1;
-    TDrives drives(m.sources());
-    EXPECT_EQ(drives.FindMediaForDisk(node, true, true, &prompter, insert), QLatin1Char('1'));
-    EXPECT_EQ(drives.FindMediaForDisk(node, true, false, &prompter, insert), QChar());
-    EXPECT_EQ(drives.FindMediaForDisk(node, false, true, &prompter, insert), QChar());
-    ASSERT_EQ(prompter.messages.size(), 2u);
-    EXPECT_EQ(prompter.messages[0].caption, QStringLiteral("Non-Removable Media"));
-    EXPECT_EQ(prompter.messages[0].text,
-              QStringLiteral("The media you requested (Hard disk) was not found\r\nand does not seem to be removable."
-                             " Please select \rthe appropriate drive yourself if available."));
-    EXPECT_EQ(prompter.messages[0].icon, MsgIcon::Information);
-    EXPECT_EQ(prompter.messages[1].text,
-              QStringLiteral("The media you requested (Hard disk) was not found\r\nand does not seem to be removable."));
-    EXPECT_TRUE(insertCalls.empty());
-}
-
-TEST_F(FindMedia, InsertMediaAnswers)
-{
-    TTreeNode *node = catalogued(zip(), "Backup 3");
-    // The cartridge is taken out: the drive reports no medium.
-    m.m_mounts->removeLast();
-    FakeMachine::writeFile(m.path(QStringLiteral("block/sdb/size")), "0\n");
-    TDrives drives(m.sources());
-    // The empty cartridge drive is still a drive, not ready.
-    const QList<TDrive> table = drives.drives();
-    const auto zipDrive = std::find_if(table.begin(), table.end(),
-                                       [](const TDrive &d) { return d.device == QStringLiteral("/dev/sdb"); });
-    ASSERT_NE(zipDrive, table.end());
-    const QChar letter = zipDrive->letter;
-    EXPECT_TRUE(drives.rootPath(letter).isEmpty());
-    EXPECT_EQ(drives.DriveMediaType(letter), 14);
-    EXPECT_EQ(drives.FindMediaForDisk(node, false, true, &prompter, insert), QChar());
-    EXPECT_TRUE(insertCalls.empty());
-
-    insertAnswers = {MsgAnswer::Cancel};
-    EXPECT_EQ(drives.FindMediaForDisk(node, true, true, &prompter, insert), QChar());
-    insertAnswers = {MsgAnswer::No};
-    EXPECT_EQ(drives.FindMediaForDisk(node, true, true, &prompter, insert), QLatin1Char('1'));
-    insertAnswers = {MsgAnswer::No};
-    EXPECT_EQ(drives.FindMediaForDisk(node, true, false, &prompter, insert), QChar());
-    ASSERT_EQ(insertCalls.size(), 3u);
-    EXPECT_EQ(std::get<0>(insertCalls[0]), QByteArray("Backup 3"));
-    EXPECT_EQ(std::get<1>(insertCalls[0]), 14);
-    EXPECT_FALSE(std::get<2>(insertCalls[2]));
-
-    // OK after putting the cartridge back in: found on the next round, at a new place.
-    insertCalls.clear();
-    const QString newPlace = media.filePath(QStringLiteral("zip2"));
-    QDir().mkpath(newPlace);
-    insertAnswers = {MsgAnswer::Ok, MsgAnswer::Ok};
-    int rounds = 0;
-    auto insertThenMount = [&](const QByteArray &name, uint8_t type, bool manual) {
-        if (++rounds == 2) {
-            m.m_mounts->append(mount(QStringLiteral("/dev/sdb"), newPlace, QStringLiteral("vfat")));
-            (*m.m_spaces)[newPlace] = (*m.m_spaces)[zip()];
-        }
-        return insert(name, type, manual);
-    };
-    EXPECT_EQ(drives.FindMediaForDisk(node, true, true, &prompter, insertThenMount), letter);
-    EXPECT_EQ(insertCalls.size(), 2u);
-    EXPECT_EQ(drives.rootPath(letter), newPlace);
-    EXPECT_TRUE(prompter.messages.empty());
 }
 
 } // namespace
