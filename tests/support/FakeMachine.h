@@ -1,6 +1,7 @@
 // A fake machine for the drive layer's tests: a sysfs tree in a temporary
 // folder, a mount table the test changes between refreshes, and statvfs
-// answers per mount point, handed to TDrives as its sources.
+// answers per mount point, handed to TDrives as its sources; and drives
+// whose devices are file-system images.
 #pragma once
 
 #include "platform/Drives.h"
@@ -12,6 +13,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTime>
 
@@ -91,5 +94,70 @@ inline TFsSpace space(uint64_t blockSize, uint64_t blocks, uint64_t freeBlocks, 
     s.nameMax = 255;
     return s;
 }
+
+// The path of a file-system tool (mkfs.fat, ...), also in the sbin folders;
+// empty when it is not installed.
+inline QString findTool(const QString &name)
+{
+    QString path = QStandardPaths::findExecutable(name);
+    if (path.isEmpty())
+        path = QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+    return path;
+}
+
+// Runs a tool; true when it ran and exited with 0.
+inline bool runTool(const QString &program, const QStringList &args)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, args);
+    if (!process.waitForFinished(-1))
+        return false;
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A drive whose device is a file-system image made by the test (mkfs.fat,
+// mkfs.ext4, genisoimage), on a fake machine that lets it open devices.
+class ImageDrives : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        mkfsFat = findTool(QStringLiteral("mkfs.fat"));
+    }
+
+    QString file(const QString &name) const { return dir.filePath(name); }
+
+    // A drive whose device is an image file, mounted (in name) at a folder.
+    TDriveSources imageSources(const QString &image, const QString &fsType)
+    {
+        QDir(dir.path()).mkpath(QStringLiteral("mnt"));
+        *m.m_mounts = {mount(image, file(QStringLiteral("mnt")), fsType)};
+        (*m.m_spaces)[file(QStringLiteral("mnt"))] = space(512, 2847, 2847, 99);
+        TDriveSources sources = m.sources();
+        sources.readDevices = true;
+        return sources;
+    }
+
+    bool makeFat(const QString &image, const QStringList &options, int kib)
+    {
+        if (mkfsFat.isEmpty())
+            return false;
+        return runTool(mkfsFat, QStringList{QStringLiteral("-C")} + options
+                                    + QStringList{image, QString::number(kib)});
+    }
+
+    QTemporaryDir dir;
+    FakeMachine m;
+    QString mkfsFat;
+};
+
 
 } // namespace testdrives
