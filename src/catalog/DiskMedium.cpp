@@ -44,19 +44,11 @@ QChar FindMediaForDisk(TDrives &drives, TTreeNode *node, bool interactive, bool 
         return QChar();
     Prompter &ask = prompter ? *prompter : DefaultPrompter();
     const uint8_t wanted = disk->MediaType;
-    auto inGroup = [](uint8_t code, std::initializer_list<uint8_t> group) {
-        return std::find(group.begin(), group.end(), code) != group.end();
-    };
-    auto fits = [&](uint8_t code) {
-        return MediaTypesCompatible(wanted, code)
-               || (inGroup(wanted, {0, 1, 3, 4}) && inGroup(code, {0, 1, 3, 4}))   // 5.25- and 8-inch floppies
-               || (inGroup(wanted, {2, 7, 9}) && inGroup(code, {2, 7, 9}));        // 3.5-inch floppies
-    };
     // At most 30 candidates, in letter order.
     auto candidatesNow = [&] {
         QList<QChar> list;
         for (const TDrive &d : drives.drives())
-            if (list.size() < 30 && fits(drives.DriveMediaType(d.letter)))
+            if (list.size() < 30 && MediaTypesFit(wanted, drives.DriveMediaType(d.letter)))
                 list.append(d.letter);
         return list;
     };
@@ -92,7 +84,7 @@ QChar FindMediaForDisk(TDrives &drives, TTreeNode *node, bool interactive, bool 
         }
         if (!interactive)
             return QChar();
-        if (wanted == 5 || wanted == 11 || wanted == 12 || wanted >= 16) {
+        if (IsFixedMedium(wanted)) {
             QString text = QStringLiteral("The media you requested (") + MediaTypeName(wanted, disk->KindFlags)
                            + QStringLiteral(") was not found\r\nand does not seem to be removable.");
             if (allowManual)

@@ -390,7 +390,6 @@ TDriveType TDrives::driveType(QChar letter) const
 
 uint8_t TDrives::probeRemovable(const TDrive &drive) const
 {
-    uint8_t code = kMediaUnknown;
     if (IsNumberedDevice(drive.blockName, QLatin1StringView("fd"))) {
         // The floppy driver reports the size of its current format in 512-byte sectors.
         bool ok = false;
@@ -398,47 +397,14 @@ uint8_t TDrives::probeRemovable(const TDrive &drive) const
                                              + QStringLiteral("/size"))
                                    .trimmed()
                                    .toLongLong(&ok);
-        if (ok) {
-            switch (sectors) {
-            case 320:    // 160 KiB
-            case 360:    // 180 KiB
-            case 640:    // 320 KiB
-            case 720:    // 360 KiB
-                code = 0;
-                break;
-            case 2400:   // 1.2 MiB
-                code = 1;
-                break;
-            case 1440:   // 720 KiB, taken as the common 3.5-inch double density
-                code = 2;
-                break;
-            case 2880:   // 1.44 MiB
-                code = 7;
-                break;
-            case 5760:   // 2.88 MiB
-                code = 9;
-                break;
-            default:
-                break;
-            }
-        }
-    }
-    switch (code) {
-    case 0: case 1: case 2: case 3: case 4: case 7: case 9:
-        return code;
-    default:
-        break;
+        const uint8_t code = ok ? FloppyMediaType(sectors) : kMediaUnknown;
+        if (IsFloppy(code))
+            return code;
     }
     // Not a floppy: the model name tells ZIP and JAZ cartridges apart.
     const QString diskDir = diskFolder(drive.blockName);
-    if (!diskDir.isEmpty()) {
-        const QByteArray model = ReadSmallFile(diskDir + QStringLiteral("/device/model")).trimmed().toUpper();
-        if (model.startsWith("ZIP 100"))
-            return 14;
-        if (model.startsWith("JAZ 1GB"))
-            return 15;
-    }
-    return 13;
+    return RemovableMediaType(diskDir.isEmpty() ? QByteArray()
+                                                : ReadSmallFile(diskDir + QStringLiteral("/device/model")));
 }
 
 uint8_t TDrives::DriveMediaType(QChar letter)
@@ -450,20 +416,20 @@ uint8_t TDrives::DriveMediaType(QChar letter)
     uint8_t code = kMediaUnknown;
     switch (d ? d->type : TDriveType::NoRoot) {
     case TDriveType::Fixed:
-        code = 5;
+        code = kMediaHardDisk;
         break;
     case TDriveType::Remote:
-        code = 11;
+        code = kMediaNetwork;
         break;
     case TDriveType::CdRom:
-        code = 10;
+        code = kMediaCdRom;
         break;
     case TDriveType::RamDisk:
-        code = 12;
+        code = kMediaRamDisk;
         break;
     case TDriveType::Removable:
         // Probed once per run; a new medium does not change the answer.
-        if (m_mediaCache[size_t(index)] < 128)
+        if (m_mediaCache[size_t(index)] != kMediaUnknown)
             return m_mediaCache[size_t(index)];
         code = probeRemovable(*d);
         break;

@@ -117,7 +117,7 @@ public:
 
 private:
     // Whether a removable drive's medium is a floppy, ZIP or JAZ cartridge, or
-    // another removable medium (never fails: 13 is the answer for the rest).
+    // another removable medium (never fails: kMediaRemovable for the rest).
     uint8_t probeRemovable(const TDrive &drive) const;
     TDriveType typeOf(const TMountEntry *mount, const QString &blockName) const;
     std::optional<TFsSpace> spaceOf(const QString &mountPoint) const;

@@ -170,16 +170,6 @@ QString AddDiskStatusText(TAddDiskMode mode, QChar letter, const TDiskRec *work,
 // ---------------------------------------------------------------------------
 // Drive buttons
 
-bool MediaTypesFit(uint8_t disk, uint8_t drive)
-{
-    auto inGroup = [](uint8_t code, std::initializer_list<uint8_t> group) {
-        return std::find(group.begin(), group.end(), code) != group.end();
-    };
-    return MediaTypesCompatible(disk, drive)
-           || (inGroup(disk, {0, 1, 3, 4}) && inGroup(drive, {0, 1, 3, 4}))   // 5.25-inch and 8-inch floppies
-           || (inGroup(disk, {2, 7, 9}) && inGroup(drive, {2, 7, 9}));        // 3.5-inch floppies
-}
-
 int DriveButtonColumns(int screenWidth, int buttonCount)
 {
     // Nine columns at least, so that a small screen still shows A: to I: in one row.

@@ -24,14 +24,29 @@ using testdrives::FakeMachine;
 using testdrives::mount;
 using testdrives::space;
 
-TEST(MediaTypeNames, VirtualRootsSayVirtual)
+// A media type code, the disk's flags, and the name shown.
+struct MediaName {
+    uint8_t code;
+    uint8_t kindFlags;
+    const char *name;
+};
+
+class MediaTypeNames : public ::testing::TestWithParam<MediaName>
 {
-    EXPECT_EQ(MediaTypeName(14, rkDisk), QStringLiteral("iomega ZIP 100"));
-    EXPECT_EQ(MediaTypeName(7, rkDisk), QStringLiteral("Floppy 3.5\" HD"));
-    EXPECT_EQ(MediaTypeName(5, rkDisk | rfVirtualRoot), QStringLiteral("Virtual Hard disk"));
-    EXPECT_EQ(MediaTypeName(16, rkDisk), QStringLiteral("Unknown"));
-    EXPECT_EQ(MediaTypeName(kMediaUnknown, rkDisk | rfVirtualRoot), QStringLiteral("Virtual Unknown"));
+};
+
+TEST_P(MediaTypeNames, VirtualRootsSayVirtual)
+{
+    const MediaName c = GetParam();
+    EXPECT_EQ(MediaTypeName(c.code, c.kindFlags), QString::fromUtf8(c.name)) << int(c.code);
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, MediaTypeNames, ::testing::Values(
+    MediaName{kMediaZip100, rkDisk, "iomega ZIP 100"},
+    MediaName{kMediaFloppy35HD, rkDisk, "Floppy 3.5\" HD"},
+    MediaName{kMediaHardDisk, rkDisk | rfVirtualRoot, "Virtual Hard disk"},
+    MediaName{16, rkDisk, "Unknown"},
+    MediaName{kMediaUnknown, rkDisk | rfVirtualRoot, "Virtual Unknown"}));
 
 // ---------------------------------------------------------------- a disk record from a drive
 

@@ -302,16 +302,6 @@ TEST(FloppyMedia, SectorCounts)
     }
 }
 
-TEST(MediaTypeTexts, CompatibleAndNames)
-{
-    EXPECT_TRUE(MediaTypesCompatible(5, 5));
-    EXPECT_TRUE(MediaTypesCompatible(13, 14));
-    EXPECT_TRUE(MediaTypesCompatible(15, 13));
-    EXPECT_FALSE(MediaTypesCompatible(14, 15));
-    EXPECT_FALSE(MediaTypesCompatible(2, 7));
-    EXPECT_FALSE(MediaTypesCompatible(13, 5));
-}
-
 // ---------------------------------------------------------------- space and volume data
 
 class VolumeData : public ::testing::Test
