@@ -71,7 +71,7 @@ TEST_F(FatImages, WriteFatSerialFat32KeepsBackupInStep)
     EXPECT_TRUE(WriteFatSerial(image, 0x89ABCDEFu));
     const QByteArray after = readFile(image);
     EXPECT_EQ(u32At(after, 0x43), 0x89ABCDEFu);
-    const int backup = (uint8_t(after[0x32]) | uint8_t(after[0x33]) << 8) * 512;
+    const int backup = qFromLittleEndian<uint16_t>(after.constData() + 0x32) * 512;
     ASSERT_GT(backup, 0);
     EXPECT_EQ(after.mid(backup, 512), after.left(512));
     EXPECT_EQ(ProbeVolume(image)->serial, 0x89ABCDEFu);
