@@ -3,6 +3,7 @@
 #include "platform/VolumeProbe.h"
 
 #include "platform/Drives.h"
+#include "platform/Texts.h"
 
 #include "FakeMachine.h"
 
@@ -34,6 +35,19 @@ TEST(VolumeLabel, CaseRule)
     EXPECT_EQ(NormalizeVolumeLabel("\xC3\xA9t\xC3\xA9"), QByteArray("\xC3\x89t\xC3\xA9"));
     // Code page 437 bytes of a DOS-formatted medium: 8Eh is A with diaeresis.
     EXPECT_EQ(NormalizeVolumeLabel("\x8E" "BC"), QByteArray("\xC3\x84" "bc"));
+}
+
+TEST(VolumeLabel, DosBytesReadAsArchiveNamesAre)
+{
+    // E6h is the micro sign, as in archive member names, not the Greek mu.
+    EXPECT_EQ(NormalizeVolumeLabel("data\xE6"), QByteArray("Data\xC2\xB5"));
+    // Every byte that is not ASCII decodes as the one code page 437 table
+    // does; the letters around it keep the case rule out of the way.
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+        const QByteArray raw = QByteArray("a") + char(byte) + "b";
+        EXPECT_EQ(NormalizeVolumeLabel(raw), QByteArray("A") + DosBytesToUtf8(QByteArray(1, char(byte))) + "b")
+            << byte;
+    }
 }
 
 TEST(VolumeLabel, CutAtCharacterBoundary)
