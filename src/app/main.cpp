@@ -7,6 +7,7 @@
 #include "app/SingleInstance.h"
 #include "browser/ui/QuillonMain.h"
 #include "browser/ui/Splash.h"
+#include "catalog/LoadSave.h"
 #include "platform/FileTypes.h"
 #include "settings/Options.h"
 #include "settings/Registry.h"
@@ -100,6 +101,7 @@ int main(int argc, char *argv[])
     TFileTypeRegistration fileType;
     fileType.ProgramPath = QApplication::applicationFilePath();
     fileType.IconSvg = programIconSvg();
+    fileType.Signatures = {kSignatureNarrow, kSignatureWide};
     RegisterCatalogFileType(fileType);
 
     TMainForm window(options, &registry);

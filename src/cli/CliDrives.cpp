@@ -2,6 +2,7 @@
 // layer the scan uses, so a script sees what the program would catalogue.
 #include "cli/CliCommands.h"
 
+#include "catalog/DiskMedium.h"
 #include "catalog/ItemFormat.h"
 #include "platform/Drives.h"
 #include "platform/Texts.h"

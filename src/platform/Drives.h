@@ -1,14 +1,19 @@
-// Drives and media: which drive letters exist and what is behind them, the
-// media type of a drive, whether it is ready, its volume data and space, where
-// the medium of a catalogued disk is now, ejecting a medium and writing a new
-// volume serial number. A drive is a letter A-Z bound to a device (or to a
-// network source) for the whole run; its root is that device's current mount
-// point. Every source this reads (mount table, sysfs, device nodes, the clock)
+// The drive list: which drive letters exist and what is behind them, the
+// type and media type of a drive, whether it is ready, its volume data and
+// space, ejecting its medium and writing a new volume serial number. A drive
+// is a letter A-Z bound to a device (or to a network source) for the whole
+// run; its root is that device's current mount point. Every source this reads (mount table, sysfs, device nodes, the clock)
 // comes from a TDriveSources, so tests run on folders and file-system images.
 #pragma once
 
 #include "platform/DosAttributes.h"
+#include "platform/Eject.h"
+#include "platform/FatSerial.h"
+#include "platform/MediaTypes.h"
+#include "platform/MountTable.h"
 #include "platform/Prompter.h"
+#include "platform/VolumeProbe.h"
+#include "platform/VolumeSpace.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -21,45 +26,6 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
-
-struct TDiskRec;
-class TTreeNode;
-
-// MediaType codes 0-15; 255 = not known.
-inline constexpr uint8_t kMediaUnknown = 255;
-
-// One line of the mount table.
-struct TMountEntry {
-    QString device;       // "/dev/sdb1", "server:/export", "tmpfs", ...
-    QString mountPoint;   // absolute, without a trailing "/" (except "/")
-    QString fsType;       // "vfat", "ext4", "nfs4", "fuse.sshfs", ...
-    QString options;
-};
-
-// Free space and geometry as statvfs reports them for a mounted folder.
-struct TFsSpace {
-    uint64_t blockSize = 0;    // f_frsize
-    uint64_t blocks = 0;       // f_blocks
-    uint64_t freeBlocks = 0;   // f_bavail
-    uint64_t fsid = 0;         // f_fsid
-    uint32_t nameMax = 255;    // f_namemax
-};
-
-// The ways a medium leaves its drive, tried in this order: UDisks2 over
-// D-Bus when it runs (unmount, then eject or power off the drive), then the
-// eject program, then umount(2) and the CD-ROM eject call. Each may be
-// replaced, so that tests see the order of attempts without a bus or a
-// device; an empty member is a way that is not there.
-struct TEjectCalls {
-    std::function<bool()> udisksRunning;
-    std::function<bool(const QString &device)> udisksUnmount;    // Filesystem.Unmount of "/dev/sdb1"
-    std::function<bool(const QString &device)> udisksEject;      // Drive.Eject of the drive holding it
-    std::function<bool(const QString &device)> udisksPowerOff;   // Drive.PowerOff of the drive holding it
-    // The eject program on the device: its success, nothing when it is not installed.
-    std::function<std::optional<bool>(const QString &device)> ejectProgram;
-    std::function<bool(const QString &mountPoint)> unmount;      // umount(2)
-    std::function<bool(const QString &device)> ejectIoctl;       // CDROMEJECT on the whole-disk device
-};
 
 // What the drive layer reads from the system; each member may be replaced.
 // An empty function stands for the machine's own source.
@@ -99,26 +65,6 @@ struct TDrive {
     QString blockName;    // kernel name of a block device ("sdb1", "sr0"); empty for others
 };
 
-// The volume data of one drive (the working record of ReadVolumeInfo).
-struct TVolumeInfo {
-    QChar letter;
-    QByteArray label;        // at most 33 bytes
-    QByteArray fileSystem;   // upper case, at most 8 bytes
-    uint32_t serial = 0;
-    uint32_t maxNameLen = 255;
-    int32_t bytesPerSector = 0, sectorsPerCluster = 0, totalClusters = 0, freeClusters = 0;
-    int64_t totalBytes = 0, freeBytes = 0;   // bytes x 10000
-    bool compressed = false;
-};
-
-// What libblkid (or udev's links) tell about the file system on a device or image.
-struct TProbedVolume {
-    QByteArray type;        // libblkid's name: "vfat", "ext4", "iso9660", ...
-    QByteArray label;       // raw bytes, empty when none
-    QByteArray fileSystem;  // display name ("FAT32", "CDFS", ...)
-    uint32_t serial = 0;
-    bool hasSerial = false; // false: take the serial from statfs
-};
 class TDrives
 {
 public:
@@ -147,20 +93,11 @@ public:
     // Ready = mounted and its space can be read. When not ready and
     // interactive: "Drive X: is not ready !" with Retry/Cancel through the prompter.
     bool IsDriveReady(QChar letter, bool interactive, Prompter *prompter = nullptr);
-    // Starts disk as a new disk of the drive and fills its volume data,
-    // geometry and space; "(unknown)" / "unknown" / serial 0 when unreadable.
-    void ReadVolumeInfo(QChar letter, TDiskRec *disk);
     // The volume data alone.
     TVolumeInfo volumeInfo(QChar letter);
     // Fills the space and geometry of info (from statvfs, or synthesized only);
     // true when real figures were obtained.
     bool ReadDiskSpace(TVolumeInfo &info, bool synthesizeOnly);
-    // The drive holding the medium of the disk at or above node: its letter,
-    // '1' when the user chose to pick the drive by hand, 0 when none or cancelled.
-    // The Insert Media question goes through insertMedia (OK, Cancel or No = manual).
-    QChar FindMediaForDisk(TTreeNode *node, bool interactive, bool allowManual, Prompter *prompter,
-                           const std::function<MsgAnswer(const QByteArray &diskName, uint8_t mediaType,
-                                                         bool allowManual)> &insertMedia = {});
     // Why the medium of a drive stays where it is, as a line for the user;
     // empty when it may be ejected. Only optical drives, removable media and
     // USB disks eject, never a fixed disk, and never a disk that holds "/",
@@ -180,7 +117,7 @@ public:
 
 private:
     // Whether a removable drive's medium is a floppy, ZIP or JAZ cartridge, or
-    // another removable medium (never fails: 13 is the answer for the rest).
+    // another removable medium (never fails: kMediaRemovable for the rest).
     uint8_t probeRemovable(const TDrive &drive) const;
     TDriveType typeOf(const TMountEntry *mount, const QString &blockName) const;
     std::optional<TFsSpace> spaceOf(const QString &mountPoint) const;
@@ -189,8 +126,6 @@ private:
     // The sysfs folder of the disk holding a block device (the device's own
     // folder for a whole disk); empty when sysfs does not know it.
     QString diskFolder(const QString &blockName) const;
-    // Label and serial from udev's /dev/disk links, for devices this user may not open.
-    std::optional<TProbedVolume> udevVolume(const TDrive &drive) const;
 
     TDriveSources m_sources;
     QList<TDrive> m_drives;                    // bound drives present now, letter order
@@ -202,37 +137,3 @@ private:
 // name matched exactly or else without regard to case, as on the FAT and ISO
 // media such paths come from; empty when a part is missing or climbs out.
 QString FindFolderBelow(const QString &root, QByteArrayView storedPath);
-
-// Parses /proc/self/mountinfo text (octal escapes such as \040 undone);
-// lines that do not parse are skipped.
-QList<TMountEntry> ParseMountInfo(QByteArrayView text);
-// Pseudo and system file systems that are never drives (proc, sysfs, ...).
-bool IsPseudoFileSystem(const QString &fsType, const QString &mountPoint);
-// The file system name shown for a mount type ("vfat" -> "FAT", "iso9660" ->
-// "CDFS", ...), upper case and at most 8 bytes. fat32 picks "FAT32" for vfat.
-QByteArray FileSystemDisplayName(const QString &fsType, bool fat32 = false);
-// A volume label as stored: an all-capitals label in lower case with its first
-// character upper-cased, a mixed-case one with its first character upper-cased,
-// cut to 33 bytes at a character boundary. Bytes that are not UTF-8 are read
-// as code page 437 (the labels of DOS-formatted media).
-QByteArray NormalizeVolumeLabel(QByteArrayView raw);
-// The serial number shown for an ISO 9660 medium: the four byte lanes of the
-// 2048-byte primary volume descriptor summed separately (each wrapping at 8
-// bits), lane 0 in the high byte. 0 when pvd is not 2048 bytes.
-uint32_t IsoVolumeSerial(QByteArrayView pvd);
-
-// Probes the device or image file at path with libblkid; nothing when it
-// cannot be read or holds no known file system.
-std::optional<TProbedVolume> ProbeVolume(const QString &path);
-
-// a = b, or one is 13 (generic removable) and the other 14 or 15.
-bool MediaTypesCompatible(uint8_t a, uint8_t b);
-// The display name of a MediaType ("Unknown" for others), "Virtual " in front
-// when kindFlags has rfVirtualRoot.
-QString MediaTypeName(uint8_t code, uint8_t kindFlags);
-// Synthesized geometry for a file system name and byte totals (bytes x 10000).
-void SynthesizeGeometry(TVolumeInfo &info);
-// Writes serial into a FAT12/16 (offset 0x27) or FAT32 (offset 0x43) boot
-// sector of the device or image at path, after checking the boot signature
-// and the file system type; false without writing anything otherwise.
-bool WriteFatSerial(const QString &devicePath, uint32_t serial);

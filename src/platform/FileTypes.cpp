@@ -1,8 +1,6 @@
 // Registration of the catalog file type with the freedesktop desktop.
 #include "platform/FileTypes.h"
 
-#include "catalog/LoadSave.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -34,7 +32,7 @@ bool reservedInExec(QChar c)
 
 // The signature as a shared-mime-info string value: the text and its
 // terminating zero byte, which the format writes as "\0".
-QString magicValue(const char *signature)
+QString magicValue(const QByteArray &signature)
 {
     return QString::fromLatin1(signature) + QStringLiteral("\\0");
 }
@@ -105,19 +103,21 @@ QByteArray CatalogDesktopEntry(const QString &programPath)
     return text.toUtf8();
 }
 
-QByteArray CatalogMimePackage()
+QByteArray CatalogMimePackage(const QList<QByteArray> &signatures)
 {
     QString text;
     text += QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
     text += QStringLiteral("<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n");
     text += QStringLiteral("  <mime-type type=\"") + QLatin1String(kCatalogMimeType) + QStringLiteral("\">\n");
     text += QStringLiteral("    <comment>") + QLatin1String(kCatalogTypeComment) + QStringLiteral("</comment>\n");
-    // Both catalog layouts begin with their 13-byte, zero-terminated signature.
-    text += QStringLiteral("    <magic priority=\"50\">\n");
-    for (const char *signature : {kSignatureNarrow, kSignatureWide})
-        text += QStringLiteral("      <match type=\"string\" offset=\"0\" value=\"") + magicValue(signature) +
-                QStringLiteral("\"/>\n");
-    text += QStringLiteral("    </magic>\n");
+    // Every catalog layout begins with its zero-terminated signature.
+    if (!signatures.isEmpty()) {
+        text += QStringLiteral("    <magic priority=\"50\">\n");
+        for (const QByteArray &signature : signatures)
+            text += QStringLiteral("      <match type=\"string\" offset=\"0\" value=\"") + magicValue(signature) +
+                    QStringLiteral("\"/>\n");
+        text += QStringLiteral("    </magic>\n");
+    }
     text += QStringLiteral("    <glob pattern=\"*.ctf\"/>\n");
     text += QStringLiteral("  </mime-type>\n");
     text += QStringLiteral("</mime-info>\n");
@@ -162,7 +162,7 @@ TFileTypeResult RegisterCatalogFileType(const TFileTypeRegistration &registratio
         return r;
     };
 
-    const TWriteResult mime = write(kMimePackageFile, CatalogMimePackage());
+    const TWriteResult mime = write(kMimePackageFile, CatalogMimePackage(registration.Signatures));
     const TWriteResult desktop = write(kDesktopFile, CatalogDesktopEntry(registration.ProgramPath));
     if (!registration.IconSvg.isEmpty()) {
         write(kAppIconFile, registration.IconSvg);

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +26,9 @@ inline constexpr char kCatalogTypeComment[] = "Quillon Catalog File";
 struct TFileTypeRegistration {
     QString ProgramPath;    // absolute path of the executable, for the Exec line
     QByteArray IconSvg;     // the program's icon as SVG; empty: no icon files
+    // The signatures a catalog file begins with (each followed by a zero
+    // byte in the file); empty: the type is known by its name only.
+    QList<QByteArray> Signatures;
     QString DataHome;       // empty: XdgDataHome()
     // Finds a helper program by name; empty result when it is not there.
     // Unset: QStandardPaths::findExecutable.
@@ -56,8 +60,9 @@ QString DesktopExecArgument(const QString &argument);
 // in an Exec line.
 QByteArray CatalogDesktopEntry(const QString &programPath);
 
-// The shared-mime-info package of the catalog type.
-QByteArray CatalogMimePackage();
+// The shared-mime-info package of the catalog type: "*.ctf" files, and
+// files that begin with one of signatures and its terminating zero byte.
+QByteArray CatalogMimePackage(const QList<QByteArray> &signatures);
 
 // The result of writing one file.
 enum class TWriteResult { Unchanged, Written, Failed };

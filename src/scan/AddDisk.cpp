@@ -6,6 +6,7 @@
 #include "scan/AddDisk.h"
 
 #include "catalog/CatalogRec.h"
+#include "catalog/DiskMedium.h"
 #include "catalog/Forest.h"
 #include "catalog/ItemFormat.h"
 #include "platform/Drives.h"
@@ -168,16 +169,6 @@ QString AddDiskStatusText(TAddDiskMode mode, QChar letter, const TDiskRec *work,
 
 // ---------------------------------------------------------------------------
 // Drive buttons
-
-bool MediaTypesFit(uint8_t disk, uint8_t drive)
-{
-    auto inGroup = [](uint8_t code, std::initializer_list<uint8_t> group) {
-        return std::find(group.begin(), group.end(), code) != group.end();
-    };
-    return MediaTypesCompatible(disk, drive)
-           || (inGroup(disk, {0, 1, 3, 4}) && inGroup(drive, {0, 1, 3, 4}))   // 5.25-inch and 8-inch floppies
-           || (inGroup(disk, {2, 7, 9}) && inGroup(drive, {2, 7, 9}));        // 3.5-inch floppies
-}
 
 int DriveButtonColumns(int screenWidth, int buttonCount)
 {
@@ -412,14 +403,14 @@ TAddDiskWork::TActivation TAddDiskWork::activate(const TInsertMediaFn &insertMed
     if (m_mode != TAddDiskMode::Update || !m_updateDisk)
         return TActivation::Manual;
     m_status = MsgLookingForMedia();
-    const QChar found = m_drives.FindMediaForDisk(m_updateDisk, true, true, &m_prompter, insertMedia);
+    const QChar found = FindMediaForDisk(m_drives, m_updateDisk, true, true, &m_prompter, insertMedia);
     // The search may have read the drive table again.
     refreshDrives();
     if (found.isNull()) {
         updateStatus();
         return TActivation::Cancelled;
     }
-    if (found == QLatin1Char('1') || !offered(found)) {
+    if (found == kManualDriveChoice || !offered(found)) {
         updateStatus();
         return TActivation::Manual;
     }
@@ -438,7 +429,7 @@ bool TAddDiskWork::pressDrive(QChar letter)
     }
     m_letter = letter;
     resetWork();
-    m_drives.ReadVolumeInfo(letter, m_work.get());
+    ReadVolumeInfo(m_drives, letter, m_work.get());
     if (m_mode == TAddDiskMode::Add)
         m_name = DecodeStored(m_work->VolumeLabel);
     else if (m_name.isEmpty())

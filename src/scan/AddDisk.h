@@ -65,11 +65,6 @@ QString AddDiskStatusText(TAddDiskMode mode, QChar letter, const TDiskRec *work,
 
 // --- drive buttons ------------------------------------------------------------
 
-// Whether a drive of media type drive can hold a disk catalogued with media
-// type disk: compatible types, or both 5.25-inch/8-inch floppies, or both
-// 3.5-inch floppies (the rule of FindMediaForDisk).
-bool MediaTypesFit(uint8_t disk, uint8_t drive);
-
 // Pixels between drive buttons in a row and between rows; the button's size.
 inline constexpr int kDriveButtonStep = 45;
 inline constexpr int kDriveRowStep = 65;

@@ -15,6 +15,7 @@
 #include "archive/ArcLister.h"
 #include "archive/ArcTypes.h"
 #include "catalog/CatalogOps.h"
+#include "catalog/DiskMedium.h"
 #include "catalog/Forest.h"
 #include "catalog/LoadSave.h"
 #include "platform/Drives.h"
@@ -726,7 +727,7 @@ TScanOutcome Scanner::run(QChar letter, const QByteArray &rootPath)
         const int index = m_oldDiskNode ? m_oldDiskNode->index() + 1 : -1;
         m_diskNode = AddDiskNode(m_catalogNode, name, index);
         m_disk = AsDisk(NodeRec(m_diskNode));
-        m_drives.ReadVolumeInfo(m_letter, m_disk);
+        ReadVolumeInfo(m_drives, m_letter, m_disk);
         if (m_oldDiskNode) {
             const TDiskRec *old = AsDisk(NodeRec(m_oldDiskNode));
             if (TextLength(old->Desc) != 0) {

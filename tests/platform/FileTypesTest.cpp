@@ -26,6 +26,12 @@
 
 namespace {
 
+// The signatures the program registers: those of the catalogs it writes.
+QList<QByteArray> catalogSignatures()
+{
+    return {kSignatureNarrow, kSignatureWide};
+}
+
 QByteArray readAll(const QString &fileName)
 {
     QFile f(fileName);
@@ -244,7 +250,7 @@ TEST(CatalogMimePackage, IsReadByUpdateMimeDatabase)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString mime = dir.filePath(QStringLiteral("mime"));
-    writeBytes(mime + QStringLiteral("/packages/quillon-catalog.xml"), CatalogMimePackage());
+    writeBytes(mime + QStringLiteral("/packages/quillon-catalog.xml"), CatalogMimePackage(catalogSignatures()));
     ASSERT_EQ(runTool(tool, {mime}), 0);
 
     const QByteArray type = readAll(mime + QStringLiteral("/application/x-quillon-catalog.xml"));
@@ -266,6 +272,16 @@ TEST(CatalogMimePackage, IsReadByUpdateMimeDatabase)
     SaveCatalogTo(catalog, ctf);
     const QByteArray head = readAll(ctf).left(13);
     EXPECT_TRUE(head == QByteArray("Catalog 1.00\0", 13) || head == QByteArray("Catalog 2.00\0", 13));
+}
+
+TEST(CatalogMimePackage, WithoutSignaturesOnlyTheName)
+{
+    const QByteArray package = CatalogMimePackage({});
+    EXPECT_FALSE(package.contains("<magic"));
+    EXPECT_TRUE(package.contains("<glob pattern=\"*.ctf\"/>"));
+    const QByteArray one = CatalogMimePackage({QByteArray("Catalog 9.99")});
+    EXPECT_TRUE(one.contains("<match type=\"string\" offset=\"0\" value=\"Catalog 9.99\\0\"/>"));
+    EXPECT_FALSE(one.contains("Catalog 1.00"));
 }
 
 // ---- writing only what changed -------------------------------------------------------------
@@ -325,6 +341,7 @@ struct FakeDesktop {
     TFileTypeRegistration registration(const QString &program = QStringLiteral("/usr/bin/quillon"))
     {
         TFileTypeRegistration r;
+        r.Signatures = catalogSignatures();
         r.ProgramPath = program;
         r.IconSvg = "<svg xmlns=\"http://www.w3.org/2000/svg\"/>";
         r.DataHome = dir.path();
@@ -358,7 +375,7 @@ TEST(RegisterCatalogFileType, FirstStartWritesEverythingAndRebuildsBothCaches)
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(r.Written.size(), 4);
     EXPECT_EQ(readAll(desk.path("applications/quillon.desktop")), CatalogDesktopEntry(QStringLiteral("/usr/bin/quillon")));
-    EXPECT_EQ(readAll(desk.path("mime/packages/quillon-catalog.xml")), CatalogMimePackage());
+    EXPECT_EQ(readAll(desk.path("mime/packages/quillon-catalog.xml")), CatalogMimePackage(catalogSignatures()));
     EXPECT_TRUE(QFileInfo::exists(desk.path("icons/hicolor/scalable/apps/quillon.svg")));
     EXPECT_TRUE(QFileInfo::exists(desk.path("icons/hicolor/scalable/mimetypes/application-x-quillon-catalog.svg")));
     EXPECT_EQ(desk.started, (QStringList{QStringLiteral("/fake/bin/update-mime-database ") + desk.path("mime"),
@@ -456,6 +473,7 @@ TEST(RegisterCatalogFileType, DataFolderFollowsXdgDataHome)
     // With no data folder given the registration goes to $XDG_DATA_HOME.
     const ScopedEnv dataVar("XDG_DATA_HOME", data.path().toLocal8Bit());
     TFileTypeRegistration r;
+    r.Signatures = catalogSignatures();
     r.ProgramPath = QStringLiteral("/usr/bin/quillon");
     r.FindProgram = [](const QString &) { return QString(); };
     EXPECT_TRUE(RegisterCatalogFileType(r).ok());
@@ -472,6 +490,7 @@ TEST(RegisterCatalogFileType, TheDesktopToolsAcceptTheRegistration)
     QTemporaryDir data;
     ASSERT_TRUE(data.isValid());
     TFileTypeRegistration r;
+    r.Signatures = catalogSignatures();
     r.ProgramPath = QStringLiteral("/opt/My Programs/quillon");
     r.DataHome = data.path();
     // The real tools, waited for, so their results can be read.

@@ -11,6 +11,7 @@
 #include "TestCatalogs.h"
 #include "catalog/CatalogOps.h"
 #include "catalog/CatalogRec.h"
+#include "catalog/DiskMedium.h"
 #include "catalog/Forest.h"
 #include "catalog/LoadSave.h"
 #include "platform/Drives.h"
@@ -427,7 +428,7 @@ protected:
     TTreeNode *catalogued(const QString &medium, const QByteArray &name, TTreeNode *catalog = nullptr)
     {
         TTreeNode *node = AddDiskNode(catalog ? catalog : m_catalog, name);
-        m_drives->ReadVolumeInfo(letter(medium), AsDisk(NodeRec(node)));
+        ReadVolumeInfo(*m_drives, letter(medium), AsDisk(NodeRec(node)));
         return node;
     }
     std::vector<TTreeNode *> catalogs() const { return m_forest.roots(); }

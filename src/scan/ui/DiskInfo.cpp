@@ -3,6 +3,7 @@
 
 #include "browser/Utils.h"
 #include "catalog/CatalogRec.h"
+#include "catalog/DiskMedium.h"
 #include "catalog/Forest.h"
 #include "catalog/ItemFormat.h"
 #include "platform/Drives.h"

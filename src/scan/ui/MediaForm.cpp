@@ -1,6 +1,7 @@
 // The Insert Media dialog.
 #include "scan/ui/MediaForm.h"
 
+#include "catalog/DiskMedium.h"
 #include "platform/Drives.h"
 #include "platform/Texts.h"
 #include "widgets/ui/Icons.h"

@@ -1,7 +1,7 @@
 // The Insert Media dialog: asks the user to insert the medium of a catalogued
 // disk, naming the disk and its media type. OK looks again, Cancel gives up,
 // and "Manual Select" (offered only when allowed) lets the user pick the
-// drive. It is the insertMedia question of TDrives::FindMediaForDisk.
+// drive. It is the insertMedia question of FindMediaForDisk.
 #pragma once
 
 #include "platform/Prompter.h"

@@ -14,6 +14,7 @@
 
 #include "TestCatalogs.h"
 #include "catalog/CatalogRec.h"
+#include "catalog/DiskMedium.h"
 #include "catalog/Forest.h"
 #include "catalog/LoadSave.h"
 #include "platform/Drives.h"
@@ -532,7 +533,7 @@ private slots:
     {
         // A ZIP disk that is not in its drive: the Insert Media dialog asks.
         TTreeNode *disk = AddDiskNode(m_catalog, "Cartridge");
-        m_drives->ReadVolumeInfo(letter(QStringLiteral("zip")), Disk(disk));
+        ReadVolumeInfo(*m_drives, letter(QStringLiteral("zip")), Disk(disk));
         Disk(disk)->Serial ^= 1;
         bool asked = false;
         whenModal<TMediaForm>([&](TMediaForm *media) {
