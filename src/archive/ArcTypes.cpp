@@ -2,6 +2,7 @@
 // conversions shared by every archive format reader.
 #include "archive/ArcTypes.h"
 
+#include "platform/ByteReader.h"
 #include "platform/DosTime.h"
 
 #include <QFileInfo>
@@ -165,105 +166,12 @@ bool TFileSource::readAt(int64_t offset, void *buf, int64_t n)
 }
 
 // ---------------------------------------------------------------------------
-
-uint8_t TRecordReader::u8()
-{
-    if (left() < 1) {
-        m_failed = true;
-        m_pos = m_data.size();
-        return 0;
-    }
-    return uint8_t(m_data[m_pos++]);
-}
-
-uint16_t TRecordReader::u16le()
-{
-    if (left() < 2) {
-        m_failed = true;
-        m_pos = m_data.size();
-        return 0;
-    }
-    const uint16_t v = u16At(m_data, m_pos);
-    m_pos += 2;
-    return v;
-}
-
-uint32_t TRecordReader::u32le()
-{
-    if (left() < 4) {
-        m_failed = true;
-        m_pos = m_data.size();
-        return 0;
-    }
-    const uint32_t v = u32At(m_data, m_pos);
-    m_pos += 4;
-    return v;
-}
-
-uint64_t TRecordReader::u64le()
-{
-    if (left() < 8) {
-        m_failed = true;
-        m_pos = m_data.size();
-        return 0;
-    }
-    const uint64_t v = u64At(m_data, m_pos);
-    m_pos += 8;
-    return v;
-}
-
-QByteArrayView TRecordReader::bytes(int64_t n)
-{
-    if (n < 0 || left() < n) {
-        m_failed = true;
-        m_pos = m_data.size();
-        return {};
-    }
-    const QByteArrayView v = m_data.sliced(m_pos, n);
-    m_pos += n;
-    return v;
-}
-
-void TRecordReader::seek(int64_t pos)
-{
-    if (pos < 0 || pos > m_data.size()) {
-        m_failed = true;
-        m_pos = m_data.size();
-        return;
-    }
-    m_pos = pos;
-}
-
-uint16_t TRecordReader::u16At(QByteArrayView data, int64_t offset)
-{
-    if (offset < 0 || offset + 2 > data.size())
-        return 0;
-    const auto *p = reinterpret_cast<const uint8_t *>(data.data()) + offset;
-    return uint16_t(p[0] | (p[1] << 8));
-}
-
-uint32_t TRecordReader::u32At(QByteArrayView data, int64_t offset)
-{
-    if (offset < 0 || offset + 4 > data.size())
-        return 0;
-    const auto *p = reinterpret_cast<const uint8_t *>(data.data()) + offset;
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-
-uint64_t TRecordReader::u64At(QByteArrayView data, int64_t offset)
-{
-    if (offset < 0 || offset + 8 > data.size())
-        return 0;
-    return uint64_t(u32At(data, offset)) | (uint64_t(u32At(data, offset + 4)) << 32);
-}
-
-// ---------------------------------------------------------------------------
 // Type detection
 
 TSignatureHit ClassifySignature(const uint8_t sig[4], TSigMode mode)
 {
     const bool exe = mode == TSigMode::Executable;
-    const uint32_t s = uint32_t(sig[0]) | (uint32_t(sig[1]) << 8) | (uint32_t(sig[2]) << 16) | (uint32_t(sig[3]) << 24);
+    const uint32_t s = TByteReader::u32At(QByteArrayView(sig, 4), 0);
     const uint16_t w = uint16_t(s & 0xFFFF);
     const uint16_t h = uint16_t(s >> 16);
     auto pick = [exe](TArcType plain, TArcType inExe) { return TSignatureHit{exe ? inExe : plain, -1}; };
@@ -338,16 +246,20 @@ int64_t peRvaToOffset(TArcSource &src, int64_t sectionTable, int sectionCount, u
 {
     // Section header (40 bytes): VirtualSize at 8, VirtualAddress at 12,
     // SizeOfRawData at 16, PointerToRawData at 20.
-    constexpr int kSectionSize = 40, kVirtSize = 8, kVirtAddr = 12, kRawSize = 16, kRawPtr = 20;
+    constexpr int kSectionSize = 40, kVirtSize = 8;
     for (int i = 0; i < sectionCount; ++i) {
         char sec[kSectionSize];
         if (!readBytes(src, sectionTable + int64_t(i) * kSectionSize, sec, kSectionSize))
             return -1;
-        const QByteArrayView v(sec, kSectionSize);
-        const uint32_t va = TRecordReader::u32At(v, kVirtAddr);
-        const uint32_t vsize = std::max(TRecordReader::u32At(v, kVirtSize), TRecordReader::u32At(v, kRawSize));
+        TByteReader r(QByteArrayView(sec, kSectionSize));
+        r.skip(kVirtSize);
+        const uint32_t virtSize = r.u32le();
+        const uint32_t va = r.u32le();
+        const uint32_t rawSize = r.u32le();
+        const uint32_t rawPtr = r.u32le();
+        const uint32_t vsize = std::max(virtSize, rawSize);
         if (rva >= va && uint64_t(rva) < uint64_t(va) + vsize) {
-            const int64_t off = int64_t(TRecordReader::u32At(v, kRawPtr)) + (rva - va);
+            const int64_t off = int64_t(rawPtr) + (rva - va);
             return off < src.size() ? off : -1;
         }
     }
@@ -360,20 +272,23 @@ bool peFindEntry(TArcSource &src, int64_t base, uint32_t dirRel, uint32_t id, bo
 {
     // IMAGE_RESOURCE_DIRECTORY (16 bytes): NumberOfNamedEntries at 12, NumberOfIdEntries at 14,
     // then 8-byte entries (name or id, offset to data; high bit = subdirectory), named ones first.
-    constexpr int kDirHeader = 16, kEntrySize = 8, kNamedCount = 12, kIdCount = 14;
+    constexpr int kDirHeader = 16, kEntrySize = 8, kNamedCount = 12;
     char header[kDirHeader];
     if (!readBytes(src, base + dirRel, header, kDirHeader))
         return false;
-    const QByteArrayView hv(header, kDirHeader);
-    const int named = TRecordReader::u16At(hv, kNamedCount);
-    const int ids = TRecordReader::u16At(hv, kIdCount);
+    TByteReader hr(QByteArrayView(header, kDirHeader));
+    hr.skip(kNamedCount);
+    const int named = hr.u16le();
+    const int ids = hr.u16le();
     for (int i = 0; i < ids; ++i) {
         char entry[kEntrySize];
         if (!readBytes(src, base + dirRel + kDirHeader + int64_t(named + i) * kEntrySize, entry, kEntrySize))
             return false;
-        const QByteArrayView ev(entry, kEntrySize);
-        if (firstAny || TRecordReader::u32At(ev, 0) == id) {
-            target = TRecordReader::u32At(ev, 4);
+        TByteReader er(QByteArrayView(entry, kEntrySize));
+        const uint32_t entryId = er.u32le();
+        const uint32_t entryTarget = er.u32le();
+        if (firstAny || entryId == id) {
+            target = entryTarget;
             return true;
         }
     }
@@ -393,27 +308,31 @@ QList<QByteArray> PeStringResources(TArcSource &src, int firstId, int lastId)
     // (entry 2) at 112 or 128.
     constexpr uint16_t kPe32 = 0x10B, kPe32Plus = 0x20B;
     constexpr uint32_t kRtString = 6;
+    // A string block is 16 strings of at most 65535 UTF-16 units, each after its 16-bit length.
+    constexpr int64_t kStringBlockMost = 16 * (2 + 2 * 65535);
     char mz[0x40];
     if (!readBytes(src, 0, mz, sizeof mz))
         return result;
-    const uint32_t peOff = TRecordReader::u32At(QByteArrayView(mz, sizeof mz), kLfanew);
+    const uint32_t peOff = TByteReader::u32At(QByteArrayView(mz, sizeof mz), kLfanew);
     char pe[4 + kCoffSize];
     if (!readBytes(src, peOff, pe, sizeof pe) || std::memcmp(pe, "PE\0\0", 4) != 0)
         return result;
-    const QByteArrayView coff(pe + 4, kCoffSize);
-    const int sections = TRecordReader::u16At(coff, kSectionCount);
-    const int optSize = TRecordReader::u16At(coff, kOptSize);
+    TByteReader coff(QByteArrayView(pe + 4, kCoffSize));
+    coff.skip(kSectionCount);
+    const int sections = coff.u16le();
+    coff.seek(kOptSize);
+    const int optSize = coff.u16le();
     const int64_t optOff = int64_t(peOff) + 4 + kCoffSize;
     char opt[136];
     const int optRead = std::min<int>(optSize, sizeof opt);
     if (optRead < 2 || !readBytes(src, optOff, opt, optRead))
         return result;
     const QByteArrayView ov(opt, optRead);
-    const uint16_t magic = TRecordReader::u16At(ov, 0);
+    const uint16_t magic = TByteReader::u16At(ov, 0);
     const int dirAt = magic == kPe32 ? 112 : magic == kPe32Plus ? 128 : -1;
     if (dirAt < 0 || dirAt + 8 > optRead)
         return result;
-    const uint32_t resRva = TRecordReader::u32At(ov, dirAt);
+    const uint32_t resRva = TByteReader::u32At(ov, dirAt);
     if (resRva == 0)
         return result;
     const int64_t sectionTable = optOff + optSize;
@@ -435,39 +354,28 @@ QList<QByteArray> PeStringResources(TArcSource &src, int firstId, int lastId)
         char dataEntry[8];
         if (!readBytes(src, base + t3, dataEntry, sizeof dataEntry))
             break;
-        const QByteArrayView dv(dataEntry, sizeof dataEntry);
-        const int64_t dataOff = peRvaToOffset(src, sectionTable, std::min(sections, 96), TRecordReader::u32At(dv, 0));
-        const int64_t dataSize = TRecordReader::u32At(dv, 4);
+        TByteReader de(QByteArrayView(dataEntry, sizeof dataEntry));
+        const uint32_t dataRva = de.u32le();
+        const int64_t dataSize = de.u32le();
+        const int64_t dataOff = peRvaToOffset(src, sectionTable, std::min(sections, 96), dataRva);
         if (dataOff < 0)
             break;
-        // The block: 16 strings, each a 16-bit length then that many UTF-16 units.
-        int64_t pos = dataOff;
-        const int64_t end = dataOff + dataSize;
+        // The block as far as the file holds it; the reader stops at whichever end comes first.
+        const int64_t have = std::min({dataSize, src.size() - dataOff, kStringBlockMost});
+        QByteArray data(have, Qt::Uninitialized);
+        if (!readBytes(src, dataOff, data.data(), have))
+            break;
+        TByteReader r(data);
         QByteArray text;
-        bool ok = true;
-        for (int index = 0; index <= id % 16; ++index) {
-            char lenBytes[2];
-            if (pos + 2 > end || !readBytes(src, pos, lenBytes, 2)) {
-                ok = false;
-                break;
-            }
-            const int len = TRecordReader::u16At(QByteArrayView(lenBytes, 2), 0);
-            pos += 2;
-            if (index == id % 16) {
-                const int take = std::min(len, 5); // the stubs store at most 5 digits
-                for (int k = 0; k < take; ++k) {
-                    char unit[2];
-                    if (pos + 2 * k + 2 > end || !readBytes(src, pos + 2 * k, unit, 2)) {
-                        ok = false;
-                        break;
-                    }
-                    const uint16_t ch = TRecordReader::u16At(QByteArrayView(unit, 2), 0);
-                    text.append(ch < 0x80 ? char(ch) : '?');
-                }
-            }
-            pos += int64_t(len) * 2;
+        for (int index = 0; index < id % 16; ++index)
+            r.skip(2 * qsizetype(r.u16le()));
+        const int len = r.u16le();
+        const int take = std::min(len, 5); // the stubs store at most 5 digits
+        for (int k = 0; k < take && !r.failed(); ++k) {
+            const uint16_t ch = r.u16le();
+            text.append(ch < 0x80 ? char(ch) : '?');
         }
-        if (!ok || text.isEmpty())
+        if (r.failed() || text.isEmpty())
             break;
         result.append(text);
     }
@@ -491,24 +399,24 @@ TArcDetection FindZipBehindStub(TArcSource &src, TArcDetection det)
     if (!readBytes(src, det.fileSize - length, tail.data(), length))
         return det;
     for (int64_t i = length - kEndSize; i >= 0; --i) {
-        if (TRecordReader::u32At(tail, i) != 0x06054B50)
+        if (TByteReader::u32At(tail, i) != 0x06054B50)
             continue;
         const QByteArrayView end = QByteArrayView(tail).sliced(i, kEndSize);
         const int64_t endAt = det.fileSize - length + i;
-        const int64_t cd = TRecordReader::u32At(end, kEndCdOffset);
-        const int64_t shift = endAt - int64_t(TRecordReader::u32At(end, kEndCdSize)) - cd;
+        const int64_t cd = TByteReader::u32At(end, kEndCdOffset);
+        const int64_t shift = endAt - int64_t(TByteReader::u32At(end, kEndCdSize)) - cd;
         for (const int64_t add : {int64_t(0), shift}) {
             if (add < 0)
                 continue;
             char central[kCentralSize];
             uint8_t local[4];
             if (!readBytes(src, cd + add, central, kCentralSize) ||
-                TRecordReader::u32At(QByteArrayView(central, kCentralSize), 0) != 0x02014B50)
+                TByteReader::u32At(QByteArrayView(central, kCentralSize), 0) != 0x02014B50)
                 continue;
-            const int64_t localAt = int64_t(TRecordReader::u32At(QByteArrayView(central, kCentralSize), kCentralLocal)) + add;
+            const int64_t localAt = int64_t(TByteReader::u32At(QByteArrayView(central, kCentralSize), kCentralLocal)) + add;
             if (!readBytes(src, localAt, local, 4) ||
-                (TRecordReader::u32At(QByteArrayView(reinterpret_cast<char *>(local), 4), 0) != 0x04034B50 &&
-                 TRecordReader::u32At(QByteArrayView(reinterpret_cast<char *>(local), 4), 0) != 0x50000000))
+                (TByteReader::u32At(QByteArrayView(reinterpret_cast<char *>(local), 4), 0) != 0x04034B50 &&
+                 TByteReader::u32At(QByteArrayView(reinterpret_cast<char *>(local), 4), 0) != 0x50000000))
                 continue;
             det.type = TArcType::ZipExe;
             det.startOffset = localAt + 1;
@@ -582,8 +490,9 @@ TArcDetection DetectArcType(TArcSource &src, const QString &fileName, int zipCmn
             }
         }
         // b. The end of the DOS image from the MZ header: pages at 4, bytes on the last page at 2.
-        const int64_t pages = head[4] | (head[5] << 8);
-        const int64_t lastPage = head[2] | (head[3] << 8);
+        const QByteArrayView mz(reinterpret_cast<const char *>(head), sizeof head);
+        const int64_t pages = TByteReader::u16At(mz, 4);
+        const int64_t lastPage = TByteReader::u16At(mz, 2);
         int64_t offset = (pages - 1) * 512 + lastPage;
         if (offset >= 0 && offset < det.fileSize) {
             uint8_t sig[4];
@@ -608,25 +517,25 @@ TArcDetection DetectArcType(TArcSource &src, const QString &fileName, int zipCmn
             QByteArray tail(length, Qt::Uninitialized);
             if (readBytes(src, det.fileSize - length, tail.data(), length)) {
                 for (int64_t i = length - kEndSize; i >= 0; --i) {
-                    if (TRecordReader::u32At(tail, i) != 0x06054B50)
+                    if (TByteReader::u32At(tail, i) != 0x06054B50)
                         continue;
                     char end[kEndSize];
                     const int64_t endAt = det.fileSize - length + i;
                     if (readBytes(src, endAt, end, kEndSize) &&
-                        TRecordReader::u32At(QByteArrayView(end, kEndSize), 0) == 0x06054B50) {
-                        const int64_t cd = TRecordReader::u32At(QByteArrayView(end, kEndSize), kEndCdOffset);
+                        TByteReader::u32At(QByteArrayView(end, kEndSize), 0) == 0x06054B50) {
+                        const int64_t cd = TByteReader::u32At(QByteArrayView(end, kEndSize), kEndCdOffset);
                         // Offsets not adjusted for the bytes in front: the directory still ends
                         // right before the end record, which gives the shift.
                         const int64_t shift =
-                            endAt - int64_t(TRecordReader::u32At(QByteArrayView(end, kEndSize), 12)) - cd;
+                            endAt - int64_t(TByteReader::u32At(QByteArrayView(end, kEndSize), 12)) - cd;
                         for (const int64_t add : {int64_t(0), shift}) {
                             char central[kCentralSize];
                             if (add < 0 || (add > 0 && shift == 0))
                                 continue;
                             if (readBytes(src, cd + add, central, kCentralSize) &&
-                                TRecordReader::u32At(QByteArrayView(central, kCentralSize), 0) == 0x02014B50) {
+                                TByteReader::u32At(QByteArrayView(central, kCentralSize), 0) == 0x02014B50) {
                                 det.type = TArcType::ZipExe;
-                                det.startOffset = int64_t(TRecordReader::u32At(QByteArrayView(central, kCentralSize),
+                                det.startOffset = int64_t(TByteReader::u32At(QByteArrayView(central, kCentralSize),
                                                                                kCentralLocal)) + add + 1;
                                 break;
                             }

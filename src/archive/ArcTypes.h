@@ -1,8 +1,8 @@
 // The archive kit's common ground: the archive types, recognising a file's
 // type from its bytes (self-extracting executables included), the catalog
 // side's extension table, the numbered errors with their texts, a bounded
-// random-access byte source with a bounds-checked record reader, and the
-// date conversions every format reader needs.
+// random-access byte source, and the date conversions every format reader
+// needs.
 #pragma once
 
 #include <QByteArray>
@@ -101,33 +101,6 @@ private:
     int m_fd = -1;
     int64_t m_size = 0;
     int64_t m_mtime = -1;
-};
-
-// A bounds-checked little-endian reader over one record held in memory. A read
-// past the end yields zeros and sets the failure flag, checked once per record.
-class TRecordReader
-{
-public:
-    explicit TRecordReader(QByteArrayView data) : m_data(data) {}
-    uint8_t u8();
-    uint16_t u16le();
-    uint32_t u32le();
-    uint64_t u64le();
-    QByteArrayView bytes(int64_t n);
-    void seek(int64_t pos);
-    int64_t pos() const { return m_pos; }
-    int64_t left() const { return m_data.size() - m_pos; }
-    bool failed() const { return m_failed; }
-
-    // The value at a fixed offset without moving (0 past the end).
-    static uint16_t u16At(QByteArrayView data, int64_t offset);
-    static uint32_t u32At(QByteArrayView data, int64_t offset);
-    static uint64_t u64At(QByteArrayView data, int64_t offset);
-
-private:
-    QByteArrayView m_data;
-    int64_t m_pos = 0;
-    bool m_failed = false;
 };
 
 // ---------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "archive/UnGZIP.h"
 
 #include "archive/decoders/Crc32.h"
+#include "platform/ByteReader.h"
 #include "platform/Texts.h"
 
 #include <QFileInfo>
@@ -121,7 +122,7 @@ public:
             char len[2];
             if (!src.readAt(pos, len, 2))
                 lister.raiseError(ArcErrReadFile);
-            extraLen = TRecordReader::u16At(QByteArrayView(len, 2), 0);
+            extraLen = TByteReader::u16At(QByteArrayView(len, 2), 0);
             pos += 2;
             if (extraLen > size - pos)
                 lister.raiseError(ArcErrReadFile);
@@ -140,11 +141,11 @@ public:
         if (!src.readAt(size - kTrailerSize, trailer, kTrailerSize))
             lister.raiseError(ArcErrReadFile);
         const QByteArrayView tv(trailer, kTrailerSize);
-        lister.MemberCRC = TRecordReader::u32At(tv, 0);
-        lister.UnpackedSize = TRecordReader::u32At(tv, 4);
+        lister.MemberCRC = TByteReader::u32At(tv, 0);
+        lister.UnpackedSize = TByteReader::u32At(tv, 4);
         lister.PackedSize = uint64_t(size - extraLen - kTrailerSize);
         // A time of 0 means none was stored (RFC 1952): the member has the file's own date.
-        const int64_t mtime = TRecordReader::u32At(fixed, kMtimeAt);
+        const int64_t mtime = TByteReader::u32At(fixed, kMtimeAt);
         lister.MemberDosDate =
             NormalizedDosDateTime(mtime == 0 ? lister.archiveFileDate() : UnixToDosDateTime(mtime));
         lister.MemberDate = mtime == 0 ? DosDateTimeToDateTime(lister.MemberDosDate) : UnixToDateTime(mtime);
@@ -384,7 +385,7 @@ bool TUnGZIP::Extract()
             char len[2];
             if (size - pos < 2 || !src.readAt(pos, len, 2))
                 raiseError(ArcErrReadFile);
-            pos += 2 + TRecordReader::u16At(QByteArrayView(len, 2), 0);
+            pos += 2 + TByteReader::u16At(QByteArrayView(len, 2), 0);
         }
         if ((flags & kGzFlagName) && !skipText(src, pos, &storedName, kNameLimit))
             raiseError(ArcErrReadFile);
@@ -406,8 +407,8 @@ bool TUnGZIP::Extract()
         char tail[kTrailerSize];
         if (!src.readAt(size - kTrailerSize, tail, kTrailerSize))
             raiseError(ArcErrReadFile);
-        const uint64_t claimed = TRecordReader::u32At(QByteArrayView(tail, kTrailerSize), 4);
-        const int64_t stamp = TRecordReader::u32At(header, kMtimeAt);
+        const uint64_t claimed = TByteReader::u32At(QByteArrayView(tail, kTrailerSize), 4);
+        const int64_t stamp = TByteReader::u32At(header, kMtimeAt);
         const int64_t mtime = stamp != 0 ? stamp : fileTime;
 
         // The trailer keeps the size modulo 2^32 only. When the data cannot unpack to 4 GiB or
@@ -492,8 +493,8 @@ bool TUnGZIP::Extract()
         if (overDeclared)
             raiseError(ArcErrBadLengths);
         const QByteArrayView tv(trailer, kTrailerSize);
-        const bool crcPass = out.crc() == TRecordReader::u32At(tv, 0) &&
-                             uint32_t(out.written()) == TRecordReader::u32At(tv, 4);
+        const bool crcPass = out.crc() == TByteReader::u32At(tv, 0) &&
+                             uint32_t(out.written()) == TByteReader::u32At(tv, 4);
         out.commit(mtime, crcPass);
         if (OnDeactivate)
             OnDeactivate(this);

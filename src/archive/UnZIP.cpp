@@ -7,6 +7,7 @@
 #include "archive/decoders/Crc32.h"
 #include "archive/decoders/Decoder.h"
 #include "archive/decoders/ZipCrypto.h"
+#include "platform/ByteReader.h"
 #include "platform/DosTime.h"
 #include "platform/Texts.h"
 
@@ -94,7 +95,7 @@ public:
             lister.raiseError(ArcErrReadFile);
         int64_t endAt = -1;
         for (int64_t i = length - 4; i >= 0; --i) {
-            if (TRecordReader::u32At(tail, i) == kZipEndSig) {
+            if (TByteReader::u32At(tail, i) == kZipEndSig) {
                 endAt = size - length + i;
                 break;
             }
@@ -106,7 +107,7 @@ public:
             lister.raiseError(ArcErrReadFile);
         const QByteArrayView ev(end, kEndSize);
 
-        const int commentLen = TRecordReader::u16At(ev, kEndCommentLen);
+        const int commentLen = TByteReader::u16At(ev, kEndCommentLen);
         if (commentLen != 0) {
             const int64_t take = std::min<int64_t>(commentLen, size - (endAt + kEndSize));
             QByteArray comment(take, Qt::Uninitialized);
@@ -115,18 +116,18 @@ public:
             lister.ArchiveComment = DosBytesToUtf8(comment);
         }
 
-        int64_t cdOffset = TRecordReader::u32At(ev, kEndCdOffset);
-        const bool saturated = cdOffset == kSaturated32 || TRecordReader::u32At(ev, kEndCdSize) == kSaturated32 ||
-                               TRecordReader::u16At(ev, kEndTotalEntries) == kSaturated16;
+        int64_t cdOffset = TByteReader::u32At(ev, kEndCdOffset);
+        const bool saturated = cdOffset == kSaturated32 || TByteReader::u32At(ev, kEndCdSize) == kSaturated32 ||
+                               TByteReader::u16At(ev, kEndTotalEntries) == kSaturated16;
         if (saturated && endAt >= kLocatorSize) {
             char loc[kLocatorSize];
             if (src.readAt(endAt - kLocatorSize, loc, kLocatorSize) &&
-                TRecordReader::u32At(QByteArrayView(loc, kLocatorSize), 0) == kZip64LocatorSig) {
-                const uint64_t at64 = TRecordReader::u64At(QByteArrayView(loc, kLocatorSize), kLocatorEndOffset);
+                TByteReader::u32At(QByteArrayView(loc, kLocatorSize), 0) == kZip64LocatorSig) {
+                const uint64_t at64 = TByteReader::u64At(QByteArrayView(loc, kLocatorSize), kLocatorEndOffset);
                 char rec[kZip64EndSize];
                 if (at64 < uint64_t(size) && src.readAt(int64_t(at64) + m_base, rec, kZip64EndSize) &&
-                    TRecordReader::u32At(QByteArrayView(rec, kZip64EndSize), 0) == kZip64EndSig) {
-                    const uint64_t cd64 = TRecordReader::u64At(QByteArrayView(rec, kZip64EndSize), kZip64EndCdOffset);
+                    TByteReader::u32At(QByteArrayView(rec, kZip64EndSize), 0) == kZip64EndSig) {
+                    const uint64_t cd64 = TByteReader::u64At(QByteArrayView(rec, kZip64EndSize), kZip64EndCdOffset);
                     cdOffset = cd64 < uint64_t(size) ? int64_t(cd64) : -1;
                 }
             }
@@ -135,13 +136,13 @@ public:
         auto centralAt = [&](int64_t at) {
             char first[4];
             return at >= 0 && at + kCentralSize <= size && src.readAt(at, first, 4) &&
-                   TRecordReader::u32At(QByteArrayView(first, 4), 0) == kZipCentralSig;
+                   TByteReader::u32At(QByteArrayView(first, 4), 0) == kZipCentralSig;
         };
         int64_t cdStart = cdOffset < 0 ? -1 : cdOffset + m_base;
         if (!centralAt(cdStart) && cdOffset >= 0 && !saturated) {
             // Bytes put in front of an archive without adjusting its offsets: the directory
             // ends right before the end record, so the shift is what is missing.
-            const int64_t shift = endAt - int64_t(TRecordReader::u32At(ev, kEndCdSize)) - cdOffset;
+            const int64_t shift = endAt - int64_t(TByteReader::u32At(ev, kEndCdSize)) - cdOffset;
             if (shift > 0 && centralAt(cdOffset + shift)) {
                 m_base = shift;
                 cdStart = cdOffset + shift;
@@ -155,25 +156,25 @@ public:
 
     Step step(TArcLister &lister, TArcSource &src, QByteArrayView fixed, int64_t) override
     {
-        if (TRecordReader::u32At(fixed, 0) != kZipCentralSig)
+        if (TByteReader::u32At(fixed, 0) != kZipCentralSig)
             return Step::End;
         const int64_t size = src.size();
-        const uint16_t flags = TRecordReader::u16At(fixed, kCenFlags);
+        const uint16_t flags = TByteReader::u16At(fixed, kCenFlags);
         lister.VersionMadeBy = uint8_t(fixed[kCenMadeBy]);
         lister.VersionNeeded = uint8_t(fixed[kCenNeeded]);
         lister.GeneralFlags = flags;
-        lister.MethodCode = TRecordReader::u16At(fixed, kCenMethod);
-        lister.MemberDosDate = NormalizedDosDateTime(TRecordReader::u32At(fixed, kCenDosTime));
+        lister.MethodCode = TByteReader::u16At(fixed, kCenMethod);
+        lister.MemberDosDate = NormalizedDosDateTime(TByteReader::u32At(fixed, kCenDosTime));
         lister.MemberDate = DosDateTimeToDateTime(lister.MemberDosDate);
-        lister.MemberCRC = TRecordReader::u32At(fixed, kCenCrc);
-        lister.PackedSize = TRecordReader::u32At(fixed, kCenPacked);
-        lister.UnpackedSize = TRecordReader::u32At(fixed, kCenUnpacked);
-        lister.InternalAttr = TRecordReader::u16At(fixed, kCenIntAttr);
-        lister.MemberAttr = TRecordReader::u32At(fixed, kCenExtAttr);
-        lister.LocalHeaderOffset = TRecordReader::u32At(fixed, kCenLocalOffset);
-        const int nameLen = TRecordReader::u16At(fixed, kCenNameLen);
-        const int extraLen = TRecordReader::u16At(fixed, kCenExtraLen);
-        const int commentLen = TRecordReader::u16At(fixed, kCenCommentLen);
+        lister.MemberCRC = TByteReader::u32At(fixed, kCenCrc);
+        lister.PackedSize = TByteReader::u32At(fixed, kCenPacked);
+        lister.UnpackedSize = TByteReader::u32At(fixed, kCenUnpacked);
+        lister.InternalAttr = TByteReader::u16At(fixed, kCenIntAttr);
+        lister.MemberAttr = TByteReader::u32At(fixed, kCenExtAttr);
+        lister.LocalHeaderOffset = TByteReader::u32At(fixed, kCenLocalOffset);
+        const int nameLen = TByteReader::u16At(fixed, kCenNameLen);
+        const int extraLen = TByteReader::u16At(fixed, kCenExtraLen);
+        const int commentLen = TByteReader::u16At(fixed, kCenCommentLen);
 
         if (lister.MethodCode == 8 && flags > 1) {
             const bool bit1 = flags & 2, bit2 = flags & 4;
@@ -219,13 +220,13 @@ private:
     // Replaces saturated 32-bit fields by the ZIP64 extra field's 64-bit values.
     static void applyZip64(TArcLister &lister, QByteArrayView extra, QByteArrayView fixed)
     {
-        const bool bigUnpacked = TRecordReader::u32At(fixed, kCenUnpacked) == kSaturated32;
-        const bool bigPacked = TRecordReader::u32At(fixed, kCenPacked) == kSaturated32;
-        const bool bigOffset = TRecordReader::u32At(fixed, kCenLocalOffset) == kSaturated32;
+        const bool bigUnpacked = TByteReader::u32At(fixed, kCenUnpacked) == kSaturated32;
+        const bool bigPacked = TByteReader::u32At(fixed, kCenPacked) == kSaturated32;
+        const bool bigOffset = TByteReader::u32At(fixed, kCenLocalOffset) == kSaturated32;
         if (!bigUnpacked && !bigPacked && !bigOffset)
             return;
-        TRecordReader r(extra);
-        while (r.left() >= 4) {
+        TByteReader r(extra);
+        while (r.remaining() >= 4) {
             const uint16_t id = r.u16le();
             const uint16_t len = r.u16le();
             QByteArrayView data = r.bytes(len);
@@ -233,7 +234,7 @@ private:
                 return;
             if (id != kExtraZip64)
                 continue;
-            TRecordReader z(data);
+            TByteReader z(data);
             if (bigUnpacked) {
                 const uint64_t v = z.u64le();
                 if (!z.failed())
@@ -400,7 +401,7 @@ bool hasEndRecord(TArcSource &src)
     if (!src.readAt(size - length, tail.data(), length))
         return false;
     for (int64_t i = length - 4; i >= 0; --i)
-        if (TRecordReader::u32At(tail, i) == kZipEndSig)
+        if (TByteReader::u32At(tail, i) == kZipEndSig)
             return true;
     return false;
 }
@@ -516,7 +517,7 @@ bool TUnZIP::Extract()
                 continue;
             }
             const QByteArrayView local(localBuf, kLocalSize);
-            const uint32_t localSig = TRecordReader::u32At(local, 0);
+            const uint32_t localSig = TByteReader::u32At(local, 0);
             if (localSig != kZipLocalSig && localSig != kZip250LocalSig) {
                 warn(ArcErrLocalHeader);
                 continue;
@@ -554,9 +555,9 @@ bool TUnZIP::Extract()
                 continue;
             }
 
-            const uint16_t flags = TRecordReader::u16At(local, kLocFlags);
-            const int64_t dataAt = localAt + kLocalSize + TRecordReader::u16At(local, kLocNameLen) +
-                                   TRecordReader::u16At(local, kLocExtraLen);
+            const uint16_t flags = TByteReader::u16At(local, kLocFlags);
+            const int64_t dataAt = localAt + kLocalSize + TByteReader::u16At(local, kLocNameLen) +
+                                   TByteReader::u16At(local, kLocExtraLen);
             uint64_t packed = walker.PackedSize;
             if (dataAt > size || packed > uint64_t(size - dataAt)) {
                 warn(ArcErrReadFile);
@@ -577,7 +578,7 @@ bool TUnZIP::Extract()
                     continue;
                 }
                 packed -= kZipCryptHeaderSize;
-                const uint8_t check = ZipCryptCheckByte(flags, walker.MemberCRC, TRecordReader::u16At(local, kLocDosTime));
+                const uint8_t check = ZipCryptCheckByte(flags, walker.MemberCRC, TByteReader::u16At(local, kLocDosTime));
                 keys.emplace(std::string_view());
                 bool giveUp = false;
                 if (!tryPasswords(outPath, header, check, *keys, giveUp)) {
@@ -623,7 +624,7 @@ bool TUnZIP::Extract()
                 continue;
             }
             if (SetDateTo != TSetDate::CurDate)
-                file.setTime(dosToUnixTime(TRecordReader::u32At(fixed, kCenDosTime)));
+                file.setTime(dosToUnixTime(TByteReader::u32At(fixed, kCenDosTime)));
             file.setMode(memberMode(walker.MemberAttr, uint8_t(fixed[kCenMadeByHost])));
             if (!file.commit()) {
                 warn(ArcErrWriteFile);
