@@ -7,6 +7,7 @@
 #include "archive/UnGZIP.h"
 
 #include "archive/decoders/Crc32.h"
+#include "archive/decoders/Decoder.h"
 #include "platform/ByteReader.h"
 #include "platform/Texts.h"
 
@@ -299,7 +300,6 @@ bool TMemberFile::commit(int64_t mtime, bool crcPass)
 
 namespace {
 
-constexpr int64_t kGzBufferSize = 32770;
 // Deflate's greatest expansion: a 258-byte match costs at least 2 bits.
 constexpr uint64_t kDeflateMaxRatio = 1032;
 
@@ -438,13 +438,13 @@ bool TUnGZIP::Extract()
             overDeclared = true;
         };
 
-        auto inBuf = std::make_unique<char[]>(kGzBufferSize);
-        auto outBuf = std::make_unique<char[]>(kGzBufferSize);
+        auto inBuf = std::make_unique<char[]>(kArcBufferSize);
+        auto outBuf = std::make_unique<char[]>(kArcBufferSize);
         int64_t streamEnd = 0; // where the trailer starts
         if (stored) {
             // Stored: everything up to the trailer is the data.
             for (int64_t at = pos; at < size - kTrailerSize;) {
-                const int64_t n = std::min(kGzBufferSize, size - kTrailerSize - at);
+                const int64_t n = std::min(kArcBufferSize, size - kTrailerSize - at);
                 if (!src.readAt(at, inBuf.get(), n))
                     raiseError(ArcErrReadFile);
                 put(inBuf.get(), n);
@@ -459,7 +459,7 @@ bool TUnGZIP::Extract()
             int64_t at = pos;
             for (;;) {
                 if (zs.avail_in == 0) {
-                    const int64_t n = std::min(kGzBufferSize, size - at);
+                    const int64_t n = std::min(kArcBufferSize, size - at);
                     if (n <= 0)
                         raiseError(ArcErrReadFile); // the deflate data ends before its last block
                     if (!src.readAt(at, inBuf.get(), n))
@@ -469,9 +469,9 @@ bool TUnGZIP::Extract()
                     zs.avail_in = uInt(n);
                 }
                 zs.next_out = reinterpret_cast<Bytef *>(outBuf.get());
-                zs.avail_out = uInt(kGzBufferSize);
+                zs.avail_out = uInt(kArcBufferSize);
                 const int ret = inflate(&zs, Z_NO_FLUSH);
-                const int64_t produced = kGzBufferSize - int64_t(zs.avail_out);
+                const int64_t produced = kArcBufferSize - int64_t(zs.avail_out);
                 put(outBuf.get(), produced);
                 if (ret == Z_STREAM_END)
                     break;

@@ -289,7 +289,6 @@ constexpr uint32_t kAttrVolume = 0x08;
 constexpr uint32_t kAttrFolder = 0x10;
 constexpr uint32_t kAttrReadOnly = 0x01;
 constexpr int kMaxPasswordAsks = 3;
-constexpr int64_t kIoBufferSize = 32770;
 
 // The packed bytes of one member, read from the archive in buffer-sized pieces.
 class SourceInput : public DecodeInput
@@ -298,7 +297,7 @@ public:
     SourceInput(TArcSource &src, int64_t offset, uint64_t length) : m_src(src), m_pos(offset), m_left(length) {}
     int64_t Read(uint8_t *buf, int64_t max) override
     {
-        const int64_t n = int64_t(std::min<uint64_t>(m_left, uint64_t(std::min(max, kIoBufferSize))));
+        const int64_t n = int64_t(std::min<uint64_t>(m_left, uint64_t(std::min(max, kArcBufferSize))));
         if (n <= 0 || !m_src.readAt(m_pos, buf, n))
             return 0;
         m_pos += n;
