@@ -2,6 +2,8 @@
 // conversions shared by every archive format reader.
 #include "archive/ArcTypes.h"
 
+#include "archive/UnZIP.h"
+
 #include "platform/ByteReader.h"
 #include "platform/DosTime.h"
 
@@ -390,38 +392,29 @@ TArcDetection FindZipBehindStub(TArcSource &src, TArcDetection det)
     // the central directory ends right before the end record, which gives the shift. A
     // hit counts only when the central header and the first local header are both
     // where the offsets say, so stray bytes in a file do not make it a ZIP.
-    constexpr int kEndSize = 22, kEndCdSize = 12, kEndCdOffset = 16, kCentralSize = 46, kCentralLocal = 42;
-    constexpr int64_t kSearch = 32768;
-    const int64_t length = std::min<int64_t>(det.fileSize, kSearch);
-    if (length < kEndSize)
+    constexpr int kCentralSize = 46, kCentralLocal = 42;
+    const std::optional<TZipEndRecord> end = FindZipEndRecord(src);
+    if (!end)
         return det;
-    QByteArray tail(length, Qt::Uninitialized);
-    if (!readBytes(src, det.fileSize - length, tail.data(), length))
-        return det;
-    for (int64_t i = length - kEndSize; i >= 0; --i) {
-        if (TByteReader::u32At(tail, i) != 0x06054B50)
+    const int64_t cd = end->cdOffset;
+    const int64_t shift = end->offset - int64_t(end->cdSize) - cd;
+    for (const int64_t add : {int64_t(0), shift}) {
+        if (add < 0)
             continue;
-        const QByteArrayView end = QByteArrayView(tail).sliced(i, kEndSize);
-        const int64_t endAt = det.fileSize - length + i;
-        const int64_t cd = TByteReader::u32At(end, kEndCdOffset);
-        const int64_t shift = endAt - int64_t(TByteReader::u32At(end, kEndCdSize)) - cd;
-        for (const int64_t add : {int64_t(0), shift}) {
-            if (add < 0)
-                continue;
-            char central[kCentralSize];
-            uint8_t local[4];
-            if (!readBytes(src, cd + add, central, kCentralSize) ||
-                TByteReader::u32At(QByteArrayView(central, kCentralSize), 0) != 0x02014B50)
-                continue;
-            const int64_t localAt = int64_t(TByteReader::u32At(QByteArrayView(central, kCentralSize), kCentralLocal)) + add;
-            if (!readBytes(src, localAt, local, 4) ||
-                (TByteReader::u32At(QByteArrayView(reinterpret_cast<char *>(local), 4), 0) != 0x04034B50 &&
-                 TByteReader::u32At(QByteArrayView(reinterpret_cast<char *>(local), 4), 0) != 0x50000000))
-                continue;
-            det.type = TArcType::ZipExe;
-            det.startOffset = localAt + 1;
-            return det;
-        }
+        char central[kCentralSize];
+        char local[4];
+        if (!readBytes(src, cd + add, central, kCentralSize) ||
+            TByteReader::u32At(QByteArrayView(central, kCentralSize), 0) != kZipCentralSig)
+            continue;
+        const int64_t localAt = int64_t(TByteReader::u32At(QByteArrayView(central, kCentralSize), kCentralLocal)) + add;
+        if (!readBytes(src, localAt, local, 4))
+            continue;
+        const uint32_t localSig = TByteReader::u32At(QByteArrayView(local, 4), 0);
+        if (localSig != kZipLocalSig && localSig != kZip250LocalSig)
+            continue;
+        det.type = TArcType::ZipExe;
+        det.startOffset = localAt + 1;
+        return det;
     }
     return det;
 }
@@ -507,40 +500,23 @@ TArcDetection DetectArcType(TArcSource &src, const QString &fileName, int zipCmn
 
     // c. A ZIP end record at the end of the file.
     if (det.type == TArcType::Unknown) {
-        constexpr int kEndSize = 22, kEndCdOffset = 16, kCentralSize = 46, kCentralLocal = 42;
-        int64_t length;
-        if (int64_t(zipCmntBufSize) + 23 <= det.fileSize)
-            length = int64_t(zipCmntBufSize) + 23;
-        else
-            length = zipCmntBufSize == 0 ? 23 : det.fileSize - 76;
-        if (length >= kEndSize && det.fileSize >= length) {
-            QByteArray tail(length, Qt::Uninitialized);
-            if (readBytes(src, det.fileSize - length, tail.data(), length)) {
-                for (int64_t i = length - kEndSize; i >= 0; --i) {
-                    if (TByteReader::u32At(tail, i) != 0x06054B50)
-                        continue;
-                    char end[kEndSize];
-                    const int64_t endAt = det.fileSize - length + i;
-                    if (readBytes(src, endAt, end, kEndSize) &&
-                        TByteReader::u32At(QByteArrayView(end, kEndSize), 0) == 0x06054B50) {
-                        const int64_t cd = TByteReader::u32At(QByteArrayView(end, kEndSize), kEndCdOffset);
-                        // Offsets not adjusted for the bytes in front: the directory still ends
-                        // right before the end record, which gives the shift.
-                        const int64_t shift =
-                            endAt - int64_t(TByteReader::u32At(QByteArrayView(end, kEndSize), 12)) - cd;
-                        for (const int64_t add : {int64_t(0), shift}) {
-                            char central[kCentralSize];
-                            if (add < 0 || (add > 0 && shift == 0))
-                                continue;
-                            if (readBytes(src, cd + add, central, kCentralSize) &&
-                                TByteReader::u32At(QByteArrayView(central, kCentralSize), 0) == 0x02014B50) {
-                                det.type = TArcType::ZipExe;
-                                det.startOffset = int64_t(TByteReader::u32At(QByteArrayView(central, kCentralSize),
-                                                                               kCentralLocal)) + add + 1;
-                                break;
-                            }
-                        }
-                    }
+        // The window is the comment buffer the caller allows plus the record and one byte.
+        constexpr int kCentralSize = 46, kCentralLocal = 42;
+        const std::optional<TZipEndRecord> end = FindZipEndRecord(src, int64_t(zipCmntBufSize) + 23);
+        if (end) {
+            const int64_t cd = end->cdOffset;
+            // Offsets not adjusted for the bytes in front: the directory still ends
+            // right before the end record, which gives the shift.
+            const int64_t shift = end->offset - int64_t(end->cdSize) - cd;
+            for (const int64_t add : {int64_t(0), shift}) {
+                char central[kCentralSize];
+                if (add < 0 || (add > 0 && shift == 0))
+                    continue;
+                if (readBytes(src, cd + add, central, kCentralSize) &&
+                    TByteReader::u32At(QByteArrayView(central, kCentralSize), 0) == kZipCentralSig) {
+                    det.type = TArcType::ZipExe;
+                    det.startOffset =
+                        int64_t(TByteReader::u32At(QByteArrayView(central, kCentralSize), kCentralLocal)) + add + 1;
                     break;
                 }
             }

@@ -18,13 +18,7 @@
 
 namespace {
 
-// End of central directory record (22 bytes + comment):
-// +------+------+--------+---------+---------+--------+----------+---------+---------+
-// | 0    | 4    | 6      | 8       | 10      | 12     | 16       | 20      | 22      |
-// | sig  | disk | cdDisk | entries | total   | cdSize | cdOffset | cmntLen | comment |
-// |      |      |        | on disk | entries |        |          |         |         |
-// +------+------+--------+---------+---------+--------+----------+---------+---------+
-constexpr int kEndSize = 22;
+// The end record's fields (see TZipEndRecord).
 constexpr int kEndTotalEntries = 10;
 constexpr int kEndCdSize = 12;
 constexpr int kEndCdOffset = 16;
@@ -73,10 +67,6 @@ constexpr uint16_t kExtraZip64 = 0x0001;
 constexpr uint32_t kSaturated32 = 0xFFFFFFFFu;
 constexpr uint16_t kSaturated16 = 0xFFFFu;
 
-// The end-record search looks at the last 32 KB only (an archive comment is at most 64 KB,
-// but the earlier readers never looked further; a longer comment hides the record).
-constexpr int64_t kEndSearch = 32768;
-
 
 class ZipListReader : public TArcListReader
 {
@@ -87,38 +77,23 @@ public:
     {
         const int64_t size = src.size();
         m_base = lister.sfxRelative() ? lister.startOffset() - 1 : 0;
-        const int64_t length = std::min<int64_t>(size - 1, kEndSearch);
-        if (length < 4)
+        const std::optional<TZipEndRecord> found = FindZipEndRecord(src);
+        if (!found)
             lister.raiseError(ArcErrHeaderId);
-        QByteArray tail(length, Qt::Uninitialized);
-        if (!src.readAt(size - length, tail.data(), length))
-            lister.raiseError(ArcErrReadFile);
-        int64_t endAt = -1;
-        for (int64_t i = length - 4; i >= 0; --i) {
-            if (TByteReader::u32At(tail, i) == kZipEndSig) {
-                endAt = size - length + i;
-                break;
-            }
-        }
-        if (endAt < 0)
-            lister.raiseError(ArcErrHeaderId);
-        char end[kEndSize];
-        if (endAt + kEndSize > size || !src.readAt(endAt, end, kEndSize))
-            lister.raiseError(ArcErrReadFile);
-        const QByteArrayView ev(end, kEndSize);
+        const TZipEndRecord &end = *found;
+        const int64_t endAt = end.offset;
 
-        const int commentLen = TByteReader::u16At(ev, kEndCommentLen);
-        if (commentLen != 0) {
-            const int64_t take = std::min<int64_t>(commentLen, size - (endAt + kEndSize));
+        if (end.commentLen != 0) {
+            const int64_t take = std::min<int64_t>(end.commentLen, size - (endAt + TZipEndRecord::kSize));
             QByteArray comment(take, Qt::Uninitialized);
-            if (!src.readAt(endAt + kEndSize, comment.data(), take))
+            if (!src.readAt(endAt + TZipEndRecord::kSize, comment.data(), take))
                 lister.raiseError(ArcErrReadFile);
             lister.ArchiveComment = DosBytesToUtf8(comment);
         }
 
-        int64_t cdOffset = TByteReader::u32At(ev, kEndCdOffset);
-        const bool saturated = cdOffset == kSaturated32 || TByteReader::u32At(ev, kEndCdSize) == kSaturated32 ||
-                               TByteReader::u16At(ev, kEndTotalEntries) == kSaturated16;
+        int64_t cdOffset = end.cdOffset;
+        const bool saturated =
+            cdOffset == kSaturated32 || end.cdSize == kSaturated32 || end.totalEntries == kSaturated16;
         if (saturated && endAt >= kLocatorSize) {
             char loc[kLocatorSize];
             if (src.readAt(endAt - kLocatorSize, loc, kLocatorSize) &&
@@ -142,7 +117,7 @@ public:
         if (!centralAt(cdStart) && cdOffset >= 0 && !saturated) {
             // Bytes put in front of an archive without adjusting its offsets: the directory
             // ends right before the end record, so the shift is what is missing.
-            const int64_t shift = endAt - int64_t(TByteReader::u32At(ev, kEndCdSize)) - cdOffset;
+            const int64_t shift = endAt - int64_t(end.cdSize) - cdOffset;
             if (shift > 0 && centralAt(cdOffset + shift)) {
                 m_base = shift;
                 cdStart = cdOffset + shift;
@@ -263,6 +238,30 @@ private:
 };
 
 } // namespace
+
+std::optional<TZipEndRecord> FindZipEndRecord(TArcSource &src, int64_t window)
+{
+    const int64_t length = std::min(src.size(), window);
+    if (length < TZipEndRecord::kSize)
+        return std::nullopt;
+    QByteArray tail(length, Qt::Uninitialized);
+    if (!src.readAt(src.size() - length, tail.data(), length))
+        return std::nullopt;
+    for (int64_t i = length - TZipEndRecord::kSize; i >= 0; --i) {
+        if (TByteReader::u32At(tail, i) != kZipEndSig)
+            continue;
+        TByteReader r(QByteArrayView(tail).sliced(i, TZipEndRecord::kSize));
+        TZipEndRecord end;
+        end.offset = src.size() - length + i;
+        r.seek(kEndTotalEntries);
+        end.totalEntries = r.u16le();
+        end.cdSize = r.u32le();
+        end.cdOffset = r.u32le();
+        end.commentLen = r.u16le();
+        return end;
+    }
+    return std::nullopt;
+}
 
 std::unique_ptr<TArcListReader> MakeZipListReader()
 {
@@ -389,22 +388,6 @@ unsigned memberMode(uint32_t attr, uint8_t host)
     return (attr & kAttrReadOnly) ? 0444 : 0644;
 }
 
-// True when the end record's signature is in the last 32 KB.
-bool hasEndRecord(TArcSource &src)
-{
-    const int64_t size = src.size();
-    const int64_t length = std::min<int64_t>(size - 1, kEndSearch);
-    if (length < 4)
-        return false;
-    QByteArray tail(length, Qt::Uninitialized);
-    if (!src.readAt(size - length, tail.data(), length))
-        return false;
-    for (int64_t i = length - 4; i >= 0; --i)
-        if (TByteReader::u32At(tail, i) == kZipEndSig)
-            return true;
-    return false;
-}
-
 } // namespace
 
 bool TUnZIP::tryPasswords(const QString &fn, const uint8_t (&header)[12], uint8_t checkByte, TZipCryptKeys &keys,
@@ -466,7 +449,7 @@ bool TUnZIP::Extract()
             source = std::move(file);
         }
         TArcSource &src = *source;
-        if (!hasEndRecord(src))
+        if (!FindZipEndRecord(src))
             raiseError(ArcErrUnknownType);
 
         // The directory walk is the lister's, with its errors passed on as ours.

@@ -8,6 +8,7 @@
 #include "archive/UnBase.h"
 
 #include <memory>
+#include <optional>
 
 // Signatures of the ZIP records (little-endian 32-bit values).
 inline constexpr uint32_t kZipLocalSig = 0x04034B50;
@@ -16,6 +17,31 @@ inline constexpr uint32_t kZipCentralSig = 0x02014B50;
 inline constexpr uint32_t kZipEndSig = 0x06054B50;
 inline constexpr uint32_t kZip64EndSig = 0x06064B50;
 inline constexpr uint32_t kZip64LocatorSig = 0x07064B50;
+
+// The end of central directory record (22 bytes, then a comment):
+// +------+------+--------+---------+---------+--------+----------+---------+---------+
+// | 0    | 4    | 6      | 8       | 10      | 12     | 16       | 20      | 22      |
+// | sig  | disk | cdDisk | entries | total   | cdSize | cdOffset | cmntLen | comment |
+// |      |      |        | on disk | entries |        |          |         |         |
+// +------+------+--------+---------+---------+--------+----------+---------+---------+
+struct TZipEndRecord {
+    static constexpr int kSize = 22;
+    int64_t offset = 0; // where the record starts in the source
+    uint16_t totalEntries = 0;
+    uint32_t cdSize = 0;
+    uint32_t cdOffset = 0;
+    uint16_t commentLen = 0;
+};
+
+// How far from the end the end record is looked for: an archive comment may
+// be 64 KB, but the kit has always searched the last 32 KB only (a longer
+// comment hides the record), and archives made for it rely on nothing more.
+inline constexpr int64_t kZipEndSearch = 32768;
+
+// The end record nearest the end of src whose whole 22 bytes lie in the last
+// window bytes (the search runs backwards, so a record's comment may hold
+// other signatures). Nothing when there is none or src cannot be read.
+std::optional<TZipEndRecord> FindZipEndRecord(TArcSource &src, int64_t window = kZipEndSearch);
 
 // The directory reader for the lister.
 std::unique_ptr<TArcListReader> MakeZipListReader();
