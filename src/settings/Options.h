@@ -10,7 +10,7 @@
 // Windows folder text ends with a backslash).
 #pragma once
 
-#include "settings/ArchiveTypes.h"
+#include "archive/ArchiveTypes.h"
 #include "settings/Registry.h"
 
 #include <QByteArray>
