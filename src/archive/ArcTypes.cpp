@@ -1,4 +1,4 @@
-// Type detection, the extension table, error texts, byte sources and date
+// Type detection, error texts, byte sources and date
 // conversions shared by every archive format reader.
 #include "archive/ArcTypes.h"
 
@@ -539,66 +539,6 @@ TArcDetection DetectArcTypeOfFile(const QString &path, int zipCmntBufSize)
     if (!src.close())
         throw EArcError(ArcErrCloseFile);
     return det;
-}
-
-// ---------------------------------------------------------------------------
-// Extension table
-
-namespace {
-
-struct ExtEntry {
-    const char *ext;
-    char volumeLetter; // 0: no volume names
-    bool listsComment;
-    bool canExtract;
-};
-
-const ExtEntry kExtTable[14] = {
-    {"ARC", 0, false, true},  {"ARJ", 'A', true, true},  {"CAB", 0, false, false}, {"HA", 0, false, false},
-    {"LHA", 0, false, true},  {"LZH", 0, false, true},   {"PAK", 0, false, false}, {"RAR", 'R', true, true},
-    {"ZIP", 'Z', true, true}, {"ZOO", 0, true, true},    {"EXE", 0, false, false}, {"TAR", 0, false, true},
-    {"GZ", 0, false, true},   {"Z", 0, false, false},
-};
-
-} // namespace
-
-int ArchiveExtensionIndex(const QString &fileName)
-{
-    const qsizetype sep = std::max(fileName.lastIndexOf(QLatin1Char('/')), fileName.lastIndexOf(QLatin1Char('\\')));
-    const QString base = fileName.mid(sep + 1);
-    const qsizetype dot = base.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0)
-        return 0;
-    const QString ext = base.mid(dot + 1).toUpper();
-    const bool volumeForm = ext.size() == 3 && ext[1].isDigit() && ext[2].isDigit() && ext[1].unicode() < 128 &&
-                            ext[2].unicode() < 128;
-    for (int index = 14; index >= 1; --index) {
-        const ExtEntry &entry = kExtTable[index - 1];
-        if (ext == QLatin1String(entry.ext))
-            return index;
-        if (entry.volumeLetter && volumeForm && ext[0] == QLatin1Char(entry.volumeLetter))
-            return index;
-    }
-    return 0;
-}
-
-bool ArchiveIndexListsComment(int index)
-{
-    return index >= 1 && index <= 14 && kExtTable[index - 1].listsComment;
-}
-
-bool ArchiveIndexCanExtract(int index)
-{
-    return index >= 1 && index <= 14 && kExtTable[index - 1].canExtract;
-}
-
-QString ArjVolumeExtension(int n)
-{
-    if (n < 1 || n > 999)
-        return {};
-    if (n <= 99)
-        return QStringLiteral("A%1").arg(n, 2, 10, QLatin1Char('0'));
-    return QString::number(n);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,6 +1,6 @@
 // The archive kit's common ground: the archive types, recognising a file's
-// type from its bytes (self-extracting executables included), the catalog
-// side's extension table, the numbered errors with their texts, a bounded
+// type from its bytes (self-extracting executables included), the numbered
+// errors with their texts, a bounded
 // random-access byte source, and the date conversions every format reader
 // needs.
 #pragma once
@@ -148,20 +148,6 @@ bool TarChecksumOk(QByteArrayView block);
 // left them (at most 5 characters each); stops at the first absent or empty one.
 // Parses the PE resource directory; an image without one gives an empty list.
 QList<QByteArray> PeStringResources(TArcSource &src, int firstId, int lastId);
-
-// ---------------------------------------------------------------------------
-// Catalog-side extension table
-
-// Index 1 to 14 of the catalog-side archive types for a file name, 0 when its
-// extension is none of them. Volume extensions (.A01, .R00, .Z01) count for
-// ARJ, RAR and ZIP.
-int ArchiveExtensionIndex(const QString &fileName);
-// Whether the scan reads the archive comment of type index (ARJ, RAR, ZIP, ZOO).
-bool ArchiveIndexListsComment(int index);
-// Whether descriptions and files may be extracted from type index.
-bool ArchiveIndexCanExtract(int index);
-// The extension of the n-th ARJ volume (1 to 999): "A01" .. "A99", then "100" .. "999"; empty outside.
-QString ArjVolumeExtension(int n);
 
 // ---------------------------------------------------------------------------
 // Dates

@@ -511,3 +511,8 @@ bool TUnGZIP::Extract()
     }
     return true;
 }
+
+std::unique_ptr<TUnBase> MakeUnGZIP()
+{
+    return std::make_unique<TUnGZIP>();
+}

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "archive/ArcLister.h"
+#include "archive/ArchiveTypes.h"
 #include "archive/UnBase.h"
 
 #include <QByteArrayView>
@@ -71,9 +72,6 @@ int GzipMethodCode(QByteArrayView header);
 // than stored or deflate (compress, pack and 1F A0 files included), 25190 for an
 // encrypted member, 25135 for a gzip header cut short.
 int GzipRefusalCode(QByteArrayView header);
-
-// The directory reader for the lister.
-std::unique_ptr<TArcListReader> MakeGzipListReader();
 
 // The error of a gzip member that comes after the first one's trailer.
 inline constexpr int ArcErrMultiPart = 25162;

@@ -635,3 +635,8 @@ bool TUnTar::Extract()
     }
     return true;
 }
+
+std::unique_ptr<TUnBase> MakeUnTar()
+{
+    return std::make_unique<TUnTar>();
+}

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "archive/ArcLister.h"
+#include "archive/ArchiveTypes.h"
 #include "archive/UnBase.h"
 
 #include <QByteArrayView>
@@ -17,9 +18,6 @@
 // blank, or the base-256 form (first byte with bit 7 set, big-endian value).
 // Empty gives 0; garbage, a negative or an oversized value gives nothing.
 std::optional<uint64_t> TarNumber(QByteArrayView field);
-
-// The directory reader for the lister.
-std::unique_ptr<TArcListReader> MakeTarListReader();
 
 // The TAR extractor: regular members are copied into their output files
 // (stored data only; a sparse member's pieces at their offsets, the gaps left

@@ -636,3 +636,8 @@ bool TUnZIP::Extract()
     }
     return true;
 }
+
+std::unique_ptr<TUnBase> MakeUnZIP()
+{
+    return std::make_unique<TUnZIP>();
+}

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "archive/ArcLister.h"
+#include "archive/ArchiveTypes.h"
 #include "archive/UnBase.h"
 
 #include <memory>
@@ -42,9 +43,6 @@ inline constexpr int64_t kZipEndSearch = 32768;
 // window bytes (the search runs backwards, so a record's comment may hold
 // other signatures). Nothing when there is none or src cannot be read.
 std::optional<TZipEndRecord> FindZipEndRecord(TArcSource &src, int64_t window = kZipEndSearch);
-
-// The directory reader for the lister.
-std::unique_ptr<TArcListReader> MakeZipListReader();
 
 class TZipCryptKeys;
 

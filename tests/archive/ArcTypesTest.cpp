@@ -4,6 +4,10 @@
 // detection over the whole archive corpus against its index.
 #include "archive/ArcLister.h"
 #include "archive/ArcTypes.h"
+#include "archive/ArchiveTypes.h"
+#include "archive/Extract.h"
+#include "archive/UnGZIP.h"
+#include "archive/UnTar.h"
 #include "archive/UnZIP.h"
 
 #include "Corpus.h"
@@ -18,6 +22,8 @@
 
 #include <cstdlib>
 #include <map>
+#include <memory>
+#include <string>
 
 namespace {
 
@@ -288,6 +294,36 @@ TEST(ArcTypes, ExtensionTable)
     EXPECT_EQ(ArjVolumeExtension(99), QStringLiteral("A99"));
     EXPECT_EQ(ArjVolumeExtension(100), QStringLiteral("100"));
     EXPECT_EQ(ArjVolumeExtension(1000), QString());
+}
+
+TEST(ArcTypes, TypeTableReadersAndExtractors)
+{
+    // The extractors of this build: ZIP, TAR and GZ; every other index has none.
+    for (int index = 0; index <= kArchiveTypeCount + 1; ++index) {
+        const std::unique_ptr<TUnBase> unit = MakeExtractor(index);
+        const bool expected = index == 9 || index == 12 || index == 13;
+        EXPECT_EQ(unit != nullptr, expected) << index;
+    }
+    EXPECT_NE(dynamic_cast<TUnZIP *>(MakeExtractor(9).get()), nullptr);
+    EXPECT_NE(dynamic_cast<TUnTar *>(MakeExtractor(12).get()), nullptr);
+    EXPECT_NE(dynamic_cast<TUnGZIP *>(MakeExtractor(13).get()), nullptr);
+    // Directory readers by detected type: self-extractors and ZIP variants read as their plain kind.
+    for (TArcType type : {TArcType::ZIP, TArcType::ZipExe, TArcType::Zip250, TArcType::Zip250Exe, TArcType::GZip,
+                          TArcType::TAR})
+        EXPECT_NE(MakeListReader(type), nullptr) << ArcTypeName(type);
+    for (TArcType type : {TArcType::NA, TArcType::Unknown, TArcType::ARJ, TArcType::ArjExe, TArcType::RAR,
+                          TArcType::BH, TArcType::CAB})
+        EXPECT_EQ(MakeListReader(type), nullptr) << ArcTypeName(type);
+    EXPECT_EQ(PlainArcType(TArcType::LhaExe), TArcType::LHA);
+    EXPECT_EQ(PlainArcType(TArcType::Zip250Exe), TArcType::ZIP);
+    EXPECT_EQ(PlainArcType(TArcType::TAR), TArcType::TAR);
+    // The settings keep each type's switch under "Arc" and a name of its own.
+    EXPECT_STREQ(ArchiveTypeRow(13)->settingName, "ArcGZIP");
+    EXPECT_STREQ(ArchiveTypeRow(1)->settingName, "ArcARC");
+    EXPECT_EQ(ArchiveTypeRow(0), nullptr);
+    EXPECT_EQ(ArchiveTypeRow(15), nullptr);
+    for (const TArchiveTypeRow &row : kArchiveTypes)
+        EXPECT_EQ(QByteArray(row.settingName).startsWith("Arc"), true) << row.extension;
 }
 
 TEST(ArcTypes, FileSpecMatching)
