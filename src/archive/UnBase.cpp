@@ -1,6 +1,7 @@
-// The extractors' shared base: the progress step and the safe output path of
-// a member, so that no stored name ("..", "/abs", "C:\x") can write outside
-// the extraction folder.
+// The extractors' shared frame: Extract's opening checks and error handling
+// around each format's member loop, the progress step, and the safe output
+// path of a member, so that no stored name ("..", "/abs", "C:\x") can write
+// outside the extraction folder.
 #include "archive/UnBase.h"
 
 #include <QDir>
@@ -9,6 +10,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <memory>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -72,6 +74,47 @@ QString TUnBase::SafeOutputPath(const QString &storedName, const QString &extrac
     if (!useStoredDirs)
         return kept.last();
     return kept.join(QLatin1Char('/'));
+}
+
+bool TUnBase::Extract()
+{
+    m_lastError = 0;
+    m_fileTime = -1;
+    std::unique_ptr<TArcSource> source;
+    try {
+        if (m_archiveFile.isEmpty())
+            raiseError(ArcErrInvalidFileName);
+        if (m_fromMemory) {
+            source = std::make_unique<TMemorySource>(m_memoryData);
+        } else {
+            auto file = std::make_unique<TFileSource>(m_archiveFile);
+            if (!file->isOpen())
+                raiseError(ArcErrOpenFile);
+            m_fileTime = file->mtime();
+            source = std::move(file);
+        }
+        if (!acceptsType(m_det.type))
+            raiseError(ArcErrInvalidArchive);
+        checkArchive(*source);
+        if (OnActivate)
+            OnActivate(this);
+        const QString root = outputRoot();
+        if (extractMembers(*source, root) == 0)
+            raiseError(ArcErrNothingToDo);
+        if (OnDeactivate)
+            OnDeactivate(this);
+    } catch (const EArcError &e) {
+        m_lastError = e.code();
+        if (OnDeactivate)
+            OnDeactivate(this);
+        return false;
+    } catch (const EArcAbort &) {
+        m_lastError = ArcErrUserAborted;
+        if (OnDeactivate)
+            OnDeactivate(this);
+        throw;
+    }
+    return true;
 }
 
 QString TUnBase::outputRoot()

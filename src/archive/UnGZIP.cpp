@@ -345,171 +345,137 @@ bool skipText(TArcSource &src, int64_t &pos, QByteArray *text, int limit)
 
 } // namespace
 
-bool TUnGZIP::Extract()
+int TUnGZIP::extractMembers(TArcSource &src, const QString &root)
 {
-    m_lastError = 0;
-    std::unique_ptr<TArcSource> source;
-    int64_t fileTime = -1; // the archive file's own time, for a member that stores none
-    try {
-        if (m_archiveFile.isEmpty())
-            raiseError(ArcErrInvalidFileName);
-        if (m_fromMemory) {
-            source = std::make_unique<TMemorySource>(m_memoryData);
-        } else {
-            auto file = std::make_unique<TFileSource>(m_archiveFile);
-            if (!file->isOpen())
-                raiseError(ArcErrOpenFile);
-            fileTime = file->mtime();
-            source = std::move(file);
-        }
-        TArcSource &src = *source;
-        if (m_det.type != TArcType::GZip)
-            raiseError(ArcErrInvalidArchive);
-        if (OnActivate)
-            OnActivate(this);
-        const int64_t start = std::max<int64_t>(0, startOffset() - 1);
-        const int64_t size = src.size();
-        char head[kHeaderSize] = {};
-        const int64_t headLen = std::min<int64_t>(kHeaderSize, size - start);
-        if (headLen <= 0 || !src.readAt(start, head, headLen))
-            raiseError(ArcErrReadFile);
-        const QByteArrayView header(head, headLen);
-        if (const int refusal = GzipRefusalCode(header))
-            raiseError(refusal);
+    const int64_t start = std::max<int64_t>(0, startOffset() - 1);
+    const int64_t size = src.size();
+    char head[kHeaderSize] = {};
+    const int64_t headLen = std::min<int64_t>(kHeaderSize, size - start);
+    if (headLen <= 0 || !src.readAt(start, head, headLen))
+        raiseError(ArcErrReadFile);
+    const QByteArrayView header(head, headLen);
+    if (const int refusal = GzipRefusalCode(header))
+        raiseError(refusal);
 
-        // The optional fields, in their order.
-        const uint8_t flags = uint8_t(head[kFlagsAt]);
-        int64_t pos = start + kHeaderSize;
-        QByteArray storedName;
-        if (flags & kGzFlagExtra) {
-            char len[2];
-            if (size - pos < 2 || !src.readAt(pos, len, 2))
+    // The optional fields, in their order.
+    const uint8_t flags = uint8_t(head[kFlagsAt]);
+    int64_t pos = start + kHeaderSize;
+    QByteArray storedName;
+    if (flags & kGzFlagExtra) {
+        char len[2];
+        if (size - pos < 2 || !src.readAt(pos, len, 2))
+            raiseError(ArcErrReadFile);
+        pos += 2 + TByteReader::u16At(QByteArrayView(len, 2), 0);
+    }
+    if ((flags & kGzFlagName) && !skipText(src, pos, &storedName, kNameLimit))
+        raiseError(ArcErrReadFile);
+    if ((flags & kGzFlagComment) && !skipText(src, pos, nullptr, 0))
+        raiseError(ArcErrReadFile);
+    if (flags & kGzFlagHeaderCrc)
+        pos += 2;
+    if (pos > size - kTrailerSize)
+        raiseError(ArcErrReadFile);
+
+    QByteArray name = storedName.isEmpty() ? nameFromFile(m_archiveFile) : DosBytesToUtf8(storedName);
+    bool altered = false;
+    const QString rel = SafeOutputPath(QString::fromUtf8(name), ExtractDir, UseStoredDirs, &altered);
+    if (rel.isEmpty())
+        raiseError(ArcErrInvalidFileName);
+    if (!MatchesFileSpec(m_fileSpec, rel))
+        raiseError(ArcErrNothingToDo);
+
+    char tail[kTrailerSize];
+    if (!src.readAt(size - kTrailerSize, tail, kTrailerSize))
+        raiseError(ArcErrReadFile);
+    const uint64_t claimed = TByteReader::u32At(QByteArrayView(tail, kTrailerSize), 4);
+    const int64_t stamp = TByteReader::u32At(header, kMtimeAt);
+    const int64_t mtime = stamp != 0 ? stamp : archiveFileTime(); // the file's own time when none is stored
+
+    // The trailer keeps the size modulo 2^32 only. When the data cannot unpack to 4 GiB or
+    // more (deflate makes at most kDeflateMaxRatio bytes of one), that is the exact size and
+    // nothing beyond it is written; otherwise only the caller's limit holds.
+    const bool stored = GzipMethodCode(header) == 0;
+    const uint64_t packedLen = uint64_t(size - kTrailerSize - pos);
+    const uint64_t most = packedLen * (stored ? 1 : kDeflateMaxRatio);
+    const uint64_t cap = most < (uint64_t(1) << 32) ? claimed : kNoOutputLimit;
+
+    TMemberFile out(*this, root, rel, claimed, cap);
+    if (!out.open(1))
+        raiseError(ArcErrNothingToDo);
+    // More output than the caller allows ends the extraction at once. More than the trailer
+    // says drops the file, and the data is read on (nothing written) to its end: a second
+    // member there (whose trailer that was) is a multi-part file, else the member is damaged.
+    bool overDeclared = false;
+    auto put = [&](const char *data, int64_t n) {
+        if (overDeclared || out.write(data, n))
+            return;
+        out.discard();
+        if (!out.overCap())
+            raiseError(ArcErrWriteFile);
+        if (out.written() + uint64_t(n) > OutputLimit)
+            raiseError(ArcErrBadLengths);
+        overDeclared = true;
+    };
+
+    auto inBuf = std::make_unique<char[]>(kArcBufferSize);
+    auto outBuf = std::make_unique<char[]>(kArcBufferSize);
+    int64_t streamEnd = 0; // where the trailer starts
+    if (stored) {
+        // Stored: everything up to the trailer is the data.
+        for (int64_t at = pos; at < size - kTrailerSize;) {
+            const int64_t n = std::min(kArcBufferSize, size - kTrailerSize - at);
+            if (!src.readAt(at, inBuf.get(), n))
                 raiseError(ArcErrReadFile);
-            pos += 2 + TByteReader::u16At(QByteArrayView(len, 2), 0);
+            put(inBuf.get(), n);
+            at += n;
         }
-        if ((flags & kGzFlagName) && !skipText(src, pos, &storedName, kNameLimit))
-            raiseError(ArcErrReadFile);
-        if ((flags & kGzFlagComment) && !skipText(src, pos, nullptr, 0))
-            raiseError(ArcErrReadFile);
-        if (flags & kGzFlagHeaderCrc)
-            pos += 2;
-        if (pos > size - kTrailerSize)
-            raiseError(ArcErrReadFile);
-
-        QByteArray name = storedName.isEmpty() ? nameFromFile(m_archiveFile) : DosBytesToUtf8(storedName);
-        bool altered = false;
-        const QString rel = SafeOutputPath(QString::fromUtf8(name), ExtractDir, UseStoredDirs, &altered);
-        if (rel.isEmpty())
-            raiseError(ArcErrInvalidFileName);
-        if (!MatchesFileSpec(m_fileSpec, rel))
-            raiseError(ArcErrNothingToDo);
-
-        char tail[kTrailerSize];
-        if (!src.readAt(size - kTrailerSize, tail, kTrailerSize))
-            raiseError(ArcErrReadFile);
-        const uint64_t claimed = TByteReader::u32At(QByteArrayView(tail, kTrailerSize), 4);
-        const int64_t stamp = TByteReader::u32At(header, kMtimeAt);
-        const int64_t mtime = stamp != 0 ? stamp : fileTime;
-
-        // The trailer keeps the size modulo 2^32 only. When the data cannot unpack to 4 GiB or
-        // more (deflate makes at most kDeflateMaxRatio bytes of one), that is the exact size and
-        // nothing beyond it is written; otherwise only the caller's limit holds.
-        const bool stored = GzipMethodCode(header) == 0;
-        const uint64_t packedLen = uint64_t(size - kTrailerSize - pos);
-        const uint64_t most = packedLen * (stored ? 1 : kDeflateMaxRatio);
-        const uint64_t cap = most < (uint64_t(1) << 32) ? claimed : kNoOutputLimit;
-
-        const QString root = outputRoot();
-        TMemberFile out(*this, root, rel, claimed, cap);
-        if (!out.open(1))
-            raiseError(ArcErrNothingToDo);
-        // More output than the caller allows ends the extraction at once. More than the trailer
-        // says drops the file, and the data is read on (nothing written) to its end: a second
-        // member there (whose trailer that was) is a multi-part file, else the member is damaged.
-        bool overDeclared = false;
-        auto put = [&](const char *data, int64_t n) {
-            if (overDeclared || out.write(data, n))
-                return;
-            out.discard();
-            if (!out.overCap())
-                raiseError(ArcErrWriteFile);
-            if (out.written() + uint64_t(n) > OutputLimit)
-                raiseError(ArcErrBadLengths);
-            overDeclared = true;
-        };
-
-        auto inBuf = std::make_unique<char[]>(kArcBufferSize);
-        auto outBuf = std::make_unique<char[]>(kArcBufferSize);
-        int64_t streamEnd = 0; // where the trailer starts
-        if (stored) {
-            // Stored: everything up to the trailer is the data.
-            for (int64_t at = pos; at < size - kTrailerSize;) {
-                const int64_t n = std::min(kArcBufferSize, size - kTrailerSize - at);
+        streamEnd = size - kTrailerSize;
+    } else {
+        GzInflater inflater;
+        if (!inflater.ok())
+            raiseError(ArcErrInvalidCode);
+        z_stream &zs = inflater.stream();
+        int64_t at = pos;
+        for (;;) {
+            if (zs.avail_in == 0) {
+                const int64_t n = std::min(kArcBufferSize, size - at);
+                if (n <= 0)
+                    raiseError(ArcErrReadFile); // the deflate data ends before its last block
                 if (!src.readAt(at, inBuf.get(), n))
                     raiseError(ArcErrReadFile);
-                put(inBuf.get(), n);
                 at += n;
+                zs.next_in = reinterpret_cast<Bytef *>(inBuf.get());
+                zs.avail_in = uInt(n);
             }
-            streamEnd = size - kTrailerSize;
-        } else {
-            GzInflater inflater;
-            if (!inflater.ok())
+            zs.next_out = reinterpret_cast<Bytef *>(outBuf.get());
+            zs.avail_out = uInt(kArcBufferSize);
+            const int ret = inflate(&zs, Z_NO_FLUSH);
+            const int64_t produced = kArcBufferSize - int64_t(zs.avail_out);
+            put(outBuf.get(), produced);
+            if (ret == Z_STREAM_END)
+                break;
+            if (ret != Z_OK && ret != Z_BUF_ERROR)
                 raiseError(ArcErrInvalidCode);
-            z_stream &zs = inflater.stream();
-            int64_t at = pos;
-            for (;;) {
-                if (zs.avail_in == 0) {
-                    const int64_t n = std::min(kArcBufferSize, size - at);
-                    if (n <= 0)
-                        raiseError(ArcErrReadFile); // the deflate data ends before its last block
-                    if (!src.readAt(at, inBuf.get(), n))
-                        raiseError(ArcErrReadFile);
-                    at += n;
-                    zs.next_in = reinterpret_cast<Bytef *>(inBuf.get());
-                    zs.avail_in = uInt(n);
-                }
-                zs.next_out = reinterpret_cast<Bytef *>(outBuf.get());
-                zs.avail_out = uInt(kArcBufferSize);
-                const int ret = inflate(&zs, Z_NO_FLUSH);
-                const int64_t produced = kArcBufferSize - int64_t(zs.avail_out);
-                put(outBuf.get(), produced);
-                if (ret == Z_STREAM_END)
-                    break;
-                if (ret != Z_OK && ret != Z_BUF_ERROR)
-                    raiseError(ArcErrInvalidCode);
-            }
-            streamEnd = at - int64_t(zs.avail_in);
         }
-
-        // The member's own trailer follows its data; a second member after it is a multi-part file.
-        char trailer[kTrailerSize];
-        if (streamEnd > size - kTrailerSize || !src.readAt(streamEnd, trailer, kTrailerSize))
-            raiseError(ArcErrReadFile);
-        const int64_t after = streamEnd + kTrailerSize;
-        char next[2];
-        if (size - after >= 2 && src.readAt(after, next, 2) && uint8_t(next[0]) == kMagic &&
-            (uint8_t(next[1]) == kIdGzip || uint8_t(next[1]) == kIdGzipOld))
-            raiseError(ArcErrMultiPart);
-        if (overDeclared)
-            raiseError(ArcErrBadLengths);
-        const QByteArrayView tv(trailer, kTrailerSize);
-        const bool crcPass = out.crc() == TByteReader::u32At(tv, 0) &&
-                             uint32_t(out.written()) == TByteReader::u32At(tv, 4);
-        out.commit(mtime, crcPass);
-        if (OnDeactivate)
-            OnDeactivate(this);
-    } catch (const EArcError &e) {
-        m_lastError = e.code();
-        if (OnDeactivate)
-            OnDeactivate(this);
-        return false;
-    } catch (const EArcAbort &) {
-        m_lastError = ArcErrUserAborted;
-        if (OnDeactivate)
-            OnDeactivate(this);
-        throw;
+        streamEnd = at - int64_t(zs.avail_in);
     }
-    return true;
+
+    // The member's own trailer follows its data; a second member after it is a multi-part file.
+    char trailer[kTrailerSize];
+    if (streamEnd > size - kTrailerSize || !src.readAt(streamEnd, trailer, kTrailerSize))
+        raiseError(ArcErrReadFile);
+    const int64_t after = streamEnd + kTrailerSize;
+    char next[2];
+    if (size - after >= 2 && src.readAt(after, next, 2) && uint8_t(next[0]) == kMagic &&
+        (uint8_t(next[1]) == kIdGzip || uint8_t(next[1]) == kIdGzipOld))
+        raiseError(ArcErrMultiPart);
+    if (overDeclared)
+        raiseError(ArcErrBadLengths);
+    const QByteArrayView tv(trailer, kTrailerSize);
+    const bool crcPass = out.crc() == TByteReader::u32At(tv, 0) &&
+                         uint32_t(out.written()) == TByteReader::u32At(tv, 4);
+    out.commit(mtime, crcPass);
+    return 1; // handled: a failed rename was warned and does not make it "nothing to do"
 }
 
 std::unique_ptr<TUnBase> MakeUnGZIP()

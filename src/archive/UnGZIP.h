@@ -84,7 +84,8 @@ inline constexpr int ArcErrMultiPart = 25162;
 // nothing is written.
 class TUnGZIP : public TUnBase
 {
-public:
-    // Extracts the member when it matches FileSpec; false when an error ended the extraction.
-    bool Extract() override;
+protected:
+    bool acceptsType(TArcType type) const override { return type == TArcType::GZip; }
+    // The one member when it matches FileSpec (26999 when it does not, or is skipped).
+    int extractMembers(TArcSource &src, const QString &root) override;
 };

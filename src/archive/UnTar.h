@@ -28,7 +28,8 @@ std::optional<uint64_t> TarNumber(QByteArrayView field);
 // with 25135.
 class TUnTar : public TUnBase
 {
-public:
-    // Extracts the members matching FileSpec; false when an error ended the walk.
-    bool Extract() override;
+protected:
+    bool acceptsType(TArcType type) const override { return type == TArcType::TAR; }
+    // The members matching FileSpec (folders made count as extracted).
+    int extractMembers(TArcSource &src, const QString &root) override;
 };

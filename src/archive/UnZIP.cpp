@@ -430,211 +430,189 @@ bool TUnZIP::tryPasswords(const QString &fn, const uint8_t (&header)[12], uint8_
     return false;
 }
 
-bool TUnZIP::Extract()
+// The directory walk is the lister's, with its errors passed on as ours.
+struct TUnZIP::Walk {
+    TArcLister walker;
+    ZipListReader reader;
+};
+
+TUnZIP::TUnZIP() = default;
+TUnZIP::~TUnZIP() = default;
+
+void TUnZIP::checkArchive(TArcSource &src)
 {
-    m_lastError = 0;
     m_lastPassword.clear();
-    std::unique_ptr<TArcSource> source;
-    try {
-        if (m_archiveFile.isEmpty())
-            raiseError(ArcErrInvalidFileName);
-        if (!IsZipFamily(m_det.type))
-            raiseError(ArcErrInvalidArchive);
-        if (m_fromMemory) {
-            source = std::make_unique<TMemorySource>(m_memoryData);
-        } else {
-            auto file = std::make_unique<TFileSource>(m_archiveFile);
-            if (!file->isOpen())
-                raiseError(ArcErrOpenFile);
-            source = std::move(file);
+    if (!FindZipEndRecord(src))
+        raiseError(ArcErrUnknownType);
+    m_walk = std::make_unique<Walk>();
+    TArcLister &walker = m_walk->walker;
+    walker.setZipCmntBufSize(m_zipCmntBufSize);
+    if (m_fromMemory)
+        walker.setArchiveData(m_memoryData, m_archiveFile);
+    else
+        walker.setArchiveFile(m_archiveFile);
+    walker.OnError = [this](TZipCommon *, const QString &, const QString &, int code) { warn(code); };
+    m_walk->reader.prepare(walker, src);
+}
+
+int TUnZIP::extractMembers(TArcSource &src, const QString &root)
+{
+    TArcLister &walker = m_walk->walker;
+    ZipListReader &reader = m_walk->reader;
+    const int64_t size = src.size();
+    int count = 0;
+    int extracted = 0;
+    while (walker.position + kCentralSize <= size) {
+        char fixedBuf[kCentralSize];
+        if (!src.readAt(walker.position, fixedBuf, kCentralSize))
+            break;
+        const QByteArrayView fixed(fixedBuf, kCentralSize);
+        walker.position += kCentralSize;
+        walker.clearMember();
+        if (reader.step(walker, src, fixed, walker.position - kCentralSize) != TArcListReader::Step::Report)
+            break;
+
+        const QString stored = QString::fromUtf8(walker.MemberName);
+        if ((walker.MemberAttr & (kAttrFolder | kAttrVolume)) || stored.endsWith(QLatin1Char('\\')))
+            continue;
+        bool altered = false;
+        const QString rel = SafeOutputPath(stored, ExtractDir, UseStoredDirs, &altered);
+        if (rel.isEmpty()) {
+            warn(ArcErrInvalidFileName);
+            continue;
         }
-        TArcSource &src = *source;
-        if (!FindZipEndRecord(src))
-            raiseError(ArcErrUnknownType);
+        if (!MatchesFileSpec(m_fileSpec, rel))
+            continue;
 
-        // The directory walk is the lister's, with its errors passed on as ours.
-        TArcLister walker;
-        walker.setZipCmntBufSize(m_zipCmntBufSize);
-        if (m_fromMemory)
-            walker.setArchiveData(m_memoryData, m_archiveFile);
-        else
-            walker.setArchiveFile(m_archiveFile);
-        walker.OnError = [this](TZipCommon *, const QString &, const QString &, int code) { warn(code); };
-        ZipListReader reader;
-        reader.prepare(walker, src);
-        if (OnActivate)
-            OnActivate(this);
+        // The local header must be where the directory says.
+        const int64_t localAt = walker.LocalHeaderOffset + reader.base();
+        char localBuf[kLocalSize];
+        if (localAt < 0 || localAt + kLocalSize > size || !src.readAt(localAt, localBuf, kLocalSize)) {
+            warn(ArcErrLocalHeader);
+            continue;
+        }
+        const QByteArrayView local(localBuf, kLocalSize);
+        const uint32_t localSig = TByteReader::u32At(local, 0);
+        if (localSig != kZipLocalSig && localSig != kZip250LocalSig) {
+            warn(ArcErrLocalHeader);
+            continue;
+        }
 
-        const QString root = outputRoot();
-        const int64_t size = src.size();
-        int count = 0;
-        int extracted = 0;
-        while (walker.position + kCentralSize <= size) {
-            char fixedBuf[kCentralSize];
-            if (!src.readAt(walker.position, fixedBuf, kCentralSize))
-                break;
-            const QByteArrayView fixed(fixedBuf, kCentralSize);
-            walker.position += kCentralSize;
-            walker.clearMember();
-            if (reader.step(walker, src, fixed, walker.position - kCentralSize) != TArcListReader::Step::Report)
-                break;
-
-            const QString stored = QString::fromUtf8(walker.MemberName);
-            if ((walker.MemberAttr & (kAttrFolder | kAttrVolume)) || stored.endsWith(QLatin1Char('\\')))
+        ++count;
+        // The decoders stop at the declared size; a member declared larger than the caller
+        // allows is not started.
+        if (walker.UnpackedSize > OutputLimit) {
+            warn(ArcErrBadLengths);
+            continue;
+        }
+        const QString outPath = root + QLatin1Char('/') + rel;
+        const TOutputEntry existing = OutputEntry(outPath);
+        if (existing != TOutputEntry::None) {
+            bool accept = false;
+            if (OnFileExists)
+                OnFileExists(this, outPath, accept);
+            if (!accept)
                 continue;
-            bool altered = false;
-            const QString rel = SafeOutputPath(stored, ExtractDir, UseStoredDirs, &altered);
-            if (rel.isEmpty()) {
+            if (existing != TOutputEntry::File) {
+                // Neither a folder nor a link is replaced by a member.
                 warn(ArcErrInvalidFileName);
                 continue;
             }
-            if (!MatchesFileSpec(m_fileSpec, rel))
-                continue;
+        }
+        bool wanted = true;
+        if (OnBegin)
+            OnBegin(this, outPath, count, wanted);
+        if (!wanted)
+            continue;
 
-            // The local header must be where the directory says.
-            const int64_t localAt = walker.LocalHeaderOffset + reader.base();
-            char localBuf[kLocalSize];
-            if (localAt < 0 || localAt + kLocalSize > size || !src.readAt(localAt, localBuf, kLocalSize)) {
-                warn(ArcErrLocalHeader);
-                continue;
-            }
-            const QByteArrayView local(localBuf, kLocalSize);
-            const uint32_t localSig = TByteReader::u32At(local, 0);
-            if (localSig != kZipLocalSig && localSig != kZip250LocalSig) {
-                warn(ArcErrLocalHeader);
-                continue;
-            }
+        if (!prepareFolder(outPath.left(outPath.lastIndexOf(QLatin1Char('/'))), root)) {
+            warn(ArcErrOpenFile);
+            continue;
+        }
 
-            ++count;
-            // The decoders stop at the declared size; a member declared larger than the caller
-            // allows is not started.
-            if (walker.UnpackedSize > OutputLimit) {
-                warn(ArcErrBadLengths);
-                continue;
-            }
-            const QString outPath = root + QLatin1Char('/') + rel;
-            const TOutputEntry existing = OutputEntry(outPath);
-            if (existing != TOutputEntry::None) {
-                bool accept = false;
-                if (OnFileExists)
-                    OnFileExists(this, outPath, accept);
-                if (!accept)
-                    continue;
-                if (existing != TOutputEntry::File) {
-                    // Neither a folder nor a link is replaced by a member.
-                    warn(ArcErrInvalidFileName);
-                    continue;
-                }
-            }
-            bool wanted = true;
-            if (OnBegin)
-                OnBegin(this, outPath, count, wanted);
-            if (!wanted)
-                continue;
+        const uint16_t flags = TByteReader::u16At(local, kLocFlags);
+        const int64_t dataAt = localAt + kLocalSize + TByteReader::u16At(local, kLocNameLen) +
+                               TByteReader::u16At(local, kLocExtraLen);
+        uint64_t packed = walker.PackedSize;
+        if (dataAt > size || packed > uint64_t(size - dataAt)) {
+            warn(ArcErrReadFile);
+            continue;
+        }
 
-            if (!prepareFolder(outPath.left(outPath.lastIndexOf(QLatin1Char('/'))), root)) {
-                warn(ArcErrOpenFile);
-                continue;
-            }
+        const TDecoderEntry *decoder = FindZipDecoder(walker.MethodCode);
+        if (!decoder)
+            raiseError(ArcErrUnsupportedMethod);
 
-            const uint16_t flags = TByteReader::u16At(local, kLocFlags);
-            const int64_t dataAt = localAt + kLocalSize + TByteReader::u16At(local, kLocNameLen) +
-                                   TByteReader::u16At(local, kLocExtraLen);
-            uint64_t packed = walker.PackedSize;
-            if (dataAt > size || packed > uint64_t(size - dataAt)) {
+        SourceInput raw(src, dataAt, packed);
+        std::optional<TZipCryptKeys> keys;
+        std::optional<TZipCryptInput> decrypted;
+        if (flags & 1) {
+            uint8_t header[kZipCryptHeaderSize];
+            if (packed < uint64_t(kZipCryptHeaderSize) || raw.Read(header, kZipCryptHeaderSize) != kZipCryptHeaderSize) {
                 warn(ArcErrReadFile);
                 continue;
             }
-
-            const TDecoderEntry *decoder = FindZipDecoder(walker.MethodCode);
-            if (!decoder)
-                raiseError(ArcErrUnsupportedMethod);
-
-            SourceInput raw(src, dataAt, packed);
-            std::optional<TZipCryptKeys> keys;
-            std::optional<TZipCryptInput> decrypted;
-            if (flags & 1) {
-                uint8_t header[kZipCryptHeaderSize];
-                if (packed < uint64_t(kZipCryptHeaderSize) || raw.Read(header, kZipCryptHeaderSize) != kZipCryptHeaderSize) {
-                    warn(ArcErrReadFile);
-                    continue;
-                }
-                packed -= kZipCryptHeaderSize;
-                const uint8_t check = ZipCryptCheckByte(flags, walker.MemberCRC, TByteReader::u16At(local, kLocDosTime));
-                keys.emplace(std::string_view());
-                bool giveUp = false;
-                if (!tryPasswords(outPath, header, check, *keys, giveUp)) {
-                    if (giveUp)
-                        break;
-                    continue;
-                }
-                decrypted.emplace(raw, *keys);
-            }
-            DecodeInput &in = decrypted ? static_cast<DecodeInput &>(*decrypted) : raw;
-
-            TMemberWriter file(outPath);
-            if (!file.open()) {
-                warn(ArcErrOpenFile);
+            packed -= kZipCryptHeaderSize;
+            const uint8_t check = ZipCryptCheckByte(flags, walker.MemberCRC, TByteReader::u16At(local, kLocDosTime));
+            keys.emplace(std::string_view());
+            bool giveUp = false;
+            if (!tryPasswords(outPath, header, check, *keys, giveUp)) {
+                if (giveUp)
+                    break;
                 continue;
             }
-            FileOutput out(file, *this, outPath, walker.UnpackedSize);
-            DecodeParams params;
-            params.method = walker.MethodCode;
-            params.flags = flags;
-            params.packedSize = packed;
-            params.unpackedSize = walker.UnpackedSize;
-            DecodeStatus status = decoder->decode(in, out, params);
-            if (status == DecodeStatus::Ok && !out.finish())
-                status = DecodeStatus::OutputError;
-            out.rethrowAbort();
-            if (status != DecodeStatus::Ok) {
-                file.cancelWriting();
-                switch (status) {
-                case DecodeStatus::Truncated:
-                    warn(ArcErrReadFile);
-                    break;
-                case DecodeStatus::OutputError:
-                    warn(out.writeFailed() ? int(ArcErrWriteFile) : int(ArcErrReadFile));
-                    break;
-                case DecodeStatus::Unsupported:
-                    warn(ArcErrUnsupportedMethod);
-                    break;
-                default:
-                    warn(walker.MethodCode == 6 ? ArcErrAmbiguousTree : ArcErrInvalidCode);
-                    break;
-                }
-                continue;
-            }
-            if (SetDateTo != TSetDate::CurDate)
-                file.setTime(dosToUnixTime(TByteReader::u32At(fixed, kCenDosTime)));
-            file.setMode(memberMode(walker.MemberAttr, uint8_t(fixed[kCenMadeByHost])));
-            if (!file.commit()) {
-                warn(ArcErrWriteFile);
-                continue;
-            }
-            ++extracted;
-            const bool crcPass = out.crc() == walker.MemberCRC;
-            if (!crcPass)
-                warn(ArcErrCrc);
-            if (OnEnd)
-                OnEnd(this, outPath, crcPass);
+            decrypted.emplace(raw, *keys);
         }
-        if (extracted == 0)
-            raiseError(ArcErrNothingToDo);
-        if (OnDeactivate)
-            OnDeactivate(this);
-    } catch (const EArcError &e) {
-        m_lastError = e.code();
-        if (OnDeactivate)
-            OnDeactivate(this);
-        return false;
-    } catch (const EArcAbort &) {
-        m_lastError = ArcErrUserAborted;
-        if (OnDeactivate)
-            OnDeactivate(this);
-        throw;
+        DecodeInput &in = decrypted ? static_cast<DecodeInput &>(*decrypted) : raw;
+
+        TMemberWriter file(outPath);
+        if (!file.open()) {
+            warn(ArcErrOpenFile);
+            continue;
+        }
+        FileOutput out(file, *this, outPath, walker.UnpackedSize);
+        DecodeParams params;
+        params.method = walker.MethodCode;
+        params.flags = flags;
+        params.packedSize = packed;
+        params.unpackedSize = walker.UnpackedSize;
+        DecodeStatus status = decoder->decode(in, out, params);
+        if (status == DecodeStatus::Ok && !out.finish())
+            status = DecodeStatus::OutputError;
+        out.rethrowAbort();
+        if (status != DecodeStatus::Ok) {
+            file.cancelWriting();
+            switch (status) {
+            case DecodeStatus::Truncated:
+                warn(ArcErrReadFile);
+                break;
+            case DecodeStatus::OutputError:
+                warn(out.writeFailed() ? int(ArcErrWriteFile) : int(ArcErrReadFile));
+                break;
+            case DecodeStatus::Unsupported:
+                warn(ArcErrUnsupportedMethod);
+                break;
+            default:
+                warn(walker.MethodCode == 6 ? ArcErrAmbiguousTree : ArcErrInvalidCode);
+                break;
+            }
+            continue;
+        }
+        if (SetDateTo != TSetDate::CurDate)
+            file.setTime(dosToUnixTime(TByteReader::u32At(fixed, kCenDosTime)));
+        file.setMode(memberMode(walker.MemberAttr, uint8_t(fixed[kCenMadeByHost])));
+        if (!file.commit()) {
+            warn(ArcErrWriteFile);
+            continue;
+        }
+        ++extracted;
+        const bool crcPass = out.crc() == walker.MemberCRC;
+        if (!crcPass)
+            warn(ArcErrCrc);
+        if (OnEnd)
+            OnEnd(this, outPath, crcPass);
     }
-    return true;
+    return extracted;
 }
 
 std::unique_ptr<TUnBase> MakeUnZIP()

@@ -53,10 +53,18 @@ class TZipCryptKeys;
 class TUnZIP : public TUnBase
 {
 public:
-    // Extracts the matching members into ExtractDir; false when an error ended the walk.
-    bool Extract() override;
+    TUnZIP();
+    ~TUnZIP() override;
+
+protected:
+    bool acceptsType(TArcType type) const override { return IsZipFamily(type); }
+    // The end record and the central directory must be there (25202 without an end record).
+    void checkArchive(TArcSource &src) override;
+    int extractMembers(TArcSource &src, const QString &root) override;
 
 private:
+    struct Walk; // the central directory walk set up by checkArchive
+    std::unique_ptr<Walk> m_walk;
     bool tryPasswords(const QString &fn, const uint8_t (&header)[12], uint8_t checkByte, TZipCryptKeys &keys,
                       bool &giveUp);
     QString m_lastPassword;
