@@ -2,6 +2,7 @@
 // through PE string resources, the MZ header and the ZIP end record), the
 // catalog-side extension table, mask matching, error texts and dates; plus
 // detection over the whole archive corpus against its index.
+#include "archive/ArcDetect.h"
 #include "archive/ArcLister.h"
 #include "archive/ArcTypes.h"
 #include "archive/ArchiveTypes.h"
@@ -9,6 +10,7 @@
 #include "archive/UnGZIP.h"
 #include "archive/UnTar.h"
 #include "archive/UnZIP.h"
+#include "archive/PeResources.h"
 
 #include "Corpus.h"
 
