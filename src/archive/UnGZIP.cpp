@@ -33,7 +33,6 @@ constexpr int kMethodAt = 2;
 constexpr int kFlagsAt = 3;
 constexpr int kMtimeAt = 4;
 constexpr int kNameLimit = 255;
-constexpr int kCommentLimit = 65535;
 
 constexpr uint8_t kMagic = 0x1F;
 constexpr uint8_t kIdGzip = 0x8B;
@@ -56,27 +55,24 @@ QByteArray nameFromFile(const QString &archiveFile)
     return (dot > 0 ? base.left(dot) : base).toUtf8();
 }
 
-// Reads a zero-terminated text of at most limit bytes at pos; moves pos past its terminator.
-// A text longer than the limit is cut there and the rest is skipped up to the terminator.
-QByteArray readZeroTerminated(TArcLister &lister, TArcSource &src, int64_t &pos, int limit)
+// Reads the zero-terminated text at pos (a name or comment of the header), keeping at most
+// limit of its bytes in text (when given); moves pos past its terminator. False when the
+// file ends first. The text is looked for in pieces, as a comment may be of any length.
+bool readZeroTerminated(TArcSource &src, int64_t &pos, QByteArray *text, int limit)
 {
-    QByteArray text;
     char chunk[256];
     for (;;) {
-        const int64_t left = src.size() - pos;
-        if (left <= 0)
-            lister.raiseError(ArcErrReadFile);
-        const int64_t n = std::min<int64_t>(left, sizeof chunk);
-        if (!src.readAt(pos, chunk, n))
-            lister.raiseError(ArcErrReadFile);
+        const int64_t n = std::min<int64_t>(src.size() - pos, sizeof chunk);
+        if (n <= 0 || !src.readAt(pos, chunk, n))
+            return false;
         const char *nul = static_cast<const char *>(std::memchr(chunk, 0, size_t(n)));
         const int64_t take = nul ? nul - chunk : n;
-        if (text.size() < limit)
-            text.append(chunk, std::min<int64_t>(take, limit - text.size()));
+        if (text && text->size() < limit)
+            text->append(chunk, std::min<int64_t>(take, limit - text->size()));
         pos += take;
         if (nul) {
             ++pos;
-            return text;
+            return true;
         }
     }
 }
@@ -129,10 +125,13 @@ public:
                 lister.raiseError(ArcErrReadFile);
             pos += extraLen;
         }
+        QByteArray name;
+        if ((flags & kGzFlagName) && !readZeroTerminated(src, pos, &name, kNameLimit))
+            lister.raiseError(ArcErrReadFile);
         if (flags & kGzFlagName)
-            lister.MemberName = DosBytesToUtf8(readZeroTerminated(lister, src, pos, kNameLimit));
-        if (flags & kGzFlagComment)
-            readZeroTerminated(lister, src, pos, kCommentLimit);
+            lister.MemberName = DosBytesToUtf8(name);
+        if ((flags & kGzFlagComment) && !readZeroTerminated(src, pos, nullptr, 0))
+            lister.raiseError(ArcErrReadFile);
         if (flags & kGzFlagHeaderCrc)
             pos += 2;
         // The header and the trailer must both fit: a file cut inside them is not a gzip file.
@@ -323,26 +322,6 @@ private:
     bool m_ok = false;
 };
 
-// Skips a zero-terminated text at pos (collecting at most limit bytes); false when the file ends first.
-bool skipText(TArcSource &src, int64_t &pos, QByteArray *text, int limit)
-{
-    char chunk[256];
-    for (;;) {
-        const int64_t n = std::min<int64_t>(src.size() - pos, sizeof chunk);
-        if (n <= 0 || !src.readAt(pos, chunk, n))
-            return false;
-        const char *nul = static_cast<const char *>(std::memchr(chunk, 0, size_t(n)));
-        const int64_t take = nul ? nul - chunk : n;
-        if (text && text->size() < limit)
-            text->append(chunk, std::min<int64_t>(take, limit - text->size()));
-        pos += take;
-        if (nul) {
-            ++pos;
-            return true;
-        }
-    }
-}
-
 } // namespace
 
 int TUnGZIP::extractMembers(TArcSource &src, const QString &root)
@@ -367,9 +346,9 @@ int TUnGZIP::extractMembers(TArcSource &src, const QString &root)
             raiseError(ArcErrReadFile);
         pos += 2 + TByteReader::u16At(QByteArrayView(len, 2), 0);
     }
-    if ((flags & kGzFlagName) && !skipText(src, pos, &storedName, kNameLimit))
+    if ((flags & kGzFlagName) && !readZeroTerminated(src, pos, &storedName, kNameLimit))
         raiseError(ArcErrReadFile);
-    if ((flags & kGzFlagComment) && !skipText(src, pos, nullptr, 0))
+    if ((flags & kGzFlagComment) && !readZeroTerminated(src, pos, nullptr, 0))
         raiseError(ArcErrReadFile);
     if (flags & kGzFlagHeaderCrc)
         pos += 2;
