@@ -3,10 +3,9 @@
 // order extra, name, comment, header CRC, each checked against the file's end;
 // the trailer (CRC-32, then the size modulo 2^32) is the file's last 8 bytes.
 // Extraction inflates the member in a stream and checks the trailer that
-// follows the deflate data; the member file writer is shared with TAR.
+// follows the deflate data.
 #include "archive/UnGZIP.h"
 
-#include "archive/decoders/Crc32.h"
 #include "archive/decoders/Decoder.h"
 #include "platform/ByteReader.h"
 #include "platform/Texts.h"
@@ -204,96 +203,6 @@ std::unique_ptr<TArcListReader> MakeGzipListReader()
 {
     return std::make_unique<GzipListReader>();
 }
-
-// Member output shared by the stream extractors
-
-TMemberFile::TMemberFile(TUnBase &owner, const QString &root, const QString &rel, uint64_t total, uint64_t cap)
-    : m_owner(owner), m_root(root), m_path(root + QLatin1Char('/') + rel), m_file(m_path), m_total(total),
-      m_cap(std::min(cap, owner.OutputLimit))
-{
-}
-
-bool TMemberFile::open(int recNum)
-{
-    const TOutputEntry existing = OutputEntry(m_path);
-    if (existing != TOutputEntry::None) {
-        bool accept = false;
-        if (m_owner.OnFileExists)
-            m_owner.OnFileExists(&m_owner, m_path, accept);
-        if (!accept)
-            return false;
-        if (existing != TOutputEntry::File) {
-            // Neither a folder nor a link is replaced by a member.
-            m_owner.warn(ArcErrInvalidFileName);
-            return false;
-        }
-    }
-    bool wanted = true;
-    if (m_owner.OnBegin)
-        m_owner.OnBegin(&m_owner, m_path, recNum, wanted);
-    if (!wanted)
-        return false;
-    if (!m_owner.prepareFolder(m_path.left(m_path.lastIndexOf(QLatin1Char('/'))), m_root)) {
-        m_owner.warn(ArcErrOpenFile);
-        return false;
-    }
-    if (!m_file.open()) {
-        m_owner.warn(ArcErrOpenFile);
-        return false;
-    }
-    return true;
-}
-
-bool TMemberFile::write(const char *data, int64_t n)
-{
-    if (n <= 0)
-        return true;
-    if (uint64_t(n) > m_cap - m_written) {
-        m_overCap = true;
-        return false;
-    }
-    if (!m_file.write(data, size_t(n)))
-        return false;
-    m_crc = Crc32Update(m_crc, data, size_t(n));
-    m_written += uint64_t(n);
-    if (m_owner.OnProgress && m_total > 0) {
-        const int step = m_owner.progressStep();
-        const int percent = int(std::min<uint64_t>(100, m_written * 100 / m_total));
-        if (percent >= m_next && percent < 100) {
-            m_next = (percent / step + 1) * step;
-            m_owner.OnProgress(&m_owner, m_path, uint8_t(percent));
-        }
-    }
-    return true;
-}
-
-bool TMemberFile::seek(uint64_t pos)
-{
-    return m_file.seek(pos);
-}
-
-bool TMemberFile::resize(uint64_t size)
-{
-    return m_file.resize(size);
-}
-
-bool TMemberFile::commit(int64_t mtime, bool crcPass)
-{
-    if (m_owner.OnProgress)
-        m_owner.OnProgress(&m_owner, m_path, 100);
-    if (m_owner.SetDateTo != TSetDate::CurDate && mtime >= 0)
-        m_file.setTime(mtime);
-    if (!m_file.commit()) {
-        m_owner.warn(ArcErrWriteFile);
-        return false;
-    }
-    if (!crcPass)
-        m_owner.warn(ArcErrCrc);
-    if (m_owner.OnEnd)
-        m_owner.OnEnd(&m_owner, m_path, crcPass);
-    return true;
-}
-
 
 // GZip extraction
 

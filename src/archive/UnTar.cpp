@@ -10,7 +10,6 @@
 // device.
 #include "archive/UnTar.h"
 
-#include "archive/UnGZIP.h"
 #include "platform/Texts.h"
 
 #include <QDir>
