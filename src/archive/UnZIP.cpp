@@ -18,11 +18,9 @@
 
 namespace {
 
-// The end record's fields (see TZipEndRecord).
+// The end record's fields from total entries on (see TZipEndRecord): total entries,
+// directory size, directory offset, comment length, read in that order.
 constexpr int kEndTotalEntries = 10;
-constexpr int kEndCdSize = 12;
-constexpr int kEndCdOffset = 16;
-constexpr int kEndCommentLen = 20;
 
 // ZIP64 end of central directory locator (20 bytes, right before the end record):
 // | 0 sig | 4 disk of ZIP64 end | 8 offset of ZIP64 end (64-bit) | 16 disks |
