@@ -5,9 +5,13 @@
 // the working directory inside the sandbox, so a member that escapes through
 // "..", an absolute path into the sandbox or a path relative to the working
 // directory lands beside a marker. After each run the sandbox is walked: any
-// new entry outside the scratch folder, or a changed marker, is an escape and
-// abort()s. Errors the archive kit raises are caught; a crash, hang or
-// sanitizer report is a bug.
+// new entry outside the scratch folder, or a changed marker, is an escape; a
+// file larger than the listing declares is an overrun. Either abort()s.
+// Errors the archive kit raises are caught; a crash, hang or sanitizer report
+// is a bug.
+#include "ArchiveProperties.h"
+
+#include "archive/ArcLister.h"
 #include "archive/ArcTypes.h"
 #include "archive/Extract.h"
 #include "archive/UnBase.h"
@@ -21,6 +25,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -44,6 +49,7 @@ QString SandboxParent()
 struct Sandbox {
     QTemporaryDir root{SandboxParent() + QStringLiteral("/quillon-extract-fuzz-XXXXXX")};
     QString scratch;
+    QString cwd; // the working directory during an extraction
     QSet<QString> known; // every entry outside the scratch folder that belongs there
 
     Sandbox()
@@ -68,7 +74,7 @@ struct Sandbox {
             known << marker;
         }
         known << scratch;
-        QDir::setCurrent(base + QStringLiteral("/cwd"));
+        cwd = base + QStringLiteral("/cwd");
         selfCheck();
     }
 
@@ -105,16 +111,6 @@ struct Sandbox {
         return {};
     }
 
-    // Aborts when the last extraction wrote anything outside the scratch folder.
-    void verify(const char *name) const
-    {
-        const QString escape = firstEscape();
-        if (escape.isEmpty())
-            return;
-        std::fprintf(stderr, "ExtractFuzz: %s extraction wrote %s\n", name, qPrintable(escape));
-        std::abort();
-    }
-
     // Makes sure the walk sees a stray file and a changed marker before any input is trusted to it.
     void selfCheck()
     {
@@ -148,13 +144,38 @@ Sandbox &TheSandbox()
     return sandbox;
 }
 
+// The largest unpacked size the listing reports for a member of bytes taken as name.
+uint64_t largestDeclared(const QByteArray &bytes, const QString &name)
+{
+    TArcLister lister;
+    lister.setArchiveData(bytes, name);
+    uint64_t most = 0;
+    lister.OnRead = [&most](TArcLister *s, int64_t, int) { most = std::max(most, s->UnpackedSize); };
+    lister.activate();
+    return most;
+}
+
+// The first file under folder larger than most bytes, or an empty string.
+QString firstOverrun(const QString &folder, uint64_t most)
+{
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (uint64_t(it.fileInfo().size()) > most)
+            return path + QStringLiteral(" of %1 bytes, more than %2").arg(it.fileInfo().size()).arg(most);
+    }
+    return {};
+}
+
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+QString ExtractionFinding(const QByteArray &bytes)
 {
     Sandbox &sandbox = TheSandbox();
-    // Not copied: the input outlives every use below.
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    // The working directory is the sandbox's only while extracting, so a caller's stays as it was.
+    const QString callerCwd = QDir::currentPath();
+    QDir::setCurrent(sandbox.cwd);
+    QString finding;
     for (const char *name : {"fuzz.zip", "fuzz.tar", "fuzz.gz"}) {
         std::unique_ptr<TUnBase> unit = MakeExtractor(ArchiveExtensionIndex(QString::fromLatin1(name)));
         if (!unit)
@@ -172,7 +193,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         } catch (const EArcError &) {
             // The kit's own errors; anything else escaping is a finding and ends the run.
         }
-        sandbox.verify(name);
+        QString wrong = sandbox.firstEscape();
+        if (wrong.isEmpty())
+            wrong = firstOverrun(sandbox.scratch, largestDeclared(bytes, QString::fromLatin1(name)));
+        if (!wrong.isEmpty()) {
+            finding = QString::fromLatin1(name) + QStringLiteral(" extraction wrote ") + wrong;
+            break;
+        }
+    }
+    QDir::setCurrent(callerCwd);
+    return finding;
+}
+
+#ifndef QUILLON_FUZZ_REPLAY
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    // Not copied: the input outlives every use below.
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QString finding = ExtractionFinding(bytes);
+    if (!finding.isEmpty()) {
+        std::fprintf(stderr, "ExtractFuzz: %s\n", qPrintable(finding));
+        std::abort();
     }
     return 0;
 }
+#endif

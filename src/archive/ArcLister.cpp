@@ -2,9 +2,7 @@
 // numbered errors, and the listing loop that drives a format's reader.
 #include "archive/ArcLister.h"
 
-#include "archive/UnGZIP.h"
-#include "archive/UnTar.h"
-#include "archive/UnZIP.h"
+#include "archive/ArchiveTypes.h"
 
 #include <QFileInfo>
 
@@ -253,11 +251,10 @@ void TArcLister::list(TArcSource &src)
 
 std::unique_ptr<TArcListReader> MakeListReader(TArcType type)
 {
-    if (IsZipFamily(type))
-        return MakeZipListReader();
-    if (type == TArcType::GZip)
-        return MakeGzipListReader();
-    if (type == TArcType::TAR)
-        return MakeTarListReader();
+    const TArcType plain = PlainArcType(type);
+    for (const TArchiveTypeRow &row : kArchiveTypes) {
+        if (row.type == plain && row.makeLister)
+            return row.makeLister();
+    }
     return nullptr;
 }

@@ -5,6 +5,7 @@
 // behind TArcListReader; the listing loop itself is here.
 #pragma once
 
+#include "archive/ArcDetect.h"
 #include "archive/ArcTypes.h"
 
 #include <QByteArray>

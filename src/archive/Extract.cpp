@@ -3,9 +3,7 @@
 // temporary-file list and the recording of error codes.
 #include "archive/Extract.h"
 
-#include "archive/UnGZIP.h"
-#include "archive/UnTar.h"
-#include "archive/UnZIP.h"
+#include "archive/ArchiveTypes.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -72,17 +70,8 @@ QString ExtractErrorMessage(int code)
 
 std::unique_ptr<TUnBase> MakeExtractor(int extIndex)
 {
-    switch (extIndex) {
-    case 9:
-        return std::make_unique<TUnZIP>();
-    case 12:
-        return std::make_unique<TUnTar>();
-    case 13:
-        return std::make_unique<TUnGZIP>();
-    default:
-        // ARC, ARJ, LHA/LZH, RAR and ZOO have no extractor in this build yet.
-        return nullptr;
-    }
+    const TArchiveTypeRow *row = ArchiveTypeRow(extIndex);
+    return row && row->makeExtractor ? row->makeExtractor() : nullptr;
 }
 
 bool ExtractFromArchive(int extIndex, const QString &archivePath, const QString &destDir, bool showProgress,

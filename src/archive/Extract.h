@@ -5,6 +5,7 @@
 // list of extracted temporary files removed when the program ends.
 #pragma once
 
+#include "archive/ArchiveTypes.h"
 #include "archive/UnBase.h"
 #include "platform/Prompter.h"
 

@@ -1,7 +1,11 @@
-// The extractors' shared base: the progress step and the safe output path of
-// a member, so that no stored name ("..", "/abs", "C:\x") can write outside
-// the extraction folder.
+// The extractors' shared frame: Extract's opening checks and error handling
+// around each format's member loop, the progress step, and the safe output
+// path of a member, so that no stored name ("..", "/abs", "C:\x") can write
+// outside the extraction folder; and the member file the stream extractors
+// (TAR, GZip) write through.
 #include "archive/UnBase.h"
+
+#include "archive/decoders/Crc32.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +13,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <memory>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -72,6 +77,47 @@ QString TUnBase::SafeOutputPath(const QString &storedName, const QString &extrac
     if (!useStoredDirs)
         return kept.last();
     return kept.join(QLatin1Char('/'));
+}
+
+bool TUnBase::Extract()
+{
+    m_lastError = 0;
+    m_fileTime = -1;
+    std::unique_ptr<TArcSource> source;
+    try {
+        if (m_archiveFile.isEmpty())
+            raiseError(ArcErrInvalidFileName);
+        if (m_fromMemory) {
+            source = std::make_unique<TMemorySource>(m_memoryData);
+        } else {
+            auto file = std::make_unique<TFileSource>(m_archiveFile);
+            if (!file->isOpen())
+                raiseError(ArcErrOpenFile);
+            m_fileTime = file->mtime();
+            source = std::move(file);
+        }
+        if (!acceptsType(m_det.type))
+            raiseError(ArcErrInvalidArchive);
+        checkArchive(*source);
+        if (OnActivate)
+            OnActivate(this);
+        const QString root = outputRoot();
+        if (extractMembers(*source, root) == 0)
+            raiseError(ArcErrNothingToDo);
+        if (OnDeactivate)
+            OnDeactivate(this);
+    } catch (const EArcError &e) {
+        m_lastError = e.code();
+        if (OnDeactivate)
+            OnDeactivate(this);
+        return false;
+    } catch (const EArcAbort &) {
+        m_lastError = ArcErrUserAborted;
+        if (OnDeactivate)
+            OnDeactivate(this);
+        throw;
+    }
+    return true;
 }
 
 QString TUnBase::outputRoot()
@@ -201,4 +247,93 @@ void TMemberWriter::cancelWriting()
         ::unlink(m_temp.constData());
         m_temp.clear();
     }
+}
+
+// ---------------------------------------------------------------------------
+
+TMemberFile::TMemberFile(TUnBase &owner, const QString &root, const QString &rel, uint64_t total, uint64_t cap)
+    : m_owner(owner), m_root(root), m_path(root + QLatin1Char('/') + rel), m_file(m_path), m_total(total),
+      m_cap(std::min(cap, owner.OutputLimit))
+{
+}
+
+bool TMemberFile::open(int recNum)
+{
+    const TOutputEntry existing = OutputEntry(m_path);
+    if (existing != TOutputEntry::None) {
+        bool accept = false;
+        if (m_owner.OnFileExists)
+            m_owner.OnFileExists(&m_owner, m_path, accept);
+        if (!accept)
+            return false;
+        if (existing != TOutputEntry::File) {
+            // Neither a folder nor a link is replaced by a member.
+            m_owner.warn(ArcErrInvalidFileName);
+            return false;
+        }
+    }
+    bool wanted = true;
+    if (m_owner.OnBegin)
+        m_owner.OnBegin(&m_owner, m_path, recNum, wanted);
+    if (!wanted)
+        return false;
+    if (!m_owner.prepareFolder(m_path.left(m_path.lastIndexOf(QLatin1Char('/'))), m_root)) {
+        m_owner.warn(ArcErrOpenFile);
+        return false;
+    }
+    if (!m_file.open()) {
+        m_owner.warn(ArcErrOpenFile);
+        return false;
+    }
+    return true;
+}
+
+bool TMemberFile::write(const char *data, int64_t n)
+{
+    if (n <= 0)
+        return true;
+    if (uint64_t(n) > m_cap - m_written) {
+        m_overCap = true;
+        return false;
+    }
+    if (!m_file.write(data, size_t(n)))
+        return false;
+    m_crc = Crc32Update(m_crc, data, size_t(n));
+    m_written += uint64_t(n);
+    if (m_owner.OnProgress && m_total > 0) {
+        const int step = m_owner.progressStep();
+        const int percent = int(std::min<uint64_t>(100, m_written * 100 / m_total));
+        if (percent >= m_next && percent < 100) {
+            m_next = (percent / step + 1) * step;
+            m_owner.OnProgress(&m_owner, m_path, uint8_t(percent));
+        }
+    }
+    return true;
+}
+
+bool TMemberFile::seek(uint64_t pos)
+{
+    return m_file.seek(pos);
+}
+
+bool TMemberFile::resize(uint64_t size)
+{
+    return m_file.resize(size);
+}
+
+bool TMemberFile::commit(int64_t mtime, bool crcPass)
+{
+    if (m_owner.OnProgress)
+        m_owner.OnProgress(&m_owner, m_path, 100);
+    if (m_owner.SetDateTo != TSetDate::CurDate && mtime >= 0)
+        m_file.setTime(mtime);
+    if (!m_file.commit()) {
+        m_owner.warn(ArcErrWriteFile);
+        return false;
+    }
+    if (!crcPass)
+        m_owner.warn(ArcErrCrc);
+    if (m_owner.OnEnd)
+        m_owner.OnEnd(&m_owner, m_path, crcPass);
+    return true;
 }

@@ -95,9 +95,15 @@ public:
     // Accept comes in false: an existing file is replaced only when the handler sets it.
     std::function<void(TUnBase *Sender, const QString &FN, bool &Accept)> OnFileExists;
 
-    // Extracts the members matching FileSpec; the base has no format and does nothing.
-    // Returns false when an error ended the extraction (it was reported through OnError).
-    virtual bool Extract() { return true; }
+    // Extracts the members matching FileSpec into ExtractDir. The frame is the same for
+    // every format: the archive is opened (25139 without a name, 25134 when it cannot be
+    // opened) and its detected type checked (25138), the format checks what it must before
+    // anything is reported (checkArchive), OnActivate, the format's member loop
+    // (extractMembers; 26999 when it extracted nothing), and OnDeactivate in every case.
+    // Returns false when an error ended the extraction (it was reported through OnError and
+    // lastError() says which); a cancel (EArcAbort from a handler) is recorded as 25300 and
+    // passed on.
+    bool Extract();
     // The code of the error that ended the last Extract (0 none).
     int lastError() const { return m_lastError; }
 
@@ -118,6 +124,18 @@ public:
                                   bool *altered = nullptr);
 
 protected:
+    // The format's parts of Extract. Each raises EArcError (raiseError) to end the extraction.
+    // Whether this extractor reads archives of the detected type.
+    virtual bool acceptsType(TArcType type) const = 0;
+    // Checks the opened archive before OnActivate (the ZIP directory); nothing by default.
+    virtual void checkArchive(TArcSource &src) { (void)src; }
+    // Extracts the matching members of the opened archive into root (outputRoot()); returns
+    // how many it extracted (0 ends the extraction with 26999).
+    virtual int extractMembers(TArcSource &src, const QString &root) = 0;
+    // The archive file's modification time (Unix seconds) during Extract; -1 when unknown or
+    // the archive is held in memory.
+    int64_t archiveFileTime() const { return m_fileTime; }
+
     // ExtractDir as an absolute folder path without a trailing "/": the
     // archive's folder (or the current one) when ExtractDir is empty. Called
     // at the start of every Extract; forgets the folders prepareFolder made.
@@ -126,6 +144,50 @@ protected:
 
 private:
     QSet<QString> m_readyFolders;
+    int64_t m_fileTime = -1;
+};
+
+// One output file of a stream extractor (GZip, TAR): the existence decision,
+// OnBegin, the member writer's temporary file renamed into place, progress events and the
+// running CRC-32. The folder is created and checked to lie inside root. No
+// more than cap bytes are taken: the member's declared size or the owner's
+// OutputLimit, whichever is smaller.
+class TMemberFile
+{
+public:
+    TMemberFile(TUnBase &owner, const QString &root, const QString &rel, uint64_t total,
+                uint64_t cap = TUnBase::kNoOutputLimit);
+    // Prepares the file; false when the member is skipped (kept existing file, refused by
+    // OnBegin, or a folder or open failure, which is warned).
+    bool open(int recNum);
+    // Appends bytes; false on a write failure or when they would pass the cap (overCap() then
+    // says so, and nothing of them is written). A progress handler's EArcAbort passes through.
+    bool write(const char *data, int64_t n);
+    bool overCap() const { return m_overCap; }
+    // Moves the write position; the bytes skipped stay a hole. False on failure.
+    bool seek(uint64_t pos);
+    // Sets the file's length (a trailing hole); false on failure.
+    bool resize(uint64_t size);
+    // Renames the finished file into place with the Unix time mtime (unless SetDateTo is CurDate),
+    // then reports OnEnd with crcPass; false (warned) when the rename fails.
+    bool commit(int64_t mtime, bool crcPass);
+    // Drops the temporary file.
+    void discard() { m_file.cancelWriting(); }
+    uint32_t crc() const { return m_crc; }
+    uint64_t written() const { return m_written; }
+    QString path() const { return m_path; }
+
+private:
+    TUnBase &m_owner;
+    QString m_root;
+    QString m_path;
+    TMemberWriter m_file;
+    uint64_t m_total;
+    uint64_t m_cap;
+    bool m_overCap = false;
+    uint64_t m_written = 0;
+    uint32_t m_crc = 0;
+    int m_next = 0;
 };
 
 // Whether folder lies inside root once symbolic links are resolved (folder must exist).

@@ -3,10 +3,11 @@
 // order extra, name, comment, header CRC, each checked against the file's end;
 // the trailer (CRC-32, then the size modulo 2^32) is the file's last 8 bytes.
 // Extraction inflates the member in a stream and checks the trailer that
-// follows the deflate data; the member file writer is shared with TAR.
+// follows the deflate data.
 #include "archive/UnGZIP.h"
 
-#include "archive/decoders/Crc32.h"
+#include "archive/decoders/Decoder.h"
+#include "platform/ByteReader.h"
 #include "platform/Texts.h"
 
 #include <QFileInfo>
@@ -31,7 +32,6 @@ constexpr int kMethodAt = 2;
 constexpr int kFlagsAt = 3;
 constexpr int kMtimeAt = 4;
 constexpr int kNameLimit = 255;
-constexpr int kCommentLimit = 65535;
 
 constexpr uint8_t kMagic = 0x1F;
 constexpr uint8_t kIdGzip = 0x8B;
@@ -54,27 +54,24 @@ QByteArray nameFromFile(const QString &archiveFile)
     return (dot > 0 ? base.left(dot) : base).toUtf8();
 }
 
-// Reads a zero-terminated text of at most limit bytes at pos; moves pos past its terminator.
-// A text longer than the limit is cut there and the rest is skipped up to the terminator.
-QByteArray readZeroTerminated(TArcLister &lister, TArcSource &src, int64_t &pos, int limit)
+// Reads the zero-terminated text at pos (a name or comment of the header), keeping at most
+// limit of its bytes in text (when given); moves pos past its terminator. False when the
+// file ends first. The text is looked for in pieces, as a comment may be of any length.
+bool readZeroTerminated(TArcSource &src, int64_t &pos, QByteArray *text, int limit)
 {
-    QByteArray text;
     char chunk[256];
     for (;;) {
-        const int64_t left = src.size() - pos;
-        if (left <= 0)
-            lister.raiseError(ArcErrReadFile);
-        const int64_t n = std::min<int64_t>(left, sizeof chunk);
-        if (!src.readAt(pos, chunk, n))
-            lister.raiseError(ArcErrReadFile);
+        const int64_t n = std::min<int64_t>(src.size() - pos, sizeof chunk);
+        if (n <= 0 || !src.readAt(pos, chunk, n))
+            return false;
         const char *nul = static_cast<const char *>(std::memchr(chunk, 0, size_t(n)));
         const int64_t take = nul ? nul - chunk : n;
-        if (text.size() < limit)
-            text.append(chunk, std::min<int64_t>(take, limit - text.size()));
+        if (text && text->size() < limit)
+            text->append(chunk, std::min<int64_t>(take, limit - text->size()));
         pos += take;
         if (nul) {
             ++pos;
-            return text;
+            return true;
         }
     }
 }
@@ -121,16 +118,19 @@ public:
             char len[2];
             if (!src.readAt(pos, len, 2))
                 lister.raiseError(ArcErrReadFile);
-            extraLen = TRecordReader::u16At(QByteArrayView(len, 2), 0);
+            extraLen = TByteReader::u16At(QByteArrayView(len, 2), 0);
             pos += 2;
             if (extraLen > size - pos)
                 lister.raiseError(ArcErrReadFile);
             pos += extraLen;
         }
+        QByteArray name;
+        if ((flags & kGzFlagName) && !readZeroTerminated(src, pos, &name, kNameLimit))
+            lister.raiseError(ArcErrReadFile);
         if (flags & kGzFlagName)
-            lister.MemberName = DosBytesToUtf8(readZeroTerminated(lister, src, pos, kNameLimit));
-        if (flags & kGzFlagComment)
-            readZeroTerminated(lister, src, pos, kCommentLimit);
+            lister.MemberName = DosBytesToUtf8(name);
+        if ((flags & kGzFlagComment) && !readZeroTerminated(src, pos, nullptr, 0))
+            lister.raiseError(ArcErrReadFile);
         if (flags & kGzFlagHeaderCrc)
             pos += 2;
         // The header and the trailer must both fit: a file cut inside them is not a gzip file.
@@ -140,11 +140,11 @@ public:
         if (!src.readAt(size - kTrailerSize, trailer, kTrailerSize))
             lister.raiseError(ArcErrReadFile);
         const QByteArrayView tv(trailer, kTrailerSize);
-        lister.MemberCRC = TRecordReader::u32At(tv, 0);
-        lister.UnpackedSize = TRecordReader::u32At(tv, 4);
+        lister.MemberCRC = TByteReader::u32At(tv, 0);
+        lister.UnpackedSize = TByteReader::u32At(tv, 4);
         lister.PackedSize = uint64_t(size - extraLen - kTrailerSize);
         // A time of 0 means none was stored (RFC 1952): the member has the file's own date.
-        const int64_t mtime = TRecordReader::u32At(fixed, kMtimeAt);
+        const int64_t mtime = TByteReader::u32At(fixed, kMtimeAt);
         lister.MemberDosDate =
             NormalizedDosDateTime(mtime == 0 ? lister.archiveFileDate() : UnixToDosDateTime(mtime));
         lister.MemberDate = mtime == 0 ? DosDateTimeToDateTime(lister.MemberDosDate) : UnixToDateTime(mtime);
@@ -204,101 +204,10 @@ std::unique_ptr<TArcListReader> MakeGzipListReader()
     return std::make_unique<GzipListReader>();
 }
 
-// Member output shared by the stream extractors
-
-TMemberFile::TMemberFile(TUnBase &owner, const QString &root, const QString &rel, uint64_t total, uint64_t cap)
-    : m_owner(owner), m_root(root), m_path(root + QLatin1Char('/') + rel), m_file(m_path), m_total(total),
-      m_cap(std::min(cap, owner.OutputLimit))
-{
-}
-
-bool TMemberFile::open(int recNum)
-{
-    const TOutputEntry existing = OutputEntry(m_path);
-    if (existing != TOutputEntry::None) {
-        bool accept = false;
-        if (m_owner.OnFileExists)
-            m_owner.OnFileExists(&m_owner, m_path, accept);
-        if (!accept)
-            return false;
-        if (existing != TOutputEntry::File) {
-            // Neither a folder nor a link is replaced by a member.
-            m_owner.warn(ArcErrInvalidFileName);
-            return false;
-        }
-    }
-    bool wanted = true;
-    if (m_owner.OnBegin)
-        m_owner.OnBegin(&m_owner, m_path, recNum, wanted);
-    if (!wanted)
-        return false;
-    if (!m_owner.prepareFolder(m_path.left(m_path.lastIndexOf(QLatin1Char('/'))), m_root)) {
-        m_owner.warn(ArcErrOpenFile);
-        return false;
-    }
-    if (!m_file.open()) {
-        m_owner.warn(ArcErrOpenFile);
-        return false;
-    }
-    return true;
-}
-
-bool TMemberFile::write(const char *data, int64_t n)
-{
-    if (n <= 0)
-        return true;
-    if (uint64_t(n) > m_cap - m_written) {
-        m_overCap = true;
-        return false;
-    }
-    if (!m_file.write(data, size_t(n)))
-        return false;
-    m_crc = Crc32Update(m_crc, data, size_t(n));
-    m_written += uint64_t(n);
-    if (m_owner.OnProgress && m_total > 0) {
-        const int step = m_owner.progressStep();
-        const int percent = int(std::min<uint64_t>(100, m_written * 100 / m_total));
-        if (percent >= m_next && percent < 100) {
-            m_next = (percent / step + 1) * step;
-            m_owner.OnProgress(&m_owner, m_path, uint8_t(percent));
-        }
-    }
-    return true;
-}
-
-bool TMemberFile::seek(uint64_t pos)
-{
-    return m_file.seek(pos);
-}
-
-bool TMemberFile::resize(uint64_t size)
-{
-    return m_file.resize(size);
-}
-
-bool TMemberFile::commit(int64_t mtime, bool crcPass)
-{
-    if (m_owner.OnProgress)
-        m_owner.OnProgress(&m_owner, m_path, 100);
-    if (m_owner.SetDateTo != TSetDate::CurDate && mtime >= 0)
-        m_file.setTime(mtime);
-    if (!m_file.commit()) {
-        m_owner.warn(ArcErrWriteFile);
-        return false;
-    }
-    if (!crcPass)
-        m_owner.warn(ArcErrCrc);
-    if (m_owner.OnEnd)
-        m_owner.OnEnd(&m_owner, m_path, crcPass);
-    return true;
-}
-
-
 // GZip extraction
 
 namespace {
 
-constexpr int64_t kGzBufferSize = 32770;
 // Deflate's greatest expansion: a 258-byte match costs at least 2 bits.
 constexpr uint64_t kDeflateMaxRatio = 1032;
 
@@ -322,191 +231,142 @@ private:
     bool m_ok = false;
 };
 
-// Skips a zero-terminated text at pos (collecting at most limit bytes); false when the file ends first.
-bool skipText(TArcSource &src, int64_t &pos, QByteArray *text, int limit)
-{
-    char chunk[256];
-    for (;;) {
-        const int64_t n = std::min<int64_t>(src.size() - pos, sizeof chunk);
-        if (n <= 0 || !src.readAt(pos, chunk, n))
-            return false;
-        const char *nul = static_cast<const char *>(std::memchr(chunk, 0, size_t(n)));
-        const int64_t take = nul ? nul - chunk : n;
-        if (text && text->size() < limit)
-            text->append(chunk, std::min<int64_t>(take, limit - text->size()));
-        pos += take;
-        if (nul) {
-            ++pos;
-            return true;
-        }
-    }
-}
-
 } // namespace
 
-bool TUnGZIP::Extract()
+int TUnGZIP::extractMembers(TArcSource &src, const QString &root)
 {
-    m_lastError = 0;
-    std::unique_ptr<TArcSource> source;
-    int64_t fileTime = -1; // the archive file's own time, for a member that stores none
-    try {
-        if (m_archiveFile.isEmpty())
-            raiseError(ArcErrInvalidFileName);
-        if (m_fromMemory) {
-            source = std::make_unique<TMemorySource>(m_memoryData);
-        } else {
-            auto file = std::make_unique<TFileSource>(m_archiveFile);
-            if (!file->isOpen())
-                raiseError(ArcErrOpenFile);
-            fileTime = file->mtime();
-            source = std::move(file);
-        }
-        TArcSource &src = *source;
-        if (m_det.type != TArcType::GZip)
-            raiseError(ArcErrInvalidArchive);
-        if (OnActivate)
-            OnActivate(this);
-        const int64_t start = std::max<int64_t>(0, startOffset() - 1);
-        const int64_t size = src.size();
-        char head[kHeaderSize] = {};
-        const int64_t headLen = std::min<int64_t>(kHeaderSize, size - start);
-        if (headLen <= 0 || !src.readAt(start, head, headLen))
-            raiseError(ArcErrReadFile);
-        const QByteArrayView header(head, headLen);
-        if (const int refusal = GzipRefusalCode(header))
-            raiseError(refusal);
+    const int64_t start = std::max<int64_t>(0, startOffset() - 1);
+    const int64_t size = src.size();
+    char head[kHeaderSize] = {};
+    const int64_t headLen = std::min<int64_t>(kHeaderSize, size - start);
+    if (headLen <= 0 || !src.readAt(start, head, headLen))
+        raiseError(ArcErrReadFile);
+    const QByteArrayView header(head, headLen);
+    if (const int refusal = GzipRefusalCode(header))
+        raiseError(refusal);
 
-        // The optional fields, in their order.
-        const uint8_t flags = uint8_t(head[kFlagsAt]);
-        int64_t pos = start + kHeaderSize;
-        QByteArray storedName;
-        if (flags & kGzFlagExtra) {
-            char len[2];
-            if (size - pos < 2 || !src.readAt(pos, len, 2))
+    // The optional fields, in their order.
+    const uint8_t flags = uint8_t(head[kFlagsAt]);
+    int64_t pos = start + kHeaderSize;
+    QByteArray storedName;
+    if (flags & kGzFlagExtra) {
+        char len[2];
+        if (size - pos < 2 || !src.readAt(pos, len, 2))
+            raiseError(ArcErrReadFile);
+        pos += 2 + TByteReader::u16At(QByteArrayView(len, 2), 0);
+    }
+    if ((flags & kGzFlagName) && !readZeroTerminated(src, pos, &storedName, kNameLimit))
+        raiseError(ArcErrReadFile);
+    if ((flags & kGzFlagComment) && !readZeroTerminated(src, pos, nullptr, 0))
+        raiseError(ArcErrReadFile);
+    if (flags & kGzFlagHeaderCrc)
+        pos += 2;
+    if (pos > size - kTrailerSize)
+        raiseError(ArcErrReadFile);
+
+    QByteArray name = storedName.isEmpty() ? nameFromFile(m_archiveFile) : DosBytesToUtf8(storedName);
+    bool altered = false;
+    const QString rel = SafeOutputPath(QString::fromUtf8(name), ExtractDir, UseStoredDirs, &altered);
+    if (rel.isEmpty())
+        raiseError(ArcErrInvalidFileName);
+    if (!MatchesFileSpec(m_fileSpec, rel))
+        raiseError(ArcErrNothingToDo);
+
+    char tail[kTrailerSize];
+    if (!src.readAt(size - kTrailerSize, tail, kTrailerSize))
+        raiseError(ArcErrReadFile);
+    const uint64_t claimed = TByteReader::u32At(QByteArrayView(tail, kTrailerSize), 4);
+    const int64_t stamp = TByteReader::u32At(header, kMtimeAt);
+    const int64_t mtime = stamp != 0 ? stamp : archiveFileTime(); // the file's own time when none is stored
+
+    // The trailer keeps the size modulo 2^32 only. When the data cannot unpack to 4 GiB or
+    // more (deflate makes at most kDeflateMaxRatio bytes of one), that is the exact size and
+    // nothing beyond it is written; otherwise only the caller's limit holds.
+    const bool stored = GzipMethodCode(header) == 0;
+    const uint64_t packedLen = uint64_t(size - kTrailerSize - pos);
+    const uint64_t most = packedLen * (stored ? 1 : kDeflateMaxRatio);
+    const uint64_t cap = most < (uint64_t(1) << 32) ? claimed : kNoOutputLimit;
+
+    TMemberFile out(*this, root, rel, claimed, cap);
+    if (!out.open(1))
+        raiseError(ArcErrNothingToDo);
+    // More output than the caller allows ends the extraction at once. More than the trailer
+    // says drops the file, and the data is read on (nothing written) to its end: a second
+    // member there (whose trailer that was) is a multi-part file, else the member is damaged.
+    bool overDeclared = false;
+    auto put = [&](const char *data, int64_t n) {
+        if (overDeclared || out.write(data, n))
+            return;
+        out.discard();
+        if (!out.overCap())
+            raiseError(ArcErrWriteFile);
+        if (out.written() + uint64_t(n) > OutputLimit)
+            raiseError(ArcErrBadLengths);
+        overDeclared = true;
+    };
+
+    auto inBuf = std::make_unique<char[]>(kArcBufferSize);
+    auto outBuf = std::make_unique<char[]>(kArcBufferSize);
+    int64_t streamEnd = 0; // where the trailer starts
+    if (stored) {
+        // Stored: everything up to the trailer is the data.
+        for (int64_t at = pos; at < size - kTrailerSize;) {
+            const int64_t n = std::min(kArcBufferSize, size - kTrailerSize - at);
+            if (!src.readAt(at, inBuf.get(), n))
                 raiseError(ArcErrReadFile);
-            pos += 2 + TRecordReader::u16At(QByteArrayView(len, 2), 0);
+            put(inBuf.get(), n);
+            at += n;
         }
-        if ((flags & kGzFlagName) && !skipText(src, pos, &storedName, kNameLimit))
-            raiseError(ArcErrReadFile);
-        if ((flags & kGzFlagComment) && !skipText(src, pos, nullptr, 0))
-            raiseError(ArcErrReadFile);
-        if (flags & kGzFlagHeaderCrc)
-            pos += 2;
-        if (pos > size - kTrailerSize)
-            raiseError(ArcErrReadFile);
-
-        QByteArray name = storedName.isEmpty() ? nameFromFile(m_archiveFile) : DosBytesToUtf8(storedName);
-        bool altered = false;
-        const QString rel = SafeOutputPath(QString::fromUtf8(name), ExtractDir, UseStoredDirs, &altered);
-        if (rel.isEmpty())
-            raiseError(ArcErrInvalidFileName);
-        if (!MatchesFileSpec(m_fileSpec, rel))
-            raiseError(ArcErrNothingToDo);
-
-        char tail[kTrailerSize];
-        if (!src.readAt(size - kTrailerSize, tail, kTrailerSize))
-            raiseError(ArcErrReadFile);
-        const uint64_t claimed = TRecordReader::u32At(QByteArrayView(tail, kTrailerSize), 4);
-        const int64_t stamp = TRecordReader::u32At(header, kMtimeAt);
-        const int64_t mtime = stamp != 0 ? stamp : fileTime;
-
-        // The trailer keeps the size modulo 2^32 only. When the data cannot unpack to 4 GiB or
-        // more (deflate makes at most kDeflateMaxRatio bytes of one), that is the exact size and
-        // nothing beyond it is written; otherwise only the caller's limit holds.
-        const bool stored = GzipMethodCode(header) == 0;
-        const uint64_t packedLen = uint64_t(size - kTrailerSize - pos);
-        const uint64_t most = packedLen * (stored ? 1 : kDeflateMaxRatio);
-        const uint64_t cap = most < (uint64_t(1) << 32) ? claimed : kNoOutputLimit;
-
-        const QString root = outputRoot();
-        TMemberFile out(*this, root, rel, claimed, cap);
-        if (!out.open(1))
-            raiseError(ArcErrNothingToDo);
-        // More output than the caller allows ends the extraction at once. More than the trailer
-        // says drops the file, and the data is read on (nothing written) to its end: a second
-        // member there (whose trailer that was) is a multi-part file, else the member is damaged.
-        bool overDeclared = false;
-        auto put = [&](const char *data, int64_t n) {
-            if (overDeclared || out.write(data, n))
-                return;
-            out.discard();
-            if (!out.overCap())
-                raiseError(ArcErrWriteFile);
-            if (out.written() + uint64_t(n) > OutputLimit)
-                raiseError(ArcErrBadLengths);
-            overDeclared = true;
-        };
-
-        auto inBuf = std::make_unique<char[]>(kGzBufferSize);
-        auto outBuf = std::make_unique<char[]>(kGzBufferSize);
-        int64_t streamEnd = 0; // where the trailer starts
-        if (stored) {
-            // Stored: everything up to the trailer is the data.
-            for (int64_t at = pos; at < size - kTrailerSize;) {
-                const int64_t n = std::min(kGzBufferSize, size - kTrailerSize - at);
+        streamEnd = size - kTrailerSize;
+    } else {
+        GzInflater inflater;
+        if (!inflater.ok())
+            raiseError(ArcErrInvalidCode);
+        z_stream &zs = inflater.stream();
+        int64_t at = pos;
+        for (;;) {
+            if (zs.avail_in == 0) {
+                const int64_t n = std::min(kArcBufferSize, size - at);
+                if (n <= 0)
+                    raiseError(ArcErrReadFile); // the deflate data ends before its last block
                 if (!src.readAt(at, inBuf.get(), n))
                     raiseError(ArcErrReadFile);
-                put(inBuf.get(), n);
                 at += n;
+                zs.next_in = reinterpret_cast<Bytef *>(inBuf.get());
+                zs.avail_in = uInt(n);
             }
-            streamEnd = size - kTrailerSize;
-        } else {
-            GzInflater inflater;
-            if (!inflater.ok())
+            zs.next_out = reinterpret_cast<Bytef *>(outBuf.get());
+            zs.avail_out = uInt(kArcBufferSize);
+            const int ret = inflate(&zs, Z_NO_FLUSH);
+            const int64_t produced = kArcBufferSize - int64_t(zs.avail_out);
+            put(outBuf.get(), produced);
+            if (ret == Z_STREAM_END)
+                break;
+            if (ret != Z_OK && ret != Z_BUF_ERROR)
                 raiseError(ArcErrInvalidCode);
-            z_stream &zs = inflater.stream();
-            int64_t at = pos;
-            for (;;) {
-                if (zs.avail_in == 0) {
-                    const int64_t n = std::min(kGzBufferSize, size - at);
-                    if (n <= 0)
-                        raiseError(ArcErrReadFile); // the deflate data ends before its last block
-                    if (!src.readAt(at, inBuf.get(), n))
-                        raiseError(ArcErrReadFile);
-                    at += n;
-                    zs.next_in = reinterpret_cast<Bytef *>(inBuf.get());
-                    zs.avail_in = uInt(n);
-                }
-                zs.next_out = reinterpret_cast<Bytef *>(outBuf.get());
-                zs.avail_out = uInt(kGzBufferSize);
-                const int ret = inflate(&zs, Z_NO_FLUSH);
-                const int64_t produced = kGzBufferSize - int64_t(zs.avail_out);
-                put(outBuf.get(), produced);
-                if (ret == Z_STREAM_END)
-                    break;
-                if (ret != Z_OK && ret != Z_BUF_ERROR)
-                    raiseError(ArcErrInvalidCode);
-            }
-            streamEnd = at - int64_t(zs.avail_in);
         }
-
-        // The member's own trailer follows its data; a second member after it is a multi-part file.
-        char trailer[kTrailerSize];
-        if (streamEnd > size - kTrailerSize || !src.readAt(streamEnd, trailer, kTrailerSize))
-            raiseError(ArcErrReadFile);
-        const int64_t after = streamEnd + kTrailerSize;
-        char next[2];
-        if (size - after >= 2 && src.readAt(after, next, 2) && uint8_t(next[0]) == kMagic &&
-            (uint8_t(next[1]) == kIdGzip || uint8_t(next[1]) == kIdGzipOld))
-            raiseError(ArcErrMultiPart);
-        if (overDeclared)
-            raiseError(ArcErrBadLengths);
-        const QByteArrayView tv(trailer, kTrailerSize);
-        const bool crcPass = out.crc() == TRecordReader::u32At(tv, 0) &&
-                             uint32_t(out.written()) == TRecordReader::u32At(tv, 4);
-        out.commit(mtime, crcPass);
-        if (OnDeactivate)
-            OnDeactivate(this);
-    } catch (const EArcError &e) {
-        m_lastError = e.code();
-        if (OnDeactivate)
-            OnDeactivate(this);
-        return false;
-    } catch (const EArcAbort &) {
-        m_lastError = ArcErrUserAborted;
-        if (OnDeactivate)
-            OnDeactivate(this);
-        throw;
+        streamEnd = at - int64_t(zs.avail_in);
     }
-    return true;
+
+    // The member's own trailer follows its data; a second member after it is a multi-part file.
+    char trailer[kTrailerSize];
+    if (streamEnd > size - kTrailerSize || !src.readAt(streamEnd, trailer, kTrailerSize))
+        raiseError(ArcErrReadFile);
+    const int64_t after = streamEnd + kTrailerSize;
+    char next[2];
+    if (size - after >= 2 && src.readAt(after, next, 2) && uint8_t(next[0]) == kMagic &&
+        (uint8_t(next[1]) == kIdGzip || uint8_t(next[1]) == kIdGzipOld))
+        raiseError(ArcErrMultiPart);
+    if (overDeclared)
+        raiseError(ArcErrBadLengths);
+    const QByteArrayView tv(trailer, kTrailerSize);
+    const bool crcPass = out.crc() == TByteReader::u32At(tv, 0) &&
+                         uint32_t(out.written()) == TByteReader::u32At(tv, 4);
+    out.commit(mtime, crcPass);
+    return 1; // handled: a failed rename was warned and does not make it "nothing to do"
+}
+
+std::unique_ptr<TUnBase> MakeUnGZIP()
+{
+    return std::make_unique<TUnGZIP>();
 }

@@ -5,54 +5,12 @@
 #pragma once
 
 #include "archive/ArcLister.h"
+#include "archive/ArchiveTypes.h"
 #include "archive/UnBase.h"
 
 #include <QByteArrayView>
 
 #include <memory>
-
-// One output file of a stream extractor (GZip, TAR): the existence decision,
-// OnBegin, the member writer's temporary file renamed into place, progress events and the
-// running CRC-32. The folder is created and checked to lie inside root. No
-// more than cap bytes are taken: the member's declared size or the owner's
-// OutputLimit, whichever is smaller.
-class TMemberFile
-{
-public:
-    TMemberFile(TUnBase &owner, const QString &root, const QString &rel, uint64_t total,
-                uint64_t cap = TUnBase::kNoOutputLimit);
-    // Prepares the file; false when the member is skipped (kept existing file, refused by
-    // OnBegin, or a folder or open failure, which is warned).
-    bool open(int recNum);
-    // Appends bytes; false on a write failure or when they would pass the cap (overCap() then
-    // says so, and nothing of them is written). A progress handler's EArcAbort passes through.
-    bool write(const char *data, int64_t n);
-    bool overCap() const { return m_overCap; }
-    // Moves the write position; the bytes skipped stay a hole. False on failure.
-    bool seek(uint64_t pos);
-    // Sets the file's length (a trailing hole); false on failure.
-    bool resize(uint64_t size);
-    // Renames the finished file into place with the Unix time mtime (unless SetDateTo is CurDate),
-    // then reports OnEnd with crcPass; false (warned) when the rename fails.
-    bool commit(int64_t mtime, bool crcPass);
-    // Drops the temporary file.
-    void discard() { m_file.cancelWriting(); }
-    uint32_t crc() const { return m_crc; }
-    uint64_t written() const { return m_written; }
-    QString path() const { return m_path; }
-
-private:
-    TUnBase &m_owner;
-    QString m_root;
-    QString m_path;
-    TMemberWriter m_file;
-    uint64_t m_total;
-    uint64_t m_cap;
-    bool m_overCap = false;
-    uint64_t m_written = 0;
-    uint32_t m_crc = 0;
-    int m_next = 0;
-};
 
 // The gzip header flag bits.
 inline constexpr uint8_t kGzFlagText = 0x01;
@@ -72,9 +30,6 @@ int GzipMethodCode(QByteArrayView header);
 // encrypted member, 25135 for a gzip header cut short.
 int GzipRefusalCode(QByteArrayView header);
 
-// The directory reader for the lister.
-std::unique_ptr<TArcListReader> MakeGzipListReader();
-
 // The error of a gzip member that comes after the first one's trailer.
 inline constexpr int ArcErrMultiPart = 25162;
 
@@ -86,7 +41,8 @@ inline constexpr int ArcErrMultiPart = 25162;
 // nothing is written.
 class TUnGZIP : public TUnBase
 {
-public:
-    // Extracts the member when it matches FileSpec; false when an error ended the extraction.
-    bool Extract() override;
+protected:
+    bool acceptsType(TArcType type) const override { return type == TArcType::GZip; }
+    // The one member when it matches FileSpec (26999 when it does not, or is skipped).
+    int extractMembers(TArcSource &src, const QString &root) override;
 };

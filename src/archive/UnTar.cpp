@@ -10,7 +10,6 @@
 // device.
 #include "archive/UnTar.h"
 
-#include "archive/UnGZIP.h"
 #include "platform/Texts.h"
 
 #include <QDir>
@@ -503,135 +502,105 @@ struct TarData {
 
 } // namespace
 
-bool TUnTar::Extract()
+int TUnTar::extractMembers(TArcSource &src, const QString &root)
 {
-    m_lastError = 0;
-    std::unique_ptr<TArcSource> source;
-    try {
-        if (m_archiveFile.isEmpty())
-            raiseError(ArcErrInvalidFileName);
-        if (m_fromMemory) {
-            source = std::make_unique<TMemorySource>(m_memoryData);
-        } else {
-            auto file = std::make_unique<TFileSource>(m_archiveFile);
-            if (!file->isOpen())
-                raiseError(ArcErrOpenFile);
-            source = std::move(file);
-        }
-        TArcSource &src = *source;
-        if (m_det.type != TArcType::TAR)
-            raiseError(ArcErrInvalidArchive);
-        if (OnActivate)
-            OnActivate(this);
+    const int64_t fileSize = src.size();
+    int64_t pos = std::max<int64_t>(0, startOffset() - 1);
+    TarHeaderWalk walk;
+    std::map<QByteArray, TarData> regular;
+    auto buffer = std::make_unique<char[]>(kCopyBuffer);
+    int count = 0, extracted = 0;
 
-        const QString root = outputRoot();
-        const int64_t fileSize = src.size();
-        int64_t pos = std::max<int64_t>(0, startOffset() - 1);
-        TarHeaderWalk walk;
-        std::map<QByteArray, TarData> regular;
-        auto buffer = std::make_unique<char[]>(kCopyBuffer);
-        int count = 0, extracted = 0;
+    while (pos + kBlock <= fileSize) {
+        char block[kBlock];
+        if (!src.readAt(pos, block, kBlock))
+            raiseError(ArcErrReadFile);
+        TarEntry e;
+        int64_t next = 0;
+        const TarHeaderWalk::Kind kind = walk.decode(*this, src, QByteArrayView(block, kBlock), pos, e, next);
+        if (kind == TarHeaderWalk::Kind::End)
+            break;
+        pos = next;
+        if (kind == TarHeaderWalk::Kind::Meta)
+            continue;
 
-        while (pos + kBlock <= fileSize) {
-            char block[kBlock];
-            if (!src.readAt(pos, block, kBlock))
-                raiseError(ArcErrReadFile);
-            TarEntry e;
-            int64_t next = 0;
-            const TarHeaderWalk::Kind kind = walk.decode(*this, src, QByteArrayView(block, kBlock), pos, e, next);
-            if (kind == TarHeaderWalk::Kind::End)
-                break;
-            pos = next;
-            if (kind == TarHeaderWalk::Kind::Meta)
+        const QString stored = QString::fromUtf8(DosBytesToUtf8(e.name));
+        if (e.folder) {
+            if (!UseStoredDirs)
                 continue;
-
-            const QString stored = QString::fromUtf8(DosBytesToUtf8(e.name));
-            if (e.folder) {
-                if (!UseStoredDirs)
-                    continue;
-                const QString rel = SafeOutputPath(stored, ExtractDir, true);
-                if (rel.isEmpty())
-                    continue;
-                const QString path = root + QLatin1Char('/') + rel;
-                if (!prepareFolder(path, root))
-                    warn(ArcErrOpenFile);
-                else
-                    ++extracted;
+            const QString rel = SafeOutputPath(stored, ExtractDir, true);
+            if (rel.isEmpty())
                 continue;
-            }
-            TarData data{e.dataAt, e.dataLen, e.sparse};
-            if (e.type == '1') {
-                // A hard link: a copy of the earlier member it names, never a link on disk.
-                const auto it = regular.find(e.linkName);
-                if (it == regular.end())
-                    continue;
-                data = it->second;
-            } else if (e.type != '0' && e.type != '\0' && e.type != '7' && e.type != 'S') {
-                // Symbolic links, devices, fifos and anything unknown: nothing is written.
-                continue;
-            } else {
-                regular[e.name] = data;
-            }
-
-            const QString rel = SafeOutputPath(stored, ExtractDir, UseStoredDirs);
-            if (rel.isEmpty()) {
-                warn(ArcErrInvalidFileName);
-                continue;
-            }
-            if (!MatchesFileSpec(m_fileSpec, rel))
-                continue;
-            ++count;
-            const uint64_t realSize = data.sparse ? data.sparse->realSize : uint64_t(data.size);
-            if (realSize > OutputLimit) {
-                warn(ArcErrBadLengths);
-                continue;
-            }
-            TMemberFile out(*this, root, rel, uint64_t(data.size), uint64_t(data.size));
-            if (!out.open(count))
-                continue;
-            // The stored bytes in order; a sparse member's pieces each at their own offset,
-            // with holes between them and up to the file's size.
-            const std::vector<std::pair<uint64_t, uint64_t>> whole{{0, uint64_t(data.size)}};
-            const auto &pieces = data.sparse ? data.sparse->pieces : whole;
-            bool ok = true;
-            int64_t from = data.at;
-            for (const auto &[offset, length] : pieces) {
-                ok = ok && (!data.sparse || out.seek(offset));
-                for (int64_t at = 0; at < int64_t(length) && ok;) {
-                    const int64_t n = std::min(kCopyBuffer, int64_t(length) - at);
-                    if (!src.readAt(from, buffer.get(), n)) {
-                        out.discard();
-                        raiseError(ArcErrReadFile);
-                    }
-                    ok = out.write(buffer.get(), n);
-                    at += n;
-                    from += n;
-                }
-            }
-            ok = ok && (!data.sparse || out.resize(realSize));
-            if (!ok) {
-                warn(ArcErrWriteFile);
-                out.discard();
-                continue;
-            }
-            // The format keeps no checksum of the data: what was read is what was stored.
-            if (out.commit(e.mtime ? int64_t(*e.mtime) : -1, true))
+            const QString path = root + QLatin1Char('/') + rel;
+            if (!prepareFolder(path, root))
+                warn(ArcErrOpenFile);
+            else
                 ++extracted;
+            continue;
         }
-        if (extracted == 0)
-            raiseError(ArcErrNothingToDo);
-        if (OnDeactivate)
-            OnDeactivate(this);
-    } catch (const EArcError &e) {
-        m_lastError = e.code();
-        if (OnDeactivate)
-            OnDeactivate(this);
-        return false;
-    } catch (const EArcAbort &) {
-        m_lastError = ArcErrUserAborted;
-        if (OnDeactivate)
-            OnDeactivate(this);
-        throw;
+        TarData data{e.dataAt, e.dataLen, e.sparse};
+        if (e.type == '1') {
+            // A hard link: a copy of the earlier member it names, never a link on disk.
+            const auto it = regular.find(e.linkName);
+            if (it == regular.end())
+                continue;
+            data = it->second;
+        } else if (e.type != '0' && e.type != '\0' && e.type != '7' && e.type != 'S') {
+            // Symbolic links, devices, fifos and anything unknown: nothing is written.
+            continue;
+        } else {
+            regular[e.name] = data;
+        }
+
+        const QString rel = SafeOutputPath(stored, ExtractDir, UseStoredDirs);
+        if (rel.isEmpty()) {
+            warn(ArcErrInvalidFileName);
+            continue;
+        }
+        if (!MatchesFileSpec(m_fileSpec, rel))
+            continue;
+        ++count;
+        const uint64_t realSize = data.sparse ? data.sparse->realSize : uint64_t(data.size);
+        if (realSize > OutputLimit) {
+            warn(ArcErrBadLengths);
+            continue;
+        }
+        TMemberFile out(*this, root, rel, uint64_t(data.size), uint64_t(data.size));
+        if (!out.open(count))
+            continue;
+        // The stored bytes in order; a sparse member's pieces each at their own offset,
+        // with holes between them and up to the file's size.
+        const std::vector<std::pair<uint64_t, uint64_t>> whole{{0, uint64_t(data.size)}};
+        const auto &pieces = data.sparse ? data.sparse->pieces : whole;
+        bool ok = true;
+        int64_t from = data.at;
+        for (const auto &[offset, length] : pieces) {
+            ok = ok && (!data.sparse || out.seek(offset));
+            for (int64_t at = 0; at < int64_t(length) && ok;) {
+                const int64_t n = std::min(kCopyBuffer, int64_t(length) - at);
+                if (!src.readAt(from, buffer.get(), n)) {
+                    out.discard();
+                    raiseError(ArcErrReadFile);
+                }
+                ok = out.write(buffer.get(), n);
+                at += n;
+                from += n;
+            }
+        }
+        ok = ok && (!data.sparse || out.resize(realSize));
+        if (!ok) {
+            warn(ArcErrWriteFile);
+            out.discard();
+            continue;
+        }
+        // The format keeps no checksum of the data: what was read is what was stored.
+        if (out.commit(e.mtime ? int64_t(*e.mtime) : -1, true))
+            ++extracted;
     }
-    return true;
+    return extracted;
+}
+
+std::unique_ptr<TUnBase> MakeUnTar()
+{
+    return std::make_unique<TUnTar>();
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "archive/ArcLister.h"
+#include "archive/ArchiveTypes.h"
 #include "archive/UnBase.h"
 
 #include <QByteArrayView>
@@ -18,9 +19,6 @@
 // Empty gives 0; garbage, a negative or an oversized value gives nothing.
 std::optional<uint64_t> TarNumber(QByteArrayView field);
 
-// The directory reader for the lister.
-std::unique_ptr<TArcListReader> MakeTarListReader();
-
 // The TAR extractor: regular members are copied into their output files
 // (stored data only; a sparse member's pieces at their offsets, the gaps left
 // as holes), folders are created with UseStoredDirs, a hard link to
@@ -30,7 +28,8 @@ std::unique_ptr<TArcListReader> MakeTarListReader();
 // with 25135.
 class TUnTar : public TUnBase
 {
-public:
-    // Extracts the members matching FileSpec; false when an error ended the walk.
-    bool Extract() override;
+protected:
+    bool acceptsType(TArcType type) const override { return type == TArcType::TAR; }
+    // The members matching FileSpec (folders made count as extracted).
+    int extractMembers(TArcSource &src, const QString &root) override;
 };

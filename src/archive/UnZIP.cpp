@@ -7,6 +7,7 @@
 #include "archive/decoders/Crc32.h"
 #include "archive/decoders/Decoder.h"
 #include "archive/decoders/ZipCrypto.h"
+#include "platform/ByteReader.h"
 #include "platform/DosTime.h"
 #include "platform/Texts.h"
 
@@ -17,17 +18,9 @@
 
 namespace {
 
-// End of central directory record (22 bytes + comment):
-// +------+------+--------+---------+---------+--------+----------+---------+---------+
-// | 0    | 4    | 6      | 8       | 10      | 12     | 16       | 20      | 22      |
-// | sig  | disk | cdDisk | entries | total   | cdSize | cdOffset | cmntLen | comment |
-// |      |      |        | on disk | entries |        |          |         |         |
-// +------+------+--------+---------+---------+--------+----------+---------+---------+
-constexpr int kEndSize = 22;
+// The end record's fields from total entries on (see TZipEndRecord): total entries,
+// directory size, directory offset, comment length, read in that order.
 constexpr int kEndTotalEntries = 10;
-constexpr int kEndCdSize = 12;
-constexpr int kEndCdOffset = 16;
-constexpr int kEndCommentLen = 20;
 
 // ZIP64 end of central directory locator (20 bytes, right before the end record):
 // | 0 sig | 4 disk of ZIP64 end | 8 offset of ZIP64 end (64-bit) | 16 disks |
@@ -72,10 +65,6 @@ constexpr uint16_t kExtraZip64 = 0x0001;
 constexpr uint32_t kSaturated32 = 0xFFFFFFFFu;
 constexpr uint16_t kSaturated16 = 0xFFFFu;
 
-// The end-record search looks at the last 32 KB only (an archive comment is at most 64 KB,
-// but the earlier readers never looked further; a longer comment hides the record).
-constexpr int64_t kEndSearch = 32768;
-
 
 class ZipListReader : public TArcListReader
 {
@@ -86,47 +75,32 @@ public:
     {
         const int64_t size = src.size();
         m_base = lister.sfxRelative() ? lister.startOffset() - 1 : 0;
-        const int64_t length = std::min<int64_t>(size - 1, kEndSearch);
-        if (length < 4)
+        const std::optional<TZipEndRecord> found = FindZipEndRecord(src);
+        if (!found)
             lister.raiseError(ArcErrHeaderId);
-        QByteArray tail(length, Qt::Uninitialized);
-        if (!src.readAt(size - length, tail.data(), length))
-            lister.raiseError(ArcErrReadFile);
-        int64_t endAt = -1;
-        for (int64_t i = length - 4; i >= 0; --i) {
-            if (TRecordReader::u32At(tail, i) == kZipEndSig) {
-                endAt = size - length + i;
-                break;
-            }
-        }
-        if (endAt < 0)
-            lister.raiseError(ArcErrHeaderId);
-        char end[kEndSize];
-        if (endAt + kEndSize > size || !src.readAt(endAt, end, kEndSize))
-            lister.raiseError(ArcErrReadFile);
-        const QByteArrayView ev(end, kEndSize);
+        const TZipEndRecord &end = *found;
+        const int64_t endAt = end.offset;
 
-        const int commentLen = TRecordReader::u16At(ev, kEndCommentLen);
-        if (commentLen != 0) {
-            const int64_t take = std::min<int64_t>(commentLen, size - (endAt + kEndSize));
+        if (end.commentLen != 0) {
+            const int64_t take = std::min<int64_t>(end.commentLen, size - (endAt + TZipEndRecord::kSize));
             QByteArray comment(take, Qt::Uninitialized);
-            if (!src.readAt(endAt + kEndSize, comment.data(), take))
+            if (!src.readAt(endAt + TZipEndRecord::kSize, comment.data(), take))
                 lister.raiseError(ArcErrReadFile);
             lister.ArchiveComment = DosBytesToUtf8(comment);
         }
 
-        int64_t cdOffset = TRecordReader::u32At(ev, kEndCdOffset);
-        const bool saturated = cdOffset == kSaturated32 || TRecordReader::u32At(ev, kEndCdSize) == kSaturated32 ||
-                               TRecordReader::u16At(ev, kEndTotalEntries) == kSaturated16;
+        int64_t cdOffset = end.cdOffset;
+        const bool saturated =
+            cdOffset == kSaturated32 || end.cdSize == kSaturated32 || end.totalEntries == kSaturated16;
         if (saturated && endAt >= kLocatorSize) {
             char loc[kLocatorSize];
             if (src.readAt(endAt - kLocatorSize, loc, kLocatorSize) &&
-                TRecordReader::u32At(QByteArrayView(loc, kLocatorSize), 0) == kZip64LocatorSig) {
-                const uint64_t at64 = TRecordReader::u64At(QByteArrayView(loc, kLocatorSize), kLocatorEndOffset);
+                TByteReader::u32At(QByteArrayView(loc, kLocatorSize), 0) == kZip64LocatorSig) {
+                const uint64_t at64 = TByteReader::u64At(QByteArrayView(loc, kLocatorSize), kLocatorEndOffset);
                 char rec[kZip64EndSize];
                 if (at64 < uint64_t(size) && src.readAt(int64_t(at64) + m_base, rec, kZip64EndSize) &&
-                    TRecordReader::u32At(QByteArrayView(rec, kZip64EndSize), 0) == kZip64EndSig) {
-                    const uint64_t cd64 = TRecordReader::u64At(QByteArrayView(rec, kZip64EndSize), kZip64EndCdOffset);
+                    TByteReader::u32At(QByteArrayView(rec, kZip64EndSize), 0) == kZip64EndSig) {
+                    const uint64_t cd64 = TByteReader::u64At(QByteArrayView(rec, kZip64EndSize), kZip64EndCdOffset);
                     cdOffset = cd64 < uint64_t(size) ? int64_t(cd64) : -1;
                 }
             }
@@ -135,13 +109,13 @@ public:
         auto centralAt = [&](int64_t at) {
             char first[4];
             return at >= 0 && at + kCentralSize <= size && src.readAt(at, first, 4) &&
-                   TRecordReader::u32At(QByteArrayView(first, 4), 0) == kZipCentralSig;
+                   TByteReader::u32At(QByteArrayView(first, 4), 0) == kZipCentralSig;
         };
         int64_t cdStart = cdOffset < 0 ? -1 : cdOffset + m_base;
         if (!centralAt(cdStart) && cdOffset >= 0 && !saturated) {
             // Bytes put in front of an archive without adjusting its offsets: the directory
             // ends right before the end record, so the shift is what is missing.
-            const int64_t shift = endAt - int64_t(TRecordReader::u32At(ev, kEndCdSize)) - cdOffset;
+            const int64_t shift = endAt - int64_t(end.cdSize) - cdOffset;
             if (shift > 0 && centralAt(cdOffset + shift)) {
                 m_base = shift;
                 cdStart = cdOffset + shift;
@@ -155,25 +129,25 @@ public:
 
     Step step(TArcLister &lister, TArcSource &src, QByteArrayView fixed, int64_t) override
     {
-        if (TRecordReader::u32At(fixed, 0) != kZipCentralSig)
+        if (TByteReader::u32At(fixed, 0) != kZipCentralSig)
             return Step::End;
         const int64_t size = src.size();
-        const uint16_t flags = TRecordReader::u16At(fixed, kCenFlags);
+        const uint16_t flags = TByteReader::u16At(fixed, kCenFlags);
         lister.VersionMadeBy = uint8_t(fixed[kCenMadeBy]);
         lister.VersionNeeded = uint8_t(fixed[kCenNeeded]);
         lister.GeneralFlags = flags;
-        lister.MethodCode = TRecordReader::u16At(fixed, kCenMethod);
-        lister.MemberDosDate = NormalizedDosDateTime(TRecordReader::u32At(fixed, kCenDosTime));
+        lister.MethodCode = TByteReader::u16At(fixed, kCenMethod);
+        lister.MemberDosDate = NormalizedDosDateTime(TByteReader::u32At(fixed, kCenDosTime));
         lister.MemberDate = DosDateTimeToDateTime(lister.MemberDosDate);
-        lister.MemberCRC = TRecordReader::u32At(fixed, kCenCrc);
-        lister.PackedSize = TRecordReader::u32At(fixed, kCenPacked);
-        lister.UnpackedSize = TRecordReader::u32At(fixed, kCenUnpacked);
-        lister.InternalAttr = TRecordReader::u16At(fixed, kCenIntAttr);
-        lister.MemberAttr = TRecordReader::u32At(fixed, kCenExtAttr);
-        lister.LocalHeaderOffset = TRecordReader::u32At(fixed, kCenLocalOffset);
-        const int nameLen = TRecordReader::u16At(fixed, kCenNameLen);
-        const int extraLen = TRecordReader::u16At(fixed, kCenExtraLen);
-        const int commentLen = TRecordReader::u16At(fixed, kCenCommentLen);
+        lister.MemberCRC = TByteReader::u32At(fixed, kCenCrc);
+        lister.PackedSize = TByteReader::u32At(fixed, kCenPacked);
+        lister.UnpackedSize = TByteReader::u32At(fixed, kCenUnpacked);
+        lister.InternalAttr = TByteReader::u16At(fixed, kCenIntAttr);
+        lister.MemberAttr = TByteReader::u32At(fixed, kCenExtAttr);
+        lister.LocalHeaderOffset = TByteReader::u32At(fixed, kCenLocalOffset);
+        const int nameLen = TByteReader::u16At(fixed, kCenNameLen);
+        const int extraLen = TByteReader::u16At(fixed, kCenExtraLen);
+        const int commentLen = TByteReader::u16At(fixed, kCenCommentLen);
 
         if (lister.MethodCode == 8 && flags > 1) {
             const bool bit1 = flags & 2, bit2 = flags & 4;
@@ -219,13 +193,13 @@ private:
     // Replaces saturated 32-bit fields by the ZIP64 extra field's 64-bit values.
     static void applyZip64(TArcLister &lister, QByteArrayView extra, QByteArrayView fixed)
     {
-        const bool bigUnpacked = TRecordReader::u32At(fixed, kCenUnpacked) == kSaturated32;
-        const bool bigPacked = TRecordReader::u32At(fixed, kCenPacked) == kSaturated32;
-        const bool bigOffset = TRecordReader::u32At(fixed, kCenLocalOffset) == kSaturated32;
+        const bool bigUnpacked = TByteReader::u32At(fixed, kCenUnpacked) == kSaturated32;
+        const bool bigPacked = TByteReader::u32At(fixed, kCenPacked) == kSaturated32;
+        const bool bigOffset = TByteReader::u32At(fixed, kCenLocalOffset) == kSaturated32;
         if (!bigUnpacked && !bigPacked && !bigOffset)
             return;
-        TRecordReader r(extra);
-        while (r.left() >= 4) {
+        TByteReader r(extra);
+        while (r.remaining() >= 4) {
             const uint16_t id = r.u16le();
             const uint16_t len = r.u16le();
             QByteArrayView data = r.bytes(len);
@@ -233,7 +207,7 @@ private:
                 return;
             if (id != kExtraZip64)
                 continue;
-            TRecordReader z(data);
+            TByteReader z(data);
             if (bigUnpacked) {
                 const uint64_t v = z.u64le();
                 if (!z.failed())
@@ -263,6 +237,30 @@ private:
 
 } // namespace
 
+std::optional<TZipEndRecord> FindZipEndRecord(TArcSource &src, int64_t window)
+{
+    const int64_t length = std::min(src.size(), window);
+    if (length < TZipEndRecord::kSize)
+        return std::nullopt;
+    QByteArray tail(length, Qt::Uninitialized);
+    if (!src.readAt(src.size() - length, tail.data(), length))
+        return std::nullopt;
+    for (int64_t i = length - TZipEndRecord::kSize; i >= 0; --i) {
+        if (TByteReader::u32At(tail, i) != kZipEndSig)
+            continue;
+        TByteReader r(QByteArrayView(tail).sliced(i, TZipEndRecord::kSize));
+        TZipEndRecord end;
+        end.offset = src.size() - length + i;
+        r.seek(kEndTotalEntries);
+        end.totalEntries = r.u16le();
+        end.cdSize = r.u32le();
+        end.cdOffset = r.u32le();
+        end.commentLen = r.u16le();
+        return end;
+    }
+    return std::nullopt;
+}
+
 std::unique_ptr<TArcListReader> MakeZipListReader()
 {
     return std::make_unique<ZipListReader>();
@@ -288,7 +286,6 @@ constexpr uint32_t kAttrVolume = 0x08;
 constexpr uint32_t kAttrFolder = 0x10;
 constexpr uint32_t kAttrReadOnly = 0x01;
 constexpr int kMaxPasswordAsks = 3;
-constexpr int64_t kIoBufferSize = 32770;
 
 // The packed bytes of one member, read from the archive in buffer-sized pieces.
 class SourceInput : public DecodeInput
@@ -297,7 +294,7 @@ public:
     SourceInput(TArcSource &src, int64_t offset, uint64_t length) : m_src(src), m_pos(offset), m_left(length) {}
     int64_t Read(uint8_t *buf, int64_t max) override
     {
-        const int64_t n = int64_t(std::min<uint64_t>(m_left, uint64_t(std::min(max, kIoBufferSize))));
+        const int64_t n = int64_t(std::min<uint64_t>(m_left, uint64_t(std::min(max, kArcBufferSize))));
         if (n <= 0 || !m_src.readAt(m_pos, buf, n))
             return 0;
         m_pos += n;
@@ -389,22 +386,6 @@ unsigned memberMode(uint32_t attr, uint8_t host)
     return (attr & kAttrReadOnly) ? 0444 : 0644;
 }
 
-// True when the end record's signature is in the last 32 KB.
-bool hasEndRecord(TArcSource &src)
-{
-    const int64_t size = src.size();
-    const int64_t length = std::min<int64_t>(size - 1, kEndSearch);
-    if (length < 4)
-        return false;
-    QByteArray tail(length, Qt::Uninitialized);
-    if (!src.readAt(size - length, tail.data(), length))
-        return false;
-    for (int64_t i = length - 4; i >= 0; --i)
-        if (TRecordReader::u32At(tail, i) == kZipEndSig)
-            return true;
-    return false;
-}
-
 } // namespace
 
 bool TUnZIP::tryPasswords(const QString &fn, const uint8_t (&header)[12], uint8_t checkByte, TZipCryptKeys &keys,
@@ -447,209 +428,192 @@ bool TUnZIP::tryPasswords(const QString &fn, const uint8_t (&header)[12], uint8_
     return false;
 }
 
-bool TUnZIP::Extract()
+// The directory walk is the lister's, with its errors passed on as ours.
+struct TUnZIP::Walk {
+    TArcLister walker;
+    ZipListReader reader;
+};
+
+TUnZIP::TUnZIP() = default;
+TUnZIP::~TUnZIP() = default;
+
+void TUnZIP::checkArchive(TArcSource &src)
 {
-    m_lastError = 0;
     m_lastPassword.clear();
-    std::unique_ptr<TArcSource> source;
-    try {
-        if (m_archiveFile.isEmpty())
-            raiseError(ArcErrInvalidFileName);
-        if (!IsZipFamily(m_det.type))
-            raiseError(ArcErrInvalidArchive);
-        if (m_fromMemory) {
-            source = std::make_unique<TMemorySource>(m_memoryData);
-        } else {
-            auto file = std::make_unique<TFileSource>(m_archiveFile);
-            if (!file->isOpen())
-                raiseError(ArcErrOpenFile);
-            source = std::move(file);
+    if (!FindZipEndRecord(src))
+        raiseError(ArcErrUnknownType);
+    m_walk = std::make_unique<Walk>();
+    TArcLister &walker = m_walk->walker;
+    walker.setZipCmntBufSize(m_zipCmntBufSize);
+    if (m_fromMemory)
+        walker.setArchiveData(m_memoryData, m_archiveFile);
+    else
+        walker.setArchiveFile(m_archiveFile);
+    walker.OnError = [this](TZipCommon *, const QString &, const QString &, int code) { warn(code); };
+    m_walk->reader.prepare(walker, src);
+}
+
+int TUnZIP::extractMembers(TArcSource &src, const QString &root)
+{
+    TArcLister &walker = m_walk->walker;
+    ZipListReader &reader = m_walk->reader;
+    const int64_t size = src.size();
+    int count = 0;
+    int extracted = 0;
+    while (walker.position + kCentralSize <= size) {
+        char fixedBuf[kCentralSize];
+        if (!src.readAt(walker.position, fixedBuf, kCentralSize))
+            break;
+        const QByteArrayView fixed(fixedBuf, kCentralSize);
+        walker.position += kCentralSize;
+        walker.clearMember();
+        if (reader.step(walker, src, fixed, walker.position - kCentralSize) != TArcListReader::Step::Report)
+            break;
+
+        const QString stored = QString::fromUtf8(walker.MemberName);
+        if ((walker.MemberAttr & (kAttrFolder | kAttrVolume)) || stored.endsWith(QLatin1Char('\\')))
+            continue;
+        bool altered = false;
+        const QString rel = SafeOutputPath(stored, ExtractDir, UseStoredDirs, &altered);
+        if (rel.isEmpty()) {
+            warn(ArcErrInvalidFileName);
+            continue;
         }
-        TArcSource &src = *source;
-        if (!hasEndRecord(src))
-            raiseError(ArcErrUnknownType);
+        if (!MatchesFileSpec(m_fileSpec, rel))
+            continue;
 
-        // The directory walk is the lister's, with its errors passed on as ours.
-        TArcLister walker;
-        walker.setZipCmntBufSize(m_zipCmntBufSize);
-        if (m_fromMemory)
-            walker.setArchiveData(m_memoryData, m_archiveFile);
-        else
-            walker.setArchiveFile(m_archiveFile);
-        walker.OnError = [this](TZipCommon *, const QString &, const QString &, int code) { warn(code); };
-        ZipListReader reader;
-        reader.prepare(walker, src);
-        if (OnActivate)
-            OnActivate(this);
+        // The local header must be where the directory says.
+        const int64_t localAt = walker.LocalHeaderOffset + reader.base();
+        char localBuf[kLocalSize];
+        if (localAt < 0 || localAt + kLocalSize > size || !src.readAt(localAt, localBuf, kLocalSize)) {
+            warn(ArcErrLocalHeader);
+            continue;
+        }
+        const QByteArrayView local(localBuf, kLocalSize);
+        const uint32_t localSig = TByteReader::u32At(local, 0);
+        if (localSig != kZipLocalSig && localSig != kZip250LocalSig) {
+            warn(ArcErrLocalHeader);
+            continue;
+        }
 
-        const QString root = outputRoot();
-        const int64_t size = src.size();
-        int count = 0;
-        int extracted = 0;
-        while (walker.position + kCentralSize <= size) {
-            char fixedBuf[kCentralSize];
-            if (!src.readAt(walker.position, fixedBuf, kCentralSize))
-                break;
-            const QByteArrayView fixed(fixedBuf, kCentralSize);
-            walker.position += kCentralSize;
-            walker.clearMember();
-            if (reader.step(walker, src, fixed, walker.position - kCentralSize) != TArcListReader::Step::Report)
-                break;
-
-            const QString stored = QString::fromUtf8(walker.MemberName);
-            if ((walker.MemberAttr & (kAttrFolder | kAttrVolume)) || stored.endsWith(QLatin1Char('\\')))
+        ++count;
+        // The decoders stop at the declared size; a member declared larger than the caller
+        // allows is not started.
+        if (walker.UnpackedSize > OutputLimit) {
+            warn(ArcErrBadLengths);
+            continue;
+        }
+        const QString outPath = root + QLatin1Char('/') + rel;
+        const TOutputEntry existing = OutputEntry(outPath);
+        if (existing != TOutputEntry::None) {
+            bool accept = false;
+            if (OnFileExists)
+                OnFileExists(this, outPath, accept);
+            if (!accept)
                 continue;
-            bool altered = false;
-            const QString rel = SafeOutputPath(stored, ExtractDir, UseStoredDirs, &altered);
-            if (rel.isEmpty()) {
+            if (existing != TOutputEntry::File) {
+                // Neither a folder nor a link is replaced by a member.
                 warn(ArcErrInvalidFileName);
                 continue;
             }
-            if (!MatchesFileSpec(m_fileSpec, rel))
-                continue;
+        }
+        bool wanted = true;
+        if (OnBegin)
+            OnBegin(this, outPath, count, wanted);
+        if (!wanted)
+            continue;
 
-            // The local header must be where the directory says.
-            const int64_t localAt = walker.LocalHeaderOffset + reader.base();
-            char localBuf[kLocalSize];
-            if (localAt < 0 || localAt + kLocalSize > size || !src.readAt(localAt, localBuf, kLocalSize)) {
-                warn(ArcErrLocalHeader);
-                continue;
-            }
-            const QByteArrayView local(localBuf, kLocalSize);
-            const uint32_t localSig = TRecordReader::u32At(local, 0);
-            if (localSig != kZipLocalSig && localSig != kZip250LocalSig) {
-                warn(ArcErrLocalHeader);
-                continue;
-            }
+        if (!prepareFolder(outPath.left(outPath.lastIndexOf(QLatin1Char('/'))), root)) {
+            warn(ArcErrOpenFile);
+            continue;
+        }
 
-            ++count;
-            // The decoders stop at the declared size; a member declared larger than the caller
-            // allows is not started.
-            if (walker.UnpackedSize > OutputLimit) {
-                warn(ArcErrBadLengths);
-                continue;
-            }
-            const QString outPath = root + QLatin1Char('/') + rel;
-            const TOutputEntry existing = OutputEntry(outPath);
-            if (existing != TOutputEntry::None) {
-                bool accept = false;
-                if (OnFileExists)
-                    OnFileExists(this, outPath, accept);
-                if (!accept)
-                    continue;
-                if (existing != TOutputEntry::File) {
-                    // Neither a folder nor a link is replaced by a member.
-                    warn(ArcErrInvalidFileName);
-                    continue;
-                }
-            }
-            bool wanted = true;
-            if (OnBegin)
-                OnBegin(this, outPath, count, wanted);
-            if (!wanted)
-                continue;
+        const uint16_t flags = TByteReader::u16At(local, kLocFlags);
+        const int64_t dataAt = localAt + kLocalSize + TByteReader::u16At(local, kLocNameLen) +
+                               TByteReader::u16At(local, kLocExtraLen);
+        uint64_t packed = walker.PackedSize;
+        if (dataAt > size || packed > uint64_t(size - dataAt)) {
+            warn(ArcErrReadFile);
+            continue;
+        }
 
-            if (!prepareFolder(outPath.left(outPath.lastIndexOf(QLatin1Char('/'))), root)) {
-                warn(ArcErrOpenFile);
-                continue;
-            }
+        const TDecoderEntry *decoder = FindZipDecoder(walker.MethodCode);
+        if (!decoder)
+            raiseError(ArcErrUnsupportedMethod);
 
-            const uint16_t flags = TRecordReader::u16At(local, kLocFlags);
-            const int64_t dataAt = localAt + kLocalSize + TRecordReader::u16At(local, kLocNameLen) +
-                                   TRecordReader::u16At(local, kLocExtraLen);
-            uint64_t packed = walker.PackedSize;
-            if (dataAt > size || packed > uint64_t(size - dataAt)) {
+        SourceInput raw(src, dataAt, packed);
+        std::optional<TZipCryptKeys> keys;
+        std::optional<TZipCryptInput> decrypted;
+        if (flags & 1) {
+            uint8_t header[kZipCryptHeaderSize];
+            if (packed < uint64_t(kZipCryptHeaderSize) || raw.Read(header, kZipCryptHeaderSize) != kZipCryptHeaderSize) {
                 warn(ArcErrReadFile);
                 continue;
             }
-
-            const TDecoderEntry *decoder = FindZipDecoder(walker.MethodCode);
-            if (!decoder)
-                raiseError(ArcErrUnsupportedMethod);
-
-            SourceInput raw(src, dataAt, packed);
-            std::optional<TZipCryptKeys> keys;
-            std::optional<TZipCryptInput> decrypted;
-            if (flags & 1) {
-                uint8_t header[kZipCryptHeaderSize];
-                if (packed < uint64_t(kZipCryptHeaderSize) || raw.Read(header, kZipCryptHeaderSize) != kZipCryptHeaderSize) {
-                    warn(ArcErrReadFile);
-                    continue;
-                }
-                packed -= kZipCryptHeaderSize;
-                const uint8_t check = ZipCryptCheckByte(flags, walker.MemberCRC, TRecordReader::u16At(local, kLocDosTime));
-                keys.emplace(std::string_view());
-                bool giveUp = false;
-                if (!tryPasswords(outPath, header, check, *keys, giveUp)) {
-                    if (giveUp)
-                        break;
-                    continue;
-                }
-                decrypted.emplace(raw, *keys);
-            }
-            DecodeInput &in = decrypted ? static_cast<DecodeInput &>(*decrypted) : raw;
-
-            TMemberWriter file(outPath);
-            if (!file.open()) {
-                warn(ArcErrOpenFile);
+            packed -= kZipCryptHeaderSize;
+            const uint8_t check = ZipCryptCheckByte(flags, walker.MemberCRC, TByteReader::u16At(local, kLocDosTime));
+            keys.emplace(std::string_view());
+            bool giveUp = false;
+            if (!tryPasswords(outPath, header, check, *keys, giveUp)) {
+                if (giveUp)
+                    break;
                 continue;
             }
-            FileOutput out(file, *this, outPath, walker.UnpackedSize);
-            DecodeParams params;
-            params.method = walker.MethodCode;
-            params.flags = flags;
-            params.packedSize = packed;
-            params.unpackedSize = walker.UnpackedSize;
-            DecodeStatus status = decoder->decode(in, out, params);
-            if (status == DecodeStatus::Ok && !out.finish())
-                status = DecodeStatus::OutputError;
-            out.rethrowAbort();
-            if (status != DecodeStatus::Ok) {
-                file.cancelWriting();
-                switch (status) {
-                case DecodeStatus::Truncated:
-                    warn(ArcErrReadFile);
-                    break;
-                case DecodeStatus::OutputError:
-                    warn(out.writeFailed() ? int(ArcErrWriteFile) : int(ArcErrReadFile));
-                    break;
-                case DecodeStatus::Unsupported:
-                    warn(ArcErrUnsupportedMethod);
-                    break;
-                default:
-                    warn(walker.MethodCode == 6 ? ArcErrAmbiguousTree : ArcErrInvalidCode);
-                    break;
-                }
-                continue;
-            }
-            if (SetDateTo != TSetDate::CurDate)
-                file.setTime(dosToUnixTime(TRecordReader::u32At(fixed, kCenDosTime)));
-            file.setMode(memberMode(walker.MemberAttr, uint8_t(fixed[kCenMadeByHost])));
-            if (!file.commit()) {
-                warn(ArcErrWriteFile);
-                continue;
-            }
-            ++extracted;
-            const bool crcPass = out.crc() == walker.MemberCRC;
-            if (!crcPass)
-                warn(ArcErrCrc);
-            if (OnEnd)
-                OnEnd(this, outPath, crcPass);
+            decrypted.emplace(raw, *keys);
         }
-        if (extracted == 0)
-            raiseError(ArcErrNothingToDo);
-        if (OnDeactivate)
-            OnDeactivate(this);
-    } catch (const EArcError &e) {
-        m_lastError = e.code();
-        if (OnDeactivate)
-            OnDeactivate(this);
-        return false;
-    } catch (const EArcAbort &) {
-        m_lastError = ArcErrUserAborted;
-        if (OnDeactivate)
-            OnDeactivate(this);
-        throw;
+        DecodeInput &in = decrypted ? static_cast<DecodeInput &>(*decrypted) : raw;
+
+        TMemberWriter file(outPath);
+        if (!file.open()) {
+            warn(ArcErrOpenFile);
+            continue;
+        }
+        FileOutput out(file, *this, outPath, walker.UnpackedSize);
+        DecodeParams params;
+        params.method = walker.MethodCode;
+        params.flags = flags;
+        params.packedSize = packed;
+        params.unpackedSize = walker.UnpackedSize;
+        DecodeStatus status = decoder->decode(in, out, params);
+        if (status == DecodeStatus::Ok && !out.finish())
+            status = DecodeStatus::OutputError;
+        out.rethrowAbort();
+        if (status != DecodeStatus::Ok) {
+            file.cancelWriting();
+            switch (status) {
+            case DecodeStatus::Truncated:
+                warn(ArcErrReadFile);
+                break;
+            case DecodeStatus::OutputError:
+                warn(out.writeFailed() ? int(ArcErrWriteFile) : int(ArcErrReadFile));
+                break;
+            case DecodeStatus::Unsupported:
+                warn(ArcErrUnsupportedMethod);
+                break;
+            default:
+                warn(walker.MethodCode == 6 ? ArcErrAmbiguousTree : ArcErrInvalidCode);
+                break;
+            }
+            continue;
+        }
+        if (SetDateTo != TSetDate::CurDate)
+            file.setTime(dosToUnixTime(TByteReader::u32At(fixed, kCenDosTime)));
+        file.setMode(memberMode(walker.MemberAttr, uint8_t(fixed[kCenMadeByHost])));
+        if (!file.commit()) {
+            warn(ArcErrWriteFile);
+            continue;
+        }
+        ++extracted;
+        const bool crcPass = out.crc() == walker.MemberCRC;
+        if (!crcPass)
+            warn(ArcErrCrc);
+        if (OnEnd)
+            OnEnd(this, outPath, crcPass);
     }
-    return true;
+    return extracted;
+}
+
+std::unique_ptr<TUnBase> MakeUnZIP()
+{
+    return std::make_unique<TUnZIP>();
 }

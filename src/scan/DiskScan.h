@@ -12,7 +12,7 @@
 
 #include "catalog/CatalogRec.h"
 #include "platform/DosTime.h"
-#include "settings/ArchiveTypes.h"
+#include "archive/ArchiveTypes.h"
 #include "settings/Options.h"
 
 #include <QByteArray>

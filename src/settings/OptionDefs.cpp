@@ -360,12 +360,8 @@ const std::vector<SettingDef> &settingDefs()
         d.push_back(radioDef("AskRemoveTemp", kAdvSettings, &C::AskRemoveTemp, exit, exitNames));
         d.push_back(checkDef("RestoreDirCheck", kAdvSettings, &C::RestoreDirCheck));
         d.push_back(checkDef("InsideZipCheck", kSettings, &C::InsideZipCheck));
-        static const char *const arcNames[kArchiveTypeCount] = {
-            "ArcARC", "ArcARJ", "ArcCAB", "ArcHA", "ArcLHA", "ArcLZH", "ArcPAK",
-            "ArcRAR", "ArcZIP", "ArcZOO", "ArcEXE", "ArcTAR", "ArcGZIP", "ArcZ",
-        };
         for (int i = 0; i < kArchiveTypeCount; ++i)
-            d.push_back(checkDef(arcNames[i], kArchiveSupport, TOptions::ArchiveFields()[i]));
+            d.push_back(checkDef(kArchiveTypes[i].settingName, kArchiveSupport, TOptions::ArchiveFields()[i]));
         d.push_back(checkDef("ArchiveDescOnly", kAdvSettings, &C::ArchiveDescOnly));
         d.push_back(checkDef("ArchiveQuickScan", kAdvSettings, &C::ArchiveQuickScan));
         // Descriptions

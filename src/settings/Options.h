@@ -12,7 +12,7 @@
 // Windows folder text ends with a backslash).
 #pragma once
 
-#include "settings/ArchiveTypes.h"
+#include "archive/ArchiveTypes.h"
 #include "settings/CommaText.h"
 #include "settings/DescSources.h"
 #include "settings/FontValue.h"

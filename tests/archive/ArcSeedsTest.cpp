@@ -2,7 +2,8 @@
 // listed and extracted as the targets do (as .zip, .tar and .gz), and what
 // they hold is checked where the seed stands for a case: the sparse forms
 // list their real size, the self-extractors list their member, the gzip with
-// an understated size is refused as damaged.
+// an understated size is refused as damaged. Every name listed is relative
+// and leads nowhere up.
 #include "ArcFixtures.h"
 
 #include "archive/ArcLister.h"
@@ -32,6 +33,12 @@ TEST(ArcSeeds, ListAndExtractAsTheFuzzTargetsDo)
         QList<QPair<QByteArray, uint64_t>> members;
         lister.OnRead = [&members](TArcLister *s, int64_t, int) { members.append({s->MemberName, s->UnpackedSize}); };
         EXPECT_TRUE(lister.activate()) << lister.lastError();
+        // Our own seeds store sane names: relative, and no part leads up.
+        for (const auto &member : std::as_const(members)) {
+            const QByteArray &memberName = member.first;
+            EXPECT_FALSE(memberName.startsWith('\\') || memberName.startsWith('/')) << memberName.constData();
+            EXPECT_FALSE(memberName.split('\\').contains("..")) << memberName.constData();
+        }
         if (name.startsWith(QLatin1String("sparse-"))) {
             ASSERT_FALSE(members.isEmpty());
             EXPECT_EQ(members.front(), qMakePair(QByteArray("holes.bin"), uint64_t(60000)));

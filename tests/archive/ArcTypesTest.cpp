@@ -2,9 +2,15 @@
 // through PE string resources, the MZ header and the ZIP end record), the
 // catalog-side extension table, mask matching, error texts and dates; plus
 // detection over the whole archive corpus against its index.
+#include "archive/ArcDetect.h"
 #include "archive/ArcLister.h"
 #include "archive/ArcTypes.h"
+#include "archive/ArchiveTypes.h"
+#include "archive/Extract.h"
+#include "archive/UnGZIP.h"
+#include "archive/UnTar.h"
 #include "archive/UnZIP.h"
+#include "archive/PeResources.h"
 
 #include "Corpus.h"
 
@@ -18,6 +24,8 @@
 
 #include <cstdlib>
 #include <map>
+#include <memory>
+#include <string>
 
 namespace {
 
@@ -25,11 +33,6 @@ TArcType detectBytes(const QByteArray &data, const QString &name = QStringLitera
 {
     TMemorySource src(data);
     return DetectArcType(src, name, 0).type;
-}
-
-TArcType sig(const char *bytes, TSigMode mode)
-{
-    return ClassifySignature(reinterpret_cast<const uint8_t *>(bytes), mode).type;
 }
 
 void put16(QByteArray &b, int at, uint16_t v)
@@ -73,37 +76,58 @@ TEST(ArcTypes, NamesAndOrder)
     EXPECT_STREQ(ArcTypeName(TArcType::LzhExe), "LzhExe");
 }
 
-TEST(ArcTypes, SignatureTable)
+// One row of the signature table: the first four bytes, and the type they
+// give in a plain file and inside an executable.
+struct SignatureCase {
+    const char *name;
+    std::string bytes;
+    TArcType plain;
+    TArcType inExe;
+    int64_t fixedOffset = -1;
+};
+
+class SignatureTable : public testing::TestWithParam<SignatureCase>
 {
-    EXPECT_EQ(sig("PK\x03\x04", TSigMode::Plain), TArcType::ZIP);
-    EXPECT_EQ(sig("PK\x03\x04", TSigMode::Executable), TArcType::ZipExe);
-    EXPECT_EQ(sig("MSCF", TSigMode::Plain), TArcType::CAB);
-    EXPECT_EQ(sig("MSCF", TSigMode::Executable), TArcType::NA);
-    EXPECT_EQ(sig(std::string("\0\0\0P", 4).c_str(), TSigMode::Plain), TArcType::Zip250);
-    EXPECT_EQ(sig("BH\x05\x07", TSigMode::Executable), TArcType::BHExe);
-    EXPECT_EQ(sig("HA\x02\x00", TSigMode::Plain), TArcType::HA);
-    EXPECT_EQ(sig("HA\x02\x00", TSigMode::Executable), TArcType::NA);
-    for (const char *gz : {"\x1F\x8B\x08\x00", "\x1F\x9D\x90\x00", "\x1F\x9E\x00\x00", "\x1F\x1E\x00\x00", "\x1F\xA0\x00\x00"}) {
-        EXPECT_EQ(sig(gz, TSigMode::Plain), TArcType::GZip);
-        EXPECT_EQ(sig(gz, TSigMode::Executable), TArcType::NA);
-    }
-    EXPECT_EQ(sig("\x60\xEA\x20\x00", TSigMode::Plain), TArcType::ARJ);
-    EXPECT_EQ(sig("\x60\xEA\x20\x00", TSigMode::Executable), TArcType::ArjExe);
-    EXPECT_EQ(sig("ZOO ", TSigMode::Executable), TArcType::NA);
-    EXPECT_EQ(sig("ZOO ", TSigMode::Plain), TArcType::ZOO);
-    EXPECT_EQ(sig("\x20\x10-l", TSigMode::Plain), TArcType::LHA);
-    EXPECT_EQ(sig("\x20\x10-l", TSigMode::Executable), TArcType::LhaExe);
-    EXPECT_EQ(sig("Rar!", TSigMode::Plain), TArcType::RAR);
-    EXPECT_EQ(sig("Rar!", TSigMode::Executable), TArcType::RarExe);
-    EXPECT_EQ(sig("\x1A\x0A\x41\x00", TSigMode::Plain), TArcType::PAK);
-    EXPECT_EQ(sig("\x1A\x0B\x41\x00", TSigMode::Executable), TArcType::PakExe);
-    EXPECT_EQ(sig("\x1A\x08\x41\x00", TSigMode::Plain), TArcType::ARC);
-    EXPECT_EQ(sig("\x1A\x09\x41\x00", TSigMode::Executable), TArcType::ArcExe);
-    const TSignatureHit stub = ClassifySignature(reinterpret_cast<const uint8_t *>("\xB7\x92\x00\x00"), TSigMode::Plain);
-    EXPECT_EQ(stub.type, TArcType::ArcExe);
-    EXPECT_EQ(stub.fixedOffset, 7717);
-    EXPECT_EQ(sig("abcd", TSigMode::Plain), TArcType::Unknown);
+};
+
+TEST_P(SignatureTable, ClassifiesPlainAndInsideAnExecutable)
+{
+    const SignatureCase &c = GetParam();
+    ASSERT_EQ(c.bytes.size(), 4u);
+    const auto *bytes = reinterpret_cast<const uint8_t *>(c.bytes.data());
+    const TSignatureHit plain = ClassifySignature(bytes, TSigMode::Plain);
+    const TSignatureHit inExe = ClassifySignature(bytes, TSigMode::Executable);
+    EXPECT_EQ(plain.type, c.plain) << ArcTypeName(plain.type);
+    EXPECT_EQ(inExe.type, c.inExe) << ArcTypeName(inExe.type);
+    EXPECT_EQ(plain.fixedOffset, c.fixedOffset);
+    EXPECT_EQ(inExe.fixedOffset, c.fixedOffset);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SignatureTable,
+    testing::Values(SignatureCase{"zip", {"PK\x03\x04", 4}, TArcType::ZIP, TArcType::ZipExe},
+                    SignatureCase{"cab", {"MSCF", 4}, TArcType::CAB, TArcType::NA},
+                    SignatureCase{"zip250", {"\0\0\0P", 4}, TArcType::Zip250, TArcType::Zip250Exe},
+                    SignatureCase{"bh", {"BH\x05\x07", 4}, TArcType::BH, TArcType::BHExe},
+                    SignatureCase{"ha", {"HA\x02\x00", 4}, TArcType::HA, TArcType::NA},
+                    SignatureCase{"gzip", {"\x1F\x8B\x08\x00", 4}, TArcType::GZip, TArcType::NA},
+                    SignatureCase{"compress", {"\x1F\x9D\x90\x00", 4}, TArcType::GZip, TArcType::NA},
+                    SignatureCase{"gzipOld", {"\x1F\x9E\x00\x00", 4}, TArcType::GZip, TArcType::NA},
+                    SignatureCase{"pack", {"\x1F\x1E\x00\x00", 4}, TArcType::GZip, TArcType::NA},
+                    SignatureCase{"lzhA0", {"\x1F\xA0\x00\x00", 4}, TArcType::GZip, TArcType::NA},
+                    SignatureCase{"arj", {"\x60\xEA\x20\x00", 4}, TArcType::ARJ, TArcType::ArjExe},
+                    SignatureCase{"zoo", {"ZOO ", 4}, TArcType::ZOO, TArcType::NA},
+                    SignatureCase{"lha", {"\x20\x10-l", 4}, TArcType::LHA, TArcType::LhaExe},
+                    SignatureCase{"rar", {"Rar!", 4}, TArcType::RAR, TArcType::RarExe},
+                    SignatureCase{"pak0A", {"\x1A\x0A\x41\x00", 4}, TArcType::PAK, TArcType::PakExe},
+                    SignatureCase{"pak0B", {"\x1A\x0B\x41\x00", 4}, TArcType::PAK, TArcType::PakExe},
+                    SignatureCase{"arc08", {"\x1A\x08\x41\x00", 4}, TArcType::ARC, TArcType::ArcExe},
+                    SignatureCase{"arc09", {"\x1A\x09\x41\x00", 4}, TArcType::ARC, TArcType::ArcExe},
+                    // ARC self-extractor stubs whose archive sits at a fixed offset
+                    SignatureCase{"arcStubB792", {"\xB7\x92\x00\x00", 4}, TArcType::ArcExe, TArcType::ArcExe, 7717},
+                    SignatureCase{"arcStubB7DF", {"\xB7\xDF\x00\x00", 4}, TArcType::ArcExe, TArcType::ArcExe, 7717},
+                    SignatureCase{"text", {"abcd", 4}, TArcType::Unknown, TArcType::Unknown}),
+    [](const testing::TestParamInfo<SignatureCase> &info) { return std::string(info.param.name); });
 
 TEST(ArcTypes, SmallEmptyAndTextFiles)
 {
@@ -288,6 +312,36 @@ TEST(ArcTypes, ExtensionTable)
     EXPECT_EQ(ArjVolumeExtension(99), QStringLiteral("A99"));
     EXPECT_EQ(ArjVolumeExtension(100), QStringLiteral("100"));
     EXPECT_EQ(ArjVolumeExtension(1000), QString());
+}
+
+TEST(ArcTypes, TypeTableReadersAndExtractors)
+{
+    // The extractors of this build: ZIP, TAR and GZ; every other index has none.
+    for (int index = 0; index <= kArchiveTypeCount + 1; ++index) {
+        const std::unique_ptr<TUnBase> unit = MakeExtractor(index);
+        const bool expected = index == 9 || index == 12 || index == 13;
+        EXPECT_EQ(unit != nullptr, expected) << index;
+    }
+    EXPECT_NE(dynamic_cast<TUnZIP *>(MakeExtractor(9).get()), nullptr);
+    EXPECT_NE(dynamic_cast<TUnTar *>(MakeExtractor(12).get()), nullptr);
+    EXPECT_NE(dynamic_cast<TUnGZIP *>(MakeExtractor(13).get()), nullptr);
+    // Directory readers by detected type: self-extractors and ZIP variants read as their plain kind.
+    for (TArcType type : {TArcType::ZIP, TArcType::ZipExe, TArcType::Zip250, TArcType::Zip250Exe, TArcType::GZip,
+                          TArcType::TAR})
+        EXPECT_NE(MakeListReader(type), nullptr) << ArcTypeName(type);
+    for (TArcType type : {TArcType::NA, TArcType::Unknown, TArcType::ARJ, TArcType::ArjExe, TArcType::RAR,
+                          TArcType::BH, TArcType::CAB})
+        EXPECT_EQ(MakeListReader(type), nullptr) << ArcTypeName(type);
+    EXPECT_EQ(PlainArcType(TArcType::LhaExe), TArcType::LHA);
+    EXPECT_EQ(PlainArcType(TArcType::Zip250Exe), TArcType::ZIP);
+    EXPECT_EQ(PlainArcType(TArcType::TAR), TArcType::TAR);
+    // The settings keep each type's switch under "Arc" and a name of its own.
+    EXPECT_STREQ(ArchiveTypeRow(13)->settingName, "ArcGZIP");
+    EXPECT_STREQ(ArchiveTypeRow(1)->settingName, "ArcARC");
+    EXPECT_EQ(ArchiveTypeRow(0), nullptr);
+    EXPECT_EQ(ArchiveTypeRow(15), nullptr);
+    for (const TArchiveTypeRow &row : kArchiveTypes)
+        EXPECT_EQ(QByteArray(row.settingName).startsWith("Arc"), true) << row.extension;
 }
 
 TEST(ArcTypes, FileSpecMatching)

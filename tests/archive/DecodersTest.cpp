@@ -329,6 +329,18 @@ TEST(Checksums, KnownValues)
     EXPECT_EQ(Crc32Update(0, text, 0), 0u);
 }
 
+TEST(Checksums, SingleStepIsZlibsCrcWithoutItsInversions)
+{
+    // The one step kept beside zlib must be zlib's function with the inversions taken off,
+    // for every byte and a spread of running values.
+    for (uint32_t crc : {0u, 0xFFFFFFFFu, 0x12345678u, 0xCBF43926u}) {
+        for (int b = 0; b < 256; ++b) {
+            const uint8_t byte = uint8_t(b);
+            EXPECT_EQ(Crc32Step(crc, byte), ~Crc32Update(~crc, &byte, 1)) << crc << ' ' << b;
+        }
+    }
+}
+
 TEST(ZipCrypto, CheckByteAndPasswords)
 {
     QUILLON_NEED_CORPUS();

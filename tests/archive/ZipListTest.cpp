@@ -14,7 +14,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -480,6 +482,64 @@ TEST(ZipList, DamageSweep)
         const ListResult result = listBytes(copy);
         EXPECT_LE(result.members.size(), size_t(copy.size() / 46));
     }
+}
+
+} // namespace
+
+namespace {
+
+// Where the one end-record search finds the record: the last whole record within
+// the window at the end, whatever follows it inside its comment.
+struct EndCase {
+    const char *name;
+    QByteArray comment;   // the archive comment
+    QByteArray trailing;  // bytes after the comment (not counted in its length)
+    int64_t window;
+    bool found;
+};
+
+class ZipEndRecordSearch : public testing::TestWithParam<EndCase>
+{
+};
+
+TEST_P(ZipEndRecordSearch, FindsTheLastWholeRecordInTheWindow)
+{
+    const EndCase &c = GetParam();
+    const QByteArray zip = makeZip({{"A.TXT", "abc"}}, c.comment);
+    const int64_t recordAt = zip.size() - 22 - c.comment.size();
+    TMemorySource src(zip + c.trailing);
+    const std::optional<TZipEndRecord> end = FindZipEndRecord(src, c.window);
+    ASSERT_EQ(end.has_value(), c.found);
+    if (!c.found)
+        return;
+    EXPECT_EQ(end->offset, recordAt);
+    EXPECT_EQ(end->commentLen, c.comment.size());
+    EXPECT_EQ(end->totalEntries, 1u);
+    EXPECT_EQ(int64_t(end->cdOffset) + end->cdSize, recordAt);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, ZipEndRecordSearch,
+    testing::Values(
+        EndCase{"plain", {}, {}, kZipEndSearch, true},
+        EndCase{"withComment", "an archive comment", {}, kZipEndSearch, true},
+        // A signature too near the end to hold a whole record is none.
+        EndCase{"cutSignatureAfter", {}, QByteArray("PK\x05\x06\0\0", 6), kZipEndSearch, true},
+        // The record ends the window exactly, and one byte short of it.
+        EndCase{"windowJustHolds", {}, {}, 22, true},
+        EndCase{"windowTooShort", {}, QByteArray(1, 'x'), 22, false},
+        // A comment longer than the search reaches hides the record.
+        EndCase{"beyondTheSearch", QByteArray(kZipEndSearch, 'c'), {}, kZipEndSearch, false}),
+    [](const testing::TestParamInfo<EndCase> &info) { return std::string(info.param.name); });
+
+TEST(ZipList, CutEndSignatureBehindTheRecordIsPassedOver)
+{
+    // The lister once stopped at any end signature in the window and failed to read the
+    // record behind it; a signature without room for its record is stray bytes.
+    const ListResult result = listBytes(makeZip({{"A.TXT", "abc"}}) + QByteArray("PK\x05\x06\0\0", 6));
+    ASSERT_TRUE(result.ok) << result.error;
+    ASSERT_EQ(result.members.size(), 1u);
+    EXPECT_EQ(result.members[0].name, QByteArray("A.TXT"));
 }
 
 } // namespace

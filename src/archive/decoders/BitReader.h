@@ -10,9 +10,6 @@
 #include <algorithm>
 #include <cstdint>
 
-// Size of the decoders' input and output buffers.
-constexpr int64_t kDecodeBufferSize = 32770;
-
 // Packed bytes of one member, limited to its packed size.
 class TByteSource
 {
@@ -47,7 +44,7 @@ private:
     {
         if (m_left == 0 || m_ended)
             return false;
-        const int64_t want = static_cast<int64_t>(std::min<uint64_t>(m_left, kDecodeBufferSize));
+        const int64_t want = static_cast<int64_t>(std::min<uint64_t>(m_left, kArcBufferSize));
         const int64_t got = m_in.Read(m_buf, want);
         if (got <= 0) {
             m_ended = true;
@@ -65,7 +62,7 @@ private:
     bool m_ended = false;
     int64_t m_pos = 0;
     int64_t m_len = 0;
-    uint8_t m_buf[kDecodeBufferSize];
+    uint8_t m_buf[kArcBufferSize];
 };
 
 // LSB-first bit fields (the bit order of shrink, reduce and implode).
@@ -114,7 +111,7 @@ public:
             return;
         m_buf[m_len++] = b;
         --m_left;
-        if (m_len == kDecodeBufferSize || m_left == 0)
+        if (m_len == kArcBufferSize || m_left == 0)
             Flush();
     }
 
@@ -122,14 +119,14 @@ public:
     void PutBlock(const uint8_t *data, uint64_t n)
     {
         while (n > 0 && !Done()) {
-            const uint64_t room = static_cast<uint64_t>(kDecodeBufferSize - m_len);
+            const uint64_t room = static_cast<uint64_t>(kArcBufferSize - m_len);
             const uint64_t k = std::min({n, room, m_left});
             std::copy(data, data + k, m_buf + m_len);
             m_len += static_cast<int64_t>(k);
             m_left -= k;
             data += k;
             n -= k;
-            if (m_len == kDecodeBufferSize || m_left == 0)
+            if (m_len == kArcBufferSize || m_left == 0)
                 Flush();
         }
     }
@@ -159,7 +156,7 @@ private:
     uint64_t m_left;
     bool m_failed = false;
     int64_t m_len = 0;
-    uint8_t m_buf[kDecodeBufferSize];
+    uint8_t m_buf[kArcBufferSize];
 };
 
 // Sliding window of the LZ77-style decoders; bytes before the start read as 0.

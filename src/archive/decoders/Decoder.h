@@ -18,6 +18,12 @@
 //   Unsupported the method or one of its options is not handled
 enum class DecodeStatus { Ok, DataError, Truncated, OutputError, Cancelled, Unsupported };
 
+// The block in which the kit reads packed bytes and hands unpacked bytes on:
+// 32 KiB, the largest window of the ZIP methods (deflate's), plus 2 bytes, the
+// size the kit's input and output buffers have always had. Progress events
+// fall on its boundaries, so a different size would move them.
+inline constexpr int64_t kArcBufferSize = 32770;
+
 // Source of packed bytes. Read returns the number of bytes put into buf
 // (at most max); 0 (or a negative value) means no more input.
 class DecodeInput

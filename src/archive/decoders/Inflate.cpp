@@ -1,5 +1,5 @@
 // Deflate (ZIP method 8, RFC 1951) through zlib's raw inflate, streamed in
-// 32770-byte blocks; the output is capped at the declared size.
+// blocks of kArcBufferSize; the output is capped at the declared size.
 #include "archive/decoders/BitReader.h"
 #include "archive/decoders/Decoder.h"
 
@@ -38,7 +38,7 @@ private:
 DecodeStatus DecodeInflate(DecodeInput &in, DecodeOutput &out, const DecodeParams &params)
 {
     auto src = std::make_unique<TByteSource>(in, params.packedSize);
-    auto buf = std::make_unique<uint8_t[]>(kDecodeBufferSize);
+    auto buf = std::make_unique<uint8_t[]>(kArcBufferSize);
     TRawInflater inflater;
     if (!inflater.ok())
         return DecodeStatus::DataError;
@@ -49,7 +49,7 @@ DecodeStatus DecodeInflate(DecodeInput &in, DecodeOutput &out, const DecodeParam
     for (;;) {
         if (zs.avail_in == 0 && !inputEnded) {
             const uint8_t *data = nullptr;
-            const int64_t n = src->Take(data, kDecodeBufferSize);
+            const int64_t n = src->Take(data, kArcBufferSize);
             if (n == 0) {
                 inputEnded = true;
             } else {
@@ -58,9 +58,9 @@ DecodeStatus DecodeInflate(DecodeInput &in, DecodeOutput &out, const DecodeParam
             }
         }
         zs.next_out = buf.get();
-        zs.avail_out = static_cast<uInt>(kDecodeBufferSize);
+        zs.avail_out = static_cast<uInt>(kArcBufferSize);
         const int ret = inflate(&zs, Z_NO_FLUSH);
-        const uint64_t produced = static_cast<uint64_t>(kDecodeBufferSize) - zs.avail_out;
+        const uint64_t produced = static_cast<uint64_t>(kArcBufferSize) - zs.avail_out;
         if (produced > 0) {
             const uint64_t keep = std::min(produced, left);
             if (keep > 0 && !out.Write(buf.get(), static_cast<size_t>(keep)))

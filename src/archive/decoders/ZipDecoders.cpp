@@ -38,7 +38,7 @@ DecodeStatus DecodeStored(DecodeInput &in, DecodeOutput &out, const DecodeParams
     uint64_t left = params.unpackedSize;
     while (left > 0) {
         const uint8_t *data = nullptr;
-        const int64_t n = src->Take(data, static_cast<int64_t>(std::min<uint64_t>(left, kDecodeBufferSize)));
+        const int64_t n = src->Take(data, static_cast<int64_t>(std::min<uint64_t>(left, kArcBufferSize)));
         if (n == 0)
             return DecodeStatus::Truncated;
         if (!out.Write(data, static_cast<size_t>(n)))

@@ -1,0 +1,19 @@
+// The properties the archive fuzz targets hold every input to, callable from
+// a plain test as well: each returns what it found wrong with one input (an
+// empty string when nothing). The fuzz entries abort on a finding; the tests
+// replay the seeds and their mutations through the same functions.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Detection and listing, the input named .zip and then .tar: every member
+// reported has a UTF-8 name whose output path stays inside its folder (no
+// "..", not absolute), and the totals are the sums of what was reported.
+QString ListingFinding(const QByteArray &bytes);
+
+// Extraction with stored folders, the input named .zip, .tar and .gz in turn,
+// into a scratch folder inside a sandbox of marker files: nothing is written
+// outside the scratch folder, no link is made, and no file is larger than the
+// largest size the listing declares for a member.
+QString ExtractionFinding(const QByteArray &bytes);

@@ -1,0 +1,241 @@
+// Recognising an archive's type from its bytes: the signature table, the
+// TAR checksum rule, and the search for the archive inside a self-extractor
+// (the stub's string resources, the end of its DOS image, the ZIP end record).
+#include "archive/ArcDetect.h"
+
+#include "archive/PeResources.h"
+#include "archive/UnZIP.h"
+
+#include "platform/ByteReader.h"
+
+#include <QFileInfo>
+
+#include <optional>
+
+TSignatureHit ClassifySignature(const uint8_t sig[4], TSigMode mode)
+{
+    const bool exe = mode == TSigMode::Executable;
+    const uint32_t s = TByteReader::u32At(QByteArrayView(sig, 4), 0);
+    const uint16_t w = uint16_t(s & 0xFFFF);
+    const uint16_t h = uint16_t(s >> 16);
+    auto pick = [exe](TArcType plain, TArcType inExe) { return TSignatureHit{exe ? inExe : plain, -1}; };
+    if (s == 0x04034B50)
+        return pick(TArcType::ZIP, TArcType::ZipExe);
+    if (s == 0x4643534D) // "MSCF"
+        return pick(TArcType::CAB, TArcType::NA);
+    if (s == 0x50000000) // the local header signature of the 2.50 writers
+        return pick(TArcType::Zip250, TArcType::Zip250Exe);
+    if (s == 0x07054842)
+        return pick(TArcType::BH, TArcType::BHExe);
+    if (w == 0x4148) // "HA"
+        return pick(TArcType::HA, TArcType::NA);
+    if (w == 0x8B1F || w == 0x9D1F || w == 0x9E1F || w == 0x1E1F || w == 0xA01F) // gzip, compress, pack family
+        return pick(TArcType::GZip, TArcType::NA);
+    if (w == 0xEA60) // ARJ header id
+        return pick(TArcType::ARJ, TArcType::ArjExe);
+    if (w == 0x4F5A) // "ZO"
+        return pick(TArcType::ZOO, TArcType::NA);
+    if (h == 0x6C2D) // "-l" of "-lh5-" at bytes 2 and 3
+        return pick(TArcType::LHA, TArcType::LhaExe);
+    if (w == 0x6152) // "Ra"
+        return pick(TArcType::RAR, TArcType::RarExe);
+    if (w == 0x0A1A || w == 0x0B1A)
+        return pick(TArcType::PAK, TArcType::PakExe);
+    if (w == 0x081A || w == 0x091A)
+        return pick(TArcType::ARC, TArcType::ArcExe);
+    if (w == 0x92B7 || w == 0xDFB7) // ARC self-extractor stubs whose archive sits at byte 7717
+        return TSignatureHit{TArcType::ArcExe, 7717};
+    return TSignatureHit{};
+}
+
+bool TarChecksumOk(QByteArrayView block)
+{
+    // +-----+------+-----+-----+-----+------+-------+------+ ...
+    // | 0   | 100  | 108 | 116 | 124 | 136  | 148   | 156  |
+    // | name| mode | uid | gid | size| mtime| chksum| type |
+    // +-----+------+-----+-----+-----+------+-------+------+ ...
+    constexpr int kBlock = 512, kChecksumOffset = 148, kChecksumLength = 8;
+    if (block.size() < kBlock)
+        return false;
+    uint32_t sum = 0;
+    for (int i = 0; i < kBlock; ++i) {
+        const bool inField = i >= kChecksumOffset && i < kChecksumOffset + kChecksumLength;
+        sum += inField ? 32u : uint8_t(block[i]);
+    }
+    // The field: optional leading blanks, octal digits, then NUL or blanks.
+    int i = kChecksumOffset;
+    const int end = kChecksumOffset + kChecksumLength;
+    while (i < end && block[i] == ' ')
+        ++i;
+    uint32_t value = 0;
+    int digits = 0;
+    while (i < end && block[i] >= '0' && block[i] <= '7') {
+        value = value * 8 + uint32_t(block[i] - '0');
+        ++i;
+        ++digits;
+    }
+    if (digits == 0)
+        return false;
+    for (; i < end; ++i) {
+        if (block[i] != ' ' && block[i] != '\0')
+            return false;
+    }
+    return value == sum;
+}
+
+TArcDetection FindZipBehindStub(TArcSource &src, TArcDetection det)
+{
+    // The end record is looked for where the lister looks for it (the last 32 KB, so an
+    // archive comment up to that size). Stored offsets either count from the file's start
+    // (adjusted, as `zip -A` leaves them) or from the archive's (a stub put in front):
+    // the central directory ends right before the end record, which gives the shift. A
+    // hit counts only when the central header and the first local header are both
+    // where the offsets say, so stray bytes in a file do not make it a ZIP.
+    constexpr int kCentralSize = 46, kCentralLocal = 42;
+    const std::optional<TZipEndRecord> end = FindZipEndRecord(src);
+    if (!end)
+        return det;
+    const int64_t cd = end->cdOffset;
+    const int64_t shift = end->offset - int64_t(end->cdSize) - cd;
+    for (const int64_t add : {int64_t(0), shift}) {
+        if (add < 0)
+            continue;
+        char central[kCentralSize];
+        char local[4];
+        if (!src.readAt(cd + add, central, kCentralSize) ||
+            TByteReader::u32At(QByteArrayView(central, kCentralSize), 0) != kZipCentralSig)
+            continue;
+        const int64_t localAt = int64_t(TByteReader::u32At(QByteArrayView(central, kCentralSize), kCentralLocal)) + add;
+        if (!src.readAt(localAt, local, 4))
+            continue;
+        const uint32_t localSig = TByteReader::u32At(QByteArrayView(local, 4), 0);
+        if (localSig != kZipLocalSig && localSig != kZip250LocalSig)
+            continue;
+        det.type = TArcType::ZipExe;
+        det.startOffset = localAt + 1;
+        return det;
+    }
+    return det;
+}
+
+TArcDetection DetectArcType(TArcSource &src, const QString &fileName, int zipCmntBufSize)
+{
+    TArcDetection det;
+    det.fileSize = src.size();
+    uint8_t head[6];
+    if (det.fileSize < 6 || !src.readAt(0, head, 6)) {
+        det.type = TArcType::FileError;
+        return det;
+    }
+    det.type = TArcType::Unknown;
+    const bool isMz = head[0] == 'M' && head[1] == 'Z';
+    if (!isMz) {
+        const TSignatureHit hit = ClassifySignature(head, TSigMode::Plain);
+        det.type = hit.type;
+        if (hit.fixedOffset >= 0)
+            det.startOffset = hit.fixedOffset + 1;
+        if (det.type == TArcType::Unknown && det.fileSize > 512 &&
+            QFileInfo(fileName).suffix().compare(QLatin1String("TAR"), Qt::CaseInsensitive) == 0) {
+            constexpr int kBlock = 512, kTypeFlag = 156;
+            char block[kBlock];
+            int64_t at = 0;
+            if (src.readAt(0, block, kBlock)) {
+                if (block[kTypeFlag] == 'V') { // a volume label header: the first member follows
+                    at = kBlock;
+                    det.startOffset = kBlock + 1;
+                }
+                if (src.readAt(at, block, kBlock) && TarChecksumOk(QByteArrayView(block, kBlock)))
+                    det.type = TArcType::TAR;
+                else
+                    det.startOffset = 1;
+            }
+        }
+        // Still unknown: a ZIP behind other bytes (a shell-script or ELF self-extractor stub,
+        // padding) is found through its end record, as for a DOS stub (step c).
+        if (det.type != TArcType::Unknown)
+            return det;
+        return FindZipBehindStub(src, det);
+    }
+
+    auto classifyAt = [&](int64_t offset) {
+        uint8_t sig[4];
+        if (!src.readAt(offset, sig, 4))
+            return TSignatureHit{};
+        return ClassifySignature(sig, TSigMode::Executable);
+    };
+
+    if (isMz) {
+        // a. The stub's string resources 1 to 4 name where the archive starts.
+        for (const QByteArray &text : PeStringResources(src, 1, 4)) {
+            bool numeric = true;
+            for (char c : text)
+                numeric = numeric && c >= '0' && c <= '9';
+            const int64_t offset = numeric ? text.toLongLong() : -1;
+            if (!numeric || offset >= det.fileSize)
+                break;
+            const TSignatureHit hit = classifyAt(offset);
+            if (hit.type != TArcType::Unknown) {
+                det.type = hit.type;
+                det.startOffset = (hit.fixedOffset >= 0 ? hit.fixedOffset : offset) + 1;
+                det.sfxRelative = IsZipFamily(hit.type);
+                return det;
+            }
+        }
+        // b. The end of the DOS image from the MZ header: pages at 4, bytes on the last page at 2.
+        const QByteArrayView mz(reinterpret_cast<const char *>(head), sizeof head);
+        const int64_t pages = TByteReader::u16At(mz, 4);
+        const int64_t lastPage = TByteReader::u16At(mz, 2);
+        int64_t offset = (pages - 1) * 512 + lastPage;
+        if (offset >= 0 && offset < det.fileSize) {
+            uint8_t sig[4];
+            if (src.readAt(offset, sig, 4) && sig[2] == 0x60 && sig[3] == 0xEA)
+                offset += 2; // an ARJ header after a 2-byte gap
+            const TSignatureHit hit = classifyAt(offset);
+            det.type = hit.type;
+            if (hit.type != TArcType::Unknown)
+                det.startOffset = (hit.fixedOffset >= 0 ? hit.fixedOffset : offset) + 1;
+        }
+    }
+
+    // c. A ZIP end record at the end of the file.
+    if (det.type == TArcType::Unknown) {
+        // The window is the comment buffer the caller allows plus the record and one byte.
+        constexpr int kCentralSize = 46, kCentralLocal = 42;
+        const std::optional<TZipEndRecord> end = FindZipEndRecord(src, int64_t(zipCmntBufSize) + 23);
+        if (end) {
+            const int64_t cd = end->cdOffset;
+            // Offsets not adjusted for the bytes in front: the directory still ends
+            // right before the end record, which gives the shift.
+            const int64_t shift = end->offset - int64_t(end->cdSize) - cd;
+            for (const int64_t add : {int64_t(0), shift}) {
+                char central[kCentralSize];
+                if (add < 0 || (add > 0 && shift == 0))
+                    continue;
+                if (src.readAt(cd + add, central, kCentralSize) &&
+                    TByteReader::u32At(QByteArrayView(central, kCentralSize), 0) == kZipCentralSig) {
+                    det.type = TArcType::ZipExe;
+                    det.startOffset =
+                        int64_t(TByteReader::u32At(QByteArrayView(central, kCentralSize), kCentralLocal)) + add + 1;
+                    break;
+                }
+            }
+        }
+    }
+    return det;
+}
+
+TArcDetection DetectArcTypeOfFile(const QString &path, int zipCmntBufSize)
+{
+    TArcDetection det;
+    if (path.isEmpty())
+        return det;
+    TFileSource src(path);
+    if (!src.isOpen()) {
+        det.type = TArcType::FileError;
+        return det;
+    }
+    det = DetectArcType(src, path, zipCmntBufSize);
+    if (!src.close())
+        throw EArcError(ArcErrCloseFile);
+    return det;
+}

@@ -1,0 +1,91 @@
+// The catalog side's fourteen archive types, one row each: indexes 1 to 14
+// are the settings' per-type switches and the bits of "ArchiveSupport". A row
+// says which file names belong to the type, which directory reader lists it
+// and which extractor unpacks it in this build, and under which name the
+// settings keep its switch. A new format reader plugs in here by filling its
+// row. Beside the table: which types the settings currently let be read.
+#pragma once
+
+#include "archive/ArcTypes.h"
+
+#include <QString>
+
+#include <array>
+#include <memory>
+
+class TArcListReader;
+class TUnBase;
+
+// The directory readers and extractors of this build, each defined beside its format.
+std::unique_ptr<TArcListReader> MakeZipListReader();
+std::unique_ptr<TArcListReader> MakeTarListReader();
+std::unique_ptr<TArcListReader> MakeGzipListReader();
+std::unique_ptr<TUnBase> MakeUnZIP();
+std::unique_ptr<TUnBase> MakeUnTar();
+std::unique_ptr<TUnBase> MakeUnGZIP();
+
+struct TArchiveTypeRow {
+    const char *extension;   // upper case, without the dot
+    char volumeLetter;       // first letter of the volume extensions (A01, R00, Z01); 0 when none
+    TArcType type;           // what detection calls a plain archive of this kind (Unknown for EXE)
+    bool listsComment;       // the scan reads the archive comment
+    bool canExtract;         // descriptions and files may be extracted from it
+    const char *settingName; // the value name of the type's switch in the settings
+    std::unique_ptr<TArcListReader> (*makeLister)();  // null: no reader in this build
+    std::unique_ptr<TUnBase> (*makeExtractor)();      // null: no extractor in this build
+};
+
+inline constexpr int kArchiveTypeCount = 14;
+
+// Row n - 1 is archive type index n. Order and spellings are fixed (stored in catalogs and settings).
+inline constexpr std::array<TArchiveTypeRow, kArchiveTypeCount> kArchiveTypes = {{
+    {"ARC", 0, TArcType::ARC, false, true, "ArcARC", nullptr, nullptr},
+    {"ARJ", 'A', TArcType::ARJ, true, true, "ArcARJ", nullptr, nullptr},
+    {"CAB", 0, TArcType::CAB, false, false, "ArcCAB", nullptr, nullptr},
+    {"HA", 0, TArcType::HA, false, false, "ArcHA", nullptr, nullptr},
+    {"LHA", 0, TArcType::LHA, false, true, "ArcLHA", nullptr, nullptr},
+    {"LZH", 0, TArcType::LZH, false, true, "ArcLZH", nullptr, nullptr},
+    {"PAK", 0, TArcType::PAK, false, false, "ArcPAK", nullptr, nullptr},
+    {"RAR", 'R', TArcType::RAR, true, true, "ArcRAR", nullptr, nullptr},
+    {"ZIP", 'Z', TArcType::ZIP, true, true, "ArcZIP", MakeZipListReader, MakeUnZIP},
+    {"ZOO", 0, TArcType::ZOO, true, true, "ArcZOO", nullptr, nullptr},
+    {"EXE", 0, TArcType::Unknown, false, false, "ArcEXE", nullptr, nullptr},
+    {"TAR", 0, TArcType::TAR, false, true, "ArcTAR", MakeTarListReader, MakeUnTar},
+    {"GZ", 0, TArcType::GZip, false, true, "ArcGZIP", MakeGzipListReader, MakeUnGZIP},
+    // compress (.Z) files are detected as the GZip family and listed by its reader
+    {"Z", 0, TArcType::GZip, false, false, "ArcZ", MakeGzipListReader, nullptr},
+}};
+
+// The row of archive type index (1 to 14); null otherwise.
+constexpr const TArchiveTypeRow *ArchiveTypeRow(int index)
+{
+    return index >= 1 && index <= kArchiveTypeCount ? &kArchiveTypes[size_t(index - 1)] : nullptr;
+}
+
+// The extension of archive type index (1 to 14), upper case; null otherwise.
+constexpr const char *ArchiveTypeExtension(int index)
+{
+    const TArchiveTypeRow *row = ArchiveTypeRow(index);
+    return row ? row->extension : nullptr;
+}
+
+// Index 1 to 14 of the archive type a file name belongs to by its extension, 0
+// when none. Volume extensions (.A01, .R00, .Z01) count for ARJ, RAR and ZIP.
+int ArchiveExtensionIndex(const QString &fileName);
+// Whether the scan reads the archive comment of type index.
+bool ArchiveIndexListsComment(int index);
+// Whether descriptions and files may be extracted from type index.
+bool ArchiveIndexCanExtract(int index);
+// The extension of the n-th ARJ volume (1 to 999): "A01" .. "A99", then "100" .. "999"; empty outside.
+QString ArjVolumeExtension(int n);
+
+// The plain type a detected type is read as: a self-extractor as its archive
+// kind, the ZIP variants as ZIP; other types stay as they are.
+TArcType PlainArcType(TArcType type);
+
+// Whether archive type index (1 to 14) is read; false for any other index.
+// Every type is read until the settings say otherwise; safe to ask from any
+// thread while the main thread applies settings.
+bool ArchiveTypeEnabled(int index);
+// Sets the whole switch table; enabled[i] is archive type index i + 1.
+void SetArchiveTypesEnabled(const std::array<bool, kArchiveTypeCount> &enabled);
