@@ -7,6 +7,7 @@
 #include "ArcFixtures.h"
 
 #include "../../fuzz/ArchiveProperties.h"
+#include "Mutate.h"
 
 #include <gtest/gtest.h>
 
@@ -98,31 +99,6 @@ std::vector<std::pair<QString, QByteArray>> hostileArchives()
     };
 }
 
-// Flips, cuts, duplicates or inserts bytes, as a fuzzer's first mutations would.
-QByteArray mutate(const QByteArray &seed, std::mt19937 &rng)
-{
-    QByteArray b = seed;
-    const int steps = 1 + int(rng() % 4);
-    for (int i = 0; i < steps && !b.isEmpty(); ++i) {
-        const qsizetype at = qsizetype(rng() % uint32_t(b.size()));
-        switch (rng() % 4) {
-        case 0:
-            b[at] = char(uint8_t(b[at]) ^ uint8_t(1 + rng() % 255));
-            break;
-        case 1:
-            b.truncate(at);
-            break;
-        case 2:
-            b.insert(at, b.mid(at, qsizetype(rng() % 16)));
-            break;
-        default:
-            b[at] = char(rng() % 2 ? 0xFF : 0x00);
-            break;
-        }
-    }
-    return b;
-}
-
 std::vector<std::pair<QString, QByteArray>> allInputs()
 {
     std::vector<std::pair<QString, QByteArray>> inputs = committedSeeds();
@@ -148,7 +124,7 @@ TEST(ArcFuzzReplay, MutationsHoldTheProperties)
     std::mt19937 rng(20240613);
     for (const auto &[name, bytes] : allInputs()) {
         for (int round = 0; round < 12; ++round) {
-            const QByteArray mutated = mutate(bytes, rng);
+            const QByteArray mutated = MutateSeed(bytes, rng);
             SCOPED_TRACE(name.toStdString() + " round " + std::to_string(round));
             EXPECT_EQ(ListingFinding(mutated), QString());
             EXPECT_EQ(ExtractionFinding(mutated), QString());

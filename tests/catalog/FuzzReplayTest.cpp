@@ -7,6 +7,7 @@
 #include "catalog/LoadSave.h"
 
 #include "../../fuzz/SeedCatalogs.h"
+#include "Mutate.h"
 #include "TestCatalogs.h"
 
 #include <gtest/gtest.h>
@@ -39,31 +40,6 @@ std::vector<std::pair<QString, QByteArray>> committedSeeds()
 void runEntry(const QByteArray &bytes)
 {
     EXPECT_EQ(LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size())), 0);
-}
-
-// Flips, cuts, duplicates or inserts bytes, as the fuzzer's first mutations would.
-QByteArray mutate(const QByteArray &seed, std::mt19937 &rng)
-{
-    QByteArray b = seed;
-    const int steps = 1 + int(rng() % 4);
-    for (int i = 0; i < steps && !b.isEmpty(); ++i) {
-        const qsizetype at = qsizetype(rng() % uint32_t(b.size()));
-        switch (rng() % 4) {
-        case 0:
-            b[at] = char(uint8_t(b[at]) ^ uint8_t(1 + rng() % 255));
-            break;
-        case 1:
-            b.truncate(at);
-            break;
-        case 2:
-            b.insert(at, b.mid(at, qsizetype(rng() % 16)));
-            break;
-        default:
-            b[at] = char(rng() % 2 ? 0xFF : 0x00);
-            break;
-        }
-    }
-    return b;
 }
 
 class FuzzReplayTest : public CatalogFixture
@@ -147,7 +123,7 @@ TEST_F(FuzzReplayTest, MutatedSeedsRunThroughTheEntryAndSaveAsTheyRead)
     for (const auto &[name, bytes] : seeds) {
         SCOPED_TRACE(name.toStdString());
         for (int i = 0; i < 150; ++i) {
-            const QByteArray mutated = mutate(bytes, rng);
+            const QByteArray mutated = MutateSeed(bytes, rng);
             runEntry(mutated);
             if (savesAndReopensTheSame(mutated))
                 ++complete;
