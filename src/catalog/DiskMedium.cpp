@@ -14,6 +14,15 @@
 static_assert(kMaxVolumeLabel == kVolumeLabelMaxBytes);
 static_assert(kMaxFileSystem == kFileSystemNameMaxBytes);
 
+namespace {
+
+// The drive search keeps at most this many candidates. It is above the 26
+// drive letters, so it never drops a drive; it only bounds the list the
+// Insert Media question walks.
+constexpr qsizetype kMaxMediaCandidates = 30;
+
+} // namespace
+
 void ReadVolumeInfo(TDrives &drives, QChar letter, TDiskRec *disk)
 {
     if (!disk)
@@ -44,11 +53,11 @@ QChar FindMediaForDisk(TDrives &drives, TTreeNode *node, bool interactive, bool 
         return QChar();
     Prompter &ask = prompter ? *prompter : DefaultPrompter();
     const uint8_t wanted = disk->MediaType;
-    // At most 30 candidates, in letter order.
+    // At most kMaxMediaCandidates candidates, in letter order.
     auto candidatesNow = [&] {
         QList<QChar> list;
         for (const TDrive &d : drives.drives())
-            if (list.size() < 30 && MediaTypesFit(wanted, drives.DriveMediaType(d.letter)))
+            if (list.size() < kMaxMediaCandidates && MediaTypesFit(wanted, drives.DriveMediaType(d.letter)))
                 list.append(d.letter);
         return list;
     };

@@ -498,7 +498,7 @@ namespace {
 // The drive and virtual root of a chosen folder; nothing for a folder that
 // does not exist, that no drive holds, or whose path cannot be stored (a
 // name holding the "\" that separates stored path parts).
-std::optional<QPair<QChar, QByteArray>> FolderOnDrive(const TDrives &drives, const QString &folder)
+std::optional<QPair<QChar, QByteArray>> folderOnDrive(const TDrives &drives, const QString &folder)
 {
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         return std::nullopt;
@@ -520,7 +520,7 @@ void TAddDiskWork::setVirtualRootFolder(const QString &folder)
 {
     if (m_letter.isNull())
         return;
-    const auto place = FolderOnDrive(m_drives, folder);
+    const auto place = folderOnDrive(m_drives, folder);
     if (!place) {
         clearVirtualRoot();
         return;
@@ -545,7 +545,7 @@ void TAddDiskWork::clearVirtualRoot()
 
 bool TAddDiskWork::chooseFolder(const QString &folder)
 {
-    const auto place = FolderOnDrive(m_drives, folder);
+    const auto place = folderOnDrive(m_drives, folder);
     if (!place || !offered(place->first))
         return false;
     m_roots[place->first] = place->second;

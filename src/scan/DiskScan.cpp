@@ -124,24 +124,24 @@ QString MsgScanningStatus()
 
 namespace {
 
-bool IsAsciiUpper(char c)
+bool isAsciiUpper(char c)
 {
     return c >= 'A' && c <= 'Z';
 }
 
 // The ASCII form of the case rule, in place: every letter after the first
 // character and not right after a backslash is lowered.
-void LowerAsciiTail(char *p, qsizetype n)
+void lowerAsciiTail(char *p, qsizetype n)
 {
     for (qsizetype i = 1; i < n; ++i)
-        if (p[i - 1] != '\\' && IsAsciiUpper(p[i]))
+        if (p[i - 1] != '\\' && isAsciiUpper(p[i]))
             p[i] = char(p[i] + ('a' - 'A'));
 }
 
-bool AsciiTailHasUpper(QByteArrayView name)
+bool asciiTailHasUpper(QByteArrayView name)
 {
     for (qsizetype i = 1; i < name.size(); ++i)
-        if (name[i - 1] != '\\' && IsAsciiUpper(name[i]))
+        if (name[i - 1] != '\\' && isAsciiUpper(name[i]))
             return true;
     return false;
 }
@@ -161,10 +161,10 @@ QByteArrayView NormalizeNameCase(QByteArrayView name, QByteArray &storage)
     }
     if (ascii || !name.isValidUtf8()) {
         // Bytes that are not UTF-8 are not letters we could map; the ASCII ones follow the rule.
-        if (!AsciiTailHasUpper(name))
+        if (!asciiTailHasUpper(name))
             return name;
         storage = name.toByteArray();
-        LowerAsciiTail(storage.data(), storage.size());
+        lowerAsciiTail(storage.data(), storage.size());
         return storage;
     }
     QList<uint> chars = QString::fromUtf8(name).toUcs4();
@@ -261,7 +261,7 @@ QByteArray FoldNameCase(QByteArrayView name)
     if (ascii || !name.isValidUtf8()) {
         QByteArray out = name.toByteArray();
         for (char &c : out)
-            if (IsAsciiUpper(c))
+            if (isAsciiUpper(c))
                 c = char(c + ('a' - 'A'));
         return out;
     }
@@ -404,7 +404,7 @@ private:
     QString m_message;
 };
 
-QString SystemError(int error)
+QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
@@ -445,7 +445,7 @@ private:
     DIR *m_dir;
 };
 
-int64_t SatAdd(int64_t a, int64_t b)
+int64_t satAdd(int64_t a, int64_t b)
 {
     int64_t r;
     return __builtin_add_overflow(a, b, &r) ? (b > 0 ? INT64_MAX : INT64_MIN) : r;
@@ -458,7 +458,7 @@ int64_t TotalUnits(int64_t bytes)
     return __builtin_mul_overflow(bytes, int64_t(10000), &r) ? INT64_MAX : r;
 }
 
-int32_t Clamp32(int64_t v)
+int32_t clamp32(int64_t v)
 {
     return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
@@ -475,7 +475,7 @@ struct EntryInfo {
 
 // Notes a description file among a folder's files (FILE_ID.DIZ, FILES.BBS,
 // DESCRIPT.ION in any case; the first of each spelling counts). True when it is one.
-bool NoteDescFile(TFolderDescFiles &files, QByteArrayView rawName)
+bool noteDescFile(TFolderDescFiles &files, QByteArrayView rawName)
 {
     const qsizetype n = rawName.size();
     if (n != 9 && n != 11 && n != 12)
@@ -495,7 +495,7 @@ bool NoteDescFile(TFolderDescFiles &files, QByteArrayView rawName)
 }
 
 // The path to hand to the system: the walk keeps the root as an empty text.
-const char *OsPath(const QByteArray &path)
+const char *osPath(const QByteArray &path)
 {
     return path.isEmpty() ? "/" : path.constData();
 }
@@ -762,17 +762,17 @@ TScanOutcome Scanner::run(QChar letter, const QByteArray &rootPath)
         if (m_disk->TotalClusters <= 0 || m_disk->FreeClusters < m_disk->TotalClusters) {
             m_path = start;
             struct statx root;
-            if (statx(AT_FDCWD, OsPath(start), AT_NO_AUTOMOUNT,
+            if (statx(AT_FDCWD, osPath(start), AT_NO_AUTOMOUNT,
                       STATX_TYPE | STATX_MNT_ID, &root) != 0)
-                throw ScanFailure(QStringLiteral("%1: %2").arg(QFile::decodeName(OsPath(start)), SystemError(errno)));
+                throw ScanFailure(QStringLiteral("%1: %2").arg(QFile::decodeName(osPath(start)), systemError(errno)));
             if (!S_ISDIR(root.stx_mode))
-                throw ScanFailure(QStringLiteral("%1: not a folder").arg(QFile::decodeName(OsPath(start))));
+                throw ScanFailure(QStringLiteral("%1: not a folder").arg(QFile::decodeName(osPath(start))));
             m_rootMountId = (root.stx_mask & STATX_MNT_ID)
                                 ? root.stx_mnt_id
                                 : (uint64_t(root.stx_dev_major) << 32 | root.stx_dev_minor);
-            const int fd = ::open(OsPath(start), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            const int fd = ::open(osPath(start), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             if (fd < 0 && errno != EACCES && errno != EPERM)
-                throw ScanFailure(QStringLiteral("%1: %2").arg(QFile::decodeName(OsPath(start)), SystemError(errno)));
+                throw ScanFailure(QStringLiteral("%1: %2").arg(QFile::decodeName(osPath(start)), systemError(errno)));
             Fd rootFd(fd);
             if (fd < 0)
                 leftOut();
@@ -785,16 +785,16 @@ TScanOutcome Scanner::run(QChar letter, const QByteArray &rootPath)
         checkCancel();
         m_progress.setPosition(100);
 
-        m_disk->TotalFiles = Clamp32(m_totalFiles);
-        m_disk->ArchiveFiles = Clamp32(m_archiveFiles);
-        m_disk->TotalFolders = Clamp32(walked ? m_totalFolders - 1 : 0);
+        m_disk->TotalFiles = clamp32(m_totalFiles);
+        m_disk->ArchiveFiles = clamp32(m_archiveFiles);
+        m_disk->TotalFolders = clamp32(walked ? m_totalFolders - 1 : 0);
         if (int64_t(m_disk->TotalClusters) >= m_clustersDone) {
             // Only a virtual root keeps the clusters outside what was catalogued (the
             // catalog file stores them for it alone).
             m_disk->OutsideClusters =
-                ItemIs(m_disk->KindFlags, rfVirtualRoot) ? Clamp32(m_usedClusters - m_clustersDone) : 0;
+                ItemIs(m_disk->KindFlags, rfVirtualRoot) ? clamp32(m_usedClusters - m_clustersDone) : 0;
         } else {
-            m_disk->TotalClusters = Clamp32(m_clustersDone);
+            m_disk->TotalClusters = clamp32(m_clustersDone);
             m_disk->FreeClusters = 0;
             m_disk->OutsideClusters = 0;
             SetItemFlag(m_disk, rfCompressed, true);
@@ -1011,7 +1011,7 @@ bool Scanner::scanFolder(FolderCtx &ctx, int dirFd)
             const int error = errno;
             if (listFd >= 0)
                 ::close(listFd);
-            throw ScanFailure(QStringLiteral("%1: %2").arg(QFile::decodeName(m_path), SystemError(error)));
+            throw ScanFailure(QStringLiteral("%1: %2").arg(QFile::decodeName(m_path), systemError(error)));
         }
         DirStream stream(dir);
         QByteArray storage;
@@ -1023,7 +1023,7 @@ bool Scanner::scanFolder(FolderCtx &ctx, int dirFd)
             const struct dirent *entry = ::readdir(dir);
             if (!entry) {
                 if (errno != 0)
-                    throw ScanFailure(QStringLiteral("%1: %2").arg(QFile::decodeName(m_path), SystemError(errno)));
+                    throw ScanFailure(QStringLiteral("%1: %2").arg(QFile::decodeName(m_path), systemError(errno)));
                 break;
             }
             const char *raw = entry->d_name;
@@ -1040,7 +1040,7 @@ bool Scanner::scanFolder(FolderCtx &ctx, int dirFd)
                 if (error != EACCES && error != EPERM)
                     throw ScanFailure(QStringLiteral("%1/%2: %3")
                                           .arg(QFile::decodeName(m_path), QFile::decodeName(rawName.toByteArray()),
-                                               SystemError(error)));
+                                               systemError(error)));
                 // No search right on the folder: catalogue what the entry itself says.
                 statFailed = true;
                 info.folder = entry->d_type == DT_DIR;
@@ -1071,7 +1071,7 @@ bool Scanner::scanFolder(FolderCtx &ctx, int dirFd)
                 continue;
             }
             addFile(ctx, rawName, name, info, last, gotDesc);
-            if (info.regular && NoteDescFile(ctx.descFiles, rawName))
+            if (info.regular && noteDescFile(ctx.descFiles, rawName))
                 anyDescFile = true;
         }
     }
@@ -1112,7 +1112,7 @@ bool Scanner::scanFolder(FolderCtx &ctx, int dirFd)
                 else
                     throw ScanFailure(QStringLiteral("%1/%2: %3")
                                           .arg(QFile::decodeName(m_path), QFile::decodeName(sub.rawName),
-                                               SystemError(error)));
+                                               systemError(error)));
             }
         } else if (sub.statFailed) {
             leftOut();
@@ -1125,17 +1125,17 @@ bool Scanner::scanFolder(FolderCtx &ctx, int dirFd)
         if (tookDiz)
             subfolderDiz = true;
         if (ctx.folderRec)
-            ctx.folderRec->TotalSize = SatAdd(ctx.folderRec->TotalSize, folder->TotalSize);
+            ctx.folderRec->TotalSize = satAdd(ctx.folderRec->TotalSize, folder->TotalSize);
     }
 
     bool tookDiz = false;
     if (!m_progress.cancelRequested()) {
         if (anyDescFile && m_anyFolderImport) {
             m_progress.setDirLabel(QFile::decodeName(m_path) + QLatin1Char('/'));
-            tookDiz = ImportFolderDescriptions(ctx.node, openablePath(OsPath(m_path)),
+            tookDiz = ImportFolderDescriptions(ctx.node, openablePath(osPath(m_path)),
                                                ctx.descFiles, subfolderDiz, m_choices);
         }
-        m_clustersDone = SatAdd(m_clustersDone, ctx.clusters);
+        m_clustersDone = satAdd(m_clustersDone, ctx.clusters);
         updatePosition();
     }
     return tookDiz;
@@ -1170,8 +1170,8 @@ void Scanner::addFile(FolderCtx &ctx, QByteArrayView rawName, QByteArrayView nam
     if (f->Desc)
         gotDesc = true;
     if (ctx.folderRec)
-        ctx.folderRec->TotalSize = SatAdd(ctx.folderRec->TotalSize, TotalUnits(info.size));
-    ctx.clusters = SatAdd(ctx.clusters, clustersOf(info.size));
+        ctx.folderRec->TotalSize = satAdd(ctx.folderRec->TotalSize, TotalUnits(info.size));
+    ctx.clusters = satAdd(ctx.clusters, clustersOf(info.size));
 }
 
 // ---- archives ----------------------------------------------------------------
@@ -1189,11 +1189,11 @@ void Scanner::takeOver(FolderCtx &ctx, TTreeNode *oldNode, int64_t size)
     FreeText(rec->PathCache);
     for (TFileRec *f = rec->Next; f; f = f->Next)
         f->Node = newNode;
-    ctx.clusters = SatAdd(ctx.clusters, clustersOf(size));
+    ctx.clusters = satAdd(ctx.clusters, clustersOf(size));
     ++m_totalFiles;
     m_archiveFiles += rec->FileCount;
     if (ctx.folderRec)
-        ctx.folderRec->TotalSize = SatAdd(ctx.folderRec->TotalSize, rec->TotalSize);
+        ctx.folderRec->TotalSize = satAdd(ctx.folderRec->TotalSize, rec->TotalSize);
 }
 
 bool Scanner::scanArchive(FolderCtx &ctx, QByteArrayView rawName, QByteArrayView name, const EntryInfo &info,
@@ -1253,11 +1253,11 @@ bool Scanner::scanArchive(FolderCtx &ctx, QByteArrayView rawName, QByteArrayView
     if (taken) {
         m_archivesRead.insert(path);
         ++m_totalFiles;
-        ctx.clusters = SatAdd(ctx.clusters, clustersOf(info.size));
+        ctx.clusters = satAdd(ctx.clusters, clustersOf(info.size));
         m_archiveFiles += arc.count;
         const TFolderRec *folder = AsFolder(NodeRec(arc.folderNode));
         if (ctx.folderRec && folder)
-            ctx.folderRec->TotalSize = SatAdd(ctx.folderRec->TotalSize, folder->TotalSize);
+            ctx.folderRec->TotalSize = satAdd(ctx.folderRec->TotalSize, folder->TotalSize);
     }
 
     if (ArchiveIndexCanExtract(extIndex) &&

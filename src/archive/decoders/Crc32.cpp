@@ -10,7 +10,7 @@
 namespace {
 
 template <typename T, T Poly>
-constexpr std::array<T, 256> MakeTable()
+constexpr std::array<T, 256> makeTable()
 {
     std::array<T, 256> table{};
     for (unsigned i = 0; i < 256; ++i) {
@@ -22,8 +22,8 @@ constexpr std::array<T, 256> MakeTable()
     return table;
 }
 
-constexpr auto kCrc32Table = MakeTable<uint32_t, 0xEDB88320u>();
-constexpr auto kCrc16Table = MakeTable<uint16_t, 0xA001u>();
+constexpr auto kCrc32Table = makeTable<uint32_t, 0xEDB88320u>();
+constexpr auto kCrc16Table = makeTable<uint16_t, 0xA001u>();
 
 } // namespace
 

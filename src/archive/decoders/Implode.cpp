@@ -27,7 +27,7 @@ struct TSFTree
 enum class TreeResult { Ok, Truncated, Bad };
 
 // Reads one stored tree of n symbols (256 or 64) and builds its decoding table.
-TreeResult ReadTree(TBitReaderLsb &bits, int n, TSFTree &tree)
+TreeResult readTree(TBitReaderLsb &bits, int n, TSFTree &tree)
 {
     uint8_t lengths[256];
     uint32_t pairs;
@@ -92,7 +92,7 @@ TreeResult ReadTree(TBitReaderLsb &bits, int n, TSFTree &tree)
 }
 
 // Decodes one symbol; -1 when the input ran out, -2 for a code not in the tree.
-int DecodeSymbol(TBitReaderLsb &bits, const TSFTree &tree)
+int decodeSymbol(TBitReaderLsb &bits, const TSFTree &tree)
 {
     int code = 0;
     for (int len = 1; len <= kMaxCodeBits; ++len) {
@@ -140,11 +140,11 @@ DecodeStatus DecodeImplode(DecodeInput &in, DecodeOutput &out, const DecodeParam
     if (params.unpackedSize == 0)
         return sink->Finish(DecodeStatus::Ok);
     TreeResult r;
-    if (literalTree && (r = ReadTree(bits, 256, s->literals)) != TreeResult::Ok)
+    if (literalTree && (r = readTree(bits, 256, s->literals)) != TreeResult::Ok)
         return sink->Finish(TreeStatus(r));
-    if ((r = ReadTree(bits, 64, s->lengths)) != TreeResult::Ok)
+    if ((r = readTree(bits, 64, s->lengths)) != TreeResult::Ok)
         return sink->Finish(TreeStatus(r));
-    if ((r = ReadTree(bits, 64, s->distances)) != TreeResult::Ok)
+    if ((r = readTree(bits, 64, s->distances)) != TreeResult::Ok)
         return sink->Finish(TreeStatus(r));
 
     while (!sink->Done()) {
@@ -154,7 +154,7 @@ DecodeStatus DecodeImplode(DecodeInput &in, DecodeOutput &out, const DecodeParam
         if (flag) {
             uint32_t c;
             if (literalTree) {
-                const int sym = DecodeSymbol(bits, s->literals);
+                const int sym = decodeSymbol(bits, s->literals);
                 if (sym < 0)
                     return sink->Finish(sym == -1 ? DecodeStatus::Truncated : DecodeStatus::DataError);
                 c = static_cast<uint32_t>(sym);
@@ -167,10 +167,10 @@ DecodeStatus DecodeImplode(DecodeInput &in, DecodeOutput &out, const DecodeParam
         uint32_t low;
         if (!bits.Get(lowBits, low))
             return sink->Finish(DecodeStatus::Truncated);
-        const int high = DecodeSymbol(bits, s->distances);
+        const int high = decodeSymbol(bits, s->distances);
         if (high < 0)
             return sink->Finish(high == -1 ? DecodeStatus::Truncated : DecodeStatus::DataError);
-        const int lenSym = DecodeSymbol(bits, s->lengths);
+        const int lenSym = decodeSymbol(bits, s->lengths);
         if (lenSym < 0)
             return sink->Finish(lenSym == -1 ? DecodeStatus::Truncated : DecodeStatus::DataError);
         uint32_t length = static_cast<uint32_t>(lenSym);

@@ -20,7 +20,7 @@ struct TFollowers
 };
 
 // Bits needed for an index into a follower set of n entries.
-int IndexBits(int n)
+int indexBits(int n)
 {
     int bits = 1;
     while ((1 << bits) < n)
@@ -84,7 +84,7 @@ DecodeStatus DecodeReduce(DecodeInput &in, DecodeOutput &out, const DecodeParams
                     return sink->Finish(DecodeStatus::Truncated);
             } else {
                 uint32_t index;
-                if (!bits.Get(IndexBits(n), index))
+                if (!bits.Get(indexBits(n), index))
                     return sink->Finish(DecodeStatus::Truncated);
                 if (index >= static_cast<uint32_t>(n))
                     return sink->Finish(DecodeStatus::DataError);

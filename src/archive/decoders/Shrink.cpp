@@ -22,14 +22,14 @@ struct TShrinkState
     uint8_t stack[kCodes];
 };
 
-int NextFree(const TShrinkState &s, int from)
+int nextFree(const TShrinkState &s, int from)
 {
     while (from < kCodes && s.used[from])
         ++from;
     return from;
 }
 
-void PartialClear(TShrinkState &s)
+void partialClear(TShrinkState &s)
 {
     std::fill(s.parent, s.parent + kCodes, false);
     for (int c = kFirstFree; c < kCodes; ++c)
@@ -42,7 +42,7 @@ void PartialClear(TShrinkState &s)
 
 // Spells code into the end of s.stack; the count of bytes, or -1 on a loop
 // or a reference to a free entry.
-int Spell(TShrinkState &s, int code)
+int spell(TShrinkState &s, int code)
 {
     int n = 0;
     while (code >= 256) {
@@ -89,8 +89,8 @@ DecodeStatus DecodeShrink(DecodeInput &in, DecodeOutput &out, const DecodeParams
                     return sink->Finish(DecodeStatus::DataError);
                 ++codeSize;
             } else if (sub == 2) {
-                PartialClear(*s);
-                freeCode = NextFree(*s, kFirstFree);
+                partialClear(*s);
+                freeCode = nextFree(*s, kFirstFree);
             } else {
                 return sink->Finish(DecodeStatus::DataError);
             }
@@ -108,7 +108,7 @@ DecodeStatus DecodeShrink(DecodeInput &in, DecodeOutput &out, const DecodeParams
         const bool known = s->used[code];
         if (!known && static_cast<int>(code) != freeCode)
             return sink->Finish(DecodeStatus::DataError);
-        const int firstLen = Spell(*s, known ? static_cast<int>(code) : prev);
+        const int firstLen = spell(*s, known ? static_cast<int>(code) : prev);
         if (firstLen < 0)
             return sink->Finish(DecodeStatus::DataError);
         const uint8_t first = s->stack[kCodes - firstLen];
@@ -116,9 +116,9 @@ DecodeStatus DecodeShrink(DecodeInput &in, DecodeOutput &out, const DecodeParams
             s->prefix[freeCode] = static_cast<int16_t>(prev);
             s->suffix[freeCode] = first;
             s->used[freeCode] = true;
-            freeCode = NextFree(*s, freeCode + 1);
+            freeCode = nextFree(*s, freeCode + 1);
         }
-        const int n = Spell(*s, static_cast<int>(code));
+        const int n = spell(*s, static_cast<int>(code));
         if (n < 0)
             return sink->Finish(DecodeStatus::DataError);
         sink->PutBlock(s->stack + kCodes - n, static_cast<uint64_t>(n));

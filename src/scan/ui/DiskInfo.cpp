@@ -24,7 +24,7 @@ namespace {
 
 // "Updated in Catalog:": through the packed form as stored dates are, long
 // date, and the time when there is one.
-QString UpdatedText(double updated)
+QString updatedText(double updated)
 {
     const uint32_t packed = DateTimeToDos(UpdatedToDateTime(updated));
     const QDateTime dt = DosToDateTime(packed);
@@ -85,7 +85,7 @@ void TDiskInfoForm::build(const TDiskRec &disk, const QString &title, TTreeNode 
     addRow(QStringLiteral("Total Folders:"), inCatalog ? QString::number(disk.TotalFolders) : QStringLiteral("?"));
     addRow(QStringLiteral("Catalog Name:"),
            catalogNode ? DecodeStored(catalogNode->text()) : QStringLiteral("(not in catalog yet)"));
-    addRow(QStringLiteral("Updated in Catalog:"), catalogNode ? UpdatedText(updated) : QStringLiteral("(not in catalog yet)"));
+    addRow(QStringLiteral("Updated in Catalog:"), catalogNode ? updatedText(updated) : QStringLiteral("(not in catalog yet)"));
     auto *compressed = new QCheckBox(QStringLiteral("Volume is Compressed"), this);
     compressed->setObjectName(QStringLiteral("CompressedBox"));
     compressed->setChecked(ItemIs(disk.KindFlags, rfCompressed));
