@@ -3,7 +3,6 @@
 
 #include "platform/DosTime.h"
 
-#include <ctime>
 #include <iterator>
 
 namespace {
@@ -65,15 +64,6 @@ QString DosDateTimeToIso(uint32_t dosDateTime)
     return DosToIso(NormalizedDosDateTime(dosDateTime));
 }
 
-int64_t LocalBiasSeconds()
-{
-    const time_t now = std::time(nullptr);
-    struct tm local;
-    if (!localtime_r(&now, &local))
-        return 0;
-    return -int64_t(local.tm_gmtoff);
-}
-
 uint32_t UnixToDosDateTime(int64_t unixTime)
 {
     const uint32_t packed = UnixToDos(unixTime);
@@ -84,6 +74,6 @@ uint32_t UnixToDosDateTime(int64_t unixTime)
 
 TDateTime UnixToDateTime(int64_t unixTime)
 {
-    const int64_t local = unixTime - LocalBiasSeconds();
+    const int64_t local = unixTime + LocalOffsetAt(unixTime);
     return double(kUnixEpochDays) + double(local) / 86400.0;
 }

@@ -41,7 +41,6 @@ QString DosDateTimeToIso(uint32_t dosDateTime);
 // Unix time (UTC seconds) to the packed local time of that instant (UnixToDos);
 // times outside 1980-2099 are clamped to the nearest end.
 uint32_t UnixToDosDateTime(int64_t unixTime);
-// Unix time (UTC seconds) to local TDateTime.
+// Unix time (UTC seconds) to the local TDateTime of that instant (the zone's
+// offset of that day, as UnixToDosDateTime).
 TDateTime UnixToDateTime(int64_t unixTime);
-// The local time zone's bias for now in seconds (UTC - local), as the platform reports it.
-int64_t LocalBiasSeconds();

@@ -138,6 +138,12 @@ QString DosToIso(uint32_t packed)
     return QString::fromLatin1(buf);
 }
 
+int32_t LocalOffsetAt(int64_t unixSeconds)
+{
+    int32_t offset = 0;
+    return localOffsetAt(unixSeconds, offset) ? offset : 0;
+}
+
 uint32_t UnixToDos(int64_t unixSeconds)
 {
     if (unixSeconds < kFirstUnix || unixSeconds >= kEndUnix)

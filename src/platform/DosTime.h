@@ -43,6 +43,11 @@ uint32_t DateTimeToDos(const QDateTime &dt);
 // ISO 8601 text of packed ("1994-06-15T12:34:56"); empty when it is no time.
 QString DosToIso(uint32_t packed);
 
+// The local zone's offset from UTC in seconds east at that instant (the
+// offset of that day, summer or winter time, not today's); 0 when the C
+// library cannot tell.
+int32_t LocalOffsetAt(int64_t unixSeconds);
+
 // Unix seconds to the packed local time at that instant (the zone's offset of
 // that day, not today's); 0 outside 1980-2099.
 uint32_t UnixToDos(int64_t unixSeconds);

@@ -13,6 +13,7 @@
 #include "archive/PeResources.h"
 
 #include "Corpus.h"
+#include "ScopedTimeZone.h"
 
 #include <gtest/gtest.h>
 
@@ -387,7 +388,7 @@ TEST(ArcTypes, Dates)
     EXPECT_NEAR(UnixToDateTime(0), 25569.0, 1e-9);
     qputenv("TZ", "EST5");
     tzset();
-    EXPECT_EQ(LocalBiasSeconds(), 5 * 3600);
+    EXPECT_NEAR(UnixToDateTime(0), 25569.0 - 5.0 / 24, 1e-9);
     EXPECT_EQ(UnixToDosDateTime(771683696 + 5 * 3600), dt);
     if (oldTz.isNull())
         qunsetenv("TZ");
@@ -402,25 +403,27 @@ TEST(ArcTypes, Dates)
 // 2100-2107 is no time, so it lists as 1980-01-01 like any other bad word.
 TEST(ArcTypes, DatesTakeTheirOwnOffsetAndTheOneRange)
 {
-    const QByteArray oldTz = qgetenv("TZ");
-    qputenv("TZ", "Europe/Berlin");
-    tzset();
-    const struct {
-        int64_t unixTime;
-        uint32_t dos;
-    } cases[] = {
-        {1577836800, (40u << 25) | (1u << 21) | (1u << 16) | (1u << 11)}, // 2020-01-01 01:00 CET
-        {1593561600, (40u << 25) | (7u << 21) | (1u << 16) | (2u << 11)}, // 2020-07-01 02:00 CEST
-        {0, 0x00210000u},
-        {4102444800 + 86400 * 400, (119u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(UnixToDosDateTime(c.unixTime), c.dos) << c.unixTime;
-    if (oldTz.isNull())
-        qunsetenv("TZ");
-    else
-        qputenv("TZ", oldTz);
-    tzset();
+    {
+        const ScopedTimeZone berlin("Europe/Berlin");
+        const struct {
+            int64_t unixTime;
+            uint32_t dos;
+            double localHours; // hours after midnight of the day, local time
+        } cases[] = {
+            {1577836800, (40u << 25) | (1u << 21) | (1u << 16) | (1u << 11), 1}, // 2020-01-01 01:00 CET
+            {1593561600, (40u << 25) | (7u << 21) | (1u << 16) | (2u << 11), 2}, // 2020-07-01 02:00 CEST
+            {0, 0x00210000u, 1},
+            {4102444800 + 86400 * 400, (119u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u,
+             -1},
+        };
+        for (const auto &c : cases) {
+            EXPECT_EQ(UnixToDosDateTime(c.unixTime), c.dos) << c.unixTime;
+            if (c.localHours < 0)
+                continue;
+            const double day = double(25569 + c.unixTime / 86400);
+            EXPECT_NEAR(UnixToDateTime(c.unixTime), day + c.localHours / 24, 1e-9) << c.unixTime;
+        }
+    }
 
     const uint32_t in2105 = (125u << 25) | (6u << 21) | (15u << 16);
     EXPECT_EQ(NormalizedDosDateTime(in2105), 0x00210000u);
