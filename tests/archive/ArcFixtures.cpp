@@ -6,10 +6,155 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QtEndian>
 
 #include <zlib.h>
 
 namespace arcfix {
+
+namespace {
+
+template <typename T>
+void append(QByteArray &b, T v)
+{
+    char bytes[sizeof(T)];
+    qToLittleEndian(v, bytes);
+    b.append(bytes, qsizetype(sizeof(T)));
+}
+
+template <typename T>
+void overwrite(QByteArray &b, qsizetype at, T v)
+{
+    Q_ASSERT(at >= 0 && at + qsizetype(sizeof(T)) <= b.size());
+    qToLittleEndian(v, b.data() + at);
+}
+
+// Record signatures ("PK" and a type), written out here rather than taken from the reader under test.
+constexpr uint32_t kLocalSig = 0x04034B50;
+constexpr uint32_t kCentralSig = 0x02014B50;
+constexpr uint32_t kZip64EndSig = 0x06064B50;
+constexpr uint32_t kZip64LocatorSig = 0x07064B50;
+constexpr uint32_t kEndSig = 0x06054B50;
+// The ZIP64 end record's size field counts what follows it: 56 bytes in all, less 12.
+constexpr uint64_t kZip64EndRest = 44;
+// Version 4.5 is the first with ZIP64.
+constexpr uint16_t kZip64Version = 45;
+// The extra field tag of the ZIP64 sizes.
+constexpr uint16_t kZip64ExtraId = 1;
+
+} // namespace
+
+void put16(QByteArray &b, uint16_t v)
+{
+    append(b, v);
+}
+
+void put32(QByteArray &b, uint32_t v)
+{
+    append(b, v);
+}
+
+void put64(QByteArray &b, uint64_t v)
+{
+    append(b, v);
+}
+
+void put16(QByteArray &b, qsizetype at, uint16_t v)
+{
+    overwrite(b, at, v);
+}
+
+void put32(QByteArray &b, qsizetype at, uint32_t v)
+{
+    overwrite(b, at, v);
+}
+
+QByteArray zipOf(const std::vector<ZipMember> &members, const ZipLayout &layout)
+{
+    QByteArray out, central;
+    for (const ZipMember &m : members) {
+        const QByteArray &body = m.method == 0 ? m.data : m.packed;
+        const uint32_t crc = m.crc.value_or(
+            uint32_t(crc32(0, reinterpret_cast<const Bytef *>(m.data.constData()), uInt(m.data.size()))));
+        const uint64_t size = m.size.value_or(uint64_t(m.data.size()));
+        const uint32_t offset = uint32_t(out.size() + layout.base);
+
+        put32(out, kLocalSig);
+        put16(out, m.versionNeeded);
+        put16(out, m.flags);
+        put16(out, m.method);
+        put32(out, m.dos);
+        put32(out, crc);
+        put32(out, uint32_t(body.size()));
+        put32(out, uint32_t(size));
+        put16(out, uint16_t(m.name.size()));
+        put16(out, 0);
+        out += m.name;
+        out += body;
+
+        QByteArray extra = m.extra;
+        put32(central, kCentralSig);
+        put16(central, m.versionMadeBy);
+        put16(central, m.versionNeeded);
+        put16(central, m.flags);
+        put16(central, m.method);
+        put32(central, m.dos);
+        put32(central, crc);
+        if (layout.zip64) {
+            put32(central, 0xFFFFFFFF); // both sizes are in the extra field
+            put32(central, 0xFFFFFFFF);
+            QByteArray sizes;
+            put16(sizes, kZip64ExtraId);
+            put16(sizes, 16);
+            put64(sizes, size); // unpacked first
+            put64(sizes, uint64_t(body.size()));
+            extra.prepend(sizes);
+        } else {
+            put32(central, uint32_t(body.size()));
+            put32(central, uint32_t(size));
+        }
+        put16(central, uint16_t(m.name.size()));
+        put16(central, uint16_t(extra.size()));
+        put16(central, uint16_t(m.comment.size()));
+        put16(central, 0); // disk number
+        put16(central, 0); // internal attributes
+        put32(central, m.attr);
+        put32(central, offset);
+        central += m.name;
+        central += extra;
+        central += m.comment;
+    }
+    const int64_t cdStart = out.size();
+    const int64_t cdSize = central.size();
+    out += central;
+    if (layout.zip64) {
+        const int64_t end64 = out.size();
+        put32(out, kZip64EndSig);
+        put64(out, kZip64EndRest);
+        put16(out, kZip64Version);
+        put16(out, kZip64Version);
+        put32(out, 0); // this disk
+        put32(out, 0); // the disk of the central directory
+        put64(out, members.size());
+        put64(out, members.size());
+        put64(out, uint64_t(cdSize));
+        put64(out, uint64_t(cdStart + layout.base));
+        put32(out, kZip64LocatorSig);
+        put32(out, 0); // the disk of the ZIP64 end record
+        put64(out, uint64_t(end64 + layout.base));
+        put32(out, 1); // disks in all
+    }
+    put32(out, kEndSig);
+    put16(out, 0); // this disk
+    put16(out, 0); // the disk of the central directory
+    put16(out, layout.zip64 ? 0xFFFF : uint16_t(members.size()));
+    put16(out, layout.zip64 ? 0xFFFF : uint16_t(members.size()));
+    put32(out, uint32_t(cdSize));
+    put32(out, layout.zip64 ? 0xFFFFFFFF : uint32_t(cdStart + layout.base));
+    put16(out, uint16_t(layout.comment.size()));
+    out += layout.comment;
+    return out;
+}
 
 QByteArray gzipOf(const QByteArray &text, const QByteArray &name, uint8_t method, uint8_t extraFlags, int64_t size,
                   uint32_t mtime)

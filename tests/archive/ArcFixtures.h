@@ -1,5 +1,6 @@
-// Shared fixtures of the archive tests: hand-made gzip and TAR bytes, files
-// in and out, and the system's archivers run as reference tools.
+// Shared fixtures of the archive tests: little-endian writers, hand-made
+// ZIP, gzip and TAR bytes, files in and out, and the system's archivers run
+// as reference tools.
 #pragma once
 
 #include <QByteArray>
@@ -7,8 +8,48 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 namespace arcfix {
+
+// Appends v to b, least significant byte first.
+void put16(QByteArray &b, uint16_t v);
+void put32(QByteArray &b, uint32_t v);
+void put64(QByteArray &b, uint64_t v);
+// Writes v over the bytes of b at offset at, least significant byte first; b must already hold them.
+void put16(QByteArray &b, qsizetype at, uint16_t v);
+void put32(QByteArray &b, qsizetype at, uint32_t v);
+
+// One member of a hand-made ZIP. The defaults give a stored file of version 1.0
+// from an MS-DOS host with its true CRC; every field the tests vary is here.
+struct ZipMember {
+    QByteArray name{};
+    QByteArray data{};                 // the unpacked bytes
+    uint16_t method = 0;               // 0: stored, data is written as it is
+    QByteArray packed{};               // method other than 0: the bytes written instead of data
+    uint16_t flags = 0;                // general purpose bits (bit 11: UTF-8 name)
+    uint32_t dos = 0x2C4D6000;         // MS-DOS time in the low half, date in the high half: 2002-02-13 12:00:00
+    std::optional<uint32_t> crc{};     // the CRC written; none: the CRC-32 of data
+    std::optional<uint64_t> size{};    // the unpacked size declared; none: the size of data
+    QByteArray extra{};                // extra field, in the central directory only
+    QByteArray comment{};              // member comment, in the central directory
+    uint16_t versionNeeded = 10;
+    uint16_t versionMadeBy = 20;       // high byte the host (0 MS-DOS, 3 Unix), low byte the version
+    uint32_t attr = 0x20;              // external attributes: the MS-DOS archive bit
+};
+
+// The archive-wide parts of a hand-made ZIP.
+struct ZipLayout {
+    QByteArray comment{}; // the archive comment, after the end record
+    int64_t base = 0;     // added to every offset written, as in an archive behind a stub of that many bytes
+    bool zip64 = false;   // sizes in a ZIP64 extra field before the member's own, and a ZIP64 end record
+};
+
+// A ZIP of the members in order: local headers (without extra fields) and data, the central
+// directory, then the end record. Lengths are written as given, so a test can build hostile ones.
+// With zip64 the local headers keep the low 32 bits of the sizes.
+QByteArray zipOf(const std::vector<ZipMember> &members, const ZipLayout &layout = {});
 
 // A gzip file of text with the given method, header flags and stored name,
 // deflated by zlib. size overrides the trailer's size field (-1: the true

@@ -12,6 +12,7 @@
 #include "archive/UnZIP.h"
 #include "archive/PeResources.h"
 
+#include "ArcFixtures.h"
 #include "Corpus.h"
 #include "ScopedTimeZone.h"
 
@@ -30,21 +31,14 @@
 
 namespace {
 
+using arcfix::put16;
+using arcfix::put32;
+using arcfix::zipOf;
+
 TArcType detectBytes(const QByteArray &data, const QString &name = QStringLiteral("file.bin"))
 {
     TMemorySource src(data);
     return DetectArcType(src, name, 0).type;
-}
-
-void put16(QByteArray &b, int at, uint16_t v)
-{
-    b[at] = char(v & 0xFF);
-    b[at + 1] = char(v >> 8);
-}
-void put32(QByteArray &b, int at, uint32_t v)
-{
-    put16(b, at, uint16_t(v & 0xFFFF));
-    put16(b, at + 2, uint16_t(v >> 16));
 }
 
 QByteArray tarBlock(char typeFlag = '0')
@@ -207,22 +201,10 @@ QByteArray peWithStrings(const QStringList &strings, int imageSize)
     return pe;
 }
 
-QByteArray storedZip(const QByteArray &name, const QByteArray &data, uint32_t base)
+// A stored ZIP of one member, offsets counted from its own first byte.
+QByteArray storedZip(const QByteArray &name, const QByteArray &data)
 {
-    QByteArray z;
-    auto p16 = [&](uint16_t v) { z.append(char(v & 0xFF)).append(char(v >> 8)); };
-    auto p32 = [&](uint32_t v) { p16(uint16_t(v)); p16(uint16_t(v >> 16)); };
-    p32(kZipLocalSig); p16(10); p16(0); p16(0); p32(0x2C4D6000); p32(0xCAFEBABE);
-    p32(uint32_t(data.size())); p32(uint32_t(data.size())); p16(uint16_t(name.size())); p16(0);
-    z += name + data;
-    const uint32_t cd = uint32_t(z.size());
-    p32(kZipCentralSig); p16(20); p16(10); p16(0); p16(0); p32(0x2C4D6000); p32(0xCAFEBABE);
-    p32(uint32_t(data.size())); p32(uint32_t(data.size())); p16(uint16_t(name.size())); p16(0); p16(0);
-    p16(0); p16(0); p32(0x20); p32(base);
-    z += name;
-    const uint32_t cdSize = uint32_t(z.size()) - cd;
-    p32(kZipEndSig); p16(0); p16(0); p16(1); p16(1); p32(cdSize); p32(cd + base); p16(0);
-    return z;
+    return zipOf({{.name = name, .data = data, .crc = 0xCAFEBABE}});
 }
 
 TEST(ArcTypes, PeStringResourceGivesRelativeStart)
@@ -233,7 +215,7 @@ TEST(ArcTypes, PeStringResourceGivesRelativeStart)
     ASSERT_EQ(found.size(), 1);
     EXPECT_EQ(found[0], QByteArray("1024"));
 
-    const QByteArray file = pe + storedZip("INSIDE.TXT", "payload", 0); // offsets relative to the archive
+    const QByteArray file = pe + storedZip("INSIDE.TXT", "payload"); // offsets relative to the archive
     TArcLister lister;
     lister.setArchiveData(file, QStringLiteral("setup.exe"));
     EXPECT_EQ(lister.arcType(), TArcType::ZipExe);
@@ -250,7 +232,7 @@ TEST(ArcTypes, PeStringResourceRules)
     // Not a number, or past the end of the file: the search goes on to the MZ header and
     // the end record, which finds the archive with offsets taken as absolute (shifted).
     for (const char *text : {"12x", "99999"}) {
-        const QByteArray file = peWithStrings({QString(), QString::fromLatin1(text)}, 1024) + storedZip("A", "b", 0);
+        const QByteArray file = peWithStrings({QString(), QString::fromLatin1(text)}, 1024) + storedZip("A", "b");
         TMemorySource src(file);
         const TArcDetection det = DetectArcType(src, QStringLiteral("a.exe"), 0);
         EXPECT_EQ(det.type, TArcType::ZipExe) << text;

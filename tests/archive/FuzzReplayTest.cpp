@@ -30,59 +30,14 @@ std::vector<std::pair<QString, QByteArray>> committedSeeds()
     return out;
 }
 
-void put16(QByteArray &b, uint16_t v)
-{
-    b.append(char(v & 0xFF));
-    b.append(char(v >> 8));
-}
-
-void put32(QByteArray &b, uint32_t v)
-{
-    put16(b, uint16_t(v & 0xFFFF));
-    put16(b, uint16_t(v >> 16));
-}
-
 // A stored ZIP of the given names, each holding "data": the shape of an
 // archive that tries to write where it should not.
 QByteArray storedZip(const std::vector<QByteArray> &names)
 {
-    const QByteArray data("data");
-    const uint32_t crc = 0xADF3F363; // CRC-32 of "data"
-    QByteArray out, central;
-    for (const QByteArray &name : names) {
-        const uint32_t at = uint32_t(out.size());
-        put32(out, 0x04034B50);
-        for (uint16_t v : {uint16_t(10), uint16_t(0), uint16_t(0), uint16_t(0), uint16_t(0x21)})
-            put16(out, v);
-        put32(out, crc);
-        put32(out, uint32_t(data.size()));
-        put32(out, uint32_t(data.size()));
-        put16(out, uint16_t(name.size()));
-        put16(out, 0);
-        out += name + data;
-        put32(central, 0x02014B50);
-        for (uint16_t v : {uint16_t(20), uint16_t(10), uint16_t(0), uint16_t(0), uint16_t(0), uint16_t(0x21)})
-            put16(central, v);
-        put32(central, crc);
-        put32(central, uint32_t(data.size()));
-        put32(central, uint32_t(data.size()));
-        for (uint16_t v : {uint16_t(name.size()), uint16_t(0), uint16_t(0), uint16_t(0), uint16_t(0)})
-            put16(central, v);
-        put32(central, 0x20);
-        put32(central, at);
-        central += name;
-    }
-    const uint32_t cdAt = uint32_t(out.size());
-    out += central;
-    put32(out, 0x06054B50);
-    put16(out, 0);
-    put16(out, 0);
-    put16(out, uint16_t(names.size()));
-    put16(out, uint16_t(names.size()));
-    put32(out, uint32_t(central.size()));
-    put32(out, cdAt);
-    put16(out, 0);
-    return out;
+    std::vector<ZipMember> members;
+    for (const QByteArray &name : names)
+        members.push_back({.name = name, .data = "data", .dos = 0x00210000}); // 1980-01-01 00:00:00
+    return zipOf(members);
 }
 
 // Archives whose member names try to leave the extraction folder.

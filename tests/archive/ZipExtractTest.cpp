@@ -8,6 +8,7 @@
 #include "archive/UnZIP.h"
 #include "archive/decoders/Crc32.h"
 
+#include "ArcFixtures.h"
 #include "Corpus.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +29,9 @@
 #include <vector>
 
 namespace {
+
+using arcfix::ZipMember;
+using arcfix::zipOf;
 
 QString corpusDir()
 {
@@ -128,81 +132,18 @@ bool hasEvent(const ExtractRun &run, int code)
     return std::find(run.events.begin(), run.events.end(), code) != run.events.end();
 }
 
-// ---- a builder for hand-made archives (stored members) ---------------------------
+// ---- hand-made archives -------------------------------------------------------------
 
-void put16(QByteArray &b, uint16_t v)
+// A member as these tests make it: version 2.0, dated 1994-06-15 12:34:56; packed holds the
+// bytes of a method other than 0.
+ZipMember member(QByteArray name, QByteArray data, uint16_t method = 0, QByteArray packed = {})
 {
-    b.append(char(v & 0xFF));
-    b.append(char(v >> 8));
-}
-void put32(QByteArray &b, uint32_t v)
-{
-    put16(b, uint16_t(v & 0xFFFF));
-    put16(b, uint16_t(v >> 16));
-}
-
-struct Member {
-    Member(QByteArray n, QByteArray d, int m = 0, QByteArray p = {}, int64_t delta = 0)
-        : name(std::move(n)), data(std::move(d)), method(m), packed(std::move(p)), crcDelta(delta)
-    {
-    }
-    QByteArray name;
-    QByteArray data;
-    int method = 0;
-    QByteArray packed;        // method other than 0: the packed bytes
-    int64_t crcDelta = 0;     // added to the true CRC (a damaged CRC)
-    uint32_t dos = 0x1CCF645C; // 1994-06-15 12:34:56
-};
-
-QByteArray buildZip(const std::vector<Member> &members)
-{
-    QByteArray out, central;
-    for (const Member &m : members) {
-        const QByteArray body = m.method == 0 ? m.data : m.packed;
-        const uint32_t crc = Crc32Update(0, m.data.constData(), size_t(m.data.size())) + uint32_t(m.crcDelta);
-        const uint32_t offset = uint32_t(out.size());
-        put32(out, 0x04034B50);
-        put16(out, 20);
-        put16(out, 0);
-        put16(out, uint16_t(m.method));
-        put32(out, m.dos);
-        put32(out, crc);
-        put32(out, uint32_t(body.size()));
-        put32(out, uint32_t(m.data.size()));
-        put16(out, uint16_t(m.name.size()));
-        put16(out, 0);
-        out += m.name;
-        out += body;
-
-        put32(central, 0x02014B50);
-        put16(central, 20);
-        put16(central, 20);
-        put16(central, 0);
-        put16(central, uint16_t(m.method));
-        put32(central, m.dos);
-        put32(central, crc);
-        put32(central, uint32_t(body.size()));
-        put32(central, uint32_t(m.data.size()));
-        put16(central, uint16_t(m.name.size()));
-        put16(central, 0);
-        put16(central, 0);
-        put16(central, 0);
-        put16(central, 0);
-        put32(central, 0x20);
-        put32(central, offset);
-        central += m.name;
-    }
-    const uint32_t cdOffset = uint32_t(out.size());
-    out += central;
-    put32(out, 0x06054B50);
-    put16(out, 0);
-    put16(out, 0);
-    put16(out, uint16_t(members.size()));
-    put16(out, uint16_t(members.size()));
-    put32(out, uint32_t(central.size()));
-    put32(out, cdOffset);
-    put16(out, 0);
-    return out;
+    return {.name = std::move(name),
+            .data = std::move(data),
+            .method = method,
+            .packed = std::move(packed),
+            .dos = 0x1CCF645C,
+            .versionNeeded = 20};
 }
 
 class ScriptedPrompter : public Prompter
@@ -467,7 +408,7 @@ TEST(ZipExtract, DriverCancelStopsAndLeavesNoFile)
     QByteArray big(400000, 'q');
     QTemporaryDir work;
     const QString zip = work.path() + QStringLiteral("/big.zip");
-    writeAll(zip, buildZip({{"big.bin", big}}));
+    writeAll(zip, zipOf({member("big.bin", big)}));
     ScriptedPrompter prompter;
     prompter.answer = MsgAnswer::Yes;
     NullSink sink;
@@ -514,12 +455,12 @@ TEST(ZipExtract, SafeOutputPath)
 
 TEST(ZipExtract, HostileNamesStayInside)
 {
-    const QByteArray zip = buildZip({{"../evil", "e"},
-                                     {"/abs", "a"},
-                                     {"C:\\x", "c"},
-                                     {"a/../../../b", "b"},
-                                     {"..\\..\\win", "w"},
-                                     {"..", "dots"}});
+    const QByteArray zip = zipOf({member("../evil", "e"),
+                                  member("/abs", "a"),
+                                  member("C:\\x", "c"),
+                                  member("a/../../../b", "b"),
+                                  member("..\\..\\win", "w"),
+                                  member("..", "dots")});
     for (const bool dirs : {true, false}) {
         SCOPED_TRACE(dirs);
         QTemporaryDir work;
@@ -550,7 +491,7 @@ TEST(ZipExtract, SymlinkedFolderIsNotFollowedOutside)
     ASSERT_TRUE(QDir().mkpath(dest));
     ASSERT_TRUE(QDir().mkpath(outside));
     ASSERT_TRUE(QFile::link(outside, dest + QStringLiteral("/link")));
-    writeAll(work.path() + QStringLiteral("/l.zip"), buildZip({{"link/f", "x"}}));
+    writeAll(work.path() + QStringLiteral("/l.zip"), zipOf({member("link/f", "x")}));
     const ExtractRun run = extractFile(work.path() + QStringLiteral("/l.zip"), dest, true);
     EXPECT_FALSE(run.ok);
     EXPECT_TRUE(filesBelow(outside).empty());
@@ -684,7 +625,9 @@ TEST(ZipExtract, CrcMismatchIsWrittenAndWarned)
 {
     QTemporaryDir work;
     const QString zip = work.path() + QStringLiteral("/crc.zip");
-    writeAll(zip, buildZip({{"bad.txt", "hello", 0, {}, 1}, {"good.txt", "fine"}}));
+    ZipMember bad = member("bad.txt", "hello");
+    bad.crc = Crc32Update(0, "hello", 5) + 1; // one off the true CRC
+    writeAll(zip, zipOf({bad, member("good.txt", "fine")}));
     const ExtractRun run = extractFile(zip, work.path() + QStringLiteral("/out"), false);
     EXPECT_TRUE(run.ok);
     EXPECT_TRUE(hasEvent(run, ArcErrCrc));
@@ -712,9 +655,9 @@ TEST(ZipExtract, BrokenMemberLeavesNoHalfFile)
     const QByteArray invalid = QByteArray::fromHex("ffffffff");
     QTemporaryDir work;
     const QString zip = work.path() + QStringLiteral("/broken.zip");
-    writeAll(zip, buildZip({{"cut.txt", QByteArray(5000, 'a'), 8, cut},
-                            {"invalid.txt", "abc", 8, invalid},
-                            {"ok.txt", "ok"}}));
+    writeAll(zip, zipOf({member("cut.txt", QByteArray(5000, 'a'), 8, cut),
+                         member("invalid.txt", "abc", 8, invalid),
+                         member("ok.txt", "ok")}));
     const QString dest = work.path() + QStringLiteral("/out");
     const ExtractRun run = extractFile(zip, dest, false);
     EXPECT_TRUE(run.ok);
@@ -773,7 +716,7 @@ TEST(ZipExtract, SeededByteFlipsNeverEscapeOrCrash)
 
 TEST(ZipExtract, FromMemory)
 {
-    const QByteArray zip = buildZip({{"dir/one.txt", "first"}, {"two.txt", "second"}});
+    const QByteArray zip = zipOf({member("dir/one.txt", "first"), member("two.txt", "second")});
     TUnZIP unzip;
     unzip.setArchiveData(zip, QStringLiteral("mem.zip"));
     QTemporaryDir dest;

@@ -5,6 +5,7 @@
 #include "archive/ArcLister.h"
 #include "archive/UnZIP.h"
 
+#include "ArcFixtures.h"
 #include "Corpus.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,9 @@
 #include <vector>
 
 namespace {
+
+using arcfix::ZipMember;
+using arcfix::zipOf;
 
 struct Listed {
     QByteArray name;
@@ -69,123 +73,20 @@ QString corpusDir()
     return testcorpus::ArchiveDir("zip");
 }
 
-// ---- builders for hand-made archives ------------------------------------------------
+// ---- hand-made archives --------------------------------------------------------------
 
-void put16(QByteArray &b, uint16_t v)
+// A member as these tests make it: from a Unix host (version 3.0) and with a CRC that the
+// lister only reports, never checks.
+ZipMember listed(QByteArray name, QByteArray data, QByteArray comment = {}, QByteArray extra = {},
+                 uint32_t crc = 0x12345678, uint16_t flags = 0)
 {
-    b.append(char(v & 0xFF));
-    b.append(char(v >> 8));
-}
-void put32(QByteArray &b, uint32_t v)
-{
-    put16(b, uint16_t(v & 0xFFFF));
-    put16(b, uint16_t(v >> 16));
-}
-void put64(QByteArray &b, uint64_t v)
-{
-    put32(b, uint32_t(v));
-    put32(b, uint32_t(v >> 32));
-}
-
-struct Member {
-    Member(QByteArray n, QByteArray d, QByteArray c = {}, QByteArray e = {}, uint32_t crcValue = 0x12345678,
-           uint16_t flagBits = 0)
-        : name(std::move(n)), data(std::move(d)), comment(std::move(c)), extra(std::move(e)), crc(crcValue),
-          flags(flagBits) {}
-    QByteArray name;
-    QByteArray data;
-    QByteArray comment;
-    QByteArray extra;
-    uint32_t crc = 0x12345678;
-    uint16_t flags = 0;
-    uint32_t dos = 0x2C4D6000; // 2002-02-13 12:00:00
-    uint32_t attr = 0x20;
-};
-
-// A stored ZIP of members, with an optional archive comment; base is added to every stored offset.
-QByteArray makeZip(const std::vector<Member> &members, const QByteArray &archiveComment = {}, int64_t base = 0,
-                   bool zip64 = false)
-{
-    QByteArray out;
-    std::vector<uint32_t> offsets;
-    for (const Member &m : members) {
-        offsets.push_back(uint32_t(out.size() + base));
-        put32(out, kZipLocalSig);
-        put16(out, 10);
-        put16(out, m.flags);
-        put16(out, 0);
-        put32(out, m.dos);
-        put32(out, m.crc);
-        put32(out, uint32_t(m.data.size()));
-        put32(out, uint32_t(m.data.size()));
-        put16(out, uint16_t(m.name.size()));
-        put16(out, 0);
-        out += m.name;
-        out += m.data;
-    }
-    const int64_t cdStart = out.size();
-    for (size_t i = 0; i < members.size(); ++i) {
-        const Member &m = members[i];
-        QByteArray extra = m.extra;
-        put32(out, kZipCentralSig);
-        put16(out, 0x031E);
-        put16(out, 10);
-        put16(out, m.flags);
-        put16(out, 0);
-        put32(out, m.dos);
-        put32(out, m.crc);
-        if (zip64) {
-            put32(out, 0xFFFFFFFF);
-            put32(out, 0xFFFFFFFF);
-            QByteArray z;
-            put16(z, 1);
-            put16(z, 16);
-            put64(z, uint64_t(m.data.size()) + 0x100000000ull); // unpacked first
-            put64(z, uint64_t(m.data.size()));
-            extra.prepend(z);
-        } else {
-            put32(out, uint32_t(m.data.size()));
-            put32(out, uint32_t(m.data.size()));
-        }
-        put16(out, uint16_t(m.name.size()));
-        put16(out, uint16_t(extra.size()));
-        put16(out, uint16_t(m.comment.size()));
-        put16(out, 0);
-        put16(out, 0);
-        put32(out, m.attr);
-        put32(out, offsets[i]);
-        out += m.name;
-        out += extra;
-        out += m.comment;
-    }
-    const int64_t cdSize = out.size() - cdStart;
-    if (zip64) {
-        const int64_t end64 = out.size();
-        put32(out, kZip64EndSig);
-        put64(out, 44);
-        put16(out, 45);
-        put16(out, 45);
-        put32(out, 0);
-        put32(out, 0);
-        put64(out, members.size());
-        put64(out, members.size());
-        put64(out, uint64_t(cdSize));
-        put64(out, uint64_t(cdStart + base));
-        put32(out, kZip64LocatorSig);
-        put32(out, 0);
-        put64(out, uint64_t(end64 + base));
-        put32(out, 1);
-    }
-    put32(out, kZipEndSig);
-    put16(out, 0);
-    put16(out, 0);
-    put16(out, zip64 ? 0xFFFF : uint16_t(members.size()));
-    put16(out, zip64 ? 0xFFFF : uint16_t(members.size()));
-    put32(out, uint32_t(cdSize));
-    put32(out, zip64 ? 0xFFFFFFFF : uint32_t(cdStart + base));
-    put16(out, uint16_t(archiveComment.size()));
-    out += archiveComment;
-    return out;
+    return {.name = std::move(name),
+            .data = std::move(data),
+            .flags = flags,
+            .crc = crc,
+            .extra = std::move(extra),
+            .comment = std::move(comment),
+            .versionMadeBy = 0x031E};
 }
 
 // ---- the corpus -------------------------------------------------------------------------
@@ -326,9 +227,10 @@ TEST(ZipList, FoldersOnlyAreListed)
 
 TEST(ZipList, MemberCommentAndExtraOnSameMember)
 {
-    Member a{"DIR/A.TXT", "hello", "comment A", QByteArray("\x55\x54\x05\x00\x01\x00\x00\x00\x00", 9)};
-    Member b{"B.TXT", "world", {}, {}};
-    const ListResult result = listBytes(makeZip({a, b}, "the archive"));
+    const ZipMember a = listed("DIR/A.TXT", "hello", "comment A",
+                               QByteArray("\x55\x54\x05\x00\x01\x00\x00\x00\x00", 9));
+    const ZipMember b = listed("B.TXT", "world");
+    const ListResult result = listBytes(zipOf({a, b}, {.comment = "the archive"}));
     ASSERT_TRUE(result.ok) << result.error;
     ASSERT_EQ(result.members.size(), 2u);
     EXPECT_EQ(result.members[0].name, QByteArray("DIR\\A.TXT"));
@@ -341,9 +243,9 @@ TEST(ZipList, MemberCommentAndExtraOnSameMember)
 
 TEST(ZipList, Cp437AndUtf8Names)
 {
-    Member dos{QByteArray("\x80\x94.TXT"), "x"};                          // Ç ö in code page 437
-    Member utf{QByteArray("\xC3\xA9t\xC3\xA9.TXT"), "y", {}, {}, 1, 0x0800}; // été, bit 11
-    const ListResult result = listBytes(makeZip({dos, utf}));
+    const ZipMember dos = listed(QByteArray("\x80\x94.TXT"), "x");                         // Ç ö in code page 437
+    const ZipMember utf = listed(QByteArray("\xC3\xA9t\xC3\xA9.TXT"), "y", {}, {}, 1, 0x0800); // été, bit 11
+    const ListResult result = listBytes(zipOf({dos, utf}));
     ASSERT_TRUE(result.ok);
     ASSERT_EQ(result.members.size(), 2u);
     EXPECT_EQ(result.members[0].name, QByteArray("\xC3\x87\xC3\xB6.TXT"));
@@ -352,8 +254,9 @@ TEST(ZipList, Cp437AndUtf8Names)
 
 TEST(ZipList, Zip64EndRecordAndSizes)
 {
-    Member a{"BIG.BIN", "0123456789"};
-    const ListResult result = listBytes(makeZip({a}, {}, 0, true));
+    ZipMember a = listed("BIG.BIN", "0123456789");
+    a.size = 10 + 0x100000000ull; // more than 32 bits can hold
+    const ListResult result = listBytes(zipOf({a}, {.zip64 = true}));
     ASSERT_TRUE(result.ok) << result.error;
     ASSERT_EQ(result.members.size(), 1u);
     EXPECT_EQ(result.members[0].size, 10u + 0x100000000ull);
@@ -365,12 +268,12 @@ TEST(ZipList, AdjustedOffsetsAfterStubFoundByEndRecord)
     // An MZ stub of 300 bytes before an archive. With offsets counted from the archive's
     // own start and no string resource, the end record gives the shift; with adjusted
     // (absolute) offsets it is used as it stands.
-    Member a{"A.TXT", "abc"};
+    const ZipMember a = listed("A.TXT", "abc");
     QByteArray stub(300, 'S');
     stub[0] = 'M';
     stub[1] = 'Z';
     TArcLister relative;
-    relative.setArchiveData(stub + makeZip({a}), QStringLiteral("sfx.exe"));
+    relative.setArchiveData(stub + zipOf({a}), QStringLiteral("sfx.exe"));
     EXPECT_EQ(relative.arcType(), TArcType::ZipExe);
     EXPECT_EQ(relative.startOffset(), 301);
     const ListResult shifted = listLister(relative);
@@ -378,7 +281,7 @@ TEST(ZipList, AdjustedOffsetsAfterStubFoundByEndRecord)
     ASSERT_EQ(shifted.members.size(), 1u);
 
     TArcLister lister;
-    lister.setArchiveData(stub + makeZip({a}, {}, 300), QStringLiteral("sfx.exe"));
+    lister.setArchiveData(stub + zipOf({a}, {.base = 300}), QStringLiteral("sfx.exe"));
     EXPECT_EQ(lister.arcType(), TArcType::ZipExe);
     EXPECT_EQ(lister.startOffset(), 301);
     EXPECT_FALSE(lister.sfxRelative());
@@ -390,7 +293,7 @@ TEST(ZipList, AdjustedOffsetsAfterStubFoundByEndRecord)
 
 TEST(ZipList, FileSpecSelectsMembers)
 {
-    const QByteArray zip = makeZip({{"docs/readme.txt", "1"}, {"A.BIN", "2"}, {"NOEXT", "3"}});
+    const QByteArray zip = zipOf({listed("docs/readme.txt", "1"), listed("A.BIN", "2"), listed("NOEXT", "3")});
     TArcLister lister;
     lister.setFileSpec(QStringLiteral("some/where/*.TXT"));
     EXPECT_EQ(lister.fileSpec(), QStringLiteral("*.TXT"));
@@ -411,7 +314,7 @@ TEST(ZipList, NoEndRecordIsHeaderIdError)
 
 TEST(ZipList, NameLengthPastEndIsReadError)
 {
-    QByteArray zip = makeZip({{"A.TXT", "abc"}});
+    QByteArray zip = zipOf({listed("A.TXT", "abc")});
     const int cd = zip.indexOf("PK\x01\x02");
     ASSERT_GT(cd, 0);
     zip[cd + 28] = char(0xFF); // name length 0xFF05 runs past the end
@@ -423,7 +326,7 @@ TEST(ZipList, NameLengthPastEndIsReadError)
 
 TEST(ZipList, CentralOffsetOutsideFileIsHeaderIdError)
 {
-    QByteArray zip = makeZip({{"A.TXT", "abc"}});
+    QByteArray zip = zipOf({listed("A.TXT", "abc")});
     const int end = zip.lastIndexOf("PK\x05\x06");
     zip[end + 19] = char(0x7F); // central directory offset far past the end
     EXPECT_EQ(listBytes(zip).error, ArcErrHeaderId);
@@ -431,7 +334,7 @@ TEST(ZipList, CentralOffsetOutsideFileIsHeaderIdError)
 
 TEST(ZipList, HugeCountsAreNotTrusted)
 {
-    QByteArray zip = makeZip({{"A.TXT", "abc"}});
+    QByteArray zip = zipOf({listed("A.TXT", "abc")});
     const int end = zip.lastIndexOf("PK\x05\x06");
     zip[end + 8] = zip[end + 9] = zip[end + 10] = zip[end + 11] = char(0xFE);
     const ListResult result = listBytes(zip);
@@ -442,7 +345,7 @@ TEST(ZipList, HugeCountsAreNotTrusted)
 TEST(ZipList, OnReadRequired)
 {
     TArcLister lister;
-    lister.setArchiveData(makeZip({{"A.TXT", "abc"}}), QStringLiteral("a.zip"));
+    lister.setArchiveData(zipOf({listed("A.TXT", "abc")}), QStringLiteral("a.zip"));
     EXPECT_FALSE(lister.activate());
     EXPECT_EQ(lister.lastError(), ArcErrOnReadMissing);
 }
@@ -505,7 +408,7 @@ class ZipEndRecordSearch : public testing::TestWithParam<EndCase>
 TEST_P(ZipEndRecordSearch, FindsTheLastWholeRecordInTheWindow)
 {
     const EndCase &c = GetParam();
-    const QByteArray zip = makeZip({{"A.TXT", "abc"}}, c.comment);
+    const QByteArray zip = zipOf({listed("A.TXT", "abc")}, {.comment = c.comment});
     const int64_t recordAt = zip.size() - 22 - c.comment.size();
     TMemorySource src(zip + c.trailing);
     const std::optional<TZipEndRecord> end = FindZipEndRecord(src, c.window);
@@ -536,7 +439,7 @@ TEST(ZipList, CutEndSignatureBehindTheRecordIsPassedOver)
 {
     // The lister once stopped at any end signature in the window and failed to read the
     // record behind it; a signature without room for its record is stray bytes.
-    const ListResult result = listBytes(makeZip({{"A.TXT", "abc"}}) + QByteArray("PK\x05\x06\0\0", 6));
+    const ListResult result = listBytes(zipOf({listed("A.TXT", "abc")}) + QByteArray("PK\x05\x06\0\0", 6));
     ASSERT_TRUE(result.ok) << result.error;
     ASSERT_EQ(result.members.size(), 1u);
     EXPECT_EQ(result.members[0].name, QByteArray("A.TXT"));
