@@ -30,27 +30,19 @@
 
 namespace {
 
+using arcfix::readAll;
 using arcfix::ZipMember;
 using arcfix::zipOf;
+
+// Writes a test archive; the test stops when that fails.
+void writeAll(const QString &path, const QByteArray &data)
+{
+    ASSERT_TRUE(arcfix::writeAll(path, data)) << qPrintable(path);
+}
 
 QString corpusDir()
 {
     return testcorpus::ArchiveDir("zip");
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return f.readAll();
-}
-
-void writeAll(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
 }
 
 // Every regular file below dir, relative, with its contents.
