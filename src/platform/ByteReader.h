@@ -7,6 +7,7 @@
 // reader and the views it hands out.
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QtEndian>
 
@@ -15,7 +16,10 @@
 class TByteReader
 {
 public:
+    // The reader only views data: the bytes must outlive it, so a temporary
+    // array (which would be freed at the end of the statement) is refused.
     explicit TByteReader(QByteArrayView data) : m_data(data) {}
+    explicit TByteReader(QByteArray &&) = delete;
 
     uint8_t u8() { return take<uint8_t>(); }
     uint16_t u16le() { return take<uint16_t>(); }

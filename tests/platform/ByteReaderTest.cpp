@@ -22,7 +22,8 @@ TEST(ByteReaderTest, ReadsLittleEndianValuesInOrder)
     EXPECT_EQ(r.pos(), 7);
     EXPECT_EQ(r.remaining(), 3);
     EXPECT_FALSE(r.failed());
-    TByteReader w(QByteArray::fromHex("f0debc9a78563412"));
+    const QByteArray wide = QByteArray::fromHex("f0debc9a78563412");
+    TByteReader w(wide);
     EXPECT_EQ(w.u64le(), 0x123456789ABCDEF0ull);
     EXPECT_TRUE(w.atEnd());
     EXPECT_FALSE(w.failed());
@@ -116,7 +117,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ByteReaderTest, FixedStringStopsAtItsFirstNulButMovesPastTheField)
 {
-    TByteReader r(QByteArray("ab\0\0cdefgh", 10));
+    const QByteArray field("ab\0\0cdefgh", 10);
+    TByteReader r(field);
     EXPECT_EQ(r.fixedString(4).toByteArray(), QByteArray("ab"));
     EXPECT_EQ(r.pos(), 4);
     EXPECT_EQ(r.fixedString(3).toByteArray(), QByteArray("cde"));
