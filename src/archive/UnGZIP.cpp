@@ -7,6 +7,7 @@
 #include "archive/UnGZIP.h"
 
 #include "archive/decoders/Decoder.h"
+#include "archive/decoders/RawInflater.h"
 #include "platform/ByteReader.h"
 #include "platform/Texts.h"
 
@@ -211,26 +212,6 @@ namespace {
 // Deflate's greatest expansion: a 258-byte match costs at least 2 bits.
 constexpr uint64_t kDeflateMaxRatio = 1032;
 
-// Owns a z_stream set up for raw inflate.
-class GzInflater
-{
-public:
-    GzInflater() { m_ok = inflateInit2(&m_zs, -15) == Z_OK; }
-    ~GzInflater()
-    {
-        if (m_ok)
-            inflateEnd(&m_zs);
-    }
-    GzInflater(const GzInflater &) = delete;
-    GzInflater &operator=(const GzInflater &) = delete;
-    bool ok() const { return m_ok; }
-    z_stream &stream() { return m_zs; }
-
-private:
-    z_stream m_zs{};
-    bool m_ok = false;
-};
-
 } // namespace
 
 int TUnGZIP::extractMembers(TArcSource &src, const QString &root)
@@ -319,7 +300,7 @@ int TUnGZIP::extractMembers(TArcSource &src, const QString &root)
         }
         streamEnd = size - kTrailerSize;
     } else {
-        GzInflater inflater;
+        TRawInflater inflater;
         if (!inflater.ok())
             raiseError(ArcErrInvalidCode);
         z_stream &zs = inflater.stream();

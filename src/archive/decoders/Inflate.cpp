@@ -2,35 +2,9 @@
 // blocks of kArcBufferSize; the output is capped at the declared size.
 #include "archive/decoders/BitReader.h"
 #include "archive/decoders/Decoder.h"
-
-#include <zlib.h>
+#include "archive/decoders/RawInflater.h"
 
 #include <memory>
-
-namespace {
-
-// Owns a z_stream set up for raw inflate.
-class TRawInflater
-{
-public:
-    TRawInflater() { m_ok = inflateInit2(&m_zs, -15) == Z_OK; }
-    ~TRawInflater()
-    {
-        if (m_ok)
-            inflateEnd(&m_zs);
-    }
-    TRawInflater(const TRawInflater &) = delete;
-    TRawInflater &operator=(const TRawInflater &) = delete;
-
-    bool ok() const { return m_ok; }
-    z_stream &stream() { return m_zs; }
-
-private:
-    z_stream m_zs{};
-    bool m_ok = false;
-};
-
-} // namespace
 
 // Returns Ok; DataError (zlib reports bad data, the stream ends before the
 // declared size or would go on past it, or zlib cannot start); Truncated (the
