@@ -7,6 +7,7 @@
 #include "browser/ItemSort.h"
 
 #include "catalog/Forest.h"
+#include "platform/ByteTotals.h"
 #include "platform/Texts.h"
 
 #include <algorithm>
@@ -96,7 +97,7 @@ FileView fileView(const TItemRec *rec)
 {
     if (ItemIs(rec->KindFlags, rkFolder)) {
         const auto *folder = static_cast<const TFolderRec *>(rec);
-        return {folder->TotalSize / 10000, folder->Modified, folder->Attr};
+        return {WholeBytes(folder->TotalSize), folder->Modified, folder->Attr};
     }
     const auto *file = static_cast<const TFileRec *>(rec);
     return {file->Size, file->Modified, file->Attr};

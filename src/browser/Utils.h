@@ -5,6 +5,7 @@
 #pragma once
 
 #include "catalog/CatalogRec.h"
+#include "platform/ByteTotals.h"
 
 #include <QString>
 
@@ -29,8 +30,6 @@ QString FormatSize(float bytes);
 // The text of the size columns: FormatSize, or the full number with
 // thousands separators when formatted sizes are off.
 QString FormatCount(int64_t bytes, bool formatted);
-// Stored byte totals (bytes x 10000) as bytes.
-inline double TotalBytes(int64_t scaled) { return double(scaled) / 10000.0; }
 
 // The user's short date format and long time format (without a time zone).
 QString ShortDateText(uint32_t packed);

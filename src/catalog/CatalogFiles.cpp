@@ -11,6 +11,7 @@
 #include "catalog/LoadSave.h"
 #include "catalog/NewCatalogFile.h"
 #include "catalog/ReadAhead.h"
+#include "platform/ByteTotals.h"
 #include "platform/Texts.h"
 
 #include <QDir>
@@ -376,9 +377,9 @@ bool SaveCatalog(TTreeNode *catalogNode, bool askName, TCatalogHost &host, const
         int64_t weight = 0;
         for (TTreeNode *child : diskNode->children())
             if (const TFolderRec *folder = AsFolder(child->data()))
-                weight += std::max<int64_t>(0, folder->TotalSize / 10000);
+                weight += std::max<int64_t>(0, WholeBytes(folder->TotalSize));
         if (diskNode->childCount() == 0)
-            weight = std::max<int64_t>(0, DiskSpace(AsDisk(diskNode->data()), 0) / 10000);
+            weight = std::max<int64_t>(0, WholeBytes(DiskSpace(AsDisk(diskNode->data()), 0)));
         return weight;
     };
     int64_t total = 0;

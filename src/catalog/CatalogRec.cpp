@@ -5,6 +5,7 @@
 #include "catalog/Forest.h"
 #include "catalog/ReadAhead.h"
 #include "catalog/ResultLists.h"
+#include "platform/ByteTotals.h"
 #include "platform/Texts.h"
 
 #include <cstdlib>
@@ -168,7 +169,7 @@ int64_t DiskSpace(const TDiskRec *disk, int which)
     default:
         return 0;
     }
-    const __int128 bytes = __int128(clusters) * 10000 * disk->BytesPerSector * disk->SectorsPerCluster;
+    const __int128 bytes = __int128(clusters) * kByteTotalScale * disk->BytesPerSector * disk->SectorsPerCluster;
     if (bytes > INT64_MAX)
         return INT64_MAX;
     if (bytes < INT64_MIN)

@@ -6,6 +6,7 @@
 #include "catalog/CatalogRec.h"
 #include "catalog/Forest.h"
 #include "catalog/ItemFormat.h"
+#include "platform/ByteTotals.h"
 
 #include <algorithm>
 #include <climits>
@@ -87,8 +88,8 @@ QChar FindMediaForDisk(TDrives &drives, TTreeNode *node, bool interactive, bool 
             }
             if (compressed)
                 return letter;
-            const int64_t capacity = DiskSpace(&found, 0) / 10000;
-            if (capacity == DiskSpace(disk, 0) / 10000)
+            const int64_t capacity = WholeBytes(DiskSpace(&found, 0));
+            if (capacity == WholeBytes(DiskSpace(disk, 0)))
                 return letter;
         }
         if (!interactive)

@@ -120,7 +120,7 @@ QJsonObject ItemPrinter::diskObject(TTreeNode *diskNode) const
     const TDiskRec *disk = AsDisk(NodeRec(diskNode));
     const bool virtualRoot = ItemIs(disk->KindFlags, rfVirtualRoot);
     QJsonObject object = common("disk", diskNode, NodeName(diskNode));
-    object.insert(QStringLiteral("size"), WholeBytes(DiskSpace(disk, 2)));
+    object.insert(QStringLiteral("size"), qint64(WholeBytes(DiskSpace(disk, 2))));
     object.insert(QStringLiteral("attr"), QString());
     object.insert(QStringLiteral("created"), QJsonValue::Null);
     object.insert(QStringLiteral("modified"), QJsonValue::Null);
@@ -134,8 +134,8 @@ QJsonObject ItemPrinter::diskObject(TTreeNode *diskNode) const
     object.insert(QStringLiteral("label"), DecodeStored(disk->VolumeLabel));
     object.insert(QStringLiteral("serial"), SerialText(disk->Serial));
     object.insert(QStringLiteral("filesystem"), DecodeStored(disk->FileSystem));
-    object.insert(QStringLiteral("capacity"), WholeBytes(DiskSpace(disk, 0)));
-    object.insert(QStringLiteral("free"), WholeBytes(DiskSpace(disk, 1)));
+    object.insert(QStringLiteral("capacity"), qint64(WholeBytes(DiskSpace(disk, 0))));
+    object.insert(QStringLiteral("free"), qint64(WholeBytes(DiskSpace(disk, 1))));
     object.insert(QStringLiteral("files"), disk->TotalFiles);
     object.insert(QStringLiteral("archive_files"), disk->ArchiveFiles);
     object.insert(QStringLiteral("folders"), disk->TotalFolders);
@@ -151,7 +151,7 @@ QJsonObject ItemPrinter::folderObject(TTreeNode *folderNode) const
 {
     const TFolderRec *folder = AsFolder(NodeRec(folderNode));
     QJsonObject object = common("folder", folderNode, NodeName(folderNode));
-    object.insert(QStringLiteral("size"), WholeBytes(folder->TotalSize));
+    object.insert(QStringLiteral("size"), qint64(WholeBytes(folder->TotalSize)));
     object.insert(QStringLiteral("attr"), AttrLetters(folder->Attr));
     object.insert(QStringLiteral("created"), dosTimeJson(folder->Created));
     object.insert(QStringLiteral("modified"), dosTimeJson(folder->Modified));

@@ -5,6 +5,7 @@
 
 #include "catalog/CatalogRec.h"
 #include "catalog/Forest.h"
+#include "platform/ByteTotals.h"
 
 #include <QDateTime>
 #include <QJsonObject>
@@ -13,15 +14,6 @@
 #include <cstdio>
 
 namespace cli {
-
-// Byte totals of disks, folders and drives are kept as bytes x 10000 (the
-// fixed-point currency of the catalog format); the command line shows whole
-// bytes, the fraction cut off.
-inline qint64 WholeBytes(int64_t scaled)
-{
-    constexpr int64_t kScale = 10000;
-    return qint64(scaled / kScale);
-}
 
 // Lines to a FILE in UTF-8.
 class Output

@@ -2,6 +2,7 @@
 // clusters that fit the 32-bit fields, or synthesized from the totals.
 #include "platform/VolumeSpace.h"
 
+#include "platform/ByteTotals.h"
 #include "platform/Drives.h"
 
 #include <QFile>
@@ -56,8 +57,8 @@ bool TDrives::ReadDiskSpace(TVolumeInfo &info, bool synthesizeOnly)
         return false;
     }
     const uint64_t freeBlocks = std::min(space->freeBlocks, space->blocks);
-    info.totalBytes = saturatedProduct(space->blocks, space->blockSize, 10000);
-    info.freeBytes = saturatedProduct(freeBlocks, space->blockSize, 10000);
+    info.totalBytes = saturatedProduct(space->blocks, space->blockSize, kByteTotalScale);
+    info.freeBytes = saturatedProduct(freeBlocks, space->blockSize, kByteTotalScale);
     if (info.fileSystem == "CDFS") {
         SynthesizeGeometry(info);
         return true;
@@ -90,7 +91,7 @@ void SynthesizeGeometry(TVolumeInfo &info)
 {
     const int64_t totalStored = std::max<int64_t>(info.totalBytes, 0);
     const int64_t freeStored = std::clamp<int64_t>(info.freeBytes, 0, totalStored);
-    const int64_t total = totalStored / 10000;
+    const int64_t total = WholeBytes(totalStored);
     int64_t bytesPerSector = 512;
     int64_t sectorsPerCluster = 1;
     // Cluster sizes grow no further than this; no volume needs more.
@@ -112,7 +113,7 @@ void SynthesizeGeometry(TVolumeInfo &info)
             sectorsPerCluster *= 2;
     }
     auto clusters = [&](int64_t stored) {
-        return roundedQuotient(stored, __int128(bytesPerSector) * sectorsPerCluster * 10000);
+        return roundedQuotient(stored, __int128(bytesPerSector) * sectorsPerCluster * kByteTotalScale);
     };
     while (clusters(totalStored) > INT32_MAX)
         sectorsPerCluster *= 2;

@@ -9,6 +9,7 @@
 #include "catalog/DiskMedium.h"
 #include "catalog/Forest.h"
 #include "catalog/ItemFormat.h"
+#include "platform/ByteTotals.h"
 #include "platform/Drives.h"
 #include "platform/Prompter.h"
 #include "platform/Texts.h"
@@ -190,7 +191,7 @@ QPoint DriveButtonPosition(int index, int columns)
 
 int64_t CapacityBytes(const TDiskRec &disk)
 {
-    return DiskSpace(&disk, 0) / 10000;
+    return WholeBytes(DiskSpace(&disk, 0));
 }
 
 bool DiskMatchesMedium(const TDiskRec &disk, const TDiskRec &work, const QByteArray &chosenRoot)

@@ -18,6 +18,7 @@
 #include "catalog/DiskMedium.h"
 #include "catalog/Forest.h"
 #include "catalog/LoadSave.h"
+#include "platform/ByteTotals.h"
 #include "platform/Drives.h"
 #include "platform/Prompter.h"
 #include "platform/Texts.h"
@@ -455,7 +456,7 @@ int64_t satAdd(int64_t a, int64_t b)
 int64_t TotalUnits(int64_t bytes)
 {
     int64_t r;
-    return __builtin_mul_overflow(bytes, int64_t(10000), &r) ? INT64_MAX : r;
+    return __builtin_mul_overflow(bytes, kByteTotalScale, &r) ? INT64_MAX : r;
 }
 
 int32_t clamp32(int64_t v)
