@@ -23,7 +23,8 @@ struct TModuleRule {
 // "ui" folder is a module of its own.
 const QList<TModuleRule> &moduleRules()
 {
-    static const QStringList core = {"platform", "catalog", "archive", "settings", "scan", "browser", "manager"};
+    static const QStringList core = {"platform", "catalog", "archive", "settings",
+                                     "scan",     "browser", "manager", "search"};
     static const QList<TModuleRule> rules = {
         {"platform", {}},
         {"catalog", {"platform"}},
@@ -32,6 +33,7 @@ const QList<TModuleRule> &moduleRules()
         {"browser", {"platform", "catalog", "archive", "settings"}},
         {"scan", {"platform", "catalog", "archive", "settings", "browser"}},
         {"manager", {"platform", "catalog", "archive", "settings"}},
+        {"search", {"platform", "catalog", "archive", "settings", "browser"}},
         {"cli", core},
         {"widgets/ui", core},
         {"scan/ui", core + QStringList{"widgets/ui"}},
@@ -136,9 +138,10 @@ TEST(IncludeLayers, CoreIncludesNoWidgets)
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(path);
         while (!file.atEnd()) {
             const auto m = systemInclude.match(QString::fromUtf8(file.readLine()));
-            if (m.hasMatch())
+            if (m.hasMatch()) {
                 EXPECT_FALSE(widgetHeader.match(m.captured(1)).hasMatch())
                     << qPrintable(relative) << " includes <" << qPrintable(m.captured(1)) << ">, window code";
+            }
         }
     }
     EXPECT_GT(coreFiles, 50);
