@@ -1,0 +1,29 @@
+// The duplicates search's own rules: the 28 buckets by first letter, the
+// compare of two candidates by the checked properties, the grouping of a
+// bucket sorted by size into runs of equal items, and single copies (files of
+// the chosen disks with no duplicate on any other disk).
+#pragma once
+
+#include "search/SearchWalk.h"
+
+#include <QByteArrayView>
+
+#include <functional>
+
+#include <vector>
+
+struct TItemRec;
+
+inline constexpr int kDupBuckets = 28;
+// The bucket of a name's first character: A-Z and a-z 0-25, digits 26, else 27.
+int DupBucketOf(QByteArrayView name);
+
+// Two candidates compared by the checked properties (a file and a folder:
+// the file taken as the first). Disks by serial, label, compatible media
+// types and capacity whatever is checked; a disk never equals anything else.
+bool DupEqual(const TItemRec *a, const TItemRec *b, const TDupSettings &settings);
+
+// Groups one bucket (sorted in place by the found list's "Item Size" order):
+// each group's members are passed to emit in order, the pivot first.
+void GroupDuplicates(std::vector<TItemRec *> &bucket, const TDupSettings &settings,
+                     const std::function<void(const std::vector<TItemRec *> &group)> &emit);
