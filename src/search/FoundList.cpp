@@ -159,6 +159,10 @@ int TFoundList::remove(const std::vector<int> &indexes)
 void TFoundList::reorder(std::vector<TItemRec *> order)
 {
     std::lock_guard lock(m_mutex);
+    // Entries left out of the new order leave the list.
+    for (TItemRec *rec : m_items)
+        if (rec)
+            HintOf(rec, m_id) = -1;
     m_items = std::move(order);
     renumberFrom(0);
 }
