@@ -171,8 +171,12 @@ bool ValidateCriteria(TSearchWork &work, const std::vector<TFileType> &fileTypes
         if (work.nameMode == nmExtension)
             LeaveNamePage(work);
         if ((work.nameMode == nmPartOfName || work.nameMode == nmExactName || work.nameMode == nmExtension) &&
-            HasWildcard(work.nameText()))
-            work.nameMode = nmFileMask;
+            HasWildcard(work.nameText())) {
+            // The edit keeps what it shows: the text goes with it to the mask mode.
+            const QString text = work.nameText();
+            work.setNameMode(nmFileMask);
+            work.setNameText(text);
+        }
 
         QString what;
         switch (work.nameMode) {
