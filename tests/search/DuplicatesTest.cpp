@@ -338,6 +338,57 @@ TEST_F(DupFixture, EmptyAndSingleBucketsGiveNothing)
     EXPECT_TRUE(Groups({file(0, "x")}, Checked(true, true, false, false)).empty());
 }
 
+// The grouping as the rule states it, compare by compare, for checking the
+// one that passes over pivots nothing else matches.
+std::vector<std::vector<TItemRec *>> PlainGroups(std::vector<TItemRec *> items, const TDupSettings &settings)
+{
+    TCompareContext context;
+    context.column = 2;
+    context.archivesAsFolders = settings.archivesAsFolders;
+    SortItems(items, context);
+    std::vector<std::vector<TItemRec *>> groups;
+    const size_t n = items.size();
+    for (size_t last = 0, first = 0; first < n; first = last + 1) {
+        last = first;
+        while (last + 1 < n && CompareItems(items[first], items[last + 1], context) == 0)
+            ++last;
+        for (size_t start = first; start < last;) {
+            size_t j = start;
+            for (size_t k = start + 1; k <= last; ++k)
+                if (DupEqual(items[start], items[k], settings))
+                    std::swap(items[++j], items[k]);
+            if (j > start)
+                groups.emplace_back(items.begin() + std::ptrdiff_t(start), items.begin() + std::ptrdiff_t(j + 1));
+            start = j + 1;
+        }
+    }
+    return groups;
+}
+
+TEST_F(DupFixture, LongRunsGroupAsTheRuleSays)
+{
+    // Few sizes, names, dates and attributes, so that runs are long and
+    // groups interleave; every combination of the four boxes.
+    const char *names[] = {"a1", "A1", "a2", "ab", "AB", "aB", "a", "a\xC3\xA4", "a\xC3\x84"};
+    std::vector<HandFile> files;
+    uint64_t seed = 12345;
+    const auto next = [&](uint64_t below) {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return (seed >> 33) % below;
+    };
+    for (int i = 0; i < 400; ++i)
+        files.push_back(File(names[next(9)], int64_t(next(3)), 0x3A000000u + uint32_t(next(2)),
+                             next(2) ? uint8_t(faArchive) : uint8_t(faArchive | faHidden)));
+    build({Disk("D", files)});
+    std::vector<TItemRec *> bucket;
+    for (TFileRec *f : testcat::Chain(diskNode(0)))
+        bucket.push_back(f);
+    for (int mask = 0; mask < 16; ++mask) {
+        const TDupSettings settings = Checked(mask & 1, mask & 2, mask & 4, mask & 8);
+        EXPECT_EQ(Groups(bucket, settings), PlainGroups(bucket, settings)) << "boxes " << mask;
+    }
+}
+
 // ---------------------------------------------------------------- the walk
 
 // Runs the walk's steps on the tree directly, counting them and noting the
@@ -685,3 +736,4 @@ TEST_F(DupWalkFixture, SingleCopiesCountCompressedCopiesWhenMembersAreCompared)
 }
 
 } // namespace
+
