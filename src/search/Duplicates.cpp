@@ -1,9 +1,12 @@
-// The duplicates search. Candidates are kept in 28 buckets by the first
-// character of their names; each bucket is sorted in the found list's "Item
-// Size" order, so that only items of one kind class and one size ever meet,
-// and each run of such items is split into groups around a pivot. Two items
-// of different sizes, or whose names start differently, are therefore never
-// reported, whatever properties are checked.
+// The duplicates search: the rules that make two candidates the same, and
+// the walk that collects them from the open catalogs and groups them.
+// Candidates are kept in 28 buckets by the first character of their names;
+// each bucket is sorted in the found list's "Item Size" order, so that only
+// items of one kind class and one size ever meet, and each run of such items
+// is split into groups around a pivot. Two items of different sizes, or
+// whose names start differently, are therefore never reported, whatever
+// properties are checked. Single copies (files of the chosen disks that no
+// other disk holds) are found by the same rules.
 #include "search/Duplicates.h"
 
 #include "browser/ItemSort.h"
@@ -519,7 +522,7 @@ void TDupWalk::run(bool wholeScope, std::vector<int> *groupStarts)
             if (w.cancelled())
                 break;
         }
-    } catch (const std::exception &) {
+    } catch (...) {
         // A record that cannot be read ends the collecting; what was
         // collected is still grouped.
     }
@@ -529,10 +532,14 @@ void TDupWalk::run(bool wholeScope, std::vector<int> *groupStarts)
     w.m_checked = 0;
     w.m_found.store(0);
     w.m_total = m_collected;
-    if (m_settings.singleCopy)
-        listSingleCopies();
-    else
-        group(groupStarts);
+    try {
+        if (m_settings.singleCopy)
+            listSingleCopies();
+        else
+            group(groupStarts);
+    } catch (...) {
+        // An error ends the search as if it had finished: the groups so far stay.
+    }
 }
 
 void RunDuplicateSearch(TSearchWalk &walk, const TSearchCriteria &filter, const TDupSettings &settings,

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -671,6 +672,19 @@ TEST_F(DupWalkFixture, CancelStopsCollectingButGroupsWhatWasCollected)
     // The cancel came as CD3's list was read: its file is not collected.
     EXPECT_EQ(rows(), "[CD1:a CD2:A] [CD1:b CD2:B]");
     EXPECT_TRUE(walk.cancelled());
+}
+
+TEST_F(DupWalkFixture, AnErrorWhileCollectingStillGroupsWhatWasCollected)
+{
+    openCatalog(QStringLiteral("one.ctf"), {Disk("CD1", {File("a", 1), File("b", 2)}),
+                                            Disk("CD2", {File("A", 1), File("B", 2)}), Disk("CD3", {File("b", 2)})});
+    int loads = 0;
+    m_host.afterFileLoad = [&](TTreeNode *) {
+        if (++loads == 3)
+            throw std::runtime_error("unreadable record");
+    };
+    EXPECT_EQ(run(Filter(true, false, false), Checked(true, true, false, false)), "[CD1:a CD2:A] [CD1:b CD2:B]");
+    EXPECT_FALSE(m_collecting);
 }
 
 TEST_F(DupWalkFixture, NoPropertyChosenSearchesNothing)
