@@ -12,6 +12,7 @@
 #include "catalog/Forest.h"
 #include "catalog/LoadSave.h"
 #include "search/Criteria.h"
+#include "search/Duplicates.h"
 #include "search/FoundList.h"
 #include "search/SearchWalk.h"
 
@@ -383,6 +384,86 @@ void RunFoundListBench(const BenchArgs &args, const BenchWorkDir &dir)
     CloseCatalog(forest, catalogNode);
 }
 
+// A duplicates search by name and size over every file, folder and disk of
+// the million-file catalog, freshly opened (file cached) and with every
+// list in memory, against sort and uniq over lines of name and size.
+void RunDuplicatesBench(const BenchArgs &args, const BenchWorkDir &dir)
+{
+    const GenOptions options = SearchShape(1'000'000, false);
+    const QString path = EnsureCatalog(dir, options);
+    const QString linesPath = dir.file(QFileInfo(path).completeBaseName() + QStringLiteral("-name-size.txt"));
+    int64_t files = 0;
+    {
+        TForest forest;
+        TTreeNode *catalogNode = OpenCatalog(forest, path);
+        for (TTreeNode *diskNode : catalogNode->children())
+            LoadSubfolders(diskNode, true, true);
+        QFile out(linesPath);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            std::exit(1);
+        QByteArray buffer;
+        for (TTreeNode *node : ContainerNodes(catalogNode)) {
+            // Members of compressed files are left out, as the search leaves them.
+            if (ItemIs(node->data()->KindFlags, rfCompressed))
+                continue;
+            for (const TFileRec *f = node->data()->Next; f; f = f->Next) {
+                buffer.append(f->name()).append('\t').append(QByteArray::number(f->Size)).append('\n');
+                ++files;
+            }
+            if (buffer.size() > (1 << 20)) {
+                out.write(buffer);
+                buffer.clear();
+            }
+        }
+        out.write(buffer);
+        CloseCatalog(forest, catalogNode);
+    }
+    PrintHeading(QStringLiteral("Duplicates by name and size over %1 files (and the folders and disks)")
+                     .arg(Count(files)));
+
+    TSearchWork work;
+    ResetCriteria(work, QDate(2024, 5, 17));
+    work.duplicatesMode = true;
+    const TSearchCriteria filter = Snapshot(work);
+    TDupSettings settings;
+    settings.name = settings.size = true;
+    settings.date = settings.attr = false;
+
+    const QByteArray sortCommand = "LC_ALL=C sort -f " + ShellQuote(linesPath) + " | LC_ALL=C uniq -d -i | wc -l";
+    QByteArray groupsBySort;
+    TForest forest;
+    TFoundList list(ResultListId::Duplicates);
+    TDirectSearchHost host;
+    TTreeNode *catalogNode = nullptr;
+    int found = 0;
+    const auto reopen = [&] {
+        list.clear();
+        if (catalogNode)
+            CloseCatalog(forest, catalogNode);
+        catalogNode = OpenCatalog(forest, path);
+    };
+    const auto search = [&] {
+        TSearchWalk walk(forest, list, host);
+        walk.runDuplicates(filter, settings, true);
+        found = walk.foundCount();
+    };
+    const std::vector<int64_t> fresh = InterleavedMedians(
+        args.runs, {{[&] { groupsBySort = RunCommand(sortCommand); }, {}}, {search, reopen}});
+    reopen();
+    for (TTreeNode *diskNode : catalogNode->children())
+        LoadSubfolders(diskNode, true, true);
+    const std::vector<int64_t> warm = InterleavedMedians(args.runs, {{search, [&] { list.clear(); }}});
+    list.clear();
+    CloseCatalog(forest, catalogNode);
+
+    PrintLine(QStringLiteral("found %1 items in groups; sort | uniq -d -i: %2 duplicated name and size lines")
+                  .arg(Count(found), QString::fromLatin1(groupsBySort)));
+    PrintLine(QStringLiteral("freshly opened (file cached): %1; sort -f | uniq -d -i: %2; %3 vs sort")
+                  .arg(Millis(fresh[1]), Millis(fresh[0]), Ratio(double(fresh[1]) / double(fresh[0]))));
+    PrintLine(QStringLiteral("every list in memory: %1; %2 vs sort")
+                  .arg(Millis(warm[0]), Ratio(double(warm[0]) / double(fresh[0]))));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -395,6 +476,7 @@ int main(int argc, char **argv)
     QString pattern;
     RunWalkBench(args, dir, 1'000'000, pattern);
     RunFoundListBench(args, dir);
+    RunDuplicatesBench(args, dir);
     if (args.large)
         RunWalkBench(args, dir, 10'000'000, pattern);
     return 0;
