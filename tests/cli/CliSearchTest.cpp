@@ -5,6 +5,7 @@
 #include "TestCatalogs.h"
 
 #include "platform/DosTime.h"
+#include "search/RegisteredTypes.h"
 
 #include <gtest/gtest.h>
 
@@ -238,6 +239,22 @@ TEST_F(CliSearchTest, EachCriterionFindsItsItemsInWalkOrder)
     }
 }
 
+TEST_F(CliSearchTest, FileTypeByItsDescription)
+{
+    // The desktop's own description of PDF documents, whatever this
+    // machine's MIME database calls it.
+    QString pdf;
+    for (const TFileType &type : RegisteredFileTypes())
+        if (type.extensions.contains(QStringLiteral(".pdf"), Qt::CaseInsensitive))
+            pdf = type.description;
+    if (pdf.isEmpty())
+        GTEST_SKIP() << "no file type with the extension pdf is registered here";
+    const CliRun run = cli(QStringList{QStringLiteral("search"), QStringLiteral("--json"), QStringLiteral("--name-mode"),
+                                       QStringLiteral("type"), QStringLiteral("--name"), pdf.toUpper(), one(), two()});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(Items(run.out), (QStringList{QStringLiteral("CD1:manual.pdf"), QStringLiteral("Backup:manual.pdf")}));
+}
+
 TEST_F(CliSearchTest, SearchesSeveralCatalogsTogether)
 {
     const CliRun run = cli(QStringList{QStringLiteral("search"), QStringLiteral("--json"), QStringLiteral("--name"),
@@ -279,6 +296,9 @@ TEST_F(CliSearchTest, RefusalsAndEmptyResults)
         {{"--name-mode", "regex", "--name", "(unclosed"}, 2, "Invalid"},
         {{"--name-mode", "exact"}, 2, "You did not enter what name are you searching for."},
         {{"--name-mode", "nonsense", "--name", "x"}, 2, "--name-mode: \"nonsense\" is not one of"},
+        {{"--name-mode", "type", "--name", "No such type of file"}, 2,
+         "--name: no registered file type is described as \"No such type of file\""},
+        {{"--name-mode", "type"}, 2, "You did not enter what file type are you searching for."},
         {{"--size-op", "huge", "--size", "1"}, 2, "--size-op"},
         {{"--size", "12XB"}, 2, "--size: \"12XB\" is not a size"},
         {{"--date", "2020-13-01"}, 2, "--date: \"2020-13-01\" is not a date"},
