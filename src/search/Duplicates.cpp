@@ -350,8 +350,11 @@ void TDupWalk::collect(TTreeNode *node, TTreeNode *diskNode)
 
     bool needFiles = false, needFolders = false;
     {
+        // The members of a compressed file that is skipped are not read:
+        // they would give no candidate and stay in memory for nothing.
         TSearchWalk::ReadingBlock read(m_walk);
-        needFiles = files && (disk ? disk->FilesLoaded : folder->FilesLoaded) == 0;
+        const bool skippedArchive = folder && ItemIs(folder->KindFlags, rfCompressed) && m_settings.skipArchives;
+        needFiles = files && !skippedArchive && (disk ? disk->FilesLoaded : folder->FilesLoaded) == 0;
     }
     if (needFiles)
         host.loadFileList(node);

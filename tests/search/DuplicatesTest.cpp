@@ -587,6 +587,10 @@ TEST_F(DupWalkFixture, MembersOfCompressedFilesOnlyWhenAsked)
                  Disk("CD2", {File("PACK.ZIP", 10)})});
     TDupSettings settings = Checked(true, true, false, false);
     EXPECT_EQ(run(Filter(true, false, false), settings), "");
+    // The skipped members were not even read.
+    const TFolderRec *pack = AsFolder(NodeRec(m_forest.roots().front()->child(0)->child(0)));
+    ASSERT_TRUE(pack);
+    EXPECT_EQ(pack->FilesLoaded, 0);
     m_list.clear();
     settings.skipArchives = false;
     EXPECT_EQ(run(Filter(true, false, false), settings), "[CD1:m1.txt CD1:m1.txt]");
