@@ -633,6 +633,13 @@ TEST_F(DupWalkFixture, NameFilterKindsAndDisks)
               "[Backup:beta.txt Backup:BETA.TXT]");
 }
 
+TEST_F(DupWalkFixture, OnlySizeStillKeepsFirstLettersApart)
+{
+    openCatalog(QStringLiteral("one.ctf"),
+                {Disk("CD1", {File("a.txt", 5), File("b.txt", 5)}), Disk("CD2", {File("abc.doc", 5)})});
+    EXPECT_EQ(run(Filter(true, false, false), Checked(false, true, false, false)), "[CD1:a.txt CD2:abc.doc]");
+}
+
 TEST_F(DupWalkFixture, ASecondSearchAddsOnlyNewGroups)
 {
     openCatalog(QStringLiteral("one.ctf"),
