@@ -7,6 +7,7 @@
 #include "TestCatalogs.h"
 
 #include "catalog/Forest.h"
+#include "catalog/CatalogOps.h"
 #include "catalog/LoadSave.h"
 #include "platform/MediaTypes.h"
 #include "search/Criteria.h"
@@ -15,9 +16,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -696,6 +699,61 @@ TEST_F(DupWalkFixture, AnErrorWhileCollectingStillGroupsWhatWasCollected)
     };
     EXPECT_EQ(run(Filter(true, false, false), Checked(true, true, false, false)), "[CD1:a CD2:A] [CD1:b CD2:B]");
     EXPECT_FALSE(m_collecting);
+}
+
+// The walk on threads: a suite of its own, so that the ThreadSanitizer
+// run of the search's thread tests can pick it.
+class DupWalkThreads : public DupWalkFixture
+{
+};
+
+TEST_F(DupWalkThreads, RunsBesideTheTreesOwnerEditingAndExpanding)
+{
+    // The walk on a thread of its own (its steps run there, under the write
+    // lock they take), while this thread edits descriptions of files the
+    // walk collects and reads whole folder trees of the disks it walks.
+    std::vector<HandDisk> disks;
+    for (int d = 0; d < 4; ++d) {
+        std::vector<HandFolder> folders;
+        for (int f = 0; f < 6; ++f) {
+            std::vector<HandFile> files;
+            for (int i = 0; i < 40; ++i)
+                files.push_back(File(QByteArray("file") + QByteArray::number(i), 100 + i));
+            HandFolder folder = Folder(QByteArray("folder") + QByteArray::number(f), 0, 0, files);
+            folder.depth = 1 + f % 3;
+            folders.push_back(folder);
+        }
+        disks.push_back(Disk(QByteArray("Disk") + QByteArray::number(d), {File("root.txt", 7)}, folders));
+    }
+    openCatalog(QStringLiteral("one.ctf"), disks);
+    TTreeNode *catalog = m_forest.roots().front();
+    LoadFileList(catalog->child(0));
+    std::vector<TFileRec *> edited = testcat::Chain(catalog->child(0));
+    ASSERT_FALSE(edited.empty());
+
+    TSearchWalk walk(m_forest, m_list, m_host);
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        RunDuplicateSearch(walk, Filter(true, true, true), Checked(true, true, false, false), true, &m_groupStarts);
+        done.store(true);
+    });
+    int round = 0;
+    while (!done.load()) {
+        for (TFileRec *file : edited)
+            StoreDescription(file->Desc, round % 2 ? QByteArrayView("edited") : QByteArrayView("again"));
+        LoadSubfolders(catalog->child(1 + round % 3), true, true);
+        ++round;
+    }
+    worker.join();
+    const std::string concurrent = rows();
+
+    // The same search alone finds the same groups.
+    m_list.clear();
+    EXPECT_EQ(run(Filter(true, true, true), Checked(true, true, false, false)), concurrent);
+    // On each of the four disks: root.txt, each folder's files, the folders
+    // themselves (equal names, no total), and the disk (equal serial, label
+    // and capacity).
+    EXPECT_EQ(m_list.count(), 4 * (1 + 6 * 40 + 6 + 1));
 }
 
 TEST_F(DupWalkFixture, NoPropertyChosenSearchesNothing)
