@@ -224,9 +224,26 @@ bool ValidateCriteria(TSearchWork &work, const std::vector<TFileType> &fileTypes
         problem(CriteriaGroup::Description, work.byDesc, QStringLiteral("description"),
                 QStringLiteral("You did not enter what description are you searching for."));
 
-    if (work.bySize && work.sizeOp == soNone)
+    if (work.bySize && work.sizeOp == soNone) {
         problem(CriteriaGroup::Size, work.bySize, QStringLiteral("size"),
                 QStringLiteral("You did not select what size are you looking for."));
+    } else if (work.bySize) {
+        // A field in use that holds no number would leave the bounds half
+        // taken: the search does not start with it.
+        std::vector<const TSizeField *> fields = {&work.size1};
+        if (work.secondSizeShown())
+            fields.push_back(&work.size2);
+        if (work.sizeTolerance)
+            fields.push_back(&work.size3);
+        for (const TSizeField *field : fields) {
+            TSizeField probe = *field;
+            if (!SizeToBytes(probe)) {
+                problem(CriteriaGroup::Size, work.bySize, QStringLiteral("size"),
+                        QStringLiteral("'%1' is not a valid number.").arg(field->text));
+                break;
+            }
+        }
+    }
 
     if (work.byDate && work.dateKind == dkNone && work.timeKind == dkNone)
         problem(CriteriaGroup::Date, work.byDate, QStringLiteral("date ot time"),
@@ -248,8 +265,6 @@ QString MsgNoCriteriaCaption()
 // ---------------------------------------------------------------- snapshot
 
 namespace {
-
-constexpr int kSecondsPerDay = 86400;
 
 int64_t SaturatingAdd(int64_t a, int64_t b)
 {
