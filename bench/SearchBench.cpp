@@ -475,9 +475,9 @@ int main(int argc, char **argv)
     RunMatchBench(args, dir, true);
     QString pattern;
     RunWalkBench(args, dir, 1'000'000, pattern);
-    RunFoundListBench(args, dir);
-    RunDuplicatesBench(args, dir);
     if (args.large)
         RunWalkBench(args, dir, 10'000'000, pattern);
+    RunFoundListBench(args, dir);
+    RunDuplicatesBench(args, dir);
     return 0;
 }
