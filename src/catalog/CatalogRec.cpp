@@ -4,6 +4,7 @@
 
 #include "catalog/Forest.h"
 #include "catalog/ReadAhead.h"
+#include "catalog/RecordLock.h"
 #include "catalog/ResultLists.h"
 #include "platform/ByteTotals.h"
 #include "platform/Texts.h"
@@ -284,6 +285,7 @@ void SetDiskDirty(TTreeNode *node, bool value)
 
 void FreeItemData(TTreeNode *node, bool freeRecord, bool keepListRefs)
 {
+    TRecordWriteScope writing;
     TItemRec *rec = NodeRec(node);
     if (!rec)
         return;
@@ -344,7 +346,11 @@ void FreeItemData(TTreeNode *node, bool freeRecord, bool keepListRefs)
 void UnloadFileList(TTreeNode *node)
 {
     // Only a chain read from the file and not changed since can be read again;
-    // anything else would be lost, so it stays.
+    // anything else would be lost, so it stays. So does the chain a search
+    // is scanning right now.
+    TRecordWriteScope writing;
+    if (FileChainPinned(node))
+        return;
     TItemRec *rec = NodeRec(node);
     if (!rec || !ItemIs(rec->KindFlags, rfListBlock))
         return;
@@ -359,5 +365,9 @@ void UnloadFileList(TTreeNode *node)
     const TDiskRec *disk = diskNode ? AsDisk(diskNode->data()) : nullptr;
     if (listOffset < 0 || !disk || disk->Dirty || disk->FileOffset <= 0)
         return;
+    // A chain with a record in a result list stays too: the list points to it.
+    for (const TFileRec *f = rec->Next; f; f = f->Next)
+        if (f->SearchListPos >= 0 || f->UserListPos >= 0 || f->DupListPos >= 0)
+            return;
     FreeItemData(node, false, true);
 }
