@@ -9,6 +9,8 @@
 // other disk holds) are found by the same rules.
 #include "search/Duplicates.h"
 
+#include "catalog/RecordLock.h"
+
 #include "browser/ItemSort.h"
 #include "catalog/Forest.h"
 #include "platform/ByteTotals.h"
@@ -490,6 +492,9 @@ void TDupWalk::run(bool wholeScope, std::vector<int> *groupStarts)
 {
     if (!DupPropertyChosen(m_settings))
         return;
+    // The candidates point into every chain collected until they are
+    // grouped: no other command may drop one meanwhile.
+    const TPinAllFileChains pinned;
     TSearchWalk &w = m_walk;
     w.m_checked = 0;
     w.m_found.store(0);

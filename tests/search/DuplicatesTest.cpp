@@ -563,6 +563,21 @@ TEST_F(DupWalkFixture, FindsGroupsAcrossCatalogsAndKeepsTheListsItRead)
         });
 }
 
+TEST_F(DupWalkFixture, ListsDroppedByOtherCommandsMidWalkKeepTheCandidates)
+{
+    openCatalog(QStringLiteral("one.ctf"), {Disk("CD1", {}, {Folder("A", 0, 0, {File("same.bin", 40)})})});
+    openCatalog(QStringLiteral("two.ctf"), {Disk("CD2", {}, {Folder("B", 0, 0, {File("SAME.BIN", 40)})})});
+    // Another command drops every list read so far whenever the walk loads
+    // one: the chains the candidates point into must stay.
+    std::vector<TTreeNode *> loaded;
+    m_host.afterFileLoad = [&loaded](TTreeNode *node) {
+        for (TTreeNode *earlier : loaded)
+            UnloadFileList(earlier);
+        loaded.push_back(node);
+    };
+    EXPECT_EQ(run(Filter(true, false, false), Checked(true, true, false, false)), "[CD1:same.bin CD2:SAME.BIN]");
+}
+
 TEST_F(DupWalkFixture, ProgressCountsCandidatesWhileCollectingThenGroupedItems)
 {
     openCatalog(QStringLiteral("one.ctf"), {Disk("CD1", {File("a", 1), File("b", 2)}), Disk("CD2", {File("A", 1)})});
