@@ -12,6 +12,7 @@
 #include "platform/DosMask.h"
 #include "platform/DosTime.h"
 #include "platform/Texts.h"
+#include "platform/UpperCase.h"
 #include "search/Extensions.h"
 
 #include <QStringDecoder>
@@ -290,7 +291,9 @@ uint32_t DayStart(const QDate &day)
 
 QString PrepareDescText(const QString &text, bool caseSensitive)
 {
-    QString out = caseSensitive ? text : text.toUpper();
+    QString out = text;
+    if (!caseSensitive && !UpperCaseInPlace(out))
+        out = text.toUpper();
     out.removeIf([](QChar c) {
         return c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char(' ') || c == QLatin1Char(',') ||
                c == QLatin1Char('.');
@@ -530,12 +533,27 @@ const QString &DecodeInto(QByteArrayView stored, bool caseSensitive)
     } else {
         text = DecodeStored(stored);
     }
-    if (!caseSensitive) {
-        // Converted in place when the case mapping keeps the length.
-        QString upper = std::move(text).toUpper();
-        text = std::move(upper);
+    if (!caseSensitive && !UpperCaseInPlace(text)) {
+        // A character whose upper case is longer ("ß"): the general way.
+        text = DecodeStored(stored).toUpper();
     }
     return text;
+}
+
+// Whether the extension of an upper-cased name, closed by code 1, occurs in
+// pattern: ExtensionMatches without a string for the key.
+bool ExtensionIn(QStringView upperName, const QString &pattern)
+{
+    const qsizetype dot = upperName.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0)
+        return false;
+    const QStringView suffix = upperName.mid(dot);
+    for (qsizetype at = pattern.indexOf(suffix); at >= 0; at = pattern.indexOf(suffix, at + 1)) {
+        const qsizetype end = at + suffix.size();
+        if (end < pattern.size() && pattern[end] == kExtensionEnd)
+            return true;
+    }
+    return false;
 }
 
 // The name condition by the decoded name (names that are not ASCII, and
@@ -596,7 +614,7 @@ bool NameMatchesBytes(const TSearchCriteria &c, QByteArrayView stored)
         if (dot < 0)
             return false;   // no extension, never found by one
         if (!UpperAscii(stored, upper))
-            return ExtensionMatches(DecodeInto(stored, true), c.NamePattern, false);
+            return ExtensionIn(DecodeInto(stored, false), c.NamePattern);
         // The key: from the dot on, closed by code 1, so ".TX" cannot match inside ".TXT".
         const size_t keyLen = len - size_t(dot);
         upper[len] = '\1';
