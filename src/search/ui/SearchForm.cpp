@@ -1,0 +1,1390 @@
+// The search window's criteria half: the pages and their controls, each
+// writing to TSearchWork as it changes and set back from it, what is shown
+// and enabled in each mode, the scope tree and the category lists, and the
+// search's start and end. The found list half is SearchFormList.cpp.
+#include "search/ui/SearchForm.h"
+
+#include "catalog/CatalogRec.h"
+#include "platform/Texts.h"
+#include "search/RegisteredTypes.h"
+#include "search/SearchThread.h"
+#include "search/ui/FoundListModel.h"
+#include "search/ui/ScopeTree.h"
+#include "widgets/ui/QtPrompter.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QThread>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTimeEdit>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+// The progress bar's range during a search.
+constexpr int kProgressRange = 1000;
+// The spin edits' bounds.
+constexpr int kMaxFoundLimit = 9999;
+constexpr int kDateToleranceMax = 99;
+constexpr int kTimeToleranceMax = 999;
+// Closing the program waits this many rounds of 10 ms for a cancelled search.
+constexpr int kCancelWaitRoundMs = 10;
+
+QString sizeNumberError(const QString &text)
+{
+    return QStringLiteral("'%1' is not a valid floating point value.").arg(text);
+}
+
+QCheckBox *attrBox(const char *name, const QString &caption)
+{
+    auto *box = new QCheckBox(caption);
+    box->setObjectName(QLatin1String(name));
+    box->setTristate(true);
+    return box;
+}
+
+Qt::CheckState attrCheck(int state)
+{
+    return state == asSet ? Qt::Checked : state == asClear ? Qt::Unchecked : Qt::PartiallyChecked;
+}
+
+int attrState(Qt::CheckState check)
+{
+    return check == Qt::Checked ? asSet : check == Qt::Unchecked ? asClear : asIgnored;
+}
+
+template <class W>
+W *named(W *widget, const char *name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+} // namespace
+
+TSearchForm::TSearchForm(TForest &forest, QWidget *parent)
+    : QDialog(parent), m_forest(forest), m_found(ResultListId::Found), m_dupes(ResultListId::Duplicates),
+      m_controller(std::make_unique<TSearchController>(forest)), m_qtPrompter(std::make_unique<QtPrompter>(this))
+{
+    setObjectName(QStringLiteral("SearchForm"));
+    setWindowTitle(QStringLiteral("Search"));
+    setSizeGripEnabled(false);
+    m_prompter = m_qtPrompter.get();
+    ResetCriteria(m_work, QDate::currentDate());
+    m_work.time1 = m_work.time2 = QTime(0, 0);
+
+    createCriteria();
+    createListArea();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 0);
+    layout->addWidget(m_criteria);
+    layout->addWidget(m_listArea, 1);
+    m_listArea->hide();
+
+    connect(m_controller.get(), &TSearchController::progress, this, &TSearchForm::onProgress);
+    connect(m_controller.get(), &TSearchController::finished, this, &TSearchForm::onFinished);
+    m_statusTimer.setSingleShot(true);
+    connect(&m_statusTimer, &QTimer::timeout, this, [this] {
+        updateFoundButtons();
+        showIdleStatus();
+    });
+    m_catalogsTimer.setSingleShot(true);
+    connect(&m_catalogsTimer, &QTimer::timeout, this, [this] {
+        if (!searching())
+            rebuildFromCatalogs();
+        refreshLists();
+    });
+    m_forest.addObserver(this);
+
+    syncFromWork();
+    setupSearchDialog();
+    m_lastPage = m_pages->currentWidget();
+    showListArea(false);
+}
+
+TSearchForm::~TSearchForm()
+{
+    // The worker reads the forest and the lists: it ends before they go.
+    if (searching())
+        m_controller->cancelAndWait(INT_MAX);
+    m_controller.reset();
+    m_forest.removeObserver(this);
+}
+
+void TSearchForm::setPrompter(Prompter *prompter)
+{
+    m_prompter = prompter ? prompter : m_qtPrompter.get();
+}
+
+void TSearchForm::applySettings(const TSearchFormSettings &settings)
+{
+    m_settings = settings;
+    TItemTextContext texts;
+    texts.formattedSizes = settings.formattedSizes;
+    m_model->setTextContext(texts);
+    m_model->setDescriptionTips(settings.descriptionTips);
+    const int side = 2 * std::clamp(settings.buttonSize, 0, 7) + 21;
+    m_toolbar->setIconSize(QSize(side - 6, side - 6));
+    for (QAction *a : m_toolbar->actions())
+        if (auto *button = qobject_cast<QToolButton *>(m_toolbar->widgetForAction(a)))
+            button->setAutoRaise(!settings.oldStyleButtons);
+}
+
+void TSearchForm::setFileTypes(std::vector<TFileType> types)
+{
+    m_fileTypes = std::move(types);
+    m_fileTypesRead = true;
+    fillFileTypeCombo();
+}
+
+// ---- building the criteria pages ----------------------------------------------------------------
+
+void TSearchForm::createCriteria()
+{
+    m_criteria = named(new QWidget, "CriteriaArea");
+    m_pages = named(new QTabWidget, "PageControl");
+    m_mainSheet = createMainPage();
+    m_nameSheet = createNamePage();
+    m_descSheet = createDescPage();
+    m_categorySheet = createCategoryPage();
+    m_sizeSheet = createSizePage();
+    m_dateSheet = createDatePage();
+    m_limitSheet = createLimitPage();
+    m_settingsSheet = createSettingsPage();
+    m_pages->addTab(m_mainSheet, QStringLiteral("What to Search for"));
+    m_pages->addTab(m_nameSheet, QStringLiteral("by Name or Type"));
+    m_pages->addTab(m_descSheet, QStringLiteral("by Description"));
+    m_pages->addTab(m_categorySheet, QStringLiteral("by Category"));
+    m_pages->addTab(m_sizeSheet, QStringLiteral("by Item Size"));
+    m_pages->addTab(m_dateSheet, QStringLiteral("by Item Date"));
+    m_pages->addTab(m_limitSheet, QStringLiteral("Limit Search"));
+    m_pages->addTab(m_settingsSheet, QStringLiteral("Search Settings"));
+    connect(m_pages, &QTabWidget::currentChanged, this, &TSearchForm::onPageChanged);
+
+    m_btnFind = named(new QPushButton(QStringLiteral("&Find")), "BtnFind");
+    m_btnCancel = named(new QPushButton(QStringLiteral("C&ancel")), "BtnCancel");
+    m_btnNew = named(new QPushButton(QStringLiteral("&New Search")), "BtnNew");
+    m_btnClose = named(new QPushButton(QStringLiteral("Close")), "BtnClose");
+    m_btnFind->setDefault(true);
+    for (QPushButton *b : {m_btnCancel, m_btnNew, m_btnClose})
+        b->setAutoDefault(false);
+    connect(m_btnFind, &QPushButton::clicked, this, [this] { find(); });
+    connect(m_btnCancel, &QPushButton::clicked, this, &TSearchForm::cancelSearch);
+    connect(m_btnNew, &QPushButton::clicked, this, &TSearchForm::newSearch);
+    connect(m_btnClose, &QPushButton::clicked, this, &QDialog::hide);
+
+    m_buttonColumn = new QWidget;
+    auto *buttons = new QVBoxLayout(m_buttonColumn);
+    buttons->setContentsMargins(0, 0, 0, 0);
+    for (QPushButton *b : {m_btnFind, m_btnCancel, m_btnNew})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+    buttons->addWidget(m_btnClose);
+
+    auto *row = new QHBoxLayout(m_criteria);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(m_pages, 1);
+    row->addWidget(m_buttonColumn);
+}
+
+QWidget *TSearchForm::createMainPage()
+{
+    auto *page = named(new QWidget, "MainSheet");
+    m_byName = named(new QCheckBox(QStringLiteral("Search by &Name or Attributes")), "ByNameCheck");
+    m_byDesc = named(new QCheckBox(QStringLiteral("Search by &Descriptions")), "ByDescCheck");
+    m_byCategory = named(new QCheckBox(QStringLiteral("Search by &Categories")), "ByCategoryCheck");
+    m_bySize = named(new QCheckBox(QStringLiteral("Search by Item &Size")), "BySizeCheck");
+    m_byDate = named(new QCheckBox(QStringLiteral("Search by Item Da&te")), "ByDateCheck");
+    m_byDuplicatesLabel = named(new QLabel(QStringLiteral("Check the upper checkbox to only search for duplicate "
+                                                          "items that match by name or file mask.")),
+                                "ByDuplicatesLabel");
+    m_byDuplicatesLabel->setWordWrap(true);
+    m_forFiles = named(new QCheckBox(QStringLiteral("&Files")), "SearchForFiles");
+    m_forFolders = named(new QCheckBox(QStringLiteral("F&olders")), "SearchForFolders");
+    m_forDisks = named(new QCheckBox(QStringLiteral("Dis&ks")), "SearchForDisks");
+    m_clearResults = named(new QCheckBox(QStringLiteral("Clear &previous search results")), "ClearResultsCheck");
+    m_showLimit = named(new QCheckBox(QStringLiteral("&Limit search to specific disks")), "ShowLimitCheck");
+    m_showSettings = named(new QCheckBox(QStringLiteral("Show &Advanced Search Settings")), "ShowSettingsCheck");
+
+    auto group = [this](QCheckBox *box, bool TSearchWork::*field, QWidget *page) {
+        connect(box, &QCheckBox::toggled, this, [this, field, page](bool on) {
+            if (m_syncing)
+                return;
+            m_work.*field = on;
+            setupVisibleGroups(on ? page : nullptr);
+        });
+    };
+    group(m_byName, &TSearchWork::byName, nullptr);
+    group(m_byDesc, &TSearchWork::byDesc, nullptr);
+    group(m_byCategory, &TSearchWork::byCategory, nullptr);
+    group(m_bySize, &TSearchWork::bySize, nullptr);
+    group(m_byDate, &TSearchWork::byDate, nullptr);
+    group(m_forFiles, &TSearchWork::files, nullptr);
+    group(m_forFolders, &TSearchWork::folders, nullptr);
+    group(m_forDisks, &TSearchWork::disks, nullptr);
+    group(m_clearResults, &TSearchWork::clearResults, nullptr);
+    group(m_showLimit, &TSearchWork::showLimit, nullptr);
+    group(m_showSettings, &TSearchWork::showSettings, nullptr);
+
+    auto *left = new QVBoxLayout;
+    for (QWidget *w : {static_cast<QWidget *>(m_byName), static_cast<QWidget *>(m_byDuplicatesLabel),
+                       static_cast<QWidget *>(m_byDesc), static_cast<QWidget *>(m_byCategory),
+                       static_cast<QWidget *>(m_bySize), static_cast<QWidget *>(m_byDate)})
+        left->addWidget(w);
+    left->addStretch(1);
+    auto *right = new QVBoxLayout;
+    right->addWidget(new QLabel(QStringLiteral("Search for this items:")));
+    auto *kinds = new QHBoxLayout;
+    for (QCheckBox *b : {m_forFiles, m_forFolders, m_forDisks})
+        kinds->addWidget(b);
+    kinds->addStretch(1);
+    right->addLayout(kinds);
+    right->addSpacing(8);
+    for (QCheckBox *b : {m_clearResults, m_showLimit, m_showSettings})
+        right->addWidget(b);
+    right->addStretch(1);
+    auto *row = new QHBoxLayout(page);
+    row->addLayout(left, 1);
+    row->addLayout(right, 1);
+    return page;
+}
+
+QWidget *TSearchForm::createNamePage()
+{
+    auto *page = named(new QWidget, "NameSheet");
+    m_nameCombo = named(new QComboBox, "NameCombo");
+    m_nameCombo->addItems({QStringLiteral("Part of Filename"), QStringLiteral("File Mask (wildcards)"),
+                           QStringLiteral("Exact Filename"), QStringLiteral("File Extension"),
+                           QStringLiteral("File Type"), QStringLiteral("Regular Expression")});
+    m_nameLabel = named(new QLabel(QStringLiteral("Search for:")), "NameLabel");
+    m_nameEdit = named(new QLineEdit, "NameEdit");
+    m_fileTypeCombo = named(new QComboBox, "FileTypeCombo");
+    m_fileCase = named(new QCheckBox(QStringLiteral("Case sensitive search")), "FileCaseCheck");
+    m_attrLabel = named(new QLabel(QStringLiteral("Attributes:")), "AttrLabel");
+    m_attr[0] = attrBox("AttrArchiveCheck", QStringLiteral("Archive"));
+    m_attr[1] = attrBox("AttrHiddenCheck", QStringLiteral("Hidden"));
+    m_attr[2] = attrBox("AttrSystemCheck", QStringLiteral("System"));
+    m_attr[3] = attrBox("AttrReadOnlyCheck", QStringLiteral("Read-only"));
+    auto *line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    m_attrLine = line;
+
+    connect(m_nameCombo, &QComboBox::currentIndexChanged, this, [this](int mode) {
+        if (m_syncing || mode < 0)
+            return;
+        m_work.setNameMode(mode);
+        if (mode == nmFileType)
+            ensureFileTypes();
+        m_syncing = true;
+        m_nameEdit->setText(m_work.nameText());
+        m_syncing = false;
+        namePageChanged();
+        updateButtons();
+    });
+    connect(m_nameEdit, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (!m_syncing)
+            m_work.setNameText(text);
+    });
+    connect(m_fileTypeCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (m_syncing)
+            return;
+        // "(none)" is the empty choice.
+        m_work.fileType = index <= 0 ? -1 : index;
+        if (index == 0) {
+            m_syncing = true;
+            m_fileTypeCombo->setCurrentIndex(-1);
+            m_syncing = false;
+        }
+    });
+    connect(m_fileCase, &QCheckBox::toggled, this, [this](bool on) {
+        if (!m_syncing)
+            m_work.fileCase = on;
+    });
+    int TSearchWork::*attrFields[4] = {&TSearchWork::attrArchive, &TSearchWork::attrHidden, &TSearchWork::attrSystem,
+                                       &TSearchWork::attrReadOnly};
+    for (int i = 0; i < 4; ++i)
+        connect(m_attr[i], &QCheckBox::stateChanged, this, [this, field = attrFields[i]](int s) {
+            if (!m_syncing)
+                m_work.*field = attrState(Qt::CheckState(s));
+        });
+
+    auto *grid = new QGridLayout(page);
+    grid->addWidget(new QLabel(QStringLiteral("Search by:")), 0, 0);
+    grid->addWidget(m_nameCombo, 0, 1);
+    grid->addWidget(m_nameLabel, 1, 0);
+    grid->addWidget(m_nameEdit, 1, 1);
+    grid->addWidget(m_fileTypeCombo, 1, 1);
+    grid->addWidget(m_fileCase, 2, 1);
+    grid->addWidget(m_attrLine, 3, 0, 1, 2);
+    grid->addWidget(m_attrLabel, 4, 0);
+    auto *attrs = new QHBoxLayout;
+    for (QCheckBox *b : m_attr)
+        attrs->addWidget(b);
+    attrs->addStretch(1);
+    grid->addLayout(attrs, 4, 1);
+    grid->setRowStretch(5, 1);
+    grid->setColumnStretch(1, 1);
+    return page;
+}
+
+QWidget *TSearchForm::createDescPage()
+{
+    auto *page = named(new QWidget, "DescSheet");
+    m_desc1 = named(new QRadioButton(QStringLiteral("Find items with any description")), "DescCheck1");
+    m_desc2 = named(new QRadioButton(QStringLiteral("Find items with the folowing text in description:")),
+                    "DescCheck2");
+    m_desc3 = named(new QRadioButton(QStringLiteral("Find items without description")), "DescCheck3");
+    m_descEdit = named(new QLineEdit, "DescEdit");
+    m_descCase = named(new QCheckBox(QStringLiteral("Case sensitive search")), "DescCaseCheck");
+    auto *modes = new QButtonGroup(page);
+    modes->addButton(m_desc1, dmAny);
+    modes->addButton(m_desc2, dmContains);
+    modes->addButton(m_desc3, dmNone);
+    connect(modes, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+        if (m_syncing || !on)
+            return;
+        m_work.descMode = id;
+        descPageChanged();
+    });
+    connect(m_descEdit, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (!m_syncing)
+            m_work.descText = text;
+    });
+    connect(m_descCase, &QCheckBox::toggled, this, [this](bool on) {
+        if (!m_syncing)
+            m_work.descCase = on;
+    });
+    auto *v = new QVBoxLayout(page);
+    v->addWidget(m_desc1);
+    v->addWidget(m_desc2);
+    auto *indent = new QVBoxLayout;
+    indent->setContentsMargins(20, 0, 0, 0);
+    indent->addWidget(m_descEdit);
+    indent->addWidget(m_descCase);
+    v->addLayout(indent);
+    v->addWidget(m_desc3);
+    v->addStretch(1);
+    return page;
+}
+
+QWidget *TSearchForm::createCategoryPage()
+{
+    auto *page = named(new QWidget, "CategorySheet");
+    m_categoryList = named(new QListWidget, "CategoryList");
+    m_flagsList = named(new QListWidget, "FlagsList");
+    m_categoryLabel = new QLabel(QStringLiteral("By Categories:"));
+    m_flagsLabel = new QLabel(QStringLiteral("By Flags:"));
+    for (QListWidget *list : {m_categoryList, m_flagsList})
+        connect(list, &QListWidget::itemChanged, this, [this] {
+            if (!m_syncing)
+                collectCheckedCategories();
+        });
+    auto *grid = new QGridLayout(page);
+    grid->addWidget(m_categoryLabel, 0, 0);
+    grid->addWidget(m_flagsLabel, 0, 1);
+    grid->addWidget(m_categoryList, 1, 0);
+    grid->addWidget(m_flagsList, 1, 1);
+    return page;
+}
+
+QWidget *TSearchForm::createSizePage()
+{
+    auto *page = named(new QWidget, "SizeSheet");
+    m_sizeCombo = named(new QComboBox, "SizeCombo");
+    m_sizeCombo->addItems({QStringLiteral("(none)"), QStringLiteral("Equal To"), QStringLiteral("Smaller Than"),
+                           QStringLiteral("Larger Than"), QStringLiteral("Between"), QStringLiteral("Not Between")});
+    static const char *valueNames[3] = {"SizeValue1", "SizeValue2", "SizeValue3"};
+    static const char *unitNames[3] = {"SizeUnits1", "SizeUnits2", "SizeUnits3"};
+    // Nine digits and a decimal fraction.
+    static const QRegularExpression number(QStringLiteral(R"(\d{0,9}([.,]\d{0,9})?)"));
+    for (int i = 0; i < 3; ++i) {
+        m_sizeValue[i] = named(new QLineEdit, valueNames[i]);
+        m_sizeValue[i]->setValidator(new QRegularExpressionValidator(number, m_sizeValue[i]));
+        m_sizeUnits[i] = named(new QComboBox, unitNames[i]);
+        m_sizeUnits[i]->addItems({QStringLiteral("Bytes"), QStringLiteral("KB"), QStringLiteral("MB"),
+                                  QStringLiteral("GB")});
+        if (i == 2)
+            m_sizeUnits[i]->addItem(QStringLiteral("TB"));
+        connect(m_sizeValue[i], &QLineEdit::textChanged, this, [this, i](const QString &text) {
+            if (m_syncing)
+                return;
+            TSizeField &f = i == 0 ? m_work.size1 : i == 1 ? m_work.size2 : m_work.size3;
+            f.text = text;
+        });
+        connect(m_sizeValue[i], &QLineEdit::editingFinished, this, [this, i] { sizeFieldLeft(i); });
+        connect(m_sizeUnits[i], &QComboBox::currentIndexChanged, this, [this, i](int unit) {
+            if (m_syncing || unit < 0)
+                return;
+            TSizeField &f = i == 0 ? m_work.size1 : i == 1 ? m_work.size2 : m_work.size3;
+            f.unit = SizeUnit(unit);
+        });
+    }
+    m_sizeAnd = new QLabel(QStringLiteral("and"));
+    m_sizeTolerance = named(new QCheckBox(QStringLiteral("Allow tollerance of")), "SizeAllowTollerance");
+    connect(m_sizeCombo, &QComboBox::currentIndexChanged, this, [this](int op) {
+        if (m_syncing)
+            return;
+        m_work.sizeOp = op <= 0 ? soNone : op;
+        if (op == 0) {
+            m_syncing = true;
+            m_sizeCombo->setCurrentIndex(-1);
+            m_syncing = false;
+        }
+        sizePageChanged();
+    });
+    connect(m_sizeTolerance, &QCheckBox::toggled, this, [this](bool on) {
+        if (m_syncing)
+            return;
+        m_work.sizeTolerance = on;
+        sizePageChanged();
+    });
+    auto *grid = new QGridLayout(page);
+    grid->addWidget(new QLabel(QStringLiteral("Size:")), 0, 0);
+    grid->addWidget(m_sizeCombo, 0, 1);
+    grid->addWidget(m_sizeValue[0], 0, 2);
+    grid->addWidget(m_sizeUnits[0], 0, 3);
+    grid->addWidget(m_sizeAnd, 1, 1, Qt::AlignRight);
+    grid->addWidget(m_sizeValue[1], 1, 2);
+    grid->addWidget(m_sizeUnits[1], 1, 3);
+    grid->addWidget(m_sizeTolerance, 2, 1);
+    grid->addWidget(m_sizeValue[2], 2, 2);
+    grid->addWidget(m_sizeUnits[2], 2, 3);
+    grid->setRowStretch(3, 1);
+    grid->setColumnStretch(4, 1);
+    return page;
+}
+
+QWidget *TSearchForm::createDatePage()
+{
+    auto *page = named(new QWidget, "DateSheet");
+    m_dateCombo1 = named(new QComboBox, "DateCombo1");
+    m_dateCombo1->addItems({QStringLiteral("(none)"), QStringLiteral("Created"), QStringLiteral("Modified"),
+                            QStringLiteral("Accessed")});
+    m_dateCombo2 = named(new QComboBox, "DateCombo2");
+    m_dateCombo2->addItems({QStringLiteral("On"), QStringLiteral("Before"), QStringLiteral("After"),
+                            QStringLiteral("Between"), QStringLiteral("Not Between")});
+    m_timeCombo1 = named(new QComboBox, "TimeCombo1");
+    m_timeCombo1->addItems({QStringLiteral("(none)"), QStringLiteral("Created"), QStringLiteral("Modified")});
+    m_timeCombo2 = named(new QComboBox, "TimeCombo2");
+    m_timeCombo2->addItems({QStringLiteral("At"), QStringLiteral("Before"), QStringLiteral("After"),
+                            QStringLiteral("Between"), QStringLiteral("Not Between")});
+    m_datePicker1 = named(new QDateEdit, "DatePicker1");
+    m_datePicker2 = named(new QDateEdit, "DatePicker2");
+    for (QDateEdit *d : {m_datePicker1, m_datePicker2})
+        d->setCalendarPopup(true);
+    m_timePicker1 = named(new QTimeEdit, "TimePicker1");
+    m_timePicker2 = named(new QTimeEdit, "TimePicker2");
+    for (QTimeEdit *t : {m_timePicker1, m_timePicker2})
+        t->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+    m_dateAnd = new QLabel(QStringLiteral("and"));
+    m_timeAnd = new QLabel(QStringLiteral("and"));
+    m_dateTolerance = named(new QCheckBox(QStringLiteral("Allow tollerance of")), "DateAllowTollerance");
+    m_timeTolerance = named(new QCheckBox(QStringLiteral("Allow tollerance of")), "TimeAllowTollerance");
+    m_dateToleranceDays = named(new QSpinBox, "DateTollerance");
+    m_dateToleranceDays->setRange(0, kDateToleranceMax);
+    m_timeToleranceMinutes = named(new QSpinBox, "TimeTollerance");
+    m_timeToleranceMinutes->setRange(0, kTimeToleranceMax);
+
+    // The combos with an empty choice: their first entry means none.
+    auto kindCombo = [this](QComboBox *combo, int TSearchWork::*field) {
+        connect(combo, &QComboBox::currentIndexChanged, this, [this, combo, field](int kind) {
+            if (m_syncing)
+                return;
+            m_work.*field = kind <= 0 ? dkNone : kind;
+            if (kind == 0) {
+                m_syncing = true;
+                combo->setCurrentIndex(-1);
+                m_syncing = false;
+            }
+            datePageChanged();
+        });
+    };
+    kindCombo(m_dateCombo1, &TSearchWork::dateKind);
+    kindCombo(m_timeCombo1, &TSearchWork::timeKind);
+    auto opCombo = [this](QComboBox *combo, int TSearchWork::*field) {
+        connect(combo, &QComboBox::currentIndexChanged, this, [this, field](int op) {
+            if (m_syncing || op < 0)
+                return;
+            m_work.*field = op;
+            datePageChanged();
+        });
+    };
+    opCombo(m_dateCombo2, &TSearchWork::dateOp);
+    opCombo(m_timeCombo2, &TSearchWork::timeOp);
+    connect(m_datePicker1, &QDateEdit::dateChanged, this, [this](QDate d) {
+        if (!m_syncing)
+            m_work.date1 = d;
+    });
+    connect(m_datePicker2, &QDateEdit::dateChanged, this, [this](QDate d) {
+        if (!m_syncing)
+            m_work.date2 = d;
+    });
+    connect(m_timePicker1, &QTimeEdit::timeChanged, this, [this](QTime t) {
+        if (!m_syncing)
+            m_work.time1 = t;
+    });
+    connect(m_timePicker2, &QTimeEdit::timeChanged, this, [this](QTime t) {
+        if (!m_syncing)
+            m_work.time2 = t;
+    });
+    connect(m_dateTolerance, &QCheckBox::toggled, this, [this](bool on) {
+        if (m_syncing)
+            return;
+        m_work.dateTolerance = on;
+        datePageChanged();
+    });
+    connect(m_timeTolerance, &QCheckBox::toggled, this, [this](bool on) {
+        if (m_syncing)
+            return;
+        m_work.timeTolerance = on;
+        datePageChanged();
+    });
+    connect(m_dateToleranceDays, &QSpinBox::valueChanged, this, [this](int v) {
+        if (!m_syncing)
+            m_work.dateToleranceDays = v;
+    });
+    connect(m_timeToleranceMinutes, &QSpinBox::valueChanged, this, [this](int v) {
+        if (!m_syncing)
+            m_work.timeToleranceMinutes = v;
+    });
+
+    auto *grid = new QGridLayout(page);
+    grid->addWidget(new QLabel(QStringLiteral("By File Date:")), 0, 0);
+    grid->addWidget(m_dateCombo1, 0, 1);
+    grid->addWidget(m_dateCombo2, 0, 2);
+    grid->addWidget(m_datePicker1, 0, 3);
+    grid->addWidget(m_dateAnd, 0, 4);
+    grid->addWidget(m_datePicker2, 0, 5);
+    grid->addWidget(m_dateTolerance, 1, 1);
+    grid->addWidget(m_dateToleranceDays, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("days.")), 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("By File Time:")), 2, 0);
+    grid->addWidget(m_timeCombo1, 2, 1);
+    grid->addWidget(m_timeCombo2, 2, 2);
+    grid->addWidget(m_timePicker1, 2, 3);
+    grid->addWidget(m_timeAnd, 2, 4);
+    grid->addWidget(m_timePicker2, 2, 5);
+    grid->addWidget(m_timeTolerance, 3, 1);
+    grid->addWidget(m_timeToleranceMinutes, 3, 2);
+    grid->addWidget(new QLabel(QStringLiteral("minutes.")), 3, 3);
+    grid->setRowStretch(4, 1);
+    grid->setColumnStretch(6, 1);
+    return page;
+}
+
+QWidget *TSearchForm::createLimitPage()
+{
+    auto *page = named(new QWidget, "LimitSheet");
+    m_scope = named(new TScopeTree(m_forest), "CatalogTree");
+    m_includeAll = named(new QPushButton(QStringLiteral("&Include All")), "IncludeBtn");
+    m_excludeAll = named(new QPushButton(QStringLiteral("E&xclude All")), "ExcludeBtn");
+    for (QPushButton *b : {m_includeAll, m_excludeAll})
+        b->setAutoDefault(false);
+    connect(m_scope, &TScopeTree::scopeChanged, this, &TSearchForm::updateScopeButtons);
+    connect(m_includeAll, &QPushButton::clicked, this, [this] {
+        if (searching())
+            return;
+        IncludeAll(m_forest, true);
+        m_scope->rebuild();
+        updateScopeButtons();
+    });
+    connect(m_excludeAll, &QPushButton::clicked, this, [this] {
+        if (searching())
+            return;
+        IncludeAll(m_forest, false);
+        m_scope->rebuild();
+        updateScopeButtons();
+    });
+    auto *v = new QVBoxLayout(page);
+    v->addWidget(new QLabel(QStringLiteral("Search only in selected catalogs:")));
+    auto *row = new QHBoxLayout;
+    row->addWidget(m_scope, 1);
+    auto *side = new QVBoxLayout;
+    side->addWidget(m_includeAll);
+    side->addWidget(m_excludeAll);
+    side->addStretch(1);
+    row->addLayout(side);
+    v->addLayout(row, 1);
+    return page;
+}
+
+QWidget *TSearchForm::createSettingsPage()
+{
+    auto *page = named(new QWidget, "SettingsSheet");
+    m_normalMode = named(new QRadioButton(QStringLiteral("Normal search")), "NormalSearchCheck");
+    m_duplicateMode = named(new QRadioButton(QStringLiteral("Search for Duplicate Items")), "DuplicateSearchCheck");
+    connect(m_duplicateMode, &QRadioButton::toggled, this, [this](bool on) {
+        if (m_syncing || searching() || on == m_work.duplicatesMode)
+            return;
+        m_work.duplicatesMode = on;
+        setupSearchDialog();
+    });
+
+    m_normalGroup = named(new QGroupBox(QStringLiteral("Normal Search Settings")), "NormalGroup");
+    m_searchType = named(new QComboBox, "SearchTypeCombo");
+    m_searchType->addItems({QStringLiteral("All conditions must be fulfilled"),
+                            QStringLiteral("At least one condition must be fulfilled")});
+    m_searchTypeLabel = new QLabel(QStringLiteral("Search type:"));
+    m_limitFound = named(new QCheckBox(QStringLiteral("Stop searching when found")), "LimitFoundCheck");
+    m_maxFound = named(new QSpinBox, "MaxFoundNum");
+    m_maxFound->setRange(1, kMaxFoundLimit);
+    m_itemsLabel = new QLabel(QStringLiteral("items."));
+    connect(m_searchType, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (!m_syncing && i >= 0)
+            m_work.searchType = i;
+    });
+    connect(m_limitFound, &QCheckBox::toggled, this, [this](bool on) {
+        if (m_syncing)
+            return;
+        m_work.limitFound = on;
+        settingsPageChanged();
+    });
+    connect(m_maxFound, &QSpinBox::valueChanged, this, [this](int v) {
+        if (!m_syncing)
+            m_work.maxFound = v;
+    });
+    auto *ng = new QGridLayout(m_normalGroup);
+    ng->addWidget(m_searchTypeLabel, 0, 0);
+    ng->addWidget(m_searchType, 0, 1, 1, 2);
+    ng->addWidget(m_limitFound, 1, 0);
+    ng->addWidget(m_maxFound, 1, 1);
+    ng->addWidget(m_itemsLabel, 1, 2);
+
+    m_dupGroup = named(new QGroupBox(QStringLiteral("Duplicates Search Settings")), "DuplicatesGroup");
+    m_dupLabel = new QLabel(QStringLiteral("Files or folders are considered the same when they have the same:"));
+    m_dupName = named(new QCheckBox(QStringLiteral("Name")), "DuplicateNameCheck");
+    m_dupSize = named(new QCheckBox(QStringLiteral("Size")), "DuplicateSizeCheck");
+    m_dupDate = named(new QCheckBox(QStringLiteral("Date and Time")), "DuplicateDateCheck");
+    m_dupAttr = named(new QCheckBox(QStringLiteral("Attributes")), "DuplicateAttrCheck");
+    m_dupArchives = named(new QCheckBox(QStringLiteral("Don't search for duplicates inside compressed files")),
+                          "DuplicateArchivesCheck");
+    m_dupSingle = named(new QCheckBox(QStringLiteral("List the files of the chosen disks that have no duplicate "
+                                                     "on any other disk")),
+                        "DuplicateSingleCheck");
+    auto dupBox = [this](QCheckBox *box, bool TSearchWork::*field) {
+        connect(box, &QCheckBox::toggled, this, [this, field](bool on) {
+            if (!m_syncing)
+                m_work.*field = on;
+        });
+    };
+    dupBox(m_dupName, &TSearchWork::dupName);
+    dupBox(m_dupSize, &TSearchWork::dupSize);
+    dupBox(m_dupDate, &TSearchWork::dupDate);
+    dupBox(m_dupAttr, &TSearchWork::dupAttr);
+    dupBox(m_dupArchives, &TSearchWork::dupSkipArchives);
+    dupBox(m_dupSingle, &TSearchWork::dupSingleCopy);
+    auto *dg = new QGridLayout(m_dupGroup);
+    dg->addWidget(m_dupLabel, 0, 0, 1, 4);
+    dg->addWidget(m_dupName, 1, 0);
+    dg->addWidget(m_dupSize, 1, 1);
+    dg->addWidget(m_dupDate, 1, 2);
+    dg->addWidget(m_dupAttr, 1, 3);
+    dg->addWidget(m_dupArchives, 2, 0, 1, 4);
+    dg->addWidget(m_dupSingle, 3, 0, 1, 4);
+
+    auto *v = new QVBoxLayout(page);
+    auto *modes = new QHBoxLayout;
+    modes->addWidget(m_normalMode);
+    modes->addWidget(m_duplicateMode);
+    modes->addStretch(1);
+    v->addLayout(modes);
+    v->addWidget(m_normalGroup);
+    v->addWidget(m_dupGroup);
+    v->addStretch(1);
+    return page;
+}
+
+// ---- mirroring the criteria ---------------------------------------------------------------------
+
+void TSearchForm::syncFromWork()
+{
+    m_syncing = true;
+    const TSearchWork &w = m_work;
+    m_byName->setChecked(w.byName);
+    m_byDesc->setChecked(w.byDesc);
+    m_byCategory->setChecked(w.byCategory);
+    m_bySize->setChecked(w.bySize);
+    m_byDate->setChecked(w.byDate);
+    m_forFiles->setChecked(w.files);
+    m_forFolders->setChecked(w.folders);
+    m_forDisks->setChecked(w.disks);
+    m_clearResults->setChecked(w.clearResults);
+    m_showLimit->setChecked(w.showLimit);
+    m_showSettings->setChecked(w.showSettings);
+
+    m_nameCombo->setCurrentIndex(w.nameMode);
+    m_nameEdit->setText(w.nameText());
+    m_fileTypeCombo->setCurrentIndex(w.fileType > 0 && w.fileType < m_fileTypeCombo->count() ? w.fileType : -1);
+    m_fileCase->setChecked(w.fileCase);
+    const int attrs[4] = {w.attrArchive, w.attrHidden, w.attrSystem, w.attrReadOnly};
+    for (int i = 0; i < 4; ++i)
+        m_attr[i]->setCheckState(attrCheck(attrs[i]));
+
+    m_desc1->setChecked(w.descMode == dmAny);
+    m_desc2->setChecked(w.descMode == dmContains);
+    m_desc3->setChecked(w.descMode == dmNone);
+    m_descEdit->setText(w.descText);
+    m_descCase->setChecked(w.descCase);
+
+    m_sizeCombo->setCurrentIndex(w.sizeOp == soNone ? -1 : w.sizeOp);
+    const TSizeField *sizes[3] = {&w.size1, &w.size2, &w.size3};
+    for (int i = 0; i < 3; ++i) {
+        m_sizeValue[i]->setText(sizes[i]->text);
+        m_sizeUnits[i]->setCurrentIndex(int(sizes[i]->unit));
+    }
+    m_sizeTolerance->setChecked(w.sizeTolerance);
+
+    m_dateCombo1->setCurrentIndex(w.dateKind == dkNone ? -1 : w.dateKind);
+    m_dateCombo2->setCurrentIndex(w.dateOp);
+    m_datePicker1->setDate(w.date1);
+    m_datePicker2->setDate(w.date2);
+    m_dateTolerance->setChecked(w.dateTolerance);
+    m_dateToleranceDays->setValue(w.dateToleranceDays);
+    m_timeCombo1->setCurrentIndex(w.timeKind == dkNone ? -1 : w.timeKind);
+    m_timeCombo2->setCurrentIndex(w.timeOp);
+    m_timePicker1->setTime(w.time1);
+    m_timePicker2->setTime(w.time2);
+    m_timeTolerance->setChecked(w.timeTolerance);
+    m_timeToleranceMinutes->setValue(w.timeToleranceMinutes);
+
+    m_normalMode->setChecked(!w.duplicatesMode);
+    m_duplicateMode->setChecked(w.duplicatesMode);
+    m_searchType->setCurrentIndex(w.searchType);
+    m_limitFound->setChecked(w.limitFound);
+    m_maxFound->setValue(w.maxFound);
+    m_dupName->setChecked(w.dupName);
+    m_dupSize->setChecked(w.dupSize);
+    m_dupDate->setChecked(w.dupDate);
+    m_dupAttr->setChecked(w.dupAttr);
+    m_dupArchives->setChecked(w.dupSkipArchives);
+    m_dupSingle->setChecked(w.dupSingleCopy);
+
+    for (QListWidget *list : {m_categoryList, m_flagsList}) {
+        const QStringList &checked = list == m_categoryList ? w.checkedCategories : w.checkedFlags;
+        for (int i = 0; i < list->count(); ++i)
+            list->item(i)->setCheckState(checked.contains(list->item(i)->text()) ? Qt::Checked : Qt::Unchecked);
+    }
+    m_syncing = false;
+
+    namePageChanged();
+    descPageChanged();
+    sizePageChanged();
+    datePageChanged();
+    settingsPageChanged();
+    setupVisibleGroups();
+}
+
+// ---- what is shown and enabled ------------------------------------------------------------------
+
+void TSearchForm::setupVisibleGroups(QWidget *checkedGroupPage)
+{
+    const bool normal = !m_work.duplicatesMode;
+    const std::pair<QWidget *, bool> tabs[] = {
+        {m_nameSheet, m_work.byName},
+        {m_descSheet, m_work.byDesc && normal},
+        {m_categorySheet, m_work.byCategory && normal},
+        {m_sizeSheet, m_work.bySize && normal},
+        {m_dateSheet, m_work.byDate && normal},
+        {m_limitSheet, m_work.showLimit},
+        {m_settingsSheet, m_work.showSettings || !normal},
+    };
+    for (const auto &[page, visible] : tabs)
+        m_pages->setTabVisible(m_pages->indexOf(page), visible);
+    // A group just checked (or the scope page just asked for) comes to the front.
+    if (!checkedGroupPage) {
+        QObject *from = sender();
+        if (from == m_byName)
+            checkedGroupPage = m_nameSheet;
+        else if (from == m_byDesc)
+            checkedGroupPage = m_descSheet;
+        else if (from == m_byCategory)
+            checkedGroupPage = m_categorySheet;
+        else if (from == m_bySize)
+            checkedGroupPage = m_sizeSheet;
+        else if (from == m_byDate)
+            checkedGroupPage = m_dateSheet;
+        else if (from == m_showLimit)
+            checkedGroupPage = m_limitSheet;
+        if (checkedGroupPage && !static_cast<QCheckBox *>(from)->isChecked())
+            checkedGroupPage = nullptr;
+    }
+    if (checkedGroupPage && m_pages->isTabVisible(m_pages->indexOf(checkedGroupPage))) {
+        m_pages->setCurrentWidget(checkedGroupPage);
+        if (checkedGroupPage == m_nameSheet)
+            (m_fileTypeCombo->isVisibleTo(m_nameSheet) ? static_cast<QWidget *>(m_fileTypeCombo) : m_nameEdit)
+                ->setFocus();
+        else if (checkedGroupPage == m_descSheet && m_descEdit->isEnabled())
+            m_descEdit->setFocus();
+    }
+    if (!m_pages->isTabVisible(m_pages->currentIndex()))
+        m_pages->setCurrentIndex(0);
+    settingsPageChanged();
+    updateButtons();
+}
+
+void TSearchForm::setupSearchDialog()
+{
+    const bool dup = m_work.duplicatesMode;
+    m_byName->setText(dup ? QStringLiteral("Search Duplicates by &Name") : QStringLiteral("Search by &Name or Attributes"));
+    m_pages->setTabText(m_pages->indexOf(m_settingsSheet),
+                        dup ? QStringLiteral("Duplicates Settings") : QStringLiteral("Search Settings"));
+    setWindowTitle(dup ? QStringLiteral("Duplicates Search") : QStringLiteral("Search"));
+    for (QWidget *w : {static_cast<QWidget *>(m_showSettings), static_cast<QWidget *>(m_searchType),
+                       static_cast<QWidget *>(m_limitFound), static_cast<QWidget *>(m_searchTypeLabel),
+                       static_cast<QWidget *>(m_itemsLabel)})
+        w->setEnabled(!dup);
+    for (QCheckBox *b : {m_byDesc, m_byCategory, m_bySize, m_byDate})
+        b->setVisible(!dup);
+    m_byDuplicatesLabel->setVisible(dup);
+    m_normalGroup->setVisible(!dup);
+    m_dupGroup->setVisible(dup);
+    switchList();
+    namePageChanged();
+    setupVisibleGroups();
+}
+
+void TSearchForm::namePageChanged()
+{
+    static const char *labels[kNameModes] = {"Search for:", "File Mask:", "File Name:", "Extension:", "File Type:",
+                                             "Expression:"};
+    const int mode = std::clamp(m_work.nameMode, 0, kNameModes - 1);
+    m_nameLabel->setText(QLatin1String(labels[mode]));
+    const bool typeMode = mode == nmFileType;
+    m_nameEdit->setVisible(!typeMode);
+    m_fileTypeCombo->setVisible(typeMode);
+    m_fileCase->setVisible(!typeMode);
+    m_fileCase->setEnabled(mode == nmPartOfName || mode == nmExactName || mode == nmRegex);
+    const bool normal = !m_work.duplicatesMode;
+    for (QWidget *w : {static_cast<QWidget *>(m_attrLabel), m_attrLine})
+        w->setVisible(normal);
+    for (QCheckBox *b : m_attr) {
+        b->setVisible(normal);
+        b->setEnabled(normal);
+    }
+}
+
+void TSearchForm::descPageChanged()
+{
+    const bool text = m_work.descMode == dmContains;
+    m_descEdit->setEnabled(text);
+    m_descCase->setEnabled(text);
+}
+
+void TSearchForm::sizePageChanged()
+{
+    const bool op = m_work.sizeOp != soNone;
+    m_sizeValue[0]->setEnabled(op);
+    m_sizeUnits[0]->setEnabled(op);
+    const bool second = m_work.secondSizeShown();
+    for (QWidget *w : {static_cast<QWidget *>(m_sizeAnd), static_cast<QWidget *>(m_sizeValue[1]),
+                       static_cast<QWidget *>(m_sizeUnits[1])})
+        w->setVisible(second);
+    m_sizeTolerance->setEnabled(op);
+    m_sizeValue[2]->setEnabled(op && m_work.sizeTolerance);
+    m_sizeUnits[2]->setEnabled(op && m_work.sizeTolerance);
+}
+
+void TSearchForm::datePageChanged()
+{
+    const bool date = m_work.dateKind != dkNone;
+    m_dateCombo2->setEnabled(date);
+    m_datePicker1->setEnabled(date);
+    m_datePicker2->setEnabled(date);
+    m_dateAnd->setVisible(m_work.secondDateShown());
+    m_datePicker2->setVisible(m_work.secondDateShown());
+    m_dateTolerance->setEnabled(date);
+    m_dateToleranceDays->setEnabled(date && m_work.dateTolerance);
+    const bool time = m_work.timeKind != dkNone;
+    m_timeCombo2->setEnabled(time);
+    m_timePicker1->setEnabled(time);
+    m_timePicker2->setEnabled(time);
+    m_timeAnd->setVisible(m_work.secondTimeShown());
+    m_timePicker2->setVisible(m_work.secondTimeShown());
+    m_timeTolerance->setEnabled(time);
+    m_timeToleranceMinutes->setEnabled(time && m_work.timeTolerance);
+}
+
+void TSearchForm::settingsPageChanged()
+{
+    const bool normal = !m_work.duplicatesMode;
+    m_maxFound->setEnabled(normal && m_work.limitFound);
+    m_itemsLabel->setEnabled(normal);
+    // The duplicates settings compare files and folders only.
+    const bool items = m_work.files || m_work.folders;
+    for (QWidget *w : {static_cast<QWidget *>(m_dupLabel), static_cast<QWidget *>(m_dupName),
+                       static_cast<QWidget *>(m_dupSize), static_cast<QWidget *>(m_dupDate),
+                       static_cast<QWidget *>(m_dupAttr), static_cast<QWidget *>(m_dupArchives),
+                       static_cast<QWidget *>(m_dupSingle)})
+        w->setEnabled(items);
+    // While a search runs the other mode cannot be chosen.
+    m_normalMode->setEnabled(!searching() || !m_work.duplicatesMode);
+    m_duplicateMode->setEnabled(!searching() || m_work.duplicatesMode);
+}
+
+void TSearchForm::updateButtons()
+{
+    const bool busy = searching();
+    m_btnFind->setEnabled(!busy && FindEnabled(m_work));
+    m_btnCancel->setEnabled(busy && !m_controller->wasCancelled());
+    m_btnNew->setEnabled(!busy);
+    m_scope->setLocked(busy);
+    updateScopeButtons();
+    settingsPageChanged();
+}
+
+void TSearchForm::updateScopeButtons()
+{
+    const bool busy = searching();
+    m_includeAll->setEnabled(!busy && CanIncludeAll(m_forest));
+    m_excludeAll->setEnabled(!busy && CanExcludeAll(m_forest));
+}
+
+// ---- pages, fields and lists --------------------------------------------------------------------
+
+void TSearchForm::onPageChanged(int index)
+{
+    QWidget *left = m_lastPage;
+    m_lastPage = m_pages->widget(index);
+    if (left && left != m_lastPage)
+        leavePage(left);
+}
+
+void TSearchForm::leavePage(QWidget *page)
+{
+    if (page == m_nameSheet)
+        LeaveNamePage(m_work);
+    else if (page == m_sizeSheet)
+        LeaveSizePage(m_work);
+    else if (page == m_dateSheet)
+        LeaveDatePage(m_work);
+    else
+        return;
+    const bool was = m_syncing;
+    m_syncing = true;
+    m_nameEdit->setText(m_work.nameText());
+    const TSizeField *sizes[3] = {&m_work.size1, &m_work.size2, &m_work.size3};
+    for (int i = 0; i < 3; ++i) {
+        m_sizeValue[i]->setText(sizes[i]->text);
+        m_sizeUnits[i]->setCurrentIndex(int(sizes[i]->unit));
+    }
+    m_datePicker1->setDate(m_work.date1);
+    m_datePicker2->setDate(m_work.date2);
+    m_timePicker1->setTime(m_work.time1);
+    m_timePicker2->setTime(m_work.time2);
+    m_syncing = was;
+}
+
+void TSearchForm::showGroupPage(CriteriaGroup group)
+{
+    QWidget *page = nullptr;
+    QWidget *focus = nullptr;
+    switch (group) {
+    case CriteriaGroup::Name:
+        page = m_nameSheet;
+        focus = m_work.nameMode == nmFileType ? static_cast<QWidget *>(m_fileTypeCombo) : m_nameEdit;
+        break;
+    case CriteriaGroup::Description:
+        page = m_descSheet;
+        focus = m_descEdit;
+        break;
+    case CriteriaGroup::Category:
+        page = m_categorySheet;
+        break;
+    case CriteriaGroup::Size:
+        page = m_sizeSheet;
+        focus = m_sizeCombo;
+        break;
+    case CriteriaGroup::Date:
+        page = m_dateSheet;
+        focus = m_dateCombo1;
+        break;
+    }
+    // Showing the page leaves the one on show without its exchanges: Find
+    // searches with the values as they stand.
+    const QSignalBlocker block(m_pages);
+    m_pages->setCurrentWidget(page);
+    m_lastPage = page;
+    if (focus)
+        focus->setFocus();
+}
+
+QString TSearchForm::sizeFieldText(int which) const
+{
+    return m_sizeValue[which]->text();
+}
+
+void TSearchForm::sizeFieldLeft(int which)
+{
+    if (m_syncing || which == 2)
+        return;
+    TSizeField &f = which == 0 ? m_work.size1 : m_work.size2;
+    if (!SizeToBytes(f)) {
+        m_prompter->ask(QStringLiteral("Error"), sizeNumberError(f.text), MsgIcon::Error, MsgButtons::Ok);
+        return;
+    }
+    m_syncing = true;
+    m_sizeValue[which]->setText(f.text);
+    m_sizeUnits[which]->setCurrentIndex(int(f.unit));
+    m_syncing = false;
+}
+
+void TSearchForm::ensureFileTypes()
+{
+    if (m_fileTypesRead)
+        return;
+    m_fileTypesRead = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_panels[0]->setText(QStringLiteral("Scanning for registered file types..."));
+    m_fileTypes = RegisteredFileTypes();
+    QApplication::restoreOverrideCursor();
+    showIdleStatus();
+    fillFileTypeCombo();
+}
+
+void TSearchForm::fillFileTypeCombo()
+{
+    const bool was = m_syncing;
+    m_syncing = true;
+    m_fileTypeCombo->clear();
+    for (const TFileType &type : m_fileTypes)
+        m_fileTypeCombo->addItem(type.description);
+    m_fileTypeCombo->setCurrentIndex(m_work.fileType > 0 && m_work.fileType < m_fileTypeCombo->count()
+                                         ? m_work.fileType
+                                         : -1);
+    m_syncing = was;
+}
+
+void TSearchForm::createCategoryList()
+{
+    // The union of the open catalogs' names, merged without regard to case;
+    // entries that stay keep their marks.
+    QStringList categories, flags;
+    auto addName = [](QStringList &names, const QString &name) {
+        if (name.isEmpty())
+            return;
+        for (const QString &n : names)
+            if (n.compare(name, Qt::CaseInsensitive) == 0)
+                return;
+        names << name;
+    };
+    for (TTreeNode *root : m_forest.roots()) {
+        const TCatalogRec *catalog = AsCatalog(root->data());
+        if (!catalog)
+            continue;
+        for (const TCategory &c : catalog->Categories)
+            addName(categories, DecodeStored(c.Name));
+        for (const char *flag : catalog->FlagNames)
+            if (flag)
+                addName(flags, DecodeStored(TextView(flag)));
+    }
+    m_syncing = true;
+    for (QListWidget *list : {m_categoryList, m_flagsList}) {
+        const QStringList &names = list == m_categoryList ? categories : flags;
+        const QStringList &checked = list == m_categoryList ? m_work.checkedCategories : m_work.checkedFlags;
+        list->clear();
+        for (const QString &name : names) {
+            auto *item = new QListWidgetItem(name, list);
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+            item->setCheckState(checked.contains(name) ? Qt::Checked : Qt::Unchecked);
+        }
+    }
+    m_syncing = false;
+    m_categoryList->setEnabled(!categories.isEmpty());
+    m_categoryLabel->setEnabled(!categories.isEmpty());
+    m_flagsList->setEnabled(!flags.isEmpty());
+    m_flagsLabel->setEnabled(!flags.isEmpty());
+    const bool any = !categories.isEmpty() || !flags.isEmpty();
+    m_byCategory->setEnabled(any);
+    if (!any && m_work.byCategory) {
+        m_work.byCategory = false;
+        m_syncing = true;
+        m_byCategory->setChecked(false);
+        m_syncing = false;
+        setupVisibleGroups();
+    }
+    collectCheckedCategories();
+}
+
+void TSearchForm::collectCheckedCategories()
+{
+    for (QListWidget *list : {m_categoryList, m_flagsList}) {
+        QStringList &checked = list == m_categoryList ? m_work.checkedCategories : m_work.checkedFlags;
+        checked.clear();
+        for (int i = 0; i < list->count(); ++i)
+            if (list->item(i)->checkState() == Qt::Checked)
+                checked << list->item(i)->text();
+    }
+}
+
+void TSearchForm::rebuildFromCatalogs()
+{
+    m_scope->rebuild();
+    updateScopeButtons();
+    createCategoryList();
+}
+
+// ---- the forest's changes -----------------------------------------------------------------------
+
+namespace {
+
+// Catalogs and disks are what the scope tree and the category lists show.
+bool catalogOrDiskLevel(const TTreeNode *node)
+{
+    return node && (!node->parent() || !node->parent()->parent());
+}
+
+} // namespace
+
+void TSearchForm::nodeInserted(TTreeNode *node)
+{
+    if (catalogOrDiskLevel(node))
+        m_catalogsTimer.start(0);
+}
+
+void TSearchForm::nodeAboutToBeRemoved(TTreeNode *node)
+{
+    // The tree must not keep a node that is going away, not even until the rebuild.
+    if (catalogOrDiskLevel(node))
+        m_scope->forget();
+}
+
+void TSearchForm::nodeRemoved(TTreeNode *, int)
+{
+    m_catalogsTimer.start(0);
+}
+
+// ---- showing ------------------------------------------------------------------------------------
+
+void TSearchForm::showMode(bool duplicates)
+{
+    if (!searching() && duplicates != m_work.duplicatesMode) {
+        m_work.duplicatesMode = duplicates;
+        syncFromWork();
+        setupSearchDialog();
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void TSearchForm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!searching())
+        rebuildFromCatalogs();
+}
+
+// ---- the search ---------------------------------------------------------------------------------
+
+bool TSearchForm::searching() const
+{
+    return m_searching;
+}
+
+bool TSearchForm::find()
+{
+    if (searching())
+        return false;
+    if (m_work.byName && m_work.nameMode == nmFileType)
+        ensureFileTypes();
+    const bool valid = ValidateCriteria(m_work, m_fileTypes, *m_prompter,
+                                        [this](CriteriaGroup group) { showGroupPage(group); });
+    syncFromWork();
+    if (!valid)
+        return false;
+    if (!FindEnabled(m_work)) {
+        m_prompter->ask(MsgNoCriteriaCaption(), MsgNoCriteriaLeft(), MsgIcon::Information, MsgButtons::Ok);
+        return false;
+    }
+    const bool dup = m_work.duplicatesMode;
+    if (dup && !m_work.dupName && !m_work.dupSize && !m_work.dupDate && !m_work.dupAttr) {
+        m_prompter->ask(QStringLiteral("Error"), QStringLiteral("Please select at least one criteria for duplicate files."),
+                        MsgIcon::Warning, MsgButtons::Ok);
+        return false;
+    }
+    // A size that is no number is named, as leaving its field names it.
+    if (!dup && m_work.bySize && m_work.sizeOp != soNone) {
+        std::vector<std::pair<int, TSizeField>> used = {{0, m_work.size1}};
+        if (m_work.secondSizeShown())
+            used.push_back({1, m_work.size2});
+        if (m_work.sizeTolerance)
+            used.push_back({2, m_work.size3});
+        for (auto &[which, field] : used)
+            if (!SizeToBytes(field)) {
+                m_pages->setCurrentWidget(m_sizeSheet);
+                m_sizeValue[which]->setFocus();
+                m_prompter->ask(QStringLiteral("Error"), sizeNumberError(field.text), MsgIcon::Error, MsgButtons::Ok);
+                return false;
+            }
+    }
+    bool active = false;
+    const std::optional<TSearchCriteria> criteria = TakeCriteriaSnapshot(m_work, m_fileTypes, &active);
+    if (!criteria) {
+        m_prompter->ask(QStringLiteral("Error"), QStringLiteral("The search criteria could not be read."),
+                        MsgIcon::Error, MsgButtons::Ok);
+        return false;
+    }
+
+    const bool wholeScope = !m_work.showLimit;
+    if (wholeScope)
+        m_scope->showEntireScope();
+    TFoundList &list = currentList();
+    if (m_work.clearResults)
+        clearList(false);
+    list.sortColumn = kUnsorted;
+    list.sortDescending = false;
+    m_details->header()->setSortIndicatorShown(false);
+    showListArea(true);
+
+    m_searching = true;
+    m_searchDuplicates = dup;
+    m_firstHitShown = false;
+    updateButtons();
+    updateFoundButtons();
+    setSearchingLayout(true);
+    emit searchStateChanged();
+    listView()->setFocus();
+
+    bool started = false;
+    if (dup) {
+        TDupSettings settings;
+        settings.name = m_work.dupName;
+        settings.size = m_work.dupSize;
+        settings.date = m_work.dupDate;
+        settings.attr = m_work.dupAttr;
+        settings.skipArchives = m_work.dupSkipArchives;
+        settings.singleCopy = m_work.dupSingleCopy;
+        settings.archivesAsFolders = m_settings.archivesAsFolders;
+        started = m_controller->startDuplicates(list, *criteria, settings, wholeScope);
+    } else if (active) {
+        started = m_controller->startNormal(list, *criteria, wholeScope);
+    }
+    if (!started)
+        onFinished(0, false);   // nothing to search by: over at once
+    return true;
+}
+
+void TSearchForm::cancelSearch()
+{
+    if (!searching())
+        return;
+    m_controller->cancel();
+    m_btnCancel->setEnabled(false);
+}
+
+bool TSearchForm::cancelAndWait(int timeoutMs)
+{
+    if (!searching())
+        return true;
+    cancelSearch();
+    for (int waited = 0; searching() && waited < timeoutMs; waited += kCancelWaitRoundMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, kCancelWaitRoundMs);
+        if (searching())
+            QThread::msleep(kCancelWaitRoundMs);
+    }
+    return !searching();
+}
+
+void TSearchForm::onProgress(int checked, int total, int)
+{
+    if (!searching())
+        return;
+    m_model->catchUp();
+    selectFirstHit();
+    showSearchStatus(checked, total);
+}
+
+void TSearchForm::selectFirstHit()
+{
+    if (m_firstHitShown)
+        return;
+    const int first = m_controller->firstHitIndex();
+    if (first < 0 || first >= m_model->rowCount())
+        return;
+    m_firstHitShown = true;
+    const QModelIndex i = m_model->index(first, 0);
+    listView()->selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect |
+                                                         QItemSelectionModel::Rows);
+    listView()->scrollTo(i);
+}
+
+void TSearchForm::showSearchStatus(int checked, int total)
+{
+    if (!searching() || checked <= 0)
+        return;
+    const int found = m_controller->foundCount();
+    QString text;
+    if (!m_searchDuplicates)
+        text = QStringLiteral("Checked %1 items, found %2...").arg(checked).arg(found);
+    else if (m_controller->collectingPhase())
+        text = QStringLiteral("Collecting all items: %1").arg(found);
+    else
+        text = QStringLiteral("Duplicates: %1 of %2").arg(found).arg(checked);
+    m_panels[0]->setText(text);
+    const int position = total > 0 ? int(std::lround(double(checked) * kProgressRange / total)) : 0;
+    m_progress->setValue(std::clamp(position, 0, kProgressRange));
+}
+
+void TSearchForm::onFinished(int found, bool cancelled)
+{
+    if (!m_searching)
+        return;
+    m_model->catchUp();
+    selectFirstHit();
+    setUpdatesEnabled(false);
+    for (int c = 0; c < kFoundColumns; ++c)
+        m_details->resizeColumnToContents(c);
+    if (!listView()->currentIndex().isValid() && m_model->rowCount() > 0)
+        listView()->selectionModel()->setCurrentIndex(m_model->index(0, 0), QItemSelectionModel::NoUpdate);
+    m_searching = false;
+    updateButtons();
+    setSearchingLayout(false);
+    updateFoundButtons();
+    showIdleStatus();
+    rebuildFromCatalogs();
+    setUpdatesEnabled(true);
+    emit searchStateChanged();
+    listView()->setFocus();
+    if (found == 0 && !cancelled)
+        m_prompter->ask(QStringLiteral("No hits"), QStringLiteral("Sorry, no items were found to match your criteria."),
+                        MsgIcon::Information, MsgButtons::Ok);
+}
+
+void TSearchForm::newSearch()
+{
+    if (searching())
+        return;
+    ResetCriteria(m_work, QDate::currentDate());
+    syncFromWork();
+    m_model->clearList();
+    currentList().listVisible = false;
+    showListArea(false);
+    m_pages->setCurrentIndex(0);
+    updateFoundButtons();
+    showIdleStatus();
+}
