@@ -3,6 +3,7 @@
 
 #include "catalog/Forest.h"
 #include "catalog/LoadSave.h"
+#include "catalog/RecordLock.h"
 #include "catalog/ResultLists.h"
 #include "platform/Texts.h"
 
@@ -87,11 +88,15 @@ QByteArray NormalizeDescriptionLines(QByteArrayView text)
 
 void StoreDescription(TText &field, QByteArrayView text)
 {
+    // The new text is made first and swapped in under the record lock, so a
+    // search reading the field sees the old text or the new one, never a
+    // freed one.
+    TText made = nullptr;
+    if (!text.isEmpty())
+        made = NewText(CutAtCharBoundary(NormalizeDescriptionLines(text), kMaxCountedText));
+    TRecordWriteScope writing;
     FreeText(field);
-    if (text.isEmpty())
-        return;
-    const QByteArray normalized = NormalizeDescriptionLines(text);
-    field = NewText(CutAtCharBoundary(normalized, kMaxCountedText));
+    field = made;
 }
 
 TTreeNode *FindDisk(TTreeNode *catalogNode, QByteArrayView name)

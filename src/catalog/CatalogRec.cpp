@@ -4,6 +4,7 @@
 
 #include "catalog/Forest.h"
 #include "catalog/ReadAhead.h"
+#include "catalog/RecordLock.h"
 #include "catalog/ResultLists.h"
 #include "platform/ByteTotals.h"
 #include "platform/Texts.h"
@@ -284,6 +285,7 @@ void SetDiskDirty(TTreeNode *node, bool value)
 
 void FreeItemData(TTreeNode *node, bool freeRecord, bool keepListRefs)
 {
+    TRecordWriteScope writing;
     TItemRec *rec = NodeRec(node);
     if (!rec)
         return;
@@ -344,7 +346,11 @@ void FreeItemData(TTreeNode *node, bool freeRecord, bool keepListRefs)
 void UnloadFileList(TTreeNode *node)
 {
     // Only a chain read from the file and not changed since can be read again;
-    // anything else would be lost, so it stays.
+    // anything else would be lost, so it stays. So does the chain a search
+    // is scanning right now.
+    TRecordWriteScope writing;
+    if (FileChainPinned(node))
+        return;
     TItemRec *rec = NodeRec(node);
     if (!rec || !ItemIs(rec->KindFlags, rfListBlock))
         return;

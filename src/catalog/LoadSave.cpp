@@ -6,6 +6,7 @@
 
 #include "catalog/Forest.h"
 #include "catalog/NewCatalogFile.h"
+#include "catalog/RecordLock.h"
 #include "platform/Prompter.h"
 #include "platform/Texts.h"
 
@@ -473,6 +474,7 @@ enum : int {
 
 void LoadSubfolders(TTreeNode *node, bool wholeSubtree, bool withFiles)
 {
+    TRecordWriteScope writing;
     TItemRec *rec = NodeRec(node);
     TFolderRec *folder = AsFolder(rec);
     TDiskRec *self = AsDisk(rec);
@@ -618,6 +620,7 @@ void LoadSubfolders(TTreeNode *node, bool wholeSubtree, bool withFiles)
 
 void LoadFileList(TTreeNode *node, Prompter *prompter)
 {
+    TRecordWriteScope writing;
     TItemRec *rec = NodeRec(node);
     ListFields lf = listFieldsOf(rec);
     if (!lf.filesLoaded || *lf.filesLoaded)

@@ -3,8 +3,11 @@
 // (loading and dropping file lists and folder levels, editing descriptions
 // and categories). The worker holds a read scope while it reads one node;
 // every change takes a write scope. Write scopes nest on their thread, so a
-// change may call another.
+// change may call another; a read scope inside a write scope of the same
+// thread, or inside another read scope, takes nothing more.
 #pragma once
+
+class TTreeNode;
 
 class TRecordReadScope
 {
@@ -13,6 +16,10 @@ public:
     ~TRecordReadScope();
     TRecordReadScope(const TRecordReadScope &) = delete;
     TRecordReadScope &operator=(const TRecordReadScope &) = delete;
+
+private:
+    bool m_counted = false;   // counted in the thread's read depth
+    bool m_locked = false;    // the outermost reader: holds the shared lock
 };
 
 class TRecordWriteScope
@@ -23,3 +30,14 @@ public:
     TRecordWriteScope(const TRecordWriteScope &) = delete;
     TRecordWriteScope &operator=(const TRecordWriteScope &) = delete;
 };
+
+// Whether the calling thread holds a write scope.
+bool HoldsRecordWriteScope();
+
+// The file chain a search worker is scanning. The worker lets writers in
+// between its steps (every 128 files), so dropping a file list leaves the
+// pinned chain alone: a description edit may change its texts, but its
+// records stay where they are. Set and cleared with a read scope held; null
+// pins nothing.
+void PinFileChain(const TTreeNode *node);
+bool FileChainPinned(const TTreeNode *node);

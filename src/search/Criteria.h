@@ -146,7 +146,7 @@ QString MsgNoCriteriaCaption();       // "No criteria defined"
 
 // The snapshot the worker reads: nothing else of the window.
 struct TSearchCriteria {
-    bool NameOn = false;
+    bool NameOn = false;              // the name condition counts when NamePattern is not empty
     int NameMode = nmPartOfName;
     bool CaseSensitive = false;
     QString NamePattern;              // prepared: upper-cased unless CaseSensitive
@@ -175,7 +175,26 @@ struct TSearchCriteria {
     bool AnyCondition = false;
     int MaxFound = 0;                    // 0 no limit
     bool DescOnly = false;
+
+    // The same texts in stored form (UTF-8), so that ASCII names and
+    // descriptions are compared as bytes without a string per item. Filled
+    // by PrepareCriteria (the snapshot calls it); criteria built by hand
+    // without it match the same items, only slower.
+    bool Prepared = false;
+    QByteArray NameKey;                  // NamePattern
+    QByteArray DescKey;                  // DescText
+    std::vector<QByteArray> CategoryKeys;   // CheckedCategories
+    std::vector<QByteArray> FlagKeys;       // CheckedFlags
 };
+
+// Fills the stored forms of criteria's texts (and the regular expression
+// from NamePattern when it has none yet).
+void PrepareCriteria(TSearchCriteria &criteria);
+
+// A description as the description condition compares it: upper-cased unless
+// caseSensitive, every carriage return, line feed, space, comma and period
+// removed ("Hello, World." gives "HELLOWORLD").
+QString PrepareDescText(const QString &text, bool caseSensitive);
 
 // Takes the snapshot. Nothing when a field cannot be read (a size that is
 // not a number, an invalid regular expression): no search starts with half-

@@ -4,12 +4,12 @@
 // the chosen disks with no duplicate on any other disk).
 #pragma once
 
+#include "browser/ItemSort.h"
 #include "search/SearchWalk.h"
 
 #include <QByteArrayView>
 
 #include <functional>
-
 #include <vector>
 
 struct TItemRec;
@@ -24,6 +24,9 @@ int DupBucketOf(QByteArrayView name);
 bool DupEqual(const TItemRec *a, const TItemRec *b, const TDupSettings &settings);
 
 // Groups one bucket (sorted in place by the found list's "Item Size" order):
-// each group's members are passed to emit in order, the pivot first.
+// each group's members are passed to onGroup in order, the pivot first. The
+// sort may be stopped as SortItems says (stopKey, prompter); the rest of the
+// bucket is then grouped as it lies.
 void GroupDuplicates(std::vector<TItemRec *> &bucket, const TDupSettings &settings,
-                     const std::function<void(const std::vector<TItemRec *> &group)> &emit);
+                     const std::function<void(const std::vector<TItemRec *> &group)> &onGroup,
+                     const TStopKeyProbe &stopKey = {}, Prompter *prompter = nullptr);

@@ -63,12 +63,18 @@ public:
     bool listVisible = false;
 
     ResultListId id() const { return m_id; }
+    // Entries the storage holds before it must grow again.
+    int capacity() const;
+    // Called (without the lock held) after compact() dropped freed entries,
+    // so the window can update its row count, buttons and status.
+    void setCompactedHook(std::function<void()> hook) { m_compacted = std::move(hook); }
 
 private:
     void renumberFrom(int index);   // with the lock held
     void growFor(int extra);
 
     ResultListId m_id;
+    std::function<void()> m_compacted;
     mutable std::mutex m_mutex;
     std::vector<TItemRec *> m_items;
 };

@@ -12,10 +12,13 @@
 
 #include <QString>
 
-#include <vector>
-
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "catalog/RecordLock.h"
 
 class TForest;
 class TFoundList;
@@ -33,8 +36,23 @@ public:
     // walk was in the node (the user list took one of its records); the test
     // and the drop are one step.
     virtual void unloadFileListIfUnused(TTreeNode *node) = 0;
-    // Every 128 examined items and after each disk.
+    // Every 128 examined items and after each disk. A host on another
+    // thread than the walk may post it rather than wait for it.
     virtual void showProgress(int checked, int total, int found) = 0;
+};
+
+// A host for a walk run by the thread that owns the tree (the command line,
+// tests): each step runs at once, failures swallowed. progress, when set,
+// receives showProgress.
+class TDirectSearchHost : public TSearchHost
+{
+public:
+    void loadSubfolders(TTreeNode *node) override;
+    void loadFileList(TTreeNode *node) override;
+    void unloadFileListIfUnused(TTreeNode *node) override;
+    void showProgress(int checked, int total, int found) override;
+
+    std::function<void(int checked, int total, int found)> progress;
 };
 
 // Duplicates settings taken at the start of a duplicates search.
@@ -59,11 +77,13 @@ public:
 
     void cancel() { m_cancelled.store(true, std::memory_order_relaxed); }
     bool cancelled() const { return m_cancelled.load(std::memory_order_relaxed); }
-    int foundCount() const { return m_found; }
+    // Read from any thread while the walk runs.
+    int foundCount() const { return m_found.load(std::memory_order_relaxed); }
+    int firstHitIndex() const { return m_firstHit.load(std::memory_order_relaxed); }
+    bool collectingPhase() const { return m_collecting.load(std::memory_order_relaxed); }
+    // Read by the walk's own thread, or after it ended.
     int checkedCount() const { return m_checked; }
     int totalCount() const { return m_total; }
-    int firstHitIndex() const { return m_firstHit; }
-    bool collectingPhase() const { return m_collecting; }
     // Set by the host while the walk is in the node whose chain must be kept.
     TTreeNode *currentNode() const { return m_current.load(std::memory_order_acquire); }
 
@@ -74,16 +94,41 @@ private:
     int scopeTotal(const std::vector<TScopeDisks> &scope, bool files, bool folders, bool disks) const;
     int diskShare(const TDiskRec *disk, bool files, bool folders, bool disks) const;
     void countProgress(int n);        // CheckedCount += n; progress every 128 and for n >= 2
-    int addHit(TItemRec *rec);        // appends, sets the first hit, applies the hit limit
+    // Appends, sets the first hit (unless marksFirstHit is false: a disk of
+    // the normal search), applies the hit limit.
+    int addHit(TItemRec *rec, bool marksFirstHit = true);
     void setCurrent(TTreeNode *node) { m_current.store(node, std::memory_order_release); }
+
+    // The record read scope the walk holds while it reads a node; released
+    // around every host call (countProgress does so itself).
+    void readRecords() { if (!m_reading) m_reading.emplace(); }
+    void releaseRecords() { m_reading.reset(); }
+    // readRecords for a block, released when the block is left.
+    class ReadingBlock
+    {
+    public:
+        explicit ReadingBlock(TSearchWalk &walk) : m_walk(walk) { m_walk.readRecords(); }
+        ~ReadingBlock() { m_walk.releaseRecords(); }
+        ReadingBlock(const ReadingBlock &) = delete;
+        ReadingBlock &operator=(const ReadingBlock &) = delete;
+
+    private:
+        TSearchWalk &m_walk;
+    };
+
+    // The normal walk's steps.
+    void walkNode(TTreeNode *node, const TSearchCriteria &criteria, const TCatalogRec *catalog);
+    void scanFileChain(TTreeNode *node, const TSearchCriteria &criteria, const TCatalogRec *catalog);
 
     TForest &m_forest;
     TFoundList &m_list;
     TSearchHost &m_host;
     std::atomic<bool> m_cancelled{false};
     std::atomic<TTreeNode *> m_current{nullptr};
-    int m_checked = 0, m_total = 0, m_found = 0, m_firstHit = -1;
+    std::optional<TRecordReadScope> m_reading;
+    int m_checked = 0, m_total = 0;
+    std::atomic<int> m_found{0}, m_firstHit{-1};
     int m_maxFound = 0;
-    bool m_collecting = false;
+    std::atomic<bool> m_collecting{false};
 };
 

@@ -1,0 +1,737 @@
+// The search criteria: the window's state, its checks, the worker's snapshot
+// and the item tests. The item tests run for every file of every searched
+// catalog (tens of millions in a large collection), so names and
+// descriptions of plain ASCII, most of them, are compared as bytes against
+// the stored form of the prepared pattern; other texts are decoded and
+// compared as strings by the same rule.
+#include "search/Criteria.h"
+
+#include "catalog/Forest.h"
+#include "catalog/ItemFormat.h"
+#include "platform/ByteTotals.h"
+#include "platform/DosMask.h"
+#include "platform/DosTime.h"
+#include "platform/Texts.h"
+#include "search/Extensions.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <string>
+
+// ---------------------------------------------------------------- the window's state
+
+QString TSearchWork::nameText() const
+{
+    return NameModeHasText(nameMode) ? nameTexts[size_t(nameMode)] : QString();
+}
+
+void TSearchWork::setNameText(const QString &text)
+{
+    if (NameModeHasText(nameMode))
+        nameTexts[size_t(nameMode)] = text;
+}
+
+void TSearchWork::setNameMode(int mode)
+{
+    // Each mode keeps its own text, so switching back shows it again.
+    if (mode >= 0 && mode < kNameModes)
+        nameMode = mode;
+}
+
+bool TSearchWork::caseSensitiveName() const
+{
+    // Masks, extensions and file types are always compared without regard to case.
+    return fileCase && (nameMode == nmPartOfName || nameMode == nmExactName || nameMode == nmRegex);
+}
+
+bool TSearchWork::attrOn() const
+{
+    return attrArchive != asIgnored || attrHidden != asIgnored || attrSystem != asIgnored || attrReadOnly != asIgnored;
+}
+
+void ResetCriteria(TSearchWork &work, const QDate &today)
+{
+    work.files = work.folders = work.disks = true;
+    work.searchType = 0;
+    work.byName = work.byDesc = work.byCategory = work.bySize = work.byDate = false;
+
+    for (QString &text : work.nameTexts)
+        text.clear();
+    work.nameMode = nmPartOfName;
+    work.fileType = -1;
+    work.attrArchive = work.attrHidden = work.attrSystem = work.attrReadOnly = asIgnored;
+
+    work.descMode = dmContains;
+    work.descText.clear();
+    work.descCase = false;
+
+    work.checkedCategories.clear();
+    work.checkedFlags.clear();
+
+    work.sizeOp = soNone;
+    work.size1 = work.size2 = work.size3 = TSizeField();
+    work.sizeTolerance = false;
+
+    work.dateKind = dkNone;
+    work.dateOp = doOn;
+    work.date1 = work.date2 = today;
+    work.dateTolerance = false;
+    work.dateToleranceDays = 0;
+    // The time pickers keep their times.
+    work.timeKind = dkNone;
+    work.timeOp = doOn;
+    work.timeTolerance = false;
+    work.timeToleranceMinutes = 0;
+}
+
+void LeaveNamePage(TSearchWork &work)
+{
+    if (work.nameMode == nmExtension)
+        work.nameTexts[nmExtension] = NormalizeExtensionText(work.nameTexts[nmExtension]);
+}
+
+void LeaveSizePage(TSearchWork &work)
+{
+    if (!work.secondSizeShown())
+        return;
+    const std::optional<int64_t> first = SizeToBytes(work.size1);
+    const std::optional<int64_t> second = SizeToBytes(work.size2);
+    if (first && second && *second < *first)
+        std::swap(work.size1, work.size2);
+}
+
+void LeaveDatePage(TSearchWork &work)
+{
+    if (work.secondDateShown() && work.date2 < work.date1)
+        std::swap(work.date1, work.date2);
+    if (work.secondTimeShown() && work.time2 < work.time1)
+        std::swap(work.time1, work.time2);
+}
+
+bool FindEnabled(const TSearchWork &work)
+{
+    if (work.duplicatesMode)
+        return true;
+    const bool group = work.byName || work.byDesc || work.byCategory || work.bySize || work.byDate;
+    return group && (work.files || work.folders || work.disks);
+}
+
+// ---------------------------------------------------------------- validation
+
+namespace {
+
+QString DisableQuestion()
+{
+    return QStringLiteral("Would you like to disable this search criteria?");
+}
+
+// Asks whether the group with the problem should be dropped; true for Yes.
+bool AskDisable(Prompter &prompter, const std::function<void(CriteriaGroup)> &showGroup, CriteriaGroup group,
+                const QString &what, const QString &problem)
+{
+    if (showGroup)
+        showGroup(group);
+    const QString caption = QStringLiteral("Invalid ") + what + QStringLiteral(" field");
+    const QString text = problem + QLatin1Char('\r') + DisableQuestion();
+    return prompter.ask(caption, text, MsgIcon::Error, MsgButtons::YesNo) == MsgAnswer::Yes;
+}
+
+bool HasWildcard(const QString &text)
+{
+    return text.contains(QLatin1Char('*')) || text.contains(QLatin1Char('?'));
+}
+
+} // namespace
+
+bool ValidateCriteria(TSearchWork &work, const std::vector<TFileType> &fileTypes, Prompter &prompter,
+                      const std::function<void(CriteriaGroup)> &showGroup)
+{
+    bool ok = true;
+    // In duplicates mode only the name group is shown; the others are
+    // dropped without a question when they are incomplete.
+    const bool normal = !work.duplicatesMode;
+    const auto problem = [&](CriteriaGroup group, bool &check, const QString &what, const QString &sentence) {
+        if (!normal && group != CriteriaGroup::Name) {
+            check = false;
+            return true;
+        }
+        if (AskDisable(prompter, showGroup, group, what, sentence)) {
+            check = false;
+            return true;
+        }
+        ok = false;
+        return false;
+    };
+
+    if (work.byName) {
+        // An extension list typed with wildcards ("*.txt, *.doc") is what
+        // leaving the page would make of it; only wildcards left inside an
+        // extension make it a mask.
+        if (work.nameMode == nmExtension)
+            LeaveNamePage(work);
+        if ((work.nameMode == nmPartOfName || work.nameMode == nmExactName || work.nameMode == nmExtension) &&
+            HasWildcard(work.nameText()))
+            work.nameMode = nmFileMask;
+
+        QString what;
+        switch (work.nameMode) {
+        case nmFileMask: what = QStringLiteral("file mask"); break;
+        case nmExtension: what = QStringLiteral("extension"); break;
+        case nmFileType: what = QStringLiteral("file type"); break;
+        case nmRegex: what = QStringLiteral("regular expression"); break;
+        default: what = QStringLiteral("item name"); break;
+        }
+
+        // Attribute boxes alone are a complete name group ("by Name or
+        // Attributes"); the name then takes no part.
+        const bool attributesAlone = normal && work.attrOn();
+        const bool missing = work.nameMode == nmFileType
+                                 ? (work.fileType <= 0 || work.fileType >= int(fileTypes.size()))
+                                 : work.nameText().isEmpty();
+        if (missing && !attributesAlone) {
+            problem(CriteriaGroup::Name, work.byName, what,
+                    work.nameMode == nmFileType
+                        ? QStringLiteral("You did not enter what file type are you searching for.")
+                        : QStringLiteral("You did not enter what name are you searching for."));
+        } else if (!missing && work.nameMode == nmFileMask) {
+            QString mask = work.nameText();
+            if (CleanDosMask(mask)) {
+                work.setNameText(mask);
+            } else if (!problem(CriteriaGroup::Name, work.byName, what,
+                                QStringLiteral("The DOS File Mask is not valid."))) {
+                // No: nothing is searched and nothing more is asked. Yes
+                // drops the name group and the other groups are still checked.
+                return false;
+            }
+        } else if (!missing && work.nameMode == nmRegex) {
+            const QRegularExpression regex(work.nameText());
+            if (!regex.isValid())
+                problem(CriteriaGroup::Name, work.byName, what,
+                        QStringLiteral("The regular expression is not valid: %1 (at character %2).")
+                            .arg(regex.errorString())
+                            .arg(regex.patternErrorOffset() + 1));
+        }
+    }
+
+    if (work.byDesc && work.descMode == dmContains && work.descText.isEmpty())
+        problem(CriteriaGroup::Description, work.byDesc, QStringLiteral("description"),
+                QStringLiteral("You did not enter what description are you searching for."));
+
+    if (work.bySize && work.sizeOp == soNone)
+        problem(CriteriaGroup::Size, work.bySize, QStringLiteral("size"),
+                QStringLiteral("You did not select what size are you looking for."));
+
+    if (work.byDate && work.dateKind == dkNone && work.timeKind == dkNone)
+        problem(CriteriaGroup::Date, work.byDate, QStringLiteral("date ot time"),
+                QStringLiteral("You did not select what date or time are you looking for."));
+
+    return ok;
+}
+
+QString MsgNoCriteriaLeft()
+{
+    return QStringLiteral("There is no criteria left to search by.");
+}
+
+QString MsgNoCriteriaCaption()
+{
+    return QStringLiteral("No criteria defined");
+}
+
+// ---------------------------------------------------------------- snapshot
+
+namespace {
+
+constexpr int kSecondsPerDay = 86400;
+
+int64_t SaturatingAdd(int64_t a, int64_t b)
+{
+    int64_t sum;
+    if (__builtin_add_overflow(a, b, &sum))
+        return b > 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
+    return sum;
+}
+
+// 00:00:00 of a day, packed. Days before 1980 give 0 and days after 2099
+// the largest word, so that every stored time compares with them as with
+// the day itself (no stored time lies outside 1980-2099).
+uint32_t DayStart(const QDate &day)
+{
+    if (day < QDate(1980, 1, 1))
+        return 0;
+    if (day > QDate(2099, 12, 31))
+        return std::numeric_limits<uint32_t>::max();
+    return PackDos(TDosFields{day.year(), day.month(), day.day(), 0, 0, 0});
+}
+
+} // namespace
+
+QString PrepareDescText(const QString &text, bool caseSensitive)
+{
+    QString out = caseSensitive ? text : text.toUpper();
+    out.removeIf([](QChar c) {
+        return c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char(' ') || c == QLatin1Char(',') ||
+               c == QLatin1Char('.');
+    });
+    return out;
+}
+
+void PrepareCriteria(TSearchCriteria &c)
+{
+    c.NameKey = EncodeStored(c.NamePattern);
+    c.DescKey = EncodeStored(c.DescText);
+    c.CategoryKeys.clear();
+    for (const QString &name : c.CheckedCategories)
+        c.CategoryKeys.push_back(EncodeStored(name));
+    c.FlagKeys.clear();
+    for (const QString &name : c.CheckedFlags)
+        c.FlagKeys.push_back(EncodeStored(name));
+    if (c.NameMode == nmRegex && c.NameRegex.pattern().isEmpty() && !c.NamePattern.isEmpty()) {
+        c.NameRegex = QRegularExpression(c.NamePattern, c.CaseSensitive ? QRegularExpression::NoPatternOption
+                                                                        : QRegularExpression::CaseInsensitiveOption);
+    }
+    if (c.NameMode == nmRegex)
+        c.NameRegex.optimize();
+    c.Prepared = true;
+}
+
+std::optional<TSearchCriteria> TakeCriteriaSnapshot(const TSearchWork &work, const std::vector<TFileType> &fileTypes,
+                                                    bool *active)
+{
+    if (active)
+        *active = false;
+    const bool normal = !work.duplicatesMode;
+    TSearchCriteria c;
+
+    c.NameOn = work.byName;
+    c.NameMode = work.nameMode;
+    c.CaseSensitive = work.caseSensitiveName();
+    if (c.NameOn) {
+        switch (work.nameMode) {
+        case nmExtension:
+            c.NamePattern = ExtensionPattern(NormalizeExtensionText(work.nameText()));
+            break;
+        case nmFileType:
+            // "(none)" and no choice leave the pattern empty.
+            if (work.fileType > 0 && work.fileType < int(fileTypes.size()))
+                c.NamePattern = fileTypes[size_t(work.fileType)].extensions;
+            break;
+        default:
+            c.NamePattern = work.nameText();
+            break;
+        }
+        if (work.nameMode == nmRegex) {
+            if (!c.NamePattern.isEmpty()) {
+                c.NameRegex = QRegularExpression(c.NamePattern, c.CaseSensitive
+                                                                    ? QRegularExpression::NoPatternOption
+                                                                    : QRegularExpression::CaseInsensitiveOption);
+                if (!c.NameRegex.isValid())
+                    return std::nullopt;
+            }
+        } else if (!c.CaseSensitive) {
+            c.NamePattern = c.NamePattern.toUpper();
+        }
+    }
+    c.Files = work.files;
+    c.Folders = work.folders;
+    c.Disks = work.disks;
+    c.AttrOn = normal && c.NameOn && work.attrOn();
+    c.AttrArchive = work.attrArchive;
+    c.AttrHidden = work.attrHidden;
+    c.AttrSystem = work.attrSystem;
+    c.AttrReadOnly = work.attrReadOnly;
+
+    if (normal) {
+        c.DescOn = work.byDesc;
+        c.DescMode = work.descMode;
+        c.DescCaseSensitive = work.descCase && work.descMode == dmContains;
+        if (c.DescOn && c.DescMode == dmContains)
+            c.DescText = PrepareDescText(work.descText, c.DescCaseSensitive);
+
+        c.CategoryOn = work.byCategory;
+        c.CheckedCategories = work.checkedCategories;
+        c.CheckedFlags = work.checkedFlags;
+
+        c.SizeOn = work.bySize && work.sizeOp != soNone;
+        c.SizeOp = work.sizeOp;
+        if (c.SizeOn) {
+            TSizeField f1 = work.size1, f2 = work.size2, f3 = work.size3;
+            int64_t t = 0;
+            if (work.sizeTolerance) {
+                const std::optional<int64_t> v = SizeToBytes(f3);
+                if (!v)
+                    return std::nullopt;
+                t = *v;
+            }
+            const std::optional<int64_t> s1 = SizeToBytes(f1);
+            if (!s1)
+                return std::nullopt;
+            int64_t high = *s1;
+            if (work.secondSizeShown()) {
+                const std::optional<int64_t> s2 = SizeToBytes(f2);
+                if (!s2)
+                    return std::nullopt;
+                high = *s2;
+            }
+            c.SizeLow = SaturatingAdd(*s1, -t);
+            c.SizeHigh = SaturatingAdd(high, t);
+        }
+
+        c.DateOn = work.byDate && work.dateKind != dkNone;
+        c.DateKind = work.dateKind;
+        c.DateOp = work.dateOp;
+        if (c.DateOn) {
+            const QDate d1 = work.date1;
+            const QDate d2 = work.secondDateShown() ? work.date2 : work.date1;
+            if (!d1.isValid() || !d2.isValid())
+                return std::nullopt;
+            // The tolerance moves the bounds by whole calendar days.
+            const int n = work.dateTolerance ? work.dateToleranceDays : 0;
+            c.DateLow = DayStart(d1.addDays(-n));
+            c.DateHigh = DayStart(d2.addDays(n));
+        }
+
+        c.TimeOn = work.byDate && work.timeKind != dkNone;
+        c.TimeKind = work.timeKind;
+        c.TimeOp = work.timeOp;
+        if (c.TimeOn) {
+            const QTime t1 = work.time1;
+            const QTime t2 = work.secondTimeShown() ? work.time2 : work.time1;
+            if (!t1.isValid() || !t2.isValid())
+                return std::nullopt;
+            const int tol = work.timeTolerance ? work.timeToleranceMinutes * 60 : 0;
+            c.TimeLow = t1.msecsSinceStartOfDay() / 1000 - tol;
+            c.TimeHigh = t2.msecsSinceStartOfDay() / 1000 + tol;
+        }
+
+        c.AnyCondition = work.searchType == 1;
+        c.MaxFound = work.limitFound ? std::clamp(work.maxFound, 1, 9999) : 0;
+    }
+
+    const bool nameActive = c.NameOn && !c.NamePattern.isEmpty();
+    const bool others = nameActive || c.AttrOn || c.CategoryOn || c.SizeOn || c.DateOn || c.TimeOn ||
+                        (c.DescOn && c.DescMode == dmNone);
+    c.DescOnly = c.DescOn && (c.DescMode == dmAny || c.DescMode == dmContains) && !others;
+    if (active)
+        *active = others || c.DescOn;
+
+    PrepareCriteria(c);
+    return c;
+}
+
+// ---------------------------------------------------------------- matching
+
+namespace {
+
+// Counts the conditions that apply to one item.
+struct TVerdict {
+    int pass = 0;
+    int fail = 0;
+    void count(bool holds) { holds ? ++pass : ++fail; }
+};
+
+inline char AsciiUpper(char c)
+{
+    return (c >= 'a' && c <= 'z') ? char(c - ('a' - 'A')) : c;
+}
+
+// Copies an ASCII name upper-cased into out, which holds kMaxShortText + 2
+// bytes (room for the extension key's closing code); false, with nothing
+// useful copied, for a longer name or one with a byte of 80h or above.
+inline bool UpperAscii(QByteArrayView name, char *out)
+{
+    if (name.size() > kMaxShortText)
+        return false;
+    unsigned char high = 0;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        high |= uchar(c);
+        out[i] = AsciiUpper(c);
+    }
+    return high < 0x80;
+}
+
+inline bool Contains(const char *hay, size_t hayLen, const QByteArray &needle)
+{
+    if (needle.isEmpty())
+        return true;
+    return memmem(hay, hayLen, needle.constData(), size_t(needle.size())) != nullptr;
+}
+
+// The name condition by the decoded name (names that are not ASCII, and
+// criteria without their stored forms).
+bool NameMatchesText(const TSearchCriteria &c, const QString &name)
+{
+    switch (c.NameMode) {
+    case nmPartOfName:
+        return (c.CaseSensitive ? name : name.toUpper()).contains(c.NamePattern);
+    case nmFileMask:
+        return DosMaskMatch(name, c.NamePattern);
+    case nmExactName:
+        return (c.CaseSensitive ? name : name.toUpper()) == c.NamePattern;
+    case nmExtension:
+    case nmFileType:
+        return ExtensionMatches(name, c.NamePattern, false);
+    case nmRegex:
+        return c.NameRegex.isValid() && c.NameRegex.match(name).hasMatch();
+    default:
+        return false;
+    }
+}
+
+bool NameMatchesBytes(const TSearchCriteria &c, QByteArrayView stored)
+{
+    if (!c.Prepared)
+        return NameMatchesText(c, DecodeStored(stored));
+
+    char upper[kMaxShortText + 2];
+    const size_t len = size_t(stored.size());
+    switch (c.NameMode) {
+    case nmPartOfName:
+    case nmExactName: {
+        const char *bytes = nullptr;
+        if (c.CaseSensitive) {
+            // Stored UTF-8 compares byte for byte; other bytes are decoded.
+            if (!AsciiOnly(stored) && !stored.isValidUtf8())
+                break;
+            bytes = stored.data();
+        } else {
+            if (!UpperAscii(stored, upper))
+                break;
+            bytes = upper;
+        }
+        if (c.NameMode == nmPartOfName)
+            return Contains(bytes, len, c.NameKey);
+        return len == size_t(c.NameKey.size()) && std::memcmp(bytes, c.NameKey.constData(), len) == 0;
+    }
+    case nmExtension:
+    case nmFileType: {
+        const qsizetype dot = stored.lastIndexOf('.');
+        if (dot < 0)
+            return false;   // no extension, never found by one
+        if (!UpperAscii(stored, upper))
+            break;
+        // The key: from the dot on, closed by code 1, so ".TX" cannot match inside ".TXT".
+        const size_t keyLen = len - size_t(dot);
+        upper[len] = '\1';
+        return memmem(c.NameKey.constData(), size_t(c.NameKey.size()), upper + dot, keyLen + 1) != nullptr;
+    }
+    default:
+        break;
+    }
+    return NameMatchesText(c, DecodeStored(stored));
+}
+
+// Whether the name condition counts: the name group is on and has a
+// pattern (attributes alone leave it empty).
+inline bool NameApplies(const TSearchCriteria &c)
+{
+    return c.NameOn && !c.NamePattern.isEmpty();
+}
+
+void CountAttributes(const TSearchCriteria &c, uint8_t attr, TVerdict &v)
+{
+    const auto one = [&](int state, uint8_t bit) {
+        if (state != asIgnored)
+            v.count(((attr & bit) != 0) == (state == asSet));
+    };
+    one(c.AttrArchive, faArchive);
+    one(c.AttrHidden, faHidden);
+    one(c.AttrSystem, faSystem);
+    one(c.AttrReadOnly, faReadOnly);
+}
+
+bool DescHolds(const TSearchCriteria &c, const char *descText)
+{
+    const QByteArrayView desc = TextView(descText);
+    switch (c.DescMode) {
+    case dmAny:
+        return !desc.isEmpty();
+    case dmNone:
+        return desc.isEmpty();
+    case dmContains:
+        break;
+    default:
+        return false;
+    }
+    if (descText == nullptr)
+        return false;
+    if (c.Prepared && AsciiOnly(desc)) {
+        // Prepared once per item, in a buffer kept by the searching thread.
+        thread_local std::string prepared;
+        prepared.clear();
+        for (const char ch : desc) {
+            if (ch == '\r' || ch == '\n' || ch == ' ' || ch == ',' || ch == '.')
+                continue;
+            prepared.push_back(c.DescCaseSensitive ? ch : AsciiUpper(ch));
+        }
+        return Contains(prepared.data(), prepared.size(), c.DescKey);
+    }
+    return PrepareDescText(DecodeStored(desc), c.DescCaseSensitive).contains(c.DescText);
+}
+
+// Whether a stored name is one of the checked entries (exact comparison).
+bool Checked(QByteArrayView name, const QStringList &names, const std::vector<QByteArray> &keys, bool prepared)
+{
+    if (name.isEmpty())
+        return false;
+    if (prepared && (AsciiOnly(name) || name.isValidUtf8()))
+        return std::any_of(keys.begin(), keys.end(), [&](const QByteArray &k) { return k == name; });
+    return names.contains(DecodeStored(name));
+}
+
+bool CategoryHolds(const TSearchCriteria &c, uint8_t catFlags, const TCatalogRec *catalog)
+{
+    if (catFlags == 0 || catalog == nullptr)
+        return false;
+    const QByteArray category = CategoryName(catalog, catFlags & 0x1F);
+    if (Checked(category, c.CheckedCategories, c.CategoryKeys, c.Prepared))
+        return true;
+    // Flags 1 to 3 in bits 5 to 7.
+    for (int flag = 0; flag < 3; ++flag) {
+        if ((catFlags & (0x20 << flag)) &&
+            Checked(TextView(catalog->FlagNames[flag]), c.CheckedFlags, c.FlagKeys, c.Prepared))
+            return true;
+    }
+    return false;
+}
+
+void CountSize(const TSearchCriteria &c, int64_t size, TVerdict &v)
+{
+    switch (c.SizeOp) {
+    case soEqual:
+    case soBetween: v.count(size >= c.SizeLow && size <= c.SizeHigh); break;
+    case soNotBetween: v.count(!(size >= c.SizeLow && size <= c.SizeHigh)); break;
+    case soSmaller: v.count(size < c.SizeHigh); break;
+    case soLarger: v.count(size > c.SizeLow); break;
+    default: break;
+    }
+}
+
+// A stored time of 0 (or any word that is no time) is unknown: it fails a
+// date or time condition of every operator, "Not Between" included, since
+// nothing is known about it.
+bool DateHolds(const TSearchCriteria &c, uint32_t value)
+{
+    if (!DosTimeValid(value))
+        return false;
+    // Packed words order as the times they hold; the high half is the day.
+    const bool within = value >= c.DateLow && (value >> 16) <= (c.DateHigh >> 16);
+    switch (c.DateOp) {
+    case doOn:
+    case doBetween: return within;
+    case doNotBetween: return !within;
+    case doBefore: return value < c.DateHigh;
+    case doAfter: return value > c.DateLow;
+    default: return false;
+    }
+}
+
+bool TimeHolds(const TSearchCriteria &c, int seconds)
+{
+    const bool within = seconds >= c.TimeLow && seconds <= c.TimeHigh;
+    switch (c.TimeOp) {
+    case doOn:
+    case doBetween: return within;
+    case doNotBetween: return !within;
+    case doBefore: return seconds < c.TimeHigh;
+    case doAfter: return seconds > c.TimeLow;
+    default: return false;
+    }
+}
+
+bool PackedTimeHolds(const TSearchCriteria &c, uint32_t value)
+{
+    if (!DosTimeValid(value))
+        return false;   // unknown, see DateHolds
+    const int seconds = int((value >> 11) & 0x1F) * 3600 + int((value >> 5) & 0x3F) * 60 + int(value & 0x1F) * 2;
+    return TimeHolds(c, seconds);
+}
+
+uint32_t DateOfKind(int kind, uint32_t created, uint32_t modified, uint32_t accessed)
+{
+    switch (kind) {
+    case dkCreated: return created;
+    case dkModified: return modified;
+    case dkAccessed: return accessed;
+    default: return 0;
+    }
+}
+
+// The conditions files and folders share; name is the stored name.
+bool MatchItem(const TSearchCriteria &c, QByteArrayView name, uint8_t kindFlags, uint8_t attr, const char *desc,
+               uint8_t catFlags, int64_t size, uint32_t created, uint32_t modified, uint32_t accessed,
+               const TCatalogRec *catalog)
+{
+    TVerdict v;
+    if (NameApplies(c))
+        v.count(NameMatchesBytes(c, name));
+    if (c.NameOn && c.AttrOn)
+        CountAttributes(c, attr, v);
+    if (c.DescOn)
+        v.count(DescHolds(c, desc));
+    if (c.CategoryOn)
+        v.count(CategoryHolds(c, catFlags, catalog));
+    if (c.SizeOn)
+        CountSize(c, size, v);
+    // Members of compressed files keep their CRC in Created and their packed
+    // size in Accessed: only Modified is a time for them.
+    const bool compressed = (kindFlags & rfCompressed) != 0;
+    if (c.DateOn && !(compressed && c.DateKind != dkModified))
+        v.count(DateHolds(c, DateOfKind(c.DateKind, created, modified, accessed)));
+    if (c.TimeOn && !(compressed && c.TimeKind == dkCreated))
+        v.count(PackedTimeHolds(c, DateOfKind(c.TimeKind, created, modified, accessed)));
+    return c.AnyCondition ? v.pass > 0 : v.fail == 0;
+}
+
+} // namespace
+
+bool NameMatches(const TSearchCriteria &criteria, QByteArrayView storedName)
+{
+    if (!NameApplies(criteria))
+        return true;
+    return NameMatchesBytes(criteria, storedName);
+}
+
+bool MatchFile(const TSearchCriteria &c, const TFileRec *file, const TCatalogRec *catalog)
+{
+    // The common search, a name alone: no other condition to count.
+    if (NameApplies(c) && !c.AttrOn && !c.DescOn && !c.CategoryOn && !c.SizeOn && !c.DateOn && !c.TimeOn)
+        return NameMatchesBytes(c, file->name());
+    return MatchItem(c, file->name(), file->KindFlags, file->Attr, file->Desc, file->CatFlags, file->Size,
+                     file->Created, file->Modified, file->Accessed, catalog);
+}
+
+bool MatchFolder(const TSearchCriteria &c, const TTreeNode *node, const TFolderRec *folder,
+                 const TCatalogRec *catalog)
+{
+    const QByteArrayView name = node ? QByteArrayView(node->text()) : QByteArrayView();
+    return MatchItem(c, name, folder->KindFlags, folder->Attr, folder->Desc, folder->CatFlags,
+                     WholeBytes(folder->TotalSize), folder->Created, folder->Modified, folder->Accessed, catalog);
+}
+
+bool MatchDisk(const TSearchCriteria &c, const TTreeNode *node, const TDiskRec *disk)
+{
+    // Disks have no attributes and no categories: those conditions do not apply.
+    TVerdict v;
+    if (NameApplies(c))
+        v.count(NameMatchesBytes(c, node ? QByteArrayView(node->text()) : QByteArrayView()));
+    if (c.DescOn)
+        v.count(DescHolds(c, disk->Desc));
+    if (c.SizeOn)
+        CountSize(c, WholeBytes(DiskSpace(disk, 0)), v);
+    if (c.DateOn || c.TimeOn) {
+        // The date of the last update whatever the kind; outside 1980-2099
+        // (0 among it: never updated) it is unknown.
+        const QDateTime updated = UpdatedToDateTime(disk->Updated);
+        const uint32_t packed = DateTimeToDos(updated);
+        const bool compressed = (disk->KindFlags & rfCompressed) != 0;
+        if (c.DateOn && !(compressed && c.DateKind != dkModified))
+            v.count(DateHolds(c, packed));
+        if (c.TimeOn && !(compressed && c.TimeKind == dkCreated))
+            v.count(packed != 0 && TimeHolds(c, updated.time().msecsSinceStartOfDay() / 1000));
+    }
+    // A disk needs one condition that holds even with "All conditions".
+    return c.AnyCondition ? v.pass > 0 : (v.fail == 0 && v.pass > 0);
+}
