@@ -14,6 +14,8 @@
 #include "platform/Texts.h"
 #include "search/Extensions.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -171,8 +173,12 @@ bool ValidateCriteria(TSearchWork &work, const std::vector<TFileType> &fileTypes
         if (work.nameMode == nmExtension)
             LeaveNamePage(work);
         if ((work.nameMode == nmPartOfName || work.nameMode == nmExactName || work.nameMode == nmExtension) &&
-            HasWildcard(work.nameText()))
-            work.nameMode = nmFileMask;
+            HasWildcard(work.nameText())) {
+            // The edit keeps what it shows: the text goes with it to the mask mode.
+            const QString text = work.nameText();
+            work.setNameMode(nmFileMask);
+            work.setNameText(text);
+        }
 
         QString what;
         switch (work.nameMode) {
@@ -459,6 +465,29 @@ inline bool Contains(const char *hay, size_t hayLen, const QByteArray &needle)
     return memmem(hay, hayLen, needle.constData(), size_t(needle.size())) != nullptr;
 }
 
+// The decoded text of stored bytes in a buffer the calling thread keeps, so
+// that names and descriptions beyond ASCII cost no allocation either;
+// upper-cased unless caseSensitive. Valid only until the next call.
+const QString &DecodeInto(QByteArrayView stored, bool caseSensitive)
+{
+    thread_local QString text;
+    if (AsciiOnly(stored) || stored.isValidUtf8()) {
+        thread_local QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        // UTF-8 never takes more UTF-16 units than it has bytes.
+        text.resize(stored.size());
+        const QChar *end = utf8.appendToBuffer(text.data(), stored);
+        text.truncate(end - text.constData());
+    } else {
+        text = DecodeStored(stored);
+    }
+    if (!caseSensitive) {
+        // Converted in place when the case mapping keeps the length.
+        QString upper = std::move(text).toUpper();
+        text = std::move(upper);
+    }
+    return text;
+}
+
 // The name condition by the decoded name (names that are not ASCII, and
 // criteria without their stored forms).
 bool NameMatchesText(const TSearchCriteria &c, const QString &name)
@@ -484,6 +513,11 @@ bool NameMatchesBytes(const TSearchCriteria &c, QByteArrayView stored)
 {
     if (!c.Prepared)
         return NameMatchesText(c, DecodeStored(stored));
+    if (c.NameMode == nmFileMask)
+        return AsciiOnly(stored) ? DosMaskMatchAscii(stored, c.NamePattern)
+                                 : DosMaskMatch(DecodeInto(stored, true), c.NamePattern);
+    if (c.NameMode == nmRegex)
+        return c.NameRegex.isValid() && c.NameRegex.match(DecodeInto(stored, true)).hasMatch();
 
     char upper[kMaxShortText + 2];
     const size_t len = size_t(stored.size());
@@ -492,14 +526,15 @@ bool NameMatchesBytes(const TSearchCriteria &c, QByteArrayView stored)
     case nmExactName: {
         const char *bytes = nullptr;
         if (c.CaseSensitive) {
-            // Stored UTF-8 compares byte for byte; other bytes are decoded.
-            if (!AsciiOnly(stored) && !stored.isValidUtf8())
-                break;
-            bytes = stored.data();
-        } else {
-            if (!UpperAscii(stored, upper))
-                break;
+            // Stored UTF-8 compares byte for byte.
+            if (AsciiOnly(stored) || stored.isValidUtf8())
+                bytes = stored.data();
+        } else if (UpperAscii(stored, upper)) {
             bytes = upper;
+        }
+        if (bytes == nullptr) {
+            const QString &name = DecodeInto(stored, c.CaseSensitive);
+            return c.NameMode == nmPartOfName ? name.contains(c.NamePattern) : name == c.NamePattern;
         }
         if (c.NameMode == nmPartOfName)
             return Contains(bytes, len, c.NameKey);
@@ -511,7 +546,7 @@ bool NameMatchesBytes(const TSearchCriteria &c, QByteArrayView stored)
         if (dot < 0)
             return false;   // no extension, never found by one
         if (!UpperAscii(stored, upper))
-            break;
+            return ExtensionMatches(DecodeInto(stored, true), c.NamePattern, false);
         // The key: from the dot on, closed by code 1, so ".TX" cannot match inside ".TXT".
         const size_t keyLen = len - size_t(dot);
         upper[len] = '\1';
@@ -568,7 +603,7 @@ bool DescHolds(const TSearchCriteria &c, const char *descText)
         }
         return Contains(prepared.data(), prepared.size(), c.DescKey);
     }
-    return PrepareDescText(DecodeStored(desc), c.DescCaseSensitive).contains(c.DescText);
+    return PrepareDescText(DecodeInto(desc, true), c.DescCaseSensitive).contains(c.DescText);
 }
 
 // Whether a stored name is one of the checked entries (exact comparison).

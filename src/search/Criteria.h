@@ -98,7 +98,7 @@ struct TSearchWork {
     int dateToleranceDays = 0;        // 0 to 99
     int timeKind = dkNone;            // dkNone, dkCreated, dkModified
     int timeOp = doOn;
-    QTime time1, time2;
+    QTime time1{0, 0}, time2{0, 0};  // kept by ResetCriteria
     bool timeTolerance = false;
     int timeToleranceMinutes = 0;     // 0 to 999
 
