@@ -119,6 +119,9 @@ TSearchForm::TSearchForm(TForest &forest, QWidget *parent)
         refreshLists();
     });
     m_forest.addObserver(this);
+    // Records freed with a catalog leave the lists compacted: the rows follow.
+    for (TFoundList *list : {&m_found, &m_dupes})
+        list->setCompactedHook([this] { refreshLists(); });
 
     syncFromWork();
     setupSearchDialog();
