@@ -8,10 +8,16 @@
 
 #include "browser/ItemSort.h"
 #include "catalog/Forest.h"
+#include "catalog/ResultLists.h"
 #include "platform/ByteTotals.h"
 #include "platform/MediaTypes.h"
+#include "search/FoundList.h"
+
+#include <QString>
 
 #include <algorithm>
+#include <array>
+#include <unordered_map>
 
 namespace {
 
@@ -62,29 +68,38 @@ bool disksEqual(const TDiskRec *a, const TDiskRec *b)
         && DiskSpace(a, 0) == DiskSpace(b, 0);
 }
 
-// Sorts a stretch of a bucket by context and cuts it into runs of entries
-// that compare equal, grouping each run.
+// Calls onRun(first, last) for each run of entries that compare equal in
+// context, the list being sorted by it; the entries from first on may be
+// exchanged among the run's positions by onRun. The comparer numbers the
+// entries by their positions here, so every position after the current run
+// still holds the entry it was numbered for.
+void forEachRun(std::vector<TItemRec *> &items, const TCompareContext &context,
+                const std::function<void(size_t first, size_t last)> &onRun)
+{
+    const size_t n = items.size();
+    if (n < 2)
+        return;
+    TItemComparer comparer(context);
+    comparer.adopt(items);
+    size_t last = 0;
+    for (size_t first = 0; first < n; first = last + 1) {
+        last = first;
+        while (last + 1 < n && comparer.compareAt(uint32_t(first), uint32_t(last + 1)) == 0)
+            ++last;
+        if (last > first)
+            onRun(first, last);
+    }
+}
+
+// Sorts a stretch of a bucket by context, cuts it into runs and splits each
+// run into groups around a pivot.
 void groupStretch(std::vector<TItemRec *> &items, const TCompareContext &context, const TDupSettings &settings,
                   const TStopKeyProbe &stopKey, Prompter *prompter,
                   const std::function<void(const std::vector<TItemRec *> &)> &onGroup)
 {
     SortItems(items, context, stopKey, prompter);
-    const size_t n = items.size();
-    if (n < 2)
-        return;
-    // The comparer numbers the entries by their sorted positions. An
-    // exchange below only moves entries inside the run being grouped, and a
-    // run's extent is found before its first exchange, so every position at
-    // or after a run's start still holds the entry it was numbered for.
-    TItemComparer comparer(context);
-    comparer.adopt(items);
     std::vector<TItemRec *> group;
-    size_t last = 0;
-    for (size_t runStart = 0; runStart < n; runStart = last + 1) {
-        last = runStart;
-        while (last + 1 < n && comparer.compareAt(uint32_t(runStart), uint32_t(last + 1)) == 0)
-            ++last;
-        size_t start = runStart;
+    forEachRun(items, context, [&](size_t start, size_t last) {
         while (start < last) {
             size_t j = start;
             for (size_t k = start + 1; k <= last; ++k) {
@@ -99,7 +114,7 @@ void groupStretch(std::vector<TItemRec *> &items, const TCompareContext &context
             }
             start = j + 1;
         }
-    }
+    });
 }
 
 } // namespace
@@ -176,4 +191,279 @@ void GroupDuplicates(std::vector<TItemRec *> &bucket, const TDupSettings &settin
 
     std::copy(disks.begin(), disks.end(), bucket.begin());
     std::copy(others.begin(), others.end(), bucket.begin() + std::ptrdiff_t(disks.size()));
+}
+
+bool DupPropertyChosen(const TDupSettings &settings)
+{
+    return settings.name || settings.size || settings.date || settings.attr;
+}
+
+QString MsgNoDupProperty()
+{
+    return QStringLiteral("Please select at least one criteria for duplicate files.");
+}
+
+QString MsgNoDupPropertyCaption()
+{
+    return QStringLiteral("Error");
+}
+
+// The duplicates walk over the scope: candidates collected into buckets
+// (loading folder levels and file lists through the host, keeping them),
+// then each bucket grouped into the found list. It runs on the walk's
+// counters and shared steps, and reads records only inside the walk's read
+// blocks, which are never held across a host call (countProgress lets go of
+// one while it reports).
+class TDupWalk
+{
+public:
+    TDupWalk(TSearchWalk &walk, const TSearchCriteria &filter, const TDupSettings &settings)
+        : m_walk(walk), m_filter(filter), m_settings(settings), m_listId(walk.m_list.id())
+    {
+        if (m_settings.singleCopy) {
+            // Single copies are files; a compressed file is one too, and
+            // meets plain files of its name and size only when sorted with them.
+            m_filter.Files = true;
+            m_filter.Folders = false;
+            m_filter.Disks = false;
+            m_settings.archivesAsFolders = false;
+        }
+    }
+
+    void run(bool wholeScope, std::vector<int> *groupStarts);
+
+private:
+    // A candidate of the single-copy comparison: its disk, whether it is
+    // one of the scope's (listed when no other disk has it) and its place
+    // in the collection order.
+    struct Origin {
+        const TTreeNode *disk = nullptr;
+        uint32_t order = 0;
+        bool listed = false;
+    };
+
+    void collect(TTreeNode *node, TTreeNode *diskNode);
+    void take(TItemRec *rec, QByteArrayView name, TTreeNode *diskNode, bool filtered);
+    bool passesFilter(QByteArrayView name) const { return !m_filter.NameOn || NameMatches(m_filter, name); }
+    void group(std::vector<int> *groupStarts);
+    void listSingleCopies();
+
+    TSearchWalk &m_walk;
+    TSearchCriteria m_filter;
+    TDupSettings m_settings;
+    ResultListId m_listId;
+    std::array<std::vector<TItemRec *>, kDupBuckets> m_buckets;
+    int m_collected = 0;
+    // Single copies only.
+    bool m_listing = true;   // the disk being collected is in the scope
+    std::unordered_map<const TItemRec *, Origin> m_origins;
+};
+
+void TDupWalk::take(TItemRec *rec, QByteArrayView name, TTreeNode *diskNode, bool filtered)
+{
+    if (m_settings.singleCopy) {
+        // Every file of every open disk is compared; only the scope's files
+        // that pass the filter and are not yet in the list are listed.
+        const bool listed = m_listing && HintOf(rec, m_listId) == -1 && (!filtered || passesFilter(name));
+        m_origins.emplace(rec, Origin{diskNode, uint32_t(m_origins.size()), listed});
+    } else {
+        if (HintOf(rec, m_listId) != -1 || (filtered && !passesFilter(name)))
+            return;
+    }
+    m_walk.m_found.fetch_add(1, std::memory_order_relaxed);
+    ++m_collected;
+    m_buckets[size_t(DupBucketOf(name))].push_back(rec);
+}
+
+void TDupWalk::collect(TTreeNode *node, TTreeNode *diskNode)
+{
+    m_walk.setCurrent(node);
+    TSearchHost &host = m_walk.m_host;
+    const bool files = m_filter.Files, folders = m_filter.Folders, disks = m_filter.Disks;
+    TItemRec *rec = NodeRec(node);
+    TDiskRec *disk = AsDisk(rec);
+    TFolderRec *folder = AsFolder(rec);
+    if (!disk && !folder)
+        return;
+
+    bool needFiles = false, needFolders = false;
+    {
+        TSearchWalk::ReadingBlock read(m_walk);
+        needFiles = files && (disk ? disk->FilesLoaded : folder->FilesLoaded) == 0;
+    }
+    if (needFiles)
+        host.loadFileList(node);
+
+    bool candidate = false;
+    bool scanFiles = files;
+    int skipped = 0;
+    {
+        TSearchWalk::ReadingBlock read(m_walk);
+        if (disk) {
+            candidate = disks;
+            if (candidate)
+                take(disk, node->text(), diskNode, false);
+        } else {
+            const bool compressed = ItemIs(folder->KindFlags, rfCompressed);
+            candidate = compressed ? files : folders;
+            if (candidate)
+                take(folder, node->text(), diskNode, true);
+            if (compressed && m_settings.skipArchives) {
+                scanFiles = false;
+                skipped = files ? folder->FileCount : 0;
+            }
+        }
+    }
+    if (candidate)
+        m_walk.countProgress(1);
+
+    if (scanFiles) {
+        int visited = 0;
+        {
+            TSearchWalk::ReadingBlock read(m_walk);
+            for (TFileRec *file = rec->Next; file && !m_walk.cancelled(); file = file->Next) {
+                take(file, file->name(), diskNode, true);
+                ++visited;
+            }
+        }
+        m_walk.countProgress(visited);
+    } else if (skipped > 0) {
+        m_walk.countProgress(skipped);
+    }
+
+    {
+        TSearchWalk::ReadingBlock read(m_walk);
+        needFolders = disk ? !disk->SubfoldersRead : folder->SubOffset > 0;
+    }
+    if (needFolders)
+        host.loadSubfolders(node);
+    if (!files && !folders)
+        return;
+    std::vector<TTreeNode *> children;
+    {
+        TSearchWalk::ReadingBlock read(m_walk);
+        children = node->children();
+    }
+    for (TTreeNode *child : children) {
+        if (m_walk.cancelled())
+            break;
+        collect(child, diskNode);
+    }
+}
+
+void TDupWalk::group(std::vector<int> *groupStarts)
+{
+    for (std::vector<TItemRec *> &bucket : m_buckets) {
+        m_walk.countProgress(int(bucket.size()));
+        TSearchWalk::ReadingBlock read(m_walk);
+        GroupDuplicates(bucket, m_settings, [&](const std::vector<TItemRec *> &members) {
+            for (size_t i = 0; i < members.size(); ++i) {
+                const int index = m_walk.addHit(members[i]);
+                if (i == 0 && groupStarts)
+                    groupStarts->push_back(index);
+            }
+        });
+        bucket = {};
+    }
+}
+
+void TDupWalk::listSingleCopies()
+{
+    TCompareContext context;
+    context.column = 2;   // size
+    context.archivesAsFolders = false;
+    std::vector<const TItemRec *> singles;
+    for (std::vector<TItemRec *> &bucket : m_buckets) {
+        m_walk.countProgress(int(bucket.size()));
+        TSearchWalk::ReadingBlock read(m_walk);
+        SortItems(bucket, context);
+        std::vector<bool> copied(bucket.size(), false);
+        forEachRun(bucket, context, [&](size_t first, size_t last) {
+            for (size_t a = first; a <= last; ++a) {
+                const Origin &origin = m_origins[bucket[a]];
+                if (!origin.listed)
+                    continue;
+                for (size_t b = first; b <= last && !copied[a]; ++b)
+                    copied[a] = m_origins[bucket[b]].disk != origin.disk && DupEqual(bucket[a], bucket[b], m_settings);
+            }
+        });
+        for (size_t a = 0; a < bucket.size(); ++a)
+            if (!copied[a] && m_origins[bucket[a]].listed)
+                singles.push_back(bucket[a]);
+        bucket = {};
+    }
+    // In the order the files were met: disk by disk, folder by folder.
+    std::sort(singles.begin(), singles.end(),
+              [&](const TItemRec *a, const TItemRec *b) { return m_origins[a].order < m_origins[b].order; });
+    TSearchWalk::ReadingBlock read(m_walk);
+    for (const TItemRec *rec : singles)
+        m_walk.addHit(const_cast<TItemRec *>(rec));
+}
+
+void TDupWalk::run(bool wholeScope, std::vector<int> *groupStarts)
+{
+    if (!DupPropertyChosen(m_settings))
+        return;
+    TSearchWalk &w = m_walk;
+    w.m_checked = 0;
+    w.m_found.store(0);
+    w.m_firstHit.store(-1);
+    w.m_maxFound = 0;   // no hit limit for duplicates
+    w.m_collecting.store(true);
+    const bool files = m_filter.Files, folders = m_filter.Folders, disks = m_filter.Disks;
+
+    // Single copies compare against every open disk; the scope says which
+    // of them are listed.
+    std::vector<TScopeDisks> scope = SearchScope(w.m_forest, wholeScope || m_settings.singleCopy);
+    std::vector<const TTreeNode *> listedDisks;
+    if (m_settings.singleCopy)
+        for (const TScopeDisks &entry : SearchScope(w.m_forest, wholeScope))
+            listedDisks.insert(listedDisks.end(), entry.disks.begin(), entry.disks.end());
+    w.m_total = w.scopeTotal(scope, files, folders, disks);
+
+    try {
+        for (const TScopeDisks &entry : scope) {
+            for (TTreeNode *diskNode : entry.disks) {
+                if (w.cancelled())
+                    break;
+                m_listing = !m_settings.singleCopy
+                    || std::find(listedDisks.begin(), listedDisks.end(), diskNode) != listedDisks.end();
+                const int checked = w.m_checked;
+                collect(diskNode, diskNode);
+                int share = 0;
+                {
+                    TSearchWalk::ReadingBlock read(m_walk);
+                    share = w.diskShare(AsDisk(NodeRec(diskNode)), files, folders, disks);
+                }
+                w.m_checked = checked;
+                w.countProgress(share);
+            }
+            if (w.cancelled())
+                break;
+        }
+    } catch (const std::exception &) {
+        // A record that cannot be read ends the collecting; what was
+        // collected is still grouped.
+    }
+    w.setCurrent(nullptr);
+
+    w.m_collecting.store(false);
+    w.m_checked = 0;
+    w.m_found.store(0);
+    w.m_total = m_collected;
+    if (m_settings.singleCopy)
+        listSingleCopies();
+    else
+        group(groupStarts);
+}
+
+void RunDuplicateSearch(TSearchWalk &walk, const TSearchCriteria &filter, const TDupSettings &settings,
+                        bool wholeScope, std::vector<int> *groupStarts)
+{
+    TDupWalk(walk, filter, settings).run(wholeScope, groupStarts);
+}
+
+void TSearchWalk::runDuplicates(const TSearchCriteria &filter, const TDupSettings &settings, bool wholeScope)
+{
+    RunDuplicateSearch(*this, filter, settings, wholeScope);
 }

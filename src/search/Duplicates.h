@@ -15,6 +15,12 @@
 struct TItemRec;
 
 inline constexpr int kDupBuckets = 28;
+
+// Whether any of the four properties is chosen; a duplicates search needs one.
+bool DupPropertyChosen(const TDupSettings &settings);
+QString MsgNoDupProperty();   // "Please select at least one criteria for duplicate files."
+QString MsgNoDupPropertyCaption();   // "Error"
+
 // The bucket of a name's first character: A-Z and a-z 0-25, digits 26, else 27.
 int DupBucketOf(QByteArrayView name);
 
@@ -30,3 +36,14 @@ bool DupEqual(const TItemRec *a, const TItemRec *b, const TDupSettings &settings
 void GroupDuplicates(std::vector<TItemRec *> &bucket, const TDupSettings &settings,
                      const std::function<void(const std::vector<TItemRec *> &group)> &onGroup,
                      const TStopKeyProbe &stopKey = {}, Prompter *prompter = nullptr);
+
+// The duplicates search of walk (what TSearchWalk::runDuplicates does);
+// groupStarts, when given, receives the found-list index of each group's
+// first member. With settings.singleCopy it lists instead the files (and
+// compressed files) of the scope's disks that have no duplicate on any other
+// disk of the open catalogs, in the order they were collected; a copy on the
+// same disk does not count, as it goes with the disk. Everything open is
+// read for the comparison, but only the scope's files pass the name filter
+// and are listed.
+void RunDuplicateSearch(TSearchWalk &walk, const TSearchCriteria &filter, const TDupSettings &settings,
+                        bool wholeScope, std::vector<int> *groupStarts = nullptr);

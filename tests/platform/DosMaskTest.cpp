@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 struct MaskCase {
@@ -21,6 +23,12 @@ TEST_P(DosMaskMatchTest, MatchesAsTheWalkSays)
     const MaskCase &c = GetParam();
     EXPECT_EQ(DosMaskMatch(QString::fromUtf8(c.name), QString::fromUtf8(c.mask)), c.matches)
         << "mask " << c.mask << ", name " << c.name;
+    // Names of plain ASCII also go the way without a string: same answer.
+    const QByteArrayView name(c.name);
+    if (std::all_of(name.begin(), name.end(), [](char ch) { return uchar(ch) < 0x80; })) {
+        EXPECT_EQ(DosMaskMatchAscii(name, QString::fromUtf8(c.mask)), c.matches)
+            << "mask " << c.mask << ", ASCII name " << c.name;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Masks, DosMaskMatchTest,

@@ -1,16 +1,23 @@
-// The duplicates search's rules on records built in memory: the buckets by
-// first character, the compare of two candidates by the checked properties,
-// and the grouping of a bucket into runs and groups.
+// The duplicates search: its rules on records built in memory (the buckets
+// by first character, the compare of two candidates by the checked
+// properties, the grouping of a bucket into runs and groups), and the walk
+// over saved catalogs whose folder levels and file lists it reads on demand.
 #include "search/Duplicates.h"
 
 #include "TestCatalogs.h"
 
 #include "catalog/Forest.h"
+#include "catalog/LoadSave.h"
 #include "platform/MediaTypes.h"
+#include "search/Criteria.h"
+#include "search/FoundList.h"
+#include "search/Scope.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -329,6 +336,352 @@ TEST_F(DupFixture, EmptyAndSingleBucketsGiveNothing)
     build({Disk("D1", {File("x", 1)})});
     EXPECT_TRUE(Groups({}, Checked(true, true, false, false)).empty());
     EXPECT_TRUE(Groups({file(0, "x")}, Checked(true, true, false, false)).empty());
+}
+
+// ---------------------------------------------------------------- the walk
+
+// Runs the walk's steps on the tree directly, counting them and noting the
+// phase of each progress report.
+class DirectHost : public TDirectSearchHost
+{
+public:
+    void loadSubfolders(TTreeNode *node) override
+    {
+        ++folderLoads;
+        TDirectSearchHost::loadSubfolders(node);
+    }
+    void loadFileList(TTreeNode *node) override
+    {
+        ++fileLoads;
+        TDirectSearchHost::loadFileList(node);
+        if (afterFileLoad)
+            afterFileLoad(node);
+    }
+    void unloadFileListIfUnused(TTreeNode *node) override
+    {
+        ++unloads;
+        TDirectSearchHost::unloadFileListIfUnused(node);
+    }
+    void showProgress(int checked, int total, int found) override
+    {
+        progress.emplace_back(checked, total, found, walk ? walk->collectingPhase() : false);
+    }
+
+    int folderLoads = 0, fileLoads = 0, unloads = 0;
+    std::vector<std::tuple<int, int, int, bool>> progress;   // checked, total, found, collecting
+    std::function<void(TTreeNode *)> afterFileLoad;
+    const TSearchWalk *walk = nullptr;
+};
+
+// The name filter and the three kinds of a duplicates search, through the
+// snapshot the window takes; mask empty: no name group.
+TSearchCriteria Filter(bool files, bool folders, bool disks, const QString &mask = {})
+{
+    TSearchWork work;
+    work.duplicatesMode = true;
+    work.files = files;
+    work.folders = folders;
+    work.disks = disks;
+    if (!mask.isEmpty()) {
+        work.byName = true;
+        work.setNameMode(nmFileMask);
+        work.setNameText(mask);
+    }
+    bool active = false;
+    const std::optional<TSearchCriteria> criteria = TakeCriteriaSnapshot(work, {}, &active);
+    EXPECT_TRUE(criteria.has_value());
+    return criteria ? *criteria : TSearchCriteria{};
+}
+
+// Fills the counts a scan would have stored, so progress totals are right.
+HandDisk Counted(HandDisk disk)
+{
+    disk.totalFiles = int32_t(disk.rootFiles.size());
+    disk.archiveFiles = 0;
+    disk.totalFolders = int32_t(disk.folders.size());
+    for (const HandFolder &folder : disk.folders)
+        (folder.kind & rfCompressed ? disk.archiveFiles : disk.totalFiles) += int32_t(folder.files.size());
+    return disk;
+}
+
+// Saved catalogs reopened, so that nothing below the first folder level
+// and no file list is in memory.
+class DupWalkFixture : public testcat::CatalogFixture
+{
+protected:
+    TTreeNode *openCatalog(const QString &file, std::vector<HandDisk> disks)
+    {
+        HandCatalog catalog;
+        catalog.name = file.toUtf8();
+        for (HandDisk &disk : disks)
+            catalog.disks.push_back(Counted(std::move(disk)));
+        return openBytes(testcat::BuildCatalogBytes(catalog), file);
+    }
+
+    // Runs a duplicates search into m_list and returns the names of the
+    // hits in list order, each group in brackets: "[a b] [c d]".
+    std::string run(const TSearchCriteria &filter, const TDupSettings &settings, bool wholeScope = true)
+    {
+        TSearchWalk walk(m_forest, m_list, m_host);
+        m_host.walk = &walk;
+        m_groupStarts.clear();
+        RunDuplicateSearch(walk, filter, settings, wholeScope, &m_groupStarts);
+        m_host.walk = nullptr;
+        m_found = walk.foundCount();
+        m_checked = walk.checkedCount();
+        m_total = walk.totalCount();
+        m_firstHit = walk.firstHitIndex();
+        m_collecting = walk.collectingPhase();
+        return rows();
+    }
+
+    std::string rows() const
+    {
+        QStringList parts;
+        const std::vector<TItemRec *> items = m_list.items();
+        for (size_t i = 0; i < items.size(); ++i) {
+            QString text = describe(items[i]);
+            if (std::find(m_groupStarts.begin(), m_groupStarts.end(), int(i)) != m_groupStarts.end())
+                text.prepend(QLatin1Char('['));
+            const bool last = i + 1 == items.size()
+                || std::find(m_groupStarts.begin(), m_groupStarts.end(), int(i + 1)) != m_groupStarts.end();
+            if (last && !m_groupStarts.empty())
+                text.append(QLatin1Char(']'));
+            parts << text;
+        }
+        return parts.join(QLatin1Char(' ')).toStdString();
+    }
+
+    // DISK:NAME of a record.
+    static QString describe(const TItemRec *rec)
+    {
+        if (!rec)
+            return QStringLiteral("(null)");
+        const TTreeNode *disk = DiskNodeOf(rec->Node);
+        const QByteArray name = ItemIs(rec->KindFlags, rkFile) ? static_cast<const TFileRec *>(rec)->name().toByteArray()
+                                                               : rec->Node->text();
+        if (ItemIs(rec->KindFlags, rkDisk))
+            return QStringLiteral("disk:") + QString::fromUtf8(name);
+        return QString::fromUtf8(disk->text()) + QLatin1Char(':') + QString::fromUtf8(name);
+    }
+
+    TFoundList m_list{ResultListId::Duplicates};
+    DirectHost m_host;
+    std::vector<int> m_groupStarts;
+    int m_found = 0, m_checked = 0, m_total = 0, m_firstHit = -2;
+    bool m_collecting = true;
+};
+
+TEST_F(DupWalkFixture, FindsGroupsAcrossCatalogsAndKeepsTheListsItRead)
+{
+    openCatalog(QStringLiteral("one.ctf"),
+                {Disk("CD1", {File("Setup.exe", 100), File("readme.txt", 5)},
+                      {Folder("Tools", 0, 0, {File("tool.exe", 7), File("setup.exe", 100)})})});
+    openCatalog(QStringLiteral("two.ctf"), {Disk("CD2", {File("SETUP.EXE", 100), File("README.TXT", 6)}),
+                                            Disk("CD3", {}, {Folder("tools", 0, 0, {File("TOOL.EXE", 7)})})});
+    EXPECT_EQ(run(Filter(true, false, false), Checked(true, true, false, false)),
+              "[CD1:Setup.exe CD1:setup.exe CD2:SETUP.EXE] [CD1:tool.exe CD3:TOOL.EXE]");
+    EXPECT_EQ(m_groupStarts, (std::vector<int>{0, 3}));
+    EXPECT_EQ(m_found, 5);
+    EXPECT_EQ(m_firstHit, 0);
+    EXPECT_FALSE(m_collecting);
+    // Grouping counts every collected candidate once.
+    EXPECT_EQ(m_total, 7);
+    EXPECT_EQ(m_checked, m_total);
+    // Every hit's hint is its place in the list.
+    const std::vector<TItemRec *> items = m_list.items();
+    for (size_t i = 0; i < items.size(); ++i)
+        EXPECT_EQ(items[i]->DupListPos, int16_t(i));
+    // The lists read for the search stay: the candidates point into them.
+    EXPECT_EQ(m_host.unloads, 0);
+    EXPECT_GT(m_host.fileLoads, 0);
+    for (TTreeNode *root : m_forest.roots())
+        testcat::ForEachNode(root, [](TTreeNode *node) {
+            if (TFolderRec *folder = AsFolder(NodeRec(node))) {
+                EXPECT_EQ(folder->FilesLoaded, 1) << node->text().constData();
+            } else if (TDiskRec *disk = AsDisk(NodeRec(node))) {
+                EXPECT_EQ(disk->FilesLoaded, 1) << node->text().constData();
+            }
+        });
+}
+
+TEST_F(DupWalkFixture, ProgressCountsCandidatesWhileCollectingThenGroupedItems)
+{
+    openCatalog(QStringLiteral("one.ctf"), {Disk("CD1", {File("a", 1), File("b", 2)}), Disk("CD2", {File("A", 1)})});
+    run(Filter(true, false, false), Checked(true, true, false, false));
+    ASSERT_FALSE(m_host.progress.empty());
+    bool sawCollecting = false, sawGrouping = false;
+    for (const auto &[checked, total, found, collecting] : m_host.progress) {
+        if (collecting) {
+            sawCollecting = true;
+            EXPECT_EQ(total, 3);        // the scope's files
+            EXPECT_LE(found, 3);        // candidates so far
+        } else {
+            sawGrouping = true;
+            EXPECT_EQ(total, 3);        // the candidates collected
+        }
+        EXPECT_LE(checked, total);
+    }
+    EXPECT_TRUE(sawCollecting);
+    EXPECT_TRUE(sawGrouping);
+    EXPECT_FALSE(std::get<3>(m_host.progress.back()));
+    EXPECT_EQ(m_checked, 3);
+}
+
+TEST_F(DupWalkFixture, MembersOfCompressedFilesOnlyWhenAsked)
+{
+    openCatalog(QStringLiteral("one.ctf"),
+                {Disk("CD1", {File("m1.txt", 10)}, {Folder("pack.zip", 10, rfCompressed, {File("m1.txt", 10)})}),
+                 Disk("CD2", {File("PACK.ZIP", 10)})});
+    TDupSettings settings = Checked(true, true, false, false);
+    EXPECT_EQ(run(Filter(true, false, false), settings), "");
+    m_list.clear();
+    settings.skipArchives = false;
+    EXPECT_EQ(run(Filter(true, false, false), settings), "[CD1:m1.txt CD1:m1.txt]");
+    // A compressed file meets a plain file of its name only when the two sort alike.
+    m_list.clear();
+    settings.archivesAsFolders = false;
+    EXPECT_EQ(run(Filter(true, false, false), settings),
+              "[CD1:m1.txt CD1:m1.txt] [CD1:pack.zip CD2:PACK.ZIP]");
+}
+
+TEST_F(DupWalkFixture, SkippedMembersAreCountedAsExamined)
+{
+    openCatalog(QStringLiteral("one.ctf"),
+                {Disk("CD1", {}, {Folder("pack.zip", 30, rfCompressed, {File("x", 10), File("y", 20)})})});
+    run(Filter(true, false, false), Checked(true, true, false, false));
+    // The compressed file is one candidate; its two members are counted as examined.
+    ASSERT_FALSE(m_host.progress.empty());
+    bool sawThree = false;
+    for (const auto &[checked, total, found, collecting] : m_host.progress)
+        if (collecting && checked == 3)
+            sawThree = true;
+    EXPECT_TRUE(sawThree);
+}
+
+TEST_F(DupWalkFixture, NameFilterKindsAndDisks)
+{
+    HandDisk cd1 = Disk("Backup", {File("alpha.txt", 1), File("beta.txt", 2)}, {Folder("Alpha", 50)});
+    HandDisk cd2 = Disk("Backup", {File("ALPHA.TXT", 1), File("BETA.TXT", 2)}, {Folder("ALPHA", 50)});
+    openCatalog(QStringLiteral("one.ctf"), {cd1});
+    openCatalog(QStringLiteral("two.ctf"), {cd2});
+    const TDupSettings settings = Checked(true, true, false, false);
+    // Disks are not subject to the name filter; equal disks always group.
+    // In bucket order: "A..." (folders before files), then "B..." (the disks).
+    EXPECT_EQ(run(Filter(true, true, true, QStringLiteral("a*")), settings),
+              "[Backup:Alpha Backup:ALPHA] [Backup:alpha.txt Backup:ALPHA.TXT] [disk:Backup disk:Backup]");
+    m_list.clear();
+    EXPECT_EQ(run(Filter(false, true, false), settings), "[Backup:Alpha Backup:ALPHA]");
+    m_list.clear();
+    EXPECT_EQ(run(Filter(true, false, false, QStringLiteral("b*")), settings),
+              "[Backup:beta.txt Backup:BETA.TXT]");
+}
+
+TEST_F(DupWalkFixture, ASecondSearchAddsOnlyNewGroups)
+{
+    openCatalog(QStringLiteral("one.ctf"),
+                {Disk("CD1", {File("a.txt", 1), File("b.txt", 2)}), Disk("CD2", {File("a.txt", 1), File("b.txt", 2)})});
+    const TDupSettings settings = Checked(true, true, false, false);
+    EXPECT_EQ(run(Filter(true, false, false, QStringLiteral("a*")), settings), "[CD1:a.txt CD2:a.txt]");
+    run(Filter(true, false, false), settings);
+    EXPECT_EQ(m_list.count(), 4);
+    EXPECT_EQ(m_groupStarts, (std::vector<int>{2}));
+    EXPECT_EQ(m_firstHit, 2);
+    EXPECT_EQ(m_found, 2);
+}
+
+TEST_F(DupWalkFixture, ExcludedDisksAreLeftOut)
+{
+    openCatalog(QStringLiteral("one.ctf"),
+                {Disk("CD1", {File("a", 1)}), Disk("CD2", {File("a", 1)}), Disk("CD3", {File("a", 1)})});
+    TTreeNode *catalog = m_forest.roots().front();
+    ToggleScopeNode(catalog->child(1));
+    const TDupSettings settings = Checked(true, true, false, false);
+    EXPECT_EQ(run(Filter(true, false, false), settings, false), "[CD1:a CD3:a]");
+    EXPECT_EQ(m_total, 2);
+    m_list.clear();
+    EXPECT_EQ(run(Filter(true, false, false), settings, true), "[CD1:a CD2:a CD3:a]");
+}
+
+TEST_F(DupWalkFixture, CancelStopsCollectingButGroupsWhatWasCollected)
+{
+    openCatalog(QStringLiteral("one.ctf"), {Disk("CD1", {File("a", 1), File("b", 2)}),
+                                            Disk("CD2", {File("A", 1), File("B", 2)}), Disk("CD3", {File("b", 2)})});
+    TSearchWalk *running = nullptr;
+    int loads = 0;
+    m_host.afterFileLoad = [&](TTreeNode *) {
+        if (++loads == 3 && running)
+            running->cancel();
+    };
+    TSearchWalk walk(m_forest, m_list, m_host);
+    running = &walk;
+    m_groupStarts.clear();
+    RunDuplicateSearch(walk, Filter(true, false, false), Checked(true, true, false, false), true, &m_groupStarts);
+    // The cancel came as CD3's list was read: its file is not collected.
+    EXPECT_EQ(rows(), "[CD1:a CD2:A] [CD1:b CD2:B]");
+    EXPECT_TRUE(walk.cancelled());
+}
+
+TEST_F(DupWalkFixture, NoPropertyChosenSearchesNothing)
+{
+    openCatalog(QStringLiteral("one.ctf"), {Disk("CD1", {File("a", 1)}), Disk("CD2", {File("a", 1)})});
+    EXPECT_FALSE(DupPropertyChosen(Checked(false, false, false, false)));
+    EXPECT_EQ(MsgNoDupProperty(), QStringLiteral("Please select at least one criteria for duplicate files."));
+    EXPECT_EQ(MsgNoDupPropertyCaption(), QStringLiteral("Error"));
+    EXPECT_EQ(run(Filter(true, true, true), Checked(false, false, false, false)), "");
+    EXPECT_EQ(m_host.fileLoads, 0);
+}
+
+TEST_F(DupWalkFixture, SingleCopiesAreTheFilesNoOtherDiskHas)
+{
+    openCatalog(QStringLiteral("one.ctf"),
+                {Disk("Main", {File("kept.doc", 10), File("only.doc", 11), File("twice.doc", 12)},
+                      {Folder("Sub", 0, 0, {File("twice.doc", 12), File("other.doc", 13)})}),
+                 Disk("Backup", {File("KEPT.DOC", 10), File("other.doc", 14)})});
+    openCatalog(QStringLiteral("two.ctf"), {Disk("Old", {File("gone.doc", 5), File("only.doc", 99)})});
+    // Only the disk Main is chosen: its files are listed when no other disk
+    // (Backup, or Old of the other catalog) has them; a second copy on Main
+    // itself does not count. Sizes must agree (other.doc, only.doc).
+    for (TTreeNode *catalog : m_forest.roots())
+        for (TTreeNode *disk : catalog->children())
+            SetItemFlag(NodeRec(disk), rfInSearch, disk->text() == "Main");
+    RefreshScope(m_forest);
+    TDupSettings settings = Checked(true, true, false, false);
+    settings.singleCopy = true;
+    EXPECT_EQ(run(Filter(true, true, true), settings, false),
+              "Main:only.doc Main:twice.doc Main:twice.doc Main:other.doc");
+    EXPECT_TRUE(m_groupStarts.empty());
+    EXPECT_EQ(m_found, 4);
+
+    // The whole scope: every disk against the others.
+    m_list.clear();
+    EXPECT_EQ(run(Filter(true, false, false), settings, true),
+              "Main:only.doc Main:twice.doc Main:twice.doc Main:other.doc Backup:other.doc Old:gone.doc "
+              "Old:only.doc");
+
+    // Without "Size" the names decide, but sizes still have to agree.
+    m_list.clear();
+    settings.size = false;
+    EXPECT_EQ(run(Filter(true, false, false, QStringLiteral("o*")), settings, true),
+              "Main:only.doc Main:other.doc Backup:other.doc Old:only.doc");
+}
+
+TEST_F(DupWalkFixture, SingleCopiesCountCompressedCopiesWhenMembersAreCompared)
+{
+    openCatalog(QStringLiteral("one.ctf"),
+                {Disk("Main", {File("data.bin", 40), File("pack.zip", 40)}),
+                 Disk("Archive", {}, {Folder("pack.zip", 40, rfCompressed, {File("data.bin", 40)})})});
+    for (TTreeNode *disk : m_forest.roots().front()->children())
+        SetItemFlag(NodeRec(disk), rfInSearch, disk->text() == "Main");
+    RefreshScope(m_forest);
+    TDupSettings settings = Checked(true, true, false, false);
+    settings.singleCopy = true;
+    // The compressed file on Archive is a copy of Main's pack.zip; its
+    // member counts only when members are compared.
+    EXPECT_EQ(run(Filter(true, false, false), settings, false), "Main:data.bin");
+    m_list.clear();
+    settings.skipArchives = false;
+    EXPECT_EQ(run(Filter(true, false, false), settings, false), "");
 }
 
 } // namespace
