@@ -816,8 +816,17 @@ void TSearchForm::setupVisibleGroups(QWidget *checkedGroupPage)
         {m_limitSheet, m_work.showLimit},
         {m_settingsSheet, m_work.showSettings || !normal},
     };
+    // The page on show stays unless it goes; then the first page comes
+    // (the tab control alone would pick a neighbour).
+    QWidget *current = m_pages->currentWidget();
+    bool currentStays = true;
+    for (const auto &[page, visible] : tabs)
+        if (page == current)
+            currentStays = visible;
     for (const auto &[page, visible] : tabs)
         m_pages->setTabVisible(m_pages->indexOf(page), visible);
+    if (!currentStays)
+        m_pages->setCurrentIndex(0);
     // A group just checked (or the scope page just asked for) comes to the front.
     if (!checkedGroupPage) {
         QObject *from = sender();
