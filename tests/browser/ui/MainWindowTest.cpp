@@ -22,6 +22,7 @@
 #include "platform/Drives.h"
 #include "platform/Texts.h"
 #include "scan/ui/AddDisk.h"
+#include "search/ui/SearchForm.h"
 #include "settings/Options.h"
 #include "settings/RecentFiles.h"
 #include "settings/Registry.h"
@@ -230,6 +231,9 @@ private slots:
     void theProgramAnswersHelpAndVersion();
     void aFirstWindowFitsTheScreen();
     void theNameColumnIsWideEnoughForNames();
+    void searchCommandsOpenTheSearchWindow();
+    void aRunningSearchRefusesForestCommands();
+    void closingCancelsARunningSearch();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -1867,3 +1871,96 @@ void MainWindowTest::theNameColumnIsWideEnoughForNames()
         }
     }
 }
+
+// ---- the search window --------------------------------------------------------------------------
+
+namespace {
+
+// Starts a search for names containing "a" over every open catalog; it is
+// running until events are processed (its end is signalled through them).
+void startNameSearch(TSearchForm &search)
+{
+    search.work().byName = true;
+    search.work().setNameMode(nmPartOfName);
+    search.work().setNameText(QStringLiteral("a"));
+    search.syncFromWork();
+    QVERIFY(search.find());
+    QVERIFY(search.searching());
+}
+
+} // namespace
+
+void MainWindowTest::searchCommandsOpenTheSearchWindow()
+{
+    openBoth();
+    QVERIFY(!form().searchForm());
+    form().command(QStringLiteral("MenuSearch"))->trigger();
+    TSearchForm *search = form().searchForm();
+    QVERIFY(search);
+    QVERIFY(search->isVisible());
+    QCOMPARE(search->windowTitle(), QStringLiteral("Search"));
+    form().command(QStringLiteral("MenuDuplicates"))->trigger();
+    QCOMPARE(form().searchForm(), search);   // made once, kept
+    QCOMPARE(search->windowTitle(), QStringLiteral("Duplicates Search"));
+    QVERIFY(search->work().duplicatesMode);
+    // Closing hides the window; it keeps its criteria.
+    search->close();
+    QVERIFY(!search->isVisible());
+    form().command(QStringLiteral("MenuSearch"))->trigger();
+    QVERIFY(search->isVisible());
+    QVERIFY(!search->work().duplicatesMode);
+}
+
+void MainWindowTest::aRunningSearchRefusesForestCommands()
+{
+    openBoth();
+    TTreeNode *alpha = catalogNamed(form().forest(), "Alpha");
+    TTreeNode *beta = catalogNamed(form().forest(), "Beta");
+    form().selectNode(alpha);
+    SetCatalogDirty(alpha, true);
+    form().showSearchWindow(false);
+    startNameSearch(*form().searchForm());
+    QVERIFY(form().searchRunning());
+    QVERIFY(!form().command(QStringLiteral("MenuDuplicates"))->isEnabled());
+
+    form().prompts.asked.clear();
+    form().openCatalogFiles({m_fileA});
+    form().saveCatalog(false);
+    form().closeCatalog(alpha);
+    form().closeAllCatalogs();
+    form().deleteDisk(alpha->child(0), false);
+    form().dropDisks({alpha->child(0)}, beta, false);
+    const QStringList captions = {QStringLiteral("Can't Open Catalog"), QStringLiteral("Can't Save Catalog"),
+                                  QStringLiteral("Can't close catalog"), QStringLiteral("Can't close catalog"),
+                                  QStringLiteral("Can't remove disk"), QStringLiteral("Can't move disk")};
+    QCOMPARE(form().prompts.asked.size(), size_t(captions.size()));
+    for (int i = 0; i < captions.size(); ++i) {
+        QCOMPARE(form().prompts.asked[size_t(i)].caption, captions[i]);
+        QVERIFY(form().prompts.asked[size_t(i)].text.endsWith(
+            QStringLiteral("\rPlease cancel the search or wait for search to finish.")));
+    }
+    QCOMPARE(form().prompts.asked[0].text, MsgCantOpenWhileSearching());
+    QCOMPARE(form().forest().roots().size(), size_t(2));
+    QCOMPARE(alpha->childCount(), 3);
+
+    // Once the search has ended they work again.
+    QTRY_VERIFY_WITH_TIMEOUT(!form().searchRunning(), 30000);
+    QVERIFY(form().command(QStringLiteral("MenuDuplicates"))->isEnabled());
+    form().prompts.asked.clear();
+    form().prompts.answers = {MsgAnswer::No};   // do not save the modified catalog
+    form().closeCatalog(alpha);
+    QCOMPARE(form().forest().roots().size(), size_t(1));
+}
+
+void MainWindowTest::closingCancelsARunningSearch()
+{
+    openBoth();
+    form().showSearchWindow(false);
+    startNameSearch(*form().searchForm());
+    form().prompts.asked.clear();
+    QVERIFY(form().close());
+    QVERIFY(!form().isVisible());
+    for (const auto &a : form().prompts.asked)
+        QVERIFY(a.caption != QStringLiteral("Search in progress"));
+}
+
