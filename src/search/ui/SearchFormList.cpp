@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QTreeView>
@@ -49,6 +50,8 @@ struct TFoundCommand {
     TAppImage icon;
     const char *theme;      // a theme icon instead of the program's own; null: icon
     bool later;             // its target window comes later
+    // The style's picture where the theme lacks the one named.
+    QStyle::StandardPixmap standard = QStyle::SP_CustomBase;
 };
 
 constexpr TFoundCommand kCommands[] = {
@@ -62,8 +65,10 @@ constexpr TFoundCommand kCommands[] = {
     {"BtnExtract", "Extract from Compressed File", "Extract To...", TAppImage::Extract, nullptr, true},
     {"BtnAddList", "Add to User List", "Add to User List", TAppImage::AddList, nullptr, true},
     {"BtnReport", "Generate Report", nullptr, TAppImage::Print, nullptr, true},
-    {"BtnDelete", "Delete selected item(s)", "Remove from List", TAppImage::File, "edit-delete", false},
-    {"BtnClear", "Remove all items from the list", nullptr, TAppImage::File, "edit-clear", false},
+    {"BtnDelete", "Delete selected item(s)", "Remove from List", TAppImage::File, "edit-delete", false,
+     QStyle::SP_DialogDiscardButton},
+    {"BtnClear", "Remove all items from the list", nullptr, TAppImage::File, "edit-clear-all", false,
+     QStyle::SP_TrashIcon},
 };
 
 QString menuName(const char *button)
@@ -159,7 +164,8 @@ void TSearchForm::createActions()
     m_menu = new QMenu(this);
     m_menu->setObjectName(QStringLiteral("FoundMenu"));
     for (const TFoundCommand &c : kCommands) {
-        const QIcon icon = c.theme ? QIcon::fromTheme(QLatin1String(c.theme), AppIcon(c.icon)) : AppIcon(c.icon);
+        const QIcon icon =
+            c.theme ? QIcon::fromTheme(QLatin1String(c.theme), style()->standardIcon(c.standard)) : AppIcon(c.icon);
         const QString hint = QLatin1String(c.hint);
         auto *button = new QAction(icon, hint, this);
         button->setObjectName(QLatin1String(c.button));
@@ -201,7 +207,8 @@ void TSearchForm::createActions()
         connect(a, &QAction::triggered, this, [this, i] { setViewStyle(i); });
     }
     m_toolbar->addSeparator();
-    auto *maximize = new QAction(QIcon::fromTheme(QStringLiteral("view-fullscreen"), AppIcon(TAppImage::ViewDetails)),
+    auto *maximize = new QAction(QIcon::fromTheme(QStringLiteral("view-fullscreen"),
+                                                  style()->standardIcon(QStyle::SP_TitleBarMaxButton)),
                                  QStringLiteral("Maximize Found List"), this);
     maximize->setObjectName(QStringLiteral("BtnMaximize"));
     maximize->setCheckable(true);
