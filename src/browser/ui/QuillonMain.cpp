@@ -469,6 +469,14 @@ void TMainForm::storePlacement()
     pos.SortByte = m_items.sortState().toByte();
     const QScreen *screen = QGuiApplication::primaryScreen();
     StoreMainWindowPos(*m_registry, pos, screen ? screen->availableGeometry().size() : QSize());
+    if (m_searchForm) {
+        TScreenGeometry geometry;
+        if (screen) {
+            geometry.Screen = screen->geometry();
+            geometry.Maximized = screen->availableGeometry().size();
+        }
+        StoreWindowPos(*m_registry, QStringLiteral("SearchWndPos"), m_searchForm->geometry(), -1, geometry);
+    }
     saveRecentFiles();
 }
 
@@ -502,6 +510,15 @@ void TMainForm::showSearchWindow(bool duplicates)
                 scheduleIdle();
         });
         connect(m_searchForm, &TSearchForm::locateRequested, this, &TMainForm::locateItem);
+        // Where the window was last; its height follows its list area.
+        if (m_registry) {
+            const QScreen *screen = QGuiApplication::primaryScreen();
+            const TRestoredPlacement placed = RestoreWindowPos(*m_registry, QStringLiteral("SearchWndPos"),
+                                                               screen ? screen->geometry() : QRect(), -1);
+            if (placed.Bounds)
+                m_searchForm->setGeometry(QRect(placed.Bounds->topLeft(),
+                                                QSize(placed.Bounds->width(), m_searchForm->height())));
+        }
     }
     m_searchForm->showMode(duplicates);
 }

@@ -234,6 +234,7 @@ private slots:
     void searchCommandsOpenTheSearchWindow();
     void aRunningSearchRefusesForestCommands();
     void closingCancelsARunningSearch();
+    void theSearchWindowKeepsItsPlace();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -1962,5 +1963,33 @@ void MainWindowTest::closingCancelsARunningSearch()
     QVERIFY(!form().isVisible());
     for (const auto &a : form().prompts.asked)
         QVERIFY(a.caption != QStringLiteral("Search in progress"));
+}
+
+void MainWindowTest::theSearchWindowKeepsItsPlace()
+{
+    m_form.reset();
+    const QString store = m_dir->filePath(QStringLiteral("settings.conf"));
+    QPoint place(123, 77);
+    const int width = 910;
+    {
+        Registry registry(store);
+        ScriptedPrompter prompts;
+        TMainForm first(*m_options, &registry);
+        first.setPrompter(&prompts);
+        first.showSearchWindow(false);
+        first.searchForm()->move(place);
+        first.searchForm()->resize(width, first.searchForm()->height());
+        place = first.searchForm()->geometry().topLeft();
+        QVERIFY(first.prepareToClose());
+        first.setPrompter(nullptr);
+    }
+    Registry registry(store);
+    ScriptedPrompter prompts;
+    TMainForm second(*m_options, &registry);
+    second.setPrompter(&prompts);
+    second.showSearchWindow(true);
+    QCOMPARE(second.searchForm()->geometry().topLeft(), place);
+    QCOMPARE(second.searchForm()->width(), width);
+    second.setPrompter(nullptr);
 }
 
