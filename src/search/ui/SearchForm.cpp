@@ -1071,10 +1071,11 @@ void TSearchForm::ensureFileTypes()
         return;
     m_fileTypesRead = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_panels[0]->setText(QStringLiteral("Scanning for registered file types..."));
+    QtProgressSink wait(this);
+    wait.ShowWait(QStringLiteral("Scanning for registered file types..."), false, false);
     m_fileTypes = RegisteredFileTypes();
+    wait.CloseWait();
     QApplication::restoreOverrideCursor();
-    showIdleStatus();
     fillFileTypeCombo();
 }
 

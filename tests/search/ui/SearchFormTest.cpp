@@ -106,6 +106,8 @@ private slots:
     void searchFindsWhatTheNameSays();
     void searchWithoutHitsSaysSo();
     void searchWithoutClearingAddsOnlyNewItems();
+    void hitLimitStopsWithoutMessage();
+    void enterOnTheListIsNotFind();
     void removingRowsAsksAndRenumbers_data();
     void removingRowsAsksAndRenumbers();
     void clearingAsks();
@@ -414,6 +416,30 @@ void SearchFormTest::searchWithoutClearingAddsOnlyNewItems()
     QVERIFY(now.size() > first.size());
     QVERIFY(std::equal(first.begin(), first.end(), now.begin()));
     QVERIFY(std::set<TItemRec *>(now.begin(), now.end()).size() == now.size());
+}
+
+void SearchFormTest::hitLimitStopsWithoutMessage()
+{
+    child<QCheckBox>("ShowSettingsCheck")->setChecked(true);
+    child<QCheckBox>("LimitFoundCheck")->setChecked(true);
+    child<QSpinBox>("MaxFoundNum")->setValue(1);
+    searchByName(QStringLiteral("a"));
+    QVERIFY(runSearch());
+    QCOMPARE(form().model()->rowCount(), 1);
+    QVERIFY(m_prompts.messages.empty());
+}
+
+void SearchFormTest::enterOnTheListIsNotFind()
+{
+    searchByName(QStringLiteral("readme"));
+    QVERIFY(runSearch());
+    QSignalSpy state(&form(), &TSearchForm::searchStateChanged);
+    form().detailsView()->setFocus();
+    QTest::keyClick(form().detailsView(), Qt::Key_Return);
+    QCOMPARE(state.count(), 0);
+    QVERIFY(!form().searching());
+    QVERIFY(form().isVisible());
+    QVERIFY(m_prompts.messages.empty());
 }
 
 // ---- the found list -----------------------------------------------------------------------------
