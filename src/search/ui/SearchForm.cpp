@@ -131,11 +131,16 @@ TSearchForm::TSearchForm(TForest &forest, QWidget *parent)
 
 TSearchForm::~TSearchForm()
 {
-    // The worker reads the forest and the lists: it ends before they go.
-    if (searching())
-        m_controller->cancelAndWait(INT_MAX);
+    // The worker reads the forest and the lists: it ends before they go,
+    // without calling back into a window half destroyed.
+    m_controller->disconnect(this);
     m_controller.reset();
     m_forest.removeObserver(this);
+    m_statusTimer.stop();
+    m_catalogsTimer.stop();
+    m_model->setList(nullptr);
+    for (TFoundList *list : {&m_found, &m_dupes})
+        list->setCompactedHook({});
 }
 
 void TSearchForm::setPrompter(Prompter *prompter)

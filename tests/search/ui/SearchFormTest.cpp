@@ -108,6 +108,7 @@ private slots:
     void searchWithoutClearingAddsOnlyNewItems();
     void hitLimitStopsWithoutMessage();
     void enterOnTheListIsNotFind();
+    void theWindowGoesMidSearch();
     void removingRowsAsksAndRenumbers_data();
     void removingRowsAsksAndRenumbers();
     void clearingAsks();
@@ -153,7 +154,7 @@ void SearchFormTest::init()
 
 void SearchFormTest::cleanup()
 {
-    m_form.reset();
+    m_form.reset();   // may be gone already
     m_forest.reset();
 }
 
@@ -440,6 +441,21 @@ void SearchFormTest::enterOnTheListIsNotFind()
     QVERIFY(!form().searching());
     QVERIFY(form().isVisible());
     QVERIFY(m_prompts.messages.empty());
+}
+
+void SearchFormTest::theWindowGoesMidSearch()
+{
+    searchByName(QStringLiteral("no such name anywhere"));
+    QVERIFY(form().find());
+    QVERIFY(form().searching());
+    m_form.reset();
+    // No message from a window half gone, and no record keeps a place in its lists.
+    QVERIFY(m_prompts.messages.empty());
+    for (TItemRec *rec : allRecords(*m_forest)) {
+        QCOMPARE(rec->SearchListPos, int16_t(-1));
+        QCOMPARE(rec->DupListPos, int16_t(-1));
+    }
+    QVERIFY(!ResultList(ResultListId::Found));
 }
 
 // ---- the found list -----------------------------------------------------------------------------
