@@ -37,7 +37,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTimeEdit>
-#include <QTreeView>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -1276,7 +1276,7 @@ bool TSearchForm::find()
         clearList(false);
     list.sortColumn = kUnsorted;
     list.sortDescending = false;
-    m_details->header()->setSortIndicatorShown(false);
+    m_details->horizontalHeader()->setSortIndicatorShown(false);
     showListArea(true);
 
     m_searching = true;

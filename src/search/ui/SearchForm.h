@@ -42,7 +42,7 @@ class QStatusBar;
 class QTabWidget;
 class QTimeEdit;
 class QToolBar;
-class QTreeView;
+class QTableView;
 class QtPrompter;
 class TFoundListModel;
 class TScopeTree;
@@ -99,7 +99,7 @@ public:
     TFoundList &duplicatesList() { return m_dupes; }
     TFoundList &currentList() { return m_work.duplicatesMode ? m_dupes : m_found; }
     TFoundListModel *model() const { return m_model; }
-    QTreeView *detailsView() const { return m_details; }
+    QTableView *detailsView() const { return m_details; }
     QAbstractItemView *listView() const;
     // A click on a found-list header section.
     void headerClicked(int column);
@@ -270,7 +270,7 @@ private:
     QToolBar *m_toolbar = nullptr;
     QPushButton *m_topClose = nullptr;
     QStackedWidget *m_viewStack = nullptr;
-    QTreeView *m_details = nullptr;
+    QTableView *m_details = nullptr;
     QListView *m_icons = nullptr;
     TFoundListModel *m_model = nullptr;
     QStatusBar *m_status = nullptr;

@@ -26,7 +26,7 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolBar>
-#include <QTreeView>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -85,21 +85,26 @@ void TSearchForm::createListArea()
     m_model = new TFoundListModel(this);
     m_model->setList(&m_found);
 
-    m_details = new QTreeView;
+    // A table rather than a tree view: rows added by a search of millions
+    // of files cost the table nothing per row already shown.
+    m_details = new QTableView;
     m_details->setObjectName(QStringLiteral("FoundList"));
     m_details->setModel(m_model);
-    m_details->setRootIsDecorated(false);
-    m_details->setUniformRowHeights(true);
-    m_details->setItemsExpandable(false);
-    m_details->setAllColumnsShowFocus(true);
-    m_details->header()->setSectionsMovable(true);
-    m_details->header()->setSectionsClickable(true);
-    m_details->header()->setSortIndicatorShown(false);
-    connect(m_details->header(), &QHeaderView::sectionClicked, this, &TSearchForm::headerClicked);
+    m_details->setShowGrid(false);
+    m_details->setWordWrap(false);
+    m_details->setTabKeyNavigation(false);
+    m_details->verticalHeader()->hide();
+    m_details->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_details->verticalHeader()->setDefaultSectionSize(m_details->fontMetrics().height() + 4);
+    m_details->horizontalHeader()->setHighlightSections(false);
+    m_details->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_details->horizontalHeader()->setSectionsMovable(true);
+    m_details->horizontalHeader()->setSectionsClickable(true);
+    m_details->horizontalHeader()->setSortIndicatorShown(false);
+    connect(m_details->horizontalHeader(), &QHeaderView::sectionClicked, this, &TSearchForm::headerClicked);
     m_icons = new QListView;
     m_icons->setObjectName(QStringLiteral("FoundIcons"));
-    m_icons->setModel(m_model);
-    m_icons->setSelectionModel(m_details->selectionModel());
+    // The icon view takes the model only while it shows (setViewStyle).
     for (QAbstractItemView *v : {static_cast<QAbstractItemView *>(m_details), static_cast<QAbstractItemView *>(m_icons)}) {
         v->setSelectionMode(QAbstractItemView::ExtendedSelection);
         v->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -245,7 +250,19 @@ void TSearchForm::setViewStyle(int style)
     m_viewStyle = std::clamp(style, 0, 3);
     if (m_viewStyle == 3) {
         m_viewStack->setCurrentWidget(m_details);
+        // A hidden icon view would still lay out every row a search adds.
+        if (m_icons->model()) {
+            m_icons->setModel(nullptr);
+            m_details->setFocus();
+        }
     } else {
+        if (!m_icons->model() || m_icons->model() != m_model) {
+            m_icons->setModel(m_model);
+            QItemSelectionModel *own = m_icons->selectionModel();
+            m_icons->setSelectionModel(m_details->selectionModel());
+            if (own != m_details->selectionModel())
+                own->deleteLater();
+        }
         const bool large = m_viewStyle == 0;
         m_icons->setViewMode(large ? QListView::IconMode : QListView::ListMode);
         m_icons->setIconSize(large ? QSize(32, 32) : QSize(16, 16));
@@ -368,9 +385,9 @@ void TSearchForm::headerClicked(int column)
     m_model->clickColumn(column, m_settings.archivesAsFolders, {}, m_prompter);
     QApplication::restoreOverrideCursor();
     const TFoundList &list = currentList();
-    m_details->header()->setSortIndicatorShown(list.sortColumn != kUnsorted);
+    m_details->horizontalHeader()->setSortIndicatorShown(list.sortColumn != kUnsorted);
     if (list.sortColumn != kUnsorted)
-        m_details->header()->setSortIndicator(list.sortColumn,
+        m_details->horizontalHeader()->setSortIndicator(list.sortColumn,
                                               list.sortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
     const QModelIndex current = listView()->currentIndex();
     if (current.isValid())
@@ -430,9 +447,9 @@ void TSearchForm::switchList()
     listView()->selectionModel()->clearSelection();
     m_model->setList(&currentList());
     const TFoundList &list = currentList();
-    m_details->header()->setSortIndicatorShown(list.sortColumn != kUnsorted);
+    m_details->horizontalHeader()->setSortIndicatorShown(list.sortColumn != kUnsorted);
     if (list.sortColumn != kUnsorted)
-        m_details->header()->setSortIndicator(list.sortColumn,
+        m_details->horizontalHeader()->setSortIndicator(list.sortColumn,
                                               list.sortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
     if (QAction *maximize = action(QStringLiteral("BtnMaximize"))) {
         const QSignalBlocker block(maximize);

@@ -31,7 +31,7 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
-#include <QTreeView>
+#include <QTableView>
 #include <QtTest>
 
 #include <algorithm>
@@ -477,7 +477,7 @@ void SearchFormTest::removingRowsAsksAndRenumbers()
     const int rows = form().model()->rowCount();
     QVERIFY(rows >= 6);
     const std::vector<TItemRec *> before = form().foundList().items();
-    QTreeView *view = form().detailsView();
+    QTableView *view = form().detailsView();
     view->selectionModel()->clearSelection();
     for (int r : {2, 4})
         view->selectionModel()->select(form().model()->index(r, 0),
