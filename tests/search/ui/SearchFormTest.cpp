@@ -23,6 +23,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
@@ -114,6 +115,7 @@ private slots:
     void clearingAsks();
     void headerClicksSortThenReverse();
     void commandsStateAndTheirLaterTargets();
+    void viewStylesShareTheSelection();
     void scopeTreeShowsThreeStates();
     void categoryListsMergeWithoutCase();
     void eachModeKeepsItsList();
@@ -576,6 +578,27 @@ void SearchFormTest::commandsStateAndTheirLaterTargets()
     QTest::keyClick(form().detailsView(), Qt::Key_T, Qt::ControlModifier);
     QCOMPARE(locate.count(), 1);
     QCOMPARE(locate.at(0).at(0).value<TItemRec *>(), form().focusedRecord());
+}
+
+void SearchFormTest::viewStylesShareTheSelection()
+{
+    searchByName(QStringLiteral("txt"));
+    QVERIFY(runSearch());
+    TItemRec *focused = form().focusedRecord();
+    QVERIFY(focused);
+    auto *icons = child<QListView>("FoundIcons");
+    QVERIFY(!icons->model());   // no icon view to keep up with while details show
+    form().action(QStringLiteral("BtnLargeIcons"))->trigger();
+    QCOMPARE(form().viewStyle(), 0);
+    QCOMPARE(form().listView(), icons);
+    QCOMPARE(form().focusedRecord(), focused);
+    QVERIFY(icons->selectionModel()->isSelected(icons->currentIndex()));
+    form().action(QStringLiteral("BtnDetails"))->trigger();
+    QCOMPARE(form().listView(), form().detailsView());
+    QVERIFY(!icons->model());
+    QCOMPARE(form().focusedRecord(), focused);
+    QVERIFY(form().action(QStringLiteral("BtnDetails"))->isChecked());
+    QVERIFY(!form().action(QStringLiteral("BtnLargeIcons"))->isChecked());
 }
 
 void SearchFormTest::scopeTreeShowsThreeStates()
