@@ -365,5 +365,9 @@ void UnloadFileList(TTreeNode *node)
     const TDiskRec *disk = diskNode ? AsDisk(diskNode->data()) : nullptr;
     if (listOffset < 0 || !disk || disk->Dirty || disk->FileOffset <= 0)
         return;
+    // A chain with a record in a result list stays too: the list points to it.
+    for (const TFileRec *f = rec->Next; f; f = f->Next)
+        if (f->SearchListPos >= 0 || f->UserListPos >= 0 || f->DupListPos >= 0)
+            return;
     FreeItemData(node, false, true);
 }

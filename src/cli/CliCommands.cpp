@@ -20,6 +20,8 @@ const Command &ArcListCommand();     // CliArchives.cpp
 const Command &ArcExtractCommand();  // CliArchives.cpp
 const Command &ScanCommand();        // CliScan.cpp
 const Command &DrivesCommand();      // CliDrives.cpp
+const Command &SearchCommand();      // CliSearch.cpp
+const Command &DupesCommand();       // CliSearch.cpp
 
 const std::vector<const Command *> &CommandTable()
 {
@@ -35,6 +37,8 @@ const std::vector<const Command *> &CommandTable()
         &ArcExtractCommand(),
         &ScanCommand(),
         &DrivesCommand(),
+        &SearchCommand(),
+        &DupesCommand(),
     };
     return table;
 }

@@ -210,7 +210,7 @@ void ItemPrinter::folder(TTreeNode *folderNode)
     const TFolderRec *rec = AsFolder(NodeRec(folderNode));
     m_out.line(itemLine(ItemIs(rec->KindFlags, rfCompressed) ? QLatin1Char('z') : QLatin1Char('d'),
                         AttrLetters(rec->Attr), dosTimeText(rec->Modified), WholeBytes(rec->TotalSize),
-                        NodeName(folderNode)));
+                        m_showLocation ? displayPath(folderNode) : NodeName(folderNode)));
 }
 
 void ItemPrinter::file(TTreeNode *holder, const TFileRec *file)
@@ -219,8 +219,9 @@ void ItemPrinter::file(TTreeNode *holder, const TFileRec *file)
         m_out.json(fileObject(holder, file));
         return;
     }
+    const QString name = DecodeStored(file->name());
     m_out.line(itemLine(QLatin1Char('-'), AttrLetters(file->Attr), dosTimeText(file->Modified), file->Size,
-                        DecodeStored(file->name())));
+                        m_showLocation ? displayPath(holder) + QLatin1Char('\\') + name : name));
 }
 
 QString ItemPrinter::displayPath(TTreeNode *node)

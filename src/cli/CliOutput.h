@@ -49,6 +49,9 @@ public:
 
     bool json() const { return m_json; }
     Output &out() { return m_out; }
+    // Text lines name folders and files by their whole DISK\PATH\NAME, for
+    // lists whose items come from anywhere (search results).
+    void setShowLocation(bool on) { m_showLocation = on; }
 
     QJsonObject catalogObject() const;
     QJsonObject diskObject(TTreeNode *diskNode) const;
@@ -73,6 +76,7 @@ private:
     TTreeNode *m_catalogNode;
     const TCatalogRec *m_catalog;
     bool m_json;
+    bool m_showLocation = false;
 };
 
 } // namespace cli

@@ -1,9 +1,12 @@
-// The duplicates search. Candidates are kept in 28 buckets by the first
-// character of their names; each bucket is sorted in the found list's "Item
-// Size" order, so that only items of one kind class and one size ever meet,
-// and each run of such items is split into groups around a pivot. Two items
-// of different sizes, or whose names start differently, are therefore never
-// reported, whatever properties are checked.
+// The duplicates search: the rules that make two candidates the same, and
+// the walk that collects them from the open catalogs and groups them.
+// Candidates are kept in 28 buckets by the first character of their names;
+// each bucket is sorted in the found list's "Item Size" order, so that only
+// items of one kind class and one size ever meet, and each run of such items
+// is split into groups around a pivot. Two items of different sizes, or
+// whose names start differently, are therefore never reported, whatever
+// properties are checked. Single copies (files of the chosen disks that no
+// other disk holds) are found by the same rules.
 #include "search/Duplicates.h"
 
 #include "browser/ItemSort.h"
@@ -91,29 +94,83 @@ void forEachRun(std::vector<TItemRec *> &items, const TCompareContext &context,
     }
 }
 
+// A digest of the fields DupEqual compares for two files or folders of one
+// run (their sizes already agree): the name folded as DupEqual folds it, the
+// date and the attributes, each when checked. Candidates that DupEqual takes
+// as equal always have equal digests, so a run is scanned comparing digests
+// and only pairs whose digests agree are compared in full.
+uint64_t dupDigest(const TItemRec *rec, const TDupSettings &settings)
+{
+    // FNV-1a, 64 bits.
+    constexpr uint64_t kOffset = 14695981039346656037ull;
+    constexpr uint64_t kPrime = 1099511628211ull;
+    uint64_t h = kOffset;
+    const auto mix = [&](uint64_t byte) { h = (h ^ byte) * kPrime; };
+    const DupFields f = fieldsOf(rec);
+    if (settings.name)
+        for (const char c : f.name)
+            mix(uint8_t((c >= 'a' && c <= 'z') ? c - ('a' - 'A') : c));
+    if (settings.date)
+        for (int shift = 0; shift < 32; shift += 8)
+            mix((f.modified >> shift) & 0xFF);
+    if (settings.attr)
+        mix(f.attr);
+    return h;
+}
+
 // Sorts a stretch of a bucket by context, cuts it into runs and splits each
-// run into groups around a pivot.
+// run into groups around a pivot. Disks are compared in full (their media
+// types make a relation that is not transitive, and they are few); files
+// and folders by digest first.
 void groupStretch(std::vector<TItemRec *> &items, const TCompareContext &context, const TDupSettings &settings,
-                  const TStopKeyProbe &stopKey, Prompter *prompter,
+                  bool digests, const TStopKeyProbe &stopKey, Prompter *prompter,
                   const std::function<void(const std::vector<TItemRec *> &)> &onGroup)
 {
     SortItems(items, context, stopKey, prompter);
+    // Digests are made for the entries of runs only: most sizes are unique.
+    std::vector<uint64_t> keys(items.size());
     std::vector<TItemRec *> group;
+    // How many entries of a long run not yet grouped or passed have each
+    // digest, so that a pivot nothing else matches is passed at once.
+    constexpr size_t kCountedRun = 16;
+    std::unordered_map<uint64_t, size_t> left;
     forEachRun(items, context, [&](size_t start, size_t last) {
+        const size_t first = start;
+        for (size_t k = start; k <= last; ++k)
+            keys[k] = digests ? dupDigest(items[k], settings) : 0;
+        const bool counted = digests && last - start + 1 > kCountedRun;
+        if (counted)
+            for (size_t k = start; k <= last; ++k)
+                ++left[keys[k]];
         while (start < last) {
             size_t j = start;
+            const uint64_t pivotKey = keys[start];
+            size_t *same = counted ? &left[pivotKey] : nullptr;
+            if (same && *same == 1) {
+                // Nothing after the pivot has its digest: the scan would
+                // find no member and exchange nothing.
+                *same = 0;
+                ++start;
+                continue;
+            }
             for (size_t k = start + 1; k <= last; ++k) {
-                if (DupEqual(items[start], items[k], settings)) {
+                if (keys[k] == pivotKey && DupEqual(items[start], items[k], settings)) {
                     ++j;
                     std::swap(items[j], items[k]);
+                    std::swap(keys[j], keys[k]);
                 }
             }
             if (j > start) {
                 group.assign(items.begin() + std::ptrdiff_t(start), items.begin() + std::ptrdiff_t(j + 1));
                 onGroup(group);
             }
+            if (same)
+                *same -= j - start + 1;
             start = j + 1;
         }
+        if (counted)
+            for (size_t k = first; k <= last; ++k)
+                left.erase(keys[k]);
     });
 }
 
@@ -185,9 +242,9 @@ void GroupDuplicates(std::vector<TItemRec *> &bucket, const TDupSettings &settin
     TCompareContext context;
     context.archivesAsFolders = settings.archivesAsFolders;
     context.column = 3;   // disks: capacity
-    groupStretch(disks, context, settings, stopKey, prompter, onGroup);
+    groupStretch(disks, context, settings, false, stopKey, prompter, onGroup);
     context.column = 2;   // files and folders: size
-    groupStretch(others, context, settings, stopKey, prompter, onGroup);
+    groupStretch(others, context, settings, true, stopKey, prompter, onGroup);
 
     std::copy(disks.begin(), disks.end(), bucket.begin());
     std::copy(others.begin(), others.end(), bucket.begin() + std::ptrdiff_t(disks.size()));
@@ -233,13 +290,16 @@ public:
     void run(bool wholeScope, std::vector<int> *groupStarts);
 
 private:
-    // A candidate of the single-copy comparison: its disk, whether it is
-    // one of the scope's (listed when no other disk has it) and its place
-    // in the collection order.
-    struct Origin {
-        const TTreeNode *disk = nullptr;
-        uint32_t order = 0;
-        bool listed = false;
+    // A candidate of the single-copy comparison: what decides whether two
+    // may be equal (bucket, size, digest), its disk, whether it is one of the
+    // scope's (listed when no other disk has it), in collection order.
+    struct SingleCandidate {
+        TItemRec *rec;
+        const TTreeNode *disk;
+        int64_t size;
+        uint64_t digest;
+        uint8_t bucket;
+        bool listed;
     };
 
     void collect(TTreeNode *node, TTreeNode *diskNode);
@@ -256,23 +316,25 @@ private:
     int m_collected = 0;
     // Single copies only.
     bool m_listing = true;   // the disk being collected is in the scope
-    std::unordered_map<const TItemRec *, Origin> m_origins;
+    std::vector<SingleCandidate> m_singles;
 };
 
 void TDupWalk::take(TItemRec *rec, QByteArrayView name, TTreeNode *diskNode, bool filtered)
 {
     if (m_settings.singleCopy) {
         // Every file of every open disk is compared; only the scope's files
-        // that pass the filter and are not yet in the list are listed.
+        // that pass the filter and are not yet in the list are listed. The
+        // record is at hand now, so what sorts it is taken at once.
         const bool listed = m_listing && HintOf(rec, m_listId) == -1 && (!filtered || passesFilter(name));
-        m_origins.emplace(rec, Origin{diskNode, uint32_t(m_origins.size()), listed});
+        m_singles.push_back({rec, diskNode, fieldsOf(rec).size, dupDigest(rec, m_settings),
+                             uint8_t(DupBucketOf(name)), listed});
     } else {
         if (HintOf(rec, m_listId) != -1 || (filtered && !passesFilter(name)))
             return;
+        m_buckets[size_t(DupBucketOf(name))].push_back(rec);
     }
     m_walk.m_found.fetch_add(1, std::memory_order_relaxed);
     ++m_collected;
-    m_buckets[size_t(DupBucketOf(name))].push_back(rec);
 }
 
 void TDupWalk::collect(TTreeNode *node, TTreeNode *diskNode)
@@ -288,8 +350,11 @@ void TDupWalk::collect(TTreeNode *node, TTreeNode *diskNode)
 
     bool needFiles = false, needFolders = false;
     {
+        // The members of a compressed file that is skipped are not read:
+        // they would give no candidate and stay in memory for nothing.
         TSearchWalk::ReadingBlock read(m_walk);
-        needFiles = files && (disk ? disk->FilesLoaded : folder->FilesLoaded) == 0;
+        const bool skippedArchive = folder && ItemIs(folder->KindFlags, rfCompressed) && m_settings.skipArchives;
+        needFiles = files && !skippedArchive && (disk ? disk->FilesLoaded : folder->FilesLoaded) == 0;
     }
     if (needFiles)
         host.loadFileList(node);
@@ -369,35 +434,54 @@ void TDupWalk::group(std::vector<int> *groupStarts)
 
 void TDupWalk::listSingleCopies()
 {
-    TCompareContext context;
-    context.column = 2;   // size
-    context.archivesAsFolders = false;
-    std::vector<const TItemRec *> singles;
-    for (std::vector<TItemRec *> &bucket : m_buckets) {
-        m_walk.countProgress(int(bucket.size()));
+    // Candidates that may be equal are those of one bucket and one size
+    // (single copies are files, so one kind class) with one digest; sorting
+    // by these brings each such set together, in collection order.
+    std::vector<uint32_t> order(m_singles.size());
+    for (uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
+        const SingleCandidate &a = m_singles[x], &b = m_singles[y];
+        if (a.bucket != b.bucket)
+            return a.bucket < b.bucket;
+        if (a.size != b.size)
+            return a.size < b.size;
+        if (a.digest != b.digest)
+            return a.digest < b.digest;
+        return x < y;
+    });
+    const auto sameSet = [&](uint32_t x, uint32_t y) {
+        const SingleCandidate &a = m_singles[x], &b = m_singles[y];
+        return a.bucket == b.bucket && a.size == b.size && a.digest == b.digest;
+    };
+    std::vector<uint32_t> singles;
+    {
         TSearchWalk::ReadingBlock read(m_walk);
-        SortItems(bucket, context);
-        std::vector<bool> copied(bucket.size(), false);
-        forEachRun(bucket, context, [&](size_t first, size_t last) {
-            for (size_t a = first; a <= last; ++a) {
-                const Origin &origin = m_origins[bucket[a]];
-                if (!origin.listed)
+        for (size_t lo = 0, hi = 0; lo < order.size(); lo = hi) {
+            hi = lo + 1;
+            while (hi < order.size() && sameSet(order[lo], order[hi]))
+                ++hi;
+            for (size_t x = lo; x < hi; ++x) {
+                const SingleCandidate &a = m_singles[order[x]];
+                if (!a.listed)
                     continue;
-                for (size_t b = first; b <= last && !copied[a]; ++b)
-                    copied[a] = m_origins[bucket[b]].disk != origin.disk && DupEqual(bucket[a], bucket[b], m_settings);
+                bool copied = false;
+                for (size_t y = lo; y < hi && !copied; ++y) {
+                    const SingleCandidate &b = m_singles[order[y]];
+                    copied = b.disk != a.disk && DupEqual(a.rec, b.rec, m_settings);
+                }
+                if (!copied)
+                    singles.push_back(order[x]);
             }
-        });
-        for (size_t a = 0; a < bucket.size(); ++a)
-            if (!copied[a] && m_origins[bucket[a]].listed)
-                singles.push_back(bucket[a]);
-        bucket = {};
+        }
     }
+    m_walk.countProgress(int(m_singles.size()));
     // In the order the files were met: disk by disk, folder by folder.
-    std::sort(singles.begin(), singles.end(),
-              [&](const TItemRec *a, const TItemRec *b) { return m_origins[a].order < m_origins[b].order; });
+    std::sort(singles.begin(), singles.end());
     TSearchWalk::ReadingBlock read(m_walk);
-    for (const TItemRec *rec : singles)
-        m_walk.addHit(const_cast<TItemRec *>(rec));
+    for (const uint32_t i : singles)
+        m_walk.addHit(m_singles[i].rec);
+    m_singles = {};
 }
 
 void TDupWalk::run(bool wholeScope, std::vector<int> *groupStarts)
@@ -441,7 +525,7 @@ void TDupWalk::run(bool wholeScope, std::vector<int> *groupStarts)
             if (w.cancelled())
                 break;
         }
-    } catch (const std::exception &) {
+    } catch (...) {
         // A record that cannot be read ends the collecting; what was
         // collected is still grouped.
     }
@@ -451,10 +535,14 @@ void TDupWalk::run(bool wholeScope, std::vector<int> *groupStarts)
     w.m_checked = 0;
     w.m_found.store(0);
     w.m_total = m_collected;
-    if (m_settings.singleCopy)
-        listSingleCopies();
-    else
-        group(groupStarts);
+    try {
+        if (m_settings.singleCopy)
+            listSingleCopies();
+        else
+            group(groupStarts);
+    } catch (...) {
+        // An error ends the search as if it had finished: the groups so far stay.
+    }
 }
 
 void RunDuplicateSearch(TSearchWalk &walk, const TSearchCriteria &filter, const TDupSettings &settings,

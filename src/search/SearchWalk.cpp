@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <climits>
 #include <exception>
+#include <optional>
 
 namespace {
 
@@ -174,6 +175,9 @@ void TSearchWalk::walkNode(TTreeNode *node, const TSearchCriteria &criteria, con
     TFolderRec *folder = nullptr;
     int foundBefore = 0;
     bool load = false;
+    // The node's chain stays pinned from here until it has been scanned: no
+    // other command drops it between the loading step and the scan.
+    std::optional<ChainPin> pin;
     {
         ReadingBlock reading(*this);
         TItemRec *rec = node->data();
@@ -182,6 +186,7 @@ void TSearchWalk::walkNode(TTreeNode *node, const TSearchCriteria &criteria, con
         if (!folder && !disk)
             return;
         setCurrent(node);
+        pin.emplace(node);
         foundBefore = foundCount();
         // A description-only search reads no chain without descriptions, a
         // disk's root files included; a node without a list in the file has
@@ -212,6 +217,7 @@ void TSearchWalk::walkNode(TTreeNode *node, const TSearchCriteria &criteria, con
             subfoldersUnread = folder->SubOffset > 0;
         else if (TDiskRec *disk = AsDisk(rec))
             subfoldersUnread = !disk->SubfoldersRead;
+        pin.reset();
     }
 
     // A file list read only for the search that gave nothing goes again
@@ -239,9 +245,8 @@ void TSearchWalk::walkNode(TTreeNode *node, const TSearchCriteria &criteria, con
 
 void TSearchWalk::scanFileChain(TTreeNode *node, const TSearchCriteria &criteria, const TCatalogRec *catalog)
 {
-    // Called with the read scope held; countProgress lets writers in every
-    // 128 files, which leave the pinned chain's records in place.
-    ChainPin pin(node);
+    // Called with the read scope held and the chain pinned; countProgress
+    // lets writers in every 128 files, which leave its records in place.
     for (TFileRec *file = node->data()->Next; file; file = file->Next) {
         if (cancelled())
             break;

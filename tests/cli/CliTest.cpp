@@ -1374,6 +1374,22 @@ const std::vector<CommandCase> &CommandCases()
          2,
          2},
         {{"drives"}, {"--json"}, {}, 0, 0},
+        {{"search"},
+         {"--name", "--name-mode", "--case", "--attr", "--desc-any", "--desc", "--desc-none", "--desc-case",
+          "--category", "--flag", "--size-op", "--size", "--size2", "--size-tol", "--date-kind", "--date-op", "--date",
+          "--date2", "--date-tol", "--time-kind", "--time-op", "--time", "--time2", "--time-tol", "--any", "--max",
+          "--files", "--folders", "--disks", "--disk", "--json"},
+         {"--name", "--name-mode", "--attr", "--desc", "--category", "--flag", "--size-op", "--size", "--size2",
+          "--size-tol", "--date-kind", "--date-op", "--date", "--date2", "--date-tol", "--time-kind", "--time-op",
+          "--time", "--time2", "--time-tol", "--max", "--disk"},
+         1,
+         -1},
+        {{"dupes"},
+         {"--by", "--include-archives", "--single-copy", "--name", "--name-mode", "--case", "--files", "--folders",
+          "--disks", "--disk", "--json"},
+         {"--by", "--name", "--name-mode", "--disk"},
+         1,
+         -1},
     };
     return cases;
 }

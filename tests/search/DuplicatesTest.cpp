@@ -7,6 +7,7 @@
 #include "TestCatalogs.h"
 
 #include "catalog/Forest.h"
+#include "catalog/CatalogOps.h"
 #include "catalog/LoadSave.h"
 #include "platform/MediaTypes.h"
 #include "search/Criteria.h"
@@ -15,8 +16,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -338,6 +342,57 @@ TEST_F(DupFixture, EmptyAndSingleBucketsGiveNothing)
     EXPECT_TRUE(Groups({file(0, "x")}, Checked(true, true, false, false)).empty());
 }
 
+// The grouping as the rule states it, compare by compare, for checking the
+// one that passes over pivots nothing else matches.
+std::vector<std::vector<TItemRec *>> PlainGroups(std::vector<TItemRec *> items, const TDupSettings &settings)
+{
+    TCompareContext context;
+    context.column = 2;
+    context.archivesAsFolders = settings.archivesAsFolders;
+    SortItems(items, context);
+    std::vector<std::vector<TItemRec *>> groups;
+    const size_t n = items.size();
+    for (size_t last = 0, first = 0; first < n; first = last + 1) {
+        last = first;
+        while (last + 1 < n && CompareItems(items[first], items[last + 1], context) == 0)
+            ++last;
+        for (size_t start = first; start < last;) {
+            size_t j = start;
+            for (size_t k = start + 1; k <= last; ++k)
+                if (DupEqual(items[start], items[k], settings))
+                    std::swap(items[++j], items[k]);
+            if (j > start)
+                groups.emplace_back(items.begin() + std::ptrdiff_t(start), items.begin() + std::ptrdiff_t(j + 1));
+            start = j + 1;
+        }
+    }
+    return groups;
+}
+
+TEST_F(DupFixture, LongRunsGroupAsTheRuleSays)
+{
+    // Few sizes, names, dates and attributes, so that runs are long and
+    // groups interleave; every combination of the four boxes.
+    const char *names[] = {"a1", "A1", "a2", "ab", "AB", "aB", "a", "a\xC3\xA4", "a\xC3\x84"};
+    std::vector<HandFile> files;
+    uint64_t seed = 12345;
+    const auto next = [&](uint64_t below) {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return (seed >> 33) % below;
+    };
+    for (int i = 0; i < 400; ++i)
+        files.push_back(File(names[next(9)], int64_t(next(3)), 0x3A000000u + uint32_t(next(2)),
+                             next(2) ? uint8_t(faArchive) : uint8_t(faArchive | faHidden)));
+    build({Disk("D", files)});
+    std::vector<TItemRec *> bucket;
+    for (TFileRec *f : testcat::Chain(diskNode(0)))
+        bucket.push_back(f);
+    for (int mask = 0; mask < 16; ++mask) {
+        const TDupSettings settings = Checked(mask & 1, mask & 2, mask & 4, mask & 8);
+        EXPECT_EQ(Groups(bucket, settings), PlainGroups(bucket, settings)) << "boxes " << mask;
+    }
+}
+
 // ---------------------------------------------------------------- the walk
 
 // Runs the walk's steps on the tree directly, counting them and noting the
@@ -535,6 +590,10 @@ TEST_F(DupWalkFixture, MembersOfCompressedFilesOnlyWhenAsked)
                  Disk("CD2", {File("PACK.ZIP", 10)})});
     TDupSettings settings = Checked(true, true, false, false);
     EXPECT_EQ(run(Filter(true, false, false), settings), "");
+    // The skipped members were not even read.
+    const TFolderRec *pack = AsFolder(NodeRec(m_forest.roots().front()->child(0)->child(0)));
+    ASSERT_TRUE(pack);
+    EXPECT_EQ(pack->FilesLoaded, 0);
     m_list.clear();
     settings.skipArchives = false;
     EXPECT_EQ(run(Filter(true, false, false), settings), "[CD1:m1.txt CD1:m1.txt]");
@@ -575,6 +634,13 @@ TEST_F(DupWalkFixture, NameFilterKindsAndDisks)
     m_list.clear();
     EXPECT_EQ(run(Filter(true, false, false, QStringLiteral("b*")), settings),
               "[Backup:beta.txt Backup:BETA.TXT]");
+}
+
+TEST_F(DupWalkFixture, OnlySizeStillKeepsFirstLettersApart)
+{
+    openCatalog(QStringLiteral("one.ctf"),
+                {Disk("CD1", {File("a.txt", 5), File("b.txt", 5)}), Disk("CD2", {File("abc.doc", 5)})});
+    EXPECT_EQ(run(Filter(true, false, false), Checked(false, true, false, false)), "[CD1:a.txt CD2:abc.doc]");
 }
 
 TEST_F(DupWalkFixture, ASecondSearchAddsOnlyNewGroups)
@@ -620,6 +686,74 @@ TEST_F(DupWalkFixture, CancelStopsCollectingButGroupsWhatWasCollected)
     // The cancel came as CD3's list was read: its file is not collected.
     EXPECT_EQ(rows(), "[CD1:a CD2:A] [CD1:b CD2:B]");
     EXPECT_TRUE(walk.cancelled());
+}
+
+TEST_F(DupWalkFixture, AnErrorWhileCollectingStillGroupsWhatWasCollected)
+{
+    openCatalog(QStringLiteral("one.ctf"), {Disk("CD1", {File("a", 1), File("b", 2)}),
+                                            Disk("CD2", {File("A", 1), File("B", 2)}), Disk("CD3", {File("b", 2)})});
+    int loads = 0;
+    m_host.afterFileLoad = [&](TTreeNode *) {
+        if (++loads == 3)
+            throw std::runtime_error("unreadable record");
+    };
+    EXPECT_EQ(run(Filter(true, false, false), Checked(true, true, false, false)), "[CD1:a CD2:A] [CD1:b CD2:B]");
+    EXPECT_FALSE(m_collecting);
+}
+
+// The walk on threads: a suite of its own, so that the ThreadSanitizer
+// run of the search's thread tests can pick it.
+class DupWalkThreads : public DupWalkFixture
+{
+};
+
+TEST_F(DupWalkThreads, RunsBesideTheTreesOwnerEditingAndExpanding)
+{
+    // The walk on a thread of its own (its steps run there, under the write
+    // lock they take), while this thread edits descriptions of files the
+    // walk collects and reads whole folder trees of the disks it walks.
+    std::vector<HandDisk> disks;
+    for (int d = 0; d < 4; ++d) {
+        std::vector<HandFolder> folders;
+        for (int f = 0; f < 6; ++f) {
+            std::vector<HandFile> files;
+            for (int i = 0; i < 40; ++i)
+                files.push_back(File(QByteArray("file") + QByteArray::number(i), 100 + i));
+            HandFolder folder = Folder(QByteArray("folder") + QByteArray::number(f), 0, 0, files);
+            folder.depth = 1 + f % 3;
+            folders.push_back(folder);
+        }
+        disks.push_back(Disk(QByteArray("Disk") + QByteArray::number(d), {File("root.txt", 7)}, folders));
+    }
+    openCatalog(QStringLiteral("one.ctf"), disks);
+    TTreeNode *catalog = m_forest.roots().front();
+    LoadFileList(catalog->child(0));
+    std::vector<TFileRec *> edited = testcat::Chain(catalog->child(0));
+    ASSERT_FALSE(edited.empty());
+
+    TSearchWalk walk(m_forest, m_list, m_host);
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        RunDuplicateSearch(walk, Filter(true, true, true), Checked(true, true, false, false), true, &m_groupStarts);
+        done.store(true);
+    });
+    int round = 0;
+    while (!done.load()) {
+        for (TFileRec *file : edited)
+            StoreDescription(file->Desc, round % 2 ? QByteArrayView("edited") : QByteArrayView("again"));
+        LoadSubfolders(catalog->child(1 + round % 3), true, true);
+        ++round;
+    }
+    worker.join();
+    const std::string concurrent = rows();
+
+    // The same search alone finds the same groups.
+    m_list.clear();
+    EXPECT_EQ(run(Filter(true, true, true), Checked(true, true, false, false)), concurrent);
+    // On each of the four disks: root.txt, each folder's files, the folders
+    // themselves (equal names, no total), and the disk (equal serial, label
+    // and capacity).
+    EXPECT_EQ(m_list.count(), 4 * (1 + 6 * 40 + 6 + 1));
 }
 
 TEST_F(DupWalkFixture, NoPropertyChosenSearchesNothing)
@@ -685,3 +819,4 @@ TEST_F(DupWalkFixture, SingleCopiesCountCompressedCopiesWhenMembersAreCompared)
 }
 
 } // namespace
+

@@ -244,6 +244,35 @@ TEST_F(SearchWalkTest, FailureInsideTheWalkEndsItKeepingTheHits)
     StoreDescription(AsFolder(find("Beta")->data())->Desc, "still writable");
 }
 
+TEST_F(SearchWalkTest, ChainIsNotDroppedBetweenItsLoadAndItsScan)
+{
+    // Another command drops file lists while the walk waits between steps;
+    // the chain the walk has just had read stays until it is scanned.
+    m_host.after = [&](const QString &step) {
+        if (step == QLatin1String("load Alpha"))
+            UnloadFileList(find("Alpha"));
+    };
+    run(NameCriteria("a1.txt"));
+    EXPECT_EQ(FoundNames(m_list), QStringList({"a1.txt"}));
+    // Once scanned it is no longer pinned.
+    m_list.clear();
+    UnloadFileList(find("Alpha"));
+    EXPECT_TRUE(Chain(find("Alpha")).empty());
+}
+
+TEST_F(SearchWalkTest, ListWithRecordsInAResultListIsNotDropped)
+{
+    run(NameCriteria("a1.txt"));
+    ASSERT_EQ(m_list.count(), 1);
+    TTreeNode *alpha = find("Alpha");
+    UnloadFileList(alpha);
+    EXPECT_EQ(Chain(alpha).size(), 1u);
+    EXPECT_EQ(RecordName(m_list.at(0)), "a1.txt");
+    m_list.clear();
+    UnloadFileList(alpha);
+    EXPECT_TRUE(Chain(alpha).empty());
+}
+
 TEST_F(SearchWalkTest, NoCriterionWalksNothing)
 {
     TSearchWalk &walk = run(TSearchCriteria{});

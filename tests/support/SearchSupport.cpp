@@ -73,6 +73,8 @@ void RecordingHost::loadSubfolders(TTreeNode *node)
         before(step);
     steps << step;
     TDirectSearchHost::loadSubfolders(node);
+    if (after)
+        after(step);
 }
 
 void RecordingHost::loadFileList(TTreeNode *node)
@@ -82,6 +84,8 @@ void RecordingHost::loadFileList(TTreeNode *node)
         before(step);
     steps << step;
     TDirectSearchHost::loadFileList(node);
+    if (after)
+        after(step);
 }
 
 void RecordingHost::unloadFileListIfUnused(TTreeNode *node)
@@ -91,6 +95,8 @@ void RecordingHost::unloadFileListIfUnused(TTreeNode *node)
         before(step);
     steps << step;
     TDirectSearchHost::unloadFileListIfUnused(node);
+    if (after)
+        after(step);
 }
 
 void RecordingHost::showProgress(int checked, int total, int found)

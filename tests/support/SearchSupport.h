@@ -31,7 +31,7 @@ bool HintsMatchIndexes(const TFoundList &list);
 
 // A direct host that records its steps as "load NAME", "unload NAME",
 // "subfolders NAME" (node texts) and its progress calls; before runs ahead
-// of each step (it may cancel the walk, edit records or throw).
+// of each step (it may cancel the walk, edit records or throw), after after it.
 class RecordingHost : public TDirectSearchHost
 {
 public:
@@ -46,6 +46,7 @@ public:
     QStringList steps;
     std::vector<Progress> progressCalls;
     std::function<void(const QString &step)> before;
+    std::function<void(const QString &step)> after;   // once the step has run
 };
 
 } // namespace testcat
