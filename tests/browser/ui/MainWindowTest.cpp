@@ -115,8 +115,11 @@ public:
     }
     QString chooseSaveFile(const QString &, const QString &, const QString &) override { return saveAs; }
     ProgressSink *progress() override { return nullptr; }
+    // A search held running for as long as a test needs one.
+    bool searchRunning() const override { return heldSearch || TMainForm::searchRunning(); }
 
     ScriptedPrompter prompts;
+    bool heldSearch = false;
     QString newName;
     QString saveAs;
 };
@@ -235,6 +238,7 @@ private slots:
     void aRunningSearchRefusesForestCommands();
     void closingCancelsARunningSearch();
     void theSearchWindowKeepsItsPlace();
+    void autoSaveWaitsForARunningSearch();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -1991,5 +1995,32 @@ void MainWindowTest::theSearchWindowKeepsItsPlace()
     QCOMPARE(second.searchForm()->geometry().topLeft(), place);
     QCOMPARE(second.searchForm()->width(), width);
     second.setPrompter(nullptr);
+}
+
+void MainWindowTest::autoSaveWaitsForARunningSearch()
+{
+    openBoth();
+    QTRY_VERIFY_WITH_TIMEOUT(!form().firstIdlePending(), 30000);
+    TTreeNode *beta = catalogNamed(form().forest(), "Beta");
+    RenameDisk(beta->child(0), "Autosaved");
+    QSignalSpy saved(&form(), &TMainForm::autoSaveDone);
+    form().heldSearch = true;
+    m_options->AutoSaveCheck = true;
+    m_options->AutoSaveEdit = 2;
+    form().setAutoSaveMinuteMs(5);   // a period of 10 ms
+    QTRY_VERIFY_WITH_TIMEOUT(form().autoSaveDue(), 30000);
+    // Idle moments come and go; the save waits while the search walks the catalogs.
+    QTest::qWait(100);
+    form().applicationIdle();
+    QCOMPARE(saved.count(), 0);
+    QVERIFY(form().autoSaveDue());
+    QCOMPARE(AsCatalog(beta->data())->Dirty, uint8_t(1));
+
+    form().heldSearch = false;
+    form().applicationIdle();
+    QCOMPARE(saved.count(), 1);
+    m_options->AutoSaveCheck = false;
+    form().applyAutoSaveSettings();
+    QCOMPARE(AsCatalog(catalogNamed(form().forest(), "Beta")->data())->Dirty, uint8_t(0));
 }
 
