@@ -311,7 +311,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
     }
     m_closeRequested = false;
     // A running search is cancelled first; one that does not stop keeps the program open.
-    if (searchRunning() && !m_searchForm->cancelAndWait(kSearchStopWaitMs)) {
+    if (searchRunning() && !(m_searchForm && m_searchForm->cancelAndWait(kSearchStopWaitMs) && !searchRunning())) {
         prompter().ask(QStringLiteral("Search in progress"),
                        QStringLiteral("There is search in progress and it does not respond to cancel command.\r"
                                       "Please cancel the search manually and then exit the program."),

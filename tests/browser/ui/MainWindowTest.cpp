@@ -239,6 +239,7 @@ private slots:
     void closingCancelsARunningSearch();
     void theSearchWindowKeepsItsPlace();
     void autoSaveWaitsForARunningSearch();
+    void aSearchThatDoesNotStopKeepsTheProgramOpen();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -1967,6 +1968,23 @@ void MainWindowTest::closingCancelsARunningSearch()
     QVERIFY(!form().isVisible());
     for (const auto &a : form().prompts.asked)
         QVERIFY(a.caption != QStringLiteral("Search in progress"));
+}
+
+void MainWindowTest::aSearchThatDoesNotStopKeepsTheProgramOpen()
+{
+    openBoth();
+    form().showSearchWindow(false);
+    form().heldSearch = true;
+    form().prompts.asked.clear();
+    QVERIFY(!form().close());
+    QVERIFY(form().isVisible());
+    QCOMPARE(form().prompts.asked.size(), size_t(1));
+    QCOMPARE(form().prompts.asked[0].caption, QStringLiteral("Search in progress"));
+    QCOMPARE(form().prompts.asked[0].text,
+             QStringLiteral("There is search in progress and it does not respond to cancel command.\r"
+                            "Please cancel the search manually and then exit the program."));
+    QCOMPARE(form().forest().roots().size(), size_t(2));
+    form().heldSearch = false;
 }
 
 void MainWindowTest::theSearchWindowKeepsItsPlace()
