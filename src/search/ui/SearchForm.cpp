@@ -160,6 +160,9 @@ void TSearchForm::applySettings(const TSearchFormSettings &settings)
     for (QAction *a : m_toolbar->actions())
         if (auto *button = qobject_cast<QToolButton *>(m_toolbar->widgetForAction(a)))
             button->setAutoRaise(!settings.oldStyleButtons);
+    // The window is never narrower than the whole toolbar while the list shows.
+    m_toolbar->setMinimumWidth(0);
+    m_toolbar->setMinimumWidth(m_toolbar->sizeHint().width());
 }
 
 void TSearchForm::setFileTypes(std::vector<TFileType> types)
@@ -1215,6 +1218,9 @@ void TSearchForm::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (!searching())
         rebuildFromCatalogs();
+    // The criteria's height is known once the window's style has been applied.
+    if (!currentList().listVisible)
+        updateLayout();
 }
 
 // ---- the search ---------------------------------------------------------------------------------

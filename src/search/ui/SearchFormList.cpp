@@ -162,6 +162,8 @@ void TSearchForm::createListArea()
     setViewStyle(3);
     updateFoundButtons();
     showIdleStatus();
+    // The window is never narrower than the whole toolbar while the list shows.
+    m_toolbar->setMinimumWidth(m_toolbar->sizeHint().width());
 }
 
 void TSearchForm::createActions()

@@ -32,6 +32,7 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QToolBar>
 #include <QTableView>
 #include <QtTest>
 
@@ -690,11 +691,19 @@ void SearchFormTest::eachModeKeepsItsList()
 
 void SearchFormTest::newSearchHidesTheList()
 {
+    const int criteriaHeight = form().height();
     searchByName(QStringLiteral("txt"));
     QVERIFY(runSearch());
     QVERIFY(form().listAreaVisible());
+    // The list area adds its height; the toolbar sets the least width.
+    QVERIFY(form().height() >= criteriaHeight + 100);
+    QVERIFY(form().minimumSizeHint().width() >= child<QToolBar>("FoundToolbar")->sizeHint().width());
+    form().resize(form().width(), form().height() + 150);
+    QTRY_COMPARE(form().foundList().listHeight, child<QWidget>("ListArea")->height());
     child<QPushButton>("BtnNew")->click();
     QVERIFY(!form().listAreaVisible());
+    QCOMPARE(form().height(), criteriaHeight);
+    QCOMPARE(form().minimumHeight(), form().maximumHeight());
     QCOMPARE(form().model()->rowCount(), 0);
     QVERIFY(!form().work().byName);
     QCOMPARE(child<QLineEdit>("NameEdit")->text(), QString());
