@@ -22,6 +22,7 @@
 #include "platform/Drives.h"
 #include "platform/Texts.h"
 #include "scan/ui/AddDisk.h"
+#include "search/ui/FoundListModel.h"
 #include "search/ui/SearchForm.h"
 #include "settings/Options.h"
 #include "settings/RecentFiles.h"
@@ -46,6 +47,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -240,6 +242,7 @@ private slots:
     void theSearchWindowKeepsItsPlace();
     void autoSaveWaitsForARunningSearch();
     void aSearchThatDoesNotStopKeepsTheProgramOpen();
+    void locateShowsAFoundItemInItsLevel();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -2040,5 +2043,35 @@ void MainWindowTest::autoSaveWaitsForARunningSearch()
     m_options->AutoSaveCheck = false;
     form().applyAutoSaveSettings();
     QCOMPARE(AsCatalog(catalogNamed(form().forest(), "Beta")->data())->Dirty, uint8_t(0));
+}
+
+void MainWindowTest::locateShowsAFoundItemInItsLevel()
+{
+    openBoth();
+    form().showSearchWindow(false);
+    TSearchForm *search = form().searchForm();
+    startNameSearch(*search);
+    QTRY_VERIFY_WITH_TIMEOUT(!search->searching(), 30000);
+    // A file and a folder of the hits, each shown where it lives.
+    std::vector<TItemRec *> targets;
+    for (TItemRec *rec : search->foundList().items()) {
+        const bool file = ItemIs(rec->KindFlags, rkFile);
+        if (std::none_of(targets.begin(), targets.end(), [&](TItemRec *t) {
+                return ItemIs(t->KindFlags, rkFile) == file;
+            }) && (file || ItemIs(rec->KindFlags, rkFolder)))
+            targets.push_back(rec);
+    }
+    QCOMPARE(targets.size(), size_t(2));
+    for (TItemRec *rec : targets) {
+        const int row = search->model()->indexOf(rec).row();
+        search->detailsView()->selectionModel()->setCurrentIndex(search->model()->index(row, 0),
+                                                                  QItemSelectionModel::ClearAndSelect |
+                                                                      QItemSelectionModel::Rows);
+        search->action(QStringLiteral("BtnTarget"))->trigger();
+        TTreeNode *level = ItemIs(rec->KindFlags, rkFile) ? rec->Node : rec->Node->parent();
+        QCOMPARE(form().selectedNode(), level);
+        QCOMPARE(form().itemList().displayedNode(), level);
+        QCOMPARE(form().listModel()->recordOf(form().listView()->currentIndex()), rec);
+    }
 }
 
