@@ -3,6 +3,7 @@
 
 #include "catalog/CatalogRec.h"
 #include "catalog/Forest.h"
+#include "catalog/RecordLock.h"
 
 namespace {
 
@@ -122,6 +123,9 @@ bool CanExcludeAll(const TForest &forest)
 
 std::vector<TScopeDisks> SearchScope(TForest &forest, bool wholeScope)
 {
+    // A search worker asks too, while the tree's owner may be loading file
+    // lists (which changes the kind bytes read here).
+    TRecordReadScope reading;
     std::vector<TScopeDisks> scope;
     for (TTreeNode *root : forest.roots()) {
         if (!isCatalogNode(root))

@@ -86,6 +86,7 @@ int TSearchWalk::diskShare(const TDiskRec *disk, bool files, bool folders, bool 
 
 int TSearchWalk::scopeTotal(const std::vector<TScopeDisks> &scope, bool files, bool folders, bool disks) const
 {
+    TRecordReadScope reading;   // nested in the walk's own, or on its own
     int64_t total = 0;
     for (const TScopeDisks &entry : scope)
         for (const TTreeNode *diskNode : entry.disks)
