@@ -91,6 +91,8 @@ public:
     bool cancelAndWait(int timeoutMs);
     bool searching() const;
     bool normalSearchRunning() const { return searching() && !m_searchDuplicates; }
+    // The search's controller (its signals reach the window first).
+    TSearchController &controller() const { return *m_controller; }
     // "&New Search".
     void newSearch();
 

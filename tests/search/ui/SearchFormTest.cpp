@@ -13,6 +13,7 @@
 #include "catalog/Forest.h"
 #include "catalog/ResultLists.h"
 #include "platform/Texts.h"
+#include "search/SearchThread.h"
 #include "search/ui/FoundListModel.h"
 #include "search/ui/ScopeTree.h"
 
@@ -28,6 +29,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -109,6 +111,7 @@ private slots:
     void searchWithoutHitsSaysSo();
     void searchWithoutClearingAddsOnlyNewItems();
     void hitLimitStopsWithoutMessage();
+    void progressTextsOfBothModes();
     void enterOnTheListIsNotFind();
     void theWindowGoesMidSearch();
     void removingRowsAsksAndRenumbers_data();
@@ -420,6 +423,39 @@ void SearchFormTest::searchWithoutClearingAddsOnlyNewItems()
     QVERIFY(now.size() > first.size());
     QVERIFY(std::equal(first.begin(), first.end(), now.begin()));
     QVERIFY(std::set<TItemRec *>(now.begin(), now.end()).size() == now.size());
+}
+
+void SearchFormTest::progressTextsOfBothModes()
+{
+    // What the status shows at each progress, after the window has taken it.
+    QStringList texts;
+    std::vector<int> bars;
+    connect(&form().controller(), &TSearchController::progress, this, [&] {
+        texts << form().statusText(0);
+        bars.push_back(form().progressBar()->value());
+    });
+    searchByName(QStringLiteral("a"));
+    QVERIFY(runSearch());
+    QVERIFY(!texts.isEmpty());
+    static const QRegularExpression normal(QStringLiteral(R"(^Checked \d+ items, found \d+\.\.\.$)"));
+    for (const QString &t : texts)
+        QVERIFY2(normal.match(t).hasMatch(), qPrintable(t));
+    // The bar ends full: after each disk the count is exactly the disk's share.
+    QCOMPARE(bars.back(), 1000);
+    QVERIFY(std::is_sorted(bars.begin(), bars.end()));
+
+    texts.clear();
+    bars.clear();
+    form().showMode(true);
+    child<QCheckBox>("ByNameCheck")->setChecked(false);
+    QVERIFY(runSearch());
+    static const QRegularExpression collecting(QStringLiteral(R"(^Collecting all items: \d+$)"));
+    static const QRegularExpression grouping(QStringLiteral(R"(^Duplicates: \d+ of \d+$)"));
+    // Counts posted while an earlier one waits are merged, so a small
+    // catalog may show either phase only.
+    QVERIFY(!texts.isEmpty());
+    for (const QString &t : texts)
+        QVERIFY2(collecting.match(t).hasMatch() || grouping.match(t).hasMatch(), qPrintable(t));
 }
 
 void SearchFormTest::hitLimitStopsWithoutMessage()
