@@ -107,6 +107,7 @@ private slots:
     void leavingTheSizePageOrdersTheBounds();
     void findWithoutCriteriaLeftSaysSo();
     void wildcardsInPartOfNameSwitchToMask();
+    void regularExpressionsFindAndRefuse();
     void searchFindsWhatTheNameSays();
     void searchWithoutHitsSaysSo();
     void searchWithoutClearingAddsOnlyNewItems();
@@ -359,6 +360,27 @@ void SearchFormTest::wildcardsInPartOfNameSwitchToMask()
     QCOMPARE(child<QLineEdit>("NameEdit")->text(), QStringLiteral("RE?DME.*"));
     QCOMPARE(form().model()->rowCount(), 1);
     QCOMPARE(nameOf(form().model()->recordOf(form().model()->index(0, 0))), QStringLiteral("readme.txt"));
+}
+
+void SearchFormTest::regularExpressionsFindAndRefuse()
+{
+    QCOMPARE(child<QComboBox>("NameCombo")->itemText(nmRegex), QStringLiteral("Regular Expression"));
+    searchByName(QStringLiteral("^[ab]\\d?\\.txt$"), nmRegex);
+    QVERIFY(child<QCheckBox>("FileCaseCheck")->isEnabled());
+    QVERIFY(runSearch());
+    QStringList found;
+    for (TItemRec *rec : form().foundList().items())
+        found << nameOf(rec);
+    found.sort();
+    QCOMPARE(found, QStringList({QStringLiteral("a1.txt"), QStringLiteral("b.txt")}));
+
+    child<QLineEdit>("NameEdit")->setText(QStringLiteral("(["));
+    m_prompts.answers = {MsgAnswer::No};
+    QVERIFY(!form().find());
+    QVERIFY(!form().searching());
+    QCOMPARE(m_prompts.messages.size(), size_t(1));
+    QCOMPARE(m_prompts.messages[0].caption, QStringLiteral("Invalid regular expression field"));
+    QCOMPARE(form().foundList().count(), 2);   // the earlier hits stay
 }
 
 void SearchFormTest::searchFindsWhatTheNameSays()
