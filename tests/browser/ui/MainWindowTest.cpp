@@ -1918,6 +1918,24 @@ void MainWindowTest::searchCommandsOpenTheSearchWindow()
     form().command(QStringLiteral("MenuSearch"))->trigger();
     QVERIFY(search->isVisible());
     QVERIFY(!search->work().duplicatesMode);
+
+    // The keys: F3 and Ctrl+F for a search, Ctrl+D for duplicates.
+    search->hide();
+    form().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form()));
+    form().treeView()->setFocus();
+    QTest::keyClick(form().treeView(), Qt::Key_D, Qt::ControlModifier);
+    QTRY_VERIFY(search->isVisible());
+    QVERIFY(search->work().duplicatesMode);
+    for (const QKeyCombination key : {QKeyCombination(Qt::Key_F3), QKeyCombination(Qt::ControlModifier, Qt::Key_F)}) {
+        search->hide();
+        form().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form()));
+        form().treeView()->setFocus();
+        QTest::keyClick(form().treeView(), key.key(), key.keyboardModifiers());
+        QTRY_VERIFY(search->isVisible());
+        QVERIFY(!search->work().duplicatesMode);
+    }
 }
 
 void MainWindowTest::aRunningSearchRefusesForestCommands()
