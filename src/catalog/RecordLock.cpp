@@ -16,6 +16,7 @@ std::shared_mutex &recordMutex()
 thread_local int t_writeDepth = 0;
 thread_local int t_readDepth = 0;
 std::atomic<const TTreeNode *> g_pinnedChain{nullptr};
+std::atomic<int> g_allChainsPinned{0};
 
 } // namespace
 
@@ -67,5 +68,16 @@ void PinFileChain(const TTreeNode *node)
 
 bool FileChainPinned(const TTreeNode *node)
 {
-    return node && g_pinnedChain.load(std::memory_order_acquire) == node;
+    return node && (g_allChainsPinned.load(std::memory_order_acquire) > 0 ||
+                    g_pinnedChain.load(std::memory_order_acquire) == node);
+}
+
+TPinAllFileChains::TPinAllFileChains()
+{
+    g_allChainsPinned.fetch_add(1, std::memory_order_acq_rel);
+}
+
+TPinAllFileChains::~TPinAllFileChains()
+{
+    g_allChainsPinned.fetch_sub(1, std::memory_order_acq_rel);
 }

@@ -41,3 +41,14 @@ bool HoldsRecordWriteScope();
 // pins nothing.
 void PinFileChain(const TTreeNode *node);
 bool FileChainPinned(const TTreeNode *node);
+
+// Every file chain pinned for the scope's life: a duplicates search keeps
+// pointers to records of every chain it read until it has grouped them.
+class TPinAllFileChains
+{
+public:
+    TPinAllFileChains();
+    ~TPinAllFileChains();
+    TPinAllFileChains(const TPinAllFileChains &) = delete;
+    TPinAllFileChains &operator=(const TPinAllFileChains &) = delete;
+};

@@ -47,21 +47,32 @@ public:
     }
     void unloadFileListIfUnused(TTreeNode *node) override
     {
-        // The test and the drop in one step of the owner's thread, so a record
-        // the user list takes meanwhile is never freed under it.
-        inOwner([this, node] {
-            if (m_kept != node)
-                UnloadFileList(node);
+        inOwner([this, node] { unloadUnlessKept(node); });
+    }
+    void steps(TTreeNode *unloadIfUnused, TTreeNode *loadFiles, TTreeNode *loadLevel) override
+    {
+        // One trip; a failure of one step does not keep the others from running.
+        inOwner([this, unloadIfUnused, loadFiles, loadLevel] {
+            if (unloadIfUnused)
+                runGuarded([&] { unloadUnlessKept(unloadIfUnused); });
+            if (loadFiles)
+                runGuarded([&] { LoadFileList(loadFiles); });
+            if (loadLevel)
+                runGuarded([&] { LoadSubfolders(loadLevel, false, false); });
         });
     }
     void showProgress(int checked, int total, int found) override
     {
+        bool posted;
         {
             std::lock_guard lock(m_mutex);
             m_counts = {checked, total, found};
+            posted = m_countsPosted;
             m_countsPosted = true;
         }
-        wake();
+        // Counts not shown yet are replaced, with no second wake-up.
+        if (!posted)
+            wake();
     }
 
     // The worker's last word, after its walk has returned.
@@ -133,6 +144,14 @@ public:
     const TTreeNode *m_kept = nullptr;
 
 private:
+    // The test and the drop in one step of the owner's thread, so a record
+    // the user list takes meanwhile is never freed under it.
+    void unloadUnlessKept(TTreeNode *node)
+    {
+        if (m_kept != node)
+            UnloadFileList(node);
+    }
+
     static void runGuarded(const std::function<void()> &step)
     {
         try {

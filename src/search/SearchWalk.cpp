@@ -168,6 +168,18 @@ void TSearchWalk::runNormal(const TSearchCriteria &criteria, bool wholeScope)
     }
     releaseRecords();
     setCurrent(nullptr);
+    try {
+        hostSteps(nullptr, nullptr);   // the last list left to drop
+    } catch (...) {
+    }
+}
+
+void TSearchWalk::hostSteps(TTreeNode *loadFiles, TTreeNode *loadLevel)
+{
+    TTreeNode *drop = m_pendingDrop;
+    m_pendingDrop = nullptr;
+    if (drop || loadFiles || loadLevel)
+        m_host.steps(drop, loadFiles, loadLevel);
 }
 
 void TSearchWalk::walkNode(TTreeNode *node, const TSearchCriteria &criteria, const TCatalogRec *catalog)
@@ -198,7 +210,7 @@ void TSearchWalk::walkNode(TTreeNode *node, const TSearchCriteria &criteria, con
                (!criteria.DescOnly || ItemIs(rec->KindFlags, rfHasDesc));
     }
     if (load)
-        m_host.loadFileList(node);
+        hostSteps(node, nullptr);
 
     bool subfoldersUnread = false;
     {
@@ -222,13 +234,14 @@ void TSearchWalk::walkNode(TTreeNode *node, const TSearchCriteria &criteria, con
     }
 
     // A file list read only for the search that gave nothing goes again
-    // (unless the user list took one of its records meanwhile: the host's part).
+    // (unless the user list took one of its records meanwhile: the host's
+    // part), with the walk's next trip.
     if (load && foundCount() == foundBefore)
-        m_host.unloadFileListIfUnused(node);
+        m_pendingDrop = node;
     // The child folders as tree nodes; a level in memory needs no trip, and
     // a cancelled walk visits no child.
     if (subfoldersUnread && !cancelled())
-        m_host.loadSubfolders(node);
+        hostSteps(nullptr, node);
 
     for (int i = 0;; ++i) {
         if (cancelled())

@@ -39,6 +39,17 @@ public:
     // Every 128 examined items and after each disk. A host on another
     // thread than the walk may post it rather than wait for it.
     virtual void showProgress(int checked, int total, int found) = 0;
+    // Up to three steps at once, in this order (null: none): a host on
+    // another thread makes them one trip to the tree's thread.
+    virtual void steps(TTreeNode *unloadIfUnused, TTreeNode *loadFiles, TTreeNode *loadLevel)
+    {
+        if (unloadIfUnused)
+            unloadFileListIfUnused(unloadIfUnused);
+        if (loadFiles)
+            loadFileList(loadFiles);
+        if (loadLevel)
+            loadSubfolders(loadLevel);
+    }
 };
 
 // A host for a walk run by the thread that owns the tree (the command line,
@@ -118,6 +129,9 @@ private:
 
     // The normal walk's steps.
     void walkNode(TTreeNode *node, const TSearchCriteria &criteria, const TCatalogRec *catalog);
+    // A host trip that also drops the list left to drop (the drop of a node
+    // waits for the walk's next trip, so most nodes cost one trip).
+    void hostSteps(TTreeNode *loadFiles, TTreeNode *loadLevel);
     void scanFileChain(TTreeNode *node, const TSearchCriteria &criteria, const TCatalogRec *catalog);
 
     TForest &m_forest;
@@ -130,5 +144,6 @@ private:
     std::atomic<int> m_found{0}, m_firstHit{-1};
     int m_maxFound = 0;
     std::atomic<bool> m_collecting{false};
+    TTreeNode *m_pendingDrop = nullptr;
 };
 

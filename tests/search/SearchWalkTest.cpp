@@ -6,6 +6,7 @@
 #include "TestCatalogs.h"
 
 #include "catalog/CatalogOps.h"
+#include "catalog/RecordLock.h"
 #include "search/FoundList.h"
 #include "search/Scope.h"
 #include "search/SearchWalk.h"
@@ -258,6 +259,19 @@ TEST_F(SearchWalkTest, ChainIsNotDroppedBetweenItsLoadAndItsScan)
     m_list.clear();
     UnloadFileList(find("Alpha"));
     EXPECT_TRUE(Chain(find("Alpha")).empty());
+}
+
+TEST_F(SearchWalkTest, NoChainIsDroppedWhileAllArePinned)
+{
+    TTreeNode *alpha = find("Alpha");
+    LoadFileList(alpha);
+    {
+        TPinAllFileChains pinned;
+        UnloadFileList(alpha);
+        EXPECT_EQ(Chain(alpha).size(), 1u);
+    }
+    UnloadFileList(alpha);
+    EXPECT_TRUE(Chain(alpha).empty());
 }
 
 TEST_F(SearchWalkTest, ListWithRecordsInAResultListIsNotDropped)
