@@ -2,6 +2,8 @@
 // move forward only, so a match costs at most one pass over each.
 #include "platform/DosMask.h"
 
+#include "platform/UpperCase.h"
+
 #include <algorithm>
 
 namespace {
@@ -52,7 +54,9 @@ bool MaskWalk(Ch *name, qsizetype n, QStringView mask)
 
 bool DosMaskMatch(QStringView nameIn, QStringView mask)
 {
-    QString name = nameIn.toString().toUpper();
+    QString name = nameIn.toString();
+    if (!UpperCaseInPlace(name))
+        name = name.toUpper();
     const qsizetype n = name.size();
     name.append(QLatin1Char('.'));   // room for the dot the walk may add
     return MaskWalk(reinterpret_cast<char16_t *>(name.data()), n, mask);

@@ -12,6 +12,7 @@
 #include "platform/DosMask.h"
 #include "platform/DosTime.h"
 #include "platform/Texts.h"
+#include "platform/UpperCase.h"
 #include "search/Extensions.h"
 
 #include <QStringDecoder>
@@ -224,9 +225,26 @@ bool ValidateCriteria(TSearchWork &work, const std::vector<TFileType> &fileTypes
         problem(CriteriaGroup::Description, work.byDesc, QStringLiteral("description"),
                 QStringLiteral("You did not enter what description are you searching for."));
 
-    if (work.bySize && work.sizeOp == soNone)
+    if (work.bySize && work.sizeOp == soNone) {
         problem(CriteriaGroup::Size, work.bySize, QStringLiteral("size"),
                 QStringLiteral("You did not select what size are you looking for."));
+    } else if (work.bySize) {
+        // A field in use that holds no number would leave the bounds half
+        // taken: the search does not start with it.
+        std::vector<const TSizeField *> fields = {&work.size1};
+        if (work.secondSizeShown())
+            fields.push_back(&work.size2);
+        if (work.sizeTolerance)
+            fields.push_back(&work.size3);
+        for (const TSizeField *field : fields) {
+            TSizeField probe = *field;
+            if (!SizeToBytes(probe)) {
+                problem(CriteriaGroup::Size, work.bySize, QStringLiteral("size"),
+                        QStringLiteral("'%1' is not a valid number.").arg(field->text));
+                break;
+            }
+        }
+    }
 
     if (work.byDate && work.dateKind == dkNone && work.timeKind == dkNone)
         problem(CriteriaGroup::Date, work.byDate, QStringLiteral("date ot time"),
@@ -248,8 +266,6 @@ QString MsgNoCriteriaCaption()
 // ---------------------------------------------------------------- snapshot
 
 namespace {
-
-constexpr int kSecondsPerDay = 86400;
 
 int64_t SaturatingAdd(int64_t a, int64_t b)
 {
@@ -275,7 +291,9 @@ uint32_t DayStart(const QDate &day)
 
 QString PrepareDescText(const QString &text, bool caseSensitive)
 {
-    QString out = caseSensitive ? text : text.toUpper();
+    QString out = text;
+    if (!caseSensitive && !UpperCaseInPlace(out))
+        out = text.toUpper();
     out.removeIf([](QChar c) {
         return c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char(' ') || c == QLatin1Char(',') ||
                c == QLatin1Char('.');
@@ -442,20 +460,34 @@ inline char AsciiUpper(char c)
     return (c >= 'a' && c <= 'z') ? char(c - ('a' - 'A')) : c;
 }
 
-// Copies an ASCII name upper-cased into out, which holds kMaxShortText + 2
-// bytes (room for the extension key's closing code); false, with nothing
-// useful copied, for a longer name or one with a byte of 80h or above.
+// Copies an ASCII name upper-cased into out, which holds kAsciiBuffer
+// bytes (room for the extension key's closing code and for whole 8-byte
+// words); false, with nothing useful copied, for a longer name or one with
+// a byte of 80h or above. Works on 8 bytes at a time: this runs for every
+// name a search tests.
+constexpr size_t kAsciiBuffer = kMaxShortText + 9;
+
 inline bool UpperAscii(QByteArrayView name, char *out)
 {
     if (name.size() > kMaxShortText)
         return false;
-    unsigned char high = 0;
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const char c = name[i];
-        high |= uchar(c);
-        out[i] = AsciiUpper(c);
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHigh = 0x8080808080808080ull;
+    const char *in = name.data();
+    const size_t n = size_t(name.size());
+    uint64_t high = 0;
+    for (size_t i = 0; i < n; i += 8) {
+        uint64_t w = 0;
+        std::memcpy(&w, in + i, std::min<size_t>(8, n - i));
+        high |= w;
+        // Per byte (all below 80h here): at or above 'a', and above 'z'.
+        const uint64_t fromA = w + kOnes * (0x80 - 'a');
+        const uint64_t pastZ = w + kOnes * (0x80 - 'z' - 1);
+        const uint64_t lower = fromA & ~pastZ & kHigh;
+        w -= lower >> 2;   // 80h >> 2 is the 20h between the cases
+        std::memcpy(out + i, &w, 8);
     }
-    return high < 0x80;
+    return (high & kHigh) == 0;
 }
 
 // Whether needle occurs in hay. Names are short, so a scan for the first
@@ -501,12 +533,27 @@ const QString &DecodeInto(QByteArrayView stored, bool caseSensitive)
     } else {
         text = DecodeStored(stored);
     }
-    if (!caseSensitive) {
-        // Converted in place when the case mapping keeps the length.
-        QString upper = std::move(text).toUpper();
-        text = std::move(upper);
+    if (!caseSensitive && !UpperCaseInPlace(text)) {
+        // A character whose upper case is longer ("ß"): the general way.
+        text = DecodeStored(stored).toUpper();
     }
     return text;
+}
+
+// Whether the extension of an upper-cased name, closed by code 1, occurs in
+// pattern: ExtensionMatches without a string for the key.
+bool ExtensionIn(QStringView upperName, const QString &pattern)
+{
+    const qsizetype dot = upperName.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0)
+        return false;
+    const QStringView suffix = upperName.mid(dot);
+    for (qsizetype at = pattern.indexOf(suffix); at >= 0; at = pattern.indexOf(suffix, at + 1)) {
+        const qsizetype end = at + suffix.size();
+        if (end < pattern.size() && pattern[end] == kExtensionEnd)
+            return true;
+    }
+    return false;
 }
 
 // The name condition by the decoded name (names that are not ASCII, and
@@ -540,7 +587,7 @@ bool NameMatchesBytes(const TSearchCriteria &c, QByteArrayView stored)
     if (c.NameMode == nmRegex)
         return c.NameRegex.isValid() && c.NameRegex.match(DecodeInto(stored, true)).hasMatch();
 
-    char upper[kMaxShortText + 2];
+    char upper[kAsciiBuffer];
     const size_t len = size_t(stored.size());
     switch (c.NameMode) {
     case nmPartOfName:
@@ -567,7 +614,7 @@ bool NameMatchesBytes(const TSearchCriteria &c, QByteArrayView stored)
         if (dot < 0)
             return false;   // no extension, never found by one
         if (!UpperAscii(stored, upper))
-            return ExtensionMatches(DecodeInto(stored, true), c.NamePattern, false);
+            return ExtensionIn(DecodeInto(stored, false), c.NamePattern);
         // The key: from the dot on, closed by code 1, so ".TX" cannot match inside ".TXT".
         const size_t keyLen = len - size_t(dot);
         upper[len] = '\1';

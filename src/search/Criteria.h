@@ -135,10 +135,13 @@ bool FindEnabled(const TSearchWork &work);
 // The checks of Find, in group order, asking through prompter whether an
 // incomplete group should be dropped ("Invalid ... field"); showGroup, when
 // given, is called before each question so the window can show the page.
-// May change work (mode switch for wildcards, cleaned mask written back,
-// groups cleared). Returns whether the search may start; after a true
-// result the caller checks FindEnabled and says "There is no criteria left
-// to search by." when it is false.
+// May change work (extension list normalised, mode switch for wildcards,
+// cleaned mask written back, groups cleared). A name group is complete with
+// a name, or with attribute boxes alone; a size group needs a number in
+// every field its operator uses; a refused mask answered No ends the checks
+// at once. Returns whether the search may start; after a true result the
+// caller checks FindEnabled and says "There is no criteria left to search
+// by." when it is false.
 bool ValidateCriteria(TSearchWork &work, const std::vector<TFileType> &fileTypes, Prompter &prompter,
                       const std::function<void(CriteriaGroup)> &showGroup = {});
 QString MsgNoCriteriaLeft();          // "There is no criteria left to search by."

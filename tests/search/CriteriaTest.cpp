@@ -369,6 +369,32 @@ std::vector<ValidateCase> ValidateCases()
         {"size without operator",
          [](TSearchWork &w) { w.bySize = true; }, {MsgAnswer::No}, false, {NameAsk("size", kNoSize)}, {G::Size},
          [](const TSearchWork &w) { EXPECT_TRUE(w.bySize); }},
+        {"size that is no number",
+         [](TSearchWork &w) {
+             w.bySize = true;
+             w.sizeOp = soBetween;
+             w.size2 = TSizeField{"1,5x", SizeUnit::KB};
+         },
+         {MsgAnswer::No}, false,
+         {NameAsk("size", QStringLiteral("'1,5x' is not a valid number."))}, {G::Size},
+         [](const TSearchWork &w) { EXPECT_TRUE(w.bySize); }},
+        {"tolerance that is no number, Yes",
+         [](TSearchWork &w) {
+             w.bySize = true;
+             w.sizeOp = soEqual;
+             w.sizeTolerance = true;
+             w.size3 = TSizeField{"", SizeUnit::Bytes};
+         },
+         {MsgAnswer::Yes}, true, {NameAsk("size", QStringLiteral("'' is not a valid number."))}, {G::Size},
+         [](const TSearchWork &w) { EXPECT_FALSE(w.bySize); }},
+        {"unused size fields are not read",
+         [](TSearchWork &w) {
+             w.bySize = true;
+             w.sizeOp = soLarger;
+             w.size2 = TSizeField{"junk", SizeUnit::KB};
+             w.size3 = TSizeField{"junk", SizeUnit::KB};
+         },
+         {}, true, {}, {}, [](const TSearchWork &w) { EXPECT_EQ(w.size2.text, "junk"); }},
         {"date without kind", [](TSearchWork &w) { w.byDate = true; }, {MsgAnswer::Yes}, true,
          {NameAsk("date ot time", kNoDate)}, {G::Date}, [](const TSearchWork &w) { EXPECT_FALSE(w.byDate); }},
         {"a time kind is enough",

@@ -14,6 +14,7 @@
 #include <QTime>
 
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -115,6 +116,11 @@ struct NameCase {
     bool expected;
 };
 
+void PrintTo(const NameCase &c, std::ostream *os)
+{
+    *os << "mode " << c.mode << " \"" << c.text << "\" name \"" << c.name << "\"";
+}
+
 class NameMatchTest : public MatchFixture, public ::testing::WithParamInterface<NameCase>
 {
 };
@@ -152,6 +158,15 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{nmPartOfName, "\xC3\xA4rger", true, "\xC3\x84rger.txt", false},
         NameCase{nmPartOfName, "\xC3\x84rger", true, "x\xC3\x84rger.txt", true},
         NameCase{nmPartOfName, "\xC3\xA9", false, "cafe", false},
+        // Upper cases longer than the character: the ligature "fi", "ß".
+        NameCase{nmPartOfName, "file", false, "\xEF\xAC\x81le.txt", true},
+        NameCase{nmExactName, "STRASSE.DOC", false, "stra\xC3\x9F" "e.doc", true},
+        NameCase{nmExtension, "\xC3\x9F", false, "a.SS", true},
+        NameCase{nmFileMask, "strass.*", false, "Stra\xC3\x9F.txt", true},
+        // Cyrillic, Greek and a character beyond the first plane, upper-cased in place.
+        NameCase{nmPartOfName, "\xD0\xBF\xD1\x80\xD0\xB8", false, "\xD0\x9F\xD0\xA0\xD0\x98\xD0\x92\xD0\x95\xD0\xA2", true},
+        NameCase{nmExactName, "\xCF\x89", false, "\xCE\xA9", true},
+        NameCase{nmPartOfName, "\xF0\x90\x90\xA8", false, "x\xF0\x90\x90\x80y", true},
         // File masks: linear, no backtracking.
         NameCase{nmFileMask, "*.*", false, "README", true}, NameCase{nmFileMask, "*.*", false, "A.TXT", true},
         NameCase{nmFileMask, "*.txt", false, "A.B.TXT", false}, NameCase{nmFileMask, "*.TXT", false, "a.txt", true},
@@ -204,6 +219,56 @@ TEST_F(MatchFixture, LongAndOddNamesAreComparedSafely)
     const TSearchCriteria part = Take(NameWork(nmPartOfName, "bbb.t"));
     EXPECT_TRUE(folderMatches(part, QByteArray(300, 'b') + ".TXT"));
     EXPECT_FALSE(MatchFile(part, MakeFile("").get(), m_catalog));
+}
+
+TEST_F(MatchFixture, NameFilterWithoutPatternLetsEveryNameThrough)
+{
+    // Attributes alone: the name takes no part, so the duplicates' name
+    // filter passes every name.
+    TSearchWork work = NameWork(nmPartOfName, {});
+    work.attrReadOnly = asSet;
+    const TSearchCriteria c = Take(work);
+    EXPECT_TRUE(NameMatches(c, "anything"));
+    EXPECT_TRUE(NameMatches(c, ""));
+}
+
+TEST_F(MatchFixture, SeveralThreadsMatchAsOne)
+{
+    // Each searching thread has its own copy of the snapshot and its own
+    // decoding buffers; the answers do not depend on what the others test.
+    const std::vector<QByteArray> names = {"readme.txt", "Stra\xC3\x9F" "e", "\xC3\x84rger.TXT", "\xC4rger.txt",
+                                           "notes", "DATA1.ZIP", "\xD0\x9F\xD1\x80\xD0\xB8"};
+    std::vector<TSearchCriteria> criteria = {Take(NameWork(nmPartOfName, QString::fromUtf8("\xC3\xA4r"))),
+                                             Take(NameWork(nmFileMask, "*.txt")),
+                                             Take(NameWork(nmExtension, "txt,zip")),
+                                             Take(NameWork(nmRegex, "^[a-z]"))};
+    std::vector<FilePtr> files;
+    for (const QByteArray &name : names)
+        files.push_back(MakeFile(name));
+    std::vector<int> expected;
+    for (const TSearchCriteria &c : criteria)
+        for (const FilePtr &f : files)
+            expected.push_back(MatchFile(c, f.get(), m_catalog));
+
+    std::vector<std::vector<int>> results(4);
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < results.size(); ++t) {
+        threads.emplace_back([&, t] {
+            const std::vector<TSearchCriteria> own = criteria;
+            for (int round = 0; round < 200; ++round) {
+                std::vector<int> got;
+                for (const TSearchCriteria &c : own)
+                    for (const FilePtr &f : files)
+                        got.push_back(MatchFile(c, f.get(), m_catalog));
+                if (round == 0 || got != expected)
+                    results[t] = got;
+            }
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    for (const std::vector<int> &got : results)
+        EXPECT_EQ(got, expected);
 }
 
 // ---------------------------------------------------------------- attributes
