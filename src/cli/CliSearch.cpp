@@ -17,7 +17,6 @@
 #include "search/RegisteredTypes.h"
 #include "search/Scope.h"
 #include "search/SearchWalk.h"
-#include "platform/Texts.h"
 
 #include <QFileInfo>
 #include <QJsonObject>

@@ -11,7 +11,6 @@
 
 #include "browser/ItemSort.h"
 #include "catalog/Forest.h"
-#include "catalog/ResultLists.h"
 #include "platform/ByteTotals.h"
 #include "platform/MediaTypes.h"
 #include "search/FoundList.h"
@@ -275,7 +274,7 @@ class TDupWalk
 {
 public:
     TDupWalk(TSearchWalk &walk, const TSearchCriteria &filter, const TDupSettings &settings)
-        : m_walk(walk), m_filter(filter), m_settings(settings), m_listId(walk.m_list.id())
+        : m_walk(walk), m_filter(filter), m_settings(settings)
     {
         if (m_settings.singleCopy) {
             // Single copies are files; a compressed file is one too, and
@@ -311,7 +310,6 @@ private:
     TSearchWalk &m_walk;
     TSearchCriteria m_filter;
     TDupSettings m_settings;
-    ResultListId m_listId;
     std::array<std::vector<TItemRec *>, kDupBuckets> m_buckets;
     int m_collected = 0;
     // Single copies only.
@@ -325,11 +323,12 @@ void TDupWalk::take(TItemRec *rec, QByteArrayView name, TTreeNode *diskNode, boo
         // Every file of every open disk is compared; only the scope's files
         // that pass the filter and are not yet in the list are listed. The
         // record is at hand now, so what sorts it is taken at once.
-        const bool listed = m_listing && HintOf(rec, m_listId) == -1 && (!filtered || passesFilter(name));
+        const bool listed = m_listing && !m_walk.m_list.contains(rec) && (!filtered || passesFilter(name));
         m_singles.push_back({rec, diskNode, fieldsOf(rec).size, dupDigest(rec, m_settings),
                              uint8_t(DupBucketOf(name)), listed});
     } else {
-        if (HintOf(rec, m_listId) != -1 || (filtered && !passesFilter(name)))
+        // The list's lock: the window may renumber its entries meanwhile.
+        if (m_walk.m_list.contains(rec) || (filtered && !passesFilter(name)))
             return;
         m_buckets[size_t(DupBucketOf(name))].push_back(rec);
     }
@@ -342,17 +341,20 @@ void TDupWalk::collect(TTreeNode *node, TTreeNode *diskNode)
     m_walk.setCurrent(node);
     TSearchHost &host = m_walk.m_host;
     const bool files = m_filter.Files, folders = m_filter.Folders, disks = m_filter.Disks;
-    TItemRec *rec = NodeRec(node);
-    TDiskRec *disk = AsDisk(rec);
-    TFolderRec *folder = AsFolder(rec);
-    if (!disk && !folder)
-        return;
-
+    TItemRec *rec = nullptr;
+    TDiskRec *disk = nullptr;
+    TFolderRec *folder = nullptr;
     bool needFiles = false, needFolders = false;
     {
+        // Kind bytes carry flags that loading changes: read under the lock.
+        TSearchWalk::ReadingBlock read(m_walk);
+        rec = NodeRec(node);
+        disk = AsDisk(rec);
+        folder = AsFolder(rec);
+        if (!disk && !folder)
+            return;
         // The members of a compressed file that is skipped are not read:
         // they would give no candidate and stay in memory for nothing.
-        TSearchWalk::ReadingBlock read(m_walk);
         const bool skippedArchive = folder && ItemIs(folder->KindFlags, rfCompressed) && m_settings.skipArchives;
         needFiles = files && !skippedArchive && (disk ? disk->FilesLoaded : folder->FilesLoaded) == 0;
     }
@@ -498,12 +500,16 @@ void TDupWalk::run(bool wholeScope, std::vector<int> *groupStarts)
 
     // Single copies compare against every open disk; the scope says which
     // of them are listed.
-    std::vector<TScopeDisks> scope = SearchScope(w.m_forest, wholeScope || m_settings.singleCopy);
+    std::vector<TScopeDisks> scope;
     std::vector<const TTreeNode *> listedDisks;
-    if (m_settings.singleCopy)
-        for (const TScopeDisks &entry : SearchScope(w.m_forest, wholeScope))
-            listedDisks.insert(listedDisks.end(), entry.disks.begin(), entry.disks.end());
-    w.m_total = w.scopeTotal(scope, files, folders, disks);
+    {
+        TSearchWalk::ReadingBlock read(m_walk);
+        scope = SearchScope(w.m_forest, wholeScope || m_settings.singleCopy);
+        if (m_settings.singleCopy)
+            for (const TScopeDisks &entry : SearchScope(w.m_forest, wholeScope))
+                listedDisks.insert(listedDisks.end(), entry.disks.begin(), entry.disks.end());
+        w.m_total = w.scopeTotal(scope, files, folders, disks);
+    }
 
     try {
         for (const TScopeDisks &entry : scope) {

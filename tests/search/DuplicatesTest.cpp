@@ -14,10 +14,13 @@
 #include "search/FoundList.h"
 #include "search/Scope.h"
 
+#include "SearchSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -754,6 +757,41 @@ TEST_F(DupWalkThreads, RunsBesideTheTreesOwnerEditingAndExpanding)
     // themselves (equal names, no total), and the disk (equal serial, label
     // and capacity).
     EXPECT_EQ(m_list.count(), 4 * (1 + 6 * 40 + 6 + 1));
+}
+
+TEST_F(DupWalkThreads, EntriesRemovedWhileTheWalkCollects)
+{
+    std::vector<HandDisk> disks;
+    for (int d = 0; d < 3; ++d) {
+        std::vector<HandFile> files;
+        for (int i = 0; i < 200; ++i)
+            files.push_back(File(QByteArray("f") + QByteArray::number(i), i));
+        HandDisk disk = Disk(QByteArray("Disk") + QByteArray::number(d), files);
+        disk.serial = uint32_t(d);
+        disks.push_back(disk);
+    }
+    openCatalog(QStringLiteral("one.ctf"), disks);
+    // Two searches leave 3 x 20 entries that the third must skip while
+    // this thread removes them one by one.
+    run(Filter(true, false, false, QStringLiteral("f1?")), Checked(true, true, false, false));
+    run(Filter(true, false, false, QStringLiteral("f2?")), Checked(true, true, false, false));
+    ASSERT_EQ(m_list.count(), 3 * 20);
+
+    TSearchWalk walk(m_forest, m_list, m_host);
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        RunDuplicateSearch(walk, Filter(true, false, false), Checked(true, true, false, false), true, nullptr);
+        done.store(true);
+    });
+    while (!done.load())
+        if (m_list.count() > 0)
+            m_list.remove({0});
+    worker.join();
+    // Every record at most once, every hint its place.
+    const std::vector<TItemRec *> items = m_list.items();
+    std::set<const TItemRec *> seen(items.begin(), items.end());
+    EXPECT_EQ(seen.size(), items.size());
+    EXPECT_TRUE(testcat::HintsMatchIndexes(m_list));
 }
 
 TEST_F(DupWalkFixture, NoPropertyChosenSearchesNothing)
