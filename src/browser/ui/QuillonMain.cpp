@@ -12,6 +12,7 @@
 #include "browser/ui/ItemListModel.h"
 #include "browser/ui/MainFormShared.h"
 #include "browser/ui/Splash.h"
+#include "search/ui/FoundListModel.h"
 #include "search/ui/SearchForm.h"
 #include "browser/Utils.h"
 #include "catalog/CatalogOps.h"
@@ -510,6 +511,16 @@ void TMainForm::showSearchWindow(bool duplicates)
                 scheduleIdle();
         });
         connect(m_searchForm, &TSearchForm::locateRequested, this, &TMainForm::locateItem);
+        // Found disks can be dragged onto another catalog of the tree.
+        m_searchForm->model()->setDragData(
+            [](const std::vector<TItemRec *> &records) -> QMimeData * {
+                std::vector<TTreeNode *> disks;
+                for (TItemRec *rec : records)
+                    if (ItemIs(rec->KindFlags, rkDisk) && rec->Node)
+                        disks.push_back(rec->Node);
+                return disks.empty() ? nullptr : TCatalogTreeModel::diskMimeData(disks);
+            },
+            {TCatalogTreeModel::kDiskMimeType});
         // Where the window was last; its height follows its list area.
         if (m_registry) {
             const QScreen *screen = QGuiApplication::primaryScreen();

@@ -214,5 +214,29 @@ Qt::ItemFlags TFoundListModel::flags(const QModelIndex &index) const
 {
     if (!recordOf(index))
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (m_dragData)
+        f |= Qt::ItemIsDragEnabled;
+    return f;
+}
+
+void TFoundListModel::setDragData(TDragData make, QStringList mimeTypes)
+{
+    m_dragData = std::move(make);
+    m_dragTypes = std::move(mimeTypes);
+}
+
+Qt::DropActions TFoundListModel::supportedDragActions() const
+{
+    return m_dragData ? Qt::MoveAction : Qt::IgnoreAction;
+}
+
+QStringList TFoundListModel::mimeTypes() const
+{
+    return m_dragTypes;
+}
+
+QMimeData *TFoundListModel::mimeData(const QModelIndexList &indexes) const
+{
+    return m_dragData ? m_dragData(recordsOf(indexes)) : nullptr;
 }

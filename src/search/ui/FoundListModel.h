@@ -10,6 +10,7 @@
 #include "search/FoundList.h"
 
 #include <QAbstractTableModel>
+#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -30,6 +31,12 @@ public:
     QModelIndex indexOf(const TItemRec *rec, int column = 0) const;
     // Records of the rows, in row order (null rows left out).
     std::vector<TItemRec *> recordsOf(const QModelIndexList &rows) const;
+
+    // What a drag of rows carries: made by the program around the window
+    // from the dragged records (null: nothing to drag). mimeTypes lists what
+    // it makes.
+    using TDragData = std::function<QMimeData *(const std::vector<TItemRec *> &records)>;
+    void setDragData(TDragData make, QStringList mimeTypes);
 
     // Texts depend on the sizes option; descriptions as tips on the tips option.
     void setTextContext(const TItemTextContext &context);
@@ -55,6 +62,9 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
+    Qt::DropActions supportedDragActions() const override;
+    QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QModelIndexList &indexes) const override;
 
 private:
     QString cellText(const TItemRec *rec, int column) const;
@@ -63,6 +73,8 @@ private:
     int m_rows = 0;
     TItemTextContext m_texts;
     bool m_descTips = true;
+    TDragData m_dragData;
+    QStringList m_dragTypes;
 };
 
 // The text kind of browser/Utils.h ItemText that a found-list column shows

@@ -110,6 +110,9 @@ void TSearchForm::createListArea()
         v->setSelectionBehavior(QAbstractItemView::SelectRows);
         v->setEditTriggers(QAbstractItemView::NoEditTriggers);
         v->setContextMenuPolicy(Qt::CustomContextMenu);
+        v->setDragEnabled(true);
+        v->setDragDropMode(QAbstractItemView::DragOnly);
+        v->setDefaultDropAction(Qt::MoveAction);
         v->installEventFilter(this);
         connect(v, &QAbstractItemView::customContextMenuRequested, this, &TSearchForm::onContextMenu);
         connect(v, &QAbstractItemView::doubleClicked, this, &TSearchForm::onActivated);

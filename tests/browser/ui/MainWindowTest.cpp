@@ -243,6 +243,7 @@ private slots:
     void autoSaveWaitsForARunningSearch();
     void aSearchThatDoesNotStopKeepsTheProgramOpen();
     void locateShowsAFoundItemInItsLevel();
+    void foundDisksCarryTheDiskDragData();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -2091,5 +2092,35 @@ void MainWindowTest::locateShowsAFoundItemInItsLevel()
         QCOMPARE(form().itemList().displayedNode(), level);
         QCOMPARE(form().listModel()->recordOf(form().listView()->currentIndex()), rec);
     }
+}
+
+void MainWindowTest::foundDisksCarryTheDiskDragData()
+{
+    openBoth();
+    form().showSearchWindow(false);
+    TSearchForm *search = form().searchForm();
+    search->work().byName = true;
+    search->work().setNameMode(nmFileMask);
+    search->work().setNameText(QStringLiteral("*"));
+    search->syncFromWork();
+    QVERIFY(search->find());
+    QTRY_VERIFY_WITH_TIMEOUT(!search->searching(), 30000);
+    TFoundListModel *model = search->model();
+    int diskRow = -1, fileRow = -1;
+    for (int r = 0; r < model->rowCount(); ++r) {
+        TItemRec *rec = model->recordOf(model->index(r, 0));
+        if (ItemIs(rec->KindFlags, rkDisk) && diskRow < 0)
+            diskRow = r;
+        if (ItemIs(rec->KindFlags, rkFile) && fileRow < 0)
+            fileRow = r;
+    }
+    QVERIFY(diskRow >= 0 && fileRow >= 0);
+    TTreeNode *disk = model->recordOf(model->index(diskRow, 0))->Node;
+    QVERIFY(model->flags(model->index(diskRow, 0)) & Qt::ItemIsDragEnabled);
+    std::unique_ptr<QMimeData> data(model->mimeData({model->index(diskRow, 0), model->index(fileRow, 0)}));
+    QVERIFY(data);
+    QCOMPARE(form().treeModel()->disksOf(data.get()), std::vector<TTreeNode *>{disk});
+    // Files alone have nowhere to go yet.
+    QVERIFY(!model->mimeData({model->index(fileRow, 0)}));
 }
 
