@@ -665,21 +665,6 @@ bool TSearchForm::find()
                         MsgIcon::Warning, MsgButtons::Ok);
         return false;
     }
-    // A size that is no number is named, as leaving its field names it.
-    if (!dup && m_work.bySize && m_work.sizeOp != soNone) {
-        std::vector<std::pair<int, TSizeField>> used = {{0, m_work.size1}};
-        if (m_work.secondSizeShown())
-            used.push_back({1, m_work.size2});
-        if (m_work.sizeTolerance)
-            used.push_back({2, m_work.size3});
-        for (auto &[which, field] : used)
-            if (!SizeToBytes(field)) {
-                m_pages->setCurrentWidget(m_sizeSheet);
-                m_sizeValue[which]->setFocus();
-                m_prompter->ask(QStringLiteral("Error"), sizeNumberError(field.text), MsgIcon::Error, MsgButtons::Ok);
-                return false;
-            }
-    }
     bool active = false;
     const std::optional<TSearchCriteria> criteria = TakeCriteriaSnapshot(m_work, m_fileTypes, &active);
     if (!criteria) {

@@ -105,6 +105,7 @@ private slots:
     void checkedGroupsShowTheirPages();
     void duplicatesModeShowsOnlyTheNameGroup();
     void leavingTheSizePageOrdersTheBounds();
+    void aSizeThatIsNoNumberIsNamed();
     void findWithoutCriteriaLeftSaysSo();
     void wildcardsInPartOfNameSwitchToMask();
     void regularExpressionsFindAndRefuse();
@@ -334,6 +335,30 @@ void SearchFormTest::leavingTheSizePageOrdersTheBounds()
     QCOMPARE(child<QLineEdit>("SizeValue1")->text(), QStringLiteral("1"));
     QCOMPARE(child<QLineEdit>("SizeValue2")->text(), QStringLiteral("5"));
     QCOMPARE(child<QComboBox>("SizeUnits2")->currentText(), QStringLiteral("MB"));
+}
+
+void SearchFormTest::aSizeThatIsNoNumberIsNamed()
+{
+    child<QCheckBox>("BySizeCheck")->setChecked(true);
+    child<QComboBox>("SizeCombo")->setCurrentIndex(soEqual);
+    auto *value = child<QLineEdit>("SizeValue1");
+    value->setText(QStringLiteral("1.5"));
+    child<QComboBox>("SizeUnits1")->setCurrentIndex(int(SizeUnit::MB));
+    emit value->editingFinished();
+    // A fraction moves one unit down as the field is left.
+    QCOMPARE(value->text(), QStringLiteral("1536"));
+    QCOMPARE(child<QComboBox>("SizeUnits1")->currentText(), QStringLiteral("KB"));
+    QVERIFY(m_prompts.messages.empty());
+
+    value->setText(QStringLiteral("."));   // what the field's validator still lets through
+    emit value->editingFinished();
+    QCOMPARE(m_prompts.messages.size(), size_t(1));
+    QCOMPARE(m_prompts.messages[0].text, QStringLiteral("'.' is not a valid floating point value."));
+    m_prompts.answers = {MsgAnswer::No};
+    QVERIFY(!form().find());
+    QCOMPARE(m_prompts.messages.size(), size_t(2));
+    QCOMPARE(m_prompts.messages[1].caption, QStringLiteral("Invalid size field"));
+    QVERIFY(!form().searching());
 }
 
 // ---- Find ---------------------------------------------------------------------------------------
