@@ -122,6 +122,7 @@ private slots:
     void headerClicksSortThenReverse();
     void commandsStateAndTheirLaterTargets();
     void viewStylesShareTheSelection();
+    void descriptionsShowAsTipsWhenAsked();
     void scopeTreeShowsThreeStates();
     void categoryListsMergeWithoutCase();
     void eachModeKeepsItsList();
@@ -683,6 +684,20 @@ void SearchFormTest::viewStylesShareTheSelection()
     QCOMPARE(form().focusedRecord(), focused);
     QVERIFY(form().action(QStringLiteral("BtnDetails"))->isChecked());
     QVERIFY(!form().action(QStringLiteral("BtnLargeIcons"))->isChecked());
+}
+
+void SearchFormTest::descriptionsShowAsTipsWhenAsked()
+{
+    searchByName(QStringLiteral("readme"));
+    QVERIFY(runSearch());
+    const QModelIndex row = form().model()->index(0, fcName);
+    const auto *file = static_cast<const TFileRec *>(form().model()->recordOf(row));
+    QVERIFY(file && file->Desc);
+    QCOMPARE(row.data(Qt::ToolTipRole).toString(), DecodeStored(TextView(file->Desc)));
+    TSearchFormSettings settings;
+    settings.descriptionTips = false;
+    form().applySettings(settings);
+    QVERIFY(!row.data(Qt::ToolTipRole).isValid());
 }
 
 void SearchFormTest::scopeTreeShowsThreeStates()
