@@ -37,8 +37,9 @@ const QList<TModuleRule> &moduleRules()
         {"cli", core},
         {"widgets/ui", core},
         {"scan/ui", core + QStringList{"widgets/ui"}},
-        {"browser/ui", core + QStringList{"widgets/ui", "scan/ui"}},
-        {"app", core + QStringList{"widgets/ui", "scan/ui", "browser/ui"}},
+        {"search/ui", core + QStringList{"widgets/ui"}},
+        {"browser/ui", core + QStringList{"widgets/ui", "scan/ui", "search/ui"}},
+        {"app", core + QStringList{"widgets/ui", "scan/ui", "search/ui", "browser/ui"}},
     };
     return rules;
 }

@@ -13,24 +13,9 @@
 
 QIcon ItemIcon(TItemRec *rec, const TItemList &list)
 {
-    if (!rec)
-        return {};
-    if (list.isPrevFolder(rec))
+    if (rec && list.isPrevFolder(rec))
         return AppIcon(TAppImage::Back);
-    switch (ItemKind(rec->KindFlags)) {
-    case rkFile:
-        return FileTypes().iconFor(rec);
-    case rkFolder:
-        return AppIcon(ItemIs(rec->KindFlags, rfCompressed) ? TAppImage::ZipFolder : TAppImage::Folder);
-    case rkDisk: {
-        const auto *disk = static_cast<const TDiskRec *>(rec);
-        return AppIcon(DiskImage(disk->MediaType, disk->KindFlags));
-    }
-    case rkCatalog:
-        return AppIcon(TAppImage::Catalog);
-    default:
-        return {};
-    }
+    return RecordIcon(rec);
 }
 
 TItemListModel::TItemListModel(TItemList &list, QObject *parent) : QAbstractTableModel(parent), m_list(list)

@@ -16,6 +16,7 @@
 #include "platform/Drives.h"
 #include "platform/Texts.h"
 #include "scan/ui/AddDisk.h"
+#include "search/ui/SearchForm.h"
 #include "settings/Options.h"
 #include "settings/RecentFiles.h"
 #include "settings/Registry.h"
@@ -36,11 +37,24 @@ using namespace mainform;
 
 namespace {
 
+// The refusals of the commands a running search holds back.
+constexpr TSearchRefusal kOpenRefusal = {"Can't Open Catalog", MsgCantOpenWhileSearching};
+constexpr TSearchRefusal kSaveRefusal = {"Can't Save Catalog", MsgCantSaveWhileSearching};
+constexpr TSearchRefusal kCloseRefusal = {"Can't close catalog", MsgCantCloseWhileSearching};
+QString msgCantRemoveDiskWhileSearching()
+{
+    return QStringLiteral("Sorry, removing disk is not allowed while search is in progress.\r"
+                          "Please cancel the search or wait for search to finish.");
+}
+constexpr TSearchRefusal kRemoveDiskRefusal = {"Can't remove disk", msgCantRemoveDiskWhileSearching};
+
 // How long a line left by a scan (why the medium was not ejected) shows.
 constexpr int kScanNoteMilliseconds = 10000;
 // The autosave period's bounds in minutes, as the settings allow.
 constexpr int kAutoSaveMinMinutes = 2;
 constexpr int kAutoSaveMaxMinutes = 240;
+// How long closing the program waits for a cancelled search to end.
+constexpr int kSearchStopWaitMs = 2000;
 
 } // namespace
 
@@ -54,6 +68,8 @@ Prompter &TMainForm::prompter()
 void TMainForm::setPrompter(Prompter *prompter)
 {
     m_prompter = prompter ? prompter : m_qtPrompter.get();
+    if (m_searchForm)
+        m_searchForm->setPrompter(m_prompter);
 }
 
 ProgressSink *TMainForm::progress()
@@ -117,25 +133,33 @@ TCatalogFileSettings TMainForm::fileSettings() const
 
 // ---- opening, saving and closing ----------------------------------------------------------------
 
+std::unique_ptr<OperationScope> TMainForm::beginForestCommand(std::function<void()> again,
+                                                              const TSearchRefusal *refusal)
+{
+    if (deferWhileBusy(std::move(again)))
+        return nullptr;
+    auto operation = std::make_unique<OperationScope>(m_operations);
+    if (refusal && searchRunning()) {
+        prompter().ask(QLatin1String(refusal->caption), refusal->text(), MsgIcon::Information, MsgButtons::Ok);
+        return nullptr;
+    }
+    return operation;
+}
+
 void TMainForm::newCatalog()
 {
-    if (deferWhileBusy([this] { newCatalog(); }))
+    const auto operation = beginForestCommand([this] { newCatalog(); }, nullptr);
+    if (!operation)
         return;
-    const OperationScope operation(m_operations);
     NewCatalog(m_forest, *this);
     refresh();
 }
 
 void TMainForm::openCatalogs()
 {
-    if (deferWhileBusy([this] { openCatalogs(); }))
+    const auto operation = beginForestCommand([this] { openCatalogs(); }, &kOpenRefusal);
+    if (!operation)
         return;
-    const OperationScope operation(m_operations);
-    if (searchRunning()) {
-        prompter().ask(QStringLiteral("Can't Open Catalog"), MsgCantOpenWhileSearching(), MsgIcon::Information,
-                       MsgButtons::Ok);
-        return;
-    }
     OpenCatalogs(m_forest, *this, nullptr, false, fileSettings(), &m_recent);
     refresh();
 }
@@ -145,14 +169,9 @@ void TMainForm::openCatalogFiles(const QStringList &files)
     if (files.isEmpty() || m_closing || m_shuttingDown)
         return;
     // Handed over while another opening or saving runs: afterwards.
-    if (deferWhileBusy([this, files] { openCatalogFiles(files); }))
+    const auto operation = beginForestCommand([this, files] { openCatalogFiles(files); }, &kOpenRefusal);
+    if (!operation)
         return;
-    const OperationScope operation(m_operations);
-    if (searchRunning()) {
-        prompter().ask(QStringLiteral("Can't Open Catalog"), MsgCantOpenWhileSearching(), MsgIcon::Information,
-                       MsgButtons::Ok);
-        return;
-    }
     QStringList list = files;
     OpenCatalogs(m_forest, *this, &list, false, fileSettings(), &m_recent);
     refresh();
@@ -183,17 +202,15 @@ void TMainForm::openStartupCatalogs(const QStringList &commandLine)
 
 void TMainForm::saveCatalog(bool askName)
 {
-    if (deferWhileBusy([this, askName] { saveCatalog(askName); }))
+    if (!catalogOfSelection())
         return;
-    const OperationScope operation(m_operations);
+    const auto operation = beginForestCommand([this, askName] { saveCatalog(askName); }, &kSaveRefusal);
+    if (!operation)
+        return;
+    // The command may have waited: the selection is taken now.
     TTreeNode *catalog = catalogOfSelection();
     if (!catalog)
         return;
-    if (searchRunning()) {
-        prompter().ask(QStringLiteral("Can't Save Catalog"), MsgCantSaveWhileSearching(), MsgIcon::Information,
-                       MsgButtons::Ok);
-        return;
-    }
     SaveCatalog(catalog, askName, *this, fileSettings());
     refresh();
 }
@@ -201,21 +218,16 @@ void TMainForm::saveCatalog(bool askName)
 void TMainForm::closeCatalog(TTreeNode *catalogNode)
 {
     const std::shared_ptr<TTreeNode *> catalog = watchNode(catalogNode);
-    if (!*catalog)
+    if (!*catalog || !NodeIs(catalogNode, rkCatalog))
         return;
-    if (deferWhileBusy([this, catalog] {
+    const auto operation = beginForestCommand(
+        [this, catalog] {
             if (*catalog)
                 closeCatalog(*catalog);
-        }))
+        },
+        &kCloseRefusal);
+    if (!operation)
         return;
-    const OperationScope operation(m_operations);
-    if (!NodeIs(catalogNode, rkCatalog))
-        return;
-    if (searchRunning()) {
-        prompter().ask(QStringLiteral("Can't close catalog"), MsgCantCloseWhileSearching(), MsgIcon::Information,
-                       MsgButtons::Ok);
-        return;
-    }
     QApplication::processEvents();
     // Events ran: the catalog may have gone meanwhile.
     if (*catalog) {
@@ -232,14 +244,9 @@ void TMainForm::closeCatalog(TTreeNode *catalogNode)
 
 void TMainForm::closeAllCatalogs()
 {
-    if (deferWhileBusy([this] { closeAllCatalogs(); }))
+    const auto operation = beginForestCommand([this] { closeAllCatalogs(); }, &kCloseRefusal);
+    if (!operation)
         return;
-    const OperationScope operation(m_operations);
-    if (searchRunning()) {
-        prompter().ask(QStringLiteral("Can't close catalog"), MsgCantCloseWhileSearching(), MsgIcon::Information,
-                       MsgButtons::Ok);
-        return;
-    }
     if (prompter().ask(QStringLiteral("Confirm closing"),
                        QStringLiteral("About to close all opened catalogs. Please confirm."), MsgIcon::Question,
                        MsgButtons::OkCancel) != MsgAnswer::Ok)
@@ -303,6 +310,15 @@ void TMainForm::closeEvent(QCloseEvent *event)
         return;
     }
     m_closeRequested = false;
+    // A running search is cancelled first; one that does not stop keeps the program open.
+    if (searchRunning() && !(m_searchForm && m_searchForm->cancelAndWait(kSearchStopWaitMs) && !searchRunning())) {
+        prompter().ask(QStringLiteral("Search in progress"),
+                       QStringLiteral("There is search in progress and it does not respond to cancel command.\r"
+                                      "Please cancel the search manually and then exit the program."),
+                       MsgIcon::Warning, MsgButtons::Ok);
+        event->ignore();
+        return;
+    }
     if (!prepareToClose()) {
         event->ignore();
         return;
@@ -375,10 +391,11 @@ void TMainForm::addDiskCommand(bool update)
 {
     if (m_forest.roots().empty())
         return;   // a disk needs a catalog to go into
-    if (deferWhileBusy([this, update] { addDiskCommand(update); }))
+    // The scan lets events run: a close or a hand-over that comes meanwhile
+    // waits for its end. A running search is refused by the command itself.
+    const auto operation = beginForestCommand([this, update] { addDiskCommand(update); }, nullptr);
+    if (!operation)
         return;
-    // The scan lets events run: a close or a hand-over that comes meanwhile waits for its end.
-    const OperationScope operation(m_operations);
     TAddDiskCommandHooks hooks;
     hooks.searchRunning = searchRunning();
     hooks.status = [this](const QString &text) { setStatus(text, text.isEmpty() ? 0 : 1); };
@@ -423,23 +440,16 @@ void TMainForm::deleteCatalogNode(TTreeNode *node)
 void TMainForm::deleteDisk(TTreeNode *diskNode, bool fromList)
 {
     const std::shared_ptr<TTreeNode *> disk = watchNode(diskNode);
-    if (!*disk)
+    if (!*disk || !NodeIs(diskNode, rkDisk))
         return;
-    if (deferWhileBusy([this, disk, fromList] {
+    const auto operation = beginForestCommand(
+        [this, disk, fromList] {
             if (*disk)
                 deleteDisk(*disk, fromList);
-        }))
+        },
+        &kRemoveDiskRefusal);
+    if (!operation)
         return;
-    const OperationScope operation(m_operations);
-    if (!NodeIs(diskNode, rkDisk))
-        return;
-    if (searchRunning()) {
-        prompter().ask(QStringLiteral("Can't remove disk"),
-                       QStringLiteral("Sorry, removing disk is not allowed while search is in progress.\r"
-                                      "Please cancel the search or wait for search to finish."),
-                       MsgIcon::Information, MsgButtons::Ok);
-        return;
-    }
     const MsgAnswer answer =
         prompter().ask(QStringLiteral("Delete disk"),
                        QStringLiteral("Please confirm removing all data for disk \"") +

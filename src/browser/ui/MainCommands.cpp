@@ -7,6 +7,7 @@
 #include "browser/ui/MainFormShared.h"
 #include "browser/ui/QuillonMain.h"
 #include "catalog/CatalogRec.h"
+#include "search/ui/SearchForm.h"
 #include "settings/Options.h"
 #include "widgets/ui/Icons.h"
 
@@ -90,11 +91,13 @@ std::span<const TMainCommand> TMainForm::commandTable()
         {.name = "MenuCompare", .caption = "Compare Disk or Folder to Media", .menus = cmCatalog,
          .button = "ButtonCompare", .icon = TAppImage::Compare},
         {.name = "MenuDuplicates", .caption = "&Scan for Duplicates", .keys = {Qt::CTRL | Qt::Key_D},
-         .menus = cmCatalog},
+         .menus = cmCatalog, .run = [](TMainForm &w) { w.showSearchWindow(true); },
+         .enabled = [](const TMainForm &w) { return !(w.m_searchForm && w.m_searchForm->normalSearchRunning()); }},
 
         // Items
         {.name = "MenuSearch", .caption = "Search &for Items", .keys = {Qt::CTRL | Qt::Key_F, Qt::Key_F3},
-         .menus = cmItems, .button = "ButtonSearch", .icon = TAppImage::Search, .hintKeys = "Ctrl+F, F3"},
+         .menus = cmItems, .button = "ButtonSearch", .icon = TAppImage::Search, .hintKeys = "Ctrl+F, F3",
+         .run = [](TMainForm &w) { w.showSearchWindow(false); }},
         {.name = "MenuUserList", .caption = "View &User List", .keys = {Qt::CTRL | Qt::Key_U}, .menus = cmItems,
          .button = "ButtonUserList", .icon = TAppImage::UserList, .hintKeys = "Ctrl+U"},
         {.name = "MenuAddList", .caption = "Add to User List", .keys = {Qt::CTRL | Qt::Key_L}, .menus = cmItems,

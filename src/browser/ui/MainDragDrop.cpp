@@ -36,14 +36,22 @@ void TMainForm::dropDisks(const std::vector<TTreeNode *> &disks, TTreeNode *targ
     std::vector<std::shared_ptr<TTreeNode *>> diskWatches;
     for (TTreeNode *disk : disks)
         diskWatches.push_back(watchNode(disk));
-    if (deferWhileBusy([this, diskWatches, targetWatch, fromList] {
+    // Moving disks changes the catalogs' disk levels, which a search walks.
+    static constexpr TSearchRefusal refusal = {"Can't move disk", [] {
+        return QStringLiteral("Sorry, moving disks is not possible while search is in progress.\r"
+                              "Please cancel the search or wait for search to finish.");
+    }};
+    const auto operation = beginForestCommand(
+        [this, diskWatches, targetWatch, fromList] {
             std::vector<TTreeNode *> left;
             for (const auto &w : diskWatches)
                 if (*w)
                     left.push_back(*w);
             if (*targetWatch)
                 dropDisks(left, *targetWatch, fromList);
-        }))
+        },
+        &refusal);
+    if (!operation)
         return;
     std::vector<TTreeNode *> valid;
     for (TTreeNode *disk : disks)
@@ -51,7 +59,6 @@ void TMainForm::dropDisks(const std::vector<TTreeNode *> &disks, TTreeNode *targ
             valid.push_back(disk);
     if (valid.empty())
         return;
-    const OperationScope operation(m_operations);
     TTreeNode *selectedBefore = selectedNode();
     const bool ownStatus = !m_statusActive;
     if (ownStatus)

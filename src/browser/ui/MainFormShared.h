@@ -1,7 +1,7 @@
 // What the main window's source files share and nothing else includes: the
 // delay that holds the list back while the keyboard walks the tree, the
-// kind tests on tree nodes, and the count of the window's running
-// operations.
+// kind tests on tree nodes, the count of the window's running operations,
+// and the refusals of a running search.
 #pragma once
 
 #include "catalog/CatalogRec.h"
@@ -24,6 +24,12 @@ inline bool isBelow(const TTreeNode *node, const TTreeNode *ancestor)
             return true;
     return false;
 }
+
+// How a running search refuses a command: the message's caption and text.
+struct TSearchRefusal {
+    const char *caption;
+    QString (*text)();
+};
 
 // Counts one of the window's operations while it runs.
 class OperationScope

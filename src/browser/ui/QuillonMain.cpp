@@ -12,6 +12,8 @@
 #include "browser/ui/ItemListModel.h"
 #include "browser/ui/MainFormShared.h"
 #include "browser/ui/Splash.h"
+#include "search/ui/FoundListModel.h"
+#include "search/ui/SearchForm.h"
 #include "browser/Utils.h"
 #include "catalog/CatalogOps.h"
 #include "catalog/LoadSave.h"
@@ -125,6 +127,9 @@ TMainForm::~TMainForm()
     // Nothing may call back into a window half destroyed (focus moves while
     // the child widgets go).
     m_closing = true;
+    // The search window and its worker go first: they read the forest.
+    delete m_searchForm;
+    m_searchForm = nullptr;
     disconnect(qApp, nullptr, this, nullptr);
     m_tree->selectionModel()->disconnect(this);
     m_details->selectionModel()->disconnect(this);
@@ -224,8 +229,12 @@ void TMainForm::refreshStatus()
     } else {
         m_panels[2]->setText(QString());
     }
-    m_panels[3]->setPixmap(AppIcon(m_statusActive ? TAppImage::LedBusy : TAppImage::LedIdle).pixmap(14, 14));
-    m_panels[3]->setToolTip(m_statusActive ? QStringLiteral("Busy") : QStringLiteral("Idle"));
+    const bool searching = !m_statusActive && searchRunning();
+    m_panels[3]->setPixmap(
+        AppIcon(m_statusActive ? TAppImage::LedBusy : searching ? TAppImage::LedSearch : TAppImage::LedIdle)
+            .pixmap(14, 14));
+    m_panels[3]->setToolTip(m_statusActive ? QStringLiteral("Busy")
+                                           : searching ? QStringLiteral("Searching") : QStringLiteral("Idle"));
     const bool modified = m_panels[0]->text() == QStringLiteral("Modified");
     command("MenuSave")->setEnabled(modified);
     if (QAction *b = command("ButtonSave"))
@@ -374,7 +383,9 @@ void TMainForm::applicationIdle()
         m_firstIdlePending = false;
         firstIdle();
     } else {
-        if (m_autoSaveDue) {
+        // A save while a search walks the catalogs waits for its end
+        // (showSearchWindow's end-of-search hook brings the idle moment).
+        if (m_autoSaveDue && !searchRunning()) {
             // Applying the settings clears the mark and restarts the period.
             applyAutoSaveSettings();
             {
@@ -388,7 +399,7 @@ void TMainForm::applicationIdle()
     }
     m_inIdle = false;
     // Work that came up meanwhile (a tick while the first catalogs opened).
-    if (m_autoSaveDue || m_closeRequested || m_busy > 0)
+    if ((m_autoSaveDue && !searchRunning()) || m_closeRequested || m_busy > 0)
         scheduleIdle();
 }
 
@@ -459,5 +470,88 @@ void TMainForm::storePlacement()
     pos.SortByte = m_items.sortState().toByte();
     const QScreen *screen = QGuiApplication::primaryScreen();
     StoreMainWindowPos(*m_registry, pos, screen ? screen->availableGeometry().size() : QSize());
+    if (m_searchForm) {
+        TScreenGeometry geometry;
+        if (screen) {
+            geometry.Screen = screen->geometry();
+            geometry.Maximized = screen->availableGeometry().size();
+        }
+        StoreWindowPos(*m_registry, QStringLiteral("SearchWndPos"), m_searchForm->geometry(), -1, geometry);
+    }
     saveRecentFiles();
+}
+
+// ---- the search window --------------------------------------------------------------------------
+
+bool TMainForm::searchRunning() const
+{
+    return m_searchForm && m_searchForm->searching();
+}
+
+void TMainForm::showSearchWindow(bool duplicates)
+{
+    if (m_closing || m_shuttingDown)
+        return;
+    if (!m_searchForm) {
+        m_searchForm = new TSearchForm(m_forest, this);
+        m_searchForm->setPrompter(m_prompter);
+        TSearchFormSettings settings;
+        settings.formattedSizes = m_options.FormattedSizesCheck;
+        settings.descriptionTips = m_options.DescAsTipsCheck;
+        settings.archivesAsFolders = m_options.ArchivesSortCheck;
+        settings.doubleClick = m_options.FileDoubleClickCombo;
+        settings.buttonSize = m_options.ButtonSizeBar;
+        settings.oldStyleButtons = m_options.OldButtonsCheck;
+        m_searchForm->applySettings(settings);
+        connect(m_searchForm, &TSearchForm::searchStateChanged, this, [this] {
+            updateCommands();
+            refreshStatus();
+            // An autosave that fell due during the search runs now.
+            if (!searchRunning() && m_autoSaveDue)
+                scheduleIdle();
+        });
+        connect(m_searchForm, &TSearchForm::locateRequested, this, &TMainForm::locateItem);
+        // Found disks can be dragged onto another catalog of the tree.
+        m_searchForm->model()->setDragData(
+            [](const std::vector<TItemRec *> &records) -> QMimeData * {
+                std::vector<TTreeNode *> disks;
+                for (TItemRec *rec : records)
+                    if (ItemIs(rec->KindFlags, rkDisk) && rec->Node)
+                        disks.push_back(rec->Node);
+                return disks.empty() ? nullptr : TCatalogTreeModel::diskMimeData(disks);
+            },
+            {TCatalogTreeModel::kDiskMimeType});
+        // Where the window was last; its height follows its list area.
+        if (m_registry) {
+            const QScreen *screen = QGuiApplication::primaryScreen();
+            const TRestoredPlacement placed = RestoreWindowPos(*m_registry, QStringLiteral("SearchWndPos"),
+                                                               screen ? screen->geometry() : QRect(), -1);
+            if (placed.Bounds)
+                m_searchForm->setGeometry(QRect(placed.Bounds->topLeft(),
+                                                QSize(placed.Bounds->width(), m_searchForm->height())));
+        }
+    }
+    m_searchForm->showMode(duplicates);
+}
+
+void TMainForm::locateItem(TItemRec *rec)
+{
+    if (!rec || !rec->Node || !nodeAlive(rec->Node))
+        return;
+    // A file shows in its folder's list, a folder or disk in its parent's.
+    TTreeNode *level = ItemIs(rec->KindFlags, rkFile) ? rec->Node : rec->Node->parent();
+    if (!level) {
+        selectNode(rec->Node);
+        return;
+    }
+    selectNode(level);
+    refreshList(level, false);
+    const QModelIndex i = m_listModel->indexOf(rec);
+    if (i.isValid()) {
+        listView()->selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect |
+                                                             QItemSelectionModel::Rows);
+        listView()->scrollTo(i);
+    }
+    raise();
+    activateWindow();
 }

@@ -45,7 +45,12 @@ class Registry;
 class TCatalogTreeModel;
 class TItemListModel;
 class TOptions;
+class TSearchForm;
 class TSplashForm;
+namespace mainform {
+class OperationScope;
+struct TSearchRefusal;
+}
 struct TMainCommand;
 
 // The item list's view styles, in the order of the stored view style byte.
@@ -129,6 +134,16 @@ public:
     // Asks about modified catalogs and closes everything; false when cancelled.
     bool prepareToClose();
 
+    // --- the search window
+    // Opens the search window (made on first use) in normal or duplicates
+    // mode; while a search runs it only comes to the front.
+    void showSearchWindow(bool duplicates);
+    // The window once made, else null.
+    TSearchForm *searchForm() const { return m_searchForm; }
+    // "Locate in Catalog": the record's folder, disk or catalog is selected
+    // in the tree and the record's row focused in the list.
+    void locateItem(TItemRec *rec);
+
     // --- status bar
     QString statusPanelText(int panel) const;
     void refreshStatus();
@@ -141,6 +156,7 @@ public:
     QString chooseSaveFile(const QString &title, const QString &initialFolder, const QString &fileName) override;
     std::optional<QString> askText(const QString &caption, const QString &prompt, const QString &text) override;
     bool shuttingDown() const override { return m_shuttingDown; }
+    bool searchRunning() const override;
     void setStatus(const QString &text, int mode) override;
     bool statusActive() const override { return m_statusActive; }
     void catalogShown(TTreeNode *catalogNode, bool select) override;
@@ -258,6 +274,13 @@ private:
     // would let it free what they work on): it is tried again later through
     // again and true is returned. False: go ahead now.
     bool deferWhileBusy(std::function<void()> again);
+    // The prologue every command that changes the forest shares: deferred
+    // while the window is busy (again runs it later), then counted as one of
+    // the window's operations, and refused with refusal's message while a
+    // search runs (null: never refused). The scope to hold while the command
+    // goes on; null when it must not go on now.
+    std::unique_ptr<mainform::OperationScope> beginForestCommand(std::function<void()> again,
+                                                                 const mainform::TSearchRefusal *refusal);
 
     TOptions &m_options;
     Registry *m_registry;
@@ -292,6 +315,7 @@ private:
     // What prompter() gives out: m_prompter behind the splash's hiding.
     std::unique_ptr<Prompter> m_askPrompter;
     std::unique_ptr<QtProgressSink> m_progress;
+    TSearchForm *m_searchForm = nullptr;
 
     QTimer m_listTimer;
     QTimer m_autoSaveTimer;

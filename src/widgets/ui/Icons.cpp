@@ -139,6 +139,26 @@ TAppImage DiskImage(int mediaType, uint8_t kindFlags)
     }
 }
 
+QIcon RecordIcon(TItemRec *rec)
+{
+    if (!rec)
+        return {};
+    switch (ItemKind(rec->KindFlags)) {
+    case rkFile:
+        return FileTypes().iconFor(rec);
+    case rkFolder:
+        return AppIcon(ItemIs(rec->KindFlags, rfCompressed) ? TAppImage::ZipFolder : TAppImage::Folder);
+    case rkDisk: {
+        const auto *disk = static_cast<const TDiskRec *>(rec);
+        return AppIcon(DiskImage(disk->MediaType, disk->KindFlags));
+    }
+    case rkCatalog:
+        return AppIcon(TAppImage::Catalog);
+    default:
+        return {};
+    }
+}
+
 namespace {
 
 TAppImage treeImage(int image)

@@ -32,6 +32,9 @@ QIcon AppIcon(TAppImage image);
 // The picture of a drive of a media type (and kind byte: virtual root,
 // compressed volume).
 TAppImage DiskImage(int mediaType, uint8_t kindFlags);
+// The icon of a record in an item list: a file by its type, a folder or
+// compressed-file folder, a disk by its media type, a catalog.
+QIcon RecordIcon(TItemRec *rec);
 // The icon of a tree image index (the TreeImage order of the forest), with
 // the node's selected image as the icon's selected mode.
 QIcon TreeIcon(int image, int selectedImage);

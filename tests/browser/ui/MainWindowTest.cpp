@@ -22,6 +22,8 @@
 #include "platform/Drives.h"
 #include "platform/Texts.h"
 #include "scan/ui/AddDisk.h"
+#include "search/ui/FoundListModel.h"
+#include "search/ui/SearchForm.h"
 #include "settings/Options.h"
 #include "settings/RecentFiles.h"
 #include "settings/Registry.h"
@@ -45,6 +47,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -114,8 +117,11 @@ public:
     }
     QString chooseSaveFile(const QString &, const QString &, const QString &) override { return saveAs; }
     ProgressSink *progress() override { return nullptr; }
+    // A search held running for as long as a test needs one.
+    bool searchRunning() const override { return heldSearch || TMainForm::searchRunning(); }
 
     ScriptedPrompter prompts;
+    bool heldSearch = false;
     QString newName;
     QString saveAs;
 };
@@ -230,6 +236,14 @@ private slots:
     void theProgramAnswersHelpAndVersion();
     void aFirstWindowFitsTheScreen();
     void theNameColumnIsWideEnoughForNames();
+    void searchCommandsOpenTheSearchWindow();
+    void aRunningSearchRefusesForestCommands();
+    void closingCancelsARunningSearch();
+    void theSearchWindowKeepsItsPlace();
+    void autoSaveWaitsForARunningSearch();
+    void aSearchThatDoesNotStopKeepsTheProgramOpen();
+    void locateShowsAFoundItemInItsLevel();
+    void foundDisksCarryTheDiskDragData();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -1867,3 +1881,246 @@ void MainWindowTest::theNameColumnIsWideEnoughForNames()
         }
     }
 }
+
+// ---- the search window --------------------------------------------------------------------------
+
+namespace {
+
+// Starts a search for names containing "a" over every open catalog; it is
+// running until events are processed (its end is signalled through them).
+void startNameSearch(TSearchForm &search)
+{
+    search.work().byName = true;
+    search.work().setNameMode(nmPartOfName);
+    search.work().setNameText(QStringLiteral("a"));
+    search.syncFromWork();
+    QVERIFY(search.find());
+    QVERIFY(search.searching());
+}
+
+} // namespace
+
+void MainWindowTest::searchCommandsOpenTheSearchWindow()
+{
+    openBoth();
+    QVERIFY(!form().searchForm());
+    form().command(QStringLiteral("MenuSearch"))->trigger();
+    TSearchForm *search = form().searchForm();
+    QVERIFY(search);
+    QVERIFY(search->isVisible());
+    QCOMPARE(search->windowTitle(), QStringLiteral("Search"));
+    form().command(QStringLiteral("MenuDuplicates"))->trigger();
+    QCOMPARE(form().searchForm(), search);   // made once, kept
+    QCOMPARE(search->windowTitle(), QStringLiteral("Duplicates Search"));
+    QVERIFY(search->work().duplicatesMode);
+    // Closing hides the window; it keeps its criteria.
+    search->close();
+    QVERIFY(!search->isVisible());
+    form().command(QStringLiteral("MenuSearch"))->trigger();
+    QVERIFY(search->isVisible());
+    QVERIFY(!search->work().duplicatesMode);
+
+    // The keys: F3 and Ctrl+F for a search, Ctrl+D for duplicates.
+    search->hide();
+    form().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form()));
+    form().treeView()->setFocus();
+    QTest::keyClick(form().treeView(), Qt::Key_D, Qt::ControlModifier);
+    QTRY_VERIFY(search->isVisible());
+    QVERIFY(search->work().duplicatesMode);
+    for (const QKeyCombination key : {QKeyCombination(Qt::Key_F3), QKeyCombination(Qt::ControlModifier, Qt::Key_F)}) {
+        search->hide();
+        form().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form()));
+        form().treeView()->setFocus();
+        QTest::keyClick(form().treeView(), key.key(), key.keyboardModifiers());
+        QTRY_VERIFY(search->isVisible());
+        QVERIFY(!search->work().duplicatesMode);
+    }
+}
+
+void MainWindowTest::aRunningSearchRefusesForestCommands()
+{
+    openBoth();
+    TTreeNode *alpha = catalogNamed(form().forest(), "Alpha");
+    TTreeNode *beta = catalogNamed(form().forest(), "Beta");
+    form().selectNode(alpha);
+    SetCatalogDirty(alpha, true);
+    form().showSearchWindow(false);
+    startNameSearch(*form().searchForm());
+    QVERIFY(form().searchRunning());
+    QVERIFY(!form().command(QStringLiteral("MenuDuplicates"))->isEnabled());
+
+    form().prompts.asked.clear();
+    form().openCatalogFiles({m_fileA});
+    form().saveCatalog(false);
+    form().closeCatalog(alpha);
+    form().closeAllCatalogs();
+    form().deleteDisk(alpha->child(0), false);
+    form().dropDisks({alpha->child(0)}, beta, false);
+    const QStringList captions = {QStringLiteral("Can't Open Catalog"), QStringLiteral("Can't Save Catalog"),
+                                  QStringLiteral("Can't close catalog"), QStringLiteral("Can't close catalog"),
+                                  QStringLiteral("Can't remove disk"), QStringLiteral("Can't move disk")};
+    QCOMPARE(form().prompts.asked.size(), size_t(captions.size()));
+    for (int i = 0; i < captions.size(); ++i) {
+        QCOMPARE(form().prompts.asked[size_t(i)].caption, captions[i]);
+        QVERIFY(form().prompts.asked[size_t(i)].text.endsWith(
+            QStringLiteral("\rPlease cancel the search or wait for search to finish.")));
+    }
+    QCOMPARE(form().prompts.asked[0].text, MsgCantOpenWhileSearching());
+    QCOMPARE(form().forest().roots().size(), size_t(2));
+    QCOMPARE(alpha->childCount(), 3);
+
+    // Once the search has ended they work again.
+    QTRY_VERIFY_WITH_TIMEOUT(!form().searchRunning(), 30000);
+    QVERIFY(form().command(QStringLiteral("MenuDuplicates"))->isEnabled());
+    form().prompts.asked.clear();
+    form().prompts.answers = {MsgAnswer::No};   // do not save the modified catalog
+    form().closeCatalog(alpha);
+    QCOMPARE(form().forest().roots().size(), size_t(1));
+}
+
+void MainWindowTest::closingCancelsARunningSearch()
+{
+    openBoth();
+    form().showSearchWindow(false);
+    startNameSearch(*form().searchForm());
+    form().prompts.asked.clear();
+    QVERIFY(form().close());
+    QVERIFY(!form().isVisible());
+    for (const auto &a : form().prompts.asked)
+        QVERIFY(a.caption != QStringLiteral("Search in progress"));
+}
+
+void MainWindowTest::aSearchThatDoesNotStopKeepsTheProgramOpen()
+{
+    openBoth();
+    form().showSearchWindow(false);
+    form().heldSearch = true;
+    form().prompts.asked.clear();
+    QVERIFY(!form().close());
+    QVERIFY(form().isVisible());
+    QCOMPARE(form().prompts.asked.size(), size_t(1));
+    QCOMPARE(form().prompts.asked[0].caption, QStringLiteral("Search in progress"));
+    QCOMPARE(form().prompts.asked[0].text,
+             QStringLiteral("There is search in progress and it does not respond to cancel command.\r"
+                            "Please cancel the search manually and then exit the program."));
+    QCOMPARE(form().forest().roots().size(), size_t(2));
+    form().heldSearch = false;
+}
+
+void MainWindowTest::theSearchWindowKeepsItsPlace()
+{
+    m_form.reset();
+    const QString store = m_dir->filePath(QStringLiteral("settings.conf"));
+    QPoint place(123, 77);
+    const int width = 910;
+    {
+        Registry registry(store);
+        ScriptedPrompter prompts;
+        TMainForm first(*m_options, &registry);
+        first.setPrompter(&prompts);
+        first.showSearchWindow(false);
+        first.searchForm()->move(place);
+        first.searchForm()->resize(width, first.searchForm()->height());
+        place = first.searchForm()->geometry().topLeft();
+        QVERIFY(first.prepareToClose());
+        first.setPrompter(nullptr);
+    }
+    Registry registry(store);
+    ScriptedPrompter prompts;
+    TMainForm second(*m_options, &registry);
+    second.setPrompter(&prompts);
+    second.showSearchWindow(true);
+    QCOMPARE(second.searchForm()->geometry().topLeft(), place);
+    QCOMPARE(second.searchForm()->width(), width);
+    second.setPrompter(nullptr);
+}
+
+void MainWindowTest::autoSaveWaitsForARunningSearch()
+{
+    openBoth();
+    QTRY_VERIFY_WITH_TIMEOUT(!form().firstIdlePending(), 30000);
+    TTreeNode *beta = catalogNamed(form().forest(), "Beta");
+    RenameDisk(beta->child(0), "Autosaved");
+    QSignalSpy saved(&form(), &TMainForm::autoSaveDone);
+    form().heldSearch = true;
+    m_options->AutoSaveCheck = true;
+    m_options->AutoSaveEdit = 2;
+    form().setAutoSaveMinuteMs(5);   // a period of 10 ms
+    QTRY_VERIFY_WITH_TIMEOUT(form().autoSaveDue(), 30000);
+    // Idle moments come and go; the save waits while the search walks the catalogs.
+    QTest::qWait(100);
+    form().applicationIdle();
+    QCOMPARE(saved.count(), 0);
+    QVERIFY(form().autoSaveDue());
+    QCOMPARE(AsCatalog(beta->data())->Dirty, uint8_t(1));
+
+    form().heldSearch = false;
+    form().applicationIdle();
+    QCOMPARE(saved.count(), 1);
+    m_options->AutoSaveCheck = false;
+    form().applyAutoSaveSettings();
+    QCOMPARE(AsCatalog(catalogNamed(form().forest(), "Beta")->data())->Dirty, uint8_t(0));
+}
+
+void MainWindowTest::locateShowsAFoundItemInItsLevel()
+{
+    openBoth();
+    form().showSearchWindow(false);
+    TSearchForm *search = form().searchForm();
+    startNameSearch(*search);
+    QTRY_VERIFY_WITH_TIMEOUT(!search->searching(), 30000);
+    // A file and a folder of the hits, each shown where it lives.
+    std::vector<TItemRec *> targets;
+    for (TItemRec *rec : search->foundList().items()) {
+        const bool file = ItemIs(rec->KindFlags, rkFile);
+        if (std::none_of(targets.begin(), targets.end(), [&](TItemRec *t) {
+                return ItemIs(t->KindFlags, rkFile) == file;
+            }) && (file || ItemIs(rec->KindFlags, rkFolder)))
+            targets.push_back(rec);
+    }
+    QCOMPARE(targets.size(), size_t(2));
+    for (TItemRec *rec : targets) {
+        const int row = search->model()->indexOf(rec).row();
+        search->detailsView()->selectionModel()->setCurrentIndex(search->model()->index(row, 0),
+                                                                  QItemSelectionModel::ClearAndSelect |
+                                                                      QItemSelectionModel::Rows);
+        search->action(QStringLiteral("BtnTarget"))->trigger();
+        TTreeNode *level = ItemIs(rec->KindFlags, rkFile) ? rec->Node : rec->Node->parent();
+        QCOMPARE(form().selectedNode(), level);
+        QCOMPARE(form().itemList().displayedNode(), level);
+        QCOMPARE(form().listModel()->recordOf(form().listView()->currentIndex()), rec);
+    }
+}
+
+void MainWindowTest::foundDisksCarryTheDiskDragData()
+{
+    openBoth();
+    form().showSearchWindow(false);
+    TSearchForm *search = form().searchForm();
+    search->work().byName = true;
+    search->work().setNameMode(nmFileMask);
+    search->work().setNameText(QStringLiteral("*"));
+    search->syncFromWork();
+    QVERIFY(search->find());
+    QTRY_VERIFY_WITH_TIMEOUT(!search->searching(), 30000);
+    TFoundListModel *model = search->model();
+    int diskRow = -1, fileRow = -1;
+    for (int r = 0; r < model->rowCount(); ++r) {
+        TItemRec *rec = model->recordOf(model->index(r, 0));
+        if (ItemIs(rec->KindFlags, rkDisk) && diskRow < 0)
+            diskRow = r;
+        if (ItemIs(rec->KindFlags, rkFile) && fileRow < 0)
+            fileRow = r;
+    }
+    QVERIFY(diskRow >= 0 && fileRow >= 0);
+    TTreeNode *disk = model->recordOf(model->index(diskRow, 0))->Node;
+    QVERIFY(model->flags(model->index(diskRow, 0)) & Qt::ItemIsDragEnabled);
+    std::unique_ptr<QMimeData> data(model->mimeData({model->index(diskRow, 0), model->index(fileRow, 0)}));
+    QVERIFY(data);
+    QCOMPARE(form().treeModel()->disksOf(data.get()), std::vector<TTreeNode *>{disk});
+    // Files alone have nowhere to go yet.
+    QVERIFY(!model->mimeData({model->index(fileRow, 0)}));
+}
+
