@@ -639,12 +639,12 @@ void LoadFileList(TTreeNode *node, Prompter *prompter)
 
     // The list's place was checked against the disk record when it was read,
     // and the record against the file, so ListBytes is bounded by the file.
+    // The list is parsed where the stream's read window holds it; the view
+    // holds until the stream's next range, and every byte taken from it is
+    // copied into the records below.
     const int64_t listStart = extentInStream(disk).start + *lf.listOffset;
     const int64_t listBytes = *lf.listBytes;
-    QByteArray raw(qsizetype(listBytes), Qt::Uninitialized);
-    stream.Seek(listStart);
-    const int64_t got = listBytes > 0 ? stream.Read(raw.data(), listBytes) : 0;
-    raw.truncate(qsizetype(got));
+    const QByteArrayView raw = stream.ReadRange(listStart, listBytes);
 
     // First pass: how many entries are whole, and how big their records are.
     size_t blockBytes = 0;
@@ -674,20 +674,26 @@ void LoadFileList(TTreeNode *node, Prompter *prompter)
         TFileRec *prev = nullptr;
         char *place = block;
         qsizetype at = 0;
+        const uint8_t kindFlags = uint8_t(rkFile | (compressed ? rfCompressed : 0));
         for (int i = 0; i < entries; ++i) {
             at += parseFileEntry(raw, at, v, e);
-            auto *f = reinterpret_cast<TFileRec *>(place);
-            InitFileRec(f, e.name);
-            place += FileRecStride(int(e.name.size()));
-            f->KindFlags = uint8_t(rkFile | (compressed ? rfCompressed : 0));
+            // Every field is set here: a stored name has at most 255 bytes
+            // (its length is a byte), so it needs no cut.
+            auto *f = new (place) TFileRec;
+            const int nameLen = int(e.name.size());
+            place += FileRecStride(nameLen);
+            f->KindFlags = kindFlags;
             f->Node = node;
-            f->Attr = e.attr;
+            f->Desc = e.desc.isEmpty() ? nullptr : NewText(e.desc);
+            f->Size = e.size;
             f->Created = e.created;
             f->Modified = e.modified;
             f->Accessed = e.accessed;
-            f->Size = e.size;
+            f->IconIndex = -1;
+            f->Attr = e.attr;
             f->CatFlags = e.catFlags;
-            f->Desc = NewText(e.desc);
+            f->NameLen = uint8_t(nameLen);
+            std::memcpy(f->NameBytes, e.name.data(), size_t(nameLen));
             anyDesc = anyDesc || f->Desc;
             if (prev)
                 prev->Next = f;
