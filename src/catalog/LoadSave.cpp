@@ -664,9 +664,7 @@ void LoadFileList(TTreeNode *node, Prompter *prompter)
     SetItemFlag(rec, rfListBlock, true);
     rec->Next = nullptr;
     if (entries > 0) {
-        char *block = static_cast<char *>(std::malloc(blockBytes));
-        if (!block)
-            throw std::bad_alloc();
+        char *block = static_cast<char *>(NewListBlock(blockBytes));
         // Members of a compressed file carry its flag. On a disk the flag means
         // a compressed volume, whose files are ordinary files.
         const bool compressed = AsFolder(rec) && ItemIs(rec->KindFlags, rfCompressed);
@@ -777,7 +775,7 @@ void detachListBlock(TItemRec *rec)
     }
     if (!prev)
         rec->Next = nullptr;
-    std::free(block);
+    FreeListBlock(block);
     SetItemFlag(rec, rfListBlock, false);
 }
 
