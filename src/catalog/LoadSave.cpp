@@ -199,7 +199,25 @@ enum : int {
 
 // Parses the entry at offset; returns the bytes it took, 0 when damaged
 // (cut short, or a description longer than a stored text may be).
-int parseFileEntry(QByteArrayView list, qsizetype offset, CatalogVariant v, FileEntry &e)
+// The bytes the entry at offset takes and the length of its name, or 0 as
+// parseFileEntry says; the count before a list's records are built.
+inline int fileEntryBytes(const uchar *list, qsizetype size, qsizetype offset, int block, int &nameLen)
+{
+    const uchar *p = list + offset;
+    const qsizetype left = size - offset;
+    if (left < 1)
+        return 0;
+    nameLen = p[0];
+    if (left < 1 + nameLen + block + 2)
+        return 0;
+    const int descLen = getU16(p + 1 + nameLen + block);
+    if (descLen > kMaxCountedText || left < 1 + nameLen + block + 2 + descLen)
+        return 0;
+    return 1 + nameLen + block + 2 + descLen;
+}
+
+[[gnu::always_inline]] inline int parseFileEntry(QByteArrayView list, qsizetype offset, CatalogVariant v,
+                                                 FileEntry &e)
 {
     const auto *p = reinterpret_cast<const uchar *>(list.data()) + offset;
     const qsizetype left = list.size() - offset;
@@ -650,15 +668,20 @@ void LoadFileList(TTreeNode *node, Prompter *prompter)
     size_t blockBytes = 0;
     int entries = 0;
     qsizetype consumed = 0;
-    FileEntry e;
-    while (consumed < raw.size()) {
-        const int n = parseFileEntry(raw, consumed, v, e);
-        if (n == 0)
-            break;
-        blockBytes += FileRecStride(int(e.name.size()));
-        consumed += n;
-        ++entries;
+    {
+        const auto *bytes = reinterpret_cast<const uchar *>(raw.data());
+        const int fixedBlock = v == CatalogVariant::Wide ? kFileBlockWide : kFileBlockNarrow;
+        int nameLen = 0;
+        while (consumed < raw.size()) {
+            const int n = fileEntryBytes(bytes, raw.size(), consumed, fixedBlock, nameLen);
+            if (n == 0)
+                break;
+            blockBytes += FileRecStride(nameLen);
+            consumed += n;
+            ++entries;
+        }
     }
+    FileEntry e{};
     const bool damaged = consumed != listBytes;
 
     SetItemFlag(rec, rfListBlock, true);
