@@ -128,7 +128,10 @@ QByteArrayView TReadAheadStream::ReadRange(int64_t position, int64_t count)
             break;
         m_rangeFilled += got;
     }
-    if (forward && m_rangeFilled == want)
-        ::posix_fadvise(fd, off_t(position + want), off_t(2 * m_rangeWindow), POSIX_FADV_WILLNEED);
+    // The file is asked for what comes next while the caller parses this
+    // window: after a jump the next window, on a forward walk the next
+    // kRangeAhead bytes (mostly asked for already, which costs nothing).
+    if (m_rangeFilled == want)
+        ::posix_fadvise(fd, off_t(position + want), off_t(forward ? kRangeAhead : kRangeMin), POSIX_FADV_WILLNEED);
     return QByteArrayView(m_range.get(), qsizetype(std::min(count, m_rangeFilled)));
 }

@@ -117,6 +117,7 @@ private:
     // bytes (more only for one range larger than that).
     static constexpr int64_t kRangeMin = 64 * 1024;
     static constexpr int64_t kRangeMax = 1024 * 1024;
+    static constexpr int64_t kRangeAhead = 4 * kRangeMax;   // asked of the file ahead of a forward walk
     std::unique_ptr<char[]> m_range;
     int64_t m_rangeCapacity = 0;
     int64_t m_rangeStart = 0;
