@@ -9,9 +9,12 @@
 #include "platform/ByteTotals.h"
 #include "platform/Texts.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+#include <malloc.h>
 
 // ---- texts ---------------------------------------------------------------
 
@@ -80,6 +83,86 @@ void FreeFileRec(TFileRec *rec)
         return;
     FreeText(rec->Desc);
     std::free(rec);
+}
+
+// ---- list blocks ----------------------------------------------------------
+
+namespace {
+
+// A few blocks of dropped lists, per thread (lists are read and dropped in
+// the thread that owns the tree). Small: a walk drops one list before it
+// reads the next, so one or two blocks are what it reuses.
+class ListBlockCache
+{
+public:
+    static constexpr int kBlocks = 8;
+    static constexpr size_t kLargest = 256 * 1024;
+
+    ~ListBlockCache()
+    {
+        for (int i = 0; i < m_count; ++i)
+            std::free(m_blocks[i].memory);
+    }
+
+    // The smallest kept block that holds bytes without wasting more than as
+    // much again; null when none.
+    void *take(size_t bytes)
+    {
+        int best = -1;
+        for (int i = 0; i < m_count; ++i)
+            if (m_blocks[i].capacity >= bytes && m_blocks[i].capacity <= 2 * bytes + 4096 &&
+                (best < 0 || m_blocks[i].capacity < m_blocks[best].capacity))
+                best = i;
+        if (best < 0)
+            return nullptr;
+        void *memory = m_blocks[best].memory;
+        m_blocks[best] = m_blocks[--m_count];
+        return memory;
+    }
+
+    void give(void *memory)
+    {
+        const size_t capacity = malloc_usable_size(memory);
+        if (capacity > kLargest) {
+            std::free(memory);
+            return;
+        }
+        if (m_count == kBlocks) {
+            // The oldest goes: the next lists are more like the last ones.
+            std::free(m_blocks[0].memory);
+            std::memmove(m_blocks, m_blocks + 1, sizeof(Block) * (kBlocks - 1));
+            --m_count;
+        }
+        m_blocks[m_count++] = {memory, capacity};
+    }
+
+private:
+    struct Block {
+        void *memory;
+        size_t capacity;
+    };
+    Block m_blocks[kBlocks] = {};
+    int m_count = 0;
+};
+
+thread_local ListBlockCache t_listBlocks;
+
+} // namespace
+
+void *NewListBlock(size_t bytes)
+{
+    if (void *memory = t_listBlocks.take(bytes))
+        return memory;
+    void *memory = std::malloc(std::max<size_t>(bytes, 1));
+    if (!memory)
+        throw std::bad_alloc();
+    return memory;
+}
+
+void FreeListBlock(void *block)
+{
+    if (block)
+        t_listBlocks.give(block);
 }
 
 int ChainLength(const TFileRec *first)
@@ -301,11 +384,12 @@ void FreeItemData(TTreeNode *node, bool freeRecord, bool keepListRefs)
         if (ItemIs(rec->KindFlags, rfListBlock)) {
             // One block holds the whole chain, its first record at the start.
             for (TFileRec *f = rec->Next; f; f = f->Next) {
-                FreeText(f->Desc);
+                if (f->Desc)   // most files have none
+                    FreeText(f->Desc);
                 if (touchLists)
                     RemoveFromResultLists(f);
             }
-            std::free(rec->Next);
+            FreeListBlock(rec->Next);
         } else {
             for (TFileRec *f = rec->Next; f;) {
                 TFileRec *next = f->Next;

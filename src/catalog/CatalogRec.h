@@ -108,6 +108,12 @@ TFileRec *NewFileRec(QByteArrayView name);
 void InitFileRec(TFileRec *rec, QByteArrayView name);
 void FreeFileRec(TFileRec *rec);
 
+// The memory of a list block (a file chain read from the file in one
+// piece). The blocks of dropped lists are kept for the next lists read, so
+// a walk that reads and drops list after list reuses the same memory.
+void *NewListBlock(size_t bytes);   // raises std::bad_alloc
+void FreeListBlock(void *block);    // null does nothing
+
 struct TFolderRec : TItemRec {
     uint8_t FilesLoaded = 1;
     uint8_t Attr = faDirectory;

@@ -23,6 +23,7 @@
 #include <limits>
 #include <new>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 const char kSignatureNarrow[] = "Catalog 1.00";
@@ -199,7 +200,25 @@ enum : int {
 
 // Parses the entry at offset; returns the bytes it took, 0 when damaged
 // (cut short, or a description longer than a stored text may be).
-int parseFileEntry(QByteArrayView list, qsizetype offset, CatalogVariant v, FileEntry &e)
+// The bytes the entry at offset takes and the length of its name, or 0 as
+// parseFileEntry says; the count before a list's records are built.
+inline int fileEntryBytes(const uchar *list, qsizetype size, qsizetype offset, int block, int &nameLen)
+{
+    const uchar *p = list + offset;
+    const qsizetype left = size - offset;
+    if (left < 1)
+        return 0;
+    nameLen = p[0];
+    if (left < 1 + nameLen + block + 2)
+        return 0;
+    const int descLen = getU16(p + 1 + nameLen + block);
+    if (descLen > kMaxCountedText || left < 1 + nameLen + block + 2 + descLen)
+        return 0;
+    return 1 + nameLen + block + 2 + descLen;
+}
+
+[[gnu::always_inline]] inline int parseFileEntry(QByteArrayView list, qsizetype offset, CatalogVariant v,
+                                                 FileEntry &e)
 {
     const auto *p = reinterpret_cast<const uchar *>(list.data()) + offset;
     const qsizetype left = list.size() - offset;
@@ -517,6 +536,10 @@ void LoadSubfolders(TTreeNode *node, bool wholeSubtree, bool withFiles)
             stream.Seek(diskStart + folder->SubOffset);
             folder->SubOffset = -folder->SubOffset;
         } else {
+            // A disk's first level reads its whole folder part; the file is
+            // asked for it at once rather than buffer by buffer.
+            ::posix_fadvise(stream.Handle(), off_t(diskStart + extent.treeOffset),
+                            off_t(extent.recLength - extent.treeOffset), POSIX_FADV_WILLNEED);
             stream.Seek(diskStart + extent.treeOffset);
         }
         Cursor in(stream, diskEnd);
@@ -639,34 +662,37 @@ void LoadFileList(TTreeNode *node, Prompter *prompter)
 
     // The list's place was checked against the disk record when it was read,
     // and the record against the file, so ListBytes is bounded by the file.
+    // The list is parsed where the stream's read window holds it; the view
+    // holds until the stream's next range, and every byte taken from it is
+    // copied into the records below.
     const int64_t listStart = extentInStream(disk).start + *lf.listOffset;
     const int64_t listBytes = *lf.listBytes;
-    QByteArray raw(qsizetype(listBytes), Qt::Uninitialized);
-    stream.Seek(listStart);
-    const int64_t got = listBytes > 0 ? stream.Read(raw.data(), listBytes) : 0;
-    raw.truncate(qsizetype(got));
+    const QByteArrayView raw = stream.ReadRange(listStart, listBytes);
 
     // First pass: how many entries are whole, and how big their records are.
     size_t blockBytes = 0;
     int entries = 0;
     qsizetype consumed = 0;
-    FileEntry e;
-    while (consumed < raw.size()) {
-        const int n = parseFileEntry(raw, consumed, v, e);
-        if (n == 0)
-            break;
-        blockBytes += FileRecStride(int(e.name.size()));
-        consumed += n;
-        ++entries;
+    {
+        const auto *bytes = reinterpret_cast<const uchar *>(raw.data());
+        const int fixedBlock = v == CatalogVariant::Wide ? kFileBlockWide : kFileBlockNarrow;
+        int nameLen = 0;
+        while (consumed < raw.size()) {
+            const int n = fileEntryBytes(bytes, raw.size(), consumed, fixedBlock, nameLen);
+            if (n == 0)
+                break;
+            blockBytes += FileRecStride(nameLen);
+            consumed += n;
+            ++entries;
+        }
     }
+    FileEntry e{};
     const bool damaged = consumed != listBytes;
 
     SetItemFlag(rec, rfListBlock, true);
     rec->Next = nullptr;
     if (entries > 0) {
-        char *block = static_cast<char *>(std::malloc(blockBytes));
-        if (!block)
-            throw std::bad_alloc();
+        char *block = static_cast<char *>(NewListBlock(blockBytes));
         // Members of a compressed file carry its flag. On a disk the flag means
         // a compressed volume, whose files are ordinary files.
         const bool compressed = AsFolder(rec) && ItemIs(rec->KindFlags, rfCompressed);
@@ -674,20 +700,26 @@ void LoadFileList(TTreeNode *node, Prompter *prompter)
         TFileRec *prev = nullptr;
         char *place = block;
         qsizetype at = 0;
+        const uint8_t kindFlags = uint8_t(rkFile | (compressed ? rfCompressed : 0));
         for (int i = 0; i < entries; ++i) {
             at += parseFileEntry(raw, at, v, e);
-            auto *f = reinterpret_cast<TFileRec *>(place);
-            InitFileRec(f, e.name);
-            place += FileRecStride(int(e.name.size()));
-            f->KindFlags = uint8_t(rkFile | (compressed ? rfCompressed : 0));
+            // Every field is set here: a stored name has at most 255 bytes
+            // (its length is a byte), so it needs no cut.
+            auto *f = new (place) TFileRec;
+            const int nameLen = int(e.name.size());
+            place += FileRecStride(nameLen);
+            f->KindFlags = kindFlags;
             f->Node = node;
-            f->Attr = e.attr;
+            f->Desc = e.desc.isEmpty() ? nullptr : NewText(e.desc);
+            f->Size = e.size;
             f->Created = e.created;
             f->Modified = e.modified;
             f->Accessed = e.accessed;
-            f->Size = e.size;
+            f->IconIndex = -1;
+            f->Attr = e.attr;
             f->CatFlags = e.catFlags;
-            f->Desc = NewText(e.desc);
+            f->NameLen = uint8_t(nameLen);
+            std::memcpy(f->NameBytes, e.name.data(), size_t(nameLen));
             anyDesc = anyDesc || f->Desc;
             if (prev)
                 prev->Next = f;
@@ -771,7 +803,7 @@ void detachListBlock(TItemRec *rec)
     }
     if (!prev)
         rec->Next = nullptr;
-    std::free(block);
+    FreeListBlock(block);
     SetItemFlag(rec, rfListBlock, false);
 }
 

@@ -2,7 +2,11 @@
 #include "catalog/ReadAhead.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 TReadAheadStream::TReadAheadStream(const QString &fileName, int bufferSize, int mode)
     : m_fileName(fileName), m_file(fileName)
@@ -91,4 +95,43 @@ bool TReadAheadStream::CopyTo(TOutStream &out, int64_t count)
 bool TReadAheadStream::AtEnd() const
 {
     return m_bufferPos >= m_filled && m_bufferStart + m_filled >= m_file.size();
+}
+
+QByteArrayView TReadAheadStream::ReadRange(int64_t position, int64_t count)
+{
+    if (count <= 0 || position < 0)
+        return {};
+    if (position >= m_rangeStart && position + count <= m_rangeStart + m_rangeFilled)
+        return QByteArrayView(m_range.get() + (position - m_rangeStart), qsizetype(count));
+
+    // A range that starts in the window or shortly after it continues a
+    // forward walk: the window doubles; any other starts small again.
+    const bool forward = m_rangeFilled > 0 && position >= m_rangeStart &&
+                         position <= m_rangeStart + m_rangeFilled + kRangeMin;
+    m_rangeWindow = forward ? std::min(m_rangeWindow * 2, kRangeMax) : kRangeMin;
+    const int64_t want = std::max(count, m_rangeWindow);
+    if (want > m_rangeCapacity || (m_rangeCapacity > kRangeMax && want <= kRangeMax)) {
+        m_range.reset();   // the old window goes before the new one comes
+        m_rangeCapacity = 0;
+        m_range = std::make_unique_for_overwrite<char[]>(size_t(want));
+        m_rangeCapacity = want;
+    }
+    m_rangeStart = position;
+    m_rangeFilled = 0;
+    const int fd = m_file.handle();
+    while (m_rangeFilled < want) {
+        const ssize_t got = ::pread(fd, m_range.get() + m_rangeFilled, size_t(want - m_rangeFilled),
+                                    off_t(position + m_rangeFilled));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        m_rangeFilled += got;
+    }
+    // The file is asked for what comes next while the caller parses this
+    // window: after a jump the next window, on a forward walk the next
+    // kRangeAhead bytes (mostly asked for already, which costs nothing).
+    if (m_rangeFilled == want)
+        ::posix_fadvise(fd, off_t(position + want), off_t(forward ? kRangeAhead : kRangeMin), POSIX_FADV_WILLNEED);
+    return QByteArrayView(m_range.get(), qsizetype(std::min(count, m_rangeFilled)));
 }

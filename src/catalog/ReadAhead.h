@@ -4,6 +4,7 @@
 // Also the stream error classes of the catalog store.
 #pragma once
 
+#include <QByteArrayView>
 #include <QFile>
 #include <QString>
 
@@ -80,6 +81,14 @@ public:
     bool CopyTo(TOutStream &out, int64_t count);
     // The buffer is used up and the file is at its end.
     bool AtEnd() const;
+    // The count bytes at position, for a caller that parses them in place
+    // (a file list): fewer only at the end of the file or on a read error.
+    // They come from a window of their own, so the buffer and the position
+    // stay as they were; the view holds until the next ReadRange. Ranges
+    // asked for one after the other (the file lists of a folder walk) are
+    // read in growing windows, and the file is told to fetch the next one
+    // while the caller works on this one.
+    QByteArrayView ReadRange(int64_t position, int64_t count);
 
     int BufferSize() const { return m_bufferSize; }
     int Filled() const { return m_filled; }
@@ -103,4 +112,15 @@ private:
     int m_bufferPos = 0;
     int64_t m_bufferStart = 0;
     int64_t m_filePos = 0;   // where the next refill reads
+
+    // ReadRange's window: allocated on first use, kRangeMin to kRangeMax
+    // bytes (more only for one range larger than that).
+    static constexpr int64_t kRangeMin = 64 * 1024;
+    static constexpr int64_t kRangeMax = 1024 * 1024;
+    static constexpr int64_t kRangeAhead = 4 * kRangeMax;   // asked of the file ahead of a forward walk
+    std::unique_ptr<char[]> m_range;
+    int64_t m_rangeCapacity = 0;
+    int64_t m_rangeStart = 0;
+    int64_t m_rangeFilled = 0;
+    int64_t m_rangeWindow = 0;
 };

@@ -18,6 +18,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -467,8 +468,29 @@ inline char AsciiUpper(char c)
 // name a search tests.
 constexpr size_t kAsciiBuffer = kMaxShortText + 9;
 
+// The last k (1 to 7) bytes of a name as the low bytes of a word, the rest
+// zero, from loads that stay inside the name: a copy of a variable length
+// into a word would go through memory and stall the load that follows it.
+inline uint64_t LoadTail(const char *p, size_t k)
+{
+    if (k >= 4) {
+        uint32_t a, b;
+        std::memcpy(&a, p, 4);
+        std::memcpy(&b, p + k - 4, 4);   // overlaps a with the same bytes
+        return a | (uint64_t(b) << (8 * (k - 4)));
+    }
+    if (k >= 2) {
+        uint16_t a, b;
+        std::memcpy(&a, p, 2);
+        std::memcpy(&b, p + k - 2, 2);
+        return a | (uint64_t(b) << (8 * (k - 2)));
+    }
+    return k == 1 ? uint64_t(uchar(p[0])) : 0;
+}
+
 inline bool UpperAscii(QByteArrayView name, char *out)
 {
+    static_assert(std::endian::native == std::endian::little, "words are read as little-endian");
     if (name.size() > kMaxShortText)
         return false;
     constexpr uint64_t kOnes = 0x0101010101010101ull;
@@ -477,8 +499,11 @@ inline bool UpperAscii(QByteArrayView name, char *out)
     const size_t n = size_t(name.size());
     uint64_t high = 0;
     for (size_t i = 0; i < n; i += 8) {
-        uint64_t w = 0;
-        std::memcpy(&w, in + i, std::min<size_t>(8, n - i));
+        uint64_t w;
+        if (n - i >= 8)
+            std::memcpy(&w, in + i, 8);
+        else
+            w = LoadTail(in + i, n - i);
         high |= w;
         // Per byte (all below 80h here): at or above 'a', and above 'z'.
         const uint64_t fromA = w + kOnes * (0x80 - 'a');
@@ -487,6 +512,8 @@ inline bool UpperAscii(QByteArrayView name, char *out)
         w -= lower >> 2;   // 80h >> 2 is the 20h between the cases
         std::memcpy(out + i, &w, 8);
     }
+    // A zero word after the name, for ContainsUpper's reads one byte on.
+    std::memset(out + ((n + 7) & ~size_t(7)), 0, 8);
     return (high & kHigh) == 0;
 }
 
@@ -516,6 +543,37 @@ inline bool Contains(const char *hay, size_t hayLen, const char *n, size_t m)
 inline bool Contains(const char *hay, size_t hayLen, const QByteArray &needle)
 {
     return Contains(hay, hayLen, needle.constData(), size_t(needle.size()));
+}
+
+// Contains for a name UpperAscii wrote: eight places at a time, a place is
+// a candidate when it holds the needle's first two bytes, and only those
+// are compared (the buffer is readable to the zero word after the name).
+inline bool ContainsUpper(const char *hay, size_t hayLen, const QByteArray &needle)
+{
+    const size_t m = size_t(needle.size());
+    if (m < 2 || m > hayLen)
+        return Contains(hay, hayLen, needle);
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    const char *n = needle.constData();
+    const uint64_t first = kOnes * uchar(n[0]);
+    const uint64_t second = kOnes * uchar(n[1]);
+    // The high bit of each byte of v that is zero, and of no other.
+    const auto zeros = [](uint64_t v) { return ~(((v & kLow7) + kLow7) | v | kLow7); };
+    const size_t lastStart = hayLen - m;
+    for (size_t i = 0; i <= lastStart; i += 8) {
+        uint64_t a, b;
+        std::memcpy(&a, hay + i, 8);
+        std::memcpy(&b, hay + i + 1, 8);
+        for (uint64_t hits = zeros(a ^ first) & zeros(b ^ second); hits; hits &= hits - 1) {
+            const size_t at = i + size_t(std::countr_zero(hits) >> 3);
+            if (at > lastStart)
+                return false;
+            if (std::memcmp(hay + at + 2, n + 2, m - 2) == 0)
+                return true;
+        }
+    }
+    return false;
 }
 
 // The decoded text of stored bytes in a buffer the calling thread keeps, so
@@ -605,7 +663,7 @@ bool NameMatchesBytes(const TSearchCriteria &c, QByteArrayView stored)
             return c.NameMode == nmPartOfName ? name.contains(c.NamePattern) : name == c.NamePattern;
         }
         if (c.NameMode == nmPartOfName)
-            return Contains(bytes, len, c.NameKey);
+            return bytes == upper ? ContainsUpper(bytes, len, c.NameKey) : Contains(bytes, len, c.NameKey);
         return len == size_t(c.NameKey.size()) && std::memcmp(bytes, c.NameKey.constData(), len) == 0;
     }
     case nmExtension:

@@ -264,7 +264,10 @@ void TSearchWalk::scanFileChain(TTreeNode *node, const TSearchCriteria &criteria
     for (TFileRec *file = node->data()->Next; file; file = file->Next) {
         if (cancelled())
             break;
-        countProgress(1);
+        // countProgress(1) without the call for the 127 files of 128 that
+        // publish nothing.
+        if (m_checked < INT_MAX && ++m_checked % 128 == 0)
+            countProgress(0);
         if (MatchFile(criteria, file, catalog) && !m_list.contains(file))
             addHit(file);
     }
