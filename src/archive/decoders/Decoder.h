@@ -50,6 +50,9 @@ struct DecodeParams
     uint16_t flags = 0;
     uint64_t packedSize = 0;
     uint64_t unpackedSize = 0;
+    // Dictionary bits of the LZ77 + static Huffman family (LHA -lh4- 12, -lh5- and ZOO LZH 13,
+    // -lh6- 15, -lh7- 16, ARJ methods 1 to 3 16); they also fix the position-code table's size.
+    int dictBits = 0;
 };
 
 using DecodeFn = DecodeStatus (*)(DecodeInput &, DecodeOutput &, const DecodeParams &);
@@ -71,3 +74,6 @@ DecodeStatus DecodeShrink(DecodeInput &in, DecodeOutput &out, const DecodeParams
 DecodeStatus DecodeReduce(DecodeInput &in, DecodeOutput &out, const DecodeParams &params);
 DecodeStatus DecodeImplode(DecodeInput &in, DecodeOutput &out, const DecodeParams &params);
 DecodeStatus DecodeInflate(DecodeInput &in, DecodeOutput &out, const DecodeParams &params);
+// LZ77 with static Huffman coding in blocks (LHA -lh4- to -lh7-, ARJ methods 1 to 3, ZOO LZH),
+// with params.dictBits; shared by the three formats' tables (decoders/LzhStatic.cpp).
+DecodeStatus DecodeLzhStatic(DecodeInput &in, DecodeOutput &out, const DecodeParams &params);
