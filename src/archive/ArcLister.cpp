@@ -173,28 +173,72 @@ bool TArcLister::activate()
         default:
             break;
         }
+        CurrentFile = m_archiveFile;
         if (m_fromMemory) {
-            TMemorySource src(m_memoryData);
-            list(src);
+            m_src = std::make_unique<TMemorySource>(m_memoryData);
         } else {
-            TFileSource src(m_archiveFile);
-            if (!src.isOpen())
+            auto file = std::make_unique<TFileSource>(m_archiveFile);
+            if (!file->isOpen())
                 raiseError(ArcErrReadFile);
-            list(src);
-            if (!src.close())
-                raiseError(ArcErrCloseFile);
+            m_src = std::move(file);
         }
+        list();
+        auto *file = dynamic_cast<TFileSource *>(m_src.get());
+        const bool closed = !file || file->close();
+        m_src.reset();
+        if (!closed)
+            raiseError(ArcErrCloseFile);
         return true;
     } catch (const EArcError &e) {
         m_lastError = e.code();
     } catch (const std::bad_alloc &) {
         m_lastError = 25153; // Out of memory
     }
+    m_src.reset();
     return false;
 }
 
-void TArcLister::list(TArcSource &src)
+bool TArcLister::volumeExists(const QString &path) const
 {
+    if (m_fromMemory) {
+        for (const auto &volume : m_memoryVolumes)
+            if (volume.first == path)
+                return true;
+        return false;
+    }
+    return QFileInfo(path).isFile();
+}
+
+void TArcLister::addMemoryVolume(const QString &path, const QByteArray &data)
+{
+    m_memoryVolumes.append({path, data});
+}
+
+bool TArcLister::openVolume(const QString &path)
+{
+    std::unique_ptr<TArcSource> next;
+    if (m_fromMemory) {
+        for (const auto &volume : m_memoryVolumes)
+            if (volume.first == path)
+                next = std::make_unique<TMemorySource>(volume.second);
+    } else {
+        auto file = std::make_unique<TFileSource>(path);
+        if (file->isOpen())
+            next = std::move(file);
+    }
+    if (!next)
+        return false;
+    if (auto *file = dynamic_cast<TFileSource *>(m_src.get()); file && !file->close())
+        raiseError(ArcErrCloseFile);
+    m_src = std::move(next);
+    CurrentFile = path;
+    endOfMembers = m_src->size();
+    return true;
+}
+
+void TArcLister::list()
+{
+    TArcSource &src = *m_src;
     std::unique_ptr<TArcListReader> reader = MakeListReader(m_det.type);
     if (!reader)
         raiseError(ArcErrUnknownType);
@@ -222,12 +266,12 @@ void TArcLister::list(TArcSource &src)
     int decoded = 0;
     while (position >= 0 && position + headerSize < endOfMembers) {
         const int64_t headerOffset = position;
-        if (!src.readAt(position, fixed.data(), headerSize))
+        if (!m_src->readAt(position, fixed.data(), headerSize))
             raiseError(ArcErrReadFile);
         position += headerSize;
         clearMember();
         HeaderOffset = headerOffset;
-        const TArcListReader::Step step = reader->step(*this, src, fixed, headerOffset);
+        const TArcListReader::Step step = reader->step(*this, *m_src, fixed, headerOffset);
         if (step == TArcListReader::Step::End)
             break;
         ++decoded;

@@ -6,9 +6,11 @@
 #pragma once
 
 #include "archive/ArcDetect.h"
+#include "archive/ArcSources.h"
 #include "archive/ArcTypes.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <cstdint>
@@ -72,6 +74,9 @@ class TArcLister;
 // One format's member directory: finds the first header and the archive
 // comment, then decodes one header at a time. Errors are raised through the
 // lister (raiseError); a header without its format's signature ends the list.
+// A format whose archives span several files moves on to the next one with
+// TArcLister::openVolume; from then on the lister's source() is that file (the
+// src a call received is no longer valid after it).
 class TArcListReader
 {
 public:
@@ -129,14 +134,33 @@ public:
     int64_t position = 0;
     int64_t endOfMembers = 0;
 
+    // The file the current member was read from: the archive file, or the volume of a
+    // multi-volume archive the listing has moved on to (openVolume). Valid inside OnRead.
+    QString CurrentFile;
+
+    // The source the listing reads: the archive, or the volume openVolume opened last.
+    TArcSource &source() { return *m_src; }
+    // Moves the listing on to the volume file path: closes the current file (25115 when that
+    // fails) and opens path in its place, which becomes CurrentFile, with the member area
+    // reaching to its end. False, with the current file kept, when path does not exist or
+    // cannot be opened (the format decides what that means). An archive held in memory
+    // finds its volumes among those given to addMemoryVolume.
+    bool openVolume(const QString &path);
+    // Whether a volume file exists (on disk, or among the memory volumes).
+    bool volumeExists(const QString &path) const;
+    // A further volume for an archive held in memory (setArchiveData), known by its path.
+    void addMemoryVolume(const QString &path, const QByteArray &data);
+
     // Clears the member fields before a header is decoded.
     void clearMember();
     // Ratio from the two sizes: 100 - packed x 100 / unpacked rounded, at least 1 when packed < unpacked.
     static int ratioOf(uint64_t packed, uint64_t unpacked);
 
 private:
-    void list(TArcSource &src);
+    void list();
     int m_lastError = 0;
+    std::unique_ptr<TArcSource> m_src;
+    QList<std::pair<QString, QByteArray>> m_memoryVolumes;
 };
 
 // The reader for a type, or null when this build has none for it.

@@ -37,6 +37,32 @@ bool ArchiveIndexCanExtract(int index)
     return row && row->canExtract;
 }
 
+bool IsLaterVolumeName(QByteArrayView name)
+{
+    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; };
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    const qsizetype n = name.size();
+    if (n >= 5 && name[n - 4] == '.' && digit(name[n - 2]) && digit(name[n - 1])) {
+        const char letter = upper(name[n - 3]);
+        for (const TArchiveTypeRow &row : kArchiveTypes)
+            if (row.volumeLetter && row.volumeLetter == letter)
+                return true;
+    }
+    // name.partN.rar with N above 1
+    if (n < 11 || upper(name[n - 1]) != 'R' || upper(name[n - 2]) != 'A' || upper(name[n - 3]) != 'R' ||
+        name[n - 4] != '.')
+        return false;
+    qsizetype i = n - 5;
+    int number = 0;
+    int digits = 0;
+    for (int scale = 1; i >= 0 && digit(name[i]) && digits < 6; --i, ++digits, scale *= 10)
+        number += (name[i] - '0') * scale;
+    if (digits == 0 || i < 5)
+        return false;
+    const QByteArrayView part = name.sliced(i - 4, 5);
+    return number > 1 && part.compare(QByteArrayView(".PART"), Qt::CaseInsensitive) == 0;
+}
+
 QString ArjVolumeExtension(int n)
 {
     if (n < 1 || n > 999)

@@ -8,6 +8,7 @@
 
 #include "archive/ArcTypes.h"
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <array>
@@ -76,6 +77,10 @@ int ArchiveExtensionIndex(const QString &fileName);
 bool ArchiveIndexListsComment(int index);
 // Whether descriptions and files may be extracted from type index.
 bool ArchiveIndexCanExtract(int index);
+// Whether a file name is a later volume of a multi-volume archive, one its first volume
+// lists: a volume extension (.A01, .R00, .Z01: a type's volume letter and two digits) or a
+// RAR part after the first ("name.part2.rar", "name.part02.rar"). Any case.
+bool IsLaterVolumeName(QByteArrayView fileName);
 // The extension of the n-th ARJ volume (1 to 999): "A01" .. "A99", then "100" .. "999"; empty outside.
 QString ArjVolumeExtension(int n);
 

@@ -297,6 +297,18 @@ TEST(ArcTypes, ExtensionTable)
     EXPECT_EQ(ArjVolumeExtension(1000), QString());
 }
 
+TEST(ArcTypes, LaterVolumeNames)
+{
+    const std::pair<const char *, bool> cases[] = {
+        {"x.a01", true}, {"X.R00", true}, {"x.Z99", true}, {"x.arj", false}, {"x.rar", false},
+        {"x.c01", false}, {".a01", false}, {"a01", false}, {"x.a1", false},
+        {"x.part2.rar", true}, {"x.PART02.RAR", true}, {"x.part1.rar", false}, {"x.part01.rar", false},
+        {"x.part.rar", false}, {".part2.rar", false}, {"xpart2.rar", false}, {"x.part2.zip", false},
+    };
+    for (const auto &[name, later] : cases)
+        EXPECT_EQ(IsLaterVolumeName(QByteArrayView(name)), later) << name;
+}
+
 TEST(ArcTypes, TypeTableReadersAndExtractors)
 {
     // The extractors of this build: ZIP, TAR and GZ; every other index has none.
