@@ -535,8 +535,12 @@ struct ArchiveCtx {
     QByteArray catalogFolder;     // "X:\PATH\" of the folder holding the archive, made when first needed
     EntryInfo info;
     TArcType type = TArcType::NA;
-    TTreeNode *folderNode = nullptr;
+    TTreeNode *folderNode = nullptr;     // the folder of the volume being listed
     TFileRec *lastMember = nullptr;
+    QString volumeFile;                  // the lister's file the current folder stands for
+    QList<QByteArray> volumePaths;       // the walk's paths of the volume files, first volume first
+    QSet<QByteArray> previousNames;      // CAB sets: member names of the previous volume's folder
+    std::vector<TTreeNode *> volumeFolders;  // every folder this archive made, first volume first
     int count = 0;
     bool error = false;
     bool captureComment = false;
@@ -593,6 +597,8 @@ private:
                      int extIndex, QByteArray &fileDesc);
     void takeOver(FolderCtx &ctx, TTreeNode *oldNode, int64_t size);
     void zipViewRead(TArcLister *lister);
+    // Starts the folder of the next volume file of the archive being listed, beside the previous one.
+    void openVolumeFolder(ArchiveCtx &arc, const QString &volumeFile);
     void createArchiveFolder(ArchiveCtx &arc);
     void giveBack();
     void updatePosition();
@@ -1001,6 +1007,7 @@ bool Scanner::scanFolder(FolderCtx &ctx, int dirFd)
 
     std::vector<SubEntry> subfolders;
     subfolders.reserve(16);
+    std::vector<SubEntry> laterVolumes;
     TFileRec *last = nullptr;
     bool gotDesc = false;
     bool anyDescFile = false;
@@ -1071,9 +1078,21 @@ bool Scanner::scanFolder(FolderCtx &ctx, int dirFd)
                 subfolders.push_back(std::move(sub));
                 continue;
             }
+            // A later volume of a multi-volume archive waits until the folder's other files are
+            // done, so that its first volume (listed in whatever order the folder returns them)
+            // has read it already.
+            if (info.regular && IsLaterVolumeName(rawName)) {
+                laterVolumes.push_back({rawName.toByteArray(), name.toByteArray(), info, statFailed});
+                continue;
+            }
             addFile(ctx, rawName, name, info, last, gotDesc);
             if (info.regular && noteDescFile(ctx.descFiles, rawName))
                 anyDescFile = true;
+        }
+        for (const SubEntry &volume : laterVolumes) {
+            if (m_progress.cancelRequested())
+                break;
+            addFile(ctx, volume.rawName, volume.name, volume.info, last, gotDesc);
         }
     }
     if (gotDesc)
@@ -1250,9 +1269,16 @@ bool Scanner::scanArchive(FolderCtx &ctx, QByteArrayView rawName, QByteArrayView
     }
     m_progress.setDirLabel(QFile::decodeName(m_path) + QLatin1Char('/'));
 
+    if (arc.error && arc.volumeFolders.size() > 1) {
+        for (TTreeNode *node : arc.volumeFolders)
+            if (node != arc.folderNode)
+                DeleteNodeWithRecords(node);
+    }
     const bool taken = !arc.error && arc.count > 0;
     if (taken) {
         m_archivesRead.insert(path);
+        for (qsizetype i = 1; i < arc.volumePaths.size(); ++i)
+            m_archivesRead.insert(arc.volumePaths[i]);
         ++m_totalFiles;
         ctx.clusters = satAdd(ctx.clusters, clustersOf(info.size));
         m_archiveFiles += arc.count;
@@ -1284,6 +1310,7 @@ bool Scanner::scanArchive(FolderCtx &ctx, QByteArrayView rawName, QByteArrayView
 void Scanner::createArchiveFolder(ArchiveCtx &arc)
 {
     TTreeNode *node = AddFolderNode(arc.folder->node, arc.fileName);
+    arc.volumeFolders.push_back(node);
     TFolderRec *folder = AsFolder(NodeRec(node));
     SetItemFlag(folder, rfCompressed, true);
     SetFolderImages(node);
@@ -1295,6 +1322,30 @@ void Scanner::createArchiveFolder(ArchiveCtx &arc)
     arc.folderNode = node;
     if (m_index)
         m_index->apply(arc.fileName, folder);
+}
+
+void Scanner::openVolumeFolder(ArchiveCtx &arc, const QString &volumeFile)
+{
+    // The volume lies beside the archive (every format names its volumes in the archive's folder).
+    const QByteArray rawName = QFile::encodeName(QFileInfo(volumeFile).fileName());
+    const QByteArray path = m_path + '/' + rawName;
+    EntryInfo info;
+    if (!readEntry(AT_FDCWD, osPath(path), info))
+        info = arc.info;
+    arc.previousNames.clear();
+    if (arc.type == TArcType::CAB) {
+        for (const TFileRec *f = NodeRec(arc.folderNode)->Next; f; f = f->Next)
+            arc.previousNames.insert(f->name().toByteArray());
+    }
+    QByteArray storage;
+    arc.fileName = CutAtCharBoundary(NormalizeNameCase(rawName, storage), kMaxShortText).toByteArray();
+    arc.info = info;
+    arc.lastMember = nullptr;
+    createArchiveFolder(arc);
+    arc.volumeFile = volumeFile;
+    arc.volumePaths.append(path);
+    // The volume's own clusters count like any file's.
+    arc.folder->clusters = satAdd(arc.folder->clusters, clustersOf(info.size));
 }
 
 void Scanner::zipViewRead(TArcLister *lister)
@@ -1352,8 +1403,16 @@ void Scanner::zipViewRead(TArcLister *lister)
         if (m_options.ArchiveDescOnly)
             return;
 
-        if (!arc->folderNode)
+        if (!arc->folderNode) {
             createArchiveFolder(*arc);
+            arc->volumeFile = lister->CurrentFile;
+            arc->volumePaths.append(m_path + '/' + QFile::encodeName(QFileInfo(lister->CurrentFile).fileName()));
+        } else if (lister->CurrentFile != arc->volumeFile) {
+            openVolumeFolder(*arc, lister->CurrentFile);
+        }
+        // A member that goes on from the previous cabinet of a set is there already.
+        if (arc->type == TArcType::CAB && arc->previousNames.contains(name))
+            return;
         ++arc->count;
         TFileRec *f = AppendFile(arc->folderNode, name, arc->lastMember);
         arc->lastMember = f;
