@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include <memory>
 
 namespace {
 
@@ -137,14 +136,22 @@ public:
 private:
     [[noreturn]] static void fail(int code) { throw EArcError(code); }
 
+    // n bytes at pos, served from a window of the file read ahead: headers are small and
+    // close together, and a read from the system per header would cost more than the parsing.
     QByteArray readAt(int64_t pos, int64_t n)
     {
         if (pos < 0 || n < 0 || n > m_src->size() - pos)
             fail(ArcErrReadFile);
-        QByteArray b(n, Qt::Uninitialized);
-        if (!m_src->readAt(pos, b.data(), n))
-            fail(ArcErrReadFile);
-        return b;
+        if (m_windowSrc != m_src || pos < m_windowAt || pos + n > m_windowAt + m_window.size()) {
+            const int64_t len = std::min<int64_t>(std::max<int64_t>(n, kWindow), m_src->size() - pos);
+            m_window.resize(qsizetype(len));
+            m_windowSrc = nullptr;
+            if (!m_src->readAt(pos, m_window.data(), len))
+                fail(ArcErrReadFile);
+            m_windowSrc = m_src;
+            m_windowAt = pos;
+        }
+        return m_window.mid(qsizetype(pos - m_windowAt), qsizetype(n));
     }
 
     // Reads the signature and the main header of the volume in m_src at start; the first block after them.
@@ -430,7 +437,7 @@ private:
             m_pending->flags = uint16_t((m_pending->flags & ~kRarSplitAfter) | (m.flags & kRarSplitAfter));
         } else {
             flushPending();
-            m_pending = std::make_unique<TRarMember>(std::move(m));
+            m_pending.emplace(std::move(m));
         }
         if (!(m_pending->flags & kRarSplitAfter))
             flushPending();
@@ -469,11 +476,15 @@ private:
         return -1; // the rest of the set is missing: what was read is what there is
     }
 
+    static constexpr int64_t kWindow = 64 * 1024;
     QString m_name;
     const TRarOpenVolume &m_open;
     TArcSource *m_src = nullptr;
+    TArcSource *m_windowSrc = nullptr; // the source m_window holds bytes of
+    int64_t m_windowAt = 0;
+    QByteArray m_window;
     TRarArchive m_ar;
-    std::unique_ptr<TRarMember> m_pending;
+    std::optional<TRarMember> m_pending;
 };
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "archive/RarHeaders.h"
 #include "archive/UnrarOps.h"
 #include "platform/DosMask.h"
+#include "platform/DosTime.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -68,13 +69,16 @@ public:
         lister.PackedSize = m.packedSize;
         lister.UnpackedSize = m.unpackedSize;
         lister.MemberCRC = m.crc;
+        // RAR 5 keeps Unix times: converted through the cached zone offsets (a listing of
+        // thousands of members would otherwise spend most of its time in the C library).
+        uint32_t dos = m.dosTime;
         if (m.unixTime) {
-            lister.MemberDosDate = NormalizedDosDateTime(UnixToDosDateTime(*m.unixTime));
-            lister.MemberDate = UnixToDateTime(*m.unixTime);
-        } else {
-            lister.MemberDosDate = NormalizedDosDateTime(m.dosTime);
-            lister.MemberDate = DosDateTimeToDateTime(lister.MemberDosDate);
+            dos = m_times.convert(*m.unixTime);
+            if (dos == 0)
+                dos = UnixToDosDateTime(*m.unixTime); // outside 1980-2099: the nearest end
         }
+        lister.MemberDosDate = NormalizedDosDateTime(dos);
+        lister.MemberDate = DosDateTimeToDateTime(lister.MemberDosDate);
         lister.VersionNeeded = m.version;
         lister.MethodCode = m.method;
         lister.GeneralFlags = m.flags;
@@ -89,6 +93,7 @@ public:
 private:
     TRarArchive m_walk;
     size_t m_next = 0;
+    TDosTimeConverter m_times;
 };
 
 QString fileNamePart(const QString &name)
