@@ -36,12 +36,11 @@ public:
     {
         TRarOpenVolume open = [&lister](const QString &name, QString &opened) -> TArcSource * {
             QString path = name;
-            if (!lister.volumeExists(path)) {
+            if (!lister.volumeExists(path))
                 path = FindVolumeFile(name);
-                // An empty file is no volume (and would leave the loop nothing to read).
-                if (path.isEmpty() || QFileInfo(path).size() == 0)
-                    return nullptr;
-            }
+            // A file too short for a signature is no volume (and would leave the loop nothing to read).
+            if (path.isEmpty() || (QFileInfo::exists(path) && QFileInfo(path).size() < 8))
+                return nullptr;
             if (!lister.openVolume(path))
                 return nullptr;
             opened = path;
@@ -50,8 +49,9 @@ public:
         m_walk = WalkRarArchive(src, lister.startOffset() - 1, lister.archiveFile(), open);
         if (m_walk.hasComment)
             lister.ArchiveComment = QByteArray(kRarCommentText);
+        // The loop reads one byte at position 0 of the file open last before each step.
         lister.position = 0;
-        lister.endOfMembers = std::min<int64_t>(2, lister.source().size());
+        lister.endOfMembers = 2;
     }
 
     Step step(TArcLister &lister, TArcSource &, QByteArrayView, int64_t) override

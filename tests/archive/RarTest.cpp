@@ -328,6 +328,8 @@ TEST(RarVolumes, MissingVolumeListsWhatThereIsAndRefusesTheMember)
     QTemporaryDir dir;
     ASSERT_TRUE(writeAll(dir.filePath(QStringLiteral("set.rar")), volumes[0]));
     ASSERT_TRUE(writeAll(dir.filePath(QStringLiteral("set.r00")), volumes[1]));
+    // A stub where the third volume should be is no volume; what came before is still listed.
+    ASSERT_TRUE(writeAll(dir.filePath(QStringLiteral("set.r01")), "R"));
     const Listing got = listFile(dir.filePath(QStringLiteral("set.rar")));
     ASSERT_TRUE(got.ok);
     ASSERT_EQ(got.members.size(), 1u);
