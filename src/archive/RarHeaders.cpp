@@ -365,9 +365,8 @@ private:
         const uint64_t comp = vint(r);
         m.hostOs = uint8_t(vint(r));
         const uint64_t nameLen = vint(r);
-        if (nameLen > uint64_t(r.remaining()))
-            r.skip(-1);
-        const QByteArrayView name = r.bytes(qsizetype(nameLen));
+        // A length past the header fails the reader (bytes() checks the rest).
+        const QByteArrayView name = r.bytes(nameLen > uint64_t(r.remaining()) ? -1 : qsizetype(nameLen));
         m.name = DosBytesToUtf8(name);
         m.name.replace('/', '\\');
         m.version = kRar5Version;

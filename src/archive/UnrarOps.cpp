@@ -227,8 +227,11 @@ public:
             if (n == 0)
                 break;
             if (n < 0) {
-                if (n == ARCHIVE_FATAL)
-                    libOk = false, libResult = ERAR_BAD_ARCHIVE;
+                if (n == ARCHIVE_FATAL) {
+                    // libarchive cannot go on: the members after this one fail as a damaged archive.
+                    libOk = false;
+                    libResult = ERAR_BAD_ARCHIVE;
+                }
                 result = ERAR_BAD_DATA;
                 break;
             }

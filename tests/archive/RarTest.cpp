@@ -245,6 +245,17 @@ TEST(RarList, FieldsCommentsAndFlags)
     EXPECT_EQ(got.members[0].dos, 0x3C8A6000u);
     EXPECT_EQ(got.members[2].attr, 0x10u);
     EXPECT_EQ(got.members[3].name, QStringLiteral("тест"));
+    // A 14-byte main header (RAR 3's encryption version, flag 200h) holds no comment.
+    QByteArray longMain = rar4Of({plain});
+    longMain.insert(7 + 13, char(29));
+    longMain[7 + 4] = char(0x02);
+    longMain[7 + 5] = char(14);
+    fixRar4Crc(longMain, 7, 14);
+    const Listing plainMain = listBytes(longMain);
+    ASSERT_TRUE(plainMain.ok) << plainMain.error;
+    EXPECT_EQ(plainMain.members.size(), 1u);
+    EXPECT_TRUE(plainMain.comment.isNull());
+
     TArcLister lister;
     lister.setArchiveData(rar4Of({commented}), QStringLiteral("t.rar"));
     QByteArray note;
