@@ -17,3 +17,8 @@ QString ListingFinding(const QByteArray &bytes);
 // outside the scratch folder, no link is made, and no file is larger than the
 // largest size the listing declares for a member.
 QString ExtractionFinding(const QByteArray &bytes);
+
+// The same two properties for the input taken as one archive named name
+// ("fuzz.rar"): what the per-format fuzz targets hold their format to.
+QString ListingFindingAs(const QByteArray &bytes, const QString &name);
+QString ExtractionFindingAs(const QByteArray &bytes, const QString &name);

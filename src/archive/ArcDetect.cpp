@@ -197,6 +197,17 @@ TArcDetection DetectArcType(TArcSource &src, const QString &fileName, int zipCmn
         }
     }
 
+    // The end of a Windows image, where today's self-extractors (RAR among them) append their
+    // archive and where neither string resources nor the DOS header point.
+    if (det.type == TArcType::Unknown) {
+        const int64_t offset = PeImageEnd(src);
+        const TSignatureHit hit = offset > 0 ? classifyAt(offset) : TSignatureHit{};
+        if (hit.type == TArcType::RarExe) {
+            det.type = hit.type;
+            det.startOffset = offset + 1;
+        }
+    }
+
     // c. A ZIP end record at the end of the file.
     if (det.type == TArcType::Unknown) {
         // The window is the comment buffer the caller allows plus the record and one byte.

@@ -24,6 +24,8 @@ std::unique_ptr<TArcListReader> MakeGzipListReader();
 std::unique_ptr<TUnBase> MakeUnZIP();
 std::unique_ptr<TUnBase> MakeUnTar();
 std::unique_ptr<TUnBase> MakeUnGZIP();
+std::unique_ptr<TArcListReader> MakeRarListReader();
+std::unique_ptr<TUnBase> MakeUnRAR();
 
 struct TArchiveTypeRow {
     const char *extension;   // upper case, without the dot
@@ -47,7 +49,7 @@ inline constexpr std::array<TArchiveTypeRow, kArchiveTypeCount> kArchiveTypes = 
     {"LHA", 0, TArcType::LHA, false, true, "ArcLHA", nullptr, nullptr},
     {"LZH", 0, TArcType::LZH, false, true, "ArcLZH", nullptr, nullptr},
     {"PAK", 0, TArcType::PAK, false, false, "ArcPAK", nullptr, nullptr},
-    {"RAR", 'R', TArcType::RAR, true, true, "ArcRAR", nullptr, nullptr},
+    {"RAR", 'R', TArcType::RAR, true, true, "ArcRAR", MakeRarListReader, MakeUnRAR},
     {"ZIP", 'Z', TArcType::ZIP, true, true, "ArcZIP", MakeZipListReader, MakeUnZIP},
     {"ZOO", 0, TArcType::ZOO, true, true, "ArcZOO", nullptr, nullptr},
     {"EXE", 0, TArcType::Unknown, false, false, "ArcEXE", nullptr, nullptr},

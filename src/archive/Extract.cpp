@@ -4,6 +4,7 @@
 #include "archive/Extract.h"
 
 #include "archive/ArchiveTypes.h"
+#include "archive/UnRAR.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -78,10 +79,12 @@ bool ExtractFromArchive(int extIndex, const QString &archivePath, const QString 
                         bool useStoredDirs, bool remember, const QStringList *names, const QString &mask,
                         const TExtractOptions &options)
 {
-    (void)names;
     std::unique_ptr<TUnBase> unit = MakeExtractor(extIndex);
     if (!unit)
         return true;
+    // The RAR extractor takes the member names; the others go by the mask.
+    if (auto *rar = dynamic_cast<TUnRAR *>(unit.get()); rar && names)
+        rar->Names = *names;
     TExtractState &state = ExtractionState();
     Prompter &prompter = options.prompter ? *options.prompter : DefaultPrompter();
     ProgressSink *wait = showProgress ? options.progress : nullptr;

@@ -149,3 +149,33 @@ QList<QByteArray> PeStringResources(TArcSource &src, int firstId, int lastId)
     }
     return result;
 }
+
+int64_t PeImageEnd(TArcSource &src)
+{
+    // e_lfanew at 3Ch; after "PE\0\0" the COFF header: NumberOfSections at 2, SizeOfOptionalHeader
+    // at 16; the section table follows the optional header; in a section header (40 bytes)
+    // SizeOfRawData is at 16 and PointerToRawData at 20.
+    constexpr int kLfanew = 0x3C, kCoffSize = 20, kSectionSize = 40, kMostSections = 96;
+    char lfanew[4];
+    if (!src.readAt(kLfanew, lfanew, 4))
+        return -1;
+    const int64_t pe = TByteReader::u32At(QByteArrayView(lfanew, 4), 0);
+    char coff[4 + kCoffSize];
+    if (!src.readAt(pe, coff, sizeof coff) || std::memcmp(coff, "PE\0\0", 4) != 0)
+        return -1;
+    const QByteArrayView cv(coff, sizeof coff);
+    const int sections = TByteReader::u16At(cv, 4 + 2);
+    const int64_t table = pe + 4 + kCoffSize + TByteReader::u16At(cv, 4 + 16);
+    if (sections <= 0 || sections > kMostSections)
+        return -1;
+    int64_t end = -1;
+    for (int i = 0; i < sections; ++i) {
+        char sec[kSectionSize];
+        if (!src.readAt(table + int64_t(i) * kSectionSize, sec, kSectionSize))
+            return -1;
+        const QByteArrayView sv(sec, kSectionSize);
+        const int64_t rawEnd = int64_t(TByteReader::u32At(sv, 20)) + TByteReader::u32At(sv, 16);
+        end = std::max(end, rawEnd);
+    }
+    return end > 0 && end < src.size() ? end : -1;
+}

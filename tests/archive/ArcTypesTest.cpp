@@ -311,10 +311,10 @@ TEST(ArcTypes, LaterVolumeNames)
 
 TEST(ArcTypes, TypeTableReadersAndExtractors)
 {
-    // The extractors of this build: ZIP, TAR and GZ; every other index has none.
+    // The extractors of this build: RAR, ZIP, TAR and GZ; every other index has none.
     for (int index = 0; index <= kArchiveTypeCount + 1; ++index) {
         const std::unique_ptr<TUnBase> unit = MakeExtractor(index);
-        const bool expected = index == 9 || index == 12 || index == 13;
+        const bool expected = index == 8 || index == 9 || index == 12 || index == 13;
         EXPECT_EQ(unit != nullptr, expected) << index;
     }
     EXPECT_NE(dynamic_cast<TUnZIP *>(MakeExtractor(9).get()), nullptr);
@@ -322,10 +322,10 @@ TEST(ArcTypes, TypeTableReadersAndExtractors)
     EXPECT_NE(dynamic_cast<TUnGZIP *>(MakeExtractor(13).get()), nullptr);
     // Directory readers by detected type: self-extractors and ZIP variants read as their plain kind.
     for (TArcType type : {TArcType::ZIP, TArcType::ZipExe, TArcType::Zip250, TArcType::Zip250Exe, TArcType::GZip,
-                          TArcType::TAR})
+                          TArcType::TAR, TArcType::RAR, TArcType::RarExe})
         EXPECT_NE(MakeListReader(type), nullptr) << ArcTypeName(type);
-    for (TArcType type : {TArcType::NA, TArcType::Unknown, TArcType::ARJ, TArcType::ArjExe, TArcType::RAR,
-                          TArcType::BH, TArcType::CAB})
+    for (TArcType type : {TArcType::NA, TArcType::Unknown, TArcType::ARJ, TArcType::ArjExe, TArcType::BH,
+                          TArcType::CAB})
         EXPECT_EQ(MakeListReader(type), nullptr) << ArcTypeName(type);
     EXPECT_EQ(PlainArcType(TArcType::LhaExe), TArcType::LHA);
     EXPECT_EQ(PlainArcType(TArcType::Zip250Exe), TArcType::ZIP);
@@ -431,7 +431,8 @@ TEST(ArcTypes, DatesTakeTheirOwnOffsetAndTheOneRange)
 // - .pak files whose first member is crunched or squashed carry 1A 08/1A 09: ARC;
 // - self-extractors whose archive neither a string resource 1-4, the MZ header nor a
 //   ZIP end record points at (a DOS .com without MZ header, an NE stub, a PE stub
-//   without string resources, the ARJ ELF stub) are Unknown;
+//   without string resources, the ARJ ELF stub) are Unknown, except a RAR archive
+//   right after a PE image's last section (RarExe);
 // - ZIPs behind leading bytes are found through the end record: ZipExe.
 TEST(ArcTypes, CorpusDetection)
 {
@@ -472,7 +473,6 @@ TEST(ArcTypes, CorpusDetection)
             {QStringLiteral("arc/unarc_pak_license_crushed.pak"), TArcType::PAK},
             {QStringLiteral("lha/lhasa_lharc113_sfx.com"), TArcType::Unknown},
             {QStringLiteral("lha/lhasa_lhmelt_16536_sfx_winsfx_213.exe"), TArcType::Unknown},
-            {QStringLiteral("rar/la_rar_sfx.exe"), TArcType::Unknown},
             {QStringLiteral("zip/la_zip_padded1.zip"), TArcType::ZipExe},
             {QStringLiteral("zip/la_compat_zip_4.zip"), TArcType::ZipExe},
         };
