@@ -13,33 +13,39 @@
 #include <cstdio>
 #include <cstdlib>
 
+QString ListingFindingAs(const QByteArray &bytes, const QString &name)
+{
+    TArcLister lister;
+    lister.setArchiveData(bytes, name);
+    QString finding;
+    int reported = 0;
+    uint64_t packed = 0, unpacked = 0;
+    lister.OnRead = [&](TArcLister *s, int64_t, int filenum) {
+        packed += s->PackedSize;
+        unpacked += s->UnpackedSize;
+        if (!finding.isEmpty())
+            return;
+        if (filenum != ++reported)
+            finding = QStringLiteral("member number %1 after %2").arg(filenum).arg(reported - 1);
+        else if (!QByteArrayView(s->MemberName).isValidUtf8())
+            finding = QStringLiteral("a name that is not UTF-8");
+        const QString rel = TUnBase::SafeOutputPath(QString::fromUtf8(s->MemberName), QString(), true);
+        if (finding.isEmpty() && (rel.startsWith(QLatin1Char('/')) || rel.split(QLatin1Char('/')).contains(QStringLiteral(".."))))
+            finding = QStringLiteral("an output path outside its folder: ") + rel;
+    };
+    const bool ok = lister.activate();
+    if (finding.isEmpty() && ok && (lister.FileNum != reported || lister.TotalPacked != packed ||
+                                    lister.TotalUnpacked != unpacked))
+        finding = QStringLiteral("totals that are not the sums of the members");
+    return finding.isEmpty() ? QString() : name + QStringLiteral(": ") + finding;
+}
+
 QString ListingFinding(const QByteArray &bytes)
 {
     for (const char *name : {"fuzz.zip", "fuzz.tar"}) {
-        TArcLister lister;
-        lister.setArchiveData(bytes, QString::fromLatin1(name));
-        QString finding;
-        int reported = 0;
-        uint64_t packed = 0, unpacked = 0;
-        lister.OnRead = [&](TArcLister *s, int64_t, int filenum) {
-            packed += s->PackedSize;
-            unpacked += s->UnpackedSize;
-            if (!finding.isEmpty())
-                return;
-            if (filenum != ++reported)
-                finding = QStringLiteral("member number %1 after %2").arg(filenum).arg(reported - 1);
-            else if (!QByteArrayView(s->MemberName).isValidUtf8())
-                finding = QStringLiteral("a name that is not UTF-8");
-            const QString rel = TUnBase::SafeOutputPath(QString::fromUtf8(s->MemberName), QString(), true);
-            if (finding.isEmpty() && (rel.startsWith(QLatin1Char('/')) || rel.split(QLatin1Char('/')).contains(QStringLiteral(".."))))
-                finding = QStringLiteral("an output path outside its folder: ") + rel;
-        };
-        const bool ok = lister.activate();
-        if (finding.isEmpty() && ok && (lister.FileNum != reported || lister.TotalPacked != packed ||
-                                        lister.TotalUnpacked != unpacked))
-            finding = QStringLiteral("totals that are not the sums of the members");
+        const QString finding = ListingFindingAs(bytes, QString::fromLatin1(name));
         if (!finding.isEmpty())
-            return QString::fromLatin1(name) + QStringLiteral(": ") + finding;
+            return finding;
     }
     return {};
 }

@@ -17,3 +17,8 @@ QString ListingFinding(const QByteArray &bytes);
 // outside the scratch folder, no link is made, and no file is larger than the
 // largest size the listing declares for a member.
 QString ExtractionFinding(const QByteArray &bytes);
+
+// The same properties for the input taken as the one file name (its extension
+// picks the extractor): what a format's own fuzz target checks.
+QString ListingFindingAs(const QByteArray &bytes, const QString &name);
+QString ExtractionFindingAs(const QByteArray &bytes, const QString &name);

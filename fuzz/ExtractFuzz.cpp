@@ -169,40 +169,43 @@ QString firstOverrun(const QString &folder, uint64_t most)
 
 } // namespace
 
-QString ExtractionFinding(const QByteArray &bytes)
+QString ExtractionFindingAs(const QByteArray &bytes, const QString &name)
 {
+    std::unique_ptr<TUnBase> unit = MakeExtractor(ArchiveExtensionIndex(name));
+    if (!unit)
+        return {}; // no extractor for this format in this build
     Sandbox &sandbox = TheSandbox();
     // The working directory is the sandbox's only while extracting, so a caller's stays as it was.
     const QString callerCwd = QDir::currentPath();
     QDir::setCurrent(sandbox.cwd);
-    QString finding;
-    for (const char *name : {"fuzz.zip", "fuzz.tar", "fuzz.gz"}) {
-        std::unique_ptr<TUnBase> unit = MakeExtractor(ArchiveExtensionIndex(QString::fromLatin1(name)));
-        if (!unit)
-            continue; // no extractor for this format in this build
-        sandbox.reset();
-        unit->setArchiveData(bytes, QString::fromLatin1(name));
-        unit->ExtractDir = sandbox.scratch;
-        unit->UseStoredDirs = true;
-        unit->Passwords = {QStringLiteral("corpus123"), QStringLiteral("fuzz")};
-        // Replacing files exercises the overwrite path, as a second member of the same name does.
-        unit->OnFileExists = [](TUnBase *, const QString &, bool &accept) { accept = true; };
-        try {
-            unit->Extract();
-        } catch (const EArcAbort &) {
-        } catch (const EArcError &) {
-            // The kit's own errors; anything else escaping is a finding and ends the run.
-        }
-        QString wrong = sandbox.firstEscape();
-        if (wrong.isEmpty())
-            wrong = firstOverrun(sandbox.scratch, largestDeclared(bytes, QString::fromLatin1(name)));
-        if (!wrong.isEmpty()) {
-            finding = QString::fromLatin1(name) + QStringLiteral(" extraction wrote ") + wrong;
-            break;
-        }
+    sandbox.reset();
+    unit->setArchiveData(bytes, name);
+    unit->ExtractDir = sandbox.scratch;
+    unit->UseStoredDirs = true;
+    unit->Passwords = {QStringLiteral("corpus123"), QStringLiteral("fuzz")};
+    // Replacing files exercises the overwrite path, as a second member of the same name does.
+    unit->OnFileExists = [](TUnBase *, const QString &, bool &accept) { accept = true; };
+    try {
+        unit->Extract();
+    } catch (const EArcAbort &) {
+    } catch (const EArcError &) {
+        // The kit's own errors; anything else escaping is a finding and ends the run.
     }
+    QString wrong = sandbox.firstEscape();
+    if (wrong.isEmpty())
+        wrong = firstOverrun(sandbox.scratch, largestDeclared(bytes, name));
     QDir::setCurrent(callerCwd);
-    return finding;
+    return wrong.isEmpty() ? QString() : name + QStringLiteral(" extraction wrote ") + wrong;
+}
+
+QString ExtractionFinding(const QByteArray &bytes)
+{
+    for (const char *name : {"fuzz.zip", "fuzz.tar", "fuzz.gz"}) {
+        const QString finding = ExtractionFindingAs(bytes, QString::fromLatin1(name));
+        if (!finding.isEmpty())
+            return finding;
+    }
+    return {};
 }
 
 #ifndef QUILLON_FUZZ_REPLAY
