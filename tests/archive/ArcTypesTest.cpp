@@ -304,10 +304,10 @@ TEST(ArcTypes, ExtensionTable)
 
 TEST(ArcTypes, TypeTableReadersAndExtractors)
 {
-    // The extractors of this build: ZIP, TAR and GZ; every other index has none.
+    // The extractors of this build: ARC, ZIP, ZOO, TAR and GZ; every other index has none.
     for (int index = 0; index <= kArchiveTypeCount + 1; ++index) {
         const std::unique_ptr<TUnBase> unit = MakeExtractor(index);
-        const bool expected = index == 9 || index == 12 || index == 13;
+        const bool expected = index == 1 || index == 9 || index == 10 || index == 12 || index == 13;
         EXPECT_EQ(unit != nullptr, expected) << index;
     }
     EXPECT_NE(dynamic_cast<TUnZIP *>(MakeExtractor(9).get()), nullptr);
@@ -315,7 +315,8 @@ TEST(ArcTypes, TypeTableReadersAndExtractors)
     EXPECT_NE(dynamic_cast<TUnGZIP *>(MakeExtractor(13).get()), nullptr);
     // Directory readers by detected type: self-extractors and ZIP variants read as their plain kind.
     for (TArcType type : {TArcType::ZIP, TArcType::ZipExe, TArcType::Zip250, TArcType::Zip250Exe, TArcType::GZip,
-                          TArcType::TAR})
+                          TArcType::TAR, TArcType::ARC, TArcType::ArcExe, TArcType::PAK, TArcType::PakExe,
+                          TArcType::ZOO})
         EXPECT_NE(MakeListReader(type), nullptr) << ArcTypeName(type);
     for (TArcType type : {TArcType::NA, TArcType::Unknown, TArcType::ARJ, TArcType::ArjExe, TArcType::RAR,
                           TArcType::BH, TArcType::CAB})
