@@ -26,6 +26,7 @@ constexpr TDecoderEntry kArcDecoders[] = {
 constexpr TDecoderEntry kZooDecoders[] = {
     {0, "Stored", DecodeStored},
     {1, "LZW", DecodeZooLzw},
+    {2, "LZH", DecodeLzhStatic},
 };
 
 template <size_t N>
