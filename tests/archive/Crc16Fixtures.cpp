@@ -5,6 +5,7 @@
 #include "archive/ArcLister.h"
 
 #include "ArcFixtures.h"
+#include "MemoryCodec.h"
 #include "Mutate.h"
 
 #include <gtest/gtest.h>
@@ -135,6 +136,37 @@ void sweepDamage(const QByteArray &bytes, const QString &name, const MakeUnit &m
     std::mt19937 rng(uint32_t(qHash(name)) ^ 0x5eed);
     for (int i = 0; i < flips; ++i)
         check(MutateSeed(bytes, rng), "mutation " + std::to_string(i));
+}
+
+QByteArray lzwCodes(std::initializer_list<int> codes, int bits)
+{
+    QByteArray out;
+    uint64_t acc = 0;
+    int n = 0;
+    for (int code : codes) {
+        acc |= uint64_t(code) << n;
+        for (n += bits; n >= 8; n -= 8, acc >>= 8)
+            out.append(char(acc & 0xFF));
+    }
+    if (n > 0)
+        out.append(char(acc & 0xFF));
+    return out;
+}
+
+DecodeStatus decodeBytes(const TDecoderEntry &entry, int method, const QByteArray &packed, uint64_t size,
+                         QByteArray *got)
+{
+    testcodec::TMemoryInput in(reinterpret_cast<const uint8_t *>(packed.constData()), size_t(packed.size()), 7);
+    testcodec::TMemoryOutput out;
+    DecodeParams params;
+    params.method = method;
+    params.packedSize = uint64_t(packed.size());
+    params.unpackedSize = size;
+    const DecodeStatus status = entry.decode(in, out, params);
+    EXPECT_LE(uint64_t(out.bytes.size()), size);
+    if (got)
+        *got = QByteArray(reinterpret_cast<const char *>(out.bytes.data()), qsizetype(out.bytes.size()));
+    return status;
 }
 
 } // namespace crc16fix

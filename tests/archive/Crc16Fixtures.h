@@ -4,6 +4,7 @@
 #pragma once
 
 #include "archive/UnBase.h"
+#include "archive/decoders/Decoder.h"
 
 #include "Manifest.h"
 
@@ -11,6 +12,7 @@
 #include <QString>
 
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <vector>
@@ -68,5 +70,14 @@ void expectExtractionMatches(const ExtractResult &got, const testcorpus::Manifes
 // extracted: each run ends, with success or one of the archive kit's codes, and no file
 // larger than the largest member the listing declares.
 void sweepDamage(const QByteArray &bytes, const QString &name, const MakeUnit &make, int prefixStep, int flips);
+
+// LZW codes of bits bits each packed low bits first without gaps (ZOO's LZW, and the first
+// group of eight codes of ARC's).
+QByteArray lzwCodes(std::initializer_list<int> codes, int bits = 9);
+
+// Runs one decoder over packed (handed out in small pieces, so the decoders refill their
+// buffers) with the given method and unpacked size; the output goes to got when given.
+DecodeStatus decodeBytes(const TDecoderEntry &entry, int method, const QByteArray &packed, uint64_t size,
+                         QByteArray *got = nullptr);
 
 } // namespace crc16fix
