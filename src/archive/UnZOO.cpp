@@ -193,6 +193,9 @@ public:
         lister.position = base + first;
         // One past the end, so that an entry ending right at the end of the file is read.
         lister.endOfMembers = src.size() + 1;
+        // An archive without members holds only the chain's last entry, which may be short.
+        if (lister.position + kEntrySize >= lister.endOfMembers)
+            m_ended = lastEntryAt(src, lister.position);
     }
 
     Step step(TArcLister &lister, TArcSource &src, QByteArrayView fixed, int64_t headerOffset) override

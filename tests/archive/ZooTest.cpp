@@ -193,6 +193,7 @@ std::vector<ChainCase> chainCases()
     const std::map<QString, QByteArray> both{{"ONE.TXT", text}, {"TWO.TXT", "second\n"}};
     return {
         {"two members", plain.bytes, {"ONE.TXT", "TWO.TXT"}, 0, both, {}},
+        {"no members", zooOf({}).bytes, {}, 0, {}, {ArcErrNothingToDo}},
         {"a deleted entry is passed over", zooOf({one, gone, two}).bytes, {"ONE.TXT", "TWO.TXT"}, 0, both, {}},
         {"long name and folder", zooOf({longer}).bytes, {"dir\\sub\\a long name.text"}, 0,
          {{"dir/sub/a long name.text", text}}, {}},
