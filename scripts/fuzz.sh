@@ -3,8 +3,9 @@
 # bounded time (FUZZ_SECONDS, 30 by default): the catalog reader on the
 # committed seed catalogs plus freshly generated ones, the archive lister and
 # the extractors on the corpus archives (when present) and the committed
-# archive seeds. Crash inputs land in build/fuzz/artifacts; the run fails when
-# the fuzzer finds one.
+# archive seeds; then the ARC and ZOO targets on their corpus files for
+# FUZZ_ARCHIVE_SECONDS each (15 by default). Crash inputs land in
+# build/fuzz/artifacts; the run fails when the fuzzer finds one.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${FUZZ_BUILD_DIR:-$root/build/fuzz}"
@@ -20,7 +21,7 @@ done
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON -DQUILLON_CORE_ONLY=ON >/dev/null
-ninja -C "$build" -j2 catalog_fuzz archive_fuzz extract_fuzz quillon-fuzz-seeds
+ninja -C "$build" -j2 catalog_fuzz archive_fuzz extract_fuzz arc_fuzz zoo_fuzz quillon-fuzz-seeds
 
 corpus="$build/corpus"
 artifacts="$build/artifacts"
@@ -61,3 +62,14 @@ fi
 cp "$root"/fuzz/seeds/archives/* "$build/extract_corpus"/
 "$build/fuzz/extract_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix="$artifacts/" "$build/extract_corpus"
+
+# The formats' own targets, each on its corpus files, for FUZZ_ARCHIVE_SECONDS each.
+format_seconds="${FUZZ_ARCHIVE_SECONDS:-15}"
+for format in arc zoo; do
+  mkdir -p "$build/${format}_corpus"
+  if [ -n "$archives" ]; then
+    cp "$archives/$format"/*.{arc,pak,zoo} "$build/${format}_corpus"/ 2>/dev/null || true
+  fi
+  "$build/fuzz/${format}_fuzz" -max_total_time="$format_seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$artifacts/" "$build/${format}_corpus"
+done
