@@ -159,6 +159,24 @@ TEST(ArcList, HandMadeHeaders)
     }
 }
 
+// An ARC behind a DOS stub whose MZ header gives the stub's length: listed and extracted
+// from where the stub ends.
+TEST(ArcList, BehindAnExecutableStub)
+{
+    QByteArray stub(512, '\0');
+    stub[0] = 'M';
+    stub[1] = 'Z';
+    stub[4] = 2; // two pages of 512 bytes, the last one full: the archive starts at 512
+    const QByteArray text("inside the stub\n");
+    const QByteArray bytes = stub + arcMember(2, "IN.TXT", text, text) + kEnd;
+    const ListResult listed = listBytes(bytes, QStringLiteral("sfx.exe"));
+    ASSERT_TRUE(listed.ok) << listed.error;
+    ASSERT_EQ(listed.members.size(), 1u);
+    EXPECT_EQ(listed.members[0].name, QByteArray("IN.TXT"));
+    const ExtractResult out = extract(kMakeUnARC, QStringLiteral("sfx.exe"), bytes);
+    EXPECT_EQ(out.files, (std::map<QString, QByteArray>{{"IN.TXT", text}}));
+}
+
 struct DecodeCase {
     const char *name;
     int method;
