@@ -3,6 +3,7 @@
 // records, sizes past the end), the decoders' answers to hostile data, damage
 // sweeps, and the fuzz target's properties replayed.
 #include "archive/ArcErrors.h"
+#include "archive/ArcSources.h"
 #include "archive/ArchiveTypes.h"
 #include "archive/Extract.h"
 #include "archive/decoders/ArcDecoders.h"
@@ -175,6 +176,31 @@ TEST(ArcList, BehindAnExecutableStub)
     EXPECT_EQ(listed.members[0].name, QByteArray("IN.TXT"));
     const ExtractResult out = extract(kMakeUnARC, QStringLiteral("sfx.exe"), bytes);
     EXPECT_EQ(out.files, (std::map<QString, QByteArray>{{"IN.TXT", text}}));
+}
+
+// The file source serves the many small header reads of a listing from a read-ahead window;
+// reads of every size at every kind of offset give the file's bytes, and none past the end.
+TEST(ArcList, FileSourceReadsThroughItsWindow)
+{
+    QTemporaryDir dir;
+    std::mt19937 rng(64);
+    QByteArray bytes(200000, Qt::Uninitialized);
+    for (char &b : bytes)
+        b = char(rng());
+    const QString path = dir.filePath(QStringLiteral("bytes.bin"));
+    ASSERT_TRUE(arcfix::writeAll(path, bytes));
+    TFileSource src(path);
+    ASSERT_TRUE(src.isOpen());
+    for (int i = 0; i < 3000; ++i) {
+        const int64_t n = i % 10 == 0 ? int64_t(rng() % 70000) : int64_t(rng() % 300);
+        const int64_t at = int64_t(rng() % uint32_t(bytes.size() + 100));
+        QByteArray got(n, '\0');
+        const bool inside = at + n <= bytes.size();
+        ASSERT_EQ(src.readAt(at, got.data(), n), inside) << at << " " << n;
+        if (inside) {
+            ASSERT_EQ(got, bytes.mid(at, n)) << at << " " << n;
+        }
+    }
 }
 
 struct DecodeCase {
