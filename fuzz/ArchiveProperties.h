@@ -18,7 +18,7 @@ QString ListingFinding(const QByteArray &bytes);
 // largest size the listing declares for a member.
 QString ExtractionFinding(const QByteArray &bytes);
 
-// The same two properties for the input taken as one archive named name
-// ("fuzz.rar"): what the per-format fuzz targets hold their format to.
+// The same properties for the input taken as the one file name (its extension
+// picks the extractor): what a format's own fuzz target checks.
 QString ListingFindingAs(const QByteArray &bytes, const QString &name);
 QString ExtractionFindingAs(const QByteArray &bytes, const QString &name);

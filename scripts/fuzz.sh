@@ -3,8 +3,9 @@
 # bounded time (FUZZ_SECONDS, 30 by default): the catalog reader on the
 # committed seed catalogs plus freshly generated ones, the archive lister and
 # the extractors on the corpus archives (when present) and the committed
-# archive seeds. Crash inputs land in build/fuzz/artifacts; the run fails when
-# the fuzzer finds one.
+# archive seeds; then the ARC and ZOO targets on their corpus files for
+# FUZZ_ARCHIVE_SECONDS each (15 by default). Crash inputs land in
+# build/fuzz/artifacts; the run fails when the fuzzer finds one.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${FUZZ_BUILD_DIR:-$root/build/fuzz}"
@@ -20,7 +21,11 @@ done
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON -DQUILLON_CORE_ONLY=ON >/dev/null
-ninja -C "$build" -j2 catalog_fuzz archive_fuzz extract_fuzz rar_fuzz quillon-fuzz-seeds
+# The archive formats with a target of their own (fuzz/<format>Fuzz.cpp, <format>_fuzz).
+formats="rar arc zoo"
+format_targets=""
+for format in $formats; do format_targets+=" ${format}_fuzz"; done
+ninja -C "$build" -j2 catalog_fuzz archive_fuzz extract_fuzz $format_targets quillon-fuzz-seeds
 
 corpus="$build/corpus"
 artifacts="$build/artifacts"
@@ -61,11 +66,15 @@ fi
 cp "$root"/fuzz/seeds/archives/* "$build/extract_corpus"/
 "$build/fuzz/extract_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix="$artifacts/" "$build/extract_corpus"
-# RAR: listing and extraction of the RAR files of the corpus (volume sets and the
-# self-extractor included), for FUZZ_ARCHIVE_SECONDS (15 by default).
-mkdir -p "$build/rar_corpus"
-if [ -n "$archives" ]; then
-  find "$archives/rar" -type f ! -name '*.jsonl' -size -200k -exec cp {} "$build/rar_corpus"/ \;
-fi
-"$build/fuzz/rar_fuzz" -max_total_time="${FUZZ_ARCHIVE_SECONDS:-15}" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
-  -print_final_stats=1 -artifact_prefix="$artifacts/" "$build/rar_corpus"
+
+# The formats' own targets, each on its family's corpus files (volume sets and
+# self-extractors included), for FUZZ_ARCHIVE_SECONDS (15 by default) each.
+format_seconds="${FUZZ_ARCHIVE_SECONDS:-15}"
+for format in $formats; do
+  mkdir -p "$build/${format}_corpus"
+  if [ -n "$archives" ] && [ -d "$archives/$format" ]; then
+    find "$archives/$format" -type f ! -name '*.jsonl' -size -200k -exec cp {} "$build/${format}_corpus"/ \;
+  fi
+  "$build/fuzz/${format}_fuzz" -max_total_time="$format_seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$artifacts/" "$build/${format}_corpus"
+done

@@ -41,7 +41,9 @@ TSignatureHit ClassifySignature(const uint8_t sig[4], TSigMode mode)
         return pick(TArcType::RAR, TArcType::RarExe);
     if (w == 0x0A1A || w == 0x0B1A)
         return pick(TArcType::PAK, TArcType::PakExe);
-    if (w == 0x081A || w == 0x091A)
+    // An ARC file starts with its first member's header: the mark 1Ah, then that member's
+    // method, any of 1 to 9 (an archive whose first file was stored or squeezed is an ARC too).
+    if ((w & 0xFF) == 0x1A && (w >> 8) >= 0x01 && (w >> 8) <= 0x09)
         return pick(TArcType::ARC, TArcType::ArcExe);
     if (w == 0x92B7 || w == 0xDFB7) // ARC self-extractor stubs whose archive sits at byte 7717
         return TSignatureHit{TArcType::ArcExe, 7717};

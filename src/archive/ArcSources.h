@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
 // Random access to an archive's bytes. Reads past the end fail, never wrap.
 class TArcSource
@@ -32,6 +33,8 @@ private:
 };
 
 // A source over an open file (POSIX descriptor, read with pread); closes it on destruction.
+// Small reads (headers, names) are served from a read-ahead window, so walking
+// thousands of small headers costs a system call per window, not per header.
 class TFileSource : public TArcSource
 {
 public:
@@ -49,7 +52,11 @@ public:
     bool close();
 
 private:
+    bool readRaw(int64_t offset, char *out, int64_t n);
     int m_fd = -1;
     int64_t m_size = 0;
     int64_t m_mtime = -1;
+    std::unique_ptr<char[]> m_window; // made on the first small read
+    int64_t m_windowAt = 0;
+    int64_t m_windowLen = 0;
 };

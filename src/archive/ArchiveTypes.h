@@ -26,6 +26,10 @@ std::unique_ptr<TUnBase> MakeUnTar();
 std::unique_ptr<TUnBase> MakeUnGZIP();
 std::unique_ptr<TArcListReader> MakeRarListReader();
 std::unique_ptr<TUnBase> MakeUnRAR();
+std::unique_ptr<TArcListReader> MakeArcListReader();
+std::unique_ptr<TUnBase> MakeUnARC();
+std::unique_ptr<TArcListReader> MakeZooListReader();
+std::unique_ptr<TUnBase> MakeUnZOO();
 
 struct TArchiveTypeRow {
     const char *extension;   // upper case, without the dot
@@ -42,16 +46,16 @@ inline constexpr int kArchiveTypeCount = 14;
 
 // Row n - 1 is archive type index n. Order and spellings are fixed (stored in catalogs and settings).
 inline constexpr std::array<TArchiveTypeRow, kArchiveTypeCount> kArchiveTypes = {{
-    {"ARC", 0, TArcType::ARC, false, true, "ArcARC", nullptr, nullptr},
+    {"ARC", 0, TArcType::ARC, false, true, "ArcARC", MakeArcListReader, MakeUnARC},
     {"ARJ", 'A', TArcType::ARJ, true, true, "ArcARJ", nullptr, nullptr},
     {"CAB", 0, TArcType::CAB, false, false, "ArcCAB", nullptr, nullptr},
     {"HA", 0, TArcType::HA, false, false, "ArcHA", nullptr, nullptr},
     {"LHA", 0, TArcType::LHA, false, true, "ArcLHA", nullptr, nullptr},
     {"LZH", 0, TArcType::LZH, false, true, "ArcLZH", nullptr, nullptr},
-    {"PAK", 0, TArcType::PAK, false, false, "ArcPAK", nullptr, nullptr},
+    {"PAK", 0, TArcType::PAK, false, false, "ArcPAK", MakeArcListReader, nullptr},
     {"RAR", 'R', TArcType::RAR, true, true, "ArcRAR", MakeRarListReader, MakeUnRAR},
     {"ZIP", 'Z', TArcType::ZIP, true, true, "ArcZIP", MakeZipListReader, MakeUnZIP},
-    {"ZOO", 0, TArcType::ZOO, true, true, "ArcZOO", nullptr, nullptr},
+    {"ZOO", 0, TArcType::ZOO, true, true, "ArcZOO", MakeZooListReader, MakeUnZOO},
     {"EXE", 0, TArcType::Unknown, false, false, "ArcEXE", nullptr, nullptr},
     {"TAR", 0, TArcType::TAR, false, true, "ArcTAR", MakeTarListReader, MakeUnTar},
     {"GZ", 0, TArcType::GZip, false, true, "ArcGZIP", MakeGzipListReader, MakeUnGZIP},

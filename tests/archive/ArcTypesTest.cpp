@@ -118,6 +118,11 @@ INSTANTIATE_TEST_SUITE_P(
                     SignatureCase{"pak0B", {"\x1A\x0B\x41\x00", 4}, TArcType::PAK, TArcType::PakExe},
                     SignatureCase{"arc08", {"\x1A\x08\x41\x00", 4}, TArcType::ARC, TArcType::ArcExe},
                     SignatureCase{"arc09", {"\x1A\x09\x41\x00", 4}, TArcType::ARC, TArcType::ArcExe},
+                    SignatureCase{"arc01", {"\x1A\x01\x41\x00", 4}, TArcType::ARC, TArcType::ArcExe},
+                    SignatureCase{"arc02", {"\x1A\x02\x41\x00", 4}, TArcType::ARC, TArcType::ArcExe},
+                    SignatureCase{"arc04", {"\x1A\x04\x41\x00", 4}, TArcType::ARC, TArcType::ArcExe},
+                    SignatureCase{"arc07", {"\x1A\x07\x41\x00", 4}, TArcType::ARC, TArcType::ArcExe},
+                    SignatureCase{"arcEnd", {"\x1A\x00\x41\x00", 4}, TArcType::Unknown, TArcType::Unknown},
                     // ARC self-extractor stubs whose archive sits at a fixed offset
                     SignatureCase{"arcStubB792", {"\xB7\x92\x00\x00", 4}, TArcType::ArcExe, TArcType::ArcExe, 7717},
                     SignatureCase{"arcStubB7DF", {"\xB7\xDF\x00\x00", 4}, TArcType::ArcExe, TArcType::ArcExe, 7717},
@@ -311,10 +316,10 @@ TEST(ArcTypes, LaterVolumeNames)
 
 TEST(ArcTypes, TypeTableReadersAndExtractors)
 {
-    // The extractors of this build: RAR, ZIP, TAR and GZ; every other index has none.
+    // The extractors of this build: ARC, RAR, ZIP, ZOO, TAR and GZ; every other index has none.
     for (int index = 0; index <= kArchiveTypeCount + 1; ++index) {
         const std::unique_ptr<TUnBase> unit = MakeExtractor(index);
-        const bool expected = index == 8 || index == 9 || index == 12 || index == 13;
+        const bool expected = index == 1 || index == 8 || index == 9 || index == 10 || index == 12 || index == 13;
         EXPECT_EQ(unit != nullptr, expected) << index;
     }
     EXPECT_NE(dynamic_cast<TUnZIP *>(MakeExtractor(9).get()), nullptr);
@@ -322,7 +327,8 @@ TEST(ArcTypes, TypeTableReadersAndExtractors)
     EXPECT_NE(dynamic_cast<TUnGZIP *>(MakeExtractor(13).get()), nullptr);
     // Directory readers by detected type: self-extractors and ZIP variants read as their plain kind.
     for (TArcType type : {TArcType::ZIP, TArcType::ZipExe, TArcType::Zip250, TArcType::Zip250Exe, TArcType::GZip,
-                          TArcType::TAR, TArcType::RAR, TArcType::RarExe})
+                          TArcType::TAR, TArcType::RAR, TArcType::RarExe, TArcType::ARC, TArcType::ArcExe,
+                          TArcType::PAK, TArcType::PakExe, TArcType::ZOO})
         EXPECT_NE(MakeListReader(type), nullptr) << ArcTypeName(type);
     for (TArcType type : {TArcType::NA, TArcType::Unknown, TArcType::ARJ, TArcType::ArjExe, TArcType::BH,
                           TArcType::CAB})
@@ -426,8 +432,6 @@ TEST(ArcTypes, DatesTakeTheirOwnOffsetAndTheOneRange)
 
 // The type every corpus file must be detected as, from index.json's format field,
 // with the files the signature rules cannot see written out below:
-// - ARC files whose first member uses methods 2-7 (second byte 02h-07h): the table
-//   knows 1A 08/1A 09 (ARC) and 1A 0A/1A 0B (PAK) only, so they are Unknown;
 // - .pak files whose first member is crunched or squashed carry 1A 08/1A 09: ARC;
 // - self-extractors whose archive neither a string resource 1-4, the MZ header nor a
 //   ZIP end record points at (a DOS .com without MZ header, an NE stub, a PE stub
@@ -463,13 +467,6 @@ TEST(ArcTypes, CorpusDetection)
         ASSERT_NE(it, byFormat.end()) << format.toStdString();
         TArcType want = it->second;
         static const std::map<QString, TArcType> exceptions = {
-            {QStringLiteral("arc/arc_auto.arc"), TArcType::Unknown},
-            {QStringLiteral("arc/arc_stored.arc"), TArcType::Unknown},
-            {QStringLiteral("arc/damaged_truncated_arc_auto.arc"), TArcType::Unknown},
-            {QStringLiteral("arc/patool_t.arc"), TArcType::Unknown},
-            {QStringLiteral("arc/sc_Arc.squeezed.arc"), TArcType::Unknown},
-            {QStringLiteral("arc/sc_Arc.uncompressed.arc"), TArcType::Unknown},
-            {QStringLiteral("arc/unarc_arc_store.arc"), TArcType::Unknown},
             {QStringLiteral("arc/unarc_pak_license_crushed.pak"), TArcType::PAK},
             {QStringLiteral("lha/lhasa_lharc113_sfx.com"), TArcType::Unknown},
             {QStringLiteral("lha/lhasa_lhmelt_16536_sfx_winsfx_213.exe"), TArcType::Unknown},

@@ -1,0 +1,75 @@
+// Extraction of one CRC-16 member: a DecodeOutput that feeds the member
+// file (cap, progress, temporary file) and keeps the running CRC-16.
+#include "archive/Crc16Member.h"
+
+#include "archive/ArcErrors.h"
+#include "archive/decoders/Crc32.h"
+#include "platform/DosTime.h"
+
+#include <algorithm>
+
+int64_t TSourceInput::Read(uint8_t *buf, int64_t max)
+{
+    const int64_t n = int64_t(std::min<uint64_t>(m_left, uint64_t(std::min(max, kArcBufferSize))));
+    if (n <= 0 || !m_src.readAt(m_pos, buf, n))
+        return 0;
+    m_pos += n;
+    m_left -= uint64_t(n);
+    return n;
+}
+
+namespace {
+
+class Crc16Output : public DecodeOutput
+{
+public:
+    explicit Crc16Output(TMemberFile &file) : m_file(file) {}
+    bool Write(const uint8_t *data, size_t n) override
+    {
+        if (!m_file.write(reinterpret_cast<const char *>(data), int64_t(n)))
+            return false;
+        m_crc = Crc16ArcUpdate(m_crc, data, n);
+        return true;
+    }
+    uint16_t crc() const { return m_crc; }
+
+private:
+    TMemberFile &m_file;
+    uint16_t m_crc = 0;
+};
+
+} // namespace
+
+bool ExtractCrc16Member(TUnBase &owner, TArcSource &src, const QString &root, const TCrc16Member &m)
+{
+    if (m.unpackedSize > owner.OutputLimit) {
+        owner.warn(ArcErrBadLengths);
+        return false;
+    }
+    TMemberFile file(owner, root, m.rel, m.unpackedSize, m.unpackedSize);
+    if (!file.open(m.recNum))
+        return false;
+    TSourceInput in(src, m.dataAt, m.packedSize);
+    Crc16Output out(file);
+    const DecodeStatus status = m.decoder->decode(in, out, m.params);
+    if (status != DecodeStatus::Ok) {
+        file.discard();
+        switch (status) {
+        case DecodeStatus::Truncated:
+            owner.warn(ArcErrReadFile);
+            break;
+        case DecodeStatus::OutputError:
+            owner.warn(file.overCap() ? ArcErrBadLengths : int(ArcErrWriteFile));
+            break;
+        case DecodeStatus::Unsupported:
+            owner.warn(ArcErrUnsupportedMethod);
+            break;
+        default:
+            owner.warn(m.dataErrorCode);
+            break;
+        }
+        return false;
+    }
+    const int64_t mtime = DosToUnix(m.dosTime).value_or(-1);
+    return file.commit(mtime, out.crc() == m.crc);
+}

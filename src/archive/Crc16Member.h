@@ -1,0 +1,46 @@
+// One member of a format checked with CRC-16 (ARC, ZOO): its packed bytes
+// read from the archive, decoded through the format's decoder table into the
+// member's output file, and the CRC-16 of what was written compared with the
+// stored one. Shared by the extractors of those formats.
+#pragma once
+
+#include "archive/ArcSources.h"
+#include "archive/UnBase.h"
+#include "archive/decoders/Decoder.h"
+
+#include <cstdint>
+
+// The packed bytes of one member: length bytes from offset of the source.
+class TSourceInput : public DecodeInput
+{
+public:
+    TSourceInput(TArcSource &src, int64_t offset, uint64_t length) : m_src(src), m_pos(offset), m_left(length) {}
+    int64_t Read(uint8_t *buf, int64_t max) override;
+
+private:
+    TArcSource &m_src;
+    int64_t m_pos;
+    uint64_t m_left;
+};
+
+// Where a member's bytes are and what the header says of them.
+struct TCrc16Member {
+    QString rel;              // the safe output path below root
+    int recNum = 0;           // the member's number for OnBegin
+    int64_t dataAt = 0;       // first packed byte in the source
+    uint64_t packedSize = 0;  // the whole packed data lies inside the source
+    uint64_t unpackedSize = 0;
+    uint16_t crc = 0;
+    uint32_t dosTime = 0;     // packed DOS date-time, local time
+    const TDecoderEntry *decoder = nullptr;
+    DecodeParams params;      // method and sizes set from the fields above by the caller
+    int dataErrorCode = 25111; // the code a DataError of this method is reported with
+};
+
+// Extracts one member into root. Problems are warned through owner and the
+// member is dropped (no file is left): a declared size above OutputLimit
+// (25140), data that ends early (25135), bad data (m.dataErrorCode), a
+// write failure (25114). A CRC mismatch keeps the file and warns 25117.
+// Returns true when the file was written. A progress handler's EArcAbort
+// passes through.
+bool ExtractCrc16Member(TUnBase &owner, TArcSource &src, const QString &root, const TCrc16Member &m);
