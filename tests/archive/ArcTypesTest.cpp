@@ -419,7 +419,8 @@ TEST(ArcTypes, DatesTakeTheirOwnOffsetAndTheOneRange)
 // - .pak files whose first member is crunched or squashed carry 1A 08/1A 09: ARC;
 // - self-extractors whose archive neither a string resource 1-4, the MZ header nor a
 //   ZIP end record points at (a DOS .com without MZ header, an NE stub, a PE stub
-//   without string resources, the ARJ ELF stub) are Unknown;
+//   without string resources, the ARJ ELF stub) are Unknown, except LHA ones: their
+//   first header is searched for in the first 64 KB;
 // - ZIPs behind leading bytes are found through the end record: ZipExe.
 TEST(ArcTypes, CorpusDetection)
 {
@@ -458,8 +459,6 @@ TEST(ArcTypes, CorpusDetection)
             {QStringLiteral("arc/sc_Arc.uncompressed.arc"), TArcType::Unknown},
             {QStringLiteral("arc/unarc_arc_store.arc"), TArcType::Unknown},
             {QStringLiteral("arc/unarc_pak_license_crushed.pak"), TArcType::PAK},
-            {QStringLiteral("lha/lhasa_lharc113_sfx.com"), TArcType::Unknown},
-            {QStringLiteral("lha/lhasa_lhmelt_16536_sfx_winsfx_213.exe"), TArcType::Unknown},
             {QStringLiteral("rar/la_rar_sfx.exe"), TArcType::Unknown},
             {QStringLiteral("zip/la_zip_padded1.zip"), TArcType::ZipExe},
             {QStringLiteral("zip/la_compat_zip_4.zip"), TArcType::ZipExe},
