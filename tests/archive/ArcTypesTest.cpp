@@ -299,10 +299,10 @@ TEST(ArcTypes, ExtensionTable)
 
 TEST(ArcTypes, TypeTableReadersAndExtractors)
 {
-    // The extractors of this build: ZIP, TAR and GZ; every other index has none.
+    // The extractors of this build: LHA, LZH, ZIP, TAR and GZ; every other index has none.
     for (int index = 0; index <= kArchiveTypeCount + 1; ++index) {
         const std::unique_ptr<TUnBase> unit = MakeExtractor(index);
-        const bool expected = index == 9 || index == 12 || index == 13;
+        const bool expected = index == 5 || index == 6 || index == 9 || index == 12 || index == 13;
         EXPECT_EQ(unit != nullptr, expected) << index;
     }
     EXPECT_NE(dynamic_cast<TUnZIP *>(MakeExtractor(9).get()), nullptr);

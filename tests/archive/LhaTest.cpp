@@ -1,16 +1,33 @@
 // Tests of the LHA reader and of the LZ77 static-Huffman decoder it shares
-// with ARJ and ZOO: real -lh4- to -lh7- members of the corpus decoded to
-// their stored CRC-16, hand-made bit streams for every error path, and
-// damaged streams that must end in a status without a hang.
+// with ARJ and ZOO: every corpus archive listed and extracted against its
+// manifest, real -lh4- to -lh7- members decoded to their stored CRC-16,
+// hand-made bit streams for every error path, hand-made hostile headers, and
+// damaged input that must end in a status or a code without a hang.
+#include "archive/ArcLister.h"
+#include "archive/UnLHA.h"
 #include "archive/decoders/Crc32.h"
 #include "archive/decoders/Decoder.h"
+#include "archive/decoders/LhaDecoders.h"
+#include "platform/DosTime.h"
+#include "platform/Texts.h"
 
+#include "ArcFixtures.h"
 #include "Corpus.h"
 #include "MemoryCodec.h"
+#include "ScopedTimeZone.h"
 
 #include <gtest/gtest.h>
 
+#include <QCryptographicHash>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
 #include <fstream>
+#include <optional>
+#include <set>
 #include <iterator>
 #include <random>
 #include <string>
@@ -315,6 +332,235 @@ TEST(LzhStatic, DamagedMembersEndWithAStatus)
             EXPECT_EQ(r.out.size(), m.unpacked);
         }
     }
+}
+
+// ---------------------------------------------------------------------------
+// The reader against the corpus manifests.
+
+// One member as the reference tool listed it: 7-Zip where it ran, else lsar
+// (7-Zip does not read the LArc files). Names are compared under our rule:
+// where the tool decoded bytes in another code page (the cp932 archive), the
+// manifest's raw name bytes are decoded as code page 437 instead.
+struct TRefMember
+{
+    QByteArray name;   // "\" separators, a folder ending in "\"
+    uint64_t size = 0;
+    uint64_t packed = 0;
+    uint32_t crc = 0;
+    QString mtime;     // "YYYY-MM-DD HH:MM:SS"
+};
+
+// A consensus entry whose bytes are proven by a listed CRC-16, or (where the
+// stored CRC is 0 and no tool lists it) by every tool agreeing; the latter
+// are matched by name.
+struct TVerified
+{
+    uint64_t size;
+    std::optional<uint32_t> crc16;
+    QByteArray sha256;
+    QStringList names;   // lower case, "\\" separators
+};
+
+struct TManifest
+{
+    QString expect;
+    std::vector<TRefMember> members;
+    std::vector<TVerified> verified;
+};
+
+TManifest LoadManifest(const QString &archive)
+{
+    TManifest m;
+    QFile f(archive + QStringLiteral(".manifest.jsonl"));
+    if (!f.open(QIODevice::ReadOnly))
+        return m;
+    std::vector<QJsonObject> sevenZip, lsar;
+    std::vector<QByteArray> rawNames;
+    bool sevenZipOther = false;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        const QString kind = o.value(QStringLiteral("kind")).toString();
+        const QString tool = o.value(QStringLiteral("tool")).toString();
+        if (kind == QStringLiteral("archive"))
+            m.expect = o.value(QStringLiteral("expect")).toString();
+        if (kind == QStringLiteral("archive_info") && tool == QStringLiteral("7z") &&
+            o.value(QStringLiteral("type")).toString().compare(QStringLiteral("lzh"), Qt::CaseInsensitive) != 0)
+            sevenZipOther = true;   // 7-Zip read the file as something else (the gzip inside a stored member)
+        if (kind == QStringLiteral("member") && tool == QStringLiteral("7z"))
+            sevenZip.push_back(o);
+        if (kind == QStringLiteral("member") && tool == QStringLiteral("lsar"))
+            lsar.push_back(o);
+        if (kind != QStringLiteral("consensus"))
+            continue;
+        if (o.contains(QStringLiteral("path_bytes_hex")))
+            rawNames.push_back(QByteArray::fromHex(o.value(QStringLiteral("path_bytes_hex")).toString().toLatin1()));
+        const QJsonArray crcs = o.value(QStringLiteral("listed_crc")).toObject().value(QStringLiteral("crc16")).toArray();
+        const QString basis = o.value(QStringLiteral("basis")).toString();
+        TVerified v{uint64_t(o.value(QStringLiteral("size")).toInteger()), std::nullopt,
+                    o.value(QStringLiteral("sha256")).toString().toLatin1(), {}};
+        for (const QJsonValue &name : o.value(QStringLiteral("name_variants")).toArray())
+            v.names << name.toString().toLower().replace(QLatin1Char('/'), QLatin1Char('\\'));
+        v.names << o.value(QStringLiteral("path")).toString().toLower().replace(QLatin1Char('/'), QLatin1Char('\\'));
+        if (basis == QStringLiteral("crc-verified") && !crcs.isEmpty()) {
+            v.crc16 = crcs[0].toString().toUInt(nullptr, 16);
+            m.verified.push_back(v);
+        } else if (basis == QStringLiteral("majority-of-clean-runs (no CRC listed)") &&
+                   o.value(QStringLiteral("disagree")).isUndefined() && !v.sha256.isEmpty()) {
+            m.verified.push_back(v);
+        }
+    }
+    size_t raw = 0;
+    for (const QJsonObject &o : sevenZip.empty() || sevenZipOther ? lsar : sevenZip) {
+        TRefMember r;
+        QString path = o.value(QStringLiteral("path")).toString();
+        if (!path.isEmpty() && (path.contains(QChar(0xFFFD)) || !QByteArrayView(path.toUtf8()).isValidUtf8() ||
+                                !AsciiOnly(path.toUtf8())) && raw < rawNames.size())
+            path = QString::fromUtf8(DosBytesToUtf8(rawNames[raw++]));
+        r.name = path.toUtf8().replace('/', '\\');
+        if (o.value(QStringLiteral("is_dir")).toBool())
+            r.name += '\\';
+        r.size = uint64_t(o.value(QStringLiteral("size")).toInteger());
+        r.packed = uint64_t(o.value(QStringLiteral("packed")).toInteger());
+        const QString crc = o.contains(QStringLiteral("crc16")) ? o.value(QStringLiteral("crc16")).toString()
+                                                                 : o.value(QStringLiteral("crc32")).toString();
+        r.crc = crc.toUInt(nullptr, 16);
+        r.mtime = o.value(QStringLiteral("mtime")).toString().left(19);
+        m.members.push_back(r);
+    }
+    return m;
+}
+
+struct TListed
+{
+    QByteArray name;
+    uint64_t size, packed;
+    uint32_t crc;
+    uint32_t dos;
+    int method;
+};
+
+std::vector<TListed> ListArchive(const QString &path, int *error = nullptr)
+{
+    std::vector<TListed> out;
+    TArcLister lister;
+    lister.setArchiveFile(path);
+    lister.OnRead = [&out](TArcLister *s, int64_t, int) {
+        out.push_back({s->MemberName, s->UnpackedSize, s->PackedSize, s->MemberCRC, s->MemberDosDate, s->MethodCode});
+    };
+    const bool ok = lister.activate();
+    if (error)
+        *error = ok ? 0 : lister.lastError();
+    return out;
+}
+
+std::vector<QString> CorpusArchives()
+{
+    std::vector<QString> files;
+    const QDir dir(testcorpus::ArchiveDir("lha"));
+    for (const QString &name : dir.entryList({QStringLiteral("*.manifest.jsonl")}, QDir::Files, QDir::Name))
+        files.push_back(dir.filePath(name.chopped(int(sizeof ".manifest.jsonl") - 1)));
+    return files;
+}
+
+// Seconds between a DOS time and a manifest time; DOS keeps even seconds,
+// and times before 1980 become 1980-01-01 0:00.
+int64_t SecondsApart(uint32_t dos, const QString &mtime)
+{
+    const QDateTime ours = QDateTime::fromString(DosToIso(dos), Qt::ISODate);
+    QDateTime ref = QDateTime::fromString(mtime, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (ref.isValid() && ref.date().year() < 1980)
+        ref = QDateTime(QDate(1980, 1, 1), QTime(0, 0));
+    return ours.isValid() && ref.isValid() ? std::llabs(ours.secsTo(ref)) : INT64_MAX;
+}
+
+TEST(LhaCorpus, ListingsMatchTheManifests)
+{
+    QUILLON_NEED_CORPUS();
+    ScopedTimeZone utc("UTC");   // the manifests' tools ran in UTC
+    const std::vector<QString> archives = CorpusArchives();
+    ASSERT_GE(archives.size(), 60u);
+    for (const QString &path : archives) {
+        SCOPED_TRACE(path.toStdString());
+        const TManifest m = LoadManifest(path);
+        int error = 0;
+        const std::vector<TListed> listed = ListArchive(path, &error);
+        EXPECT_EQ(error, 0);
+        ASSERT_EQ(listed.size(), m.members.size());
+        for (size_t i = 0; i < listed.size(); ++i) {
+            const TListed &l = listed[i];
+            const TRefMember &r = m.members[i];
+            EXPECT_EQ(l.name, r.name);
+            EXPECT_EQ(l.size, r.size) << r.name.constData();
+            EXPECT_EQ(l.packed, r.packed) << r.name.constData();
+            EXPECT_EQ(l.crc, r.crc) << r.name.constData();
+            EXPECT_LE(SecondsApart(l.dos, r.mtime), 1) << r.name.constData() << " " << r.mtime.toStdString();
+        }
+    }
+}
+
+QByteArray Sha256Of(const QString &file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex();
+}
+
+// Every member of every archive extracted with stored folders: a member of a
+// method we unpack whose bytes the manifest proves by its CRC comes out with
+// those bytes; every other member (another method, damaged data) leaves no
+// file and an error code.
+TEST(LhaCorpus, ExtractionsMatchTheManifests)
+{
+    QUILLON_NEED_CORPUS();
+    size_t proven = 0, refusedTotal = 0;
+    for (const QString &path : CorpusArchives()) {
+        SCOPED_TRACE(path.toStdString());
+        const TManifest m = LoadManifest(path);
+        QTemporaryDir dest;
+        TUnLHA unit;
+        unit.setArchiveFile(path);
+        unit.ExtractDir = dest.path();
+        unit.UseStoredDirs = true;
+        std::vector<int> codes;
+        unit.OnError = [&codes](TZipCommon *, const QString &, const QString &, int code) { codes.push_back(code); };
+        int ends = 0;
+        unit.OnEnd = [&ends](TUnBase *, const QString &, bool pass) { ends += pass ? 1 : 1000; };
+        unit.Extract();
+
+        std::multiset<QByteArray> expected, refused;
+        const QByteArray bytes = arcfix::readAll(path);
+        TArcLister lister;
+        lister.setArchiveFile(path);
+        lister.OnRead = [&](TArcLister *s, int64_t offset, int) {
+            const QByteArray id = bytes.mid(offset + 2, 5);
+            if (s->MemberName.endsWith('\\') || id == "-lhd-")
+                return;
+            const QString name = QString::fromUtf8(s->MemberName).toLower();
+            if (FindLhaMethod(id.constData()))
+                for (const TVerified &v : m.verified)
+                    if (v.size == s->UnpackedSize && (v.crc16 ? *v.crc16 == s->MemberCRC : v.names.contains(name))) {
+                        expected.insert(v.sha256);
+                        return;
+                    }
+            refused.insert(s->MemberName);
+        };
+        lister.activate();
+        std::multiset<QByteArray> got;
+        for (const QString &file : arcfix::filesUnder(dest.path()))
+            got.insert(Sha256Of(dest.path() + QLatin1Char('/') + file));
+        EXPECT_EQ(got, expected);
+        proven += expected.size();
+        refusedTotal += refused.size();
+        EXPECT_EQ(ends, int(expected.size())) << "every file extracted passes its CRC";
+        if (!refused.empty()) {
+            ASSERT_FALSE(codes.empty());
+            for (int code : codes)
+                EXPECT_TRUE(code == 25200 || code == 25111 || code == 25135 || code == 26999) << code;
+        }
+    }
+    EXPECT_GE(proven, 90u);
+    EXPECT_GE(refusedTotal, 6u);   // -lh2-, -lh3-, -lz4- twice, the LHARK variant, the cut member
 }
 
 } // namespace
