@@ -454,7 +454,8 @@ int TUnLHA::extractMembers(TArcSource &src, const QString &root)
         }
         if (h.isFolder()) {
             // A folder entry makes its folder where stored folders are kept; it has no data.
-            if (UseStoredDirs) {
+            // One whose name holds "|" is a symbolic link ("name|target"): links are never made.
+            if (UseStoredDirs && !stored.contains(QLatin1Char('|'))) {
                 if (prepareFolder(root + QLatin1Char('/') + rel, root))
                     ++extracted;
                 else

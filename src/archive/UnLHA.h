@@ -8,7 +8,8 @@
 // The LHA extractor: stored (-lh0-), adaptive Huffman (-lh1-), static
 // Huffman (-lh4- to -lh7-) and LArc (-lzs-, -lz5-) members are decoded into
 // their files and checked against their CRC-16; folder entries (-lhd-) make
-// their folder when stored folders are used. A member of another method is
+// their folder when stored folders are used (a link, stored as such an entry
+// named "name|target", is never made). A member of another method is
 // refused with 25200 and the others go on; a member whose data is damaged is
 // dropped with 25111 (bad code) or 25135 (data cut short). A header that
 // cannot be read ends the extraction with its code.
