@@ -3,6 +3,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -53,7 +54,25 @@ bool TFileSource::readAt(int64_t offset, void *buf, int64_t n)
 {
     if (m_fd < 0 || offset < 0 || n < 0 || offset > m_size || n > m_size - offset)
         return false;
-    auto *out = static_cast<char *>(buf);
+    if (n > kSmallRead)
+        return readFully(offset, static_cast<char *>(buf), n);
+    if (offset < m_aheadAt || offset + n > m_aheadAt + m_aheadLength) {
+        if (!m_ahead)
+            m_ahead = std::make_unique<char[]>(size_t(kReadAhead));
+        const int64_t length = std::min(kReadAhead, m_size - offset);
+        m_aheadLength = 0;
+        if (!readFully(offset, m_ahead.get(), length))
+            return false;
+        m_aheadAt = offset;
+        m_aheadLength = length;
+    }
+    if (n > 0)
+        std::memcpy(buf, m_ahead.get() + (offset - m_aheadAt), size_t(n));
+    return true;
+}
+
+bool TFileSource::readFully(int64_t offset, char *out, int64_t n)
+{
     while (n > 0) {
         const ssize_t got = ::pread(m_fd, out, size_t(n), off_t(offset));
         if (got < 0 && errno == EINTR)

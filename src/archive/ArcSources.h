@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
 // Random access to an archive's bytes. Reads past the end fail, never wrap.
 class TArcSource
@@ -32,6 +33,8 @@ private:
 };
 
 // A source over an open file (POSIX descriptor, read with pread); closes it on destruction.
+// Small reads (the headers a listing walks) are served from a 64 KB block read ahead, so a
+// directory of thousands of headers costs a few reads instead of one or more per header.
 class TFileSource : public TArcSource
 {
 public:
@@ -49,7 +52,14 @@ public:
     bool close();
 
 private:
+    bool readFully(int64_t offset, char *out, int64_t n);
+
+    static constexpr int64_t kReadAhead = 65536;
+    static constexpr int64_t kSmallRead = 4096;   // larger reads go straight to the file
     int m_fd = -1;
     int64_t m_size = 0;
     int64_t m_mtime = -1;
+    std::unique_ptr<char[]> m_ahead;
+    int64_t m_aheadAt = 0;
+    int64_t m_aheadLength = 0;
 };

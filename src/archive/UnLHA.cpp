@@ -111,9 +111,8 @@ public:
     int read(int64_t at, TLhaHeader &h)
     {
         h = TLhaHeader();
-        const int64_t size = m_src.size();
-        uint8_t fixed[kL2FixedSize];
-        if (at < 0 || size - at < kFixedSize || !m_src.readAt(at, fixed, kFixedSize) || fixed[0] == 0)
+        const uint8_t *fixed = fetch(at, kFixedSize);
+        if (!fixed || fixed[0] == 0)
             return -1;
         if (fixed[kMethodAt] != '-' || fixed[kMethodAt + 4] != '-')
             return -1;
@@ -135,28 +134,27 @@ public:
 private:
     int readLevel01(int64_t at, TLhaHeader &h)
     {
-        uint8_t first;
-        if (!m_src.readAt(at, &first, 1))
+        const uint8_t *first = fetch(at, 1);
+        const int total = first ? first[0] + 2 : 0;
+        const uint8_t *b = first ? fetch(at, total) : nullptr;
+        if (!b)
             return ArcErrReadFile;
-        const int total = first + 2;
-        if (m_src.size() - at < total || !m_src.readAt(at, m_buf, total))
-            return ArcErrReadFile;
-        const QByteArrayView hv(reinterpret_cast<const char *>(m_buf), total);
-        const int nameLength = m_buf[kNameLengthAt];
+        const QByteArrayView hv(reinterpret_cast<const char *>(b), total);
+        const int nameLength = b[kNameLengthAt];
         const int crcAt = kNameAt + nameLength;
         // Level 0 ends with the CRC (and maybe an OS extension); level 1 adds an OS id and the first size.
         if (total < crcAt + 2 + (h.level == 1 ? 3 : 0))
             return ArcErrBadFileHeader;
         uint8_t sum = 0;
         for (int i = kMethodAt; i < total; ++i)
-            sum = uint8_t(sum + m_buf[i]);
-        if (sum != m_buf[kChecksumAt])
+            sum = uint8_t(sum + b[i]);
+        if (sum != b[kChecksumAt])
             return ArcErrHeaderCrc;
         h.packed = TByteReader::u32At(hv, kPackedAt);
         h.original = TByteReader::u32At(hv, kOriginalAt);
         h.dosTime = TByteReader::u32At(hv, kTimeAt);
-        h.attr = m_buf[kAttrAt];
-        h.name = QByteArray(reinterpret_cast<const char *>(m_buf + kNameAt), nameLength);
+        h.attr = b[kAttrAt];
+        h.name = QByteArray(reinterpret_cast<const char *>(b + kNameAt), nameLength);
         h.crc = TByteReader::u16At(hv, crcAt);
         int64_t pos = at + total;
         if (h.level == 1) {
@@ -165,13 +163,14 @@ private:
             while (next != 0) {
                 if (next < uint32_t(kExtMinSize) || next > h.packed)
                     return ArcErrBadFileHeader;
-                if (m_src.size() - pos < int64_t(next) || !m_src.readAt(pos, m_buf, next))
+                const uint8_t *e = fetch(pos, int(next));
+                if (!e)
                     return ArcErrReadFile;
-                if (const int err = extension(h, m_buf, int(next), nullptr))
+                if (const int err = extension(h, e, int(next), nullptr))
                     return err;
                 pos += next;
                 h.packed -= next;
-                next = TByteReader::u16At(QByteArrayView(reinterpret_cast<const char *>(m_buf), next), next - 2);
+                next = uint32_t(e[next - 2] | (e[next - 1] << 8));
             }
         }
         return finish(h, pos);
@@ -179,15 +178,14 @@ private:
 
     int readLevel2(int64_t at, TLhaHeader &h)
     {
-        uint8_t sizeBytes[2];
-        if (!m_src.readAt(at, sizeBytes, 2))
-            return ArcErrReadFile;
-        const int total = sizeBytes[0] | (sizeBytes[1] << 8);
+        const uint8_t *sizeBytes = fetch(at, 2);
+        const int total = sizeBytes ? sizeBytes[0] | (sizeBytes[1] << 8) : 0;
         if (total < kL2FixedSize)
             return ArcErrBadFileHeader;
-        if (m_src.size() - at < total || !m_src.readAt(at, m_buf, total))
+        const uint8_t *b = fetch(at, total);
+        if (!b)
             return ArcErrReadFile;
-        const QByteArrayView hv(reinterpret_cast<const char *>(m_buf), total);
+        const QByteArrayView hv(reinterpret_cast<const char *>(b), total);
         h.packed = TByteReader::u32At(hv, kPackedAt);
         h.original = TByteReader::u32At(hv, kOriginalAt);
         h.unixTime = TByteReader::u32At(hv, kTimeAt);
@@ -199,7 +197,7 @@ private:
             if (next < uint32_t(kExtMinSize) || next > uint32_t(total - pos))
                 return ArcErrBadFileHeader;
             int crcAt = -1;
-            if (const int err = extension(h, m_buf + pos, int(next), &crcAt))
+            if (const int err = extension(h, b + pos, int(next), &crcAt))
                 return err;
             if (crcAt >= 0)
                 crcField = pos + crcAt;
@@ -209,8 +207,11 @@ private:
         if (crcField >= 0) {
             // The CRC covers the whole header with its own two bytes as 0.
             const uint16_t stored = TByteReader::u16At(hv, crcField);
-            m_buf[crcField] = m_buf[crcField + 1] = 0;
-            if (Crc16ArcUpdate(0, m_buf, size_t(total)) != stored)
+            const uint8_t zeros[2] = {0, 0};
+            uint16_t crc = Crc16ArcUpdate(0, b, size_t(crcField));
+            crc = Crc16ArcUpdate(crc, zeros, 2);
+            crc = Crc16ArcUpdate(crc, b + crcField + 2, size_t(total - crcField - 2));
+            if (crc != stored)
                 return ArcErrHeaderCrc;
         }
         return finish(h, at + total);
@@ -282,8 +283,29 @@ private:
         return 0;
     }
 
+    // The n bytes at `at` (n at most 65,536), or null when the archive ends
+    // first. They are served from a window read ahead in one piece, so a run
+    // of small headers costs one read per window rather than several each;
+    // the pointer holds until the next call.
+    const uint8_t *fetch(int64_t at, int n)
+    {
+        if (at < 0 || n < 0 || at > m_src.size() - n)
+            return nullptr;
+        if (at < m_winAt || at + n > m_winAt + m_winLength) {
+            const int64_t length = std::min<int64_t>(kWindow, m_src.size() - at);
+            if (!m_src.readAt(at, m_window, length))
+                return nullptr;
+            m_winAt = at;
+            m_winLength = length;
+        }
+        return m_window + (at - m_winAt);
+    }
+
+    static constexpr int64_t kWindow = 131072;   // twice the largest header or extended header
     TArcSource &m_src;
-    uint8_t m_buf[65536];   // the largest header or extended header (16-bit sizes)
+    int64_t m_winAt = 0;
+    int64_t m_winLength = 0;
+    uint8_t m_window[kWindow];
 };
 
 // The member's path inside the archive: folder and name, "\" between parts,
