@@ -61,3 +61,12 @@ fi
 cp "$root"/fuzz/seeds/archives/* "$build/extract_corpus"/
 "$build/fuzz/extract_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix="$artifacts/" "$build/extract_corpus"
+# The LHA reader: listing and extraction of the input taken as an LHA
+# archive, seeded with the LHA corpus (FUZZ_ARCHIVE_SECONDS, 15 by default).
+ninja -C "$build" -j2 lha_fuzz
+mkdir -p "$build/lha_corpus"
+if [ -n "$archives" ]; then
+  cp "$archives"/lha/*.{lzh,lha,lzs,exe,com} "$build/lha_corpus"/ 2>/dev/null || true
+fi
+"$build/fuzz/lha_fuzz" -max_total_time="${FUZZ_ARCHIVE_SECONDS:-15}" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
+  -print_final_stats=1 -artifact_prefix="$artifacts/" "$build/lha_corpus"
