@@ -27,7 +27,10 @@
 //   01h file name      02h folder name, FFh between the parts
 //   40h DOS attribute  42h 64-bit packed and original sizes
 //   44h, 45h file and folder name in UTF-16LE
-//   46h code page of the names (65001: UTF-8)     54h Unix time
+//   54h Unix time
+// Names an archive declares UTF-8 (46h, code page 65001) need nothing of
+// their own: stored names are kept as they are when they are valid UTF-8 and
+// read as code page 437 otherwise, whatever code page the archive names.
 #include "archive/UnLHA.h"
 
 #include "archive/decoders/Crc32.h"
@@ -55,7 +58,6 @@ constexpr int kNameLengthAt = 21;
 constexpr int kNameAt = 22;
 constexpr int kChecksumAt = 1;
 constexpr int kL2CrcAt = 21;
-constexpr int kL2OsAt = 23;
 constexpr int kL2ExtSizeAt = 24;
 constexpr int kL2FixedSize = 26;
 
@@ -66,10 +68,8 @@ constexpr uint8_t kExtAttr = 0x40;
 constexpr uint8_t kExtSizes = 0x42;
 constexpr uint8_t kExtUnicodeName = 0x44;
 constexpr uint8_t kExtUnicodeFolder = 0x45;
-constexpr uint8_t kExtCodePage = 0x46;
 constexpr uint8_t kExtUnixTime = 0x54;
 constexpr int kExtMinSize = 3;    // type byte and the next size
-constexpr uint32_t kCodePageUtf8 = 65001;
 
 constexpr uint8_t kAttrFolder = 0x10;
 constexpr uint16_t kInternalAttr = 32;
@@ -92,7 +92,6 @@ struct TLhaHeader
     QString unicodeName;    // from 44h/45h, when present
     QString unicodeFolder;
     bool hasUnicodeName = false;
-    bool utf8Names = false;
     int64_t dataAt = 0;
     int64_t nextAt = 0;
 
@@ -253,9 +252,6 @@ private:
             h.unicodeFolder.replace(QChar(0xFFFF), QLatin1Char('\\'));
             h.hasUnicodeName = true;
             break;
-        case kExtCodePage:
-            h.utf8Names = TByteReader::u32At(content, 0) == kCodePageUtf8;
-            break;
         case kExtUnixTime:
             if (content.size() >= 4)
                 h.unixTime = TByteReader::u32At(content, 0);
@@ -326,7 +322,6 @@ QByteArray memberName(const TLhaHeader &h)
             bytes += '\\';
         bytes += h.name;
         bytes.replace('\xFF', '\\');
-        // Names the archive declares UTF-8 are UTF-8 when valid; the DOS rule keeps valid UTF-8 as it is.
         name = DosBytesToUtf8(bytes);
     }
     name.replace('/', '\\');
