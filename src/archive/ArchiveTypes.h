@@ -30,6 +30,8 @@ std::unique_ptr<TArcListReader> MakeArcListReader();
 std::unique_ptr<TUnBase> MakeUnARC();
 std::unique_ptr<TArcListReader> MakeZooListReader();
 std::unique_ptr<TUnBase> MakeUnZOO();
+std::unique_ptr<TArcListReader> MakeLhaListReader();
+std::unique_ptr<TUnBase> MakeUnLHA();
 
 struct TArchiveTypeRow {
     const char *extension;   // upper case, without the dot
@@ -50,8 +52,8 @@ inline constexpr std::array<TArchiveTypeRow, kArchiveTypeCount> kArchiveTypes = 
     {"ARJ", 'A', TArcType::ARJ, true, true, "ArcARJ", nullptr, nullptr},
     {"CAB", 0, TArcType::CAB, false, false, "ArcCAB", nullptr, nullptr},
     {"HA", 0, TArcType::HA, false, false, "ArcHA", nullptr, nullptr},
-    {"LHA", 0, TArcType::LHA, false, true, "ArcLHA", nullptr, nullptr},
-    {"LZH", 0, TArcType::LZH, false, true, "ArcLZH", nullptr, nullptr},
+    {"LHA", 0, TArcType::LHA, false, true, "ArcLHA", MakeLhaListReader, MakeUnLHA},
+    {"LZH", 0, TArcType::LZH, false, true, "ArcLZH", MakeLhaListReader, MakeUnLHA},
     {"PAK", 0, TArcType::PAK, false, false, "ArcPAK", MakeArcListReader, nullptr},
     {"RAR", 'R', TArcType::RAR, true, true, "ArcRAR", MakeRarListReader, MakeUnRAR},
     {"ZIP", 'Z', TArcType::ZIP, true, true, "ArcZIP", MakeZipListReader, MakeUnZIP},
