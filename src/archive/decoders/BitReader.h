@@ -1,8 +1,9 @@
 // Buffered byte and bit access shared by the archive decoders: TByteSource
 // reads packed bytes in blocks without ever asking its input for more than
-// the member's packed size, TBitReaderLsb hands out LSB-first bit fields and
-// reports running out of input instead of reading past it, and TOutputBuffer
-// collects unpacked bytes, never passing more than the declared size on.
+// the member's packed size, TBitReaderLsb and TBitReaderMsb hand out bit
+// fields in either order and report running out of input instead of reading
+// past it, and TOutputBuffer collects unpacked bytes, never passing more than
+// the declared size on.
 #pragma once
 
 #include "archive/decoders/Decoder.h"
@@ -91,6 +92,71 @@ private:
     TByteSource &m_src;
     uint64_t m_bits = 0;
     int m_count = 0;
+};
+
+// MSB-first bit fields (the bit order of the LHA, ARJ and ZOO Huffman coders),
+// held left-aligned in 64 bits so that a Huffman decoder can peek a whole code
+// and consume only its length. Bits past the end of the input read as 0 (a
+// coder's last code may sit in fewer bits than the decoder peeks); consuming
+// them is recorded, and Overrun() tells the decoder its input was cut short.
+class TBitReaderMsb
+{
+public:
+    explicit TBitReaderMsb(TByteSource &src) : m_src(src) {}
+
+    // The next n bits (1 <= n <= 32) without consuming them.
+    uint32_t Peek(int n)
+    {
+        if (m_count < n)
+            Refill();
+        return static_cast<uint32_t>(m_bits >> (64 - n));
+    }
+
+    // Drops n bits (at most the last Peek's n).
+    void Consume(int n)
+    {
+        m_bits <<= n;
+        m_count -= n;
+    }
+
+    // The next n bits (0 <= n <= 32).
+    uint32_t Get(int n)
+    {
+        if (n == 0)
+            return 0;
+        const uint32_t v = Peek(n);
+        Consume(n);
+        return v;
+    }
+
+    // True once more bits were consumed than the input held.
+    bool Overrun() const { return m_count < 0; }
+
+private:
+    void Refill()
+    {
+        // Whole bytes go in while at least 8 bits are free; once the input is
+        // used up the missing bits stay 0. Never called after an overrun: a
+        // decoder stops at the first one.
+        while (m_count <= 56 && m_count >= 0) {
+            if (m_ptr == m_end) {
+                const uint8_t *data = nullptr;
+                const int64_t n = m_src.Take(data, kArcBufferSize);
+                if (n <= 0)
+                    return;
+                m_ptr = data;
+                m_end = data + n;
+            }
+            m_bits |= static_cast<uint64_t>(*m_ptr++) << (56 - m_count);
+            m_count += 8;
+        }
+    }
+
+    TByteSource &m_src;
+    const uint8_t *m_ptr = nullptr;
+    const uint8_t *m_end = nullptr;
+    uint64_t m_bits = 0;
+    int m_count = 0;   // valid bits in m_bits; negative after an overrun
 };
 
 // Unpacked bytes on their way to the DecodeOutput, capped at the declared size.
