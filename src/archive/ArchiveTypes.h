@@ -21,9 +21,11 @@ class TUnBase;
 std::unique_ptr<TArcListReader> MakeZipListReader();
 std::unique_ptr<TArcListReader> MakeTarListReader();
 std::unique_ptr<TArcListReader> MakeGzipListReader();
+std::unique_ptr<TArcListReader> MakeArjListReader();
 std::unique_ptr<TUnBase> MakeUnZIP();
 std::unique_ptr<TUnBase> MakeUnTar();
 std::unique_ptr<TUnBase> MakeUnGZIP();
+std::unique_ptr<TUnBase> MakeUnARJ();
 
 struct TArchiveTypeRow {
     const char *extension;   // upper case, without the dot
@@ -41,7 +43,7 @@ inline constexpr int kArchiveTypeCount = 14;
 // Row n - 1 is archive type index n. Order and spellings are fixed (stored in catalogs and settings).
 inline constexpr std::array<TArchiveTypeRow, kArchiveTypeCount> kArchiveTypes = {{
     {"ARC", 0, TArcType::ARC, false, true, "ArcARC", nullptr, nullptr},
-    {"ARJ", 'A', TArcType::ARJ, true, true, "ArcARJ", nullptr, nullptr},
+    {"ARJ", 'A', TArcType::ARJ, true, true, "ArcARJ", MakeArjListReader, MakeUnARJ},
     {"CAB", 0, TArcType::CAB, false, false, "ArcCAB", nullptr, nullptr},
     {"HA", 0, TArcType::HA, false, false, "ArcHA", nullptr, nullptr},
     {"LHA", 0, TArcType::LHA, false, true, "ArcLHA", nullptr, nullptr},
