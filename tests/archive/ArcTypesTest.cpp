@@ -311,10 +311,10 @@ TEST(ArcTypes, LaterVolumeNames)
 
 TEST(ArcTypes, TypeTableReadersAndExtractors)
 {
-    // The extractors of this build: ZIP, TAR and GZ; every other index has none.
+    // The extractors of this build: ARJ, ZIP, TAR and GZ; every other index has none.
     for (int index = 0; index <= kArchiveTypeCount + 1; ++index) {
         const std::unique_ptr<TUnBase> unit = MakeExtractor(index);
-        const bool expected = index == 9 || index == 12 || index == 13;
+        const bool expected = index == 2 || index == 9 || index == 12 || index == 13;
         EXPECT_EQ(unit != nullptr, expected) << index;
     }
     EXPECT_NE(dynamic_cast<TUnZIP *>(MakeExtractor(9).get()), nullptr);
@@ -322,10 +322,9 @@ TEST(ArcTypes, TypeTableReadersAndExtractors)
     EXPECT_NE(dynamic_cast<TUnGZIP *>(MakeExtractor(13).get()), nullptr);
     // Directory readers by detected type: self-extractors and ZIP variants read as their plain kind.
     for (TArcType type : {TArcType::ZIP, TArcType::ZipExe, TArcType::Zip250, TArcType::Zip250Exe, TArcType::GZip,
-                          TArcType::TAR})
+                          TArcType::TAR, TArcType::ARJ, TArcType::ArjExe})
         EXPECT_NE(MakeListReader(type), nullptr) << ArcTypeName(type);
-    for (TArcType type : {TArcType::NA, TArcType::Unknown, TArcType::ARJ, TArcType::ArjExe, TArcType::RAR,
-                          TArcType::BH, TArcType::CAB})
+    for (TArcType type : {TArcType::NA, TArcType::Unknown, TArcType::RAR, TArcType::BH, TArcType::CAB})
         EXPECT_EQ(MakeListReader(type), nullptr) << ArcTypeName(type);
     EXPECT_EQ(PlainArcType(TArcType::LhaExe), TArcType::LHA);
     EXPECT_EQ(PlainArcType(TArcType::Zip250Exe), TArcType::ZIP);
@@ -443,7 +442,7 @@ TEST(ArcTypes, CorpusDetection)
     ASSERT_GE(entries.size(), 200);
     const std::map<QString, TArcType> byFormat = {
         {QStringLiteral("zip"), TArcType::ZIP},     {QStringLiteral("sfx-zip"), TArcType::ZipExe},
-        {QStringLiteral("arj"), TArcType::ARJ},     {QStringLiteral("sfx-arj"), TArcType::Unknown},
+        {QStringLiteral("arj"), TArcType::ARJ},     {QStringLiteral("sfx-arj"), TArcType::ArjExe},
         {QStringLiteral("lha"), TArcType::LHA},     {QStringLiteral("sfx-lha"), TArcType::LhaExe},
         {QStringLiteral("cab"), TArcType::CAB},     {QStringLiteral("rar"), TArcType::RAR},
         {QStringLiteral("sfx-rar"), TArcType::RarExe}, {QStringLiteral("arc"), TArcType::ARC},
