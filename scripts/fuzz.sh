@@ -20,7 +20,7 @@ done
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON -DQUILLON_CORE_ONLY=ON >/dev/null
-ninja -C "$build" -j2 catalog_fuzz archive_fuzz extract_fuzz quillon-fuzz-seeds
+ninja -C "$build" -j2 catalog_fuzz archive_fuzz extract_fuzz arj_fuzz quillon-fuzz-seeds
 
 corpus="$build/corpus"
 artifacts="$build/artifacts"
@@ -61,3 +61,12 @@ fi
 cp "$root"/fuzz/seeds/archives/* "$build/extract_corpus"/
 "$build/fuzz/extract_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix="$artifacts/" "$build/extract_corpus"
+
+# ARJ: listing (alone and as a two-volume set) and extraction, seeded with the
+# ARJ corpus (the multi-volume set's volumes among them), for FUZZ_ARCHIVE_SECONDS.
+mkdir -p "$build/arj_corpus"
+if [ -n "$archives" ]; then
+  cp "$archives"/arj/*.arj "$archives"/arj/*/*.{arj,a01} "$build/arj_corpus"/ 2>/dev/null || true
+fi
+"$build/fuzz/arj_fuzz" -max_total_time="${FUZZ_ARCHIVE_SECONDS:-15}" -max_len=65536 -timeout=20 \
+  -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts/" "$build/arj_corpus"
