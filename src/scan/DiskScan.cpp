@@ -1282,9 +1282,12 @@ bool Scanner::scanArchive(FolderCtx &ctx, QByteArrayView rawName, QByteArrayView
         ++m_totalFiles;
         ctx.clusters = satAdd(ctx.clusters, clustersOf(info.size));
         m_archiveFiles += arc.count;
-        const TFolderRec *folder = AsFolder(NodeRec(arc.folderNode));
-        if (ctx.folderRec && folder)
-            ctx.folderRec->TotalSize = satAdd(ctx.folderRec->TotalSize, folder->TotalSize);
+        // Every volume of a set is a file of this folder, counted by its own size.
+        for (TTreeNode *node : arc.volumeFolders) {
+            const TFolderRec *folder = AsFolder(NodeRec(node));
+            if (ctx.folderRec && folder)
+                ctx.folderRec->TotalSize = satAdd(ctx.folderRec->TotalSize, folder->TotalSize);
+        }
     }
 
     if (ArchiveIndexCanExtract(extIndex) &&
