@@ -199,6 +199,42 @@ QString findVolume(const QString &archive, int n, const std::function<bool(const
     return {};
 }
 
+// Reads through a window of the archive, so that headers close together (small members)
+// cost one read of the file between them instead of several each.
+class WindowSource : public TArcSource
+{
+public:
+    // Reads from src from now on, forgetting what was read before.
+    void reset(TArcSource &src)
+    {
+        m_src = &src;
+        m_len = 0;
+    }
+    int64_t size() const override { return m_src->size(); }
+    bool readAt(int64_t offset, void *buf, int64_t n) override
+    {
+        if (offset < m_start || offset + n > m_start + m_len) {
+            const int64_t len = std::min<int64_t>(kWindow, size() - offset);
+            if (offset < 0 || n > len)
+                return n > kWindow && m_src->readAt(offset, buf, n);
+            m_len = 0;
+            if (!m_src->readAt(offset, m_buf, len))
+                return false;
+            m_start = offset;
+            m_len = len;
+        }
+        std::memcpy(buf, m_buf + (offset - m_start), size_t(n));
+        return true;
+    }
+
+private:
+    static constexpr int64_t kWindow = 16384;
+    TArcSource *m_src = nullptr;
+    int64_t m_start = 0;
+    int64_t m_len = 0;
+    char m_buf[kWindow];
+};
+
 class ArjListReader : public TArcListReader
 {
 public:
@@ -208,8 +244,9 @@ public:
     {
         lister.position = lister.startOffset() - 1;
         lister.endOfMembers = src.size();
+        m_window.reset(src);
         ArjHeader main;
-        const HeaderRead read = readArjHeader(src, lister.position, main);
+        const HeaderRead read = readArjHeader(m_window, lister.position, main);
         if (read == HeaderRead::BadId || read == HeaderRead::End) {
             lister.position = lister.endOfMembers;
             return;
@@ -226,7 +263,8 @@ public:
         if (uint8_t(fixed[0]) != kId0 || uint8_t(fixed[1]) != kId1 || TByteReader::u16At(fixed, kOffBasicSize) == 0)
             return Step::End;
         ArjHeader h;
-        const HeaderRead read = readArjHeader(src, headerOffset, h);
+        (void)src; // the window reads it
+        const HeaderRead read = readArjHeader(m_window, headerOffset, h);
         if (read == HeaderRead::End || read == HeaderRead::BadId)
             return Step::End;
         if (read != HeaderRead::Ok)
@@ -297,12 +335,12 @@ private:
         }
         if (!lister.openVolume(path))
             lister.raiseError(ArcErrReadFile);
-        TArcSource &src = lister.source();
+        m_window.reset(lister.source());
         ArjHeader main;
-        HeaderRead read = readArjHeader(src, 0, main);
+        HeaderRead read = readArjHeader(m_window, 0, main);
         if (read != HeaderRead::Ok)
             raise(lister, read);
-        read = readArjHeader(src, main.dataStart, next);
+        read = readArjHeader(m_window, main.dataStart, next);
         if (read != HeaderRead::Ok)
             raise(lister, read == HeaderRead::End ? HeaderRead::BadHeader : read);
         if (!(next.flags & kFlagExtFile))
@@ -310,6 +348,7 @@ private:
     }
 
     int m_volume = 0;
+    WindowSource m_window;
 };
 
 // The packed bytes of one part, read from its volume in buffer-sized pieces.

@@ -12,6 +12,7 @@
 
 #include "archive/decoders/BitReader.h"
 
+#include <bit>
 #include <memory>
 
 namespace {
@@ -25,19 +26,15 @@ constexpr uint32_t kWindow = 1u << 15;   // a power of two above the largest dis
 constexpr uint32_t kWindowMask = kWindow - 1;
 
 // The prefix code of both fields: a unary run of at most stop - start one-bits, then
-// (start + run) bits added to the run's base.
+// (start + run) bits added to the run's base, (2^run - 1) << start. The run is
+// counted from one peek at the longest it can be.
 uint32_t readPrefixed(TBitReaderMsb &bits, int start, int stop)
 {
-    uint32_t plus = 0;
-    uint32_t power = 1u << start;
-    int width = start;
-    for (; width < stop; ++width) {
-        if (bits.Get(1) == 0)
-            break;
-        plus += power;
-        power <<= 1;
-    }
-    return plus + bits.Get(width);
+    const int most = stop - start;
+    const uint32_t peek = bits.Peek(most) << (32 - most);
+    const int run = std::countl_one(peek);
+    bits.Consume(run < most ? run + 1 : most);
+    return (((1u << run) - 1) << start) + bits.Get(start + run);
 }
 
 struct FastestState {
