@@ -1643,3 +1643,33 @@ TEST_F(DiskScanTest, ArjSetWithoutItsLaterVolumeKeepsTheFirstVolumesMembers)
     EXPECT_EQ(FileNames(Child(disk, "Set.arj")), (std::set<QByteArray>{"Gpl2.txt"}));
     EXPECT_EQ(Disk(disk)->ArchiveFiles, 1);
 }
+
+// An update with quick scan takes the unchanged volume folders of a set over as they
+// were, and counts the set's files as the first scan did.
+TEST_F(DiskScanTest, QuickScanTakesArjVolumeFoldersOverAndCountsTheSetOnce)
+{
+    QUILLON_NEED_CORPUS();
+    file(QStringLiteral("SET.ARJ"), ReadFileBytes(ArjSetFile("arj_multivol_m1.arj")), kTime1);
+    file(QStringLiteral("SET.A01"), ReadFileBytes(ArjSetFile("arj_multivol_m1.a01")), kTime2);
+    TScanOptions o = options();
+    o.DiskName = "Old";
+    TTreeNode *old = scanOk(o);
+    ASSERT_TRUE(old);
+    EXPECT_EQ(ChildNames(old), (std::set<QByteArray>{"Set.arj", "Set.a01"}));
+    std::set<const void *> oldRecords;
+    for (TTreeNode *child : old->children())
+        oldRecords.insert(NodeRec(child));
+    const int64_t files = Disk(old)->TotalFiles;
+    o.DiskName = "New";
+    o.OldDiskNode = old;
+    o.ArchiveQuickScan = true;
+    o.KeepCurrentCheck = false;
+    TTreeNode *disk = scanOk(o);
+    ASSERT_TRUE(disk);
+    EXPECT_EQ(ChildNames(disk), (std::set<QByteArray>{"Set.arj", "Set.a01"}));
+    for (TTreeNode *child : disk->children())
+        EXPECT_TRUE(oldRecords.count(NodeRec(child))) << child->text().constData();   // taken over, not re-read
+    EXPECT_TRUE(FileNames(disk).empty());
+    EXPECT_EQ(Disk(disk)->ArchiveFiles, 4);
+    EXPECT_EQ(Disk(disk)->TotalFiles, files);
+}
