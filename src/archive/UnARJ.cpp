@@ -279,8 +279,9 @@ public:
         // Folder entries are told apart from files; everything else has no attributes here.
         lister.MemberAttr = h.fileType == kTypeFolder ? 16 : 32;
         lister.MemberDosDate = memberDos(h);
-        lister.MemberDate = h.host == kHostUnix || h.host == kHostNext ? UnixToDateTime(int64_t(h.stamp))
-                                                                        : DosDateTimeToDateTime(lister.MemberDosDate);
+        // A Unix time keeps its odd seconds; one outside the DOS range is 1 January 1980 as any other.
+        const bool unixTime = (h.host == kHostUnix || h.host == kHostNext) && UnixToDos(int64_t(h.stamp)) != 0;
+        lister.MemberDate = unixTime ? UnixToDateTime(int64_t(h.stamp)) : DosDateTimeToDateTime(lister.MemberDosDate);
         uint64_t packed = h.packed;
         uint64_t original = h.original;
         uint32_t crc = h.crc;

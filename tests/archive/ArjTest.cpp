@@ -337,6 +337,28 @@ TEST(ArjList, NamesCommentsFoldersAndCodePage)
     EXPECT_EQ(r.archiveComment, QByteArray("archive note\n"));
 }
 
+// Unix hosts store Unix seconds; no time at all (0 in either kind) is 1 January 1980.
+TEST(ArjList, TimesOfDosAndUnixHosts)
+{
+    ScopedTimeZone utc("UTC");
+    const TDateTime y1980 = DosDateTimeToDateTime(NormalizedDosDateTime(0));
+    const struct {
+        uint8_t host;
+        uint32_t stamp;
+        TDateTime date;
+    } cases[] = {
+        {0, 0x2C4D6000, DosDateTimeToDateTime(0x2C4D6000)},
+        {2, 771676497, 771676497 / 86400.0 + 25569.0},   // 1994-06-15 12:34:57, an odd second
+        {0, 0, y1980},
+        {2, 0, y1980},
+    };
+    for (const auto &c : cases) {
+        const ListResult r = listBytes(arjOf({{.name = "T", .data = "t", .host = c.host, .dos = c.stamp}}));
+        ASSERT_EQ(r.members.size(), 1u);
+        EXPECT_NEAR(r.members[0].date, c.date, 0.5 / 86400) << int(c.host) << " " << c.stamp;
+    }
+}
+
 // Header damage ends the listing with its code; what came before stays listed.
 TEST(ArjList, HeaderDamageEndsTheListingWithItsCode)
 {
