@@ -105,7 +105,7 @@ HeaderRead readArjHeader(TArcSource &src, int64_t at, ArjHeader &h)
     const QByteArrayView basic(buf, basicSize);
     if (Crc32Update(0, buf, size_t(basicSize)) != TByteReader::u32At(QByteArrayView(buf, basicSize + 4), basicSize))
         return HeaderRead::BadCrc;
-    const int first = uint8_t(buf[0]);
+    const int first = uint8_t(buf[kOffFirstSize - 4]);
     if (first < kFirstPartMin || first > basicSize)
         return HeaderRead::BadHeader;
     auto byteAt = [&](int off) { return uint8_t(buf[off - 4]); };
