@@ -11,6 +11,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <optional>
 
 TSignatureHit ClassifySignature(const uint8_t sig[4], TSigMode mode)
@@ -194,7 +195,7 @@ TArcDetection DetectArcType(TArcSource &src, const QString &fileName, int zipCmn
         if (det.type != TArcType::Unknown)
             return det;
         det = FindZipBehindStub(src, det);
-        return det.type == TArcType::Unknown ? FindArjBehindElf(src, det) : det;
+        return FindLhaBehindStub(src, det.type == TArcType::Unknown ? FindArjBehindElf(src, det) : det);
     }
 
     auto classifyAt = [&](int64_t offset) {
@@ -259,6 +260,45 @@ TArcDetection DetectArcType(TArcSource &src, const QString &fileName, int zipCmn
                     break;
                 }
             }
+        }
+    }
+    return det.type == TArcType::Unknown ? FindLhaBehindStub(src, det) : det;
+}
+
+TArcDetection FindLhaBehindStub(TArcSource &src, TArcDetection det)
+{
+    if (det.type != TArcType::Unknown)
+        return det;
+    // A header: size, checksum, "-l??-" method id at 2, level at 20; the
+    // window is what self-extractors of the DOS and Windows eras put in front.
+    constexpr int64_t kWindow = 65536;
+    constexpr int kMinHeader = 24;
+    const int64_t n = std::min(det.fileSize, kWindow);
+    QByteArray buf(n, Qt::Uninitialized);
+    if (n < kMinHeader || !src.readAt(0, buf.data(), n))
+        return det;
+    const auto *b = reinterpret_cast<const uint8_t *>(buf.constData());
+    for (int64_t at = 0; at + kMinHeader <= n; ++at) {
+        if (b[at + 2] != '-' || b[at + 3] != 'l' || b[at + 6] != '-')
+            continue;
+        const int level = b[at + 20];
+        bool found = false;
+        if (level == 0 || level == 1) {
+            const int total = b[at] + 2;
+            if (total >= kMinHeader && at + total <= n) {
+                uint8_t sum = 0;
+                for (int i = 2; i < total; ++i)
+                    sum = uint8_t(sum + b[at + i]);
+                found = sum == b[at + 1];
+            }
+        } else if (level == 2) {
+            const int total = b[at] | (b[at + 1] << 8);
+            found = total >= 26 && at + total <= det.fileSize;
+        }
+        if (found) {
+            det.type = TArcType::LhaExe;
+            det.startOffset = at + 1;
+            return det;
         }
     }
     return det;

@@ -40,6 +40,12 @@ TArcDetection DetectArcType(TArcSource &src, const QString &fileName, int zipCmn
 // ZipExe with the start at that local header, or unchanged.
 TArcDetection FindZipBehindStub(TArcSource &src, TArcDetection det);
 
+// An LHA archive behind a stub the table does not place (a .COM or Windows
+// self-extractor): the first 64 KB are searched for a level 0 or 1 header
+// whose checksum holds, or a level 2 header of a sane size; det comes back as
+// LhaExe with the start at that header, or unchanged.
+TArcDetection FindLhaBehindStub(TArcSource &src, TArcDetection det);
+
 // Detects the type of a file on disk: FileError when it cannot be opened or is
 // below 6 bytes; NA for an empty path.
 TArcDetection DetectArcTypeOfFile(const QString &path, int zipCmntBufSize);

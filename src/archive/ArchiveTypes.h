@@ -22,10 +22,12 @@ std::unique_ptr<TArcListReader> MakeZipListReader();
 std::unique_ptr<TArcListReader> MakeTarListReader();
 std::unique_ptr<TArcListReader> MakeGzipListReader();
 std::unique_ptr<TArcListReader> MakeArjListReader();
+std::unique_ptr<TArcListReader> MakeLhaListReader();
 std::unique_ptr<TUnBase> MakeUnZIP();
 std::unique_ptr<TUnBase> MakeUnTar();
 std::unique_ptr<TUnBase> MakeUnGZIP();
 std::unique_ptr<TUnBase> MakeUnARJ();
+std::unique_ptr<TUnBase> MakeUnLHA();
 
 struct TArchiveTypeRow {
     const char *extension;   // upper case, without the dot
@@ -46,8 +48,8 @@ inline constexpr std::array<TArchiveTypeRow, kArchiveTypeCount> kArchiveTypes = 
     {"ARJ", 'A', TArcType::ARJ, true, true, "ArcARJ", MakeArjListReader, MakeUnARJ},
     {"CAB", 0, TArcType::CAB, false, false, "ArcCAB", nullptr, nullptr},
     {"HA", 0, TArcType::HA, false, false, "ArcHA", nullptr, nullptr},
-    {"LHA", 0, TArcType::LHA, false, true, "ArcLHA", nullptr, nullptr},
-    {"LZH", 0, TArcType::LZH, false, true, "ArcLZH", nullptr, nullptr},
+    {"LHA", 0, TArcType::LHA, false, true, "ArcLHA", MakeLhaListReader, MakeUnLHA},
+    {"LZH", 0, TArcType::LZH, false, true, "ArcLZH", MakeLhaListReader, MakeUnLHA},
     {"PAK", 0, TArcType::PAK, false, false, "ArcPAK", nullptr, nullptr},
     {"RAR", 'R', TArcType::RAR, true, true, "ArcRAR", nullptr, nullptr},
     {"ZIP", 'Z', TArcType::ZIP, true, true, "ArcZIP", MakeZipListReader, MakeUnZIP},

@@ -311,10 +311,10 @@ TEST(ArcTypes, LaterVolumeNames)
 
 TEST(ArcTypes, TypeTableReadersAndExtractors)
 {
-    // The extractors of this build: ARJ, ZIP, TAR and GZ; every other index has none.
+    // The extractors of this build: ARJ, LHA, LZH, ZIP, TAR and GZ; every other index has none.
     for (int index = 0; index <= kArchiveTypeCount + 1; ++index) {
         const std::unique_ptr<TUnBase> unit = MakeExtractor(index);
-        const bool expected = index == 2 || index == 9 || index == 12 || index == 13;
+        const bool expected = index == 2 || index == 5 || index == 6 || index == 9 || index == 12 || index == 13;
         EXPECT_EQ(unit != nullptr, expected) << index;
     }
     EXPECT_NE(dynamic_cast<TUnZIP *>(MakeExtractor(9).get()), nullptr);
@@ -430,7 +430,8 @@ TEST(ArcTypes, DatesTakeTheirOwnOffsetAndTheOneRange)
 // - .pak files whose first member is crunched or squashed carry 1A 08/1A 09: ARC;
 // - self-extractors whose archive neither a string resource 1-4, the MZ header nor a
 //   ZIP end record points at (a DOS .com without MZ header, an NE stub, a PE stub
-//   without string resources, the ARJ ELF stub) are Unknown;
+//   without string resources, the ARJ ELF stub) are Unknown, except LHA ones: their
+//   first header is searched for in the first 64 KB;
 // - ZIPs behind leading bytes are found through the end record: ZipExe.
 TEST(ArcTypes, CorpusDetection)
 {
@@ -469,8 +470,6 @@ TEST(ArcTypes, CorpusDetection)
             {QStringLiteral("arc/sc_Arc.uncompressed.arc"), TArcType::Unknown},
             {QStringLiteral("arc/unarc_arc_store.arc"), TArcType::Unknown},
             {QStringLiteral("arc/unarc_pak_license_crushed.pak"), TArcType::PAK},
-            {QStringLiteral("lha/lhasa_lharc113_sfx.com"), TArcType::Unknown},
-            {QStringLiteral("lha/lhasa_lhmelt_16536_sfx_winsfx_213.exe"), TArcType::Unknown},
             {QStringLiteral("rar/la_rar_sfx.exe"), TArcType::Unknown},
             {QStringLiteral("zip/la_zip_padded1.zip"), TArcType::ZipExe},
             {QStringLiteral("zip/la_compat_zip_4.zip"), TArcType::ZipExe},

@@ -1,0 +1,504 @@
+// The LHA/LZH reader. An archive is a run of member headers, each followed by
+// its packed data, ended by a zero byte (or the end of the file). Three
+// header levels are read; level 3 (32-bit header fields) is refused.
+//
+// Level 0 and 1 (offsets from the header start; N = name length):
+// +------+-----+--------+--------+----------+----------+------+-------+---------+------+-------+
+// | 0    | 1   | 2      | 7      | 11       | 15       | 19   | 20    | 21      | 22   | 22+N  |
+// | size | sum | method | packed | original | DOS time | attr | level | nameLen | name | CRC16 |
+// +------+-----+--------+--------+----------+----------+------+-------+---------+------+-------+
+//   size counts the bytes after the first two; sum is their 8-bit sum.
+//   Level 0 may carry an OS extension after the CRC, up to size + 2.
+//   Level 1: 24+N OS id, and the header's last two bytes give the size of
+//   the first extended header; the extended headers follow the header and
+//   are counted in the packed size.
+//
+// Level 2:
+// +------------+--------+--------+----------+-----------+----------+-------+-------+----+----------+
+// | 0          | 2      | 7      | 11       | 15        | 19       | 20    | 21    | 23 | 24       |
+// | total size | method | packed | original | Unix time | reserved | level | CRC16 | OS | ext size |
+// +------------+--------+--------+----------+-----------+----------+-------+-------+----+----------+
+//   The extended headers follow at 26, inside the total size; packed counts the data only.
+//
+// An extended header: its size (given by the one before), a type byte, the
+// content, and the size of the next one in its last two bytes (0 ends the
+// chain). Each is read by its type, wherever it stands in the chain:
+//   00h header CRC-16 (level 2: of the whole header with this field as 0)
+//   01h file name      02h folder name, FFh between the parts
+//   40h DOS attribute  42h 64-bit packed and original sizes
+//   44h, 45h file and folder name in UTF-16LE
+//   46h code page of the names (65001: UTF-8)     54h Unix time
+#include "archive/UnLHA.h"
+
+#include "archive/decoders/Crc32.h"
+#include "archive/decoders/LhaDecoders.h"
+#include "platform/ByteReader.h"
+#include "platform/DosTime.h"
+#include "platform/Texts.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr int kFixedSize = 22;    // what the listing loop reads of every header
+constexpr int kMethodAt = 2;
+constexpr int kMethodLength = 5;
+constexpr int kPackedAt = 7;
+constexpr int kOriginalAt = 11;
+constexpr int kTimeAt = 15;
+constexpr int kAttrAt = 19;
+constexpr int kLevelAt = 20;
+constexpr int kNameLengthAt = 21;
+constexpr int kNameAt = 22;
+constexpr int kChecksumAt = 1;
+constexpr int kL2CrcAt = 21;
+constexpr int kL2OsAt = 23;
+constexpr int kL2ExtSizeAt = 24;
+constexpr int kL2FixedSize = 26;
+
+constexpr uint8_t kExtCrc = 0x00;
+constexpr uint8_t kExtName = 0x01;
+constexpr uint8_t kExtFolder = 0x02;
+constexpr uint8_t kExtAttr = 0x40;
+constexpr uint8_t kExtSizes = 0x42;
+constexpr uint8_t kExtUnicodeName = 0x44;
+constexpr uint8_t kExtUnicodeFolder = 0x45;
+constexpr uint8_t kExtCodePage = 0x46;
+constexpr uint8_t kExtUnixTime = 0x54;
+constexpr int kExtMinSize = 3;    // type byte and the next size
+constexpr uint32_t kCodePageUtf8 = 65001;
+
+constexpr uint8_t kAttrFolder = 0x10;
+constexpr uint16_t kInternalAttr = 32;
+
+constexpr int ArcErrHeaderCrc = 25136;
+
+// One member header as read.
+struct TLhaHeader
+{
+    int level = 0;
+    char method[kMethodLength] = {};
+    uint64_t packed = 0;    // the data only, without level 1's extended headers
+    uint64_t original = 0;
+    uint32_t dosTime = 0;
+    int64_t unixTime = -1;  // -1 when the header keeps a DOS time only
+    uint8_t attr = 0x20;
+    uint16_t crc = 0;
+    QByteArray name;        // stored bytes
+    QByteArray folder;      // stored bytes, "\" between the parts
+    QString unicodeName;    // from 44h/45h, when present
+    QString unicodeFolder;
+    bool hasUnicodeName = false;
+    bool utf8Names = false;
+    int64_t dataAt = 0;
+    int64_t nextAt = 0;
+
+    bool isFolder() const { return std::memcmp(method, "-lhd-", kMethodLength) == 0; }
+};
+
+// The header at `at`: 0 with h filled, -1 at the end of the archive (a zero
+// byte, too few bytes for a header, or bytes that carry no method id), else
+// the error code: 25108 for an inconsistent header, 25135 for one cut short,
+// 25136 for a checksum or CRC that does not match, 25204 for level 3.
+class THeaderReader
+{
+public:
+    explicit THeaderReader(TArcSource &src) : m_src(src) {}
+
+    int read(int64_t at, TLhaHeader &h)
+    {
+        h = TLhaHeader();
+        const int64_t size = m_src.size();
+        uint8_t fixed[kL2FixedSize];
+        if (at < 0 || size - at < kFixedSize || !m_src.readAt(at, fixed, kFixedSize) || fixed[0] == 0)
+            return -1;
+        if (fixed[kMethodAt] != '-' || fixed[kMethodAt + 4] != '-')
+            return -1;
+        std::memcpy(h.method, fixed + kMethodAt, kMethodLength);
+        h.level = fixed[kLevelAt];
+        switch (h.level) {
+        case 0:
+        case 1:
+            return readLevel01(at, h);
+        case 2:
+            return readLevel2(at, h);
+        case 3:
+            return ArcErrUnsupportedVersion;
+        default:
+            return ArcErrBadFileHeader;
+        }
+    }
+
+private:
+    int readLevel01(int64_t at, TLhaHeader &h)
+    {
+        uint8_t first;
+        if (!m_src.readAt(at, &first, 1))
+            return ArcErrReadFile;
+        const int total = first + 2;
+        if (m_src.size() - at < total || !m_src.readAt(at, m_buf, total))
+            return ArcErrReadFile;
+        const QByteArrayView hv(reinterpret_cast<const char *>(m_buf), total);
+        const int nameLength = m_buf[kNameLengthAt];
+        const int crcAt = kNameAt + nameLength;
+        // Level 0 ends with the CRC (and maybe an OS extension); level 1 adds an OS id and the first size.
+        if (total < crcAt + 2 + (h.level == 1 ? 3 : 0))
+            return ArcErrBadFileHeader;
+        uint8_t sum = 0;
+        for (int i = kMethodAt; i < total; ++i)
+            sum = uint8_t(sum + m_buf[i]);
+        if (sum != m_buf[kChecksumAt])
+            return ArcErrHeaderCrc;
+        h.packed = TByteReader::u32At(hv, kPackedAt);
+        h.original = TByteReader::u32At(hv, kOriginalAt);
+        h.dosTime = TByteReader::u32At(hv, kTimeAt);
+        h.attr = m_buf[kAttrAt];
+        h.name = QByteArray(reinterpret_cast<const char *>(m_buf + kNameAt), nameLength);
+        h.crc = TByteReader::u16At(hv, crcAt);
+        int64_t pos = at + total;
+        if (h.level == 1) {
+            // The extended headers stand in the data area and are counted in the packed size.
+            uint32_t next = TByteReader::u16At(hv, total - 2);
+            while (next != 0) {
+                if (next < uint32_t(kExtMinSize) || next > h.packed)
+                    return ArcErrBadFileHeader;
+                if (m_src.size() - pos < int64_t(next) || !m_src.readAt(pos, m_buf, next))
+                    return ArcErrReadFile;
+                if (const int err = extension(h, m_buf, int(next), nullptr))
+                    return err;
+                pos += next;
+                h.packed -= next;
+                next = TByteReader::u16At(QByteArrayView(reinterpret_cast<const char *>(m_buf), next), next - 2);
+            }
+        }
+        return finish(h, pos);
+    }
+
+    int readLevel2(int64_t at, TLhaHeader &h)
+    {
+        uint8_t sizeBytes[2];
+        if (!m_src.readAt(at, sizeBytes, 2))
+            return ArcErrReadFile;
+        const int total = sizeBytes[0] | (sizeBytes[1] << 8);
+        if (total < kL2FixedSize)
+            return ArcErrBadFileHeader;
+        if (m_src.size() - at < total || !m_src.readAt(at, m_buf, total))
+            return ArcErrReadFile;
+        const QByteArrayView hv(reinterpret_cast<const char *>(m_buf), total);
+        h.packed = TByteReader::u32At(hv, kPackedAt);
+        h.original = TByteReader::u32At(hv, kOriginalAt);
+        h.unixTime = TByteReader::u32At(hv, kTimeAt);
+        h.crc = TByteReader::u16At(hv, kL2CrcAt);
+        int pos = kL2FixedSize;
+        int crcField = -1;
+        uint32_t next = TByteReader::u16At(hv, kL2ExtSizeAt);
+        while (next != 0) {
+            if (next < uint32_t(kExtMinSize) || next > uint32_t(total - pos))
+                return ArcErrBadFileHeader;
+            int crcAt = -1;
+            if (const int err = extension(h, m_buf + pos, int(next), &crcAt))
+                return err;
+            if (crcAt >= 0)
+                crcField = pos + crcAt;
+            pos += int(next);
+            next = TByteReader::u16At(hv, pos - 2);
+        }
+        if (crcField >= 0) {
+            // The CRC covers the whole header with its own two bytes as 0.
+            const uint16_t stored = TByteReader::u16At(hv, crcField);
+            m_buf[crcField] = m_buf[crcField + 1] = 0;
+            if (Crc16ArcUpdate(0, m_buf, size_t(total)) != stored)
+                return ArcErrHeaderCrc;
+        }
+        return finish(h, at + total);
+    }
+
+    // One extended header of n bytes at p (type, content, next size). For the
+    // header CRC, *crcAt (when asked) gets the field's offset within it.
+    static int extension(TLhaHeader &h, const uint8_t *p, int n, int *crcAt)
+    {
+        const QByteArrayView content(reinterpret_cast<const char *>(p + 1), n - kExtMinSize);
+        switch (p[0]) {
+        case kExtCrc:
+            if (crcAt && content.size() >= 2)
+                *crcAt = 1;
+            break;
+        case kExtName:
+            h.name = content.toByteArray();
+            break;
+        case kExtFolder:
+            h.folder = content.toByteArray();
+            h.folder.replace('\xFF', '\\');
+            break;
+        case kExtAttr:
+            if (!content.isEmpty())
+                h.attr = uint8_t(content[0]);
+            break;
+        case kExtSizes:
+            if (content.size() >= 16) {
+                h.packed = TByteReader::u64At(content, 0);
+                h.original = TByteReader::u64At(content, 8);
+            }
+            break;
+        case kExtUnicodeName:
+            h.unicodeName = utf16(content);
+            h.hasUnicodeName = true;
+            break;
+        case kExtUnicodeFolder:
+            h.unicodeFolder = utf16(content);
+            h.unicodeFolder.replace(QChar(0xFFFF), QLatin1Char('\\'));
+            h.hasUnicodeName = true;
+            break;
+        case kExtCodePage:
+            h.utf8Names = TByteReader::u32At(content, 0) == kCodePageUtf8;
+            break;
+        case kExtUnixTime:
+            if (content.size() >= 4)
+                h.unixTime = TByteReader::u32At(content, 0);
+            break;
+        default:
+            break;
+        }
+        return 0;
+    }
+
+    static QString utf16(QByteArrayView bytes)
+    {
+        QString s;
+        for (qsizetype i = 0; i + 1 < bytes.size(); i += 2)
+            s.append(QChar(char16_t(uint8_t(bytes[i]) | (uint8_t(bytes[i + 1]) << 8))));
+        return s;
+    }
+
+    int finish(TLhaHeader &h, int64_t dataAt)
+    {
+        if (h.packed > uint64_t(INT64_MAX - dataAt))
+            return ArcErrBadFileHeader;
+        h.dataAt = dataAt;
+        h.nextAt = dataAt + int64_t(h.packed);
+        return 0;
+    }
+
+    TArcSource &m_src;
+    uint8_t m_buf[65536];   // the largest header or extended header (16-bit sizes)
+};
+
+// The member's path inside the archive: folder and name, "\" between parts,
+// UTF-8 (the UTF-16 names when stored, else the stored bytes under the DOS
+// rule); a folder entry ends in "\".
+QByteArray memberName(const TLhaHeader &h)
+{
+    QByteArray name;
+    if (h.hasUnicodeName) {
+        QString folder = h.unicodeFolder;
+        if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('\\')))
+            folder += QLatin1Char('\\');
+        name = (folder + (h.unicodeName.isEmpty() ? QString::fromUtf8(DosBytesToUtf8(h.name)) : h.unicodeName))
+                   .toUtf8();
+    } else {
+        QByteArray bytes = h.folder;
+        if (!bytes.isEmpty() && !bytes.endsWith('\\'))
+            bytes += '\\';
+        bytes += h.name;
+        bytes.replace('\xFF', '\\');
+        // Names the archive declares UTF-8 are UTF-8 when valid; the DOS rule keeps valid UTF-8 as it is.
+        name = DosBytesToUtf8(bytes);
+    }
+    name.replace('/', '\\');
+    if (h.isFolder() && !name.isEmpty() && !name.endsWith('\\'))
+        name += '\\';
+    return name;
+}
+
+// The method's digit (-lh5- gives 5), or the character's code for a letter (-lhd- gives 'd').
+int methodCode(const TLhaHeader &h)
+{
+    const char c = h.method[3];
+    return c >= '0' && c <= '9' ? c - '0' : uint8_t(c);
+}
+
+// The member's modification time: the Unix time when the header has one, else its DOS time.
+void setDates(TArcLister &lister, const TLhaHeader &h)
+{
+    if (h.unixTime >= 0) {
+        lister.MemberDosDate = NormalizedDosDateTime(UnixToDosDateTime(h.unixTime));
+        lister.MemberDate = UnixToDateTime(h.unixTime);
+    } else {
+        lister.MemberDosDate = NormalizedDosDateTime(h.dosTime);
+        lister.MemberDate = DosDateTimeToDateTime(lister.MemberDosDate);
+    }
+}
+
+class LhaListReader : public TArcListReader
+{
+public:
+    int headerSize() const override { return kFixedSize; }
+
+    void prepare(TArcLister &lister, TArcSource &src) override
+    {
+        lister.position = lister.startOffset() - 1;
+        lister.endOfMembers = src.size();
+        m_reader = std::make_unique<THeaderReader>(src);
+    }
+
+    Step step(TArcLister &lister, TArcSource &src, QByteArrayView fixed, int64_t headerOffset) override
+    {
+        (void)src;
+        (void)fixed;
+        TLhaHeader h;
+        const int result = m_reader->read(headerOffset, h);
+        if (result < 0)
+            return Step::End;
+        if (result > 0)
+            lister.raiseError(result);
+        lister.MemberName = memberName(h);
+        lister.PackedSize = h.packed;
+        lister.UnpackedSize = h.original;
+        lister.MemberCRC = h.crc;
+        lister.MethodCode = methodCode(h);
+        lister.MemberAttr = h.isFolder() ? h.attr | kAttrFolder : h.attr;
+        lister.InternalAttr = kInternalAttr;
+        setDates(lister, h);
+        lister.Ratio = TArcLister::ratioOf(h.packed, h.original);
+        lister.position = h.nextAt;
+        return Step::Report;
+    }
+
+private:
+    std::unique_ptr<THeaderReader> m_reader;
+};
+
+// The packed bytes of one member, read from the archive in buffer-sized pieces.
+class SourceInput : public DecodeInput
+{
+public:
+    SourceInput(TArcSource &src, int64_t offset, uint64_t length) : m_src(src), m_pos(offset), m_left(length) {}
+    int64_t Read(uint8_t *buf, int64_t max) override
+    {
+        const int64_t n = int64_t(std::min<uint64_t>({m_left, uint64_t(max), uint64_t(m_src.size() - m_pos)}));
+        if (n <= 0 || !m_src.readAt(m_pos, buf, n))
+            return 0;
+        m_pos += n;
+        m_left -= uint64_t(n);
+        return n;
+    }
+
+private:
+    TArcSource &m_src;
+    int64_t m_pos;
+    uint64_t m_left;
+};
+
+// The unpacked bytes into the member file, with the running CRC-16.
+class MemberOutput : public DecodeOutput
+{
+public:
+    explicit MemberOutput(TMemberFile &file) : m_file(file) {}
+    bool Write(const uint8_t *data, size_t n) override
+    {
+        if (!m_file.write(reinterpret_cast<const char *>(data), int64_t(n)))
+            return false;
+        m_crc = Crc16ArcUpdate(m_crc, data, n);
+        return true;
+    }
+    uint16_t crc() const { return m_crc; }
+
+private:
+    TMemberFile &m_file;
+    uint16_t m_crc = 0;
+};
+
+} // namespace
+
+std::unique_ptr<TArcListReader> MakeLhaListReader()
+{
+    return std::make_unique<LhaListReader>();
+}
+
+bool TUnLHA::acceptsType(TArcType type) const
+{
+    return type == TArcType::LHA || type == TArcType::LhaExe || type == TArcType::LZH || type == TArcType::LzhExe;
+}
+
+int TUnLHA::extractMembers(TArcSource &src, const QString &root)
+{
+    auto reader = std::make_unique<THeaderReader>(src);
+    int extracted = 0;
+    int handled = 0;
+    int refusal = 0;
+    TLhaHeader h;
+    for (int64_t at = startOffset() - 1;; at = h.nextAt) {
+        const int result = reader->read(at, h);
+        if (result < 0)
+            break;
+        if (result > 0)
+            raiseError(result);
+
+        const QString stored = QString::fromUtf8(memberName(h));
+        const QString rel = SafeOutputPath(stored, ExtractDir, UseStoredDirs);
+        if (rel.isEmpty()) {
+            if (!h.isFolder())
+                warn(ArcErrInvalidFileName);
+            continue;
+        }
+        if (!MatchesFileSpec(m_fileSpec, stored))
+            continue;
+        const TLhaMethod *method = FindLhaMethod(h.method);
+        if (!method) {
+            warn(ArcErrUnsupportedMethod);
+            refusal = ArcErrUnsupportedMethod;
+            continue;
+        }
+        if (h.isFolder()) {
+            // A folder entry makes its folder where stored folders are kept; it has no data.
+            // One whose name holds "|" is a symbolic link ("name|target"): links are never made.
+            if (UseStoredDirs && !stored.contains(QLatin1Char('|'))) {
+                if (prepareFolder(root + QLatin1Char('/') + rel, root))
+                    ++extracted;
+                else
+                    warn(ArcErrOpenFile);
+            }
+            continue;
+        }
+        if (h.original > OutputLimit) {
+            warn(ArcErrBadLengths);
+            refusal = ArcErrBadLengths;
+            continue;
+        }
+
+        TMemberFile file(*this, root, rel, h.original, h.original);
+        if (!file.open(++handled))
+            continue;
+        SourceInput in(src, h.dataAt, h.packed);
+        MemberOutput out(file);
+        DecodeParams params;
+        params.packedSize = h.packed;
+        params.unpackedSize = h.original;
+        params.dictBits = method->dictBits;
+        const DecodeStatus status = method->decode(in, out, params);
+        if (status != DecodeStatus::Ok) {
+            file.discard();
+            const int code = status == DecodeStatus::Truncated     ? int(ArcErrReadFile)
+                             : status == DecodeStatus::OutputError ? int(ArcErrWriteFile)
+                             : status == DecodeStatus::Unsupported ? int(ArcErrUnsupportedMethod)
+                                                                   : int(ArcErrInvalidCode);
+            warn(code);
+            refusal = code;
+            continue;
+        }
+        const int64_t mtime = h.unixTime >= 0 ? h.unixTime : DosToUnix(NormalizedDosDateTime(h.dosTime)).value_or(-1);
+        if (file.commit(mtime, out.crc() == h.crc))
+            ++extracted;
+    }
+    if (extracted == 0 && refusal != 0)
+        throw EArcError(refusal);   // already reported through OnError
+    return extracted;
+}
+
+std::unique_ptr<TUnBase> MakeUnLHA()
+{
+    return std::make_unique<TUnLHA>();
+}
