@@ -5,6 +5,7 @@
 
 #include "archive/PeResources.h"
 #include "archive/UnZIP.h"
+#include "archive/decoders/Crc32.h"
 
 #include "platform/ByteReader.h"
 
@@ -86,6 +87,44 @@ bool TarChecksumOk(QByteArrayView block)
     return value == sum;
 }
 
+// An ARJ archive behind an ELF self-extractor stub: the stub's image ends with its
+// section header table (offset and size from the ELF header, 32- or 64-bit,
+// little-endian), and the archive's main header (id 60h EAh, a basic header of a
+// possible size with its CRC-32, file type 2) follows within the header search's
+// 25000 bytes. det is returned unchanged when there is none.
+static TArcDetection FindArjBehindElf(TArcSource &src, TArcDetection det)
+{
+    constexpr int64_t kSearch = 25000, kMaxBasic = 2600;
+    char elf[64];
+    if (!src.readAt(0, elf, sizeof elf) || QByteArrayView(elf, 4) != QByteArrayView("\x7f" "ELF", 4) || elf[5] != 1)
+        return det;
+    const QByteArrayView e(elf, sizeof elf);
+    const bool wide = elf[4] == 2;
+    const uint64_t shoff = wide ? TByteReader::u64At(e, 0x28) : TByteReader::u32At(e, 0x20);
+    const uint64_t table = uint64_t(TByteReader::u16At(e, wide ? 0x3A : 0x2E)) * TByteReader::u16At(e, wide ? 0x3C : 0x30);
+    if (shoff >= uint64_t(det.fileSize) || table > uint64_t(det.fileSize) - shoff)
+        return det;
+    const int64_t from = int64_t(shoff + table);
+    const int64_t span = std::min(det.fileSize - from, kSearch + 4 + kMaxBasic + 4);
+    QByteArray window(span, Qt::Uninitialized);
+    if (span < 12 || !src.readAt(from, window.data(), span))
+        return det;
+    const auto *w = reinterpret_cast<const uint8_t *>(window.constData());
+    for (int64_t p = 0; p + 12 <= span && p < kSearch; ++p) {
+        if (w[p] != 0x60 || w[p + 1] != 0xEA)
+            continue;
+        const int64_t size = w[p + 2] | w[p + 3] << 8;
+        if (size < 30 || size > kMaxBasic || p + 8 + size > span || w[p + 10] != 2)
+            continue;
+        if (Crc32Update(0, w + p + 4, size_t(size)) != TByteReader::u32At(window, qsizetype(p + 4 + size)))
+            continue;
+        det.type = TArcType::ArjExe;
+        det.startOffset = from + p + 1;
+        return det;
+    }
+    return det;
+}
+
 TArcDetection FindZipBehindStub(TArcSource &src, TArcDetection det)
 {
     // The end record is looked for where the lister looks for it (the last 32 KB, so an
@@ -157,7 +196,8 @@ TArcDetection DetectArcType(TArcSource &src, const QString &fileName, int zipCmn
         // padding) is found through its end record, as for a DOS stub (step c).
         if (det.type != TArcType::Unknown)
             return det;
-        return FindLhaBehindStub(src, FindZipBehindStub(src, det));
+        det = FindZipBehindStub(src, det);
+        return FindLhaBehindStub(src, det.type == TArcType::Unknown ? FindArjBehindElf(src, det) : det);
     }
 
     auto classifyAt = [&](int64_t offset) {

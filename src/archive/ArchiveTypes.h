@@ -21,6 +21,8 @@ class TUnBase;
 std::unique_ptr<TArcListReader> MakeZipListReader();
 std::unique_ptr<TArcListReader> MakeTarListReader();
 std::unique_ptr<TArcListReader> MakeGzipListReader();
+std::unique_ptr<TArcListReader> MakeArjListReader();
+std::unique_ptr<TArcListReader> MakeLhaListReader();
 std::unique_ptr<TUnBase> MakeUnZIP();
 std::unique_ptr<TUnBase> MakeUnTar();
 std::unique_ptr<TUnBase> MakeUnGZIP();
@@ -30,7 +32,7 @@ std::unique_ptr<TArcListReader> MakeArcListReader();
 std::unique_ptr<TUnBase> MakeUnARC();
 std::unique_ptr<TArcListReader> MakeZooListReader();
 std::unique_ptr<TUnBase> MakeUnZOO();
-std::unique_ptr<TArcListReader> MakeLhaListReader();
+std::unique_ptr<TUnBase> MakeUnARJ();
 std::unique_ptr<TUnBase> MakeUnLHA();
 
 struct TArchiveTypeRow {
@@ -49,7 +51,7 @@ inline constexpr int kArchiveTypeCount = 14;
 // Row n - 1 is archive type index n. Order and spellings are fixed (stored in catalogs and settings).
 inline constexpr std::array<TArchiveTypeRow, kArchiveTypeCount> kArchiveTypes = {{
     {"ARC", 0, TArcType::ARC, false, true, "ArcARC", MakeArcListReader, MakeUnARC},
-    {"ARJ", 'A', TArcType::ARJ, true, true, "ArcARJ", nullptr, nullptr},
+    {"ARJ", 'A', TArcType::ARJ, true, true, "ArcARJ", MakeArjListReader, MakeUnARJ},
     {"CAB", 0, TArcType::CAB, false, false, "ArcCAB", nullptr, nullptr},
     {"HA", 0, TArcType::HA, false, false, "ArcHA", nullptr, nullptr},
     {"LHA", 0, TArcType::LHA, false, true, "ArcLHA", MakeLhaListReader, MakeUnLHA},

@@ -595,7 +595,9 @@ private:
     TTreeNode *oldChild(FolderCtx &ctx, const QByteArray &name, bool compressed);
     bool scanArchive(FolderCtx &ctx, QByteArrayView rawName, QByteArrayView name, const EntryInfo &info,
                      int extIndex, QByteArray &fileDesc);
-    void takeOver(FolderCtx &ctx, TTreeNode *oldNode, int64_t size);
+    // Takes an unchanged archive folder of the old disk over; countFile: the archive file counts
+    // in TotalFiles (a later volume of a set does not, as when the set is listed).
+    void takeOver(FolderCtx &ctx, TTreeNode *oldNode, int64_t size, bool countFile);
     void zipViewRead(TArcLister *lister);
     // Starts the folder of the next volume file of the archive being listed, beside the previous one.
     void openVolumeFolder(ArchiveCtx &arc, const QString &volumeFile);
@@ -1196,7 +1198,7 @@ void Scanner::addFile(FolderCtx &ctx, QByteArrayView rawName, QByteArrayView nam
 
 // ---- archives ----------------------------------------------------------------
 
-void Scanner::takeOver(FolderCtx &ctx, TTreeNode *oldNode, int64_t size)
+void Scanner::takeOver(FolderCtx &ctx, TTreeNode *oldNode, int64_t size, bool countFile)
 {
     LoadFileList(oldNode, m_hooks.prompter);
     TFolderRec *rec = AsFolder(NodeRec(oldNode));
@@ -1210,7 +1212,8 @@ void Scanner::takeOver(FolderCtx &ctx, TTreeNode *oldNode, int64_t size)
     for (TFileRec *f = rec->Next; f; f = f->Next)
         f->Node = newNode;
     ctx.clusters = satAdd(ctx.clusters, clustersOf(size));
-    ++m_totalFiles;
+    if (countFile)
+        ++m_totalFiles;
     m_archiveFiles += rec->FileCount;
     if (ctx.folderRec)
         ctx.folderRec->TotalSize = satAdd(ctx.folderRec->TotalSize, rec->TotalSize);
@@ -1233,7 +1236,7 @@ bool Scanner::scanArchive(FolderCtx &ctx, QByteArrayView rawName, QByteArrayView
             // rule (BACKUP.ZIP and Backup.zip) already took this record over.
             if (rec->Node == old && rec->Modified == info.modified && rec->TotalSize == TotalUnits(info.size) &&
                 old->childCount() == 0 && rec->SubOffset <= 0) {
-                takeOver(ctx, old, info.size);
+                takeOver(ctx, old, info.size, !IsLaterVolumeName(rawName));
                 ctx.oldChildren.remove(old->text());
                 m_progress.setDirLabel(QFile::decodeName(m_path) + QLatin1Char('/'));
                 return true;
@@ -1282,9 +1285,12 @@ bool Scanner::scanArchive(FolderCtx &ctx, QByteArrayView rawName, QByteArrayView
         ++m_totalFiles;
         ctx.clusters = satAdd(ctx.clusters, clustersOf(info.size));
         m_archiveFiles += arc.count;
-        const TFolderRec *folder = AsFolder(NodeRec(arc.folderNode));
-        if (ctx.folderRec && folder)
-            ctx.folderRec->TotalSize = satAdd(ctx.folderRec->TotalSize, folder->TotalSize);
+        // Every volume of a set is a file of this folder, counted by its own size.
+        for (TTreeNode *node : arc.volumeFolders) {
+            const TFolderRec *folder = AsFolder(NodeRec(node));
+            if (ctx.folderRec && folder)
+                ctx.folderRec->TotalSize = satAdd(ctx.folderRec->TotalSize, folder->TotalSize);
+        }
     }
 
     if (ArchiveIndexCanExtract(extIndex) &&

@@ -316,10 +316,10 @@ TEST(ArcTypes, LaterVolumeNames)
 
 TEST(ArcTypes, TypeTableReadersAndExtractors)
 {
-    // The extractors of this build: ARC, LHA, LZH, RAR, ZIP, ZOO, TAR and GZ; every other index has none.
+    // The extractors of this build: ARC, ARJ, LHA, LZH, RAR, ZIP, ZOO, TAR and GZ; every other index has none.
     for (int index = 0; index <= kArchiveTypeCount + 1; ++index) {
         const std::unique_ptr<TUnBase> unit = MakeExtractor(index);
-        const bool expected = index == 1 || index == 5 || index == 6 || index == 8 || index == 9 || index == 10 || index == 12 || index == 13;
+        const bool expected = index == 1 || index == 2 || index == 5 || index == 6 || index == 8 || index == 9 || index == 10 || index == 12 || index == 13;
         EXPECT_EQ(unit != nullptr, expected) << index;
     }
     EXPECT_NE(dynamic_cast<TUnZIP *>(MakeExtractor(9).get()), nullptr);
@@ -328,10 +328,9 @@ TEST(ArcTypes, TypeTableReadersAndExtractors)
     // Directory readers by detected type: self-extractors and ZIP variants read as their plain kind.
     for (TArcType type : {TArcType::ZIP, TArcType::ZipExe, TArcType::Zip250, TArcType::Zip250Exe, TArcType::GZip,
                           TArcType::TAR, TArcType::RAR, TArcType::RarExe, TArcType::ARC, TArcType::ArcExe,
-                          TArcType::PAK, TArcType::PakExe, TArcType::ZOO})
+                          TArcType::PAK, TArcType::PakExe, TArcType::ZOO, TArcType::ARJ, TArcType::ArjExe})
         EXPECT_NE(MakeListReader(type), nullptr) << ArcTypeName(type);
-    for (TArcType type : {TArcType::NA, TArcType::Unknown, TArcType::ARJ, TArcType::ArjExe, TArcType::BH,
-                          TArcType::CAB})
+    for (TArcType type : {TArcType::NA, TArcType::Unknown, TArcType::BH, TArcType::CAB})
         EXPECT_EQ(MakeListReader(type), nullptr) << ArcTypeName(type);
     EXPECT_EQ(PlainArcType(TArcType::LhaExe), TArcType::LHA);
     EXPECT_EQ(PlainArcType(TArcType::Zip250Exe), TArcType::ZIP);
@@ -449,7 +448,7 @@ TEST(ArcTypes, CorpusDetection)
     ASSERT_GE(entries.size(), 200);
     const std::map<QString, TArcType> byFormat = {
         {QStringLiteral("zip"), TArcType::ZIP},     {QStringLiteral("sfx-zip"), TArcType::ZipExe},
-        {QStringLiteral("arj"), TArcType::ARJ},     {QStringLiteral("sfx-arj"), TArcType::Unknown},
+        {QStringLiteral("arj"), TArcType::ARJ},     {QStringLiteral("sfx-arj"), TArcType::ArjExe},
         {QStringLiteral("lha"), TArcType::LHA},     {QStringLiteral("sfx-lha"), TArcType::LhaExe},
         {QStringLiteral("cab"), TArcType::CAB},     {QStringLiteral("rar"), TArcType::RAR},
         {QStringLiteral("sfx-rar"), TArcType::RarExe}, {QStringLiteral("arc"), TArcType::ARC},

@@ -27,6 +27,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -1549,4 +1550,126 @@ TEST_F(DiskScanTest, OversizedDescriptionMemberIsNotExtracted)
         for (TFileRec *f = NodeRec(disk)->Next; f; f = f->Next)
             EXPECT_EQ(f->Desc, nullptr) << f->name().toByteArray().constData();
     }
+}
+
+// ---------------------------------------------------------------------------
+// Multi-volume archives: the corpus's two-volume ARJ set (GPL2.TXT in the
+// first volume, RANDOM.BIN split over both, README.TXT and ZEROS.BIN in the
+// second)
+
+QString ArjSetFile(const char *name)
+{
+    return testcorpus::ArchiveDir("arj") + QStringLiteral("/arj_multivol_m1/") + QLatin1String(name);
+}
+
+// Each volume is a folder of its own, named after the volume file, and the later
+// volume is neither listed again nor stored as a file, whichever of the two the
+// folder lists first, and whatever the case of the volume's name on the medium.
+// The copies are made in both orders in several folders; the test checks that
+// the folder listings really gave both orders.
+TEST_F(DiskScanTest, ArjVolumesAreOneFolderEachAndTheLaterVolumeIsReadOnce)
+{
+    QUILLON_NEED_CORPUS();
+    const QByteArray first = ReadFileBytes(ArjSetFile("arj_multivol_m1.arj"));
+    const QByteArray second = ReadFileBytes(ArjSetFile("arj_multivol_m1.a01"));
+    ASSERT_FALSE(first.isEmpty());
+    ASSERT_FALSE(second.isEmpty());
+    struct Case {
+        QByteArray folder, firstName, secondName, firstShown, secondShown;
+        bool laterFirst;
+    };
+    std::vector<Case> cases;
+    for (int i = 0; i < 8; ++i) {
+        const QByteArray folder = "set" + QByteArray::number(i);
+        if (i % 4 < 2)
+            cases.push_back({folder, "arj_multivol_m1.arj", "arj_multivol_m1.a01", "arj_multivol_m1.arj",
+                             "arj_multivol_m1.a01", i % 2 == 1});
+        else
+            cases.push_back({folder, "BACKUP.ARJ", "backup.a01", "Backup.arj", "backup.a01", i % 2 == 1});
+    }
+    bool listedLaterFirst = false, listedLaterLast = false;
+    for (const Case &c : cases) {
+        const QString dir = QString::fromLatin1(c.folder) + QLatin1Char('/');
+        if (c.laterFirst)
+            file(dir + QString::fromLatin1(c.secondName), second, kTime2);
+        file(dir + QString::fromLatin1(c.firstName), first, kTime1);
+        if (!c.laterFirst)
+            file(dir + QString::fromLatin1(c.secondName), second, kTime2);
+        QDirIterator it(media(dir), QDir::Files);
+        const bool laterListedFirst = it.hasNext() && it.next().endsWith(QString::fromLatin1(c.secondName));
+        (laterListedFirst ? listedLaterFirst : listedLaterLast) = true;
+    }
+    EXPECT_TRUE(listedLaterFirst && listedLaterLast) << "the folder listings gave one order only";
+    TTreeNode *disk = scanOk(options());
+    ASSERT_TRUE(disk);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.folder.constData());
+        TTreeNode *folder = Child(disk, c.folder);
+        ASSERT_TRUE(folder);
+        EXPECT_EQ(ChildNames(folder), (std::set<QByteArray>{c.firstShown, c.secondShown}));
+        EXPECT_TRUE(FileNames(folder).empty());   // neither volume is also a plain file
+        TTreeNode *one = Child(folder, c.firstShown);
+        TTreeNode *two = Child(folder, c.secondShown);
+        ASSERT_TRUE(one && two);
+        EXPECT_EQ(FileNames(one), (std::set<QByteArray>{"Gpl2.txt"}));
+        EXPECT_EQ(FileNames(two), (std::set<QByteArray>{"Random.bin", "Readme.txt", "Zeros.bin"}));
+        // Each volume folder has its own file's size and time.
+        EXPECT_EQ(Folder(one)->TotalSize, int64_t(first.size()) * 10000);
+        EXPECT_EQ(Folder(two)->TotalSize, int64_t(second.size()) * 10000);
+        EXPECT_EQ(Folder(one)->Modified, Dos(kTime1));
+        EXPECT_EQ(Folder(two)->Modified, Dos(kTime2));
+        EXPECT_TRUE(ItemIs(Folder(two)->KindFlags, rfCompressed));
+        // The split member, once, with the sizes of both parts and the whole file's CRC-32.
+        const TFileRec *random = FileOf(two, "Random.bin");
+        ASSERT_TRUE(random);
+        EXPECT_EQ(random->Size, 6000);
+        EXPECT_EQ(random->Accessed, 6000u);
+        EXPECT_EQ(random->Created, 0x0fd37f45u);
+        // The folder holding the set counts every volume file by its size.
+        EXPECT_EQ(Folder(folder)->TotalSize, int64_t(first.size() + second.size()) * 10000);
+    }
+    EXPECT_EQ(Disk(disk)->ArchiveFiles, 4 * int(cases.size()));
+    EXPECT_EQ(Disk(disk)->TotalFiles, int(cases.size()));
+}
+
+// A set whose later volume is missing keeps the members its first volume holds whole.
+TEST_F(DiskScanTest, ArjSetWithoutItsLaterVolumeKeepsTheFirstVolumesMembers)
+{
+    QUILLON_NEED_CORPUS();
+    file(QStringLiteral("SET.ARJ"), ReadFileBytes(ArjSetFile("arj_multivol_m1.arj")));
+    TTreeNode *disk = scanOk(options());
+    ASSERT_TRUE(disk);
+    EXPECT_EQ(ChildNames(disk), (std::set<QByteArray>{"Set.arj"}));
+    EXPECT_EQ(FileNames(Child(disk, "Set.arj")), (std::set<QByteArray>{"Gpl2.txt"}));
+    EXPECT_EQ(Disk(disk)->ArchiveFiles, 1);
+}
+
+// An update with quick scan takes the unchanged volume folders of a set over as they
+// were, and counts the set's files as the first scan did.
+TEST_F(DiskScanTest, QuickScanTakesArjVolumeFoldersOverAndCountsTheSetOnce)
+{
+    QUILLON_NEED_CORPUS();
+    file(QStringLiteral("SET.ARJ"), ReadFileBytes(ArjSetFile("arj_multivol_m1.arj")), kTime1);
+    file(QStringLiteral("SET.A01"), ReadFileBytes(ArjSetFile("arj_multivol_m1.a01")), kTime2);
+    TScanOptions o = options();
+    o.DiskName = "Old";
+    TTreeNode *old = scanOk(o);
+    ASSERT_TRUE(old);
+    EXPECT_EQ(ChildNames(old), (std::set<QByteArray>{"Set.arj", "Set.a01"}));
+    std::set<const void *> oldRecords;
+    for (TTreeNode *child : old->children())
+        oldRecords.insert(NodeRec(child));
+    const int64_t files = Disk(old)->TotalFiles;
+    o.DiskName = "New";
+    o.OldDiskNode = old;
+    o.ArchiveQuickScan = true;
+    o.KeepCurrentCheck = false;
+    TTreeNode *disk = scanOk(o);
+    ASSERT_TRUE(disk);
+    EXPECT_EQ(ChildNames(disk), (std::set<QByteArray>{"Set.arj", "Set.a01"}));
+    for (TTreeNode *child : disk->children())
+        EXPECT_TRUE(oldRecords.count(NodeRec(child))) << child->text().constData();   // taken over, not re-read
+    EXPECT_TRUE(FileNames(disk).empty());
+    EXPECT_EQ(Disk(disk)->ArchiveFiles, 4);
+    EXPECT_EQ(Disk(disk)->TotalFiles, files);
 }

@@ -67,6 +67,8 @@ struct TDecoderEntry
 
 // The ZIP decoder for a method number, or null when the method is not supported.
 const TDecoderEntry *FindZipDecoder(int method);
+// The ARJ decoder for a method number (0 to 4), or null (decoders/ArjFastest.cpp).
+const TDecoderEntry *FindArjDecoder(int method);
 
 // The decoders themselves (ZipDecoders.cpp lists them by method).
 DecodeStatus DecodeStored(DecodeInput &in, DecodeOutput &out, const DecodeParams &params);
@@ -77,3 +79,5 @@ DecodeStatus DecodeInflate(DecodeInput &in, DecodeOutput &out, const DecodeParam
 // LZ77 with static Huffman coding in blocks (LHA -lh4- to -lh7-, ARJ methods 1 to 3, ZOO LZH),
 // with params.dictBits; shared by the three formats' tables (decoders/LzhStatic.cpp).
 DecodeStatus DecodeLzhStatic(DecodeInput &in, DecodeOutput &out, const DecodeParams &params);
+// ARJ method 4, LZ77 with prefix-coded lengths and distances (decoders/ArjFastest.cpp).
+DecodeStatus DecodeArjFastest(DecodeInput &in, DecodeOutput &out, const DecodeParams &params);
