@@ -352,6 +352,10 @@ TEST(ArcTypes, FileSpecMatching)
     EXPECT_FALSE(MatchesFileSpec(QString(), QStringLiteral("A.TXT")));
     EXPECT_FALSE(MatchesFileSpec(QStringLiteral("*.*"), QString()));
     EXPECT_FALSE(MatchesFileSpec(QStringLiteral("?.TXT"), QStringLiteral("AB.TXT")));
+    // A name ending in "." has no extension: every member matches the default mask.
+    EXPECT_TRUE(MatchesFileSpec(QStringLiteral("*.*"), QStringLiteral("YES.")));
+    EXPECT_TRUE(MatchesFileSpec(QStringLiteral("YES"), QStringLiteral("YES.")));
+    EXPECT_FALSE(MatchesFileSpec(QStringLiteral("*.TXT"), QStringLiteral("YES.")));
 }
 
 TEST(ArcTypes, ErrorTexts)
