@@ -301,5 +301,8 @@ std::unique_ptr<TArcListReader> MakeListReader(TArcType type)
         if (row.type == plain && row.makeLister)
             return row.makeLister();
     }
+    for (const TRowlessReader &extra : kRowlessReaders)
+        if (extra.type == plain)
+            return extra.makeLister();
     return nullptr;
 }

@@ -24,6 +24,10 @@ std::unique_ptr<TArcListReader> MakeGzipListReader();
 std::unique_ptr<TUnBase> MakeUnZIP();
 std::unique_ptr<TUnBase> MakeUnTar();
 std::unique_ptr<TUnBase> MakeUnGZIP();
+std::unique_ptr<TArcListReader> MakeCabListReader();
+std::unique_ptr<TUnBase> MakeUnCAB();
+std::unique_ptr<TArcListReader> MakeHaListReader();
+std::unique_ptr<TArcListReader> MakeBhListReader();
 
 struct TArchiveTypeRow {
     const char *extension;   // upper case, without the dot
@@ -42,8 +46,9 @@ inline constexpr int kArchiveTypeCount = 14;
 inline constexpr std::array<TArchiveTypeRow, kArchiveTypeCount> kArchiveTypes = {{
     {"ARC", 0, TArcType::ARC, false, true, "ArcARC", nullptr, nullptr},
     {"ARJ", 'A', TArcType::ARJ, true, true, "ArcARJ", nullptr, nullptr},
-    {"CAB", 0, TArcType::CAB, false, false, "ArcCAB", nullptr, nullptr},
-    {"HA", 0, TArcType::HA, false, false, "ArcHA", nullptr, nullptr},
+    // CAB: the kit extracts it, but the catalog does not (no descriptions, no file actions)
+    {"CAB", 0, TArcType::CAB, false, false, "ArcCAB", MakeCabListReader, MakeUnCAB},
+    {"HA", 0, TArcType::HA, false, false, "ArcHA", MakeHaListReader, nullptr},
     {"LHA", 0, TArcType::LHA, false, true, "ArcLHA", nullptr, nullptr},
     {"LZH", 0, TArcType::LZH, false, true, "ArcLZH", nullptr, nullptr},
     {"PAK", 0, TArcType::PAK, false, false, "ArcPAK", nullptr, nullptr},
@@ -56,6 +61,15 @@ inline constexpr std::array<TArchiveTypeRow, kArchiveTypeCount> kArchiveTypes = 
     // compress (.Z) files are detected as the GZip family and listed by its reader
     {"Z", 0, TArcType::GZip, false, false, "ArcZ", MakeGzipListReader, nullptr},
 }};
+
+// Directory readers of the types without a row: BH has no extension of its
+// own in the table and is met by its bytes (inside an executable, or through
+// the command line's listing).
+struct TRowlessReader {
+    TArcType type;
+    std::unique_ptr<TArcListReader> (*makeLister)();
+};
+inline constexpr std::array<TRowlessReader, 1> kRowlessReaders = {{{TArcType::BH, MakeBhListReader}}};
 
 // The row of archive type index (1 to 14); null otherwise.
 constexpr const TArchiveTypeRow *ArchiveTypeRow(int index)

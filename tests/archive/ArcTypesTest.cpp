@@ -311,10 +311,10 @@ TEST(ArcTypes, LaterVolumeNames)
 
 TEST(ArcTypes, TypeTableReadersAndExtractors)
 {
-    // The extractors of this build: ZIP, TAR and GZ; every other index has none.
+    // The extractors of this build: CAB (for the command line only), ZIP, TAR and GZ; every other index has none.
     for (int index = 0; index <= kArchiveTypeCount + 1; ++index) {
         const std::unique_ptr<TUnBase> unit = MakeExtractor(index);
-        const bool expected = index == 9 || index == 12 || index == 13;
+        const bool expected = index == 3 || index == 9 || index == 12 || index == 13;
         EXPECT_EQ(unit != nullptr, expected) << index;
     }
     EXPECT_NE(dynamic_cast<TUnZIP *>(MakeExtractor(9).get()), nullptr);
@@ -322,10 +322,9 @@ TEST(ArcTypes, TypeTableReadersAndExtractors)
     EXPECT_NE(dynamic_cast<TUnGZIP *>(MakeExtractor(13).get()), nullptr);
     // Directory readers by detected type: self-extractors and ZIP variants read as their plain kind.
     for (TArcType type : {TArcType::ZIP, TArcType::ZipExe, TArcType::Zip250, TArcType::Zip250Exe, TArcType::GZip,
-                          TArcType::TAR})
+                          TArcType::TAR, TArcType::CAB, TArcType::HA, TArcType::BH, TArcType::BHExe})
         EXPECT_NE(MakeListReader(type), nullptr) << ArcTypeName(type);
-    for (TArcType type : {TArcType::NA, TArcType::Unknown, TArcType::ARJ, TArcType::ArjExe, TArcType::RAR,
-                          TArcType::BH, TArcType::CAB})
+    for (TArcType type : {TArcType::NA, TArcType::Unknown, TArcType::ARJ, TArcType::ArjExe, TArcType::RAR})
         EXPECT_EQ(MakeListReader(type), nullptr) << ArcTypeName(type);
     EXPECT_EQ(PlainArcType(TArcType::LhaExe), TArcType::LHA);
     EXPECT_EQ(PlainArcType(TArcType::Zip250Exe), TArcType::ZIP);
