@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <initializer_list>
+
 // Detection and listing, the input named .zip and then .tar: every member
 // reported has a UTF-8 name whose output path stays inside its folder (no
 // "..", not absolute), and the totals are the sums of what was reported.
@@ -17,3 +19,12 @@ QString ListingFinding(const QByteArray &bytes);
 // outside the scratch folder, no link is made, and no file is larger than the
 // largest size the listing declares for a member.
 QString ExtractionFinding(const QByteArray &bytes);
+
+// The same extraction properties with the input named each of names in turn ("fuzz.cab", ...).
+QString ExtractionFindingAs(const QByteArray &bytes, std::initializer_list<const char *> names);
+
+// The CAB, HA and BH entries' properties: the input as that format (its signature put in
+// front when it lacks one), listed (and for CAB extracted) under the properties above.
+QString CabFinding(const QByteArray &bytes);
+QString HaFinding(const QByteArray &bytes);
+QString BhFinding(const QByteArray &bytes);

@@ -171,12 +171,17 @@ QString firstOverrun(const QString &folder, uint64_t most)
 
 QString ExtractionFinding(const QByteArray &bytes)
 {
+    return ExtractionFindingAs(bytes, {"fuzz.zip", "fuzz.tar", "fuzz.gz"});
+}
+
+QString ExtractionFindingAs(const QByteArray &bytes, std::initializer_list<const char *> names)
+{
     Sandbox &sandbox = TheSandbox();
     // The working directory is the sandbox's only while extracting, so a caller's stays as it was.
     const QString callerCwd = QDir::currentPath();
     QDir::setCurrent(sandbox.cwd);
     QString finding;
-    for (const char *name : {"fuzz.zip", "fuzz.tar", "fuzz.gz"}) {
+    for (const char *name : names) {
         std::unique_ptr<TUnBase> unit = MakeExtractor(ArchiveExtensionIndex(QString::fromLatin1(name)));
         if (!unit)
             continue; // no extractor for this format in this build

@@ -20,7 +20,7 @@ done
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON -DQUILLON_CORE_ONLY=ON >/dev/null
-ninja -C "$build" -j2 catalog_fuzz archive_fuzz extract_fuzz quillon-fuzz-seeds
+ninja -C "$build" -j2 catalog_fuzz archive_fuzz extract_fuzz cab_fuzz ha_fuzz bh_fuzz quillon-fuzz-seeds
 
 corpus="$build/corpus"
 artifacts="$build/artifacts"
@@ -61,3 +61,15 @@ fi
 cp "$root"/fuzz/seeds/archives/* "$build/extract_corpus"/
 "$build/fuzz/extract_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix="$artifacts/" "$build/extract_corpus"
+
+# The cabinet, HA and BH readers on their own corpus files (BH has none: its
+# target starts from nothing and builds its own inputs).
+archive_seconds="${FUZZ_ARCHIVE_SECONDS:-15}"
+for format in cab ha bh; do
+  mkdir -p "$build/${format}_corpus"
+  if [ -n "$archives" ] && [ -d "$archives/$format" ]; then
+    find "$archives/$format" -type f ! -name '*.manifest.jsonl' -exec cp {} "$build/${format}_corpus"/ \;
+  fi
+  "$build/fuzz/${format}_fuzz" -max_total_time="$archive_seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$artifacts/" "$build/${format}_corpus"
+done
