@@ -635,6 +635,18 @@ int decodeError(DecodeStatus status)
 
 } // namespace
 
+bool IsLaterCabinet(const QString &path)
+{
+    if (!path.endsWith(QLatin1String(".cab"), Qt::CaseInsensitive))
+        return false;
+    TFileSource src(path);
+    char head[kCabHeaderSize];
+    if (!src.isOpen() || !src.readAt(0, head, kCabHeaderSize))
+        return false;
+    const QByteArrayView h(head, kCabHeaderSize);
+    return TByteReader::u32At(h, 0) == kCabSignature && (TByteReader::u16At(h, kHdrFlags) & kFlagPrevCabinet);
+}
+
 std::unique_ptr<TArcListReader> MakeCabListReader()
 {
     return std::make_unique<CabListReader>();

@@ -14,6 +14,11 @@ enum CabError : int {
     ArcErrNextCabinet = 25903, ArcErrForeignCabinet = 25904,
 };
 
+// Whether the file at path is a cabinet (named .cab) that goes on from a previous one: a
+// later cabinet of a set, which the listing of the set's first cabinet reads. False when it
+// cannot be read or is no such cabinet.
+bool IsLaterCabinet(const QString &path);
+
 // The CAB extractor. Members are cut out of their folder's uncompressed
 // stream, which is decoded once from its first block to its last member:
 // stored and MSZIP folders (deflate blocks that share a 32 KiB window), with
