@@ -58,8 +58,7 @@ constexpr int kFolderSize = 8;
 constexpr uint16_t kMethodMask = 0x000F;
 constexpr int kMethodStored = 0;
 constexpr int kMethodMszip = 1;
-constexpr int kMethodQuantum = 2;
-constexpr int kMethodLzx = 3;
+constexpr int kMethodLzx = 3; // 2 is Quantum
 
 // File entry (16 bytes, then the zero-terminated name):
 // +------+------------------+--------+------+------+------------+------+
