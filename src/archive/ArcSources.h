@@ -32,6 +32,8 @@ private:
 };
 
 // A source over an open file (POSIX descriptor, read with pread); closes it on destruction.
+// Small reads (headers, names) are served from a block read ahead, as a listing walks its
+// headers in file order and one system call per header field would cost more than the rest.
 class TFileSource : public TArcSource
 {
 public:
@@ -49,7 +51,10 @@ public:
     bool close();
 
 private:
+    bool readDirect(int64_t offset, char *out, int64_t n);
     int m_fd = -1;
     int64_t m_size = 0;
     int64_t m_mtime = -1;
+    QByteArray m_ahead;        // the bytes read ahead
+    int64_t m_aheadAt = -1;    // their offset; -1 when none
 };
