@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Builds the catalog benchmarks in Release (build/bench, with QUILLON_BENCH on)
 # and runs them: open time, file-list loading and memory, full-tree load, save,
-# the archive kit against unzip and gzip, the disk scan against find, and the item
+# the archive kit against unzip and gzip, the cabinet reader against
+# cabextract, the disk scan against find, and the item
 # list (fill and sort of a 100k-file folder, sorts of a 1M-file folder, the tree
 # of a 1M-file catalog), and the search (the item tests, a name search cold and
 # warm against grep, duplicates, the found list's fill and sort).
 # Generated catalogs go to a temporary folder that is removed at the end,
 # unless --workdir names a folder to keep them in (later runs reuse them).
 #
-#   bash scripts/bench.sh [--large] [--runs N] [--workdir DIR] [--only open|lists|save|archive|scan|list|search]
+#   bash scripts/bench.sh [--large] [--runs N] [--workdir DIR] [--only open|lists|save|archive|cab|scan|list|search]
 #
 # --large adds the 10-million-file catalog: about 1.6 GiB of memory, 2 GB of
 # disk in the work folder and a minute or two more.
@@ -26,18 +27,26 @@ while [ $# -gt 0 ]; do
     --large) args+=(--large) ;;
     --runs) args+=(--runs "${2:?--runs needs a number}"); shift ;;
     --workdir) workdir="${2:?--workdir needs a folder}"; shift ;;
-    --only) only="${2:?--only needs open, lists, save, archive, scan, list or search}"; shift ;;
+    --only) only="${2:?--only needs open, lists, save, archive, cab, scan, list or search}"; shift ;;
     -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench.sh: unknown option $1 (try --help)" >&2; exit 2 ;;
   esac
   shift
 done
-case "$only" in ""|open|lists|save|archive|scan|list|search) ;; *) echo "bench.sh: --only takes open, lists, save, archive, scan, list or search" >&2; exit 2 ;; esac
+case "$only" in ""|open|lists|save|archive|cab|scan|list|search) ;; *) echo "bench.sh: --only takes open, lists, save, archive, cab, scan, list or search" >&2; exit 2 ;; esac
 
 quillon_install_deps
+# The cabinet benchmark writes its cabinets with gcab and compares with cabextract.
+for tool in gcab cabextract; do
+  if ! command -v "$tool" >/dev/null; then
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -q && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "$tool"
+  fi
+done
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLON_BENCH=ON >/dev/null
 cmake --build "$build" -j "${QUILLON_JOBS:-$(nproc)}" \
-  --target quillon-bench-open quillon-bench-lists quillon-bench-save quillon-bench-archive quillon-bench-scan quillon-bench-list quillon-bench-search
+  --target quillon-bench-open quillon-bench-lists quillon-bench-save quillon-bench-archive quillon-bench-cab quillon-bench-scan quillon-bench-list quillon-bench-search
 
 if [ -z "$workdir" ]; then
   workdir="$(mktemp -d "${TMPDIR:-/tmp}/quillon-bench.XXXXXX")"
@@ -52,7 +61,7 @@ fi
 
 memory="$(free -g | awk '/^Mem:/ {print $2}')"
 echo "Quillon catalog benchmarks, $(date -u +%Y-%m-%dT%H:%MZ), $(nproc) cores, $memory GiB"
-for bench in open lists save archive scan list search; do
+for bench in open lists save archive cab scan list search; do
   if [ -z "$only" ] || [ "$only" = "$bench" ]; then
     "$build/bench/quillon-bench-$bench" --workdir "$workdir" ${args[@]+"${args[@]}"}
   fi
