@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <initializer_list>
+
 // Detection and listing, the input named .zip and then .tar: every member
 // reported has a UTF-8 name whose output path stays inside its folder (no
 // "..", not absolute), and the totals are the sums of what was reported.
@@ -22,3 +24,9 @@ QString ExtractionFinding(const QByteArray &bytes);
 // picks the extractor): what a format's own fuzz target checks.
 QString ListingFindingAs(const QByteArray &bytes, const QString &name);
 QString ExtractionFindingAs(const QByteArray &bytes, const QString &name);
+
+// The CAB, HA and BH entries' properties: the input as that format (its signature put in
+// front when it lacks one), listed (and for CAB extracted) under the properties above.
+QString CabFinding(const QByteArray &bytes);
+QString HaFinding(const QByteArray &bytes);
+QString BhFinding(const QByteArray &bytes);

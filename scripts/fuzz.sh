@@ -22,7 +22,7 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON -DQUILLON_CORE_ONLY=ON >/dev/null
 # The archive formats with a target of their own (fuzz/<format>Fuzz.cpp, <format>_fuzz).
-formats="rar arc zoo lha arj"
+formats="rar arc zoo lha arj cab ha bh"
 format_targets=""
 for format in $formats; do format_targets+=" ${format}_fuzz"; done
 ninja -C "$build" -j2 catalog_fuzz archive_fuzz extract_fuzz $format_targets quillon-fuzz-seeds

@@ -55,18 +55,19 @@ bool MatchesFileSpec(const QString &maskIn, const QString &nameIn)
     QString name = fileNamePart(nameIn).toUpper();
     if (mask.isEmpty() || name.isEmpty())
         return false;
-    const bool maskDot = mask.contains(QLatin1Char('.'));
-    const bool nameDot = name.contains(QLatin1Char('.'));
-    if (!maskDot && nameDot)
-        mask += QLatin1String(".*");
-    if (!nameDot && maskDot)
-        name += QLatin1String(".*");
+    // The trailing "." goes first: a name "X." has no extension, so "*.*" still matches it.
     if (mask.endsWith(QLatin1Char('.')))
         mask.chop(1);
     if (name.endsWith(QLatin1Char('.')))
         name.chop(1);
     if (mask.isEmpty() || name.isEmpty())
         return false;
+    const bool maskDot = mask.contains(QLatin1Char('.'));
+    const bool nameDot = name.contains(QLatin1Char('.'));
+    if (!maskDot && nameDot)
+        mask += QLatin1String(".*");
+    if (!nameDot && maskDot)
+        name += QLatin1String(".*");
     return wildMatch(mask, name);
 }
 
@@ -300,5 +301,8 @@ std::unique_ptr<TArcListReader> MakeListReader(TArcType type)
         if (row.type == plain && row.makeLister)
             return row.makeLister();
     }
+    for (const TRowlessReader &extra : kRowlessReaders)
+        if (extra.type == plain)
+            return extra.makeLister();
     return nullptr;
 }

@@ -34,6 +34,10 @@ std::unique_ptr<TArcListReader> MakeZooListReader();
 std::unique_ptr<TUnBase> MakeUnZOO();
 std::unique_ptr<TUnBase> MakeUnARJ();
 std::unique_ptr<TUnBase> MakeUnLHA();
+std::unique_ptr<TArcListReader> MakeCabListReader();
+std::unique_ptr<TUnBase> MakeUnCAB();
+std::unique_ptr<TArcListReader> MakeHaListReader();
+std::unique_ptr<TArcListReader> MakeBhListReader();
 
 struct TArchiveTypeRow {
     const char *extension;   // upper case, without the dot
@@ -52,8 +56,9 @@ inline constexpr int kArchiveTypeCount = 14;
 inline constexpr std::array<TArchiveTypeRow, kArchiveTypeCount> kArchiveTypes = {{
     {"ARC", 0, TArcType::ARC, false, true, "ArcARC", MakeArcListReader, MakeUnARC},
     {"ARJ", 'A', TArcType::ARJ, true, true, "ArcARJ", MakeArjListReader, MakeUnARJ},
-    {"CAB", 0, TArcType::CAB, false, false, "ArcCAB", nullptr, nullptr},
-    {"HA", 0, TArcType::HA, false, false, "ArcHA", nullptr, nullptr},
+    // CAB: the kit extracts it, but the catalog does not (no descriptions, no file actions)
+    {"CAB", 0, TArcType::CAB, false, false, "ArcCAB", MakeCabListReader, MakeUnCAB},
+    {"HA", 0, TArcType::HA, false, false, "ArcHA", MakeHaListReader, nullptr},
     {"LHA", 0, TArcType::LHA, false, true, "ArcLHA", MakeLhaListReader, MakeUnLHA},
     {"LZH", 0, TArcType::LZH, false, true, "ArcLZH", MakeLhaListReader, MakeUnLHA},
     {"PAK", 0, TArcType::PAK, false, false, "ArcPAK", MakeArcListReader, nullptr},
@@ -66,6 +71,15 @@ inline constexpr std::array<TArchiveTypeRow, kArchiveTypeCount> kArchiveTypes = 
     // compress (.Z) files are detected as the GZip family and listed by its reader
     {"Z", 0, TArcType::GZip, false, false, "ArcZ", MakeGzipListReader, nullptr},
 }};
+
+// Directory readers of the types without a row: BH has no extension of its
+// own in the table and is met by its bytes (inside an executable, or through
+// the command line's listing).
+struct TRowlessReader {
+    TArcType type;
+    std::unique_ptr<TArcListReader> (*makeLister)();
+};
+inline constexpr std::array<TRowlessReader, 1> kRowlessReaders = {{{TArcType::BH, MakeBhListReader}}};
 
 // The row of archive type index (1 to 14); null otherwise.
 constexpr const TArchiveTypeRow *ArchiveTypeRow(int index)

@@ -79,6 +79,8 @@ bool ExtractFromArchive(int extIndex, const QString &archivePath, const QString 
                         bool useStoredDirs, bool remember, const QStringList *names, const QString &mask,
                         const TExtractOptions &options)
 {
+    if (!ArchiveIndexCanExtract(extIndex) && !options.beyondCatalog)
+        return true;
     std::unique_ptr<TUnBase> unit = MakeExtractor(extIndex);
     if (!unit)
         return true;

@@ -49,10 +49,14 @@ struct TExtractOptions {
     std::function<bool(const QString &path)> accept;
     // The most bytes one member may unpack to (TUnBase::OutputLimit).
     uint64_t outputLimit = TUnBase::kNoOutputLimit;
+    // Also the kit's extractors of types the catalog does not extract from (CAB), as the
+    // command line offers them; the catalog's callers leave it off.
+    bool beyondCatalog = false;
 };
 
 // Extracts the members matching mask from the archive into destDir; true on
-// success. An index without extractor is success at once. names is for the
+// success. An index without extractor, or one the catalog does not extract from
+// (unless options.beyondCatalog), is success at once. names is for the
 // RAR extractor and is not used by the others.
 bool ExtractFromArchive(int extIndex, const QString &archivePath, const QString &destDir, bool showProgress,
                         bool useStoredDirs, bool remember, const QStringList *names, const QString &mask,

@@ -32,6 +32,7 @@ int runArcExtract(const Call &call)
     TExtractOptions options;
     options.prompter = &DefaultPrompter();
     options.passwords = call.values(QStringLiteral("password"));
+    options.beyondCatalog = true; // the kit's CAB extractor too
     ExtractionState().quiet = false;
     // The extractor follows the file's bytes where they say ZIP (self-extractors included), else its extension.
     TArcLister probe;

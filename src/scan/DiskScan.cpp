@@ -14,6 +14,7 @@
 
 #include "archive/ArcLister.h"
 #include "archive/ArcTypes.h"
+#include "archive/UnCAB.h"
 #include "catalog/CatalogOps.h"
 #include "catalog/DiskMedium.h"
 #include "catalog/Forest.h"
@@ -1083,7 +1084,8 @@ bool Scanner::scanFolder(FolderCtx &ctx, int dirFd)
             // A later volume of a multi-volume archive waits until the folder's other files are
             // done, so that its first volume (listed in whatever order the folder returns them)
             // has read it already.
-            if (info.regular && IsLaterVolumeName(rawName)) {
+            if (info.regular && (IsLaterVolumeName(rawName) ||
+                                 IsLaterCabinet(QFile::decodeName(m_path + '/' + rawName.toByteArray())))) {
                 laterVolumes.push_back({rawName.toByteArray(), name.toByteArray(), info, statFailed});
                 continue;
             }

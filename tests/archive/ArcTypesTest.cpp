@@ -316,10 +316,11 @@ TEST(ArcTypes, LaterVolumeNames)
 
 TEST(ArcTypes, TypeTableReadersAndExtractors)
 {
-    // The extractors of this build: ARC, ARJ, LHA, LZH, RAR, ZIP, ZOO, TAR and GZ; every other index has none.
+    // The extractors of this build: every type but HA, PAK, EXE and Z (CAB's for the command line only).
     for (int index = 0; index <= kArchiveTypeCount + 1; ++index) {
         const std::unique_ptr<TUnBase> unit = MakeExtractor(index);
-        const bool expected = index == 1 || index == 2 || index == 5 || index == 6 || index == 8 || index == 9 || index == 10 || index == 12 || index == 13;
+        const bool expected = index >= 1 && index <= kArchiveTypeCount && index != 4 && index != 7 && index != 11 &&
+                              index != 14;
         EXPECT_EQ(unit != nullptr, expected) << index;
     }
     EXPECT_NE(dynamic_cast<TUnZIP *>(MakeExtractor(9).get()), nullptr);
@@ -328,9 +329,10 @@ TEST(ArcTypes, TypeTableReadersAndExtractors)
     // Directory readers by detected type: self-extractors and ZIP variants read as their plain kind.
     for (TArcType type : {TArcType::ZIP, TArcType::ZipExe, TArcType::Zip250, TArcType::Zip250Exe, TArcType::GZip,
                           TArcType::TAR, TArcType::RAR, TArcType::RarExe, TArcType::ARC, TArcType::ArcExe,
-                          TArcType::PAK, TArcType::PakExe, TArcType::ZOO, TArcType::ARJ, TArcType::ArjExe})
+                          TArcType::PAK, TArcType::PakExe, TArcType::ZOO, TArcType::ARJ, TArcType::ArjExe,
+                          TArcType::CAB, TArcType::HA, TArcType::BH, TArcType::BHExe})
         EXPECT_NE(MakeListReader(type), nullptr) << ArcTypeName(type);
-    for (TArcType type : {TArcType::NA, TArcType::Unknown, TArcType::BH, TArcType::CAB})
+    for (TArcType type : {TArcType::NA, TArcType::Unknown})
         EXPECT_EQ(MakeListReader(type), nullptr) << ArcTypeName(type);
     EXPECT_EQ(PlainArcType(TArcType::LhaExe), TArcType::LHA);
     EXPECT_EQ(PlainArcType(TArcType::Zip250Exe), TArcType::ZIP);
@@ -357,6 +359,10 @@ TEST(ArcTypes, FileSpecMatching)
     EXPECT_FALSE(MatchesFileSpec(QString(), QStringLiteral("A.TXT")));
     EXPECT_FALSE(MatchesFileSpec(QStringLiteral("*.*"), QString()));
     EXPECT_FALSE(MatchesFileSpec(QStringLiteral("?.TXT"), QStringLiteral("AB.TXT")));
+    // A name ending in "." has no extension: every member matches the default mask.
+    EXPECT_TRUE(MatchesFileSpec(QStringLiteral("*.*"), QStringLiteral("YES.")));
+    EXPECT_TRUE(MatchesFileSpec(QStringLiteral("YES"), QStringLiteral("YES.")));
+    EXPECT_FALSE(MatchesFileSpec(QStringLiteral("*.TXT"), QStringLiteral("YES.")));
 }
 
 TEST(ArcTypes, ErrorTexts)

@@ -1673,3 +1673,20 @@ TEST_F(DiskScanTest, QuickScanTakesArjVolumeFoldersOverAndCountsTheSetOnce)
     EXPECT_EQ(Disk(disk)->ArchiveFiles, 4);
     EXPECT_EQ(Disk(disk)->TotalFiles, files);
 }
+
+TEST_F(DiskScanTest, CabinetSetMemberGoingOnInTheNextCabinetIsCataloguedOnce)
+{
+    QUILLON_NEED_CORPUS();
+    const QString set = testcorpus::ArchiveDir("cab") + QStringLiteral("/la_cab_multi/");
+    for (const char *name : {"test_read_format_cab_multi.p1.cab", "test_read_format_cab_multi.p2.cab"})
+        ASSERT_TRUE(QFile::copy(set + QLatin1String(name), media(QLatin1String(name)))) << name;
+    TTreeNode *disk = scanOk(options());
+    // The first cabinet's folder holds the member; the second cabinet's folder, beside it, does
+    // not hold it again, and the second cabinet is not read as an archive of its own.
+    EXPECT_EQ(FileNames(Child(disk, "test_read_format_cab_multi.p1.cab")), (std::set<QByteArray>{"ones"}));
+    EXPECT_EQ(disk->children().size(), 2u);
+    TTreeNode *second = Child(disk, "test_read_format_cab_multi.p2.cab");
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(FileNames(second).empty());
+    EXPECT_EQ(Disk(disk)->ArchiveFiles, 1);
+}
