@@ -703,9 +703,9 @@ void CountAttributes(const TSearchCriteria &c, uint8_t attr, TVerdict &v)
     one(c.AttrReadOnly, faReadOnly);
 }
 
-bool DescHolds(const TSearchCriteria &c, const char *descText)
+// desc: the stored description, empty when there is none.
+bool DescHolds(const TSearchCriteria &c, QByteArrayView desc)
 {
-    const QByteArrayView desc = TextView(descText);
     switch (c.DescMode) {
     case dmAny:
         return !desc.isEmpty();
@@ -716,7 +716,7 @@ bool DescHolds(const TSearchCriteria &c, const char *descText)
     default:
         return false;
     }
-    if (descText == nullptr)
+    if (desc.isEmpty())
         return false;
     if (c.Prepared && AsciiOnly(desc)) {
         // Prepared once per item, in a buffer kept by the searching thread.
@@ -821,7 +821,7 @@ uint32_t DateOfKind(int kind, uint32_t created, uint32_t modified, uint32_t acce
 }
 
 // The conditions files and folders share; name is the stored name.
-bool MatchItem(const TSearchCriteria &c, QByteArrayView name, uint8_t kindFlags, uint8_t attr, const char *desc,
+bool MatchItem(const TSearchCriteria &c, QByteArrayView name, uint8_t kindFlags, uint8_t attr, QByteArrayView desc,
                uint8_t catFlags, int64_t size, uint32_t created, uint32_t modified, uint32_t accessed,
                const TCatalogRec *catalog)
 {
@@ -855,20 +855,33 @@ bool NameMatches(const TSearchCriteria &criteria, QByteArrayView storedName)
     return NameMatchesBytes(criteria, storedName);
 }
 
+// The common search, a name alone: no other condition to count.
+inline bool NameAlone(const TSearchCriteria &c)
+{
+    return NameApplies(c) && !c.AttrOn && !c.DescOn && !c.CategoryOn && !c.SizeOn && !c.DateOn && !c.TimeOn;
+}
+
 bool MatchFile(const TSearchCriteria &c, const TFileRec *file, const TCatalogRec *catalog)
 {
-    // The common search, a name alone: no other condition to count.
-    if (NameApplies(c) && !c.AttrOn && !c.DescOn && !c.CategoryOn && !c.SizeOn && !c.DateOn && !c.TimeOn)
+    if (NameAlone(c))
         return NameMatchesBytes(c, file->name());
-    return MatchItem(c, file->name(), file->KindFlags, file->Attr, file->Desc, file->CatFlags, file->Size,
+    return MatchItem(c, file->name(), file->KindFlags, file->Attr, TextView(file->Desc), file->CatFlags, file->Size,
                      file->Created, file->Modified, file->Accessed, catalog);
+}
+
+bool MatchFileEntry(const TSearchCriteria &c, const TFileEntryView &entry, const TCatalogRec *catalog)
+{
+    if (NameAlone(c))
+        return NameMatchesBytes(c, entry.name);
+    return MatchItem(c, entry.name, entry.kindFlags, entry.attr, entry.desc, entry.catFlags, entry.size,
+                     entry.created, entry.modified, entry.accessed, catalog);
 }
 
 bool MatchFolder(const TSearchCriteria &c, const TTreeNode *node, const TFolderRec *folder,
                  const TCatalogRec *catalog)
 {
     const QByteArrayView name = node ? QByteArrayView(node->text()) : QByteArrayView();
-    return MatchItem(c, name, folder->KindFlags, folder->Attr, folder->Desc, folder->CatFlags,
+    return MatchItem(c, name, folder->KindFlags, folder->Attr, TextView(folder->Desc), folder->CatFlags,
                      WholeBytes(folder->TotalSize), folder->Created, folder->Modified, folder->Accessed, catalog);
 }
 
@@ -879,7 +892,7 @@ bool MatchDisk(const TSearchCriteria &c, const TTreeNode *node, const TDiskRec *
     if (NameApplies(c))
         v.count(NameMatchesBytes(c, node ? QByteArrayView(node->text()) : QByteArrayView()));
     if (c.DescOn)
-        v.count(DescHolds(c, disk->Desc));
+        v.count(DescHolds(c, TextView(disk->Desc)));
     if (c.SizeOn)
         CountSize(c, WholeBytes(DiskSpace(disk, 0)), v);
     if (c.DateOn || c.TimeOn) {
