@@ -186,6 +186,7 @@ struct TSearchCriteria {
     // without it match the same items, only slower.
     bool Prepared = false;
     QByteArray NameKey;                  // NamePattern
+    bool NameKeyAscii = false;           // NameKey holds plain ASCII only
     QByteArray DescKey;                  // DescText
     std::vector<QByteArray> CategoryKeys;   // CheckedCategories
     std::vector<QByteArray> FlagKeys;       // CheckedFlags
