@@ -191,6 +191,7 @@ private:
     // The search.
     void startShowing();
     void onProgress(int checked, int total, int found);
+    void showProgress();   // the counts onProgress kept
     void onFinished(int found, bool cancelled);
     void selectFirstHit();
     void showSearchStatus(int checked, int total);
@@ -226,6 +227,9 @@ private:
     bool m_syncing = false;
     QTimer m_statusTimer;
     QTimer m_catalogsTimer;
+    QTimer m_progressTimer;
+    int m_progressChecked = 0, m_progressTotal = 0;
+    bool m_progressPending = false;
 
     // Criteria controls (object names as the window names them).
     QWidget *m_criteria = nullptr;

@@ -116,6 +116,7 @@ private slots:
     void searchWithoutClearingAddsOnlyNewItems();
     void hitLimitStopsWithoutMessage();
     void progressTextsOfBothModes();
+    void aBurstOfCountsIsShownOnce();
     void enterOnTheListIsNotFind();
     void theWindowGoesMidSearch();
     void removingRowsAsksAndRenumbers_data();
@@ -480,12 +481,14 @@ void SearchFormTest::searchWithoutClearingAddsOnlyNewItems()
 
 void SearchFormTest::progressTextsOfBothModes()
 {
-    // What the status shows at each progress, after the window has taken it.
+    // What the status shows at each progress, after the window has taken
+    // it, and each position the bar takes during the search.
     QStringList texts;
     std::vector<int> bars;
-    connect(&form().controller(), &TSearchController::progress, this, [&] {
-        texts << form().statusText(0);
-        bars.push_back(form().progressBar()->value());
+    connect(&form().controller(), &TSearchController::progress, this, [&] { texts << form().statusText(0); });
+    connect(form().progressBar(), &QProgressBar::valueChanged, this, [&](int value) {
+        if (form().searching() && value > 0)
+            bars.push_back(value);
     });
     searchByName(QStringLiteral("a"));
     QVERIFY(runSearch());
@@ -509,6 +512,22 @@ void SearchFormTest::progressTextsOfBothModes()
     QVERIFY(!texts.isEmpty());
     for (const QString &t : texts)
         QVERIFY2(collecting.match(t).hasMatch() || grouping.match(t).hasMatch(), qPrintable(t));
+}
+
+void SearchFormTest::aBurstOfCountsIsShownOnce()
+{
+    // Counts that come faster than the window repaints are shown once at
+    // once, then the latest of them after a short wait.
+    searchByName(QStringLiteral("a"));
+    QVERIFY(form().find());   // running until events are handled
+    QSignalSpy bar(form().progressBar(), &QProgressBar::valueChanged);
+    for (int i = 1; i <= 20; ++i)
+        emit form().controller().progress(i, 20, 0);
+    QCOMPARE(bar.count(), 1);
+    QCOMPARE(form().progressBar()->value(), 50);
+    static const QRegularExpression first(QStringLiteral(R"(^Checked 1 items, found \d+\.\.\.$)"));
+    QVERIFY2(first.match(form().statusText(0)).hasMatch(), qPrintable(form().statusText(0)));
+    QVERIFY(QTest::qWaitFor([this] { return !form().searching(); }, kSearchEndGuardMs));
 }
 
 void SearchFormTest::hitLimitStopsWithoutMessage()
