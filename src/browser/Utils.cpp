@@ -2,6 +2,7 @@
 // they share (sizes, dates, times, attribute letters, description lines).
 #include "browser/Utils.h"
 
+#include "archive/ArchiveTypes.h"
 #include "catalog/Forest.h"
 #include "catalog/ItemFormat.h"
 #include "catalog/LoadSave.h"
@@ -388,4 +389,20 @@ QString SelectionSummary(const std::vector<TItemRec *> &selected, const TItemTex
         return {};
     return QStringLiteral("Selected: ") + QString::number(count) + QStringLiteral(" item") +
            (count > 1 ? QStringLiteral("s") : QString()) + QStringLiteral(", ") + FormatSize(float(total));
+}
+
+bool ItemCanBeLaunched(const TItemRec *rec)
+{
+    if (!rec)
+        return false;
+    const uint8_t kind = rec->KindFlags;
+    if (ItemIs(kind, rkFolder))
+        return ItemIs(kind, rfCompressed);
+    if (!ItemIs(kind, rkFile))
+        return false;
+    if (!ItemIs(kind, rfCompressed))
+        return true;
+    // A member: its compressed file is the folder node whose chain holds it.
+    const TTreeNode *archive = rec->Node;
+    return archive && ArchiveIndexCanExtract(ArchiveExtensionIndex(DecodeStored(archive->text())));
 }

@@ -45,6 +45,11 @@ QString DescFirstLine(const char *desc);
 // name shows it; empty when none.
 QString ExtensionOf(QByteArrayView name);
 
+// Whether a record is one the file commands launch or view: a file on its
+// medium, a member of a compressed file of a kind that can be extracted, or
+// a compressed file shown as a folder.
+bool ItemCanBeLaunched(const TItemRec *rec);
+
 // The text of a record for a text kind; forReport returns whole descriptions.
 QString ItemText(const TItemRec *rec, int kind, bool forReport, const TItemTextContext &context = {});
 // The status bar's one-line description of a record. A folder's child level

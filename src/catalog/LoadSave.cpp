@@ -641,21 +641,24 @@ void LoadSubfolders(TTreeNode *node, bool wholeSubtree, bool withFiles)
         self->SubfoldersRead = true;
 }
 
-void LoadFileList(TTreeNode *node, Prompter *prompter)
+namespace {
+
+// LoadFileList, and LoadFileListIf with a filter: true when the list was read.
+bool loadFileList(TTreeNode *node, Prompter *prompter, TFileListFilter *filter)
 {
     TRecordWriteScope writing;
     TItemRec *rec = NodeRec(node);
     ListFields lf = listFieldsOf(rec);
     if (!lf.filesLoaded || *lf.filesLoaded)
-        return;
+        return false;
     TTreeNode *diskNode = DiskNodeOf(node);
     TDiskRec *disk = diskNode ? AsDisk(diskNode->data()) : nullptr;
     TCatalogRec *catalog = catalogOfNode(node);
     if (!disk || !catalog || !catalog->Stream)
-        return;   // stays not loaded
+        return false;   // stays not loaded
     if (*lf.listOffset < 0 || extentInStream(disk).start <= 0) {
         *lf.filesLoaded = 1;
-        return;
+        return true;
     }
     TReadAheadStream &stream = *catalog->Stream;
     const CatalogVariant v = catalog->Variant;
@@ -669,14 +672,45 @@ void LoadFileList(TTreeNode *node, Prompter *prompter)
     const int64_t listBytes = *lf.listBytes;
     const QByteArrayView raw = stream.ReadRange(listStart, listBytes);
 
-    // First pass: how many entries are whole, and how big their records are.
+    // Members of a compressed file carry its flag. On a disk the flag means
+    // a compressed volume, whose files are ordinary files.
+    const bool compressed = AsFolder(rec) && ItemIs(rec->KindFlags, rfCompressed);
+    const uint8_t kindFlags = uint8_t(rkFile | (compressed ? rfCompressed : 0));
+
+    // First pass: how many entries are whole, and how big their records are;
+    // with a filter, each entry is shown to it until it wants one.
     size_t blockBytes = 0;
     int entries = 0;
     qsizetype consumed = 0;
+    FileEntry e{};
     {
         const auto *bytes = reinterpret_cast<const uchar *>(raw.data());
         const int fixedBlock = v == CatalogVariant::Wide ? kFileBlockWide : kFileBlockNarrow;
         int nameLen = 0;
+        if (filter) {
+            TFileEntryView view;
+            view.kindFlags = kindFlags;
+            while (consumed < raw.size()) {
+                const int n = parseFileEntry(raw, consumed, v, e);
+                if (n == 0)
+                    break;
+                blockBytes += FileRecStride(int(e.name.size()));
+                consumed += n;
+                ++entries;
+                view.name = e.name;
+                view.desc = e.desc;
+                view.size = e.size;
+                view.created = e.created;
+                view.modified = e.modified;
+                view.accessed = e.accessed;
+                view.attr = e.attr;
+                view.catFlags = e.catFlags;
+                if (filter->wanted(view)) {
+                    filter = nullptr;
+                    break;
+                }
+            }
+        }
         while (consumed < raw.size()) {
             const int n = fileEntryBytes(bytes, raw.size(), consumed, fixedBlock, nameLen);
             if (n == 0)
@@ -686,21 +720,19 @@ void LoadFileList(TTreeNode *node, Prompter *prompter)
             ++entries;
         }
     }
-    FileEntry e{};
     const bool damaged = consumed != listBytes;
+    // Nothing wanted in a whole list: it stays unread.
+    if (filter && !damaged)
+        return false;
 
     SetItemFlag(rec, rfListBlock, true);
     rec->Next = nullptr;
     if (entries > 0) {
         char *block = static_cast<char *>(NewListBlock(blockBytes));
-        // Members of a compressed file carry its flag. On a disk the flag means
-        // a compressed volume, whose files are ordinary files.
-        const bool compressed = AsFolder(rec) && ItemIs(rec->KindFlags, rfCompressed);
         bool anyDesc = false;
         TFileRec *prev = nullptr;
         char *place = block;
         qsizetype at = 0;
-        const uint8_t kindFlags = uint8_t(rkFile | (compressed ? rfCompressed : 0));
         for (int i = 0; i < entries; ++i) {
             at += parseFileEntry(raw, at, v, e);
             // Every field is set here: a stored name has at most 255 bytes
@@ -744,6 +776,19 @@ void LoadFileList(TTreeNode *node, Prompter *prompter)
                                  "the rest of files in this folder."),
               MsgIcon::Error, MsgButtons::Ok);
     }
+    return true;
+}
+
+} // namespace
+
+void LoadFileList(TTreeNode *node, Prompter *prompter)
+{
+    loadFileList(node, prompter, nullptr);
+}
+
+bool LoadFileListIf(TTreeNode *node, TFileListFilter &filter, Prompter *prompter)
+{
+    return loadFileList(node, prompter, &filter);
 }
 
 // ---- building in memory ----------------------------------------------------

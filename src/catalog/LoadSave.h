@@ -72,6 +72,31 @@ void LoadSubfolders(TTreeNode *node, bool wholeSubtree, bool withFiles);
 // default prompter when null); the node then counts as loaded.
 void LoadFileList(TTreeNode *node, Prompter *prompter = nullptr);
 
+// One entry of a file list as the file stores it, viewed in place before any
+// record is built: the views hold only for the call they are handed to.
+struct TFileEntryView {
+    QByteArrayView name, desc;   // desc empty: no description
+    int64_t size = 0;
+    uint32_t created = 0, modified = 0, accessed = 0;
+    uint8_t attr = 0, catFlags = 0;
+    uint8_t kindFlags = 0;       // as the record would get it (rkFile, rfCompressed for members)
+};
+
+// Decides whether a file list is worth reading into records.
+class TFileListFilter
+{
+public:
+    virtual ~TFileListFilter() = default;
+    // Called for the list's entries in order until one is wanted.
+    virtual bool wanted(const TFileEntryView &entry) = 0;
+};
+
+// LoadFileList when filter wants one of the list's entries; otherwise the
+// entries are only looked at and the list stays unread (FilesLoaded 0, no
+// record, no memory kept). A damaged list is read as LoadFileList reads it,
+// so its damage is reported the same way. Returns whether the list was read.
+bool LoadFileListIf(TTreeNode *node, TFileListFilter &filter, Prompter *prompter = nullptr);
+
 // Creates a new, never saved catalog node with the given name.
 TTreeNode *NewCatalogNode(TForest &forest, const QByteArray &name);
 // Adds a disk node with a fresh record (Dirty, not in any file) under a catalog.

@@ -305,6 +305,7 @@ QString PrepareDescText(const QString &text, bool caseSensitive)
 void PrepareCriteria(TSearchCriteria &c)
 {
     c.NameKey = EncodeStored(c.NamePattern);
+    c.NameKeyAscii = AsciiOnly(c.NameKey);
     c.DescKey = EncodeStored(c.DescText);
     c.CategoryKeys.clear();
     for (const QString &name : c.CheckedCategories)
@@ -576,6 +577,77 @@ inline bool ContainsUpper(const char *hay, size_t hayLen, const QByteArray &need
     return false;
 }
 
+// Whether the upper-cased needle (ASCII, two bytes or more) occurs in a
+// name upper-cased by the ASCII rule, in one pass over the name: each word
+// of eight bytes is upper-cased in a register and tested at eight places at
+// once for the needle's first two bytes (the second from the word and the
+// next one), and only those places are compared. 1: found (a place of ASCII
+// bytes matches in the decoded, upper-cased name too); 0: not found in a
+// name of plain ASCII; -1: not found, and the name holds other bytes, whose
+// upper case only the decoded name can tell.
+inline int ContainsFolded(const char *name, size_t n, const QByteArray &needle)
+{
+    static_assert(std::endian::native == std::endian::little, "words are read as little-endian");
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHigh = 0x8080808080808080ull;
+    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    const size_t m = size_t(needle.size());
+    uint64_t high = 0;
+    // The word at i, zero past the name, upper-cased (bytes of 80h and
+    // above are left alone and noted). The last word of a name of eight
+    // bytes or more is the name's last eight bytes shifted down, one load
+    // instead of LoadTail's branches on the length.
+    const auto upperWord = [&](size_t i) {
+        uint64_t w;
+        if (n - i >= 8) {
+            std::memcpy(&w, name + i, 8);
+        } else if (n >= 8) {
+            std::memcpy(&w, name + n - 8, 8);
+            w >>= 8 * (8 - (n - i));
+        } else {
+            w = LoadTail(name + i, n - i);
+        }
+        high |= w;
+        const uint64_t fromA = (w & kLow7) + kOnes * (0x80 - 'a');
+        const uint64_t pastZ = (w & kLow7) + kOnes * (0x80 - 'z' - 1);
+        return w - (((fromA & ~pastZ) & ~w & kHigh) >> 2);
+    };
+    const auto zeros = [](uint64_t v) { return ~(((v & kLow7) + kLow7) | v | kLow7); };
+    if (m <= n) {
+        const char *nd = needle.constData();
+        const uint64_t first = kOnes * uchar(nd[0]);
+        const uint64_t second = kOnes * uchar(nd[1]);
+        const size_t lastStart = n - m;
+        uint64_t cur = upperWord(0);
+        size_t i = 0;
+        for (;;) {
+            const uint64_t next = i + 8 < n ? upperWord(i + 8) : 0;
+            for (uint64_t hits = zeros(cur ^ first) & zeros(((cur >> 8) | (next << 56)) ^ second); hits;
+                 hits &= hits - 1) {
+                const size_t at = i + size_t(std::countr_zero(hits) >> 3);
+                if (at > lastStart)
+                    break;
+                size_t k = 2;
+                while (k < m && AsciiUpper(name[at + k]) == nd[k])
+                    ++k;
+                if (k == m)
+                    return 1;
+            }
+            i += 8;
+            if (i > lastStart)
+                break;
+            cur = next;
+        }
+        // The words not loaded yet, for their high bits.
+        for (i += 8; i < n; i += 8)
+            upperWord(i);
+    } else {
+        for (size_t i = 0; i < n; i += 8)
+            upperWord(i);
+    }
+    return (high & kHigh) == 0 ? 0 : -1;
+}
+
 // The decoded text of stored bytes in a buffer the calling thread keeps, so
 // that names and descriptions beyond ASCII cost no allocation either;
 // upper-cased unless caseSensitive. Valid only until the next call.
@@ -649,6 +721,14 @@ bool NameMatchesBytes(const TSearchCriteria &c, QByteArrayView stored)
     const size_t len = size_t(stored.size());
     switch (c.NameMode) {
     case nmPartOfName:
+        // The common search: a part of the name without regard to case.
+        if (!c.CaseSensitive && c.NameKeyAscii && c.NameKey.size() >= 2) {
+            const int found = ContainsFolded(stored.data(), len, c.NameKey);
+            if (found >= 0)
+                return found != 0;
+            return DecodeInto(stored, false).contains(c.NamePattern);
+        }
+        [[fallthrough]];
     case nmExactName: {
         const char *bytes = nullptr;
         if (c.CaseSensitive) {
@@ -703,9 +783,9 @@ void CountAttributes(const TSearchCriteria &c, uint8_t attr, TVerdict &v)
     one(c.AttrReadOnly, faReadOnly);
 }
 
-bool DescHolds(const TSearchCriteria &c, const char *descText)
+// desc: the stored description, empty when there is none.
+bool DescHolds(const TSearchCriteria &c, QByteArrayView desc)
 {
-    const QByteArrayView desc = TextView(descText);
     switch (c.DescMode) {
     case dmAny:
         return !desc.isEmpty();
@@ -716,7 +796,7 @@ bool DescHolds(const TSearchCriteria &c, const char *descText)
     default:
         return false;
     }
-    if (descText == nullptr)
+    if (desc.isEmpty())
         return false;
     if (c.Prepared && AsciiOnly(desc)) {
         // Prepared once per item, in a buffer kept by the searching thread.
@@ -821,7 +901,7 @@ uint32_t DateOfKind(int kind, uint32_t created, uint32_t modified, uint32_t acce
 }
 
 // The conditions files and folders share; name is the stored name.
-bool MatchItem(const TSearchCriteria &c, QByteArrayView name, uint8_t kindFlags, uint8_t attr, const char *desc,
+bool MatchItem(const TSearchCriteria &c, QByteArrayView name, uint8_t kindFlags, uint8_t attr, QByteArrayView desc,
                uint8_t catFlags, int64_t size, uint32_t created, uint32_t modified, uint32_t accessed,
                const TCatalogRec *catalog)
 {
@@ -855,20 +935,33 @@ bool NameMatches(const TSearchCriteria &criteria, QByteArrayView storedName)
     return NameMatchesBytes(criteria, storedName);
 }
 
+// The common search, a name alone: no other condition to count.
+inline bool NameAlone(const TSearchCriteria &c)
+{
+    return NameApplies(c) && !c.AttrOn && !c.DescOn && !c.CategoryOn && !c.SizeOn && !c.DateOn && !c.TimeOn;
+}
+
 bool MatchFile(const TSearchCriteria &c, const TFileRec *file, const TCatalogRec *catalog)
 {
-    // The common search, a name alone: no other condition to count.
-    if (NameApplies(c) && !c.AttrOn && !c.DescOn && !c.CategoryOn && !c.SizeOn && !c.DateOn && !c.TimeOn)
+    if (NameAlone(c))
         return NameMatchesBytes(c, file->name());
-    return MatchItem(c, file->name(), file->KindFlags, file->Attr, file->Desc, file->CatFlags, file->Size,
+    return MatchItem(c, file->name(), file->KindFlags, file->Attr, TextView(file->Desc), file->CatFlags, file->Size,
                      file->Created, file->Modified, file->Accessed, catalog);
+}
+
+bool MatchFileEntry(const TSearchCriteria &c, const TFileEntryView &entry, const TCatalogRec *catalog)
+{
+    if (NameAlone(c))
+        return NameMatchesBytes(c, entry.name);
+    return MatchItem(c, entry.name, entry.kindFlags, entry.attr, entry.desc, entry.catFlags, entry.size,
+                     entry.created, entry.modified, entry.accessed, catalog);
 }
 
 bool MatchFolder(const TSearchCriteria &c, const TTreeNode *node, const TFolderRec *folder,
                  const TCatalogRec *catalog)
 {
     const QByteArrayView name = node ? QByteArrayView(node->text()) : QByteArrayView();
-    return MatchItem(c, name, folder->KindFlags, folder->Attr, folder->Desc, folder->CatFlags,
+    return MatchItem(c, name, folder->KindFlags, folder->Attr, TextView(folder->Desc), folder->CatFlags,
                      WholeBytes(folder->TotalSize), folder->Created, folder->Modified, folder->Accessed, catalog);
 }
 
@@ -879,7 +972,7 @@ bool MatchDisk(const TSearchCriteria &c, const TTreeNode *node, const TDiskRec *
     if (NameApplies(c))
         v.count(NameMatchesBytes(c, node ? QByteArrayView(node->text()) : QByteArrayView()));
     if (c.DescOn)
-        v.count(DescHolds(c, disk->Desc));
+        v.count(DescHolds(c, TextView(disk->Desc)));
     if (c.SizeOn)
         CountSize(c, WholeBytes(DiskSpace(disk, 0)), v);
     if (c.DateOn || c.TimeOn) {

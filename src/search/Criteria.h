@@ -8,6 +8,7 @@
 #pragma once
 
 #include "catalog/CatalogRec.h"
+#include "catalog/LoadSave.h"
 #include "platform/Prompter.h"
 #include "search/SizeField.h"
 
@@ -185,6 +186,7 @@ struct TSearchCriteria {
     // without it match the same items, only slower.
     bool Prepared = false;
     QByteArray NameKey;                  // NamePattern
+    bool NameKeyAscii = false;           // NameKey holds plain ASCII only
     QByteArray DescKey;                  // DescText
     std::vector<QByteArray> CategoryKeys;   // CheckedCategories
     std::vector<QByteArray> FlagKeys;       // CheckedFlags
@@ -211,6 +213,9 @@ bool NameMatches(const TSearchCriteria &criteria, QByteArrayView storedName);
 // The item tests with the verdict rules. The catalog record gives the
 // category and flag names.
 bool MatchFile(const TSearchCriteria &criteria, const TFileRec *file, const TCatalogRec *catalog);
+// MatchFile for an entry of a file list not read into records yet: the same
+// verdict the entry's record would get.
+bool MatchFileEntry(const TSearchCriteria &criteria, const TFileEntryView &entry, const TCatalogRec *catalog);
 bool MatchFolder(const TSearchCriteria &criteria, const TTreeNode *node, const TFolderRec *folder,
                  const TCatalogRec *catalog);
 bool MatchDisk(const TSearchCriteria &criteria, const TTreeNode *node, const TDiskRec *disk);

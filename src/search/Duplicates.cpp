@@ -361,7 +361,7 @@ void TDupWalk::collect(TTreeNode *node, TTreeNode *diskNode)
         needFiles = files && !skippedArchive && (disk ? disk->FilesLoaded : folder->FilesLoaded) == 0;
     }
     if (needFiles)
-        host.loadFileList(node);
+        host.loadFileList(node, nullptr);
 
     bool candidate = false;
     bool scanFiles = files;

@@ -41,22 +41,23 @@ public:
     {
         inOwner([node] { LoadSubfolders(node, false, false); });
     }
-    void loadFileList(TTreeNode *node) override
+    void loadFileList(TTreeNode *node, TFileListFilter *filter) override
     {
-        inOwner([node] { LoadFileList(node); });
+        inOwner([node, filter] { loadList(node, filter); });
     }
     void unloadFileListIfUnused(TTreeNode *node) override
     {
         inOwner([this, node] { unloadUnlessKept(node); });
     }
-    void steps(TTreeNode *unloadIfUnused, TTreeNode *loadFiles, TTreeNode *loadLevel) override
+    void steps(TTreeNode *unloadIfUnused, TTreeNode *loadFiles, TFileListFilter *filter,
+               TTreeNode *loadLevel) override
     {
         // One trip; a failure of one step does not keep the others from running.
-        inOwner([this, unloadIfUnused, loadFiles, loadLevel] {
+        inOwner([this, unloadIfUnused, loadFiles, filter, loadLevel] {
             if (unloadIfUnused)
                 runGuarded([&] { unloadUnlessKept(unloadIfUnused); });
             if (loadFiles)
-                runGuarded([&] { LoadFileList(loadFiles); });
+                runGuarded([&] { loadList(loadFiles, filter); });
             if (loadLevel)
                 runGuarded([&] { LoadSubfolders(loadLevel, false, false); });
         });
@@ -144,6 +145,14 @@ public:
     const TTreeNode *m_kept = nullptr;
 
 private:
+    static void loadList(TTreeNode *node, TFileListFilter *filter)
+    {
+        if (filter)
+            LoadFileListIf(node, *filter);
+        else
+            LoadFileList(node);
+    }
+
     // The test and the drop in one step of the owner's thread, so a record
     // the user list takes meanwhile is never freed under it.
     void unloadUnlessKept(TTreeNode *node)

@@ -46,10 +46,13 @@ void TDirectSearchHost::loadSubfolders(TTreeNode *node)
     }
 }
 
-void TDirectSearchHost::loadFileList(TTreeNode *node)
+void TDirectSearchHost::loadFileList(TTreeNode *node, TFileListFilter *filter)
 {
     try {
-        LoadFileList(node);
+        if (filter)
+            LoadFileListIf(node, *filter);
+        else
+            LoadFileList(node);
     } catch (...) {
     }
 }
@@ -169,18 +172,54 @@ void TSearchWalk::runNormal(const TSearchCriteria &criteria, bool wholeScope)
     releaseRecords();
     setCurrent(nullptr);
     try {
-        hostSteps(nullptr, nullptr);   // the last list left to drop
+        hostSteps(nullptr, nullptr, nullptr);   // the last list left to drop
     } catch (...) {
     }
 }
 
-void TSearchWalk::hostSteps(TTreeNode *loadFiles, TTreeNode *loadLevel)
+void TSearchWalk::hostSteps(TTreeNode *loadFiles, TFileListFilter *filter, TTreeNode *loadLevel)
 {
     TTreeNode *drop = m_pendingDrop;
     m_pendingDrop = nullptr;
     if (drop || loadFiles || loadLevel)
-        m_host.steps(drop, loadFiles, loadLevel);
+        m_host.steps(drop, loadFiles, filter, loadLevel);
 }
+
+// The test of a file list that is not in memory, run by the host while it
+// reads the list: each entry is counted and tested as the chain scan would
+// count and test its record, and the list is read into records only from
+// the first entry that matches on (the entries before it are skipped by the
+// scan), so a list without a hit costs no record and no trip to drop it.
+// It runs in the host's thread while the walk waits for the step, so it
+// touches no read scope (the host holds the write scope).
+class TWalkListFilter : public TFileListFilter
+{
+public:
+    TWalkListFilter(TSearchWalk &walk, const TSearchCriteria &criteria, const TCatalogRec *catalog)
+        : m_walk(walk), m_criteria(criteria), m_catalog(catalog)
+    {
+    }
+
+    bool wanted(const TFileEntryView &entry) override
+    {
+        if (m_walk.cancelled())
+            return false;   // not counted: the walk winds up after the step
+        if (MatchFileEntry(m_criteria, entry, m_catalog))
+            return true;
+        ++m_tested;
+        if (m_walk.m_checked < INT_MAX && ++m_walk.m_checked % 128 == 0)
+            m_walk.m_host.showProgress(m_walk.m_checked, m_walk.m_total, m_walk.foundCount());
+        return false;
+    }
+    // Entries counted and tested without a match.
+    int tested() const { return m_tested; }
+
+private:
+    TSearchWalk &m_walk;
+    const TSearchCriteria &m_criteria;
+    const TCatalogRec *m_catalog;
+    int m_tested = 0;
+};
 
 void TSearchWalk::walkNode(TTreeNode *node, const TSearchCriteria &criteria, const TCatalogRec *catalog)
 {
@@ -209,8 +248,12 @@ void TSearchWalk::walkNode(TTreeNode *node, const TSearchCriteria &criteria, con
         load = files && filesLoaded == 0 && listOffset >= 0 &&
                (!criteria.DescOnly || ItemIs(rec->KindFlags, rfHasDesc));
     }
-    if (load)
-        hostSteps(node, nullptr);
+    int tested = 0;
+    if (load) {
+        TWalkListFilter filter(*this, criteria, catalog);
+        hostSteps(node, &filter, nullptr);
+        tested = filter.tested();
+    }
 
     bool subfoldersUnread = false;
     {
@@ -225,11 +268,14 @@ void TSearchWalk::walkNode(TTreeNode *node, const TSearchCriteria &criteria, con
             }
         }
         if (files && (!criteria.DescOnly || ItemIs(rec->KindFlags, rfHasDesc)))
-            scanFileChain(node, criteria, catalog);
+            scanFileChain(node, criteria, catalog, tested);
         if (folder)
             subfoldersUnread = folder->SubOffset > 0;
         else if (TDiskRec *disk = AsDisk(rec))
             subfoldersUnread = !disk->SubfoldersRead;
+        // Whether the filter had the list read (a match, or damage to report).
+        if (load)
+            load = (folder ? folder->FilesLoaded : AsDisk(rec)->FilesLoaded) != 0;
         pin.reset();
     }
 
@@ -241,7 +287,7 @@ void TSearchWalk::walkNode(TTreeNode *node, const TSearchCriteria &criteria, con
     // The child folders as tree nodes; a level in memory needs no trip, and
     // a cancelled walk visits no child.
     if (subfoldersUnread && !cancelled())
-        hostSteps(nullptr, node);
+        hostSteps(nullptr, nullptr, node);
 
     for (int i = 0;; ++i) {
         if (cancelled())
@@ -257,11 +303,15 @@ void TSearchWalk::walkNode(TTreeNode *node, const TSearchCriteria &criteria, con
     }
 }
 
-void TSearchWalk::scanFileChain(TTreeNode *node, const TSearchCriteria &criteria, const TCatalogRec *catalog)
+void TSearchWalk::scanFileChain(TTreeNode *node, const TSearchCriteria &criteria, const TCatalogRec *catalog,
+                                int skip)
 {
     // Called with the read scope held and the chain pinned; countProgress
     // lets writers in every 128 files, which leave its records in place.
-    for (TFileRec *file = node->data()->Next; file; file = file->Next) {
+    TFileRec *file = node->data()->Next;
+    for (; file && skip > 0; --skip)
+        file = file->Next;
+    for (; file; file = file->Next) {
         if (cancelled())
             break;
         // countProgress(1) without the call for the 127 files of 128 that

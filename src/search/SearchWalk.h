@@ -20,6 +20,7 @@
 
 #include "catalog/RecordLock.h"
 
+class TFileListFilter;
 class TForest;
 class TFoundList;
 class TTreeNode;
@@ -31,7 +32,9 @@ class TSearchHost
 public:
     virtual ~TSearchHost() = default;
     virtual void loadSubfolders(TTreeNode *node) = 0;   // one level, no files
-    virtual void loadFileList(TTreeNode *node) = 0;
+    // With a filter, the list is read only when the filter wants one of its
+    // entries (LoadFileListIf); the filter runs in the host's thread.
+    virtual void loadFileList(TTreeNode *node, TFileListFilter *filter) = 0;
     // Drops the node's file list unless something asked to keep it while the
     // walk was in the node (the user list took one of its records); the test
     // and the drop are one step.
@@ -41,12 +44,13 @@ public:
     virtual void showProgress(int checked, int total, int found) = 0;
     // Up to three steps at once, in this order (null: none): a host on
     // another thread makes them one trip to the tree's thread.
-    virtual void steps(TTreeNode *unloadIfUnused, TTreeNode *loadFiles, TTreeNode *loadLevel)
+    virtual void steps(TTreeNode *unloadIfUnused, TTreeNode *loadFiles, TFileListFilter *filter,
+                       TTreeNode *loadLevel)
     {
         if (unloadIfUnused)
             unloadFileListIfUnused(unloadIfUnused);
         if (loadFiles)
-            loadFileList(loadFiles);
+            loadFileList(loadFiles, filter);
         if (loadLevel)
             loadSubfolders(loadLevel);
     }
@@ -59,7 +63,7 @@ class TDirectSearchHost : public TSearchHost
 {
 public:
     void loadSubfolders(TTreeNode *node) override;
-    void loadFileList(TTreeNode *node) override;
+    void loadFileList(TTreeNode *node, TFileListFilter *filter) override;
     void unloadFileListIfUnused(TTreeNode *node) override;
     void showProgress(int checked, int total, int found) override;
 
@@ -100,6 +104,7 @@ public:
 
 private:
     friend class TDupWalk;   // the duplicates walk (Duplicates.cpp)
+    friend class TWalkListFilter;   // the test of unread file lists (SearchWalk.cpp)
 
     // Shared steps of both walks.
     int scopeTotal(const std::vector<TScopeDisks> &scope, bool files, bool folders, bool disks) const;
@@ -131,8 +136,10 @@ private:
     void walkNode(TTreeNode *node, const TSearchCriteria &criteria, const TCatalogRec *catalog);
     // A host trip that also drops the list left to drop (the drop of a node
     // waits for the walk's next trip, so most nodes cost one trip).
-    void hostSteps(TTreeNode *loadFiles, TTreeNode *loadLevel);
-    void scanFileChain(TTreeNode *node, const TSearchCriteria &criteria, const TCatalogRec *catalog);
+    void hostSteps(TTreeNode *loadFiles, TFileListFilter *filter, TTreeNode *loadLevel);
+    // Tests the chain's files from the one after the first skip files on
+    // (those the list's filter has counted and tested already).
+    void scanFileChain(TTreeNode *node, const TSearchCriteria &criteria, const TCatalogRec *catalog, int skip);
 
     TForest &m_forest;
     TFoundList &m_list;

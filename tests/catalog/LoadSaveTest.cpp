@@ -879,6 +879,90 @@ QStringList childNames(TTreeNode *node)
     return names;
 }
 
+// Notes every entry it is shown; wants the one named want.
+class NotingFilter : public TFileListFilter
+{
+public:
+    explicit NotingFilter(QByteArray want = {}) : m_want(std::move(want)) {}
+    bool wanted(const TFileEntryView &e) override
+    {
+        seen.push_back({e.name.toByteArray(), e.desc.toByteArray(), e.size, e.created, e.modified, e.accessed, e.attr,
+                        e.catFlags, e.kindFlags});
+        return e.name == QByteArrayView(m_want);
+    }
+    struct Entry {
+        QByteArray name, desc;
+        int64_t size;
+        uint32_t created, modified, accessed;
+        uint8_t attr, catFlags, kindFlags;
+    };
+    std::vector<Entry> seen;
+
+private:
+    QByteArray m_want;
+};
+
+TEST_F(LoadSaveTest, LoadFileListIfReadsOnlyAListWithAWantedEntry)
+{
+    HandCatalog h = SampleCatalog();
+    h.disks[0].rootFiles[1].created = 0x12345678;
+    h.disks[0].rootFiles[1].modified = 0x23456789;
+    h.disks[0].rootFiles[1].accessed = 0x3456789A;
+    TTreeNode *c = openBytes(BuildCatalogBytes(h));
+    TTreeNode *dn = c->child(0);
+    struct Case {
+        TTreeNode *node;
+        QByteArray want;
+        size_t shown;   // entries the filter sees
+        bool read;
+    };
+    const Case cases[] = {
+        {dn, "", 2, false},
+        {dn, "readme.txt", 1, true},      // the first wanted entry ends the look
+        {dn->child(2), "", 2, false},     // archive members, flagged so
+        {dn->child(2), "m2.txt", 2, true},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE((k.node->text() + " wanting " + k.want).toStdString());
+        UnloadFileList(k.node);
+        NotingFilter filter(k.want);
+        EXPECT_EQ(LoadFileListIf(k.node, filter), k.read);
+        ASSERT_EQ(filter.seen.size(), k.shown);
+        TItemRec *rec = NodeRec(k.node);
+        const uint8_t loaded = AsDisk(rec) ? AsDisk(rec)->FilesLoaded : folderOf(k.node)->FilesLoaded;
+        EXPECT_EQ(loaded, k.read ? 1 : 0);
+        EXPECT_EQ(Chain(k.node).empty(), !k.read);
+        EXPECT_EQ(ItemIs(rec->KindFlags, rfListBlock), k.read);
+        // What the filter saw is what the records hold.
+        LoadFileList(k.node);
+        const std::vector<TFileRec *> files = Chain(k.node);
+        ASSERT_GE(files.size(), filter.seen.size());
+        for (size_t i = 0; i < filter.seen.size(); ++i) {
+            const NotingFilter::Entry &e = filter.seen[i];
+            const TFileRec *f = files[i];
+            EXPECT_EQ(e.name, f->name());
+            EXPECT_EQ(QByteArrayView(e.desc), TextView(f->Desc));
+            EXPECT_EQ(e.size, f->Size);
+            EXPECT_EQ(e.created, f->Created);
+            EXPECT_EQ(e.modified, f->Modified);
+            EXPECT_EQ(e.accessed, f->Accessed);
+            EXPECT_EQ(e.attr, f->Attr);
+            EXPECT_EQ(e.catFlags, f->CatFlags);
+            EXPECT_EQ(e.kindFlags, f->KindFlags);
+        }
+    }
+    EXPECT_TRUE(m_prompter.messages.empty());
+
+    // A damaged list is read whatever the filter says, so the damage is said.
+    TTreeNode *damaged = openBytes(BuildCatalogBytes(damagedListCatalog(true)), "damaged.ctf");
+    NotingFilter none;
+    EXPECT_TRUE(LoadFileListIf(damaged->child(0), none));
+    EXPECT_EQ(none.seen.size(), 2u);
+    EXPECT_EQ(Chain(damaged->child(0)).size(), 2u);
+    ASSERT_EQ(m_prompter.messages.size(), 1u);
+    EXPECT_EQ(m_prompter.messages[0].caption, QStringLiteral("Error Loading Catalog"));
+}
+
 TEST_F(LoadSaveTest, ADamagedFolderLevelKeepsWhatWasReadAndFailsOnce)
 {
     TTreeNode *c = openBytes(damagedLevelBytes());

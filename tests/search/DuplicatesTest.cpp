@@ -408,10 +408,10 @@ public:
         ++folderLoads;
         TDirectSearchHost::loadSubfolders(node);
     }
-    void loadFileList(TTreeNode *node) override
+    void loadFileList(TTreeNode *node, TFileListFilter *filter) override
     {
         ++fileLoads;
-        TDirectSearchHost::loadFileList(node);
+        TDirectSearchHost::loadFileList(node, filter);
         if (afterFileLoad)
             afterFileLoad(node);
     }

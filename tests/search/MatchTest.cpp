@@ -158,6 +158,14 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{nmPartOfName, "\xC3\xA4rger", true, "\xC3\x84rger.txt", false},
         NameCase{nmPartOfName, "\xC3\x84rger", true, "x\xC3\x84rger.txt", true},
         NameCase{nmPartOfName, "\xC3\xA9", false, "cafe", false},
+        // An ASCII needle in a name with other bytes before, after or inside
+        // the place: found in the bytes, or only in the decoded upper case.
+        NameCase{nmPartOfName, "report", false, "Report \xC3\xA4.txt", true},
+        NameCase{nmPartOfName, "REPORT", false, "\xC3\xA4 report.txt", true},
+        NameCase{nmPartOfName, "xyz", false, "\xC3\xA4rger.txt", false},
+        NameCase{nmPartOfName, "asse", false, "Stra\xC3\x9F" "e.doc", true},
+        NameCase{nmPartOfName, "file", false, "f\xC4\xB1le.txt", true},
+        NameCase{nmPartOfName, "ab", false, "\xC3\xA1" "b", false},
         // Upper cases longer than the character: the ligature "fi", "ß".
         NameCase{nmPartOfName, "file", false, "\xEF\xAC\x81le.txt", true},
         NameCase{nmExactName, "STRASSE.DOC", false, "stra\xC3\x9F" "e.doc", true},

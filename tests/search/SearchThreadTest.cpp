@@ -230,7 +230,12 @@ private:
 
 TEST_F(SearchThreadTest, ListsWithoutHitsAreDroppedUnlessKept)
 {
-    TTreeNode *catalog = openBytes(BuildCatalogBytes(SampleCatalog()));
+    // A list without a matching entry is never read into records; Alpha1's
+    // is read all the same, for the damage at its end (a description longer
+    // than a stored text may be) to be reported, and then gives nothing.
+    HandCatalog sample = SampleCatalog();
+    sample.disks[0].folders[1].files.push_back(SampleFile("z.dat", 1, QByteArray(5000, 'z')));
+    TTreeNode *catalog = openBytes(BuildCatalogBytes(sample));
     LoadSubfolders(catalog->child(0), true, false);
     TTreeNode *alpha1 = nullptr, *alpha1x = nullptr;
     ForEachNode(catalog, [&](TTreeNode *n) {
@@ -247,6 +252,7 @@ TEST_F(SearchThreadTest, ListsWithoutHitsAreDroppedUnlessKept)
     untilFinished(controller);
     EXPECT_EQ(FoundNames(m_list), QStringList({"readme.txt"}));
     // Alpha1 gave nothing but was kept; Alpha1x gave nothing and went.
+    EXPECT_EQ(m_prompter.messages.size(), 1u);
     EXPECT_EQ(Chain(alpha1).size(), 2u);
     EXPECT_TRUE(Chain(alpha1x).empty());
     EXPECT_EQ(AsFolder(alpha1x->data())->FilesLoaded, 0);

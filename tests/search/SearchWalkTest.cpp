@@ -81,10 +81,13 @@ TEST_F(SearchWalkTest, DropsFileListsThatGaveNothingAndKeepsTheOthers)
         EXPECT_TRUE(filesLoaded(find(kept))) << kept;
         EXPECT_FALSE(Chain(find(kept)).empty()) << kept;
     }
+    // Lists without a matching entry were looked at where the file holds
+    // them and never read into records, so there is nothing to drop.
     for (const char *dropped : {"Alpha1", "Alpha1x", "2003"}) {
         EXPECT_FALSE(filesLoaded(find(dropped))) << dropped;
         EXPECT_TRUE(Chain(find(dropped)).empty()) << dropped;
-        EXPECT_TRUE(m_host.steps.contains(QStringLiteral("unload ") + dropped)) << dropped;
+        EXPECT_TRUE(m_host.steps.contains(QStringLiteral("load ") + dropped)) << dropped;
+        EXPECT_FALSE(m_host.steps.contains(QStringLiteral("unload ") + dropped)) << dropped;
     }
     // Folders without files in the file cost no step.
     for (const char *empty : {"Alpha2", "Beta", "Gamma", "Photos"})
@@ -102,6 +105,25 @@ TEST_F(SearchWalkTest, DropsFileListsThatGaveNothingAndKeepsTheOthers)
     EXPECT_TRUE(m_host.steps.contains("load Alpha1x"));
     EXPECT_FALSE(m_host.steps.contains("unload Alpha1x"));
     EXPECT_FALSE(m_host.steps.contains("load Alpha"));   // kept from the first search
+}
+
+TEST_F(SearchWalkTest, DamagedListIsReadForItsMessageAndDroppedWithoutAHit)
+{
+    // Alpha1's third entry holds a description longer than a stored text may
+    // be: the list is read as browsing reads it (the whole entries, and the
+    // damage said), gives no hit and is dropped again.
+    HandCatalog sample = SampleCatalog();
+    sample.disks[0].folders[1].files.push_back(SampleFile("z.dat", 1, QByteArray(5000, 'z')));
+    DeleteCatalog(m_forest, m_catalog);
+    m_catalog = openBytes(BuildCatalogBytes(sample), "damaged.ctf");
+    m_prompter.messages.clear();
+    run(NameCriteria("txt", nmPartOfName, true, false, false));
+    EXPECT_EQ(FoundNames(m_list), QStringList({"readme.txt", "a1.txt", "b.txt", "docs/m1.txt", "m2.txt"}));
+    ASSERT_EQ(m_prompter.messages.size(), 1u);
+    EXPECT_EQ(m_prompter.messages[0].caption, QStringLiteral("Error Loading Catalog"));
+    EXPECT_TRUE(m_host.steps.contains("unload Alpha1"));
+    EXPECT_FALSE(filesLoaded(find("Alpha1")));
+    EXPECT_EQ(m_walk->checkedCount(), m_walk->totalCount());
 }
 
 TEST_F(SearchWalkTest, ReadsNoFileListWhenFilesAreNotSearched)

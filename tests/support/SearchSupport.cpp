@@ -77,13 +77,13 @@ void RecordingHost::loadSubfolders(TTreeNode *node)
         after(step);
 }
 
-void RecordingHost::loadFileList(TTreeNode *node)
+void RecordingHost::loadFileList(TTreeNode *node, TFileListFilter *filter)
 {
     const QString step = QStringLiteral("load ") + nodeName(node);
     if (before)
         before(step);
     steps << step;
-    TDirectSearchHost::loadFileList(node);
+    TDirectSearchHost::loadFileList(node, filter);
     if (after)
         after(step);
 }

@@ -36,7 +36,7 @@ class RecordingHost : public TDirectSearchHost
 {
 public:
     void loadSubfolders(TTreeNode *node) override;
-    void loadFileList(TTreeNode *node) override;
+    void loadFileList(TTreeNode *node, TFileListFilter *filter) override;
     void unloadFileListIfUnused(TTreeNode *node) override;
     void showProgress(int checked, int total, int found) override;
 

@@ -310,8 +310,25 @@ void TCatalogTreeModel::nodeRemoved(TTreeNode *, int)
     endRemoveRows();
 }
 
+void TCatalogTreeModel::holdNodeChanges(bool hold)
+{
+    if (hold == m_holdChanges)
+        return;
+    m_holdChanges = hold;
+    if (!hold && m_changedWhileHeld) {
+        m_changedWhileHeld = false;
+        // Nothing moved: the views only fetch what they show again.
+        emit layoutAboutToBeChanged({}, QAbstractItemModel::NoLayoutChangeHint);
+        emit layoutChanged({}, QAbstractItemModel::NoLayoutChangeHint);
+    }
+}
+
 void TCatalogTreeModel::nodeChanged(TTreeNode *node)
 {
+    if (m_holdChanges) {
+        m_changedWhileHeld = true;
+        return;
+    }
     const QModelIndex i = indexOf(node);
     if (i.isValid())
         emit dataChanged(i, i);

@@ -36,6 +36,13 @@ public:
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
+    // While held (a search walks the forest), a changed node is not announced
+    // on its own, which has each view repaint that node's row: the search's
+    // folder levels would repaint the tree node by node. Releasing after
+    // changes lays the views out once, which shows every change.
+    void holdNodeChanges(bool hold);
+    bool nodeChangesHeld() const { return m_holdChanges; }
+
     bool canFetchMore(const QModelIndex &parent) const override;
     void fetchMore(const QModelIndex &parent) override;
 
@@ -80,6 +87,8 @@ private:
     TForest &m_forest;
     // A node the forest has inserted already but the views are told about
     // only now: hidden from rowCount and index until endInsertRows.
+    bool m_holdChanges = false;
+    bool m_changedWhileHeld = false;
     TTreeNode *m_pending = nullptr;
     TTreeNode *m_pendingParent = nullptr;
     int m_pendingRow = -1;

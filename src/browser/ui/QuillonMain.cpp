@@ -504,6 +504,8 @@ void TMainForm::showSearchWindow(bool duplicates)
         settings.oldStyleButtons = m_options.OldButtonsCheck;
         m_searchForm->applySettings(settings);
         connect(m_searchForm, &TSearchForm::searchStateChanged, this, [this] {
+            // The tree does not repaint node by node while the search loads levels.
+            m_treeModel->holdNodeChanges(searchRunning());
             updateCommands();
             refreshStatus();
             // An autosave that fell due during the search runs now.

@@ -44,6 +44,10 @@ namespace {
 constexpr int kProgressRange = 1000;
 // Closing the program waits this many rounds of 10 ms for a cancelled search.
 constexpr int kCancelWaitRoundMs = 10;
+// A search's counts, its bar and the rows it added are shown at most this
+// often: the walk publishes every 128 items, and a repaint of the window at
+// each of them cost many times the search itself.
+constexpr int kProgressShowMs = 100;
 
 QString sizeNumberError(const QString &text)
 {
@@ -84,6 +88,15 @@ TSearchForm::TSearchForm(TForest &forest, QWidget *parent)
         updateFoundButtons();
         showIdleStatus();
     });
+    m_progressTimer.setSingleShot(true);
+    m_progressTimer.setInterval(kProgressShowMs);
+    connect(&m_progressTimer, &QTimer::timeout, this, [this] {
+        // Counts that came meanwhile are shown now, and the next wait begins.
+        if (m_progressPending && searching()) {
+            showProgress();
+            m_progressTimer.start();
+        }
+    });
     m_catalogsTimer.setSingleShot(true);
     connect(&m_catalogsTimer, &QTimer::timeout, this, [this] {
         if (!searching())
@@ -109,6 +122,7 @@ TSearchForm::~TSearchForm()
     m_controller.reset();
     m_forest.removeObserver(this);
     m_statusTimer.stop();
+    m_progressTimer.stop();
     m_catalogsTimer.stop();
     m_model->setList(nullptr);
     for (TFoundList *list : {&m_found, &m_dupes})
@@ -687,6 +701,8 @@ bool TSearchForm::find()
     m_searching = true;
     m_searchDuplicates = dup;
     m_firstHitShown = false;
+    m_progressPending = false;
+    m_progressTimer.stop();
     updateButtons();
     updateFoundButtons();
     setSearchingLayout(true);
@@ -737,9 +753,23 @@ void TSearchForm::onProgress(int checked, int total, int)
 {
     if (!searching())
         return;
+    m_progressChecked = checked;
+    m_progressTotal = total;
+    m_progressPending = true;
+    // The first counts after a quiet spell show at once, later ones when
+    // the wait is over.
+    if (!m_progressTimer.isActive()) {
+        showProgress();
+        m_progressTimer.start();
+    }
+}
+
+void TSearchForm::showProgress()
+{
+    m_progressPending = false;
     m_model->catchUp();
     selectFirstHit();
-    showSearchStatus(checked, total);
+    showSearchStatus(m_progressChecked, m_progressTotal);
 }
 
 void TSearchForm::selectFirstHit()
@@ -777,6 +807,9 @@ void TSearchForm::onFinished(int found, bool cancelled)
 {
     if (!m_searching)
         return;
+    if (m_progressPending)
+        showProgress();   // the last counts, the bar full
+    m_progressTimer.stop();
     m_model->catchUp();
     selectFirstHit();
     setUpdatesEnabled(false);

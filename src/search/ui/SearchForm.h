@@ -22,6 +22,8 @@
 
 class QAbstractItemView;
 class QAction;
+class QDrag;
+class QPixmap;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -114,8 +116,13 @@ public:
     void refreshLists();
     // A found-list action by its object name ("BtnDelete", "BtnTarget", ...).
     QAction *action(const QString &name) const;
-    // The context menu as it would open now (its entries brought up to date).
+    // The context menu as it would open now (its entries brought up to date,
+    // the double-click option's entry as its default).
     QMenu *prepareContextMenu();
+    // The drag of the selected rows, ready to run (the views run it); null
+    // without a selection or drag data. Its cursor: dragCursor(several rows).
+    QDrag *prepareDrag();
+    static QPixmap dragCursor(bool several);
     void setViewStyle(int style);
     int viewStyle() const { return m_viewStyle; }
     void setMaximized(bool on);
@@ -184,6 +191,7 @@ private:
     // The search.
     void startShowing();
     void onProgress(int checked, int total, int found);
+    void showProgress();   // the counts onProgress kept
     void onFinished(int found, bool cancelled);
     void selectFirstHit();
     void showSearchStatus(int checked, int total);
@@ -219,6 +227,9 @@ private:
     bool m_syncing = false;
     QTimer m_statusTimer;
     QTimer m_catalogsTimer;
+    QTimer m_progressTimer;
+    int m_progressChecked = 0, m_progressTotal = 0;
+    bool m_progressPending = false;
 
     // Criteria controls (object names as the window names them).
     QWidget *m_criteria = nullptr;

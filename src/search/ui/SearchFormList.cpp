@@ -5,6 +5,7 @@
 // "Stay On Top").
 #include "search/ui/SearchForm.h"
 
+#include "browser/Utils.h"
 #include "catalog/CatalogRec.h"
 #include "search/SearchThread.h"
 #include "search/ui/FoundListModel.h"
@@ -13,12 +14,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDrag>
+#include <QPixmap>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -76,6 +80,59 @@ QString menuName(const char *button)
     return QStringLiteral("Menu") + QLatin1String(button + 3);   // "BtnTarget" -> "MenuTarget"
 }
 
+// The main window's double-click choices (TSearchFormSettings::doubleClick).
+enum : int { dcNothing = 0, dcProperties, dcExplorer, dcLaunch, dcView };
+
+// The command a double click (or Enter) runs on rec: "Launch File" on
+// anything but a file opens the explorer instead, "View File" on anything
+// but a file or a compressed-file folder shows the properties. Null: none.
+const char *doubleClickCommand(int choice, const TItemRec *rec)
+{
+    const bool file = rec && ItemIs(rec->KindFlags, rkFile);
+    switch (choice) {
+    case dcProperties: return "BtnProperties";
+    case dcExplorer: return "BtnExplorer";
+    case dcLaunch: return file ? "BtnLaunch" : "BtnExplorer";
+    case dcView:
+        return file || (rec && ItemIs(rec->KindFlags, rkFolder) && ItemIs(rec->KindFlags, rfCompressed))
+                   ? "BtnView"
+                   : "BtnProperties";
+    default: return nullptr;
+    }
+}
+
+// The command of the context menu's default (bold) entry: the properties, the
+// explorer, or "Launch File" for an item that can be launched (the explorer
+// for one that cannot). Null: no default.
+const char *defaultMenuCommand(int choice, const TItemRec *rec)
+{
+    switch (choice) {
+    case dcProperties: return "BtnProperties";
+    case dcExplorer: return "BtnExplorer";
+    case dcLaunch: return ItemCanBeLaunched(rec) ? "BtnLaunch" : "BtnExplorer";
+    default: return nullptr;
+    }
+}
+
+// A view of the found list whose drags the window prepares (their cursor
+// tells one item from several).
+template <typename View>
+class TFoundView : public View
+{
+public:
+    explicit TFoundView(TSearchForm *form) : m_form(form) {}
+
+protected:
+    void startDrag(Qt::DropActions supported) override
+    {
+        if (QDrag *drag = m_form->prepareDrag())
+            drag->exec(supported, Qt::MoveAction);
+    }
+
+private:
+    TSearchForm *m_form;
+};
+
 } // namespace
 
 void TSearchForm::createListArea()
@@ -87,7 +144,7 @@ void TSearchForm::createListArea()
 
     // A table rather than a tree view: rows added by a search of millions
     // of files cost the table nothing per row already shown.
-    m_details = new QTableView;
+    m_details = new TFoundView<QTableView>(this);
     m_details->setObjectName(QStringLiteral("FoundList"));
     m_details->setModel(m_model);
     m_details->setShowGrid(false);
@@ -102,7 +159,7 @@ void TSearchForm::createListArea()
     m_details->horizontalHeader()->setSectionsClickable(true);
     m_details->horizontalHeader()->setSortIndicatorShown(false);
     connect(m_details->horizontalHeader(), &QHeaderView::sectionClicked, this, &TSearchForm::headerClicked);
-    m_icons = new QListView;
+    m_icons = new TFoundView<QListView>(this);
     m_icons->setObjectName(QStringLiteral("FoundIcons"));
     // The icon view takes the model only while it shows (setViewStyle).
     for (QAbstractItemView *v : {static_cast<QAbstractItemView *>(m_details), static_cast<QAbstractItemView *>(m_icons)}) {
@@ -317,7 +374,41 @@ QMenu *TSearchForm::prepareContextMenu()
     for (const TFoundCommand &c : kCommands)
         if (QAction *entry = action(menuName(c.button)))
             entry->setVisible(entry->isEnabled() || QLatin1String(c.button) == QLatin1String("BtnAddList"));
+    const char *command = defaultMenuCommand(m_settings.doubleClick, focusedRecord());
+    m_menu->setDefaultAction(command ? action(menuName(command)) : nullptr);
     return m_menu;
+}
+
+QPixmap TSearchForm::dragCursor(bool several)
+{
+    // One file's picture, or three of them stacked.
+    constexpr int kSide = 32, kIcon = 22, kStep = 5;
+    static const QPixmap one = AppIcon(TAppImage::File).pixmap(kSide, kSide);
+    static const QPixmap many = [] {
+        QPixmap stack(kSide, kSide);
+        stack.fill(Qt::transparent);
+        QPainter painter(&stack);
+        const QPixmap file = AppIcon(TAppImage::File).pixmap(kIcon, kIcon);
+        for (int i = 0; i < 3; ++i)
+            painter.drawPixmap(i * kStep, i * kStep, file);
+        return stack;
+    }();
+    return several ? many : one;
+}
+
+QDrag *TSearchForm::prepareDrag()
+{
+    QAbstractItemView *view = listView();
+    const QModelIndexList rows = view->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return nullptr;
+    QMimeData *data = m_model->mimeData(rows);
+    if (!data)
+        return nullptr;
+    auto *drag = new QDrag(view);
+    drag->setMimeData(data);
+    drag->setDragCursor(dragCursor(rows.size() > 1), Qt::MoveAction);
+    return drag;
 }
 
 void TSearchForm::onContextMenu(const QPoint &pos)
@@ -338,11 +429,10 @@ void TSearchForm::onActivated(const QModelIndex &index)
     if (!m_model->recordOf(index))
         return;
     // The main window's double-click choice: properties, explorer, launch or view.
-    static const char *targets[] = {nullptr, "BtnProperties", "BtnExplorer", "BtnLaunch", "BtnView"};
-    const int choice = m_settings.doubleClick;
-    if (choice <= 0 || choice >= int(std::size(targets)))
+    const char *command = doubleClickCommand(m_settings.doubleClick, m_model->recordOf(index));
+    if (!command)
         return;
-    if (QAction *a = action(QLatin1String(targets[choice])); a && a->isEnabled())
+    if (QAction *a = action(QLatin1String(command)); a && a->isEnabled())
         a->trigger();
 }
 

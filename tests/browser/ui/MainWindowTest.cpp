@@ -237,6 +237,7 @@ private slots:
     void aFirstWindowFitsTheScreen();
     void theNameColumnIsWideEnoughForNames();
     void searchCommandsOpenTheSearchWindow();
+    void theTreeDoesNotRepaintNodeByNodeWhileASearchRuns();
     void aRunningSearchRefusesForestCommands();
     void closingCancelsARunningSearch();
     void theSearchWindowKeepsItsPlace();
@@ -1899,6 +1900,33 @@ void startNameSearch(TSearchForm &search)
 }
 
 } // namespace
+
+void MainWindowTest::theTreeDoesNotRepaintNodeByNodeWhileASearchRuns()
+{
+    openBoth();
+    TCatalogTreeModel *model = form().treeModel();
+    QTreeView *tree = form().treeView();
+    for (TTreeNode *catalog : form().forest().roots())
+        tree->expand(model->indexOf(catalog));
+    form().command(QStringLiteral("MenuSearch"))->trigger();
+    TSearchForm *search = form().searchForm();
+    QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+    QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy laidOut(model, &QAbstractItemModel::layoutChanged);
+    startNameSearch(*search);
+    QVERIFY(model->nodeChangesHeld());
+    QTRY_VERIFY_WITH_TIMEOUT(!search->searching(), 30000);
+    // The walk read folder levels (new nodes, their pictures and expand
+    // marks), and none of them was announced on its own.
+    QVERIFY(inserted.count() > 0);
+    QCOMPARE(changed.count(), 0);
+    QCOMPARE(laidOut.count(), 1);
+    QVERIFY(!model->nodeChangesHeld());
+    // Outside a search a change is announced at once again.
+    TTreeNode *disk = form().forest().roots().front()->child(0);
+    disk->setBold(!disk->bold());
+    QCOMPARE(changed.count(), 1);
+}
 
 void MainWindowTest::searchCommandsOpenTheSearchWindow()
 {

@@ -21,12 +21,14 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDrag>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -114,6 +116,7 @@ private slots:
     void searchWithoutClearingAddsOnlyNewItems();
     void hitLimitStopsWithoutMessage();
     void progressTextsOfBothModes();
+    void aBurstOfCountsIsShownOnce();
     void enterOnTheListIsNotFind();
     void theWindowGoesMidSearch();
     void removingRowsAsksAndRenumbers_data();
@@ -121,6 +124,9 @@ private slots:
     void clearingAsks();
     void headerClicksSortThenReverse();
     void commandsStateAndTheirLaterTargets();
+    void menuDefaultFollowsTheDoubleClickOption_data();
+    void menuDefaultFollowsTheDoubleClickOption();
+    void dragCursorTellsOneRowFromSeveral();
     void viewStylesShareTheSelection();
     void descriptionsShowAsTipsWhenAsked();
     void scopeTreeShowsThreeStates();
@@ -475,12 +481,14 @@ void SearchFormTest::searchWithoutClearingAddsOnlyNewItems()
 
 void SearchFormTest::progressTextsOfBothModes()
 {
-    // What the status shows at each progress, after the window has taken it.
+    // What the status shows at each progress, after the window has taken
+    // it, and each position the bar takes during the search.
     QStringList texts;
     std::vector<int> bars;
-    connect(&form().controller(), &TSearchController::progress, this, [&] {
-        texts << form().statusText(0);
-        bars.push_back(form().progressBar()->value());
+    connect(&form().controller(), &TSearchController::progress, this, [&] { texts << form().statusText(0); });
+    connect(form().progressBar(), &QProgressBar::valueChanged, this, [&](int value) {
+        if (form().searching() && value > 0)
+            bars.push_back(value);
     });
     searchByName(QStringLiteral("a"));
     QVERIFY(runSearch());
@@ -504,6 +512,22 @@ void SearchFormTest::progressTextsOfBothModes()
     QVERIFY(!texts.isEmpty());
     for (const QString &t : texts)
         QVERIFY2(collecting.match(t).hasMatch() || grouping.match(t).hasMatch(), qPrintable(t));
+}
+
+void SearchFormTest::aBurstOfCountsIsShownOnce()
+{
+    // Counts that come faster than the window repaints are shown once at
+    // once, then the latest of them after a short wait.
+    searchByName(QStringLiteral("a"));
+    QVERIFY(form().find());   // running until events are handled
+    QSignalSpy bar(form().progressBar(), &QProgressBar::valueChanged);
+    for (int i = 1; i <= 20; ++i)
+        emit form().controller().progress(i, 20, 0);
+    QCOMPARE(bar.count(), 1);
+    QCOMPARE(form().progressBar()->value(), 50);
+    static const QRegularExpression first(QStringLiteral(R"(^Checked 1 items, found \d+\.\.\.$)"));
+    QVERIFY2(first.match(form().statusText(0)).hasMatch(), qPrintable(form().statusText(0)));
+    QVERIFY(QTest::qWaitFor([this] { return !form().searching(); }, kSearchEndGuardMs));
 }
 
 void SearchFormTest::hitLimitStopsWithoutMessage()
@@ -663,6 +687,67 @@ void SearchFormTest::commandsStateAndTheirLaterTargets()
     QTest::keyClick(form().detailsView(), Qt::Key_T, Qt::ControlModifier);
     QCOMPARE(locate.count(), 1);
     QCOMPARE(locate.at(0).at(0).value<TItemRec *>(), form().focusedRecord());
+}
+
+void SearchFormTest::menuDefaultFollowsTheDoubleClickOption_data()
+{
+    QTest::addColumn<int>("option");   // 0 Nothing, 1 Properties, 2 Explorer, 3 Launch, 4 View
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("entry");   // empty: no default
+    QTest::newRow("properties") << 1 << "readme.txt" << "MenuProperties";
+    QTest::newRow("explorer") << 2 << "readme.txt" << "MenuExplorer";
+    QTest::newRow("launch a file") << 3 << "readme.txt" << "MenuLaunch";
+    QTest::newRow("launch a compressed file") << 3 << "pack.zip" << "MenuLaunch";
+    QTest::newRow("launch a member") << 3 << "m2.txt" << "MenuLaunch";
+    QTest::newRow("launch a folder") << 3 << "Alpha" << "MenuExplorer";
+    QTest::newRow("launch a disk") << 3 << "Photos" << "MenuExplorer";
+    QTest::newRow("view") << 4 << "readme.txt" << "";
+    QTest::newRow("nothing") << 0 << "readme.txt" << "";
+}
+
+void SearchFormTest::menuDefaultFollowsTheDoubleClickOption()
+{
+    QFETCH(int, option);
+    QFETCH(QString, item);
+    QFETCH(QString, entry);
+    TSearchFormSettings settings;
+    settings.doubleClick = option;
+    form().applySettings(settings);
+    searchByName(item);
+    QVERIFY(runSearch());
+    QVERIFY(form().model()->rowCount() > 0);
+    form().listView()->selectionModel()->setCurrentIndex(form().model()->index(0, 0),
+                                                        QItemSelectionModel::ClearAndSelect);
+    QCOMPARE(nameOf(form().focusedRecord()), item);
+    QAction *chosen = form().prepareContextMenu()->defaultAction();
+    QCOMPARE(chosen ? chosen->objectName() : QString(), entry);
+}
+
+void SearchFormTest::dragCursorTellsOneRowFromSeveral()
+{
+    form().model()->setDragData([](const std::vector<TItemRec *> &) { return new QMimeData; },
+                                {QStringLiteral("application/x-test")});
+    searchByName(QStringLiteral("txt"));
+    QVERIFY(runSearch());
+    QVERIFY(form().model()->rowCount() >= 3);
+    QVERIFY(TSearchForm::dragCursor(false).cacheKey() != TSearchForm::dragCursor(true).cacheKey());
+    QItemSelectionModel *selection = form().listView()->selectionModel();
+    const auto rows = [&](int first, int last) {
+        return QItemSelection(form().model()->index(first, 0), form().model()->index(last, kFoundColumns - 1));
+    };
+    struct Case {
+        int last;
+        bool several;
+    };
+    for (const Case c : {Case{0, false}, Case{1, true}, Case{2, true}}) {
+        selection->select(rows(0, c.last), QItemSelectionModel::ClearAndSelect);
+        std::unique_ptr<QDrag> drag(form().prepareDrag());
+        QVERIFY(drag);
+        QVERIFY(drag->mimeData());
+        QCOMPARE(drag->dragCursor(Qt::MoveAction).cacheKey(), TSearchForm::dragCursor(c.several).cacheKey());
+    }
+    selection->clearSelection();
+    QVERIFY(!form().prepareDrag());
 }
 
 void SearchFormTest::viewStylesShareTheSelection()
