@@ -67,24 +67,6 @@ int64_t diskEntries(TTreeNode *disk)
     return rec ? int64_t(std::max(0, rec->TotalFiles)) + std::max(0, rec->ArchiveFiles) : 0;
 }
 
-// Drops repeated records (a record found through several source files) and keeps the bucket order.
-void dropRepeats(std::vector<TItemRec *> &list)
-{
-    std::vector<TItemRec *> seen(list);
-    std::sort(seen.begin(), seen.end());
-    std::vector<TItemRec *> kept;
-    kept.reserve(list.size());
-    std::vector<bool> done(seen.size(), false);
-    for (TItemRec *rec : list) {
-        const size_t at = size_t(std::lower_bound(seen.begin(), seen.end(), rec) - seen.begin());
-        if (done[at])
-            continue;
-        done[at] = true;
-        kept.push_back(rec);
-    }
-    list.swap(kept);
-}
-
 } // namespace
 
 void CheckFilesToCatalog(TCompareWork &work, const std::vector<TTreeNode *> &scope, const QByteArray &sourceFolder,
@@ -175,7 +157,7 @@ void CheckFilesToCatalog(TCompareWork &work, const std::vector<TTreeNode *> &sco
             }
             // Every catalogued copy of the name; they stay for later source files.
             for (auto *e = first; e != last; ++e)
-                work.Lists[SameAsSource(e->Rec, *file.Info, checks) ? ckFound : ckChanged].push_back(e->Rec);
+                e->Result |= SameAsSource(e->Rec, *file.Info, checks) ? 1 : 2;
         });
     if (outcome.Status != TWalkStatus::Done) {
         fail(outcome.Status == TWalkStatus::Cancelled ? TCompareStatus::Cancelled : TCompareStatus::Failed,
@@ -183,8 +165,13 @@ void CheckFilesToCatalog(TCompareWork &work, const std::vector<TTreeNode *> &sco
         return;
     }
     p.setStep(MsgSortingLists());
-    SortCompareLists(work);
-    dropRepeats(work.Lists[ckFound]);
-    dropRepeats(work.Lists[ckChanged]);
+    SortNewFiles(work);
+    // Each catalogued copy once per list, in bucket order, however many source files found it.
+    for (const auto &e : buckets.entries()) {
+        if (e.Result & 1)
+            work.Lists[ckFound].push_back(e.Rec);
+        if (e.Result & 2)
+            work.Lists[ckChanged].push_back(e.Rec);
+    }
     p.setCounts(work.count(0), work.count(1), work.count(2), 0);
 }

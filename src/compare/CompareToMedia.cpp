@@ -245,25 +245,25 @@ private:
     QElapsedTimer m_timer;
 };
 
-bool bucketLess(TItemRec *a, TItemRec *b)
-{
-    const TCompareEntryView x = CompareEntryOf(a);
-    const TCompareEntryView y = CompareEntryOf(b);
-    const int bx = NameBucket(x.Name), by = NameBucket(y.Name);
-    if (bx != by)
-        return bx < by;
-    return CompareNamesAscii(x.Name, y.Name) < 0;
-}
-
 } // namespace
 
-void SortCompareLists(TCompareWork &work)
+void SortNewFiles(TCompareWork &work)
 {
-    std::stable_sort(work.NewFiles.begin(), work.NewFiles.end(), [](const TMediaFileEntry &a, const TMediaFileEntry &b) {
-        return CompareNamesAscii(a.Name, b.Name) < 0;
+    // Keys first: most names differ in their first bytes.
+    std::vector<std::pair<uint64_t, uint32_t>> order;
+    order.reserve(work.NewFiles.size());
+    for (size_t i = 0; i < work.NewFiles.size(); ++i)
+        order.emplace_back(NameKey(work.NewFiles[i].Name) & ~(uint64_t(0xFF) << 56), uint32_t(i));
+    std::stable_sort(order.begin(), order.end(), [&work](const auto &a, const auto &b) {
+        if (a.first != b.first)
+            return a.first < b.first;
+        return CompareNamesAscii(work.NewFiles[a.second].Name, work.NewFiles[b.second].Name) < 0;
     });
-    for (int list = 1; list < work.listCount(); ++list)
-        std::stable_sort(work.Lists[size_t(list)].begin(), work.Lists[size_t(list)].end(), bucketLess);
+    std::vector<TMediaFileEntry> sorted;
+    sorted.reserve(work.NewFiles.size());
+    for (const auto &o : order)
+        sorted.push_back(std::move(work.NewFiles[o.second]));
+    work.NewFiles.swap(sorted);
 }
 
 void CompareToMedia(TCompareWork &work, TTreeNode *node, const QByteArray &mediaRoot, bool rootMustExist,
@@ -323,6 +323,7 @@ void CompareToMedia(TCompareWork &work, TTreeNode *node, const QByteArray &media
         [&](const TWalkFile &file) {
             int list = clNew;
             TItemRec *match = nullptr;
+            TNameBuckets::Entry *matched = nullptr;
             if (folderId >= 0) {
                 auto [first, last] = buckets.equalRange(file.Name, folderId);
                 for (auto *e = first; e != last; ++e) {
@@ -330,6 +331,7 @@ void CompareToMedia(TCompareWork &work, TTreeNode *node, const QByteArray &media
                         continue;
                     e->Taken = true;
                     match = e->Rec;
+                    matched = e;
                     break;
                 }
             }
@@ -338,7 +340,8 @@ void CompareToMedia(TCompareWork &work, TTreeNode *node, const QByteArray &media
                 list = entry.Size != file.Info->size ? clChanged
                        : entry.Modified == file.Info->modified ? clSame
                                                                 : clChanged;
-                work.Lists[size_t(list)].push_back(match);
+                matched->Result = uint8_t(list);
+                work.Lists[size_t(list)].push_back(match);   // for the live counts
             } else {
                 if (folderIndex < 0) {
                     folderIndex = int32_t(work.FolderList.size());
@@ -360,22 +363,14 @@ void CompareToMedia(TCompareWork &work, TTreeNode *node, const QByteArray &media
         return;
     }
 
-    // What no file on the medium took is gone, in bucket order.
-    std::vector<TNameBuckets::Entry *> left;
-    for (auto &e : buckets.entries())
-        if (!e.Taken)
-            left.push_back(&e);
-    std::sort(left.begin(), left.end(), [](const TNameBuckets::Entry *a, const TNameBuckets::Entry *b) {
-        if (a->Bucket != b->Bucket)
-            return a->Bucket < b->Bucket;
-        if (const int c = CompareNamesAscii(a->Name, b->Name))
-            return c < 0;
-        return a->Order < b->Order;
-    });
-    for (const auto *e : left)
-        work.Lists[clDeleted].push_back(e->Rec);
+    // The catalog lists in bucket order, equal names in the order collected
+    // (the array is sorted so); what no file on the medium took is gone.
+    for (int list = clSame; list <= clDeleted; ++list)
+        work.Lists[size_t(list)].clear();
+    for (const auto &e : buckets.entries())
+        work.Lists[e.Taken ? e.Result : size_t(clDeleted)].push_back(e.Rec);
 
     p.setStep(MsgSortingLists());
+    SortNewFiles(work);
     ticker.tick(true);
-    SortCompareLists(work);
 }

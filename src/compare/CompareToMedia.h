@@ -138,6 +138,5 @@ QByteArray CompareMediaRoot(TDrives &drives, QChar letter, TTreeNode *node);
 void CompareToMedia(TCompareWork &work, TTreeNode *node, const QByteArray &mediaRoot, bool rootMustExist,
                     const TWalkRules &rules, TCompareProgress *progress = nullptr);
 
-// Sorts list 0 by name (ASCII letters without regard to case) and the
-// catalog lists in bucket order; both stable.
-void SortCompareLists(TCompareWork &work);
+// Sorts list 0 by name (ASCII letters without regard to case), stably.
+void SortNewFiles(TCompareWork &work);

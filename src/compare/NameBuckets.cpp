@@ -39,6 +39,15 @@ int CompareNamesAscii(QByteArrayView a, QByteArrayView b)
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
+uint64_t NameKey(QByteArrayView name)
+{
+    uint64_t key = uint64_t(NameBucket(name)) << 56;
+    const qsizetype n = std::min<qsizetype>(name.size(), 7);
+    for (qsizetype i = 0; i < n; ++i)
+        key |= uint64_t(asciiLower(uchar(name[i]))) << (48 - 8 * i);
+    return key;
+}
+
 QByteArray FoldFolderKey(QByteArrayView path)
 {
     QByteArray key = path.toByteArray();
@@ -55,6 +64,7 @@ void TNameBuckets::add(TItemRec *rec, QByteArrayView name, int32_t folder)
     e.Folder = folder;
     e.Order = uint32_t(m_entries.size());
     e.Bucket = uint8_t(NameBucket(name));
+    e.Key = NameKey(name);
     m_entries.push_back(e);
 }
 
@@ -141,12 +151,22 @@ bool TNameBuckets::collectNode(TTreeNode *node, int32_t folder, const QByteArray
     return true;
 }
 
+namespace {
+
+// Bucket and name: the key first, the whole name only when the keys tie.
+inline int compareNames(const TNameBuckets::Entry &a, const TNameBuckets::Entry &b)
+{
+    if (a.Key != b.Key)
+        return a.Key < b.Key ? -1 : 1;
+    return CompareNamesAscii(a.Name, b.Name);
+}
+
+} // namespace
+
 void TNameBuckets::sort()
 {
     std::sort(m_entries.begin(), m_entries.end(), [](const Entry &a, const Entry &b) {
-        if (a.Bucket != b.Bucket)
-            return a.Bucket < b.Bucket;
-        if (const int c = CompareNamesAscii(a.Name, b.Name))
+        if (const int c = compareNames(a, b))
             return c < 0;
         if (a.Folder != b.Folder)
             return a.Folder < b.Folder;
@@ -158,23 +178,19 @@ std::pair<TNameBuckets::Entry *, TNameBuckets::Entry *> TNameBuckets::equalRange
 {
     Entry probe;
     probe.Name = name;
-    probe.Bucket = uint8_t(NameBucket(name));
+    probe.Key = NameKey(name);
     probe.Folder = folder;
-    const auto byName = [](const Entry &a, const Entry &b) {
-        if (a.Bucket != b.Bucket)
-            return a.Bucket < b.Bucket;
-        return CompareNamesAscii(a.Name, b.Name) < 0;
-    };
-    const auto byNameAndFolder = [&byName](const Entry &a, const Entry &b) {
-        if (byName(a, b))
-            return true;
-        if (byName(b, a))
-            return false;
-        return a.Folder < b.Folder;
-    };
     Entry *begin = m_entries.data();
     Entry *end = begin + m_entries.size();
-    const auto range = folder < 0 ? std::equal_range(begin, end, probe, byName)
-                                  : std::equal_range(begin, end, probe, byNameAndFolder);
+    if (folder < 0) {
+        const auto range = std::equal_range(begin, end, probe,
+                                            [](const Entry &a, const Entry &b) { return compareNames(a, b) < 0; });
+        return {range.first, range.second};
+    }
+    const auto range = std::equal_range(begin, end, probe, [](const Entry &a, const Entry &b) {
+        if (const int c = compareNames(a, b))
+            return c < 0;
+        return a.Folder < b.Folder;
+    });
     return {range.first, range.second};
 }

@@ -26,6 +26,10 @@ int NameBucket(QByteArrayView name);
 // Orders names as the buckets do within one: ASCII letters without regard
 // to case, every other byte by its value. <0, 0, >0.
 int CompareNamesAscii(QByteArrayView a, QByteArrayView b);
+// The first bytes of a name as one number that orders as the buckets do:
+// the bucket in the top byte, then the first seven bytes with ASCII letters
+// lowered (zero past the end). Equal keys need CompareNamesAscii to decide.
+uint64_t NameKey(QByteArrayView name);
 // A folder path in the form folders are matched in: ASCII letters lowered.
 QByteArray FoldFolderKey(QByteArrayView path);
 
@@ -33,12 +37,14 @@ class TNameBuckets
 {
 public:
     struct Entry {
+        uint64_t Key = 0;        // NameKey of Name
         TItemRec *Rec = nullptr;
         QByteArrayView Name;
         int32_t Folder = 0;      // folder key id (media compare), 0 otherwise
         uint32_t Order = 0;      // collection order
         uint8_t Bucket = 0;
         bool Taken = false;      // matched by a file on the medium
+        uint8_t Result = 0;      // the list (compare) or list bits (check) it was put in
     };
 
     // Adds every entry below node (a catalog, disk or folder): reads the
