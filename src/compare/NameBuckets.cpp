@@ -48,6 +48,15 @@ uint64_t NameKey(QByteArrayView name)
     return key;
 }
 
+uint64_t NameKey2(QByteArrayView name)
+{
+    uint64_t key = 0;
+    const qsizetype n = std::min<qsizetype>(name.size(), 15);
+    for (qsizetype i = 7; i < n; ++i)
+        key |= uint64_t(asciiLower(uchar(name[i]))) << (56 - 8 * (i - 7));
+    return key;
+}
+
 QByteArray FoldFolderKey(QByteArrayView path)
 {
     QByteArray key = path.toByteArray();
@@ -65,6 +74,7 @@ void TNameBuckets::add(TItemRec *rec, QByteArrayView name, int32_t folder)
     e.Order = uint32_t(m_entries.size());
     e.Bucket = uint8_t(NameBucket(name));
     e.Key = NameKey(name);
+    e.Key2 = NameKey2(name);
     m_entries.push_back(e);
 }
 
@@ -158,7 +168,11 @@ inline int compareNames(const TNameBuckets::Entry &a, const TNameBuckets::Entry 
 {
     if (a.Key != b.Key)
         return a.Key < b.Key ? -1 : 1;
-    return CompareNamesAscii(a.Name, b.Name);
+    if (a.Key2 != b.Key2)
+        return a.Key2 < b.Key2 ? -1 : 1;
+    // The first 15 bytes are the same without regard to case.
+    const qsizetype skip = std::min<qsizetype>(15, std::min(a.Name.size(), b.Name.size()));
+    return CompareNamesAscii(a.Name.sliced(skip), b.Name.sliced(skip));
 }
 
 } // namespace
@@ -179,6 +193,7 @@ std::pair<TNameBuckets::Entry *, TNameBuckets::Entry *> TNameBuckets::equalRange
     Entry probe;
     probe.Name = name;
     probe.Key = NameKey(name);
+    probe.Key2 = NameKey2(name);
     probe.Folder = folder;
     Entry *begin = m_entries.data();
     Entry *end = begin + m_entries.size();

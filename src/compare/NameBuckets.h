@@ -30,6 +30,8 @@ int CompareNamesAscii(QByteArrayView a, QByteArrayView b);
 // the bucket in the top byte, then the first seven bytes with ASCII letters
 // lowered (zero past the end). Equal keys need CompareNamesAscii to decide.
 uint64_t NameKey(QByteArrayView name);
+// The next eight folded bytes (7 to 14) of a name, zero past the end.
+uint64_t NameKey2(QByteArrayView name);
 // A folder path in the form folders are matched in: ASCII letters lowered.
 QByteArray FoldFolderKey(QByteArrayView path);
 
@@ -38,6 +40,7 @@ class TNameBuckets
 public:
     struct Entry {
         uint64_t Key = 0;        // NameKey of Name
+        uint64_t Key2 = 0;       // NameKey2 of Name
         TItemRec *Rec = nullptr;
         QByteArrayView Name;
         int32_t Folder = 0;      // folder key id (media compare), 0 otherwise

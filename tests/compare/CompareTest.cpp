@@ -536,6 +536,28 @@ TEST(NameBuckets, BucketsAndOrder)
     EXPECT_NE(CompareNamesAscii("\xC3\x89", "\xC3\xA9"), 0);
 }
 
+// The prefix keys order names as the bucket and CompareNamesAscii do, so
+// only names that tie on both keys need the byte comparison.
+TEST(NameBuckets, PrefixKeysAgreeWithTheNameOrder)
+{
+    const std::vector<QByteArray> names = {"a", "A", "ab", "abc", "abcdefg", "ABCDEFG", "abcdefgh", "abcdefgz",
+                                           "abcdefghijklmno", "abcdefghijklmnp", "abcdefghijklmnop", "Zoo", "zoo.txt",
+                                           "0day", "9", "_x", "~", "\xC3\x89" "cole", "draft_26.log", "draft_27.log",
+                                           "DRAFT_26.LOG", "draft_260.log"};
+    auto sign = [](int v) { return (v > 0) - (v < 0); };
+    for (const QByteArray &a : names) {
+        for (const QByteArray &b : names) {
+            const int bucket = sign(NameBucket(a) - NameBucket(b));
+            const int expected = bucket != 0 ? bucket : sign(CompareNamesAscii(a, b));
+            const uint64_t ka = NameKey(a), kb = NameKey(b), ka2 = NameKey2(a), kb2 = NameKey2(b);
+            int byKeys = ka != kb ? (ka < kb ? -1 : 1) : ka2 != kb2 ? (ka2 < kb2 ? -1 : 1) : 0;
+            if (byKeys == 0)
+                byKeys = sign(CompareNamesAscii(a, b));
+            EXPECT_EQ(byKeys, expected) << a.toStdString() << " / " << b.toStdString();
+        }
+    }
+}
+
 // ---- the check of files against catalogs ---------------------------------------
 
 class CheckCases : public CompareCases
