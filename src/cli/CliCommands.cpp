@@ -22,6 +22,8 @@ const Command &ScanCommand();        // CliScan.cpp
 const Command &DrivesCommand();      // CliDrives.cpp
 const Command &SearchCommand();      // CliSearch.cpp
 const Command &DupesCommand();       // CliSearch.cpp
+const Command &CompareCommand();     // CliCompare.cpp
+const Command &CheckCommand();       // CliCompare.cpp
 
 const std::vector<const Command *> &CommandTable()
 {
@@ -39,6 +41,8 @@ const std::vector<const Command *> &CommandTable()
         &DrivesCommand(),
         &SearchCommand(),
         &DupesCommand(),
+        &CompareCommand(),
+        &CheckCommand(),
     };
     return table;
 }

@@ -184,6 +184,26 @@ QJsonObject ItemPrinter::fileObject(TTreeNode *holder, const TFileRec *file) con
     return object;
 }
 
+QJsonObject ItemPrinter::mediaFileObject(const QJsonValue &disk, const QJsonValue &path, const QString &name,
+                                         qint64 size, uint8_t attr, uint32_t modified, const QString &mediaPath) const
+{
+    QJsonObject object;
+    object.insert(QStringLiteral("kind"), QStringLiteral("file"));
+    object.insert(QStringLiteral("disk"), disk);
+    object.insert(QStringLiteral("path"), path);
+    object.insert(QStringLiteral("name"), name);
+    object.insert(QStringLiteral("size"), size);
+    object.insert(QStringLiteral("attr"), AttrLetters(attr));
+    object.insert(QStringLiteral("modified"), dosTimeJson(modified));
+    object.insert(QStringLiteral("created"), QJsonValue::Null);
+    object.insert(QStringLiteral("accessed"), QJsonValue::Null);
+    addCategoryFields(object, m_catalog, 0);
+    object.insert(QStringLiteral("desc"), QJsonValue::Null);
+    object.insert(QStringLiteral("compressed"), false);
+    object.insert(QStringLiteral("media_path"), mediaPath);
+    return object;
+}
+
 void ItemPrinter::disk(TTreeNode *diskNode)
 {
     if (m_json) {

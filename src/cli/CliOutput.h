@@ -58,6 +58,11 @@ public:
     QJsonObject folderObject(TTreeNode *folderNode) const;
     // holder is the folder or disk whose chain holds the file.
     QJsonObject fileObject(TTreeNode *holder, const TFileRec *file) const;
+    // A file that is on a medium but in no catalog, with the fields of
+    // fileObject: disk and path say where it would be catalogued (null when
+    // nowhere), mediaPath where it is on this system.
+    QJsonObject mediaFileObject(const QJsonValue &disk, const QJsonValue &path, const QString &name, qint64 size,
+                                uint8_t attr, uint32_t modified, const QString &mediaPath) const;
 
     // One line or JSON object per item.
     void disk(TTreeNode *diskNode);

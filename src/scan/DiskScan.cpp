@@ -24,6 +24,7 @@
 #include "platform/Prompter.h"
 #include "platform/Texts.h"
 #include "scan/DescImport.h"
+#include "scan/MediaEntry.h"
 
 #include <QDir>
 #include <QFile>
@@ -464,16 +465,6 @@ int32_t clamp32(int64_t v)
 {
     return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
-
-// What statx told about one entry, in the catalog's terms.
-struct EntryInfo {
-    bool folder = false;
-    bool regular = false;
-    uint8_t attr = 0;
-    int64_t size = 0;
-    uint32_t created = 0, modified = 0, accessed = 0;
-    uint64_t mountId = 0;   // the file system the entry lies on
-};
 
 // Notes a description file among a folder's files (FILE_ID.DIZ, FILES.BBS,
 // DESCRIPT.ION in any case; the first of each spelling counts). True when it is one.
@@ -935,38 +926,7 @@ void Scanner::collectFrom(TTreeNode *node)
 
 bool Scanner::readEntry(int dirFd, const char *name, EntryInfo &info)
 {
-    struct statx stx;
-    constexpr unsigned kMask =
-        STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME | STATX_MNT_ID;
-    if (statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kMask, &stx) != 0)
-        return false;
-    const mode_t mode = stx.stx_mode;
-    info.folder = S_ISDIR(mode);
-    info.regular = S_ISREG(mode);
-    uint8_t attr = 0;
-    if (info.folder)
-        attr |= faDirectory;
-    else if (info.regular)
-        attr |= faArchive;
-    if (!(mode & S_IWUSR))
-        attr |= faReadOnly;
-    // FAT and NTFS keep the real attributes; a name that starts with a dot
-    // is hidden on every file system, as Linux programs show it.
-    if (m_dosAttributes && (info.folder || info.regular)) {
-        if (const auto dos = m_dosAttributes(dirFd, name))
-            attr = uint8_t((info.folder ? faDirectory : 0) | *dos);
-    }
-    if (name[0] == '.')
-        attr |= faHidden;
-    info.attr = attr;
-    info.size = (stx.stx_mask & STATX_SIZE) ? int64_t(std::min<uint64_t>(stx.stx_size, INT64_MAX)) : 0;
-    const uint32_t modified = (stx.stx_mask & STATX_MTIME) ? m_times.convert(stx.stx_mtime.tv_sec) : 0;
-    info.modified = modified;
-    info.accessed = (stx.stx_mask & STATX_ATIME) ? m_times.convert(stx.stx_atime.tv_sec) : 0;
-    info.created = (stx.stx_mask & STATX_BTIME) ? m_times.convert(stx.stx_btime.tv_sec) : modified;
-    info.mountId = (stx.stx_mask & STATX_MNT_ID) ? stx.stx_mnt_id
-                                                  : (uint64_t(stx.stx_dev_major) << 32 | stx.stx_dev_minor);
-    return true;
+    return ReadMediaEntry(dirFd, name, m_times, m_dosAttributes, info);
 }
 
 TTreeNode *Scanner::oldChild(FolderCtx &ctx, const QByteArray &name, bool compressed)

@@ -1390,6 +1390,8 @@ const std::vector<CommandCase> &CommandCases()
          {"--by", "--name", "--name-mode", "--disk"},
          1,
          -1},
+        {{"compare"}, {"--json"}, {}, 2, 3},
+        {{"check"}, {"--json", "--subfolders", "--same", "--disk"}, {"--same", "--disk"}, 1, -1},
     };
     return cases;
 }

@@ -23,8 +23,8 @@ struct TModuleRule {
 // "ui" folder is a module of its own.
 const QList<TModuleRule> &moduleRules()
 {
-    static const QStringList core = {"platform", "catalog", "archive", "settings",
-                                     "scan",     "browser", "manager", "search"};
+    static const QStringList core = {"platform", "catalog", "archive", "settings", "scan",
+                                     "browser",  "manager", "search",  "compare"};
     static const QList<TModuleRule> rules = {
         {"platform", {}},
         {"catalog", {"platform"}},
@@ -34,6 +34,7 @@ const QList<TModuleRule> &moduleRules()
         {"scan", {"platform", "catalog", "archive", "settings", "browser"}},
         {"manager", {"platform", "catalog", "archive", "settings"}},
         {"search", {"platform", "catalog", "archive", "settings", "browser"}},
+        {"compare", {"platform", "catalog", "archive", "settings", "browser", "scan"}},
         {"cli", core},
         {"widgets/ui", core},
         {"scan/ui", core + QStringList{"widgets/ui"}},
