@@ -3,20 +3,10 @@
 #include "archive/Crc16Member.h"
 
 #include "archive/ArcErrors.h"
+#include "archive/MemberInput.h"
 #include "archive/decoders/Crc32.h"
 #include "platform/DosTime.h"
 
-#include <algorithm>
-
-int64_t TSourceInput::Read(uint8_t *buf, int64_t max)
-{
-    const int64_t n = int64_t(std::min<uint64_t>(m_left, uint64_t(std::min(max, kArcBufferSize))));
-    if (n <= 0 || !m_src.readAt(m_pos, buf, n))
-        return 0;
-    m_pos += n;
-    m_left -= uint64_t(n);
-    return n;
-}
 
 namespace {
 
@@ -49,7 +39,7 @@ bool ExtractCrc16Member(TUnBase &owner, TArcSource &src, const QString &root, co
     TMemberFile file(owner, root, m.rel, m.unpackedSize, m.unpackedSize);
     if (!file.open(m.recNum))
         return false;
-    TSourceInput in(src, m.dataAt, m.packedSize);
+    TMemberInput in(src, m.dataAt, m.packedSize);
     Crc16Output out(file);
     const DecodeStatus status = m.decoder->decode(in, out, m.params);
     if (status != DecodeStatus::Ok) {

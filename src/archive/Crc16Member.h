@@ -10,19 +10,6 @@
 
 #include <cstdint>
 
-// The packed bytes of one member: length bytes from offset of the source.
-class TSourceInput : public DecodeInput
-{
-public:
-    TSourceInput(TArcSource &src, int64_t offset, uint64_t length) : m_src(src), m_pos(offset), m_left(length) {}
-    int64_t Read(uint8_t *buf, int64_t max) override;
-
-private:
-    TArcSource &m_src;
-    int64_t m_pos;
-    uint64_t m_left;
-};
-
 // Where a member's bytes are and what the header says of them.
 struct TCrc16Member {
     QString rel;              // the safe output path below root
