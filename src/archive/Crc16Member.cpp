@@ -7,28 +7,13 @@
 #include "archive/decoders/Crc32.h"
 #include "platform/DosTime.h"
 
-
-namespace {
-
-class Crc16Output : public DecodeOutput
+bool TCrc16Output::Write(const uint8_t *data, size_t n)
 {
-public:
-    explicit Crc16Output(TMemberFile &file) : m_file(file) {}
-    bool Write(const uint8_t *data, size_t n) override
-    {
-        if (!m_file.write(reinterpret_cast<const char *>(data), int64_t(n)))
-            return false;
-        m_crc = Crc16ArcUpdate(m_crc, data, n);
-        return true;
-    }
-    uint16_t crc() const { return m_crc; }
-
-private:
-    TMemberFile &m_file;
-    uint16_t m_crc = 0;
-};
-
-} // namespace
+    if (!m_file.write(reinterpret_cast<const char *>(data), int64_t(n)))
+        return false;
+    m_crc = Crc16ArcUpdate(m_crc, data, n);
+    return true;
+}
 
 bool ExtractCrc16Member(TUnBase &owner, TArcSource &src, const QString &root, const TCrc16Member &m)
 {
@@ -40,7 +25,7 @@ bool ExtractCrc16Member(TUnBase &owner, TArcSource &src, const QString &root, co
     if (!file.open(m.recNum))
         return false;
     TMemberInput in(src, m.dataAt, m.packedSize);
-    Crc16Output out(file);
+    TCrc16Output out(file);
     const DecodeStatus status = m.decoder->decode(in, out, m.params);
     if (status != DecodeStatus::Ok) {
         file.discard();

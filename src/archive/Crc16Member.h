@@ -1,7 +1,8 @@
 // One member of a format checked with CRC-16 (ARC, ZOO): its packed bytes
 // read from the archive, decoded through the format's decoder table into the
 // member's output file, and the CRC-16 of what was written compared with the
-// stored one. Shared by the extractors of those formats.
+// stored one. Shared by the extractors of those formats; LHA, checked with
+// the same CRC-16, writes its members through TCrc16Output too.
 #pragma once
 
 #include "archive/ArcSources.h"
@@ -9,6 +10,21 @@
 #include "archive/decoders/Decoder.h"
 
 #include <cstdint>
+
+// The unpacked bytes of a member into its file (cap, progress, temporary
+// file), with the running CRC-16. Write fails when the file refuses the
+// bytes; the file is borrowed, not owned.
+class TCrc16Output : public DecodeOutput
+{
+public:
+    explicit TCrc16Output(TMemberFile &file) : m_file(file) {}
+    bool Write(const uint8_t *data, size_t n) override;
+    uint16_t crc() const { return m_crc; }
+
+private:
+    TMemberFile &m_file;
+    uint16_t m_crc = 0;
+};
 
 // Where a member's bytes are and what the header says of them.
 struct TCrc16Member {

@@ -33,6 +33,7 @@
 // read as code page 437 otherwise, whatever code page the archive names.
 #include "archive/UnLHA.h"
 
+#include "archive/Crc16Member.h"
 #include "archive/MemberInput.h"
 #include "archive/decoders/Crc32.h"
 #include "archive/decoders/LhaDecoders.h"
@@ -389,25 +390,6 @@ private:
     std::unique_ptr<THeaderReader> m_reader;
 };
 
-// The unpacked bytes into the member file, with the running CRC-16.
-class MemberOutput : public DecodeOutput
-{
-public:
-    explicit MemberOutput(TMemberFile &file) : m_file(file) {}
-    bool Write(const uint8_t *data, size_t n) override
-    {
-        if (!m_file.write(reinterpret_cast<const char *>(data), int64_t(n)))
-            return false;
-        m_crc = Crc16ArcUpdate(m_crc, data, n);
-        return true;
-    }
-    uint16_t crc() const { return m_crc; }
-
-private:
-    TMemberFile &m_file;
-    uint16_t m_crc = 0;
-};
-
 } // namespace
 
 std::unique_ptr<TArcListReader> MakeLhaListReader()
@@ -470,7 +452,7 @@ int TUnLHA::extractMembers(TArcSource &src, const QString &root)
         if (!file.open(++handled))
             continue;
         TMemberInput in(src, h.dataAt, h.packed);
-        MemberOutput out(file);
+        TCrc16Output out(file);
         DecodeParams params;
         params.packedSize = h.packed;
         params.unpackedSize = h.original;
