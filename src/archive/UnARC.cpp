@@ -154,13 +154,8 @@ protected:
             pos = h.dataAt + int64_t(h.packed);
             if (h.kind == TArcHeader::Kind::Record)
                 continue;
-            bool altered = false;
-            const QString rel = SafeOutputPath(QString::fromUtf8(h.name), ExtractDir, UseStoredDirs, &altered);
-            if (rel.isEmpty()) {
-                warn(ArcErrInvalidFileName);
-                continue;
-            }
-            if (!MatchesFileSpec(m_fileSpec, rel))
+            const QString rel = selectedOutputPath(QString::fromUtf8(h.name));
+            if (rel.isEmpty())
                 continue;
             ++recNum;
             if (pos > size) {

@@ -538,13 +538,8 @@ int TUnARJ::extractMembers(TArcSource &src, const QString &root)
             skipParts(h);
             continue;
         }
-        const QString rel = SafeOutputPath(stored, ExtractDir, UseStoredDirs);
+        const QString rel = selectedOutputPath(stored);
         if (rel.isEmpty()) {
-            warn(ArcErrInvalidFileName);
-            skipParts(h);
-            continue;
-        }
-        if (!MatchesFileSpec(m_fileSpec, rel)) {
             skipParts(h);
             continue;
         }

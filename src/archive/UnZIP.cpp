@@ -454,13 +454,8 @@ int TUnZIP::extractMembers(TArcSource &src, const QString &root)
         const QString stored = QString::fromUtf8(walker.MemberName);
         if ((walker.MemberAttr & (kAttrFolder | kAttrVolume)) || stored.endsWith(QLatin1Char('\\')))
             continue;
-        bool altered = false;
-        const QString rel = SafeOutputPath(stored, ExtractDir, UseStoredDirs, &altered);
-        if (rel.isEmpty()) {
-            warn(ArcErrInvalidFileName);
-            continue;
-        }
-        if (!MatchesFileSpec(m_fileSpec, rel))
+        const QString rel = selectedOutputPath(stored);
+        if (rel.isEmpty())
             continue;
 
         // The local header must be where the directory says.

@@ -279,13 +279,8 @@ protected:
             pos = base + e.next;
             if (e.kind == TZooEntry::Kind::Deleted)
                 continue;
-            bool altered = false;
-            const QString rel = SafeOutputPath(QString::fromUtf8(e.name), ExtractDir, UseStoredDirs, &altered);
-            if (rel.isEmpty()) {
-                warn(ArcErrInvalidFileName);
-                continue;
-            }
-            if (!MatchesFileSpec(m_fileSpec, rel))
+            const QString rel = selectedOutputPath(QString::fromUtf8(e.name));
+            if (rel.isEmpty())
                 continue;
             ++recNum;
             const int64_t dataAt = base + e.dataAt;
