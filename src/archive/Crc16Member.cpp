@@ -3,6 +3,7 @@
 #include "archive/Crc16Member.h"
 
 #include "archive/ArcErrors.h"
+#include "archive/ArcTypes.h"
 #include "archive/MemberInput.h"
 #include "archive/decoders/Crc32.h"
 #include "platform/DosTime.h"
@@ -26,7 +27,10 @@ bool ExtractCrc16Member(TUnBase &owner, TArcSource &src, const QString &root, co
         return false;
     TMemberInput in(src, m.dataAt, m.packedSize);
     TCrc16Output out(file);
-    const DecodeStatus status = m.decoder->decode(in, out, m.params);
+    DecodeParams params = m.params;
+    params.packedSize = m.packedSize;
+    params.unpackedSize = m.unpackedSize;
+    const DecodeStatus status = m.decoder->decode(in, out, params);
     if (status != DecodeStatus::Ok) {
         file.discard();
         switch (status) {
@@ -45,6 +49,6 @@ bool ExtractCrc16Member(TUnBase &owner, TArcSource &src, const QString &root, co
         }
         return false;
     }
-    const int64_t mtime = DosToUnix(m.dosTime).value_or(-1);
+    const int64_t mtime = DosToUnix(NormalizedDosDateTime(m.dosTime)).value_or(-1);
     return file.commit(mtime, out.crc() == m.crc);
 }

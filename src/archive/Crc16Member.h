@@ -34,9 +34,9 @@ struct TCrc16Member {
     uint64_t packedSize = 0;  // the whole packed data lies inside the source
     uint64_t unpackedSize = 0;
     uint16_t crc = 0;
-    uint32_t dosTime = 0;     // packed DOS date-time, local time
+    uint32_t dosTime = 0;     // packed DOS date-time as stored, local time
     const TDecoderEntry *decoder = nullptr;
-    DecodeParams params;      // method and sizes set from the fields above by the caller
+    DecodeParams params;      // method and options; the sizes are taken from the fields above
     int dataErrorCode = 25111; // the code a DataError of this method is reported with
 };
 

@@ -175,10 +175,8 @@ protected:
             m.packedSize = h.packed;
             m.unpackedSize = h.unpacked;
             m.crc = h.crc;
-            m.dosTime = NormalizedDosDateTime(h.dos);
+            m.dosTime = h.dos;
             m.params.method = h.method;
-            m.params.packedSize = h.packed;
-            m.params.unpackedSize = h.unpacked;
             m.dataErrorCode = h.method == 4 ? 25118 : int(ArcErrInvalidCode); // squeeze: invalid decode tree
             if (ExtractCrc16Member(*this, src, root, m))
                 ++extracted;

@@ -300,10 +300,8 @@ protected:
             m.packedSize = e.packed;
             m.unpackedSize = e.unpacked;
             m.crc = e.crc;
-            m.dosTime = NormalizedDosDateTime(e.dos);
+            m.dosTime = e.dos;
             m.params.method = e.method;
-            m.params.packedSize = e.packed;
-            m.params.unpackedSize = e.unpacked;
             m.params.dictBits = 13; // ZOO's LZH uses an 8 KB dictionary
             if (ExtractCrc16Member(*this, src, root, m))
                 ++extracted;
