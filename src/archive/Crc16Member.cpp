@@ -18,6 +18,10 @@ bool TCrc16Output::Write(const uint8_t *data, size_t n)
 
 bool ExtractCrc16Member(TUnBase &owner, TArcSource &src, const QString &root, const TCrc16Member &m)
 {
+    if (!m.decoder) {
+        owner.warn(ArcErrUnsupportedMethod);
+        return false;
+    }
     if (m.unpackedSize > owner.OutputLimit) {
         owner.warn(ArcErrBadLengths);
         return false;

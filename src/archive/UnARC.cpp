@@ -165,10 +165,6 @@ protected:
             }
             TCrc16Member m;
             m.decoder = FindArcDecoder(h.method);
-            if (!m.decoder) {
-                warn(ArcErrUnsupportedMethod);
-                continue;
-            }
             m.rel = rel;
             m.recNum = recNum;
             m.dataAt = h.dataAt;

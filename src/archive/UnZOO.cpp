@@ -290,10 +290,6 @@ protected:
             }
             TCrc16Member m;
             m.decoder = FindZooDecoder(e.method);
-            if (!m.decoder) {
-                warn(ArcErrUnsupportedMethod);
-                continue;
-            }
             m.rel = rel;
             m.recNum = recNum;
             m.dataAt = dataAt;
