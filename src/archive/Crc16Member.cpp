@@ -3,45 +3,25 @@
 #include "archive/Crc16Member.h"
 
 #include "archive/ArcErrors.h"
+#include "archive/ArcTypes.h"
+#include "archive/MemberInput.h"
 #include "archive/decoders/Crc32.h"
 #include "platform/DosTime.h"
 
-#include <algorithm>
-
-int64_t TSourceInput::Read(uint8_t *buf, int64_t max)
+bool TCrc16Output::Write(const uint8_t *data, size_t n)
 {
-    const int64_t n = int64_t(std::min<uint64_t>(m_left, uint64_t(std::min(max, kArcBufferSize))));
-    if (n <= 0 || !m_src.readAt(m_pos, buf, n))
-        return 0;
-    m_pos += n;
-    m_left -= uint64_t(n);
-    return n;
+    if (!m_file.write(reinterpret_cast<const char *>(data), int64_t(n)))
+        return false;
+    m_crc = Crc16ArcUpdate(m_crc, data, n);
+    return true;
 }
-
-namespace {
-
-class Crc16Output : public DecodeOutput
-{
-public:
-    explicit Crc16Output(TMemberFile &file) : m_file(file) {}
-    bool Write(const uint8_t *data, size_t n) override
-    {
-        if (!m_file.write(reinterpret_cast<const char *>(data), int64_t(n)))
-            return false;
-        m_crc = Crc16ArcUpdate(m_crc, data, n);
-        return true;
-    }
-    uint16_t crc() const { return m_crc; }
-
-private:
-    TMemberFile &m_file;
-    uint16_t m_crc = 0;
-};
-
-} // namespace
 
 bool ExtractCrc16Member(TUnBase &owner, TArcSource &src, const QString &root, const TCrc16Member &m)
 {
+    if (!m.decoder) {
+        owner.warn(ArcErrUnsupportedMethod);
+        return false;
+    }
     if (m.unpackedSize > owner.OutputLimit) {
         owner.warn(ArcErrBadLengths);
         return false;
@@ -49,9 +29,12 @@ bool ExtractCrc16Member(TUnBase &owner, TArcSource &src, const QString &root, co
     TMemberFile file(owner, root, m.rel, m.unpackedSize, m.unpackedSize);
     if (!file.open(m.recNum))
         return false;
-    TSourceInput in(src, m.dataAt, m.packedSize);
-    Crc16Output out(file);
-    const DecodeStatus status = m.decoder->decode(in, out, m.params);
+    TMemberInput in(src, m.dataAt, m.packedSize);
+    TCrc16Output out(file);
+    DecodeParams params = m.params;
+    params.packedSize = m.packedSize;
+    params.unpackedSize = m.unpackedSize;
+    const DecodeStatus status = m.decoder->decode(in, out, params);
     if (status != DecodeStatus::Ok) {
         file.discard();
         switch (status) {
@@ -70,6 +53,6 @@ bool ExtractCrc16Member(TUnBase &owner, TArcSource &src, const QString &root, co
         }
         return false;
     }
-    const int64_t mtime = DosToUnix(m.dosTime).value_or(-1);
+    const int64_t mtime = DosToUnix(NormalizedDosDateTime(m.dosTime)).value_or(-1);
     return file.commit(mtime, out.crc() == m.crc);
 }

@@ -154,13 +154,8 @@ protected:
             pos = h.dataAt + int64_t(h.packed);
             if (h.kind == TArcHeader::Kind::Record)
                 continue;
-            bool altered = false;
-            const QString rel = SafeOutputPath(QString::fromUtf8(h.name), ExtractDir, UseStoredDirs, &altered);
-            if (rel.isEmpty()) {
-                warn(ArcErrInvalidFileName);
-                continue;
-            }
-            if (!MatchesFileSpec(m_fileSpec, rel))
+            const QString rel = selectedOutputPath(QString::fromUtf8(h.name));
+            if (rel.isEmpty())
                 continue;
             ++recNum;
             if (pos > size) {
@@ -170,20 +165,14 @@ protected:
             }
             TCrc16Member m;
             m.decoder = FindArcDecoder(h.method);
-            if (!m.decoder) {
-                warn(ArcErrUnsupportedMethod);
-                continue;
-            }
             m.rel = rel;
             m.recNum = recNum;
             m.dataAt = h.dataAt;
             m.packedSize = h.packed;
             m.unpackedSize = h.unpacked;
             m.crc = h.crc;
-            m.dosTime = NormalizedDosDateTime(h.dos);
+            m.dosTime = h.dos;
             m.params.method = h.method;
-            m.params.packedSize = h.packed;
-            m.params.unpackedSize = h.unpacked;
             m.dataErrorCode = h.method == 4 ? 25118 : int(ArcErrInvalidCode); // squeeze: invalid decode tree
             if (ExtractCrc16Member(*this, src, root, m))
                 ++extracted;

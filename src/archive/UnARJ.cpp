@@ -6,6 +6,7 @@
 // the member once with the sums, the extractor joins the parts.
 #include "archive/ArcLister.h"
 #include "archive/ArchiveTypes.h"
+#include "archive/MemberInput.h"
 #include "archive/UnBase.h"
 #include "archive/decoders/Crc32.h"
 #include "archive/decoders/Decoder.h"
@@ -352,27 +353,6 @@ private:
     WindowSource m_window;
 };
 
-// The packed bytes of one part, read from its volume in buffer-sized pieces.
-class PartInput : public DecodeInput
-{
-public:
-    PartInput(TArcSource &src, int64_t offset, uint64_t length) : m_src(src), m_pos(offset), m_left(length) {}
-    int64_t Read(uint8_t *buf, int64_t max) override
-    {
-        const int64_t n = int64_t(std::min<uint64_t>(m_left, uint64_t(std::min(max, kArcBufferSize))));
-        if (n <= 0 || !m_src.readAt(m_pos, buf, n))
-            return 0;
-        m_pos += n;
-        m_left -= uint64_t(n);
-        return n;
-    }
-
-private:
-    TArcSource &m_src;
-    int64_t m_pos;
-    uint64_t m_left;
-};
-
 // The unpacked bytes of one part into the member's file, with the part's own CRC-32
 // when the member has several parts.
 class PartOutput : public DecodeOutput
@@ -558,13 +538,8 @@ int TUnARJ::extractMembers(TArcSource &src, const QString &root)
             skipParts(h);
             continue;
         }
-        const QString rel = SafeOutputPath(stored, ExtractDir, UseStoredDirs);
+        const QString rel = selectedOutputPath(stored);
         if (rel.isEmpty()) {
-            warn(ArcErrInvalidFileName);
-            skipParts(h);
-            continue;
-        }
-        if (!MatchesFileSpec(m_fileSpec, rel)) {
             skipParts(h);
             continue;
         }
@@ -597,7 +572,7 @@ int TUnARJ::extractMembers(TArcSource &src, const QString &root)
                 failure = ArcErrUnsupportedMethod;
                 break;
             }
-            PartInput in(*cur, part.dataStart, part.packed);
+            TMemberInput in(*cur, part.dataStart, part.packed);
             PartOutput sink(out, multiPart);
             DecodeParams params;
             params.method = part.method;

@@ -79,6 +79,16 @@ QString TUnBase::SafeOutputPath(const QString &storedName, const QString &extrac
     return kept.join(QLatin1Char('/'));
 }
 
+QString TUnBase::selectedOutputPath(const QString &storedName)
+{
+    const QString rel = SafeOutputPath(storedName, ExtractDir, UseStoredDirs);
+    if (rel.isEmpty()) {
+        warn(ArcErrInvalidFileName);
+        return QString();
+    }
+    return MatchesFileSpec(m_fileSpec, rel) ? rel : QString();
+}
+
 bool TUnBase::Extract()
 {
     m_lastError = 0;

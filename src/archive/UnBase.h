@@ -122,6 +122,10 @@ public:
     // altered says whether anything unsafe had to be removed.
     static QString SafeOutputPath(const QString &storedName, const QString &extractDir, bool useStoredDirs,
                                   bool *altered = nullptr);
+    // The safe output path of a member to extract (SafeOutputPath with this
+    // extraction's settings), or an empty string when the member is skipped:
+    // no usable name is left (warned 25139) or the path does not match FileSpec.
+    QString selectedOutputPath(const QString &storedName);
 
 protected:
     // The format's parts of Extract. Each raises EArcError (raiseError) to end the extraction.

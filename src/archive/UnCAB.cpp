@@ -734,15 +734,9 @@ int TUnCAB::extractMembers(TArcSource &src, const QString &root)
                     warn(ArcErrNeedFirstCabinet);
                 continue;
             }
-            bool altered = false;
-            const QString rel = SafeOutputPath(QString::fromUtf8(memberName(stored)), ExtractDir, UseStoredDirs,
-                                               &altered);
             ++recNum;
-            if (rel.isEmpty()) {
-                warn(ArcErrInvalidFileName);
-                continue;
-            }
-            if (!MatchesFileSpec(m_fileSpec, rel))
+            const QString rel = selectedOutputPath(QString::fromUtf8(memberName(stored)));
+            if (rel.isEmpty())
                 continue;
             const uint32_t dos = uint32_t(TByteReader::u16At(fixed, kFileDateAt)) << 16 |
                                  TByteReader::u16At(fixed, kFileTimeAt);

@@ -33,6 +33,8 @@
 // read as code page 437 otherwise, whatever code page the archive names.
 #include "archive/UnLHA.h"
 
+#include "archive/Crc16Member.h"
+#include "archive/MemberInput.h"
 #include "archive/decoders/Crc32.h"
 #include "archive/decoders/LhaDecoders.h"
 #include "platform/ByteReader.h"
@@ -388,46 +390,6 @@ private:
     std::unique_ptr<THeaderReader> m_reader;
 };
 
-// The packed bytes of one member, read from the archive in buffer-sized pieces.
-class SourceInput : public DecodeInput
-{
-public:
-    SourceInput(TArcSource &src, int64_t offset, uint64_t length) : m_src(src), m_pos(offset), m_left(length) {}
-    int64_t Read(uint8_t *buf, int64_t max) override
-    {
-        const int64_t n = int64_t(std::min<uint64_t>({m_left, uint64_t(max), uint64_t(m_src.size() - m_pos)}));
-        if (n <= 0 || !m_src.readAt(m_pos, buf, n))
-            return 0;
-        m_pos += n;
-        m_left -= uint64_t(n);
-        return n;
-    }
-
-private:
-    TArcSource &m_src;
-    int64_t m_pos;
-    uint64_t m_left;
-};
-
-// The unpacked bytes into the member file, with the running CRC-16.
-class MemberOutput : public DecodeOutput
-{
-public:
-    explicit MemberOutput(TMemberFile &file) : m_file(file) {}
-    bool Write(const uint8_t *data, size_t n) override
-    {
-        if (!m_file.write(reinterpret_cast<const char *>(data), int64_t(n)))
-            return false;
-        m_crc = Crc16ArcUpdate(m_crc, data, n);
-        return true;
-    }
-    uint16_t crc() const { return m_crc; }
-
-private:
-    TMemberFile &m_file;
-    uint16_t m_crc = 0;
-};
-
 } // namespace
 
 std::unique_ptr<TArcListReader> MakeLhaListReader()
@@ -489,8 +451,8 @@ int TUnLHA::extractMembers(TArcSource &src, const QString &root)
         TMemberFile file(*this, root, rel, h.original, h.original);
         if (!file.open(++handled))
             continue;
-        SourceInput in(src, h.dataAt, h.packed);
-        MemberOutput out(file);
+        TMemberInput in(src, h.dataAt, h.packed);
+        TCrc16Output out(file);
         DecodeParams params;
         params.packedSize = h.packed;
         params.unpackedSize = h.original;

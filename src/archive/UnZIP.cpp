@@ -4,6 +4,8 @@
 // member. Local headers are not read here; extraction checks them.
 #include "archive/UnZIP.h"
 
+#include "archive/MemberInput.h"
+
 #include "archive/decoders/Crc32.h"
 #include "archive/decoders/Decoder.h"
 #include "archive/decoders/ZipCrypto.h"
@@ -287,27 +289,6 @@ constexpr uint32_t kAttrFolder = 0x10;
 constexpr uint32_t kAttrReadOnly = 0x01;
 constexpr int kMaxPasswordAsks = 3;
 
-// The packed bytes of one member, read from the archive in buffer-sized pieces.
-class SourceInput : public DecodeInput
-{
-public:
-    SourceInput(TArcSource &src, int64_t offset, uint64_t length) : m_src(src), m_pos(offset), m_left(length) {}
-    int64_t Read(uint8_t *buf, int64_t max) override
-    {
-        const int64_t n = int64_t(std::min<uint64_t>(m_left, uint64_t(std::min(max, kArcBufferSize))));
-        if (n <= 0 || !m_src.readAt(m_pos, buf, n))
-            return 0;
-        m_pos += n;
-        m_left -= uint64_t(n);
-        return n;
-    }
-
-private:
-    TArcSource &m_src;
-    int64_t m_pos;
-    uint64_t m_left;
-};
-
 // The unpacked bytes: into the temporary file, with the running CRC and the
 // progress events. An exception of a progress handler is kept and raised
 // again once the decoder has returned.
@@ -473,13 +454,8 @@ int TUnZIP::extractMembers(TArcSource &src, const QString &root)
         const QString stored = QString::fromUtf8(walker.MemberName);
         if ((walker.MemberAttr & (kAttrFolder | kAttrVolume)) || stored.endsWith(QLatin1Char('\\')))
             continue;
-        bool altered = false;
-        const QString rel = SafeOutputPath(stored, ExtractDir, UseStoredDirs, &altered);
-        if (rel.isEmpty()) {
-            warn(ArcErrInvalidFileName);
-            continue;
-        }
-        if (!MatchesFileSpec(m_fileSpec, rel))
+        const QString rel = selectedOutputPath(stored);
+        if (rel.isEmpty())
             continue;
 
         // The local header must be where the directory says.
@@ -541,7 +517,7 @@ int TUnZIP::extractMembers(TArcSource &src, const QString &root)
         if (!decoder)
             raiseError(ArcErrUnsupportedMethod);
 
-        SourceInput raw(src, dataAt, packed);
+        TMemberInput raw(src, dataAt, packed);
         std::optional<TZipCryptKeys> keys;
         std::optional<TZipCryptInput> decrypted;
         if (flags & 1) {

@@ -279,13 +279,8 @@ protected:
             pos = base + e.next;
             if (e.kind == TZooEntry::Kind::Deleted)
                 continue;
-            bool altered = false;
-            const QString rel = SafeOutputPath(QString::fromUtf8(e.name), ExtractDir, UseStoredDirs, &altered);
-            if (rel.isEmpty()) {
-                warn(ArcErrInvalidFileName);
-                continue;
-            }
-            if (!MatchesFileSpec(m_fileSpec, rel))
+            const QString rel = selectedOutputPath(QString::fromUtf8(e.name));
+            if (rel.isEmpty())
                 continue;
             ++recNum;
             const int64_t dataAt = base + e.dataAt;
@@ -295,20 +290,14 @@ protected:
             }
             TCrc16Member m;
             m.decoder = FindZooDecoder(e.method);
-            if (!m.decoder) {
-                warn(ArcErrUnsupportedMethod);
-                continue;
-            }
             m.rel = rel;
             m.recNum = recNum;
             m.dataAt = dataAt;
             m.packedSize = e.packed;
             m.unpackedSize = e.unpacked;
             m.crc = e.crc;
-            m.dosTime = NormalizedDosDateTime(e.dos);
+            m.dosTime = e.dos;
             m.params.method = e.method;
-            m.params.packedSize = e.packed;
-            m.params.unpackedSize = e.unpacked;
             m.params.dictBits = 13; // ZOO's LZH uses an 8 KB dictionary
             if (ExtractCrc16Member(*this, src, root, m))
                 ++extracted;
