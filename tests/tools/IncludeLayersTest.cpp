@@ -34,7 +34,7 @@ const QList<TModuleRule> &moduleRules()
         {"scan", {"platform", "catalog", "archive", "settings", "browser"}},
         {"manager", {"platform", "catalog", "archive", "settings"}},
         {"search", {"platform", "catalog", "archive", "settings", "browser"}},
-        {"compare", {"platform", "catalog", "archive", "settings", "browser", "scan"}},
+        {"compare", {"platform", "catalog", "archive", "settings", "browser", "scan", "search"}},
         {"cli", core},
         {"widgets/ui", core},
         {"scan/ui", core + QStringList{"widgets/ui"}},
