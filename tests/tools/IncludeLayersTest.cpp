@@ -39,8 +39,9 @@ const QList<TModuleRule> &moduleRules()
         {"widgets/ui", core},
         {"scan/ui", core + QStringList{"widgets/ui"}},
         {"search/ui", core + QStringList{"widgets/ui"}},
-        {"browser/ui", core + QStringList{"widgets/ui", "scan/ui", "search/ui"}},
-        {"app", core + QStringList{"widgets/ui", "scan/ui", "search/ui", "browser/ui"}},
+        {"compare/ui", core + QStringList{"widgets/ui", "scan/ui", "search/ui"}},
+        {"browser/ui", core + QStringList{"widgets/ui", "scan/ui", "search/ui", "compare/ui"}},
+        {"app", core + QStringList{"widgets/ui", "scan/ui", "search/ui", "compare/ui", "browser/ui"}},
     };
     return rules;
 }
