@@ -32,7 +32,7 @@ struct TCommandRow {
 
 // The item commands in toolbar and menu order, with their keys.
 const TCommandRow kCommands[] = {
-    {TCompareCommand::Locate, "ButtonLocate", "Locate in Catalog", TAppImage::GoBack, {Qt::CTRL | Qt::Key_T}},
+    {TCompareCommand::Locate, "ButtonLocate", "Locate in Catalog", TAppImage::Search, {Qt::CTRL | Qt::Key_T}},
     {TCompareCommand::EditDesc, "ButtonEditDesc", "Edit Description", TAppImage::EditDesc, {Qt::CTRL | Qt::Key_E}},
     {TCompareCommand::Properties, "ButtonProperties", "Item Properties", TAppImage::Properties,
      {Qt::CTRL | Qt::Key_P, Qt::Key_F4}},
@@ -129,6 +129,8 @@ TCompareForm::TCompareForm(TCompareWork &work, QChar letter, const QString &sour
     for (int i = 0; i < 3; ++i) {
         m_panels[i] = new QLabel(this);
         m_panels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        // Sunken panels, so that adjoining texts read apart.
+        m_panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         status->addWidget(m_panels[i], stretch[i]);
     }
 
