@@ -8,6 +8,7 @@
 #include "compare/CompareList.h"
 #include "compare/CompareToMedia.h"
 #include "compare/ui/CheckFilesForm.h"
+#include "compare/ui/CompareCommands.h"
 #include "compare/ui/CompareForm.h"
 #include "compare/ui/CompareListModel.h"
 #include "compare/ui/WaitCompareForm.h"
@@ -15,11 +16,15 @@
 #include "TestCatalogs.h"
 #include "catalog/CatalogRec.h"
 #include "catalog/Forest.h"
+#include "catalog/LoadSave.h"
 #include "platform/DosTime.h"
+#include "platform/Drives.h"
+#include "scan/DiskScan.h"
 #include "search/ui/ScopeTree.h"
 #include "settings/Options.h"
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QAction>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -384,6 +389,112 @@ private slots:
         results.showList(0);
         QCOMPARE(results.model()->rowCount(), 5);
         DeleteCatalog(m_forest, otherCatalog);
+    }
+
+    // The main window's compare command from the confirmation to its end,
+    // over a folder that a fake mount table presents as a drive.
+    void compareCommandEndsInItsMessageOrWindow_data()
+    {
+        QTest::addColumn<bool>("confirm");
+        QTest::addColumn<bool>("change");
+        QTest::addColumn<QStringList>("captions");
+        QTest::addColumn<int>("windowNewFiles");   // -1: no results window
+        QTest::newRow("cancelled at the confirmation") << false << true << QStringList{"Compare to media"} << -1;
+        QTest::newRow("nothing changed") << true << false << QStringList{"Compare to media", "No changes detected"}
+                                         << -1;
+        QTest::newRow("a file added") << true << true << QStringList{"Compare to media"} << 1;
+    }
+    void compareCommandEndsInItsMessageOrWindow()
+    {
+        QFETCH(bool, confirm);
+        QFETCH(bool, change);
+        QFETCH(QStringList, captions);
+        QFETCH(int, windowNewFiles);
+        QTemporaryDir tmp;
+        const QString mnt = tmp.filePath(QStringLiteral("mnt"));
+        QVERIFY(QDir().mkpath(mnt) && QDir().mkpath(tmp.filePath(QStringLiteral("sys"))));
+        mediaFile(mnt, QStringLiteral("kept.txt"), 5, kTime);
+        TDriveSources sources;
+        sources.mounts = [mnt] {
+            return QList<TMountEntry>{{QStringLiteral("/dev/fake0"), mnt, QStringLiteral("ext4"), QStringLiteral("rw")}};
+        };
+        sources.sysfsRoot = tmp.filePath(QStringLiteral("sys"));
+        sources.devDiskRoot = tmp.filePath(QStringLiteral("udev"));
+        sources.readDevices = false;
+        sources.mayRun = [](const QString &) { return false; };
+        sources.space = [](const QString &) -> std::optional<TFsSpace> { return TFsSpace{4096, 1000, 500, 0x77, 255}; };
+        TDrives drives(sources);
+        const QChar letter = *drives.driveOfPath(mnt);
+        TTreeNode *catalog = NewCatalogNode(m_forest, "Commands");
+        TScanOptions o;
+        o.DatabaseList = catalog;
+        o.DiskName = "Backup";
+        const TScanOutcome scanned = ScanDisk(drives, letter, {}, o);
+        QVERIFY(scanned.Success);
+        if (change)
+            mediaFile(mnt, QStringLiteral("added.txt"), 3, kTime);
+
+        ScriptedPrompter prompter;
+        prompter.answers = {confirm ? MsgAnswer::Ok : MsgAnswer::Cancel};
+        TCompareCommandHost host;
+        host.forest = &m_forest;
+        host.drives = &drives;
+        host.prompter = &prompter;
+        QStringList statuses;
+        host.status = [&](const QString &text) { statuses << text; };
+        int shownNewFiles = -1;
+        host.resultsShown = [&](QWidget *window) {
+            auto *form = qobject_cast<TCompareForm *>(window);
+            QVERIFY(form);
+            shownNewFiles = form->model()->rowCount();
+            QMetaObject::invokeMethod(form, &QDialog::reject, Qt::QueuedConnection);
+        };
+        RunCompareToMediaCommand(host, scanned.DiskNode);
+
+        QStringList asked;
+        for (const auto &m : prompter.messages)
+            asked << m.caption;
+        QCOMPARE(asked, captions);
+        const QString word = CompareWord(scanned.DiskNode);
+        QCOMPARE(prompter.messages[0].text,
+                 QStringLiteral("About to compare %1 \"Backup\" in catalog to original media, please confirm.").arg(word));
+        if (captions.size() > 1)
+            QCOMPARE(prompter.messages[1].text, QStringLiteral("No changes have been detected on the media. Catalog "
+                                                               "data for %1 \"Backup\" is up to date.").arg(word));
+        QCOMPARE(shownNewFiles, windowNewFiles);
+        if (confirm)
+            QCOMPARE(statuses, (QStringList{MsgComparingStatus(), QString()}));
+        DeleteCatalog(m_forest, catalog);
+    }
+
+    // The check command: its dialog answered, then its results window.
+    void checkCommandRunsTheDialogThenTheWindow()
+    {
+        ScriptedPrompter prompter;
+        TCompareCommandHost host;
+        host.forest = &m_forest;
+        host.prompter = &prompter;
+        int foundChanged = -1;
+        host.resultsShown = [&](QWidget *window) {
+            auto *form = qobject_cast<TCompareForm *>(window);
+            QVERIFY(form);
+            form->showList(ckChanged);
+            foundChanged = form->model()->rowCount();
+            QMetaObject::invokeMethod(form, &QDialog::reject, Qt::QueuedConnection);
+        };
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto *dialog = qobject_cast<TCheckFilesForm *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            poll.stop();
+            dialog->sourceEdit()->setText(m_media.path());
+            QTest::mouseClick(dialog->searchButton(), Qt::LeftButton);
+        });
+        poll.start(5);
+        RunCheckFilesCommand(host, m_disk);
+        QVERIFY(prompter.messages.empty());
+        QCOMPARE(foundChanged, 1);   // changed.txt: catalogued with another size
     }
 };
 
