@@ -17,6 +17,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
 
 namespace {
 
@@ -45,9 +47,26 @@ void showResults(const TCompareCommandHost &host, TCompareWork &work, QChar lett
         form.setHandler(TCompareCommand::Locate,
                         [locate](TItemRec *focused, const std::vector<TItemRec *> &) { locate(focused); });
     }
+    // The window opens where it was last closed.
+    const QString placement = QStringLiteral("CompareWndPos");
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (host.registry) {
+        const TRestoredPlacement placed =
+            RestoreWindowPos(*host.registry, placement, screen ? screen->geometry() : QRect(), -1);
+        if (placed.Bounds)
+            form.setGeometry(*placed.Bounds);
+    }
     if (host.resultsShown)
         host.resultsShown(&form);
     form.exec();
+    if (host.registry) {
+        TScreenGeometry geometry;
+        if (screen) {
+            geometry.Screen = screen->geometry();
+            geometry.Maximized = screen->availableGeometry().size();
+        }
+        StoreWindowPos(*host.registry, placement, form.geometry(), -1, geometry);
+    }
 }
 
 void failed(const TCompareCommandHost &host, const TCompareWork &work)

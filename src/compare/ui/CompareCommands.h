@@ -12,6 +12,7 @@
 
 class Prompter;
 class QWidget;
+class Registry;
 class TDrives;
 class TForest;
 class TOptions;
@@ -24,6 +25,8 @@ struct TCompareCommandHost {
     TDrives *drives = nullptr;
     Prompter *prompter = nullptr;
     const TOptions *options = nullptr;
+    // Where the results window's placement is kept ("CompareWndPos"); null: nowhere.
+    Registry *registry = nullptr;
     // The main window's status text while the work runs; empty: back to normal.
     std::function<void(const QString &)> status;
     // "Locate in Catalog": shows a record in the main window.
