@@ -34,13 +34,14 @@ const QList<TModuleRule> &moduleRules()
         {"scan", {"platform", "catalog", "archive", "settings", "browser"}},
         {"manager", {"platform", "catalog", "archive", "settings"}},
         {"search", {"platform", "catalog", "archive", "settings", "browser"}},
-        {"compare", {"platform", "catalog", "archive", "settings", "browser", "scan"}},
+        {"compare", {"platform", "catalog", "archive", "settings", "browser", "scan", "search"}},
         {"cli", core},
         {"widgets/ui", core},
         {"scan/ui", core + QStringList{"widgets/ui"}},
         {"search/ui", core + QStringList{"widgets/ui"}},
-        {"browser/ui", core + QStringList{"widgets/ui", "scan/ui", "search/ui"}},
-        {"app", core + QStringList{"widgets/ui", "scan/ui", "search/ui", "browser/ui"}},
+        {"compare/ui", core + QStringList{"widgets/ui", "scan/ui", "search/ui"}},
+        {"browser/ui", core + QStringList{"widgets/ui", "scan/ui", "search/ui", "compare/ui"}},
+        {"app", core + QStringList{"widgets/ui", "scan/ui", "search/ui", "compare/ui", "browser/ui"}},
     };
     return rules;
 }

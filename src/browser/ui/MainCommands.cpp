@@ -7,6 +7,8 @@
 #include "browser/ui/MainFormShared.h"
 #include "browser/ui/QuillonMain.h"
 #include "catalog/CatalogRec.h"
+#include "compare/CompareList.h"
+#include "compare/ui/CompareCommands.h"
 #include "search/ui/SearchForm.h"
 #include "settings/Options.h"
 #include "widgets/ui/Icons.h"
@@ -35,6 +37,38 @@ std::span<const TMainCommand> TMainForm::commandTable()
         return node && !NodeIs(node, rkCatalog);
     };
     static constexpr auto listHasRows = [](const TMainForm &w) { return w.m_items.count() > 0; };
+    // What "Compare to Media" compares: the focused list item when the list
+    // has the focus, else the tree's selected node, each lifted to a disk or
+    // a folder that is not a compressed file.
+    static constexpr auto compareTarget = [](const TMainForm &w) -> TTreeNode * {
+        TItemRec *rec = w.listHasFocus() ? w.focusedRecord() : nullptr;
+        const bool prevRow = rec && w.m_items.isPrevFolder(rec);
+        return CompareTargetNode(prevRow ? nullptr : rec, w.selectedNode(), prevRow);
+    };
+    static constexpr auto compareHost = [](TMainForm &w) {
+        TCompareCommandHost host;
+        host.parent = &w;
+        host.forest = &w.m_forest;
+        host.drives = &w.drives();
+        host.prompter = &w.prompter();
+        host.options = &w.m_options;
+        host.registry = w.m_registry;
+        host.status = [&w](const QString &text) { w.setStatus(text, text.isEmpty() ? 0 : 1); };
+        host.locate = [&w](TItemRec *rec) { w.locateItem(rec); };
+        return host;
+    };
+    // Both read file lists and folder levels into the tree and let events
+    // run: they wait while the window is busy and count as its operations.
+    static constexpr auto compareToMedia = [](TMainForm &w) {
+        TTreeNode *node = compareTarget(w);
+        const auto operation = w.beginForestCommand([&w] { w.command(QStringLiteral("MenuCompare"))->trigger(); },
+                                                    nullptr);
+        if (!node || !operation)
+            return;
+        RunCompareToMediaCommand(compareHost(w), node);
+        w.refreshStatus();
+        w.updateCommands();
+    };
 
     static constexpr TMainCommand table[] = {
         // File
@@ -87,9 +121,21 @@ std::span<const TMainCommand> TMainForm::commandTable()
         {.name = "MenuCatalogInfo", .caption = "Catalog &Info", .menus = cmCatalog},
         {.name = "MenuExportDesc", .caption = "Export &Descriptions to Media", .menus = cmCatalog,
          .separatorBefore = true},
-        {.name = "MenuCompareFiles", .caption = "Compare &Files to Catalog", .menus = cmCatalog},
+        {.name = "MenuCompareFiles", .caption = "Compare &Files to Catalog", .menus = cmCatalog,
+         .run =
+             [](TMainForm &w) {
+                 const auto operation = w.beginForestCommand(
+                     [&w] { w.command(QStringLiteral("MenuCompareFiles"))->trigger(); }, nullptr);
+                 if (!operation)
+                     return;
+                 RunCheckFilesCommand(compareHost(w), w.selectedNode());
+                 w.refreshStatus();
+                 w.updateCommands();
+             },
+         .enabled = anyCatalog},
         {.name = "MenuCompare", .caption = "Compare Disk or Folder to Media", .menus = cmCatalog,
-         .button = "ButtonCompare", .icon = TAppImage::Compare},
+         .button = "ButtonCompare", .icon = TAppImage::Compare, .run = compareToMedia,
+         .enabled = [](const TMainForm &w) { return compareTarget(w) != nullptr; }},
         {.name = "MenuDuplicates", .caption = "&Scan for Duplicates", .keys = {Qt::CTRL | Qt::Key_D},
          .menus = cmCatalog, .run = [](TMainForm &w) { w.showSearchWindow(true); },
          .enabled = [](const TMainForm &w) { return !(w.m_searchForm && w.m_searchForm->normalSearchRunning()); }},
@@ -127,7 +173,7 @@ std::span<const TMainCommand> TMainForm::commandTable()
                  if (i.isValid())
                      w.m_tree->edit(i);
              }},
-        {.name = "TreeCompare", .caption = "Compare to Media", .menus = cmTreePopup},
+        {.name = "TreeCompare", .caption = "Compare to Media", .menus = cmTreePopup, .run = compareToMedia},
         {.name = "TreeAddDisk", .caption = "Add New Disk Image", .menus = cmTreePopup,
          .run = [](TMainForm &w) { w.addDiskCommand(false); }},
         {.name = "TreeUpdateDisk", .caption = "Update Disk Image", .menus = cmTreePopup,

@@ -56,7 +56,8 @@ void TScopeTree::rebuild()
 {
     m_updating = true;
     clear();
-    RefreshScope(m_forest);
+    if (!m_source.stateOf)
+        RefreshScope(m_forest);
     for (TTreeNode *catalog : m_forest.roots()) {
         if (!NodeIs(catalog, rkCatalog) || catalog->childCount() == 0)
             continue;
@@ -91,9 +92,12 @@ void TScopeTree::showStates()
     m_updating = true;
     for (int i = 0; i < topLevelItemCount(); ++i) {
         QTreeWidgetItem *top = topLevelItem(i);
-        setState(top, ScopeOf(nodeOf(top)));
+        const auto stateOf = [this](const TTreeNode *node) {
+            return m_source.stateOf ? m_source.stateOf(node) : int(ScopeOf(node));
+        };
+        setState(top, stateOf(nodeOf(top)));
         for (int k = 0; k < top->childCount(); ++k)
-            setState(top->child(k), ScopeOf(nodeOf(top->child(k))));
+            setState(top->child(k), stateOf(nodeOf(top->child(k))));
     }
     m_updating = false;
 }
@@ -134,7 +138,10 @@ void TScopeTree::toggle(TTreeNode *node)
 {
     if (m_locked || !node || !itemOf(node))
         return;
-    ToggleScopeNode(node);
+    if (m_source.toggle)
+        m_source.toggle(node);
+    else
+        ToggleScopeNode(node);
     showStates();
     emit scopeChanged();
 }

@@ -8,6 +8,8 @@
 
 #include <QTreeWidget>
 
+#include <functional>
+
 class TForest;
 class TTreeNode;
 
@@ -34,6 +36,17 @@ public:
 
     static TTreeNode *nodeOf(const QTreeWidgetItem *item);
 
+    // Where the states live: the records' rfInSearch (the search's choice)
+    // unless a window with a choice of its own gives its functions here,
+    // before rebuild(). stateOf answers a ScopeState.
+    struct TStateSource {
+        std::function<int(const TTreeNode *)> stateOf;
+        std::function<void(TTreeNode *)> toggle;
+    };
+    void setStateSource(TStateSource source) { m_source = std::move(source); }
+    // Shows the states again (after the owner of the choice changed it).
+    void refreshStates() { showStates(); }
+
 signals:
     // The choice changed (the window updates "Include All" / "Exclude All").
     void scopeChanged();
@@ -47,4 +60,5 @@ private:
     bool m_locked = false;
     bool m_updating = false;
     bool m_showingAll = false;   // showEntireScope is on show
+    TStateSource m_source;
 };
