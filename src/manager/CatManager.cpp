@@ -183,8 +183,9 @@ public:
     }
 
 private:
-    // The target's code (0 for a code the source names nothing with); -2 when
-    // the target has no room for the name.
+    // The target's code; -2 when the target has no room for the name. A code
+    // the source names nothing with stays while the target names nothing
+    // with it either, else it goes.
     int mapCode(uint8_t code)
     {
         int &slot = m_codes[code];
@@ -192,7 +193,7 @@ private:
             return slot;
         const QByteArray name = CategoryName(m_from, code);
         if (name.isEmpty())
-            return slot = 0;
+            return slot = CategoryName(m_to, code).isEmpty() ? code : 0;
         if (const TCategory *found = FindCategory(m_to, name))
             return slot = found->Code;
         TRecordWriteScope writing;
