@@ -19,7 +19,10 @@ TUserList::TUserList()
 
 TUserList::~TUserList()
 {
-    clear();
+    // Once the program shuts down, records are freed without the lists
+    // hearing of it: the entries may point at freed memory then.
+    if (!ShuttingDown())
+        clear();
     if (ResultList(ResultListId::User) == this)
         RegisterResultList(ResultListId::User, nullptr);
 }

@@ -27,7 +27,9 @@ class TUserList : public TResultList
 {
 public:
     TUserList();    // registers itself as the program's user list
-    ~TUserList() override;   // gives every listed record its hint back, unregisters
+    // Gives every listed record its hint back (not once the program shuts
+    // down, when the records may be gone) and unregisters.
+    ~TUserList() override;
 
     // TResultList.
     int count() const override { return int(m_items.size()); }
