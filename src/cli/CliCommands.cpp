@@ -24,6 +24,10 @@ const Command &SearchCommand();      // CliSearch.cpp
 const Command &DupesCommand();       // CliSearch.cpp
 const Command &CompareCommand();     // CliCompare.cpp
 const Command &CheckCommand();       // CliCompare.cpp
+const Command &CategoriesCommand();  // CliCategories.cpp
+const Command &SetCategoryCommand(); // CliCategories.cpp
+const Command &CopyDiskCommand();    // CliCategories.cpp
+const Command &MoveDiskCommand();    // CliCategories.cpp
 
 const std::vector<const Command *> &CommandTable()
 {
@@ -43,6 +47,10 @@ const std::vector<const Command *> &CommandTable()
         &DupesCommand(),
         &CompareCommand(),
         &CheckCommand(),
+        &CategoriesCommand(),
+        &SetCategoryCommand(),
+        &CopyDiskCommand(),
+        &MoveDiskCommand(),
     };
     return table;
 }

@@ -86,10 +86,15 @@ void addCategoryFields(QJsonObject &object, const TCatalogRec *catalog, uint8_t 
     object.insert(QStringLiteral("category"), category.isEmpty() ? QJsonValue(QJsonValue::Null)
                                                                  : QJsonValue(DecodeStored(category)));
     QJsonArray flags;
+    QJsonArray flagNames;   // the names of the set flags, in the same order; null for an unnamed one
     for (int k = 1; k <= kFlagCount; ++k)
-        if (catFlags & (1 << (kFirstFlagBit + k - 1)))
+        if (catFlags & (1 << (kFirstFlagBit + k - 1))) {
             flags.append(k);
+            const QByteArrayView name = catalog ? TextView(catalog->FlagNames[k - 1]) : QByteArrayView();
+            flagNames.append(name.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(DecodeStored(name)));
+        }
     object.insert(QStringLiteral("flags"), flags);
+    object.insert(QStringLiteral("flag_names"), flagNames);
 }
 
 } // namespace

@@ -4,12 +4,16 @@
 // the source file again: the target writes it from memory at its next save.
 #include "manager/CatManager.h"
 
+#include "catalog/Categories.h"
 #include "catalog/CatalogOps.h"
 #include "catalog/CatalogRec.h"
 #include "catalog/Forest.h"
+#include "catalog/ItemFormat.h"
 #include "catalog/LoadSave.h"
 #include "catalog/ReadAhead.h"
+#include "catalog/RecordLock.h"
 
+#include <array>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -140,9 +144,136 @@ TTreeNode *copyDisk(TTreeNode *sourceDisk, TTreeNode *targetCatalog, const QByte
     return n;
 }
 
+// The CatFlags bytes of one catalog's items rewritten for another catalog:
+// each code and flag is looked up by its name in the source's vocabulary and
+// found, or added, by that name in the target's. Resolved lazily, so only
+// the names that items use join the target.
+class TVocabularyMap
+{
+public:
+    TVocabularyMap(const TCatalogRec *from, TCatalogRec *to, TTransferNotes &notes)
+        : m_from(from), m_to(to), m_notes(notes)
+    {
+        m_codes.fill(-1);
+        m_flags.fill(-1);
+    }
+
+    // The byte for the target; lost is set when a category or flag had no room.
+    uint8_t map(uint8_t catFlags, bool &lost)
+    {
+        uint8_t out = 0;
+        const uint8_t code = CategoryCodeOf(catFlags);
+        if (code != 0) {
+            const int mapped = mapCode(code);
+            if (mapped < 0)
+                lost = true;
+            else
+                out = uint8_t(mapped);
+        }
+        for (int k = 1; k <= kFlagCount; ++k) {
+            if (!(catFlags & FlagBit(k)))
+                continue;
+            const int j = mapFlag(k);
+            if (j <= 0)
+                lost = true;
+            else
+                out = uint8_t(out | FlagBit(j));
+        }
+        return out;
+    }
+
+private:
+    // The target's code; -2 when the target has no room for the name. A code
+    // the source names nothing with stays while the target names nothing
+    // with it either, else it goes.
+    int mapCode(uint8_t code)
+    {
+        int &slot = m_codes[code];
+        if (slot != -1)
+            return slot;
+        const QByteArray name = CategoryName(m_from, code);
+        if (name.isEmpty())
+            return slot = CategoryName(m_to, code).isEmpty() ? code : 0;
+        if (const TCategory *found = FindCategory(m_to, name))
+            return slot = found->Code;
+        TRecordWriteScope writing;
+        const uint8_t added = InsertCategory(m_to->Categories, name);
+        if (added != 0)
+            ++m_notes.addedNames;
+        return slot = added != 0 ? added : -2;
+    }
+
+    // The target's flag (1-3); 0 when there is no room. An unnamed flag keeps
+    // its place while that place is unnamed in the target too.
+    int mapFlag(int k)
+    {
+        int &slot = m_flags[size_t(k)];
+        if (slot != -1)
+            return slot;
+        const QByteArray name = FlagName(m_from, k);
+        if (name.isEmpty())
+            return slot = FlagName(m_to, k).isEmpty() ? k : 0;
+        if (const int found = FindFlag(m_to, name))
+            return slot = found;
+        for (int j = 1; j <= kFlagCount; ++j) {
+            if (FlagName(m_to, j).isEmpty() && !unnamedInUse(j)) {
+                SetFlagName(m_to, j, name);
+                ++m_notes.addedNames;
+                return slot = j;
+            }
+        }
+        return slot = 0;
+    }
+
+    // Whether an unnamed flag of the source was carried to place j already.
+    bool unnamedInUse(int j) const
+    {
+        return m_flags[size_t(j)] == j && FlagName(m_from, j).isEmpty();
+    }
+
+    const TCatalogRec *m_from;
+    TCatalogRec *m_to;
+    TTransferNotes &m_notes;
+    std::array<int, 32> m_codes;
+    std::array<int, kFlagCount + 1> m_flags;
+};
+
+// Rewrites the categories and flags of every item below diskNode.
+void remapCategories(TTreeNode *diskNode, TVocabularyMap &map, TTransferNotes &notes)
+{
+    TRecordWriteScope writing;
+    std::vector<TTreeNode *> stack{diskNode};
+    while (!stack.empty()) {
+        TTreeNode *node = stack.back();
+        stack.pop_back();
+        TItemRec *rec = node->data();
+        if (TFolderRec *folder = AsFolder(rec)) {
+            bool lost = false;
+            folder->CatFlags = map.map(folder->CatFlags, lost);
+            notes.lostItems += lost ? 1 : 0;
+        }
+        if (rec)
+            for (TFileRec *f = rec->Next; f; f = f->Next) {
+                bool lost = false;
+                f->CatFlags = map.map(f->CatFlags, lost);
+                notes.lostItems += lost ? 1 : 0;
+            }
+        for (TTreeNode *child : node->children())
+            stack.push_back(child);
+    }
+}
+
 } // namespace
 
-TTreeNode *TransferDisk(TTreeNode *sourceDisk, TTreeNode *targetCatalog, bool move)
+QString MsgCategoriesLost(int items)
+{
+    return QStringLiteral("%1 item%2 lost %3 category or flags: the target catalog has no room for more names.")
+        .arg(items)
+        .arg(items == 1 ? QString() : QStringLiteral("s"))
+        .arg(items == 1 ? QStringLiteral("its") : QStringLiteral("their"));
+}
+
+TTreeNode *TransferDisk(TTreeNode *sourceDisk, TTreeNode *targetCatalog, bool move, TTransferNotes *notes)
 {
     if (!sourceDisk || !targetCatalog || !AsDisk(sourceDisk->data()) || !AsCatalog(targetCatalog->data()))
         return nullptr;
@@ -157,11 +288,23 @@ TTreeNode *TransferDisk(TTreeNode *sourceDisk, TTreeNode *targetCatalog, bool mo
         throw EStreamError(QStringLiteral("The disk cannot be read completely from its catalog file."));
 
     const QByteArray name = UniqueDiskName(targetCatalog, sourceDisk->text());
+    const TCatalogRec *fromCatalog = AsCatalog(sourceCatalog->data());
+    TCatalogRec *toCatalog = AsCatalog(targetCatalog->data());
+    TTransferNotes ownNotes;
+    TTransferNotes &noted = notes ? *notes : ownNotes;
+    const auto keepByName = [&](TTreeNode *diskNode) {
+        if (fromCatalog == toCatalog)
+            return;
+        TVocabularyMap map(fromCatalog, toCatalog, noted);
+        remapCategories(diskNode, map, noted);
+    };
     TTreeNode *result;
     if (!move) {
         result = copyDisk(sourceDisk, targetCatalog, name);
+        keepByName(result);
     } else if (sourceDisk->forest() != targetCatalog->forest()) {
         result = copyDisk(sourceDisk, targetCatalog, name);
+        keepByName(result);
         DeleteNodeWithRecords(sourceDisk);
     } else {
         // The nodes and records themselves change catalogs: the views and
@@ -171,9 +314,26 @@ TTreeNode *TransferDisk(TTreeNode *sourceDisk, TTreeNode *targetCatalog, bool mo
         detachFromFile(AsDisk(sourceDisk->data()));
         ClearPathCache(sourceDisk);
         result = sourceDisk;
+        keepByName(result);
     }
     if (move)
         SetCatalogDirty(sourceCatalog, true);
     SetDiskDirty(result, true);
+    return result;
+}
+
+TTransferResult TransferDisks(const std::vector<TTreeNode *> &sourceDisks, TTreeNode *targetCatalog, bool move)
+{
+    TTransferResult result;
+    for (size_t i = 0; i < sourceDisks.size(); ++i) {
+        try {
+            if (TTreeNode *arrived = TransferDisk(sourceDisks[i], targetCatalog, move, &result.notes))
+                result.transferred.push_back(arrived);
+        } catch (const EStreamError &e) {
+            result.failedIndex = int(i);
+            result.error = e.message();
+            break;
+        }
+    }
     return result;
 }

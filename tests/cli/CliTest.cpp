@@ -1392,6 +1392,10 @@ const std::vector<CommandCase> &CommandCases()
          -1},
         {{"compare"}, {"--json"}, {}, 2, 3},
         {{"check"}, {"--json", "--subfolders", "--same", "--disk"}, {"--same", "--disk"}, 1, -1},
+        {{"categories"}, {"--json"}, {}, 1, -1},
+        {{"set-category"}, {"--category", "--no-category", "--flag"}, {"--category", "--flag"}, 2, -1},
+        {{"copy-disk"}, {}, {}, 3, 3},
+        {{"move-disk"}, {}, {}, 3, 3},
     };
     return cases;
 }
