@@ -91,6 +91,15 @@ QString DiskRootOnDrive(TDrives &drives, QChar letter, TTreeNode *node)
     return FindFolderBelow(root, TextView(disk->RootPath));
 }
 
+QString FindMediumRoot(TDrives &drives, TTreeNode *node, bool interactive, Prompter *prompter,
+                       const TInsertMediaQuestion &insertMedia)
+{
+    const QChar letter = FindMediaForDisk(drives, node, interactive, false, prompter, insertMedia);
+    if (letter.isNull() || letter == kManualDriveChoice)
+        return {};
+    return DiskRootOnDrive(drives, letter, node);
+}
+
 TMediaItem MediaItemOf(TTreeNode *node, TFileRec *file)
 {
     TMediaItem m;

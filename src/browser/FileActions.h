@@ -9,6 +9,7 @@
 
 #include "archive/Extract.h"
 #include "browser/Commands.h"
+#include "catalog/DiskMedium.h"
 #include "platform/Prompter.h"
 
 #include <QByteArray>
@@ -18,7 +19,6 @@
 #include <functional>
 #include <vector>
 
-class TDrives;
 class TTreeNode;
 
 // ---- where things are on the medium
@@ -33,6 +33,12 @@ QString FindPathBelow(const QString &root, QByteArrayView storedPath);
 // the drive's root, or the folder of a virtual root below it; empty when
 // the drive is not ready or the folder is missing.
 QString DiskRootOnDrive(TDrives &drives, QChar letter, TTreeNode *node);
+
+// The folder standing for the root of the disk at or above node on the
+// drive that holds its medium (FindMediaForDisk, asking through prompter and
+// insertMedia when interactive); empty when none or the user gave up.
+QString FindMediumRoot(TDrives &drives, TTreeNode *node, bool interactive, Prompter *prompter,
+                       const TInsertMediaQuestion &insertMedia = {});
 
 // What a catalogued item is on its medium.
 struct TMediaItem {

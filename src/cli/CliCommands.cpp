@@ -24,6 +24,8 @@ const Command &SearchCommand();      // CliSearch.cpp
 const Command &DupesCommand();       // CliSearch.cpp
 const Command &CompareCommand();     // CliCompare.cpp
 const Command &CheckCommand();       // CliCompare.cpp
+const Command &PropsCommand();       // CliProps.cpp
+const Command &ExtractCommand();     // CliExtract.cpp
 
 const std::vector<const Command *> &CommandTable()
 {
@@ -43,6 +45,8 @@ const std::vector<const Command *> &CommandTable()
         &DupesCommand(),
         &CompareCommand(),
         &CheckCommand(),
+        &PropsCommand(),
+        &ExtractCommand(),
     };
     return table;
 }
