@@ -1392,6 +1392,8 @@ const std::vector<CommandCase> &CommandCases()
          -1},
         {{"compare"}, {"--json"}, {}, 2, 3},
         {{"check"}, {"--json", "--subfolders", "--same", "--disk"}, {"--same", "--disk"}, 1, -1},
+        {{"props"}, {"--json"}, {}, 1, 2},
+        {{"extract"}, {"--dirs", "--medium"}, {"--medium"}, 2, -1},
     };
     return cases;
 }
