@@ -14,6 +14,8 @@
 //                     program's catalogs when the window closes;
 //   MainDragDrop.cpp  disks dragged onto another catalog, files dropped on
 //                     the window.
+//   MainFileActions.cpp  the item commands: properties, viewing, launching,
+//                     the file manager, extracting, temporary files at exit.
 #pragma once
 
 #include "browser/Commands.h"
