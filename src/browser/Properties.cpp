@@ -14,6 +14,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -73,10 +74,12 @@ QString updatedText(double updated)
     return text;
 }
 
-// Rounds x to the nearest whole number, halves to even.
+// Rounds x to the nearest whole number, halves to even; kept inside int
+// (a damaged record may give a packed size far above the member's size).
 int roundHalfEven(double x)
 {
-    return int(std::nearbyint(x));   // the default rounding mode is to nearest, ties to even
+    // The default rounding mode is to nearest, ties to even.
+    return int(std::clamp(std::nearbyint(x), double(INT_MIN), double(INT_MAX)));
 }
 
 int categoryIndexOf(const TPropertiesData &data, uint8_t catFlags)

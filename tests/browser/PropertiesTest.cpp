@@ -15,6 +15,8 @@
 
 #include <QTemporaryDir>
 
+#include <climits>
+
 using namespace testcat;
 
 namespace {
@@ -120,6 +122,9 @@ TEST_F(PropertiesTest, MemberRows)
         {8, 1, 0, QStringLiteral("1 B  (ratio: 88 %)"), QStringLiteral("0")},      // 87.5 rounds to 88 (even)
         {200, 1, 7, QStringLiteral("1 B  (ratio: 100 %)"), QStringLiteral("7")},   // 0.5 rounds to 0
         {0, 30, 7, QStringLiteral("30 B"), QStringLiteral("7")},                   // no ratio of nothing
+        // A damaged record: the ratio stays a number instead of overflowing.
+        {1, 0xFFFFFFFF, 7, QStringLiteral("4 GB  (ratio: ") + QString::number(100 - INT_MAX) + QStringLiteral(" %)"),
+         QStringLiteral("7")},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.compressed.toStdString());
