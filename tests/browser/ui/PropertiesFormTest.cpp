@@ -2,19 +2,24 @@
 // offscreen platform: the pages shown per kind, edits handed back and
 // applied, the chart's slices, and the viewer on text, RTF and a large file.
 #include "browser/ui/PropertiesForm.h"
+#include "browser/ui/QuillonMain.h"
 #include "browser/ui/ViewerForm.h"
 
 #include "catalog/CatalogOps.h"
 #include "catalog/Forest.h"
+#include "settings/Options.h"
 
 #include "TestCatalogs.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTreeView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -162,6 +167,50 @@ private slots:
         QVERIFY(!viewer.loadFile(QStringLiteral("/no/such/file.txt"), prompter));
         QCOMPARE(int(prompter.messages.size()), 1);
         QCOMPARE(prompter.messages[0].caption, QStringLiteral("File not found"));
+    }
+
+    // The main window's "Item Properties" opens the dialog for the selected
+    // node and applies what was typed; the file commands follow the item.
+    void mainWindowCommands()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("s.ctf"));
+        QVERIFY(WriteFileBytes(file, BuildCatalogBytes(SampleCatalog())));
+        TOptions options;
+        ScriptedPrompter prompter;
+        TMainForm window(options, nullptr);
+        window.setPrompter(&prompter);
+        window.openCatalogFiles({file});
+        QCOMPARE(int(window.forest().roots().size()), 1);
+        TTreeNode *disk = FindDisk(window.forest().roots().front(), "Disk One");
+        window.selectNode(disk);
+        window.treeView()->setFocus();
+        window.updateCommands();
+        QVERIFY(!window.command(QStringLiteral("MenuView"))->isEnabled());   // a disk is not viewed
+        QVERIFY(window.command(QStringLiteral("MenuExplorer"))->isEnabled());
+        QVERIFY(!window.command(QStringLiteral("MenuLaunch"))->isEnabled());
+        window.selectNode(FindFolder(disk, "pack.zip"));
+        window.updateCommands();
+        QVERIFY(window.command(QStringLiteral("MenuLaunch"))->isEnabled());
+        QVERIFY(window.command(QStringLiteral("MenuExtract"))->isEnabled());
+        window.selectNode(disk);
+
+        bool shown = false;
+        QTimer::singleShot(0, this, [&] {
+            auto *form = qobject_cast<TPropertiesForm *>(QApplication::activeModalWidget());
+            QVERIFY(form);
+            shown = true;
+            QCOMPARE(form->pages()->tabText(0), QStringLiteral("Disk info"));
+            form->memo(TPropPage::Disk)->setPlainText(QStringLiteral("Typed in the dialog"));
+            form->accept();
+        });
+        window.command(QStringLiteral("MenuProperties"))->trigger();
+        QVERIFY(shown);
+        QCOMPARE(TextView(AsDisk(NodeRec(disk))->Desc).toByteArray(), QByteArray("Typed in the dialog"));
+        QVERIFY(AsDisk(NodeRec(disk))->Dirty);
+        prompter.answers = {MsgAnswer::No};   // do not save at the end
+        window.closeAllCatalogs();
+        window.setPrompter(nullptr);
     }
 
 private:
