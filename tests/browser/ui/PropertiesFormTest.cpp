@@ -2,6 +2,7 @@
 // offscreen platform: the pages shown per kind, edits handed back and
 // applied, the chart's slices, and the viewer on text, RTF and a large file.
 #include "browser/ui/PropertiesForm.h"
+#include "browser/ui/ItemListModel.h"
 #include "browser/ui/QuillonMain.h"
 #include "browser/ui/ViewerForm.h"
 
@@ -208,7 +209,27 @@ private slots:
         QVERIFY(shown);
         QCOMPARE(TextView(AsDisk(NodeRec(disk))->Desc).toByteArray(), QByteArray("Typed in the dialog"));
         QVERIFY(AsDisk(NodeRec(disk))->Dirty);
-        prompter.answers = {MsgAnswer::No};   // do not save at the end
+        // A file row's double click opens its properties when the option says so.
+        options.FileDoubleClickCombo = 1;
+        TFileRec *readme = FindFile(disk, "readme.txt");
+        QModelIndex row;
+        for (int r = 0; r < window.listModel()->rowCount(); ++r)
+            if (window.listModel()->recordOf(window.listModel()->index(r, 0)) == readme)
+                row = window.listModel()->index(r, 0);
+        QVERIFY(row.isValid());
+        window.listView()->setCurrentIndex(row);
+        window.listView()->setFocus();
+        QStringList tabs;
+        QTimer::singleShot(0, this, [&] {
+            if (auto *form = qobject_cast<TPropertiesForm *>(QApplication::activeModalWidget())) {
+                for (int i = 0; i < form->pages()->count(); ++i)
+                    tabs << form->pages()->tabText(i);
+                form->reject();
+            }
+        });
+        window.activateRow(row);
+        QCOMPARE(tabs, (QStringList{"Properties", "Disk info"}));
+                prompter.answers = {MsgAnswer::No};   // do not save at the end
         window.closeAllCatalogs();
         window.setPrompter(nullptr);
     }
