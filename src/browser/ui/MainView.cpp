@@ -75,6 +75,8 @@ void TMainForm::createViews()
 {
     m_treeModel = new TCatalogTreeModel(m_forest, this);
     m_listModel = new TItemListModel(m_items, this);
+    m_treeModel->setDescTips(m_options.DescAsTipsCheck);
+    m_listModel->setDescTips(m_options.DescAsTipsCheck);
 
     m_tree = new QTreeView;
     m_tree->setObjectName(QStringLiteral("DBTree"));

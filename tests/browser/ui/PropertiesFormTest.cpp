@@ -2,6 +2,7 @@
 // offscreen platform: the pages shown per kind, edits handed back and
 // applied, the chart's slices, and the viewer on text, RTF and a large file.
 #include "browser/ui/PropertiesForm.h"
+#include "browser/ui/CatalogTreeModel.h"
 #include "browser/ui/ItemListModel.h"
 #include "browser/ui/QuillonMain.h"
 #include "browser/ui/ViewerForm.h"
@@ -217,6 +218,12 @@ private slots:
             if (window.listModel()->recordOf(window.listModel()->index(r, 0)) == readme)
                 row = window.listModel()->index(r, 0);
         QVERIFY(row.isValid());
+        // Descriptions as tool-tips, in the list and in the tree.
+        QCOMPARE(window.listModel()->data(row, Qt::ToolTipRole).toString(), QStringLiteral("Read me"));
+        QCOMPARE(window.treeModel()->data(window.treeModel()->index(0, 0), Qt::ToolTipRole).toString(),
+                 QStringLiteral("Catalog\ndescription"));
+        window.listModel()->setDescTips(false);
+        QVERIFY(!window.listModel()->data(row, Qt::ToolTipRole).isValid());
         window.listView()->setCurrentIndex(row);
         window.listView()->setFocus();
         QStringList tabs;
