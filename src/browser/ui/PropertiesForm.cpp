@@ -32,8 +32,18 @@ QLabel *valueLabel(const QString &text)
 
 void fillRows(QFormLayout *form, const std::vector<TPropRow> &rows)
 {
-    for (const TPropRow &r : rows)
+    for (const TPropRow &r : rows) {
+        // The disk's compressed mark is a check box that only shows.
+        if (r.caption == QLatin1String("Volume is Compressed")) {
+            auto *box = new QCheckBox(r.caption);
+            box->setObjectName(QStringLiteral("CompressedBox"));
+            box->setChecked(r.value == QLatin1String("yes"));
+            box->setEnabled(false);
+            form->addRow(box);
+            continue;
+        }
         form->addRow(r.caption, valueLabel(r.value));
+    }
 }
 
 QString rowOf(const QWidget *holder, const QString &caption)
