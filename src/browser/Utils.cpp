@@ -9,6 +9,7 @@
 #include "platform/Texts.h"
 
 #include <QLocale>
+#include <QStringList>
 
 #include <cmath>
 #include <exception>
@@ -271,6 +272,32 @@ QString DescFirstLine(const char *desc)
         text += QStringLiteral(" (more...)");
     }
     return text;
+}
+
+QString DescriptionTip(const QString &desc)
+{
+    constexpr int kWidth = 80;   // characters per line of the hint
+    constexpr int kLines = 15;   // lines shown at most
+    QStringList lines;
+    for (const QString &line : PlainLineBreaks(desc).split(QLatin1Char('\n'))) {
+        QString rest = line;
+        while (rest.size() > kWidth) {
+            qsizetype cut = rest.lastIndexOf(QLatin1Char(' '), kWidth);
+            if (cut <= 0)
+                cut = kWidth;
+            lines << rest.left(cut);
+            rest = rest.mid(cut);
+            while (rest.startsWith(QLatin1Char(' ')))
+                rest.remove(0, 1);
+        }
+        lines << rest;
+    }
+    while (!lines.isEmpty() && lines.back().trimmed().isEmpty())
+        lines.removeLast();
+    if (lines.size() <= kLines)
+        return lines.join(QStringLiteral("\r\n"));
+    lines.resize(kLines);
+    return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n") + QStringLiteral("(more...)");
 }
 
 QString ExtensionOf(QByteArrayView name)

@@ -41,6 +41,10 @@ QString UpdateTimeText(double updated);
 // The first line of a description: leading line breaks dropped, cut at the
 // first line break or after 69 characters, " (more...)" when anything was cut.
 QString DescFirstLine(const char *desc);
+// A description as an item's tool-tip: lines wrapped at 80 characters (at a
+// space when there is one), at most 15 lines, and "\r\n(more...)" after a cut
+// text; lines joined with CR LF. Empty for an empty description.
+QString DescriptionTip(const QString &desc);
 // The text after the last "." of a name (stored bytes), without it, as the
 // name shows it; empty when none.
 QString ExtensionOf(QByteArrayView name);

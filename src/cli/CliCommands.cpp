@@ -28,6 +28,8 @@ const Command &CategoriesCommand();  // CliCategories.cpp
 const Command &SetCategoryCommand(); // CliCategories.cpp
 const Command &CopyDiskCommand();    // CliCategories.cpp
 const Command &MoveDiskCommand();    // CliCategories.cpp
+const Command &PropsCommand();       // CliProps.cpp
+const Command &ExtractCommand();     // CliExtract.cpp
 
 const std::vector<const Command *> &CommandTable()
 {
@@ -51,6 +53,8 @@ const std::vector<const Command *> &CommandTable()
         &SetCategoryCommand(),
         &CopyDiskCommand(),
         &MoveDiskCommand(),
+        &PropsCommand(),
+        &ExtractCommand(),
     };
     return table;
 }

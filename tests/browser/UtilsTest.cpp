@@ -280,3 +280,27 @@ TEST(SelectionSummary, CountsAndSizes)
     EXPECT_EQ(SelectionSummary({c.docs->data(), c.readme, c.rootFile, c.disk->data()}),
               "Selected: 4 items, 1.00 MB");   // 1 MB + 3082 B: the cut fraction keeps its zeros
 }
+
+TEST(DescriptionTip, WrapsAt80AndCutsAfter15Lines)
+{
+    const QString word = QStringLiteral("abcdefghi ");   // 10 characters with the space
+    struct Case {
+        const char *what;
+        QString desc;
+        QString tip;
+    } const cases[] = {
+        {"empty", QString(), QString()},
+        {"short lines keep their breaks", QStringLiteral("one\r\ntwo\nthree"), QStringLiteral("one\r\ntwo\r\nthree")},
+        {"wrapped at a space", word.repeated(9).trimmed(),
+         word.repeated(8).trimmed() + QStringLiteral("\r\n") + word.trimmed()},
+        {"cut inside a long word", QString(100, QLatin1Char('x')),
+         QString(80, QLatin1Char('x')) + QStringLiteral("\r\n") + QString(20, QLatin1Char('x'))},
+        {"trailing empty lines dropped", QStringLiteral("a\r\n\r\n"), QStringLiteral("a")},
+        {"fifteen lines whole", QStringLiteral("l\r\n").repeated(14) + QStringLiteral("l"),
+         QStringLiteral("l\r\n").repeated(14) + QStringLiteral("l")},
+        {"sixteen lines cut", QStringLiteral("l\r\n").repeated(15) + QStringLiteral("l"),
+         QStringLiteral("l\r\n").repeated(15) + QStringLiteral("(more...)")},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(DescriptionTip(c.desc), c.tip) << c.what;
+}

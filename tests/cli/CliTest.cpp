@@ -1396,6 +1396,8 @@ const std::vector<CommandCase> &CommandCases()
         {{"set-category"}, {"--category", "--no-category", "--flag"}, {"--category", "--flag"}, 2, -1},
         {{"copy-disk"}, {}, {}, 3, 3},
         {{"move-disk"}, {}, {}, 3, 3},
+        {{"props"}, {"--json"}, {}, 1, 2},
+        {{"extract"}, {"--dirs", "--medium"}, {"--medium"}, 2, -1},
     };
     return cases;
 }

@@ -2,6 +2,7 @@
 // into the model's signals, lazy folder levels, renaming and disk drags.
 #include "browser/ui/CatalogTreeModel.h"
 
+#include "browser/Utils.h"
 #include "catalog/CatalogOps.h"
 #include "catalog/CatalogRec.h"
 #include "catalog/LoadSave.h"
@@ -136,6 +137,20 @@ QVariant TCatalogTreeModel::data(const QModelIndex &index, int role) const
             return font;
         }
         return {};
+    case Qt::ToolTipRole: {
+        if (!m_descTips)
+            return {};
+        TItemRec *rec = node->data();
+        const char *desc = nullptr;
+        if (const TCatalogRec *catalog = AsCatalog(rec))
+            desc = catalog->Desc;
+        else if (const TDiskRec *disk = AsDisk(rec))
+            desc = disk->Desc;
+        else if (const TFolderRec *folder = AsFolder(rec))
+            desc = folder->Desc;
+        const QString tip = DescriptionTip(DecodeStored(TextView(desc)));
+        return tip.isEmpty() ? QVariant() : QVariant(PlainLineBreaks(tip));
+    }
     default:
         return {};
     }

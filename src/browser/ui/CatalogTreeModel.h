@@ -16,6 +16,8 @@ class TCatalogTreeModel : public QAbstractItemModel, private ForestObserver
 {
     Q_OBJECT
 public:
+    // Descriptions as the nodes' tool-tips ("Show descriptions as tips").
+    void setDescTips(bool on) { m_descTips = on; }
     // The drag data of disks: their node addresses, for this process only.
     static const QString kDiskMimeType;
 
@@ -92,4 +94,5 @@ private:
     TTreeNode *m_pending = nullptr;
     TTreeNode *m_pendingParent = nullptr;
     int m_pendingRow = -1;
+    bool m_descTips = true;
 };

@@ -146,6 +146,12 @@ QVariant TItemListModel::data(const QModelIndex &index, int role) const
         return size_t(index.column()) < columns.size() ? QVariant(int(columns[size_t(index.column())].alignment))
                                                        : QVariant();
     }
+    case Qt::ToolTipRole: {
+        if (!m_descTips || m_list.isPrevFolder(rec))
+            return {};
+        const QString tip = DescriptionTip(ItemText(rec, itDescription, true, m_list.textContext()));
+        return tip.isEmpty() ? QVariant() : QVariant(PlainLineBreaks(tip));
+    }
     default:
         return {};
     }

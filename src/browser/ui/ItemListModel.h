@@ -32,6 +32,8 @@ public:
     bool removeRecord(const TItemRec *rec);
     // Adds or removes the previous-folder row at once.
     void setShowPrevFolder(bool on);
+    // Descriptions as the rows' tool-tips ("Show descriptions as tips").
+    void setDescTips(bool on) { m_descTips = on; }
     // Texts changed (sizes option, a rename): every row is repainted.
     void refreshTexts();
 
@@ -57,6 +59,7 @@ signals:
 private:
     TItemList &m_list;
     TColumnSet m_shownSet = TColumnSet::None;
+    bool m_descTips = true;
 };
 
 // The icon of an item list row.

@@ -323,6 +323,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    cleanTemporaryFiles();
     m_closing = true;
     event->accept();
 }

@@ -69,6 +69,10 @@ std::span<const TMainCommand> TMainForm::commandTable()
         w.refreshStatus();
         w.updateCommands();
     };
+    static constexpr auto canView = [](const TMainForm &w) { return w.itemCommandStates().view; };
+    static constexpr auto canLaunch = [](const TMainForm &w) { return w.itemCommandStates().launch; };
+    static constexpr auto canExplore = [](const TMainForm &w) { return w.itemCommandStates().openExplorer; };
+    static constexpr auto canExtract = [](const TMainForm &w) { return w.itemCommandStates().extract; };
 
     static constexpr TMainCommand table[] = {
         // File
@@ -149,17 +153,28 @@ std::span<const TMainCommand> TMainForm::commandTable()
         {.name = "MenuAddList", .caption = "Add to User List", .keys = {Qt::CTRL | Qt::Key_L}, .menus = cmItems,
          .button = "ButtonAddList", .icon = TAppImage::AddList, .hintKeys = "Ctrl+L"},
         {.name = "MenuView", .caption = "&View File", .keys = {Qt::CTRL | Qt::Key_I}, .menus = cmItems,
-         .separatorBefore = true, .button = "ButtonView", .icon = TAppImage::ViewFile, .hintKeys = "Ctrl+I"},
+         .separatorBefore = true, .button = "ButtonView", .icon = TAppImage::ViewFile, .hintKeys = "Ctrl+I",
+         .run = [](TMainForm &w) { w.fileActionCommand(TMainForm::TFileAction::View, TCommandSender::Global); },
+         .enabled = canView},
         {.name = "MenuLaunch", .caption = "Launch File", .menus = cmItems, .button = "ButtonLaunch",
-         .icon = TAppImage::Launch},
+         .icon = TAppImage::Launch,
+         .run = [](TMainForm &w) { w.fileActionCommand(TMainForm::TFileAction::Launch, TCommandSender::Global); },
+         .enabled = canLaunch},
         {.name = "MenuExplorer", .caption = "Open in Explorer", .menus = cmItems, .button = "ButtonExplorer",
-         .icon = TAppImage::Explorer},
-        {.name = "MenuExtractTo", .caption = "Extract To...", .menus = cmItems},
+         .icon = TAppImage::Explorer,
+         .run = [](TMainForm &w) { w.fileActionCommand(TMainForm::TFileAction::Explorer, TCommandSender::Global); },
+         .enabled = canExplore},
+        {.name = "MenuExtractTo", .caption = "Extract To...", .menus = cmItems,
+         .run = [](TMainForm &w) { w.fileActionCommand(TMainForm::TFileAction::ExtractTo, TCommandSender::Global); },
+         .enabled = canExtract},
         {.name = "MenuExtract", .caption = "Extract from Compressed File", .menus = cmItems,
-         .button = "ButtonExtract", .icon = TAppImage::Extract},
+         .button = "ButtonExtract", .icon = TAppImage::Extract,
+         .run = [](TMainForm &w) { w.fileActionCommand(TMainForm::TFileAction::ExtractTo, TCommandSender::Global); },
+         .enabled = canExtract},
         {.name = "MenuProperties", .caption = "Item Properties", .keys = {Qt::CTRL | Qt::Key_P, Qt::Key_F4},
          .menus = cmItems, .separatorBefore = true, .button = "ButtonProperties", .icon = TAppImage::Properties,
-         .hintKeys = "Ctrl+P, Alt-Enter, F4"},
+         .hintKeys = "Ctrl+P, Alt-Enter, F4",
+         .run = [](TMainForm &w) { w.showItemProperties(TCommandSender::Global); }},
         {.name = "MenuEditDesc", .caption = "Edit Description", .keys = {Qt::CTRL | Qt::Key_E}, .menus = cmItems,
          .button = "ButtonEditDesc", .icon = TAppImage::EditDesc, .hintKeys = "Ctrl+E"},
         {.name = "MenuSetCat", .caption = "Set Category and Flags", .menus = cmItems, .button = "ButtonSetCat",
@@ -191,17 +206,22 @@ std::span<const TMainCommand> TMainForm::commandTable()
         {.name = "TreeCatManager", .caption = "Catalog Manager", .menus = cmTreePopup},
         {.name = "TreeSaveCatalog", .caption = "Save Catalog", .menus = cmTreePopup,
          .run = [](TMainForm &w) { w.saveCatalog(false); }},
-        {.name = "TreeExplorer", .caption = "Open in Explorer", .menus = cmTreePopup},
+        {.name = "TreeExplorer", .caption = "Open in Explorer", .menus = cmTreePopup,
+         .run = [](TMainForm &w) { w.fileActionCommand(TMainForm::TFileAction::Explorer, TCommandSender::TreeMenu); }},
         {.name = "TreeAddList", .caption = "Add To User List", .menus = cmTreePopup},
-        {.name = "TreeView", .caption = "&View File", .menus = cmTreePopup},
-        {.name = "TreeLaunch", .caption = "Launch File", .menus = cmTreePopup},
-        {.name = "TreeExtractTo", .caption = "Extract To...", .menus = cmTreePopup},
+        {.name = "TreeView", .caption = "&View File", .menus = cmTreePopup,
+         .run = [](TMainForm &w) { w.fileActionCommand(TMainForm::TFileAction::View, TCommandSender::TreeMenu); }},
+        {.name = "TreeLaunch", .caption = "Launch File", .menus = cmTreePopup,
+         .run = [](TMainForm &w) { w.fileActionCommand(TMainForm::TFileAction::Launch, TCommandSender::TreeMenu); }},
+        {.name = "TreeExtractTo", .caption = "Extract To...", .menus = cmTreePopup,
+         .run = [](TMainForm &w) { w.fileActionCommand(TMainForm::TFileAction::ExtractTo, TCommandSender::TreeMenu); }},
         {.name = "TreeSetCat", .caption = "Set Category and Flags", .menus = cmTreePopup},
         {.name = "TreeNewCatalog", .caption = "Add New Catalog", .menus = cmTreePopup,
          .run = [](TMainForm &w) { w.newCatalog(); }},
         {.name = "TreeOpenCatalog", .caption = "Open Catalog", .menus = cmTreePopup,
          .run = [](TMainForm &w) { w.openCatalogs(); }},
-        {.name = "TreeProperties", .caption = "Properties", .menus = cmTreePopup},
+        {.name = "TreeProperties", .caption = "Properties", .menus = cmTreePopup,
+         .run = [](TMainForm &w) { w.showItemProperties(TCommandSender::TreeMenu); }},
         {.name = "TreeEditDesc", .caption = "Edit Description", .menus = cmTreePopup},
 
         // The list's context menu (its view and sort entries are the View menu's, below).

@@ -75,6 +75,8 @@ void TMainForm::createViews()
 {
     m_treeModel = new TCatalogTreeModel(m_forest, this);
     m_listModel = new TItemListModel(m_items, this);
+    m_treeModel->setDescTips(m_options.DescAsTipsCheck);
+    m_listModel->setDescTips(m_options.DescAsTipsCheck);
 
     m_tree = new QTreeView;
     m_tree->setObjectName(QStringLiteral("DBTree"));
@@ -429,8 +431,11 @@ bool TMainForm::treeKey(QKeyEvent *event)
         }
         return true;
     }
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && alt)
-        return true;   // properties: its window comes later
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && alt) {
+        if (command(QStringLiteral("MenuProperties"))->isEnabled())
+            showItemProperties(TCommandSender::TreeMenu);
+        return true;
+    }
     const bool backspace = key == Qt::Key_Backspace || (ctrl && key == Qt::Key_PageUp);
     const bool navigation = backspace || key == Qt::Key_PageUp || key == Qt::Key_PageDown || key == Qt::Key_End ||
                             key == Qt::Key_Home || key == Qt::Key_Up || key == Qt::Key_Down;
@@ -461,7 +466,9 @@ bool TMainForm::listKey(QKeyEvent *event)
         return true;
     }
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        if (!alt && view->currentIndex().isValid())
+        if (alt && command(QStringLiteral("MenuProperties"))->isEnabled())
+            showItemProperties(TCommandSender::ListMenu);
+        else if (view->currentIndex().isValid())
             activateRow(view->currentIndex());
         return true;
     }
@@ -536,7 +543,25 @@ void TMainForm::activateRow(const QModelIndex &index)
         selectNode(node);
         listView()->setFocus();
     }
-    // Files: the double-click action of the options needs windows that come later.
+    // A file: what the double-click option says (0 or none: nothing).
+    if (ItemIs(rec->KindFlags, rkFile)) {
+        switch (m_options.FileDoubleClickCombo) {
+        case 1:
+            showItemProperties(TCommandSender::ListMenu);
+            break;
+        case 2:
+            fileActionCommand(TFileAction::Explorer, TCommandSender::ListMenu);
+            break;
+        case 3:
+            fileActionCommand(TFileAction::Launch, TCommandSender::ListMenu);
+            break;
+        case 4:
+            fileActionCommand(TFileAction::View, TCommandSender::ListMenu);
+            break;
+        default:
+            break;
+        }
+    }
 }
 
 void TMainForm::sortMainList(bool full)

@@ -14,8 +14,11 @@
 //                     program's catalogs when the window closes;
 //   MainDragDrop.cpp  disks dragged onto another catalog, files dropped on
 //                     the window.
+//   MainFileActions.cpp  the item commands: properties, viewing, launching,
+//                     the file manager, extracting, temporary files at exit.
 #pragma once
 
+#include "browser/Commands.h"
 #include "browser/ItemList.h"
 #include "catalog/CatalogFiles.h"
 #include "catalog/Forest.h"
@@ -194,6 +197,18 @@ public:
     TDrives &drives();
     // Replaces the drive table (tests give one over folders).
     void setDrives(std::unique_ptr<TDrives> drives);
+    // --- the item commands (MainFileActions.cpp)
+    // The item a command from sender acts on.
+    TCurrentItem currentItem(TCommandSender sender) const;
+    // The item commands' states for the current item (mask 2 of the enabling rules).
+    TCommandStates itemCommandStates() const;
+    // "Item Properties": the dialog for the current item; its edits applied.
+    void showItemProperties(TCommandSender sender);
+    // "View File", "Launch File", "Open in Explorer" and "Extract To..." on the current item.
+    enum class TFileAction { View, Launch, Explorer, ExtractTo };
+    void fileActionCommand(TFileAction action, TCommandSender sender);
+    // Deletes, keeps or asks about the extracted temporary files, as the settings say (at exit).
+    void cleanTemporaryFiles();
 
 signals:
     // The list was filled for node (tests and the status follow it).

@@ -1,0 +1,96 @@
+// Which item the main window's commands act on and which commands are
+// enabled for it, decided from the window's state without widgets: the
+// window describes its selection and focus in a TCommandInputs, and mirrors
+// the TCommandStates it gets back onto its actions.
+#pragma once
+
+#include "catalog/CatalogRec.h"
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class TTreeNode;
+
+// Where a command came from.
+enum class TCommandSender {
+    TreeMenu,   // the tree's context menu
+    ListMenu,   // the list's context menu
+    Global,     // a toolbar button, a main-menu entry or a key
+};
+
+// The item a command acts on: a node, and for a file row also the file.
+struct TCurrentItem {
+    TTreeNode *node = nullptr;
+    TFileRec *file = nullptr;
+    bool treeSide = true;
+
+    // The record the item stands for: the file, else the node's record.
+    TItemRec *record() const;
+    bool valid() const { return node != nullptr; }
+};
+
+// The window's selection and focus.
+struct TFocusState {
+    TTreeNode *selectedNode = nullptr;     // the tree's selected node
+    TItemRec *focusedRow = nullptr;        // the list's focused row; null when none
+    const TItemRec *prevFolderRow = nullptr;
+    bool treeHasFocus = false;
+};
+
+// The tree side is taken for the tree's menu, and for global commands when
+// no list row is focused or the tree has the focus; the list's menu always
+// takes the list side. The "previous folder" row stands for the parent of
+// the selected node; a file row gives the selected node and the file; a
+// folder or disk row the node of its record.
+TCurrentItem CurrentItem(TCommandSender sender, const TFocusState &focus);
+
+// Bits of the mask of UpdateCommands.
+enum TCommandMask : unsigned {
+    cmCatalogCommands = 1,
+    cmItemCommands = 2,
+    cmSortControls = 4,
+    cmViewStyles = 8,
+    cmAllCommands = 255,
+};
+
+// What the enabling rules look at.
+struct TCommandInputs {
+    TFocusState focus;
+    std::vector<TItemRec *> selectedRows;   // the list's selected rows
+    int catalogsOpen = 0;
+    bool normalSearchRunning = false;
+    bool busy = false;                      // the window is busy: nothing changes
+    int listRows = 0;
+    int sortColumn = 0;                     // the current sort column (0-5)
+    int viewStyle = 0;
+    // Whether a record is in the user list already; unset: none is.
+    std::function<bool(const TItemRec *)> inUserList;
+};
+
+struct TCommandStates {
+    // mask 1
+    bool catalogCommands = false;   // add disk, report, user list, properties, save as, close, ...
+    bool hideSearchWindow = false;
+    bool scanDuplicates = false;
+    bool renameEnabled = false;
+    QString renameCaption = QStringLiteral("&Rename Disk");
+    // mask 2
+    bool back = false, exportDescriptions = false, openExplorer = false, compare = false, launch = false,
+         view = false, addToUserList = false, setCategory = false, extract = false;
+    // mask 4
+    bool sortEnabled = false;
+    int pressedSortButton = -1;     // -1: none (columns 4 and 5 have no button)
+    // mask 8
+    bool viewStylesEnabled = false;
+    int checkedViewStyle = 0;
+};
+
+// The states of the commands the mask names, the others as in previous.
+// While the window is busy nothing changes.
+TCommandStates UpdateCommands(unsigned mask, const TCommandInputs &in, const TCommandStates &previous = {});
+
+// Whether a record is a member of a compressed file, or a compressed file
+// shown as a folder, whose type lets single files be taken out.
+bool InsideExtractableArchive(const TItemRec *rec);

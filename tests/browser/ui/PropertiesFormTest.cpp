@@ -1,0 +1,250 @@
+// The properties dialog, the advanced disk window and the text viewer on the
+// offscreen platform: the pages shown per kind, edits handed back and
+// applied, the chart's slices, and the viewer on text, RTF and a large file.
+#include "browser/ui/PropertiesForm.h"
+#include "browser/ui/CatalogTreeModel.h"
+#include "browser/ui/ItemListModel.h"
+#include "browser/ui/QuillonMain.h"
+#include "browser/ui/ViewerForm.h"
+
+#include "catalog/CatalogOps.h"
+#include "catalog/Forest.h"
+#include "settings/Options.h"
+
+#include "TestCatalogs.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTreeView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace testcat;
+
+class PropertiesFormTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { m_catalog = BuildForest(m_forest, SampleCatalog()); }
+    void cleanup() { DeleteCatalog(m_forest, m_catalog); }
+
+    void pagesPerKind_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("tabs");
+        QTest::addColumn<QStringList>("memos");
+        QTest::newRow("file in a folder") << "Alpha" << "a1.txt"
+                                          << QStringList{"Properties", "Folder info", "Disk info"}
+                                          << QStringList{"Memo1", "Memo2", "Memo3"};
+        QTest::newRow("member") << "pack.zip" << "m2.txt" << QStringList{"Properties", "Archive file", "Disk info"}
+                                << QStringList{"Memo1", "Memo2", "Memo3"};
+        QTest::newRow("disk") << "" << "" << QStringList{"Disk info"} << QStringList{"Memo3"};
+        QTest::newRow("catalog") << "-" << "" << QStringList{"Catalog info"} << QStringList{"Memo4"};
+    }
+    void pagesPerKind()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, file);
+        QFETCH(QStringList, tabs);
+        QFETCH(QStringList, memos);
+        TTreeNode *disk = FindDisk(m_catalog, "Disk One");
+        TTreeNode *node = folder == QLatin1String("-") ? m_catalog
+                          : folder.isEmpty()          ? disk
+                                                      : FindFolder(disk, folder.toUtf8());
+        TFileRec *rec = file.isEmpty() ? nullptr : FindFile(node, file.toUtf8());
+        TPropertiesForm form;
+        form.fill(FillProperties(node, rec));
+        QStringList shown, memoNames;
+        for (int i = 0; i < form.pages()->count(); ++i)
+            shown << form.pages()->tabText(i);
+        for (QPlainTextEdit *memo : form.findChildren<QPlainTextEdit *>())
+            memoNames << memo->objectName();
+        memoNames.sort();
+        QCOMPARE(shown, tabs);
+        QCOMPARE(memoNames, memos);
+        QCOMPARE(form.advancedButton() != nullptr, tabs.contains(QStringLiteral("Disk info")));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        if (!qEnvironmentVariableIsEmpty("QUILLON_SCREENSHOTS"))
+            form.grab().save(qEnvironmentVariable("QUILLON_SCREENSHOTS") + QStringLiteral("/properties-")
+                             + QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-') + ".png");
+    }
+
+    void editsAreApplied()
+    {
+        TTreeNode *disk = FindDisk(m_catalog, "Disk One");
+        TFileRec *file = FindFile(disk, "readme.txt");
+        AsDisk(NodeRec(disk))->Dirty = 0;
+        TPropertiesForm form;
+        form.fill(FillProperties(disk, file));
+        QCOMPARE(form.memo(TPropPage::File)->toPlainText(), QStringLiteral("Read me"));
+        form.memo(TPropPage::File)->setPlainText(QStringLiteral("  New\ntext  "));
+        form.categoryList(TPropPage::File)->setCurrentIndex(1);   // "Games", code 1
+        form.flagsMenu(TPropPage::File)->actions().at(1)->setChecked(true);   // "Burn", flag 3
+        const TPropertiesApplied applied = ApplyProperties(form.data(), form.edits());
+        QVERIFY(applied.fileChanged);
+        QVERIFY(!applied.diskChanged);
+        QCOMPARE(TextView(file->Desc).toByteArray(), QByteArray("New\r\ntext"));
+        QCOMPARE(int(file->CatFlags), 1 | 0x80);
+        QVERIFY(AsDisk(NodeRec(disk))->Dirty);
+    }
+
+    void advancedDiskWindow()
+    {
+        TTreeNode *disk = FindDisk(m_catalog, "Photos");
+        TPropertiesForm form;
+        form.fill(FillProperties(disk, nullptr));
+        TAdvDiskForm *adv = form.advancedForm();
+        QCOMPARE(adv->rowText(QStringLiteral("File System:")), QStringLiteral("EXT4"));
+        QCOMPARE(adv->rowText(QStringLiteral("Lost in File System:")), QStringLiteral("(unknown)"));   // virtual root
+        QCOMPARE(int(adv->chart()->slices().size()), int(form.data().adv.slices.size()));
+        QVERIFY(adv->footer().startsWith(QStringLiteral("Total capacity: ")));
+        adv->show();
+        QVERIFY(QTest::qWaitForWindowExposed(adv));
+        if (!qEnvironmentVariableIsEmpty("QUILLON_SCREENSHOTS"))
+            adv->grab().save(qEnvironmentVariable("QUILLON_SCREENSHOTS") + QStringLiteral("/advanced-disk.png"));
+    }
+
+    void viewerOnTextRtfAndLargeFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("shown");   // a part of the text shown
+        QTest::addColumn<bool>("withNote");
+        QTest::newRow("DOS text") << "notes.txt" << QByteArray("\xC9\xCD\xBB line\r\nnext\r\n") << QStringLiteral(u"╔═╗ line\nnext")
+                                  << false;
+        QTest::newRow("RTF by name") << "NOTES.rtf" << QByteArray("{\\rtf1{\\b Bold} text\\par next}")
+                                     << QStringLiteral("Bold text") << false;
+        QTest::newRow("RTF codes in a text file") << "NOTES.TXT" << QByteArray("{\\rtf1{\\b Bold} text}")
+                                                  << QStringLiteral("{\\rtf1{\\b Bold} text}") << false;
+        QTest::newRow("RTF with a picture") << "pic.rtf" << QByteArray("{\\rtf1 a{\\pict 0102}b}")
+                                            << QStringLiteral("ab") << true;
+        QByteArray big;
+        for (int i = 0; big.size() < 5 * 1024 * 1024; ++i)
+            big += "line " + QByteArray::number(i) + " of a large file\n";
+        QTest::newRow("large file") << "big.txt" << big << QStringLiteral("line 0 of a large file") << false;
+    }
+    void viewerOnTextRtfAndLargeFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, shown);
+        QFETCH(bool, withNote);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        QVERIFY(WriteFileBytes(path, bytes));
+        ScriptedPrompter prompter;
+        TViewerForm viewer(TFontSlot{});
+        QSignalSpy finished(&viewer, &TViewerForm::loadingFinished);
+        QVERIFY(viewer.loadFile(path, prompter));
+        viewer.show();
+        if (!viewer.loaded())
+            QVERIFY(finished.wait(120000));
+        QVERIFY(viewer.loaded());
+        QCOMPARE(viewer.windowTitle(), QStringLiteral("ASCII Viewer - ") + path);
+        const QString text = viewer.textBox()->toPlainText();
+        QVERIFY2(text.contains(shown), qPrintable(text.left(200)));
+        QCOMPARE(!viewer.note().isEmpty(), withNote);
+        if (name == QLatin1String("big.txt"))
+            QCOMPARE(viewer.textBox()->blockCount(), int(bytes.count('\n')) + 1);
+        QVERIFY(prompter.messages.empty());
+        viewer.setWordWrap(true);
+        QVERIFY(viewer.wordWrap());
+        if (!qEnvironmentVariableIsEmpty("QUILLON_SCREENSHOTS") && name == QLatin1String("NOTES.rtf"))
+            viewer.grab().save(qEnvironmentVariable("QUILLON_SCREENSHOTS") + QStringLiteral("/viewer.png"));
+    }
+
+    void viewerOnAMissingFile()
+    {
+        ScriptedPrompter prompter;
+        TViewerForm viewer(TFontSlot{});
+        QVERIFY(!viewer.loadFile(QStringLiteral("/no/such/file.txt"), prompter));
+        QCOMPARE(int(prompter.messages.size()), 1);
+        QCOMPARE(prompter.messages[0].caption, QStringLiteral("File not found"));
+    }
+
+    // The main window's "Item Properties" opens the dialog for the selected
+    // node and applies what was typed; the file commands follow the item.
+    void mainWindowCommands()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("s.ctf"));
+        QVERIFY(WriteFileBytes(file, BuildCatalogBytes(SampleCatalog())));
+        TOptions options;
+        ScriptedPrompter prompter;
+        TMainForm window(options, nullptr);
+        window.setPrompter(&prompter);
+        window.openCatalogFiles({file});
+        QCOMPARE(int(window.forest().roots().size()), 1);
+        TTreeNode *disk = FindDisk(window.forest().roots().front(), "Disk One");
+        window.selectNode(disk);
+        window.treeView()->setFocus();
+        window.updateCommands();
+        QVERIFY(!window.command(QStringLiteral("MenuView"))->isEnabled());   // a disk is not viewed
+        QVERIFY(window.command(QStringLiteral("MenuExplorer"))->isEnabled());
+        QVERIFY(!window.command(QStringLiteral("MenuLaunch"))->isEnabled());
+        window.selectNode(FindFolder(disk, "pack.zip"));
+        window.updateCommands();
+        QVERIFY(window.command(QStringLiteral("MenuLaunch"))->isEnabled());
+        QVERIFY(window.command(QStringLiteral("MenuExtract"))->isEnabled());
+        window.selectNode(disk);
+
+        bool shown = false;
+        QTimer::singleShot(0, this, [&] {
+            auto *form = qobject_cast<TPropertiesForm *>(QApplication::activeModalWidget());
+            QVERIFY(form);
+            shown = true;
+            QCOMPARE(form->pages()->tabText(0), QStringLiteral("Disk info"));
+            form->memo(TPropPage::Disk)->setPlainText(QStringLiteral("Typed in the dialog"));
+            form->accept();
+        });
+        window.command(QStringLiteral("MenuProperties"))->trigger();
+        QVERIFY(shown);
+        QCOMPARE(TextView(AsDisk(NodeRec(disk))->Desc).toByteArray(), QByteArray("Typed in the dialog"));
+        QVERIFY(AsDisk(NodeRec(disk))->Dirty);
+        // A file row's double click opens its properties when the option says so.
+        options.FileDoubleClickCombo = 1;
+        TFileRec *readme = FindFile(disk, "readme.txt");
+        QModelIndex row;
+        for (int r = 0; r < window.listModel()->rowCount(); ++r)
+            if (window.listModel()->recordOf(window.listModel()->index(r, 0)) == readme)
+                row = window.listModel()->index(r, 0);
+        QVERIFY(row.isValid());
+        // Descriptions as tool-tips, in the list and in the tree.
+        QCOMPARE(window.listModel()->data(row, Qt::ToolTipRole).toString(), QStringLiteral("Read me"));
+        QCOMPARE(window.treeModel()->data(window.treeModel()->index(0, 0), Qt::ToolTipRole).toString(),
+                 QStringLiteral("Catalog\ndescription"));
+        window.listModel()->setDescTips(false);
+        QVERIFY(!window.listModel()->data(row, Qt::ToolTipRole).isValid());
+        window.listView()->setCurrentIndex(row);
+        window.listView()->setFocus();
+        QStringList tabs;
+        QTimer::singleShot(0, this, [&] {
+            if (auto *form = qobject_cast<TPropertiesForm *>(QApplication::activeModalWidget())) {
+                for (int i = 0; i < form->pages()->count(); ++i)
+                    tabs << form->pages()->tabText(i);
+                form->reject();
+            }
+        });
+        window.activateRow(row);
+        QCOMPARE(tabs, (QStringList{"Properties", "Disk info"}));
+                prompter.answers = {MsgAnswer::No};   // do not save at the end
+        window.closeAllCatalogs();
+        window.setPrompter(nullptr);
+    }
+
+private:
+    TForest m_forest;
+    TTreeNode *m_catalog = nullptr;
+};
+
+QTEST_MAIN(PropertiesFormTest)
+#include "PropertiesFormTest.moc"
