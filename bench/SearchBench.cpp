@@ -4,8 +4,9 @@
 // catalogs of 1 M (and 10 M with --large) files, cold (no file list in
 // memory, the file out of the page cache), with the file cached, and with
 // every list in memory, against grep over a text file of the same names; a
-// duplicates search by name and size against sort; and sorting 100 k hits
-// by name against a plain sort of their names.
+// duplicates search by name and size against sort; and sorting 100 k and a
+// million hits by name (and the million by location) against a plain sort
+// of their names.
 #include "BenchSupport.h"
 
 #include "catalog/CatalogRec.h"
@@ -21,6 +22,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -334,10 +336,11 @@ void RunWalkBench(const BenchArgs &args, const BenchWorkDir &dir, int64_t size, 
                   .arg(Millis(warm[1]), Millis(warm[0]), Ratio(double(warm[1]) / double(warm[0]))));
 }
 
-// The found list filled with 100 k file records (every ninth file of the
-// catalog, in walk order) and sorted by name with a click on the Name
-// column, against a plain sort of the same records by their name bytes.
-void RunFoundListBench(const BenchArgs &args, const BenchWorkDir &dir)
+// The found list filled with hits file records (100 k: every ninth file of
+// the catalog; a million: every file, in walk order) and sorted by name with
+// a click on the Name column, against a plain sort of the same records by
+// their name bytes; the million also by Location, the slowest key.
+void RunFoundListBench(const BenchArgs &args, const BenchWorkDir &dir, int64_t wanted)
 {
     const GenOptions options = SearchShape(1'000'000, false);
     const QString path = EnsureCatalog(dir, options);
@@ -345,42 +348,76 @@ void RunFoundListBench(const BenchArgs &args, const BenchWorkDir &dir)
     TTreeNode *catalogNode = OpenCatalog(forest, path);
     for (TTreeNode *diskNode : catalogNode->children())
         LoadSubfolders(diskNode, true, true);
+    const int every = wanted >= 1'000'000 ? 1 : 9;
     std::vector<TItemRec *> hits;
     int64_t seen = 0;
     for (TTreeNode *node : ContainerNodes(catalogNode))
         for (TFileRec *f = node->data()->Next; f; f = f->Next)
-            if (hits.size() < 100'000 && seen++ % 9 == 0)
+            if (int64_t(hits.size()) < wanted && seen++ % every == 0)
                 hits.push_back(f);
     PrintHeading(QStringLiteral("Found list: %1 hits appended, then sorted by name (a click on \"Name\")")
                      .arg(Count(int64_t(hits.size()))));
 
     TFoundList list(ResultListId::Found);
     std::vector<TItemRec *> plain;
-    const std::vector<int64_t> times = InterleavedMedians(
-        args.runs,
-        {{[&] {
-              std::stable_sort(plain.begin(), plain.end(), [](const TItemRec *a, const TItemRec *b) {
-                  return static_cast<const TFileRec *>(a)->name() < static_cast<const TFileRec *>(b)->name();
-              });
-          },
-          [&] { plain = hits; }},
-         {[&] {
-              for (TItemRec *rec : hits)
-                  list.append(rec);
-          },
-          [&] { list.clear(); }},
-         {[&] { ClickFoundColumn(list, fcName, true); },
-          [&] {
-              list.clear();
-              for (TItemRec *rec : hits)
-                  list.append(rec);
-              list.sortColumn = kUnsorted;
-          }}});
+    // The Esc probe as the window asks it, never pressed: the longest time
+    // between two of its calls (or the sort's start or end) is how long an
+    // Esc may wait for its answer.
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point lastProbe;
+    int64_t longestWait = 0, probes = 0;
+    const std::function<bool()> stopProbe = [&] {
+        const Clock::time_point now = Clock::now();
+        if (probes++ > 0)
+            longestWait = std::max<int64_t>(
+                longestWait, std::chrono::duration_cast<std::chrono::nanoseconds>(now - lastProbe).count());
+        lastProbe = now;
+        return false;
+    };
+    const auto refill = [&] {
+        probes = 0;   // the gap from the previous sort's last probe is no wait
+        list.clear();
+        for (TItemRec *rec : hits)
+            list.append(rec);
+        list.sortColumn = kUnsorted;
+    };
+    std::vector<TimedCase> cases = {
+        {[&] {
+             std::stable_sort(plain.begin(), plain.end(), [](const TItemRec *a, const TItemRec *b) {
+                 return static_cast<const TFileRec *>(a)->name() < static_cast<const TFileRec *>(b)->name();
+             });
+         },
+         [&] { plain = hits; }},
+        {[&] {
+             for (TItemRec *rec : hits)
+                 list.append(rec);
+         },
+         [&] { list.clear(); }},
+        {[&] {
+             stopProbe();   // the start
+             ClickFoundColumn(list, fcName, true, stopProbe);
+             stopProbe();   // the end of the sort answers an Esc too
+         },
+         refill}};
+    const bool byLocation = wanted >= 1'000'000;
+    if (byLocation)
+        cases.push_back({[&] {
+                             stopProbe();
+                             ClickFoundColumn(list, fcLocation, true, stopProbe);
+                             stopProbe();
+                         },
+                         refill});
+    const std::vector<int64_t> times = InterleavedMedians(args.runs, cases);
     PrintLine(QStringLiteral("baseline std::stable_sort by name bytes: %1").arg(Millis(times[0])));
     PrintLine(QStringLiteral("append %1 hits: %2").arg(Count(int64_t(hits.size())), Millis(times[1])));
     PrintLine(QStringLiteral("sort by name (ClickFoundColumn, the user's collation): %1, %2 vs the plain sort")
                   .arg(Millis(times[2]), Ratio(double(times[2]) / double(times[0]))));
+    if (byLocation)
+        PrintLine(QStringLiteral("sort by location: %1, %2 vs the plain sort by name")
+                      .arg(Millis(times[3]), Ratio(double(times[3]) / double(times[0]))));
     PrintLine(QStringLiteral("filled and sorted: %1").arg(Millis(times[1] + times[2])));
+    PrintLine(QStringLiteral("longest time between two polls of the Esc probe during a sort: %1")
+                  .arg(Millis(longestWait)));
     list.clear();
     CloseCatalog(forest, catalogNode);
 }
@@ -472,8 +509,15 @@ int main(int argc, char **argv)
     const BenchArgs args = ParseBenchArgs(argc, argv, "Search: item tests, name search cold and warm, duplicates.");
     BenchWorkDir dir(args.workDir);
     std::printf("work folder: %s\n", qPrintable(dir.path()));
-    // QUILLON_BENCH_ONLY=walk runs the name searches through the walk alone.
+    // QUILLON_BENCH_ONLY=walk runs the name searches through the walk alone,
+    // =sort the found list's fill and sorts alone.
     const bool walkOnly = qgetenv("QUILLON_BENCH_ONLY") == "walk";
+    const bool sortOnly = qgetenv("QUILLON_BENCH_ONLY") == "sort";
+    if (sortOnly) {
+        RunFoundListBench(args, dir, 100'000);
+        RunFoundListBench(args, dir, 1'000'000);
+        return 0;
+    }
     if (!walkOnly) {
         RunMatchBench(args, dir, false);
         RunMatchBench(args, dir, true);
@@ -483,7 +527,8 @@ int main(int argc, char **argv)
     if (args.large)
         RunWalkBench(args, dir, 10'000'000, pattern);
     if (!walkOnly) {
-        RunFoundListBench(args, dir);
+        RunFoundListBench(args, dir, 100'000);
+        RunFoundListBench(args, dir, 1'000'000);
         RunDuplicatesBench(args, dir);
     }
     return 0;

@@ -453,27 +453,57 @@ bool SortItems(std::vector<TItemRec *> &items, const TCompareContext &context, c
         for (size_t i = 0; i < n; ++i)
             items[i] = before[order[i].id];
     };
+    // Whether the stop key was pressed and the user chose to stop.
+    const auto stopChosen = [&] {
+        if (!stopKey || !stopKey())
+            return false;
+        Prompter &ask = prompter ? *prompter : DefaultPrompter();
+        return ask.ask(QStringLiteral("Cancel sort"),
+                       QStringLiteral("Sorting was temporarily halted by user.\r"
+                                      "Would you like to cancel sort and proceed with partial results?"),
+                       MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes;
+    };
     auto less = [&](const Entry &a, const Entry &b) { return comparer.less(a, b); };
+    // The key is also asked inside a step (the last steps of a large list,
+    // with a slow key, take seconds each): the step's block is sorted in runs
+    // merged pairwise, asking between them. A stop inside a step puts the
+    // block back as it was (copies of doubling steps cost O(n) in all).
+    constexpr size_t kRun = 16384;
+    const auto sortBlock = [&](size_t from, size_t to) {
+        const auto at = [&](size_t i) { return order.begin() + std::ptrdiff_t(i); };
+        for (size_t run = from; run < to; run += kRun) {
+            if (run > from && stopChosen())
+                return false;
+            std::stable_sort(at(run), at(std::min(run + kRun, to)), less);
+        }
+        for (size_t width = kRun; width < to - from; width *= 2) {
+            for (size_t run = from; run + width < to; run += 2 * width) {
+                if (stopChosen())
+                    return false;
+                std::inplace_merge(at(run), at(run + width), at(std::min(run + 2 * width, to)), less);
+            }
+        }
+        return true;
+    };
+    std::vector<Entry> blockStart;
     size_t sorted = 1;
     while (sorted < n) {
-        if (stopKey && stopKey()) {
-            Prompter &ask = prompter ? *prompter : DefaultPrompter();
-            const MsgAnswer answer = ask.ask(QStringLiteral("Cancel sort"),
-                                             QStringLiteral("Sorting was temporarily halted by user.\r"
-                                                            "Would you like to cancel sort and proceed with "
-                                                            "partial results?"),
-                                             MsgIcon::Question, MsgButtons::YesNo);
-            if (answer == MsgAnswer::Yes) {
-                finish();
-                return false;
-            }
+        if (stopChosen()) {
+            finish();
+            return false;
         }
         // Blocks grow with the sorted front, so merging costs O(n log n) in all.
         const size_t block = std::min(n - sorted, std::max<size_t>(256, sorted));
         const auto first = order.begin();
         const auto middle = first + std::ptrdiff_t(sorted);
         const auto last = middle + std::ptrdiff_t(block);
-        std::stable_sort(middle, last, less);
+        if (stopKey && block > kRun)
+            blockStart.assign(middle, last);
+        if (!sortBlock(sorted, sorted + block) || (block > kRun && stopChosen())) {
+            std::copy(blockStart.begin(), blockStart.end(), middle);
+            finish();
+            return false;
+        }
         // Equal elements of the front stay before those of the block, as an
         // insertion after every element that compares less or equal does.
         std::inplace_merge(first, middle, last, less);

@@ -23,6 +23,10 @@
 #include <limits>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // ---------------------------------------------------------------- the window's state
 
 QString TSearchWork::nameText() const
@@ -648,6 +652,98 @@ inline int ContainsFolded(const char *name, size_t n, const QByteArray &needle)
     return (high & kHigh) == 0 ? 0 : -1;
 }
 
+// ContainsFolded for the name of a file record, which has the record's own
+// fixed fields before it: sixteen places are tested at once, a place being a
+// candidate when its byte and the byte the needle's last one would fall on
+// both match without regard to case, and only candidates are compared. The
+// windows are laid from the name's last place backwards, so none reads past
+// the name; the first may start up to 15 bytes before it, inside the record,
+// and those places are masked off. Same answers as ContainsFolded.
+#if defined(__SSE2__)
+static_assert(kFileRecFixed >= 16, "the windows read up to 15 bytes before a record's name");
+
+class TFoldedNeedle
+{
+public:
+    // needle: upper-cased ASCII, one byte or more.
+    explicit TFoldedNeedle(const QByteArray &needle)
+        : m_bytes(needle.constData()), m_size(size_t(needle.size()))
+    {
+        const auto fold = [](char c) { return char(c >= 'A' && c <= 'Z' ? 0x20 : 0); };
+        const char first = m_bytes[0], last = m_bytes[m_size - 1];
+        // A letter matches either case: its byte with 20h set is the lower case.
+        m_firstFold = _mm_set1_epi8(fold(first));
+        m_firstWant = _mm_set1_epi8(char(first | fold(first)));
+        m_lastFold = _mm_set1_epi8(fold(last));
+        m_lastWant = _mm_set1_epi8(char(last | fold(last)));
+    }
+
+    int findIn(const char *name, size_t n) const
+    {
+        const size_t m = m_size;
+        if (m <= n) {
+            const auto load = [](const char *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); };
+            for (ptrdiff_t s = ptrdiff_t(n - m) - 15;; s -= 16) {
+                const __m128i first = _mm_cmpeq_epi8(_mm_or_si128(load(name + s), m_firstFold), m_firstWant);
+                const __m128i last =
+                    _mm_cmpeq_epi8(_mm_or_si128(load(name + s + ptrdiff_t(m) - 1), m_lastFold), m_lastWant);
+                unsigned bits = unsigned(_mm_movemask_epi8(_mm_and_si128(first, last)));
+                if (s < 0)
+                    bits &= 0xFFFFu << unsigned(-s);   // places before the name
+                for (; bits; bits &= bits - 1) {
+                    const char *at = name + s + std::countr_zero(bits);
+                    size_t k = 1;
+                    while (k + 1 < m && AsciiUpper(at[k]) == m_bytes[k])
+                        ++k;
+                    if (k + 1 >= m)
+                        return 1;
+                }
+                if (s <= 0)
+                    break;
+            }
+        }
+        return hasHighBytes(name, n) ? -1 : 0;
+    }
+
+private:
+    // Whether a byte of 80h or above is in the name: windows from its end
+    // backwards, the bytes before it masked off.
+    static bool hasHighBytes(const char *name, size_t n)
+    {
+        for (ptrdiff_t e = ptrdiff_t(n) - 16; e > -16; e -= 16) {
+            unsigned bits = unsigned(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(name + e))));
+            if (e < 0)
+                bits &= 0xFFFFu << unsigned(-e);
+            if (bits)
+                return true;
+        }
+        return false;
+    }
+
+    const char *m_bytes;
+    size_t m_size;
+    __m128i m_firstFold, m_firstWant, m_lastFold, m_lastWant;
+};
+#else
+class TFoldedNeedle
+{
+public:
+    explicit TFoldedNeedle(const QByteArray &needle) : m_needle(needle) {}
+    int findIn(const char *name, size_t n) const
+    {
+        if (m_needle.size() >= 2)
+            return ContainsFolded(name, n, m_needle);
+        char upper[kAsciiBuffer];
+        if (!UpperAscii(QByteArrayView(name, qsizetype(n)), upper))
+            return -1;
+        return Contains(upper, n, m_needle) ? 1 : 0;
+    }
+
+private:
+    const QByteArray &m_needle;
+};
+#endif
+
 // The decoded text of stored bytes in a buffer the calling thread keeps, so
 // that names and descriptions beyond ASCII cost no allocation either;
 // upper-cased unless caseSensitive. Valid only until the next call.
@@ -941,12 +1037,61 @@ inline bool NameAlone(const TSearchCriteria &c)
     return NameApplies(c) && !c.AttrOn && !c.DescOn && !c.CategoryOn && !c.SizeOn && !c.DateOn && !c.TimeOn;
 }
 
+// The common search: a part of the name without regard to case, a pattern
+// of plain ASCII, nothing else to test.
+inline bool FoldedNameAlone(const TSearchCriteria &c)
+{
+    return NameAlone(c) && c.Prepared && c.NameMode == nmPartOfName && !c.CaseSensitive && c.NameKeyAscii &&
+           !c.NameKey.isEmpty();
+}
+
+// The name test of FoldedNameAlone criteria on a file record.
+inline bool FoldedNameMatches(const TSearchCriteria &c, const TFoldedNeedle &needle, const TFileRec *file)
+{
+    const int found = needle.findIn(file->NameBytes, file->NameLen);
+    if (found >= 0)
+        return found != 0;
+    return DecodeInto(file->name(), false).contains(c.NamePattern);
+}
+
 bool MatchFile(const TSearchCriteria &c, const TFileRec *file, const TCatalogRec *catalog)
 {
+    if (FoldedNameAlone(c))
+        return FoldedNameMatches(c, TFoldedNeedle(c.NameKey), file);
     if (NameAlone(c))
         return NameMatchesBytes(c, file->name());
     return MatchItem(c, file->name(), file->KindFlags, file->Attr, TextView(file->Desc), file->CatFlags, file->Size,
                      file->Created, file->Modified, file->Accessed, catalog);
+}
+
+TFileRec *MatchInChain(const TSearchCriteria &c, TFileRec *&file, int limit, const TCatalogRec *catalog, int &tested)
+{
+    tested = 0;
+    TFileRec *f = file;
+    bool hit = false;
+    if (FoldedNameAlone(c)) {
+        // No call and no dispatch per file: the chain's records lie one after
+        // the other in their list block, and most names are tested in one or
+        // two windows.
+        const TFoldedNeedle needle(c.NameKey);
+        for (; f && tested < limit; f = f->Next) {
+            ++tested;
+            if ((hit = FoldedNameMatches(c, needle, f)))
+                break;
+        }
+    } else {
+        for (; f && tested < limit; f = f->Next) {
+            ++tested;
+            if ((hit = MatchFile(c, f, catalog)))
+                break;
+        }
+    }
+    if (!hit) {
+        file = f;
+        return nullptr;
+    }
+    file = f->Next;
+    return f;
 }
 
 bool MatchFileEntry(const TSearchCriteria &c, const TFileEntryView &entry, const TCatalogRec *catalog)

@@ -213,6 +213,13 @@ bool NameMatches(const TSearchCriteria &criteria, QByteArrayView storedName);
 // The item tests with the verdict rules. The catalog record gives the
 // category and flag names.
 bool MatchFile(const TSearchCriteria &criteria, const TFileRec *file, const TCatalogRec *catalog);
+// MatchFile over a chain: tests the files from file on, at most limit of
+// them, and returns the first that matches (null when none does); file is
+// left on the file after the last one tested, tested counts the files
+// tested, the match included. A search by a part of the name alone runs a
+// loop of its own over the names, without a call per file.
+TFileRec *MatchInChain(const TSearchCriteria &criteria, TFileRec *&file, int limit, const TCatalogRec *catalog,
+                       int &tested);
 // MatchFile for an entry of a file list not read into records yet: the same
 // verdict the entry's record would get.
 bool MatchFileEntry(const TSearchCriteria &criteria, const TFileEntryView &entry, const TCatalogRec *catalog);

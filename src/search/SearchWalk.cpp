@@ -311,14 +311,23 @@ void TSearchWalk::scanFileChain(TTreeNode *node, const TSearchCriteria &criteria
     TFileRec *file = node->data()->Next;
     for (; file && skip > 0; --skip)
         file = file->Next;
-    for (; file; file = file->Next) {
-        if (cancelled())
-            break;
-        // countProgress(1) without the call for the 127 files of 128 that
-        // publish nothing.
+    while (file && !cancelled()) {
+        // The files before the next one that publishes the progress are
+        // counted and tested in one run, which stops at a match.
+        const int run = m_checked < INT_MAX ? 127 - m_checked % 128 : 0;
+        if (run > 0) {
+            int tested = 0;
+            TFileRec *hit = MatchInChain(criteria, file, run, catalog, tested);
+            m_checked += tested;
+            if (hit && !m_list.contains(hit))
+                addHit(hit);
+            continue;
+        }
+        // The one that publishes it (counted first, then tested).
         if (m_checked < INT_MAX && ++m_checked % 128 == 0)
             countProgress(0);
         if (MatchFile(criteria, file, catalog) && !m_list.contains(file))
             addHit(file);
+        file = file->Next;
     }
 }

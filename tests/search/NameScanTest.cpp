@@ -1,8 +1,9 @@
-// "Part of Filename" without regard to case over ASCII names, held to a
-// plain search of the upper-cased name: the needle at every place of names
-// of every length up to past a few words, needles of one to past eight
-// bytes, near misses (the first byte or the first two alone), and bytes
-// past the name that must not be found.
+// "Part of Filename" without regard to case, held to a plain search of the
+// upper-cased name: the needle at every place of names of every length up to
+// past a few 8- and 16-byte words, needles of one to past sixteen bytes, near
+// misses (the first and last bytes alone, the first two alone), names with
+// bytes of 80h and above, bytes past the name that must not be found, and
+// the test of whole chains.
 #include "search/Criteria.h"
 
 #include "catalog/CatalogRec.h"
@@ -12,6 +13,7 @@
 #include <QDate>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -56,7 +58,8 @@ struct NeedleCase {
 const NeedleCase kNeedles[] = {
     {"q", "z"},   {"Qz", "Qy"},        {"qZx", "qzy"},           {"DATA RE", "DATA Rx"},
     {"abcdefgh", "abcdefgX"}, {"abcdefghi", "abXdefghi"}, {"report.txt", "reportXtxt"},
-    {"a_b-c", "a_b-d"},
+    {"a_b-c", "a_b-d"},       {"abcdefghijklmnop", "abcdefgXijklmnop"},
+    {"rePort 2024.finaL", "report 2024Xfinal"}, {"a.b", "a.B"},   {"@[`{", "`{@["},
 };
 
 TEST(NameScan, NeedleAtEveryPlaceOfEveryLength)
@@ -64,7 +67,7 @@ TEST(NameScan, NeedleAtEveryPlaceOfEveryLength)
     for (const NeedleCase &nc : kNeedles) {
         const QByteArray needle(nc.needle);
         const TSearchCriteria c = PartOfName(QString::fromLatin1(needle));
-        for (int len = 0; len <= 40; ++len) {
+        for (int len = 0; len <= 50; ++len) {
             for (int place = 0; place <= len; ++place) {
                 for (const QByteArray &text : {needle.toLower(), needle.toUpper(), QByteArray(nc.partial),
                                                QByteArray(nc.partial).toLower()}) {
@@ -76,6 +79,105 @@ TEST(NameScan, NeedleAtEveryPlaceOfEveryLength)
                     }
                 }
             }
+        }
+    }
+}
+
+// Names with bytes of 80h and above, valid UTF-8 or not: a place of ASCII
+// bytes matches as in an ASCII name, and characters whose upper case is
+// ASCII ("ı" gives "I", "ſ" gives "S") match through the decoded name.
+TEST(NameScan, NamesBeyondAscii)
+{
+    const auto expected = [](const QByteArray &name, const QByteArray &needle) {
+        if (!QByteArrayView(name).isValidUtf8())
+            return name.toUpper().contains(needle.toUpper());   // other bytes never fold to ASCII
+        return QString::fromUtf8(name).toUpper().contains(QString::fromLatin1(needle).toUpper());
+    };
+    const QByteArray fillers[] = {"\xC3\xA9", "\xFF", "x\xE2\x82\xAC"};
+    for (const char *typed : {"q", "it", "DATA RE", "abcdefgh", "abcdefghi", "abcdefghijklmnop",
+                              "rePort 2024.finaL"}) {
+        const QByteArray needle(typed);
+        const TSearchCriteria c = PartOfName(QString::fromLatin1(needle));
+        for (const QByteArray &filler : fillers) {
+            for (int len = 0; len <= 40; ++len) {
+                QByteArray base;
+                while (base.size() < len)
+                    base.append(filler);
+                base.truncate(len);
+                for (int place = 0; place <= len; ++place) {
+                    for (const QByteArray &text : {needle.toLower(), QByteArray("\xC4\xB1t"), QByteArray("\xC5\xBF")}) {
+                        QByteArray name = base;
+                        name.replace(place, text.size(), text);
+                        name.truncate(len);
+                        FilePtr f(NewFileRec(name));
+                        EXPECT_EQ(MatchFile(c, f.get(), nullptr), expected(name, needle))
+                            << "needle \"" << typed << "\" name " << name.toHex().constData();
+                    }
+                }
+            }
+        }
+    }
+    // The decoded upper case only: "ıt" and "ſ" in otherwise ASCII names.
+    EXPECT_TRUE(MatchFile(PartOfName("IT"), FilePtr(NewFileRec("my \xC4\xB1tem")).get(), nullptr));
+    EXPECT_TRUE(MatchFile(PartOfName("s"), FilePtr(NewFileRec("\xC5\xBF")).get(), nullptr));
+    EXPECT_FALSE(MatchFile(PartOfName("s"), FilePtr(NewFileRec("\xC3\xA9")).get(), nullptr));
+}
+
+// A chain tested in runs of any length finds what the files tested one by
+// one find, and leaves the chain where the run stopped; the same for
+// criteria beyond the name.
+TEST(NameScan, ChainRunsFindWhatEachFileFinds)
+{
+    std::vector<FilePtr> files;
+    for (int i = 0; i < 300; ++i) {
+        QByteArray name = QByteArray("file ") + QByteArray::number(i);
+        if (i % 7 == 3)
+            name += " Data Report";
+        if (i % 11 == 5)
+            name.prepend("\xC3\xA9 ");
+        files.emplace_back(NewFileRec(name));
+        files.back()->Size = i;
+        if (i > 0)
+            files[size_t(i) - 1]->Next = files.back().get();
+    }
+    files.back()->Next = nullptr;
+    TSearchWork bySize;
+    ResetCriteria(bySize, QDate(2024, 5, 17));
+    bySize.bySize = true;
+    bySize.sizeOp = soSmaller;
+    bySize.size1 = TSizeField{QStringLiteral("40"), SizeUnit::Bytes};
+    const std::optional<TSearchCriteria> sizeCriteria = TakeCriteriaSnapshot(bySize, {}, nullptr);
+    ASSERT_TRUE(sizeCriteria.has_value());
+    for (const TSearchCriteria &c : {PartOfName("data rep"), PartOfName("9"), *sizeCriteria}) {
+        std::vector<TFileRec *> each;
+        for (const FilePtr &f : files)
+            if (MatchFile(c, f.get(), nullptr))
+                each.push_back(f.get());
+        ASSERT_FALSE(each.empty());
+        for (int limit : {1, 2, 5, 127, 1000}) {
+            std::vector<TFileRec *> runs;
+            int testedAll = 0;
+            for (TFileRec *file = files.front().get(); file;) {
+                TFileRec *before = file;
+                int tested = 0;
+                TFileRec *hit = MatchInChain(c, file, limit, nullptr, tested);
+                ASSERT_GE(tested, 1);
+                ASSERT_LE(tested, limit);
+                testedAll += tested;
+                // The file after the last one tested.
+                TFileRec *next = before;
+                for (int i = 0; i < tested; ++i)
+                    next = next->Next;
+                EXPECT_EQ(file, next);
+                if (hit) {
+                    EXPECT_EQ(hit->Next, next);
+                    runs.push_back(hit);
+                } else {
+                    EXPECT_TRUE(tested == limit || next == nullptr);
+                }
+            }
+            EXPECT_EQ(testedAll, int(files.size())) << limit;
+            EXPECT_EQ(runs, each) << limit;
         }
     }
 }
@@ -105,6 +207,28 @@ TEST(NameScan, BytesAfterTheNameAreNotFound)
         f->NameLen = uint8_t(len);   // the name ends inside the needle
         EXPECT_FALSE(Expected(f->name().toByteArray(), "abcd"));
         EXPECT_FALSE(MatchFile(c, f, nullptr)) << len;
+    }
+}
+
+// Nor are the record's own bytes before the name: a name of 65 bytes has
+// "A" as its length byte, and the bytes before that are made the start of
+// the needle.
+TEST(NameScan, BytesBeforeTheNameAreNotFound)
+{
+    const QByteArray name = NameWith(65, 0, "bc", 'm');
+    for (int before = 0; before <= 14; ++before) {
+        const QByteArray needle = QByteArray(before, 'x') + "Abc";
+        const TSearchCriteria c = PartOfName(QString::fromLatin1(needle));
+        std::vector<char> block(FileRecStride(65), 'x');
+        auto *f = reinterpret_cast<TFileRec *>(block.data());
+        InitFileRec(f, name);
+        ASSERT_EQ(f->NameBytes[-1], 'A');
+        std::memset(f->NameBytes - 1 - before, 'x', size_t(before));   // fixed fields only, no pointer
+        EXPECT_FALSE(Expected(name, needle));
+        EXPECT_FALSE(MatchFile(c, f, nullptr)) << before;
+        TFileRec *chain = f;
+        int tested = 0;
+        EXPECT_EQ(MatchInChain(c, chain, 1, nullptr, tested), nullptr) << before;
     }
 }
 

@@ -222,6 +222,7 @@ private:
 
     // Search state.
     bool m_searching = false;
+    bool m_sortRunning = false;   // a header click's sort, which lets events run
     bool m_searchDuplicates = false;
     bool m_firstHitShown = false;
     bool m_syncing = false;

@@ -34,8 +34,77 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
+
+// Watches for Esc while a found-list sort runs and lets the windows paint
+// meanwhile. Every other key and mouse input of the program is dropped
+// until the sort ends: the sort works on the list's records, which no
+// command of this or the main window may free or reorder under it. The
+// question that an Esc brings takes its input as usual (the filter is off
+// while it is asked).
+class SortEscWatcher : public QObject
+{
+public:
+    ~SortEscWatcher() override
+    {
+        if (m_installed)
+            qApp->removeEventFilter(this);
+    }
+    // Asked before each step of the sort: an Esc pressed since the last call.
+    bool pressed()
+    {
+        if (!m_installed) {
+            qApp->installEventFilter(this);
+            m_installed = true;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (!std::exchange(m_pressed, false))
+            return false;
+        qApp->removeEventFilter(this);
+        m_installed = false;
+        return true;
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            // A key held from before the sort repeats; it is not a new press.
+            if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape &&
+                !static_cast<QKeyEvent *>(event)->isAutoRepeat())
+                m_pressed = true;
+            return true;
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            return true;
+        case QEvent::Close:
+            // The window manager's close button waits for the sort too.
+            if (event->spontaneous()) {
+                event->ignore();
+                return true;
+            }
+            return false;
+        default:
+            return false;
+        }
+    }
+
+private:
+    bool m_installed = false;
+    bool m_pressed = false;
+};
 
 // What a command whose window is not part of the program yet says in its tip.
 const QString kLater = QStringLiteral(" (comes in a later version)");
@@ -473,11 +542,17 @@ void TSearchForm::setSearchingLayout(bool on)
 
 void TSearchForm::headerClicked(int column)
 {
-    if (searching() || column < 0 || column >= kFoundColumns)
+    if (searching() || m_sortRunning || column < 0 || column >= kFoundColumns)
         return;
     m_panels[1]->setText(QStringLiteral("Sorting..."));
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_model->clickColumn(column, m_settings.archivesAsFolders, {}, m_prompter);
+    // Esc stops a long sort (the sort asks first); the order so far stays.
+    m_sortRunning = true;
+    {
+        SortEscWatcher esc;
+        m_model->clickColumn(column, m_settings.archivesAsFolders, [&esc] { return esc.pressed(); }, m_prompter);
+    }
+    m_sortRunning = false;
     QApplication::restoreOverrideCursor();
     const TFoundList &list = currentList();
     m_details->horizontalHeader()->setSortIndicatorShown(list.sortColumn != kUnsorted);

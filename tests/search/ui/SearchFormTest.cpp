@@ -23,6 +23,7 @@
 #include <QComboBox>
 #include <QDrag>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -123,6 +124,7 @@ private slots:
     void removingRowsAsksAndRenumbers();
     void clearingAsks();
     void headerClicksSortThenReverse();
+    void escapeStopsASortAndKeepsItsOrder();
     void commandsStateAndTheirLaterTargets();
     void menuDefaultFollowsTheDoubleClickOption_data();
     void menuDefaultFollowsTheDoubleClickOption();
@@ -661,6 +663,60 @@ void SearchFormTest::headerClicksSortThenReverse()
     form().headerClicked(fcSize);
     s = sizes();
     QVERIFY(std::is_sorted(s.begin(), s.end()));
+}
+
+// Esc during a sort asks whether to stop: Yes keeps the order reached so
+// far (here the search's, as the Esc comes before the first step), No sorts
+// to the end. The Esc and the clicks that come meanwhile reach no window:
+// the search window stays open.
+void SearchFormTest::escapeStopsASortAndKeepsItsOrder()
+{
+    child<QCheckBox>("ByNameCheck")->setChecked(true);
+    child<QComboBox>("NameCombo")->setCurrentIndex(nmExtension);
+    child<QLineEdit>("NameEdit")->setText(QStringLiteral("txt,dat,jpg,bin"));
+    QVERIFY(runSearch());
+    const std::vector<TItemRec *> found = form().foundList().items();
+    QVERIFY(found.size() >= 4);
+    const auto sizes = [this] {
+        std::vector<int64_t> out;
+        for (TItemRec *rec : form().foundList().items())
+            out.push_back(static_cast<TFileRec *>(rec)->Size);
+        return out;
+    };
+    const std::vector<int64_t> arrival = sizes();
+    QVERIFY(!std::is_sorted(arrival.begin(), arrival.end()));
+    const auto pressEsc = [this] {
+        QCoreApplication::postEvent(form().detailsView(),
+                                    new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        QCoreApplication::postEvent(form().detailsView(),
+                                    new QKeyEvent(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier));
+    };
+
+    m_prompts.answers = {MsgAnswer::Yes};
+    pressEsc();
+    form().headerClicked(fcSize);
+    QCoreApplication::processEvents();
+    QVERIFY(form().isVisible());
+    QCOMPARE(m_prompts.messages.size(), size_t(1));
+    QCOMPARE(m_prompts.messages[0].caption, QStringLiteral("Cancel sort"));
+    QCOMPARE(m_prompts.messages[0].text, QStringLiteral("Sorting was temporarily halted by user.\rWould you like "
+                                                        "to cancel sort and proceed with partial results?"));
+    QCOMPARE(m_prompts.messages[0].buttons, MsgButtons::YesNo);
+    QCOMPARE(form().foundList().items(), found);
+    for (size_t i = 0; i < found.size(); ++i)
+        QVERIFY(form().foundList().contains(found[i]));
+
+    // No: the sort goes on (by another column, so it sorts again).
+    m_prompts.answers = {MsgAnswer::No};
+    pressEsc();
+    form().headerClicked(fcName);
+    form().headerClicked(fcSize);
+    QCoreApplication::processEvents();
+    QVERIFY(form().isVisible());
+    QCOMPARE(m_prompts.messages.size(), size_t(2));
+    const std::vector<int64_t> s = sizes();
+    QVERIFY(std::is_sorted(s.begin(), s.end()));
+    QCOMPARE(form().foundList().count(), int(found.size()));
 }
 
 void SearchFormTest::commandsStateAndTheirLaterTargets()
