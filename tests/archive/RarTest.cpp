@@ -360,6 +360,16 @@ TEST(RarVolumes, SplitMembersAreOneMemberAndExtractWhole)
         ASSERT_TRUE(unit.Extract()) << unit.lastError();
         EXPECT_EQ(readAll(out.filePath(QStringLiteral("big.txt"))), data);
         EXPECT_EQ(events, QStringList({QStringLiteral("RAR New Volume 25903"), QStringLiteral("RAR New Volume 25903")}));
+
+        // The same set held in memory: the extraction follows the volumes it was given.
+        TUnRAR inMemory;
+        inMemory.setArchiveData(volumes[0], c.names[0]);
+        for (int i = 1; i < 3; ++i)
+            inMemory.addMemoryVolume(c.names[i], volumes[i]);
+        QTemporaryDir memoryOut;
+        inMemory.ExtractDir = memoryOut.path();
+        ASSERT_TRUE(inMemory.Extract()) << inMemory.lastError();
+        EXPECT_EQ(readAll(memoryOut.filePath(QStringLiteral("big.txt"))), data);
     }
 }
 
