@@ -11,7 +11,7 @@ enum ArcError : int {
     ArcErrInvalidFileName = 25139, ArcErrBadLengths = 25140, ArcErrLocalHeader = 25145,
     ArcErrNoCentralHeader = 25157, ArcErrOnReadMissing = 25171, ArcErrSeek = 25191,
     ArcErrUnsupportedMethod = 25200, ArcErrUnknownType = 25202, ArcErrUnsupportedVersion = 25204,
-    ArcErrNothingToDo = 26999,
+    ArcErrSkippedFile = 26900, ArcErrNothingToDo = 26999,
 };
 
 // The text of an error code (empty for a number that is not one of them).

@@ -4,6 +4,7 @@
 
 #include "archive/ArchiveTypes.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <ctime>
@@ -77,6 +78,7 @@ void TZipCommon::setArchiveFile(const QString &path)
 {
     m_fromMemory = false;
     m_memoryData = {};
+    m_memoryVolumes.clear();
     m_det = TArcDetection{};
     m_fileDate = 0;
     m_archiveFile.clear();
@@ -102,6 +104,46 @@ void TZipCommon::setArchiveData(const QByteArray &data, const QString &fileName)
     m_fileDate = dosNow();
     TMemorySource src(data);
     m_det = DetectArcType(src, fileName, m_zipCmntBufSize);
+}
+
+void TZipCommon::addMemoryVolume(const QString &path, const QByteArray &data)
+{
+    m_memoryVolumes.append({path, data});
+}
+
+const QByteArray *TZipCommon::memoryVolume(const QString &path) const
+{
+    // "./b.cab" and "b.cab" are one volume: a set's links are resolved beside the archive's path.
+    const QString wanted = QDir::cleanPath(path);
+    for (const auto &volume : m_memoryVolumes)
+        if (QDir::cleanPath(volume.first).compare(wanted, Qt::CaseInsensitive) == 0)
+            return &volume.second;
+    return nullptr;
+}
+
+bool TZipCommon::volumeExists(const QString &path) const
+{
+    if (!m_fromMemory)
+        return QFileInfo(path).isFile();
+    return memoryVolume(path) != nullptr;
+}
+
+std::unique_ptr<TArcSource> TZipCommon::openVolumeSource(const QString &path) const
+{
+    if (m_fromMemory) {
+        const QByteArray *bytes = memoryVolume(path);
+        return bytes ? std::make_unique<TMemorySource>(*bytes) : nullptr;
+    }
+    auto file = std::make_unique<TFileSource>(path);
+    if (!file->isOpen())
+        return nullptr;
+    return file;
+}
+
+bool TZipCommon::closeVolume(TArcSource *volume)
+{
+    auto *file = dynamic_cast<TFileSource *>(volume);
+    return !file || file->close();
 }
 
 void TZipCommon::setFileSpec(const QString &mask)
@@ -199,37 +241,12 @@ bool TArcLister::activate()
     return false;
 }
 
-bool TArcLister::volumeExists(const QString &path) const
-{
-    if (m_fromMemory) {
-        for (const auto &volume : m_memoryVolumes)
-            if (volume.first == path)
-                return true;
-        return false;
-    }
-    return QFileInfo(path).isFile();
-}
-
-void TArcLister::addMemoryVolume(const QString &path, const QByteArray &data)
-{
-    m_memoryVolumes.append({path, data});
-}
-
 bool TArcLister::openVolume(const QString &path)
 {
-    std::unique_ptr<TArcSource> next;
-    if (m_fromMemory) {
-        for (const auto &volume : m_memoryVolumes)
-            if (volume.first == path)
-                next = std::make_unique<TMemorySource>(volume.second);
-    } else {
-        auto file = std::make_unique<TFileSource>(path);
-        if (file->isOpen())
-            next = std::move(file);
-    }
+    std::unique_ptr<TArcSource> next = openVolumeSource(path);
     if (!next)
         return false;
-    if (auto *file = dynamic_cast<TFileSource *>(m_src.get()); file && !file->close())
+    if (!closeVolume(m_src.get()))
         raiseError(ArcErrCloseFile);
     m_src = std::move(next);
     CurrentFile = path;

@@ -43,6 +43,18 @@ public:
     // The file's DOS date-time (the current one when it could not be read).
     uint32_t archiveFileDate() const { return m_fileDate; }
 
+    // A further volume of an archive held in memory (setArchiveData), known by its path;
+    // the listing and the extraction find it where they would open that file.
+    void addMemoryVolume(const QString &path, const QByteArray &data);
+    // Whether a volume file exists: on disk, or for an archive held in memory among
+    // its memory volumes (paths compared without regard to case, as names on DOS media).
+    bool volumeExists(const QString &path) const;
+    // Opens a volume that volumeExists finds; null when it cannot be opened.
+    std::unique_ptr<TArcSource> openVolumeSource(const QString &path) const;
+    // Closes a volume openVolumeSource opened (null or held in memory: nothing to do); false
+    // when closing the file fails.
+    static bool closeVolume(TArcSource *volume);
+
     // Member mask; only the file-name part is kept, "/" turned into "\". Default "*.*".
     void setFileSpec(const QString &mask);
     QString fileSpec() const { return m_fileSpec; }
@@ -63,6 +75,13 @@ protected:
     QString m_archiveFile;
     QByteArray m_memoryData;   // shared with the caller, never a dangling view
     bool m_fromMemory = false;
+    QList<std::pair<QString, QByteArray>> m_memoryVolumes; // path and bytes, for m_fromMemory
+
+private:
+    // The bytes of the memory volume at path; null when there is none.
+    const QByteArray *memoryVolume(const QString &path) const;
+
+protected:
     TArcDetection m_det;
     uint32_t m_fileDate = 0;
     QString m_fileSpec = QStringLiteral("*.*");
@@ -146,10 +165,6 @@ public:
     // cannot be opened (the format decides what that means). An archive held in memory
     // finds its volumes among those given to addMemoryVolume.
     bool openVolume(const QString &path);
-    // Whether a volume file exists (on disk, or among the memory volumes).
-    bool volumeExists(const QString &path) const;
-    // A further volume for an archive held in memory (setArchiveData), known by its path.
-    void addMemoryVolume(const QString &path, const QByteArray &data);
 
     // Clears the member fields before a header is decoded.
     void clearMember();
@@ -160,7 +175,6 @@ private:
     void list();
     int m_lastError = 0;
     std::unique_ptr<TArcSource> m_src;
-    QList<std::pair<QString, QByteArray>> m_memoryVolumes;
 };
 
 // The reader for a type, or null when this build has none for it.

@@ -72,6 +72,17 @@ QString ArjVolumeExtension(int n)
     return QString::number(n);
 }
 
+int ArchiveTypeIndex(TArcType type)
+{
+    const TArcType plain = PlainArcType(type);
+    if (plain == TArcType::Unknown)
+        return 0;
+    for (int index = 1; index <= kArchiveTypeCount; ++index)
+        if (ArchiveTypeRow(index)->type == plain)
+            return index;
+    return 0;
+}
+
 TArcType PlainArcType(TArcType type)
 {
     switch (type) {

@@ -97,6 +97,9 @@ constexpr const char *ArchiveTypeExtension(int index)
 // Index 1 to 14 of the archive type a file name belongs to by its extension, 0
 // when none. Volume extensions (.A01, .R00, .Z01) count for ARJ, RAR and ZIP.
 int ArchiveExtensionIndex(const QString &fileName);
+// Index 1 to 14 of the row that reads a detected type (a self-extractor by its
+// archive kind, the ZIP variants as ZIP); 0 when no row does (EXE, Unknown, BH).
+int ArchiveTypeIndex(TArcType type);
 // Whether the scan reads the archive comment of type index.
 bool ArchiveIndexListsComment(int index);
 // Whether descriptions and files may be extracted from type index.

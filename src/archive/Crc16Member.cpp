@@ -27,8 +27,11 @@ bool ExtractCrc16Member(TUnBase &owner, TArcSource &src, const QString &root, co
         return false;
     }
     TMemberFile file(owner, root, m.rel, m.unpackedSize, m.unpackedSize);
-    if (!file.open(m.recNum))
+    if (!file.open(m.recNum)) {
+        if (m.refusedCode != 0 && file.refusedByBegin())
+            owner.warn(m.refusedCode);
         return false;
+    }
     TMemberInput in(src, m.dataAt, m.packedSize);
     TCrc16Output out(file);
     DecodeParams params = m.params;

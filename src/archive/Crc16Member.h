@@ -38,12 +38,14 @@ struct TCrc16Member {
     const TDecoderEntry *decoder = nullptr; // null: the format has no decoder for the method
     DecodeParams params;      // method and options; the sizes are taken from the fields above
     int dataErrorCode = 25111; // the code a DataError of this method is reported with
+    int refusedCode = 0;      // warned when OnBegin refuses the member; 0: nothing is said
 };
 
 // Extracts one member into root. Problems are warned through owner and the
 // member is dropped (no file is left): no decoder for the method (25200), a
 // declared size above OutputLimit (25140), data that ends early (25135), bad
-// data (m.dataErrorCode), a write failure (25114). A CRC mismatch keeps the
+// data (m.dataErrorCode), a write failure (25114), a member OnBegin refuses
+// (m.refusedCode, when set). A CRC mismatch keeps the
 // file and warns 25117. Returns true when the file was written. A progress
 // handler's EArcAbort passes through.
 bool ExtractCrc16Member(TUnBase &owner, TArcSource &src, const QString &root, const TCrc16Member &m);

@@ -174,6 +174,7 @@ protected:
             m.dosTime = h.dos;
             m.params.method = h.method;
             m.dataErrorCode = h.method == 4 ? 25118 : int(ArcErrInvalidCode); // squeeze: invalid decode tree
+            m.refusedCode = ArcErrSkippedFile;
             if (ExtractCrc16Member(*this, src, root, m))
                 ++extracted;
         }

@@ -391,7 +391,7 @@ protected:
 private:
     [[noreturn]] void raiseRead(HeaderRead read, bool first);
     // Switches to the next volume: cur and its owner change, next is the part's header there.
-    void nextVolume(TArcSource *&cur, std::unique_ptr<TFileSource> &owned, ArjHeader &next);
+    void nextVolume(TArcSource *&cur, std::unique_ptr<TArcSource> &owned, ArjHeader &next);
     // The refusal code of a part's header, 0 when it can be extracted.
     static int refusal(const ArjHeader &h);
 
@@ -466,20 +466,21 @@ int TUnARJ::refusal(const ArjHeader &h)
     return 0;
 }
 
-void TUnARJ::nextVolume(TArcSource *&cur, std::unique_ptr<TFileSource> &owned, ArjHeader &next)
+void TUnARJ::nextVolume(TArcSource *&cur, std::unique_ptr<TArcSource> &owned, ArjHeader &next)
 {
     if (++m_volume > kMaxVolume)
         raiseError(ArcErrMaxVolumes);
-    auto exists = [](const QString &path) { return QFileInfo(path).isFile(); };
-    const QString path = m_fromMemory ? QString() : findVolume(m_archiveFile, m_volume, exists, true);
+    // An archive held in memory finds its volumes among those it was given.
+    auto exists = [this](const QString &path) { return volumeExists(path); };
+    const QString path = findVolume(m_archiveFile, m_volume, exists, !m_fromMemory);
     if (OnError)
         OnError(this, path.isEmpty() ? m_archiveFile : path, ArjVolumeExtension(m_volume), ArcErrNextVolume);
     if (path.isEmpty())
         raiseError(ArcErrFileNotFound);
-    auto file = std::make_unique<TFileSource>(path);
-    if (!file->isOpen())
+    std::unique_ptr<TArcSource> file = openVolumeSource(path);
+    if (!file)
         raiseError(ArcErrReadFile);
-    if (owned && !owned->close())
+    if (!closeVolume(owned.get()))
         raiseError(ArcErrCloseFile);
     owned = std::move(file);
     cur = owned.get();
@@ -497,7 +498,7 @@ void TUnARJ::nextVolume(TArcSource *&cur, std::unique_ptr<TFileSource> &owned, A
 int TUnARJ::extractMembers(TArcSource &src, const QString &root)
 {
     TArcSource *cur = &src;
-    std::unique_ptr<TFileSource> owned; // a later volume
+    std::unique_ptr<TArcSource> owned; // a later volume
     ArjHeader main;
     if (readArjHeader(src, m_mainAt, main) != HeaderRead::Ok)
         raiseError(ArcErrInvalidArchive);
@@ -609,7 +610,7 @@ int TUnARJ::extractMembers(TArcSource &src, const QString &root)
         if (oneMember && extracted > 0)
             break;
     }
-    if (owned && !owned->close())
+    if (!closeVolume(owned.get()))
         raiseError(ArcErrCloseFile);
     return extracted;
 }

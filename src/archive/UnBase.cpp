@@ -285,8 +285,10 @@ bool TMemberFile::open(int recNum)
     bool wanted = true;
     if (m_owner.OnBegin)
         m_owner.OnBegin(&m_owner, m_path, recNum, wanted);
-    if (!wanted)
+    if (!wanted) {
+        m_refusedByBegin = true;
         return false;
+    }
     if (!m_owner.prepareFolder(m_path.left(m_path.lastIndexOf(QLatin1Char('/'))), m_root)) {
         m_owner.warn(ArcErrOpenFile);
         return false;

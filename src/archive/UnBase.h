@@ -168,6 +168,8 @@ public:
     // says so, and nothing of them is written). A progress handler's EArcAbort passes through.
     bool write(const char *data, int64_t n);
     bool overCap() const { return m_overCap; }
+    // Whether open was refused by OnBegin (not by an existing file or a failure).
+    bool refusedByBegin() const { return m_refusedByBegin; }
     // Moves the write position; the bytes skipped stay a hole. False on failure.
     bool seek(uint64_t pos);
     // Sets the file's length (a trailing hole); false on failure.
@@ -189,6 +191,7 @@ private:
     uint64_t m_total;
     uint64_t m_cap;
     bool m_overCap = false;
+    bool m_refusedByBegin = false;
     uint64_t m_written = 0;
     uint32_t m_crc = 0;
     int m_next = 0;

@@ -413,8 +413,8 @@ struct Member {
 class CabinetSources
 {
 public:
-    CabinetSources(TArcSource &first, const std::vector<SetCabinet> &set, bool inMemory)
-        : m_first(first), m_set(set), m_inMemory(inMemory)
+    CabinetSources(TArcSource &first, const std::vector<SetCabinet> &set, const TZipCommon &volumes)
+        : m_first(first), m_set(set), m_volumes(volumes)
     {
     }
     // The source of cabinet i, or null when it cannot be opened.
@@ -425,12 +425,11 @@ public:
         if (i != m_openIndex) {
             m_open.reset();
             m_openIndex = -1;
-            if (m_inMemory || i < 0 || size_t(i) >= m_set.size())
+            if (i < 0 || size_t(i) >= m_set.size())
                 return nullptr;
-            auto file = std::make_unique<TFileSource>(m_set[size_t(i)].path);
-            if (!file->isOpen())
+            m_open = m_volumes.openVolumeSource(m_set[size_t(i)].path);
+            if (!m_open)
                 return nullptr;
-            m_open = std::move(file);
             m_openIndex = i;
         }
         return m_open.get();
@@ -439,7 +438,7 @@ public:
 private:
     TArcSource &m_first;
     const std::vector<SetCabinet> &m_set;
-    bool m_inMemory;
+    const TZipCommon &m_volumes;
     std::unique_ptr<TArcSource> m_open;
     int m_openIndex = -1;
 };
@@ -666,18 +665,18 @@ int TUnCAB::extractMembers(TArcSource &src, const QString &root)
     };
     if (!readFiles(src, set[0]))
         raiseError(ArcErrReadFile);
-    while (!m_fromMemory && (set.back().cab.flags & kFlagNextCabinet)) {
+    while (set.back().cab.flags & kFlagNextCabinet) {
         const Cabinet &last = set.back().cab;
-        auto exists = [](const QString &path) { return QFileInfo(path).isFile(); };
+        auto exists = [this](const QString &path) { return volumeExists(path); };
         const QString path = linkedCabinet(set.back().path, last.nextName, exists);
-        if (!QFileInfo(path).isFile()) {
+        if (!volumeExists(path)) {
             warn(ArcErrNextCabinet);
             break;
         }
-        TFileSource file(path);
+        const std::unique_ptr<TArcSource> file = openVolumeSource(path);
         SetCabinet next;
         next.path = path;
-        if (!file.isOpen() || readCabinet(file, next.cab) != 0 || !readFiles(file, next)) {
+        if (!file || readCabinet(*file, next.cab) != 0 || !readFiles(*file, next)) {
             warn(ArcErrReadFile);
             break;
         }
@@ -749,7 +748,7 @@ int TUnCAB::extractMembers(TArcSource &src, const QString &root)
     std::stable_sort(members.begin(), members.end(), [](const Member &a, const Member &b) {
         return a.folder != b.folder ? a.folder < b.folder : a.offset < b.offset;
     });
-    CabinetSources sources(src, set, m_fromMemory);
+    CabinetSources sources(src, set, *this);
     auto buffer = std::make_unique<char[]>(kArcBufferSize);
     int extracted = 0;
     size_t next = 0;

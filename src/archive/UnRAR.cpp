@@ -163,6 +163,7 @@ int TUnRAR::extractMembers(TArcSource &, const QString &root)
     open.FromMemory = m_fromMemory;
     open.ArcData = m_memoryData;
     open.StartOffset = std::max<int64_t>(0, startOffset() - 1);
+    open.Volumes = this;
     HANDLE h = RAROpenArchive(&open);
     if (!h)
         check(open.OpenResult ? int(open.OpenResult) : ERAR_BAD_ARCHIVE);

@@ -291,16 +291,23 @@ HANDLE RAROpenArchive(RAROpenArchiveData *data)
     handle->sources.push_back(std::move(first));
     TUnrarArchive *h = handle.get();
     TRarOpenVolume open;
-    if (!data->FromMemory) {
-        open = [h](const QString &name, QString &opened) -> TArcSource * {
-            const QString path = FindVolumeFile(name);
+    const TZipCommon *volumes = data->Volumes;
+    const bool fromMemory = data->FromMemory;
+    if (!fromMemory || volumes) {
+        open = [h, volumes, fromMemory](const QString &name, QString &opened) -> TArcSource * {
+            const QString path = fromMemory ? (volumes->volumeExists(name) ? name : QString()) : FindVolumeFile(name);
             if (path.isEmpty())
                 return nullptr;
-            auto file = std::make_unique<TFileSource>(path);
-            if (!file->isOpen())
+            std::unique_ptr<TArcSource> source;
+            if (volumes) {
+                source = volumes->openVolumeSource(path);
+            } else if (auto file = std::make_unique<TFileSource>(path); file->isOpen()) {
+                source = std::move(file);
+            }
+            if (!source)
                 return nullptr;
             opened = path;
-            h->sources.push_back(std::move(file));
+            h->sources.push_back(std::move(source));
             return h->sources.back().get();
         };
     }

@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <functional>
 
+class TZipCommon;
+
 // Results of the operations, numbered as the library interface numbers them.
 enum : int {
     ERAR_SUCCESS = 0,
@@ -57,10 +59,14 @@ struct RAROpenArchiveData {
     unsigned CmtSize = 0;
     unsigned CmtState = 0;
     // Beyond the library's record: an archive held in memory (ArcName then only names it;
-    // no further volumes), and the offset of the archive in its first file (a self-extractor).
+    // further volumes through Volumes), and the offset of the archive in its first file (a
+    // self-extractor).
     bool FromMemory = false;
     QByteArray ArcData;
     int64_t StartOffset = 0;
+    // Where further volumes are found (on disk, or among an in-memory archive's volumes);
+    // null: on disk, and none for an archive held in memory.
+    const TZipCommon *Volumes = nullptr;
 };
 
 struct RARHeaderData {

@@ -34,11 +34,14 @@ int runArcExtract(const Call &call)
     options.passwords = call.values(QStringLiteral("password"));
     options.beyondCatalog = true; // the kit's CAB extractor too
     ExtractionState().quiet = false;
-    // The extractor follows the file's bytes where they say ZIP (self-extractors included), else its extension.
+    // The extractor follows the type the file's bytes show, as the listing does (a
+    // self-extractor named .exe, .sfx or .com by its archive kind); the extension only
+    // when the bytes show no type with an extractor row.
     TArcLister probe;
     probe.setArchiveFile(path);
-    constexpr int kZipTypeIndex = 9;   // ZIP's index among the 14 archive types of ArchiveExtensionIndex
-    const int index = IsZipFamily(probe.arcType()) ? kZipTypeIndex : ArchiveExtensionIndex(path);
+    int index = ArchiveTypeIndex(probe.arcType());
+    if (index == 0)
+        index = ArchiveExtensionIndex(path);
     bool ok = true;
     for (const QString &mask : std::as_const(masks)) {
         if (!ExtractFromArchive(index, path, dest, false, call.isSet(QStringLiteral("dirs")), false, nullptr, mask, options))

@@ -1,6 +1,8 @@
 // Shared fixtures of the archive tests.
 #include "ArcFixtures.h"
 
+#include "archive/decoders/Crc32.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -236,6 +238,128 @@ QByteArray runTool(const QString &program, const QStringList &args, const QStrin
     if (out.isNull())
         out = QByteArray("");
     return out;
+}
+
+QByteArray LhaMember(const TLhaMember &m)
+{
+    QByteArray exts;
+    for (size_t i = 0; i < m.exts.size(); ++i) {
+        exts += char(m.exts[i].first);
+        exts += m.exts[i].second;
+        put16(exts, i + 1 < m.exts.size() ? uint16_t(m.exts[i + 1].second.size() + 3) : 0);
+    }
+    const uint16_t firstExt = m.exts.empty() ? 0 : uint16_t(m.exts[0].second.size() + 3);
+    const uint16_t crc = Crc16ArcUpdate(0, m.data.constData(), size_t(m.data.size()));
+    QByteArray h;
+    if (m.level == 2) {
+        put16(h, 0);
+        h += m.method;
+        put32(h, m.packed.value_or(uint32_t(m.data.size())));
+        put32(h, m.original.value_or(uint32_t(m.data.size())));
+        put32(h, 1013601600);   // 2002-02-13 12:00:00 UTC
+        h += char(0x20);
+        h += char(2);
+        put16(h, crc);
+        h += 'U';
+        put16(h, firstExt);
+        h += exts;
+        put16(h, 0, uint16_t(h.size()));
+        for (size_t i = 0, at = 26; i < m.exts.size(); at += m.exts[i].second.size() + 3, ++i)
+            if (m.exts[i].first == 0x00)
+                put16(h, qsizetype(at + 1), Crc16ArcUpdate(0, h.constData(), size_t(h.size())));
+        return h + m.data;
+    }
+    h += '\0';
+    h += '\0';
+    h += m.method;
+    put32(h, m.packed.value_or(uint32_t(m.data.size() + (m.level == 1 ? exts.size() : 0))));
+    put32(h, m.original.value_or(uint32_t(m.data.size())));
+    put32(h, m.dosTime);
+    h += char(0x20);
+    h += char(m.level);
+    h += char(m.nameLength.value_or(int(m.name.size())));
+    h += m.name;
+    put16(h, crc);
+    if (m.level == 1) {
+        h += 'M';
+        put16(h, firstExt);
+    }
+    h[0] = char(h.size() - 2);
+    uint8_t sum = 0;
+    for (qsizetype i = 2; i < h.size(); ++i)
+        sum = uint8_t(sum + uint8_t(h[i]));
+    h[1] = char(sum + m.checksumDelta);
+    return h + (m.level == 1 ? exts : QByteArray()) + m.data;
+}
+
+QByteArray LhaArchive(const std::vector<TLhaMember> &members)
+{
+    QByteArray out;
+    for (const TLhaMember &m : members)
+        out += LhaMember(m);
+    return out + '\0';
+}
+
+// The tag of every ZOO directory entry.
+constexpr uint32_t kZooTag = 0xFDC4A7DC;
+// The fixed part of a type 2 directory entry.
+constexpr int kZooFixed = 56;
+
+ZooLayout zooOf(const std::vector<ZooEntry> &entries, const QByteArray &archiveComment)
+{
+    ZooLayout z;
+    QByteArray &b = z.bytes;
+    b = QByteArray("ZOO 2.10 Archive.\x1A").leftJustified(20, '\0');
+    put32(b, kZooTag);
+    put32(b, 42);
+    put32(b, uint32_t(-42));
+    b.append('\x02').append('\x00').append('\x01');
+    const qsizetype commentFields = b.size();
+    put32(b, 0);
+    put16(b, uint16_t(archiveComment.size()));
+    b.append('\x03');
+    for (const ZooEntry &e : entries) {
+        const int at = int(b.size());
+        z.entryAt.push_back(at);
+        QByteArray var;
+        if (e.type == 2) {
+            const QByteArray ln = e.longName.isEmpty() ? QByteArray() : e.longName + '\0';
+            const QByteArray dn = e.folder.isEmpty() ? QByteArray() : e.folder + '\0';
+            var.append(char(ln.size())).append(char(dn.size())).append(ln).append(dn).append("\0\0", 2);
+        }
+        const QByteArray packed = e.method == 0 ? e.data : e.packed;
+        const int fixedSize = e.type == 2 ? kZooFixed : 51;
+        const int commentAt = at + fixedSize + int(var.size());
+        const int dataAt = commentAt + int(e.comment.size());
+        const int next = dataAt + int(packed.size());
+        QByteArray h;
+        put32(h, kZooTag);
+        h.append(char(e.type)).append(char(e.method));
+        put32(h, uint32_t(next));
+        put32(h, uint32_t(dataAt));
+        put16(h, (14 << 9) | (6 << 5) | 15);       // 1994-06-15
+        put16(h, (12 << 11) | (34 << 5) | 28);     // 12:34:56
+        put16(h, Crc16ArcUpdate(0, e.data.constData(), size_t(e.data.size())));
+        put32(h, uint32_t(e.data.size()));
+        put32(h, uint32_t(packed.size()));
+        h.append('\x02').append('\x01').append(char(e.deleted ? 1 : 0)).append('\0');
+        put32(h, e.comment.isEmpty() ? 0 : uint32_t(commentAt));
+        put16(h, uint16_t(e.comment.size()));
+        h.append(e.name.left(12).leftJustified(13, '\0'));
+        if (e.type == 2) {
+            put16(h, uint16_t(var.size()));
+            h.append('\x7F').append("\0\0", 2);
+        }
+        b += h + var + e.comment + packed;
+    }
+    QByteArray last;
+    put32(last, kZooTag);
+    last.append('\x02');
+    last.append(QByteArray(kZooFixed - 5, '\0'));
+    if (!archiveComment.isEmpty())
+        put32(b, commentFields, uint32_t(b.size() + last.size()));
+    b += last + archiveComment;
+    return z;
 }
 
 } // namespace arcfix

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace arcfix {
@@ -71,5 +72,50 @@ bool haveTool(const QString &program);
 // Runs program with args in workDir; its standard output, or a null array when it failed to run or
 // exited with a status other than 0 (or than okStatus).
 QByteArray runTool(const QString &program, const QStringList &args, const QString &workDir = {}, int okStatus = 0);
+
+// One member as a test writes it; the checksum, the CRC-16 of the data and
+// the level 2 header CRC (when a 00h extension is given) are made right
+// unless a field overrides them.
+struct TLhaMember
+{
+    int level = 1;
+    QByteArray method = "-lh0-";
+    QByteArray name{};
+    QByteArray data{};
+    std::vector<std::pair<uint8_t, QByteArray>> exts{};   // type and content, in chain order
+    uint32_t dosTime = 0x2C4D6000;                        // 2002-02-13 12:00:00
+    std::optional<uint32_t> packed{};                     // the packed size field
+    std::optional<uint32_t> original{};
+    std::optional<int> nameLength{};
+    int checksumDelta = 0;                                // added to the level 0/1 checksum
+};
+
+// One LHA member header (level 0, 1 or 2) followed by its data.
+QByteArray LhaMember(const TLhaMember &m);
+// An LHA archive of the members and its end byte.
+QByteArray LhaArchive(const std::vector<TLhaMember> &members);
+
+// One member of a hand-made ZOO archive.
+struct ZooEntry {
+    QByteArray name; // the 13-byte short name
+    QByteArray data;
+    QByteArray longName{};
+    QByteArray folder{};
+    int type = 2;
+    int method = 0;          // 0: data is stored as it is; otherwise packed is written
+    QByteArray packed{};
+    bool deleted = false;
+    QByteArray comment{};
+};
+
+// Where the hand-made archive's entries start, for tests that patch them.
+struct ZooLayout {
+    QByteArray bytes;
+    std::vector<int> entryAt;
+};
+
+// A ZOO archive: the 42-byte header, then per entry its directory entry, its comment and its
+// data, then the chain's last entry (next offset 0).
+ZooLayout zooOf(const std::vector<ZooEntry> &entries, const QByteArray &archiveComment = {});
 
 } // namespace arcfix

@@ -113,6 +113,7 @@ struct HeaderCase {
     int listError;                 // 0: the listing succeeds
     std::map<QString, QByteArray> files;
     std::vector<int> extractEvents;
+    QString refused{};             // the member OnBegin refuses
 };
 
 std::vector<HeaderCase> headerCases()
@@ -140,6 +141,10 @@ std::vector<HeaderCase> headerCases()
          {{"TWO.TXT", text}}, {ArcErrCrc}},
         {"unpacked size beyond the data", arcMember(2, "LONG.TXT", text, text, 1000) + kEnd, {"LONG.TXT"}, 0, {},
          {ArcErrReadFile, ArcErrNothingToDo}},
+        {"a member refused by OnBegin is a skipped file", stored2 + arcMember(2, "ONE.TXT", text, text) + kEnd,
+         {"TWO.TXT", "ONE.TXT"}, 0, {{"ONE.TXT", text}}, {ArcErrSkippedFile}, QStringLiteral("TWO.TXT")},
+        {"the only member refused", stored2 + kEnd, {"TWO.TXT"}, 0, {}, {ArcErrSkippedFile, ArcErrNothingToDo},
+         QStringLiteral("TWO.TXT")},
     };
 }
 
@@ -154,7 +159,7 @@ TEST(ArcList, HandMadeHeaders)
         for (const Listed &m : listed.members)
             names.push_back(m.name);
         EXPECT_EQ(names, c.names);
-        const ExtractResult out = extract(kMakeUnARC, QStringLiteral("case.arc"), c.archive);
+        const ExtractResult out = extract(kMakeUnARC, QStringLiteral("case.arc"), c.archive, c.refused);
         EXPECT_EQ(out.files, c.files);
         EXPECT_EQ(out.events, c.extractEvents);
     }

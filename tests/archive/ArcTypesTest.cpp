@@ -337,6 +337,12 @@ TEST(ArcTypes, TypeTableReadersAndExtractors)
     EXPECT_EQ(PlainArcType(TArcType::LhaExe), TArcType::LHA);
     EXPECT_EQ(PlainArcType(TArcType::Zip250Exe), TArcType::ZIP);
     EXPECT_EQ(PlainArcType(TArcType::TAR), TArcType::TAR);
+    // The row a detected type is extracted by: a self-extractor by its archive kind.
+    for (const auto &[type, index] : std::initializer_list<std::pair<TArcType, int>>{
+             {TArcType::ArjExe, 2}, {TArcType::LhaExe, 5}, {TArcType::LzhExe, 6}, {TArcType::RarExe, 8},
+             {TArcType::Zip250Exe, 9}, {TArcType::ZIP, 9}, {TArcType::GZip, 13}, {TArcType::BHExe, 0},
+             {TArcType::Unknown, 0}, {TArcType::NA, 0}})
+        EXPECT_EQ(ArchiveTypeIndex(type), index) << ArcTypeName(type);
     // The settings keep each type's switch under "Arc" and a name of its own.
     EXPECT_STREQ(ArchiveTypeRow(13)->settingName, "ArcGZIP");
     EXPECT_STREQ(ArchiveTypeRow(1)->settingName, "ArcARC");

@@ -136,7 +136,9 @@ struct ExtractResult {
 };
 
 // Extracts into a fresh folder (with stored folders); the archive from memory or from path.
-ExtractResult extract(const QByteArray &bytes, const QString &path = {}, const QString &mask = QStringLiteral("*.*"))
+// Extracts the file at path, or bytes held in memory as "t.arj" with the further volumes given.
+ExtractResult extract(const QByteArray &bytes, const QString &path = {}, const QString &mask = QStringLiteral("*.*"),
+                      const std::vector<std::pair<QString, QByteArray>> &volumes = {})
 {
     ExtractResult r;
     QTemporaryDir out;
@@ -145,6 +147,8 @@ ExtractResult extract(const QByteArray &bytes, const QString &path = {}, const Q
         unit->setArchiveData(bytes, QStringLiteral("t.arj"));
     else
         unit->setArchiveFile(path);
+    for (const auto &[name, volume] : volumes)
+        unit->addMemoryVolume(name, volume);
     unit->ExtractDir = out.path();
     unit->UseStoredDirs = true;
     unit->setFileSpec(mask);
@@ -507,6 +511,10 @@ TEST(ArjVolumes, AMissingVolumeIsAskedForThenReported)
     const ExtractResult x = extract(first);
     EXPECT_EQ(x.error, 25132);
     EXPECT_EQ(x.files, (std::map<QString, QByteArray>{{QStringLiteral("A.TXT"), "a"}}));
+    // Held in memory with its volume, the extraction follows it as the listing does.
+    const ExtractResult whole = extract(first, {}, QStringLiteral("*.*"), {{QStringLiteral("T.A01"), volumeOf("345", false)}});
+    EXPECT_TRUE(whole.ok) << whole.error;
+    EXPECT_EQ(whole.files, (std::map<QString, QByteArray>{{QStringLiteral("A.TXT"), "a"}, {QStringLiteral("BIG.BIN"), "12345"}}));
 }
 
 TEST(ArjVolumes, NoMoreThan999Volumes)

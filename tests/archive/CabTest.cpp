@@ -257,14 +257,26 @@ TEST(Cab, SetAcrossCabinets)
         EXPECT_EQ(got.error, c.listError);
         EXPECT_EQ(got.warnings, c.listWarnings);
         EXPECT_EQ(got.members.size(), c.listError ? 1u : 2u); // the first cabinet's member stays reported
-        QTemporaryDir out;
-        const Extraction r = extractFile(set.first, out.path());
-        EXPECT_EQ(r.ok, c.extracts);
-        if (c.extracts) {
-            EXPECT_EQ(sha256Of(out.path() + QStringLiteral("/ones")),
-                      QStringLiteral("6caf38d537984e261527b8caef5f990fb91415a1db917198821a79ed28997973"));
-        } else {
-            EXPECT_TRUE(std::count(r.warnings.begin(), r.warnings.end(), c.extractWarning)) << r.warnings.size();
+        // From the files, and from the same set held in memory: the extraction follows the cabinets alike.
+        for (const bool inMemory : {false, true}) {
+            SCOPED_TRACE(inMemory ? "in memory" : "files");
+            QTemporaryDir out;
+            TUnCAB unit;
+            if (inMemory) {
+                unit.setArchiveData(readAll(set.first), kSetFirst);
+                if (!c.secondName.isEmpty())
+                    unit.addMemoryVolume(c.secondName, readAll(set.dir.filePath(c.secondName)));
+            } else {
+                unit.setArchiveFile(set.first);
+            }
+            const Extraction r = extract(unit, out.path());
+            EXPECT_EQ(r.ok, c.extracts);
+            if (c.extracts) {
+                EXPECT_EQ(sha256Of(out.path() + QStringLiteral("/ones")),
+                          QStringLiteral("6caf38d537984e261527b8caef5f990fb91415a1db917198821a79ed28997973"));
+            } else {
+                EXPECT_TRUE(std::count(r.warnings.begin(), r.warnings.end(), c.extractWarning)) << r.warnings.size();
+            }
         }
     }
 }

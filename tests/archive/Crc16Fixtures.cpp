@@ -58,7 +58,7 @@ ListResult listBytes(const QByteArray &bytes, const QString &name)
     return run(lister);
 }
 
-ExtractResult extract(const MakeUnit &make, const QString &name, const QByteArray &bytes)
+ExtractResult extract(const MakeUnit &make, const QString &name, const QByteArray &bytes, const QString &refused)
 {
     ExtractResult r;
     QTemporaryDir dir;
@@ -71,6 +71,10 @@ ExtractResult extract(const MakeUnit &make, const QString &name, const QByteArra
     unit->ExtractDir = dir.path();
     unit->UseStoredDirs = true;
     unit->OnError = [&r](TZipCommon *, const QString &, const QString &, int code) { r.events.push_back(code); };
+    if (!refused.isEmpty())
+        unit->OnBegin = [&refused](TUnBase *, const QString &fn, int, bool &wanted) {
+            wanted = !fn.endsWith(QLatin1Char('/') + refused);
+        };
     r.ok = unit->Extract();
     r.error = unit->lastError();
     for (const QString &rel : arcfix::filesUnder(dir.path()))

@@ -52,8 +52,10 @@ struct ExtractResult {
 using MakeUnit = std::function<std::unique_ptr<TUnBase>()>;
 
 // Extracts every member with stored folders into a fresh temporary folder and reads back
-// what was written. The archive is a file (bytes null) or bytes named name.
-ExtractResult extract(const MakeUnit &make, const QString &name, const QByteArray &bytes = {});
+// what was written. The archive is a file (bytes null) or bytes named name. OnBegin refuses
+// the member whose output path ends in refused, when given.
+ExtractResult extract(const MakeUnit &make, const QString &name, const QByteArray &bytes = {},
+                      const QString &refused = {});
 
 // The listing against one tool's members from the manifest: names ("/" as "\"), sizes,
 // packed sizes, CRC-16, the stored date-time (lsar's "mtime", printed with TZ=UTC, is the

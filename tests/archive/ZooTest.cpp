@@ -25,86 +25,10 @@ namespace {
 using namespace crc16fix;
 
 const MakeUnit kMakeUnZOO = [] { return MakeUnZOO(); };
-constexpr uint32_t kTag = 0xFDC4A7DC;
 
-struct ZooEntry {
-    QByteArray name; // the 13-byte short name
-    QByteArray data;
-    QByteArray longName{};
-    QByteArray folder{};
-    int type = 2;
-    int method = 0;          // 0: data is stored as it is; otherwise packed is written
-    QByteArray packed{};
-    bool deleted = false;
-    QByteArray comment{};
-};
-
-// Where the hand-made archive's entries start, for tests that patch them.
-struct ZooLayout {
-    QByteArray bytes;
-    std::vector<int> entryAt;
-};
-
-constexpr int kFixed = 56;
-
-// A ZOO archive: the 42-byte header, then per entry its directory entry, its comment and its
-// data, then the chain's last entry (next offset 0).
-ZooLayout zooOf(const std::vector<ZooEntry> &entries, const QByteArray &archiveComment = {})
-{
-    ZooLayout z;
-    QByteArray &b = z.bytes;
-    b = QByteArray("ZOO 2.10 Archive.\x1A").leftJustified(20, '\0');
-    arcfix::put32(b, kTag);
-    arcfix::put32(b, 42);
-    arcfix::put32(b, uint32_t(-42));
-    b.append('\x02').append('\x00').append('\x01');
-    const qsizetype commentFields = b.size();
-    arcfix::put32(b, 0);
-    arcfix::put16(b, uint16_t(archiveComment.size()));
-    b.append('\x03');
-    for (const ZooEntry &e : entries) {
-        const int at = int(b.size());
-        z.entryAt.push_back(at);
-        QByteArray var;
-        if (e.type == 2) {
-            const QByteArray ln = e.longName.isEmpty() ? QByteArray() : e.longName + '\0';
-            const QByteArray dn = e.folder.isEmpty() ? QByteArray() : e.folder + '\0';
-            var.append(char(ln.size())).append(char(dn.size())).append(ln).append(dn).append("\0\0", 2);
-        }
-        const QByteArray packed = e.method == 0 ? e.data : e.packed;
-        const int fixedSize = e.type == 2 ? kFixed : 51;
-        const int commentAt = at + fixedSize + int(var.size());
-        const int dataAt = commentAt + int(e.comment.size());
-        const int next = dataAt + int(packed.size());
-        QByteArray h;
-        arcfix::put32(h, kTag);
-        h.append(char(e.type)).append(char(e.method));
-        arcfix::put32(h, uint32_t(next));
-        arcfix::put32(h, uint32_t(dataAt));
-        arcfix::put16(h, (14 << 9) | (6 << 5) | 15);       // 1994-06-15
-        arcfix::put16(h, (12 << 11) | (34 << 5) | 28);     // 12:34:56
-        arcfix::put16(h, Crc16ArcUpdate(0, e.data.constData(), size_t(e.data.size())));
-        arcfix::put32(h, uint32_t(e.data.size()));
-        arcfix::put32(h, uint32_t(packed.size()));
-        h.append('\x02').append('\x01').append(char(e.deleted ? 1 : 0)).append('\0');
-        arcfix::put32(h, e.comment.isEmpty() ? 0 : uint32_t(commentAt));
-        arcfix::put16(h, uint16_t(e.comment.size()));
-        h.append(e.name.left(12).leftJustified(13, '\0'));
-        if (e.type == 2) {
-            arcfix::put16(h, uint16_t(var.size()));
-            h.append('\x7F').append("\0\0", 2);
-        }
-        b += h + var + e.comment + packed;
-    }
-    QByteArray last;
-    arcfix::put32(last, kTag);
-    last.append('\x02');
-    last.append(QByteArray(kFixed - 5, '\0'));
-    if (!archiveComment.isEmpty())
-        arcfix::put32(b, commentFields, uint32_t(b.size() + last.size()));
-    b += last + archiveComment;
-    return z;
-}
+using arcfix::ZooEntry;
+using arcfix::ZooLayout;
+using arcfix::zooOf;
 
 // Sets the next-entry offset of entry i.
 QByteArray withNext(ZooLayout z, size_t i, uint32_t next)

@@ -1075,6 +1075,35 @@ TEST(CliArcTest, ArcExtractWritesTheReferenceBytes)
     EXPECT_EQ(FilesWithSha256(masked.path()), bins);
 }
 
+// Self-extractors extract by the archive their bytes hold, whatever their extension
+// (.sfx, .exe, .com), with the bytes the reference tools agree on.
+TEST(CliArcTest, ArcExtractFollowsTheDetectedTypeOfASelfExtractor)
+{
+    QUILLON_NEED_CORPUS();
+    const struct {
+        const char *format;
+        const char *file;
+    } cases[] = {
+        {"zip", "izip_unzipsfx_elf.sfx"},        {"arj", "arj_sfx_elf.sfx"},
+        {"lha", "lhasa_lharc113_sfx.com"},       {"lha", "lhasa_lha213_sfx.exe"},
+        {"lha", "lhasa_lha255e_sfx.exe"},        {"lha", "lhasa_lhmelt_16536_sfx_winsfx_213.exe"},
+        {"rar", "la_rar_sfx.exe"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        const QString archive = testcorpus::ArchiveFile(c.format, QString::fromLatin1(c.file));
+        const std::map<QString, QString> expected = ConsensusSha256(archive);
+        ASSERT_FALSE(expected.empty());
+        QTemporaryDir dest;
+        ASSERT_TRUE(dest.isValid());
+        const ProcessResult run = RunCli({QStringLiteral("arc"), QStringLiteral("extract"), QStringLiteral("--dirs"),
+                                          archive, dest.path()});
+        ASSERT_FALSE(run.crashed);
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_EQ(FilesWithSha256(dest.path()), expected);
+    }
+}
+
 // An encrypted ZIP extracts with the password given by --password.
 TEST(CliArcTest, ArcExtractDecryptsWithThePassword)
 {

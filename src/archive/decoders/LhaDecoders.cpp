@@ -1,7 +1,9 @@
 // The LHA method table: the methods the LHA extractor unpacks, by id. The
 // static-Huffman methods share one decoder and differ in dictionary bits;
-// stored data is ZIP's stored decoder. Folder entries (-lhd-) have no data.
-// Methods not listed (-lh2-, -lh3-, -lz4-, -lzx-, -pm0-, ...) are refused.
+// stored data is ZIP's stored decoder, for LHA's -lh0- as for LArc's -lz4-
+// (LArc's name for members it kept as they were). Folder entries (-lhd-)
+// have no data. Methods not listed (-lh2-, -lh3-, -lzx-, -pm0-, ...) are
+// refused.
 #include "archive/decoders/LhaDecoders.h"
 
 #include <cstring>
@@ -17,6 +19,7 @@ constexpr TLhaMethod kLhaMethods[] = {
     {"-lh7-", DecodeLzhStatic, 16},
     {"-lzs-", DecodeLzs, 0},
     {"-lz5-", DecodeLz5, 0},
+    {"-lz4-", DecodeStored, 0},
     {"-lhd-", nullptr, 0},
 };
 
