@@ -342,6 +342,7 @@ TTransferResult TransferDisks(const std::vector<TTreeNode *> &sourceDisks, TTree
 QString CatManagerStatusText(bool leftPane, const std::vector<TTreeNode *> &disks,
                              const std::vector<TTreeNode *> &selected)
 {
+    // Capacities add up in the stored totals' scale.
     const auto capacity = [](const std::vector<TTreeNode *> &nodes) {
         int64_t sum = 0;
         for (const TTreeNode *node : nodes)
@@ -352,9 +353,9 @@ QString CatManagerStatusText(bool leftPane, const std::vector<TTreeNode *> &disk
     return QStringLiteral("%1%2 disks, total capacity %3 (%4 selected, %5)")
         .arg(leftPane ? QStringLiteral("Left pane: ") : QStringLiteral("Right pane: "))
         .arg(disks.size())
-        .arg(FormatSize(float(capacity(disks))))
+        .arg(FormatSize(float(TotalBytes(capacity(disks)))))
         .arg(selected.size())
-        .arg(FormatSize(float(capacity(selected))));
+        .arg(FormatSize(float(TotalBytes(capacity(selected)))));
 }
 
 static QString verb(bool move) { return move ? QStringLiteral("Mov") : QStringLiteral("Copy"); }
