@@ -341,10 +341,8 @@ void TUserListForm::applyRefreshMark()
 {
     if (m_mark == 0)
         return;
-    if (m_mark >= 2)
-        m_model->reset();
-    else
-        m_view->viewport()->update();
+    // Texts and states are read again as the rows repaint; the selection stays.
+    m_view->viewport()->update();
     m_mark = 0;
     updateCommands();
     updateStatus();

@@ -50,7 +50,8 @@ public:
     // After the list's content changed here (the main window's commands).
     void setChangedHook(std::function<void()> hook) { m_changed = std::move(hook); }
 
-    // 1: texts or states changed; 2: also the content. Applied when idle.
+    // 1: texts or states changed; 2: also the content (the selection
+    // changed, or entries came or went). Applied when idle.
     void markRefresh(int mark);
     int refreshMark() const { return m_mark; }
     void applyRefreshMark();
