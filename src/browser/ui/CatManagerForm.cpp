@@ -164,8 +164,13 @@ TCatManagerForm::TCatManagerForm(std::vector<TTreeNode *> catalogs, TTreeNode *s
     const bool two = m_catalogs.size() >= 2;
     m_combos[1]->setEnabled(two);
     m_panes[1]->setEnabled(two);
-    fillPane(0);
-    fillPane(1);
+    // Each pane starts on its first disk, as after choosing its catalog.
+    for (int side : {1, 0}) {
+        fillPane(side);
+        const QSignalBlocker paneBlocker(m_panes[side]);
+        if (m_panes[side]->count() > 0)
+            m_panes[side]->setCurrentRow(0);
+    }
     setCurrentSide(0);
 }
 

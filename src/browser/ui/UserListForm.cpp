@@ -265,7 +265,9 @@ void TUserListForm::refreshList()
         m_view->selectionModel()->setCurrentIndex(m_model->index(focused->UserListPos, 0),
                                                   QItemSelectionModel::NoUpdate);
     else if (m_model->rowCount() > 0)
-        m_view->selectionModel()->setCurrentIndex(m_model->index(0, 0), QItemSelectionModel::NoUpdate);
+        // Focused and selected, so that the commands have an item at once.
+        m_view->selectionModel()->setCurrentIndex(m_model->index(0, 0),
+                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     for (int c = 0; c < kUserListColumns; ++c)
         m_view->resizeColumnToContents(c);
     updateCommands();

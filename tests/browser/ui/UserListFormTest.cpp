@@ -135,8 +135,10 @@ private slots:
         TUserList list;
         TUserListForm form(list, m_prompter);
         form.addRecords({m_files["small.txt"], m_files["big.bin"], m_files["mid.doc"]});
-        form.listView()->selectionModel()->select(form.listView()->model()->index(1, 0),
-                                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        // The first row comes focused and selected; the user picks the second instead.
+        QCOMPARE(form.selectedRecords().size(), size_t(1));
+        form.listView()->selectionModel()->setCurrentIndex(
+            form.listView()->model()->index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         TItemRec *chosen = form.selectedRecords().front();
         form.applyRefreshMark();   // what the idle time does after a selection change
         m_prompter.answers = {MsgAnswer(answer)};
