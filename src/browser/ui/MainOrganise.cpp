@@ -14,11 +14,17 @@
 #include "widgets/ui/QtPrompter.h"
 
 #include <QAbstractItemView>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTreeView>
 
 #include <algorithm>
 
 using namespace mainform;
+
+namespace {
+const QString kUserListPlacement = QStringLiteral("UserListWndPos");
+}
 
 std::vector<TItemRec *> TMainForm::selectedListRecords() const
 {
@@ -98,10 +104,30 @@ void TMainForm::showUserList()
                                    [this](TItemRec *, const std::vector<TItemRec *> &selected) {
                                        setCategoriesFor(selected);
                                    });
+        // It opens where it was last closed.
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        if (m_registry) {
+            const TRestoredPlacement placed =
+                RestoreWindowPos(*m_registry, kUserListPlacement, screen ? screen->geometry() : QRect(), -1);
+            if (placed.Bounds)
+                m_userListForm->setGeometry(*placed.Bounds);
+        }
     }
     m_userListForm->show();
     m_userListForm->raise();
     m_userListForm->activateWindow();
+}
+
+void TMainForm::storeUserListPlacement()
+{
+    if (!m_registry || !m_userListForm)
+        return;
+    TScreenGeometry geometry;
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        geometry.Screen = screen->geometry();
+        geometry.Maximized = screen->availableGeometry().size();
+    }
+    StoreWindowPos(*m_registry, kUserListPlacement, m_userListForm->geometry(), -1, geometry);
 }
 
 void TMainForm::addToUserList(const std::vector<TItemRec *> &records)

@@ -142,6 +142,7 @@ TMainForm::~TMainForm()
     delete m_searchForm;
     m_searchForm = nullptr;
     // The user list lets go of its records while they still exist.
+    storeUserListPlacement();
     delete m_userListForm;
     m_userListForm = nullptr;
     m_userList.reset();

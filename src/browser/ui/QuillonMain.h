@@ -273,6 +273,7 @@ private:
     void applyDefaultPlacement();
     void restorePlacement();
     void storePlacement();
+    void storeUserListPlacement();
     void saveRecentFiles();
     // The nodes expanded in the tree, whose children are on show.
     std::unordered_set<const TTreeNode *> expandedNodes() const;

@@ -229,6 +229,16 @@ private slots:
         QVERIFY(reopened);
         QCOMPARE(static_cast<TFileRec *>(RootFiles(reopened->firstChild())["mid.doc"])->CatFlags & 0x1F, 2);
         DeleteCatalog(again, reopened);
+
+        // Closing the last catalog takes its records out of the list and hides the window.
+        form->showUserList();
+        QVERIFY(form->userListForm()->isVisible());
+        m_prompter.answers = {MsgAnswer::Ok, MsgAnswer::No};   // close all; do not save
+        form->closeAllCatalogs();
+        QVERIFY(form->forest().roots().empty());
+        QCOMPARE(form->userList().count(), 0);
+        QCOMPARE(form->userListForm()->listView()->model()->rowCount(), 0);
+        QVERIFY(!form->userListForm()->isVisible());
         form->setPrompter(nullptr);
     }
 };
