@@ -296,8 +296,8 @@ void TUserListForm::updateCommands()
     const TItemRec *focused = focusedRecord();
     const bool any = !selected.empty();
     const bool explorer = any && focused && !ItemIs(focused->KindFlags, rkCatalog) && !insideArchive(focused);
-    const bool launch = explorer && (ItemIs(focused->KindFlags, rkFile) ||
-                                     (ItemIs(focused->KindFlags, rkFolder) && ItemIs(focused->KindFlags, rfCompressed)));
+    const bool archive = focused && ItemIs(focused->KindFlags, rkFolder) && ItemIs(focused->KindFlags, rfCompressed);
+    const bool launch = explorer && (ItemIs(focused->KindFlags, rkFile) || archive);
     const bool fileOrFolder = std::any_of(selected.begin(), selected.end(), isFileOrFolder);
     const bool extract = std::any_of(selected.begin(), selected.end(), [](const TItemRec *rec) {
         return insideArchive(rec) || (ItemIs(rec->KindFlags, rfCompressed) && isFileOrFolder(rec));

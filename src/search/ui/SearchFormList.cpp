@@ -375,9 +375,10 @@ void TSearchForm::updateFoundButtons()
     action(QStringLiteral("BtnClear"))->setEnabled(any);
     const std::vector<TItemRec *> records = selectedRecords();
     action(QStringLiteral("BtnAddList"))->setEnabled(!records.empty());
-    action(QStringLiteral("BtnSetCat"))->setEnabled(std::any_of(records.begin(), records.end(), [](const TItemRec *rec) {
+    const auto fileOrFolder = [](const TItemRec *rec) {
         return ItemIs(rec->KindFlags, rkFile) || ItemIs(rec->KindFlags, rkFolder);
-    }));
+    };
+    action(QStringLiteral("BtnSetCat"))->setEnabled(std::any_of(records.begin(), records.end(), fileOrFolder));
     for (const TFoundCommand &c : kCommands)
         if (QAction *entry = action(menuName(c.button)))
             entry->setEnabled(action(QLatin1String(c.button))->isEnabled());
