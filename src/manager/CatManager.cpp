@@ -4,6 +4,7 @@
 // the source file again: the target writes it from memory at its next save.
 #include "manager/CatManager.h"
 
+#include "browser/Utils.h"
 #include "catalog/Categories.h"
 #include "catalog/CatalogOps.h"
 #include "catalog/CatalogRec.h"
@@ -337,3 +338,33 @@ TTransferResult TransferDisks(const std::vector<TTreeNode *> &sourceDisks, TTree
     }
     return result;
 }
+
+QString CatManagerStatusText(bool leftPane, const std::vector<TTreeNode *> &disks,
+                             const std::vector<TTreeNode *> &selected)
+{
+    // Capacities add up in the stored totals' scale.
+    const auto capacity = [](const std::vector<TTreeNode *> &nodes) {
+        int64_t sum = 0;
+        for (const TTreeNode *node : nodes)
+            if (const TDiskRec *disk = AsDisk(NodeRec(node)))
+                sum += DiskSpace(disk, 0);
+        return sum;
+    };
+    return QStringLiteral("%1%2 disks, total capacity %3 (%4 selected, %5)")
+        .arg(leftPane ? QStringLiteral("Left pane: ") : QStringLiteral("Right pane: "))
+        .arg(disks.size())
+        .arg(FormatSize(float(TotalBytes(capacity(disks)))))
+        .arg(selected.size())
+        .arg(FormatSize(float(TotalBytes(capacity(selected)))));
+}
+
+static QString verb(bool move) { return move ? QStringLiteral("Mov") : QStringLiteral("Copy"); }
+
+QString MsgTransferStatus(bool move) { return verb(move) + QStringLiteral("ing disks between catalogs, please wait"); }
+QString MsgTransferProgress(bool move) { return verb(move) + QStringLiteral("ing disks to other catalog..."); }
+QString MsgTransferDisk(bool move, const QString &disk)
+{
+    return verb(move) + QStringLiteral("ing data for disk \"") + disk + QStringLiteral("\"...");
+}
+QString MsgConfirmDeleteDisks() { return QStringLiteral("Please confirm deleting selected disk(s) from catalog."); }
+QString MsgDeletingDisks() { return QStringLiteral("Deleting selected disks, please wait..."); }

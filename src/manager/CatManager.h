@@ -51,3 +51,14 @@ struct TTransferResult {
 // part way leaves that disk and every later one where they were. The caller
 // re-sorts the target's disks and shows the notes once.
 TTransferResult TransferDisks(const std::vector<TTreeNode *> &sourceDisks, TTreeNode *targetCatalog, bool move);
+
+// The manager's status text for a pane: "Left pane: 3 disks, total capacity
+// 4.21 MB (1 selected, 1.40 MB)" ("Right pane: " for the right one).
+QString CatManagerStatusText(bool leftPane, const std::vector<TTreeNode *> &disks,
+                             const std::vector<TTreeNode *> &selected);
+// "Copy" or "Mov" + "ing disks between catalogs, please wait" and the like.
+QString MsgTransferStatus(bool move);     // the main window's status
+QString MsgTransferProgress(bool move);   // "...ing disks to other catalog..."
+QString MsgTransferDisk(bool move, const QString &disk);   // "...ing data for disk \"D\"..."
+QString MsgConfirmDeleteDisks();          // "Please confirm deleting selected disk(s) from catalog."
+QString MsgDeletingDisks();               // "Deleting selected disks, please wait..."

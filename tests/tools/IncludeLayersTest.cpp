@@ -32,7 +32,7 @@ const QList<TModuleRule> &moduleRules()
         {"settings", {"platform", "catalog", "archive"}},
         {"browser", {"platform", "catalog", "archive", "settings"}},
         {"scan", {"platform", "catalog", "archive", "settings", "browser"}},
-        {"manager", {"platform", "catalog", "archive", "settings"}},
+        {"manager", {"platform", "catalog", "archive", "settings", "browser"}},
         {"search", {"platform", "catalog", "archive", "settings", "browser"}},
         {"compare", {"platform", "catalog", "archive", "settings", "browser", "scan", "search"}},
         {"cli", core},

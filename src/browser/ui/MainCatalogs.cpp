@@ -9,6 +9,7 @@
 #include "browser/ui/CatalogTreeModel.h"
 #include "browser/ui/ItemListModel.h"
 #include "browser/ui/MainFormShared.h"
+#include "browser/ui/UserListForm.h"
 #include "browser/ui/Splash.h"
 #include "catalog/CatalogOps.h"
 #include "catalog/LoadSave.h"
@@ -117,6 +118,9 @@ void TMainForm::catalogShown(TTreeNode *catalogNode, bool select)
 
 void TMainForm::refresh()
 {
+    // With the last catalog closed the user list has nothing to show.
+    if (m_forest.roots().empty() && m_userListForm)
+        m_userListForm->hide();
     saveRecentFiles();
     updateReopenMenu();
     updateCommands();

@@ -55,6 +55,8 @@ std::span<const TMainCommand> TMainForm::commandTable()
         host.registry = w.m_registry;
         host.status = [&w](const QString &text) { w.setStatus(text, text.isEmpty() ? 0 : 1); };
         host.locate = [&w](TItemRec *rec) { w.locateItem(rec); };
+        host.setCategories = [&w](const std::vector<TItemRec *> &records) { w.setCategoriesFor(records); };
+        host.addToUserList = [&w](const std::vector<TItemRec *> &records) { w.addToUserList(records); };
         return host;
     };
     // Both read file lists and folder levels into the tree and let events
@@ -73,6 +75,22 @@ std::span<const TMainCommand> TMainForm::commandTable()
     static constexpr auto canLaunch = [](const TMainForm &w) { return w.itemCommandStates().launch; };
     static constexpr auto canExplore = [](const TMainForm &w) { return w.itemCommandStates().openExplorer; };
     static constexpr auto canExtract = [](const TMainForm &w) { return w.itemCommandStates().extract; };
+
+    // "Add to User List" and "Set Category and Flags" act on the list's
+    // selection while the list has the focus, else on the tree's node.
+    static constexpr auto commandRecords = [](const TMainForm &w) {
+        if (w.listHasFocus())
+            return w.selectedListRecords();
+        TTreeNode *node = w.selectedNode();
+        return node ? std::vector<TItemRec *>{node->data()} : std::vector<TItemRec *>{};
+    };
+    static constexpr auto treeRecord = [](const TMainForm &w) {
+        TTreeNode *node = w.selectedNode();
+        return node ? std::vector<TItemRec *>{node->data()} : std::vector<TItemRec *>{};
+    };
+    static constexpr auto hasTarget = [](const TMainForm &w) {
+        return w.selectedNode() != nullptr || !w.selectedListRecords().empty();
+    };
 
     static constexpr TMainCommand table[] = {
         // File
@@ -120,8 +138,10 @@ std::span<const TMainCommand> TMainForm::commandTable()
                  const bool diskRow = w.listHasFocus() && focused && ItemIs(focused->KindFlags, rkDisk);
                  return NodeIs(w.selectedNode(), rkDisk) || diskRow;
              }},
-        {.name = "MenuCatManager", .caption = "Catalog &Manager", .menus = cmCatalog, .separatorBefore = true},
-        {.name = "MenuCategories", .caption = "&Categories Setup", .menus = cmCatalog},
+        {.name = "MenuCatManager", .caption = "Catalog &Manager", .menus = cmCatalog, .separatorBefore = true,
+         .run = [](TMainForm &w) { w.catalogManager(); }, .enabled = anyCatalog},
+        {.name = "MenuCategories", .caption = "&Categories Setup", .menus = cmCatalog,
+         .run = [](TMainForm &w) { w.categoriesSetup(w.selectedNode()); }, .enabled = anyCatalog},
         {.name = "MenuCatalogInfo", .caption = "Catalog &Info", .menus = cmCatalog},
         {.name = "MenuExportDesc", .caption = "Export &Descriptions to Media", .menus = cmCatalog,
          .separatorBefore = true},
@@ -149,9 +169,11 @@ std::span<const TMainCommand> TMainForm::commandTable()
          .menus = cmItems, .button = "ButtonSearch", .icon = TAppImage::Search, .hintKeys = "Ctrl+F, F3",
          .run = [](TMainForm &w) { w.showSearchWindow(false); }},
         {.name = "MenuUserList", .caption = "View &User List", .keys = {Qt::CTRL | Qt::Key_U}, .menus = cmItems,
-         .button = "ButtonUserList", .icon = TAppImage::UserList, .hintKeys = "Ctrl+U"},
+         .button = "ButtonUserList", .icon = TAppImage::UserList, .hintKeys = "Ctrl+U",
+         .run = [](TMainForm &w) { w.showUserList(); }},
         {.name = "MenuAddList", .caption = "Add to User List", .keys = {Qt::CTRL | Qt::Key_L}, .menus = cmItems,
-         .button = "ButtonAddList", .icon = TAppImage::AddList, .hintKeys = "Ctrl+L"},
+         .button = "ButtonAddList", .icon = TAppImage::AddList, .hintKeys = "Ctrl+L",
+         .run = [](TMainForm &w) { w.addToUserList(commandRecords(w)); }, .enabled = hasTarget},
         {.name = "MenuView", .caption = "&View File", .keys = {Qt::CTRL | Qt::Key_I}, .menus = cmItems,
          .separatorBefore = true, .button = "ButtonView", .icon = TAppImage::ViewFile, .hintKeys = "Ctrl+I",
          .run = [](TMainForm &w) { w.fileActionCommand(TMainForm::TFileAction::View, TCommandSender::Global); },
@@ -178,7 +200,8 @@ std::span<const TMainCommand> TMainForm::commandTable()
         {.name = "MenuEditDesc", .caption = "Edit Description", .keys = {Qt::CTRL | Qt::Key_E}, .menus = cmItems,
          .button = "ButtonEditDesc", .icon = TAppImage::EditDesc, .hintKeys = "Ctrl+E"},
         {.name = "MenuSetCat", .caption = "Set Category and Flags", .menus = cmItems, .button = "ButtonSetCat",
-         .icon = TAppImage::SetCategory},
+         .icon = TAppImage::SetCategory, .run = [](TMainForm &w) { w.setCategoriesFor(commandRecords(w)); },
+         .enabled = hasTarget},
 
         // The tree's context menu; prepareTreeMenu shows the entries that fit the target.
         {.name = "TreeRename", .caption = "Rename", .menus = cmTreePopup,
@@ -195,7 +218,8 @@ std::span<const TMainCommand> TMainForm::commandTable()
          .run = [](TMainForm &w) { w.addDiskCommand(true); }},
         {.name = "TreeDeleteDisk", .caption = "Delete Disk", .menus = cmTreePopup,
          .run = [](TMainForm &w) { w.deleteDiskCommand(false); }},
-        {.name = "TreeCategories", .caption = "Categories Setup", .menus = cmTreePopup},
+        {.name = "TreeCategories", .caption = "Categories Setup", .menus = cmTreePopup,
+         .run = [](TMainForm &w) { w.categoriesSetup(w.selectedNode()); }},
         {.name = "TreeCloseCatalog", .caption = "Close Catalog", .menus = cmTreePopup,
          .run =
              [](TMainForm &w) {
@@ -203,19 +227,22 @@ std::span<const TMainCommand> TMainForm::commandTable()
                  if (NodeIs(node, rkCatalog))
                      w.closeCatalog(node);
              }},
-        {.name = "TreeCatManager", .caption = "Catalog Manager", .menus = cmTreePopup},
+        {.name = "TreeCatManager", .caption = "Catalog Manager", .menus = cmTreePopup,
+         .run = [](TMainForm &w) { w.catalogManager(); }},
         {.name = "TreeSaveCatalog", .caption = "Save Catalog", .menus = cmTreePopup,
          .run = [](TMainForm &w) { w.saveCatalog(false); }},
         {.name = "TreeExplorer", .caption = "Open in Explorer", .menus = cmTreePopup,
          .run = [](TMainForm &w) { w.fileActionCommand(TMainForm::TFileAction::Explorer, TCommandSender::TreeMenu); }},
-        {.name = "TreeAddList", .caption = "Add To User List", .menus = cmTreePopup},
+        {.name = "TreeAddList", .caption = "Add To User List", .menus = cmTreePopup,
+         .run = [](TMainForm &w) { w.addToUserList(treeRecord(w)); }},
         {.name = "TreeView", .caption = "&View File", .menus = cmTreePopup,
          .run = [](TMainForm &w) { w.fileActionCommand(TMainForm::TFileAction::View, TCommandSender::TreeMenu); }},
         {.name = "TreeLaunch", .caption = "Launch File", .menus = cmTreePopup,
          .run = [](TMainForm &w) { w.fileActionCommand(TMainForm::TFileAction::Launch, TCommandSender::TreeMenu); }},
         {.name = "TreeExtractTo", .caption = "Extract To...", .menus = cmTreePopup,
          .run = [](TMainForm &w) { w.fileActionCommand(TMainForm::TFileAction::ExtractTo, TCommandSender::TreeMenu); }},
-        {.name = "TreeSetCat", .caption = "Set Category and Flags", .menus = cmTreePopup},
+        {.name = "TreeSetCat", .caption = "Set Category and Flags", .menus = cmTreePopup,
+         .run = [](TMainForm &w) { w.setCategoriesFor(treeRecord(w)); }},
         {.name = "TreeNewCatalog", .caption = "Add New Catalog", .menus = cmTreePopup,
          .run = [](TMainForm &w) { w.newCatalog(); }},
         {.name = "TreeOpenCatalog", .caption = "Open Catalog", .menus = cmTreePopup,

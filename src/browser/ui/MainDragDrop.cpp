@@ -37,10 +37,6 @@ void TMainForm::dropDisks(const std::vector<TTreeNode *> &disks, TTreeNode *targ
     for (TTreeNode *disk : disks)
         diskWatches.push_back(watchNode(disk));
     // Moving disks changes the catalogs' disk levels, which a search walks.
-    static constexpr TSearchRefusal refusal = {"Can't move disk", [] {
-        return QStringLiteral("Sorry, moving disks is not possible while search is in progress.\r"
-                              "Please cancel the search or wait for search to finish.");
-    }};
     const auto operation = beginForestCommand(
         [this, diskWatches, targetWatch, fromList] {
             std::vector<TTreeNode *> left;
@@ -50,7 +46,7 @@ void TMainForm::dropDisks(const std::vector<TTreeNode *> &disks, TTreeNode *targ
             if (*targetWatch)
                 dropDisks(left, *targetWatch, fromList);
         },
-        &refusal);
+        &kMoveDiskRefusal);
     if (!operation)
         return;
     std::vector<TTreeNode *> valid;

@@ -31,6 +31,13 @@ struct TSearchRefusal {
     QString (*text)();
 };
 
+// Moving disks between catalogs (dragging them in the tree, the catalog
+// manager) changes the disk levels a search walks.
+inline constexpr TSearchRefusal kMoveDiskRefusal = {"Can't move disk", [] {
+    return QStringLiteral("Sorry, moving disks is not possible while search is in progress.\r"
+                          "Please cancel the search or wait for search to finish.");
+}};
+
 // Counts one of the window's operations while it runs.
 class OperationScope
 {

@@ -7,17 +7,22 @@
 // MainCatalogs (the catalog host), MainDragDrop (drag and drop).
 #include "browser/ui/QuillonMain.h"
 
+#include "catalog/UserList.h"
+
 #include "browser/TreeSort.h"
 #include "browser/ui/CatalogTreeModel.h"
 #include "browser/ui/ItemListModel.h"
 #include "browser/ui/MainFormShared.h"
 #include "browser/ui/Splash.h"
+#include "browser/ui/UserListForm.h"
 #include "search/ui/FoundListModel.h"
+#include "search/SearchThread.h"
 #include "search/ui/SearchForm.h"
 #include "browser/Utils.h"
 #include "catalog/CatalogOps.h"
 #include "catalog/LoadSave.h"
 #include "catalog/ResultLists.h"
+#include "catalog/UserList.h"
 #include "platform/Drives.h"
 #include "settings/Options.h"
 #include "settings/RecentFiles.h"
@@ -91,6 +96,12 @@ TMainForm::TMainForm(TOptions &options, Registry *registry, QWidget *parent)
                                                                  m_splash->hide();
                                                          });
     m_progress = std::make_unique<QtProgressSink>(this);
+    m_userList = std::make_unique<TUserList>();
+    // A file the user list takes while the search walks its folder keeps its list.
+    m_userList->setKeepHook([this](const TTreeNode *owner) {
+        if (searchRunning())
+            m_searchForm->controller().keepFileList(owner);
+    });
 
     m_items.setShowPrevFolder(m_options.ShowPrevCheck);
     m_items.setArchivesAsFolders(m_options.ArchivesSortCheck);
@@ -130,6 +141,11 @@ TMainForm::~TMainForm()
     // The search window and its worker go first: they read the forest.
     delete m_searchForm;
     m_searchForm = nullptr;
+    // The user list lets go of its records while they still exist.
+    storeUserListPlacement();
+    delete m_userListForm;
+    m_userListForm = nullptr;
+    m_userList.reset();
     disconnect(qApp, nullptr, this, nullptr);
     m_tree->selectionModel()->disconnect(this);
     m_details->selectionModel()->disconnect(this);
@@ -513,6 +529,8 @@ void TMainForm::showSearchWindow(bool duplicates)
                 scheduleIdle();
         });
         connect(m_searchForm, &TSearchForm::locateRequested, this, &TMainForm::locateItem);
+        connect(m_searchForm, &TSearchForm::setCategoriesRequested, this, &TMainForm::setCategoriesFor);
+        connect(m_searchForm, &TSearchForm::addToUserListRequested, this, &TMainForm::addToUserList);
         // Found disks can be dragged onto another catalog of the tree.
         m_searchForm->model()->setDragData(
             [](const std::vector<TItemRec *> &records) -> QMimeData * {

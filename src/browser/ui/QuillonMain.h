@@ -50,6 +50,9 @@ class TItemListModel;
 class TOptions;
 class TSearchForm;
 class TSplashForm;
+class TUserList;
+class TUserListForm;
+class QDialog;
 namespace mainform {
 class OperationScope;
 struct TSearchRefusal;
@@ -146,6 +149,19 @@ public:
     // "Locate in Catalog": the record's folder, disk or catalog is selected
     // in the tree and the record's row focused in the list.
     void locateItem(TItemRec *rec);
+
+    // Categories, flags, the user list and the catalog manager.
+    void categoriesSetup(TTreeNode *node);
+    void setCategoriesFor(const std::vector<TItemRec *> &records);
+    void addToUserList(const std::vector<TItemRec *> &records);
+    void showUserList();
+    void catalogManager();
+    TUserList &userList() { return *m_userList; }
+    TUserListForm *userListForm() const { return m_userListForm; }
+    // The selected rows of the item list, without the one leading a level up.
+    std::vector<TItemRec *> selectedListRecords() const;
+    // Called with each of these modal windows just before it shows (tests drive them).
+    void setDialogHook(std::function<void(QDialog *)> hook) { m_dialogHook = std::move(hook); }
 
     // --- status bar
     QString statusPanelText(int panel) const;
@@ -272,6 +288,7 @@ private:
     void applyDefaultPlacement();
     void restorePlacement();
     void storePlacement();
+    void storeUserListPlacement();
     void saveRecentFiles();
     // The nodes expanded in the tree, whose children are on show.
     std::unordered_set<const TTreeNode *> expandedNodes() const;
@@ -331,6 +348,10 @@ private:
     std::unique_ptr<Prompter> m_askPrompter;
     std::unique_ptr<QtProgressSink> m_progress;
     TSearchForm *m_searchForm = nullptr;
+    // After the forest: the list's records go before the forest frees them.
+    std::unique_ptr<TUserList> m_userList;
+    TUserListForm *m_userListForm = nullptr;
+    std::function<void(QDialog *)> m_dialogHook;
 
     QTimer m_listTimer;
     QTimer m_autoSaveTimer;

@@ -47,6 +47,15 @@ void showResults(const TCompareCommandHost &host, TCompareWork &work, QChar lett
         form.setHandler(TCompareCommand::Locate,
                         [locate](TItemRec *focused, const std::vector<TItemRec *> &) { locate(focused); });
     }
+    using Records = std::vector<TItemRec *>;
+    if (host.setCategories) {
+        auto set = host.setCategories;
+        form.setHandler(TCompareCommand::SetCategory, [set](TItemRec *, const Records &selected) { set(selected); });
+    }
+    if (host.addToUserList) {
+        auto add = host.addToUserList;
+        form.setHandler(TCompareCommand::AddToUserList, [add](TItemRec *, const Records &selected) { add(selected); });
+    }
     // The window opens where it was last closed.
     const QString placement = QStringLiteral("CompareWndPos");
     const QScreen *screen = QGuiApplication::primaryScreen();

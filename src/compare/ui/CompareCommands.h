@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 class Prompter;
 class QWidget;
@@ -31,6 +32,9 @@ struct TCompareCommandHost {
     std::function<void(const QString &)> status;
     // "Locate in Catalog": shows a record in the main window.
     std::function<void(TItemRec *)> locate;
+    // "Set Category and Flags" and "Add to User List" for the selected records.
+    std::function<void(const std::vector<TItemRec *> &)> setCategories;
+    std::function<void(const std::vector<TItemRec *> &)> addToUserList;
     // Runs just before the results window is shown (tests look at it then);
     // the window is given as its base, a TCompareForm.
     std::function<void(QWidget *)> resultsShown;

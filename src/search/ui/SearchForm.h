@@ -112,6 +112,8 @@ public:
     void clearList(bool ask);
     // The focused record of the list, null without one.
     TItemRec *focusedRecord() const;
+    // The selected records, in row order.
+    std::vector<TItemRec *> selectedRecords() const;
     // The lists changed under the window (records freed with a catalog).
     void refreshLists();
     // A found-list action by its object name ("BtnDelete", "BtnTarget", ...).
@@ -142,6 +144,9 @@ signals:
     void searchStateChanged();
     // "Locate in Catalog" for a record.
     void locateRequested(TItemRec *rec);
+    // "Set Category and Flags" and "Add to User List" for the selected records.
+    void setCategoriesRequested(const std::vector<TItemRec *> &records);
+    void addToUserListRequested(const std::vector<TItemRec *> &records);
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -131,12 +131,12 @@ constexpr TFoundCommand kCommands[] = {
     {"BtnTarget", "Locate in Catalog", "Locate in Catalog", TAppImage::Catalog, nullptr, false},
     {"BtnEditDesc", "Edit Description", "Edit Description", TAppImage::EditDesc, nullptr, true},
     {"BtnProperties", "Item Properties", "Properties", TAppImage::Properties, nullptr, true},
-    {"BtnSetCat", "Set Category and Flags", "Set Category and Flags", TAppImage::SetCategory, nullptr, true},
+    {"BtnSetCat", "Set Category and Flags", "Set Category and Flags", TAppImage::SetCategory, nullptr, false},
     {"BtnExplorer", "Open in Explorer", "Open in Explorer", TAppImage::Explorer, nullptr, true},
     {"BtnView", "View File in ASCII Viewer", "View File", TAppImage::ViewFile, nullptr, true},
     {"BtnLaunch", "Launch File in Associated Program", "Launch File", TAppImage::Launch, nullptr, true},
     {"BtnExtract", "Extract from Compressed File", "Extract To...", TAppImage::Extract, nullptr, true},
-    {"BtnAddList", "Add to User List", "Add to User List", TAppImage::AddList, nullptr, true},
+    {"BtnAddList", "Add to User List", "Add to User List", TAppImage::AddList, nullptr, false},
     {"BtnReport", "Generate Report", nullptr, TAppImage::Print, nullptr, true},
     {"BtnDelete", "Delete selected item(s)", "Remove from List", TAppImage::File, "edit-delete", false,
      QStyle::SP_DialogDiscardButton},
@@ -323,6 +323,10 @@ void TSearchForm::createActions()
     connect(action(QStringLiteral("BtnTarget")), &QAction::triggered, this, &TSearchForm::locateFocused);
     connect(action(QStringLiteral("BtnDelete")), &QAction::triggered, this, &TSearchForm::removeSelected);
     connect(action(QStringLiteral("BtnClear")), &QAction::triggered, this, [this] { clearList(true); });
+    connect(action(QStringLiteral("BtnSetCat")), &QAction::triggered, this,
+            [this] { emit setCategoriesRequested(selectedRecords()); });
+    connect(action(QStringLiteral("BtnAddList")), &QAction::triggered, this,
+            [this] { emit addToUserListRequested(selectedRecords()); });
 
     m_toolbar->addSeparator();
     static const struct {
@@ -416,6 +420,13 @@ TItemRec *TSearchForm::focusedRecord() const
     return m_model->recordOf(listView()->currentIndex());
 }
 
+std::vector<TItemRec *> TSearchForm::selectedRecords() const
+{
+    QModelIndexList rows = listView()->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(), [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
+    return m_model->recordsOf(rows);
+}
+
 void TSearchForm::scheduleStatus()
 {
     // Buttons and texts follow once the selection has settled.
@@ -431,6 +442,12 @@ void TSearchForm::updateFoundButtons()
     action(QStringLiteral("BtnTarget"))->setEnabled(focused);
     action(QStringLiteral("BtnDelete"))->setEnabled(focused && selected);
     action(QStringLiteral("BtnClear"))->setEnabled(any);
+    const std::vector<TItemRec *> records = selectedRecords();
+    action(QStringLiteral("BtnAddList"))->setEnabled(!records.empty());
+    const auto fileOrFolder = [](const TItemRec *rec) {
+        return ItemIs(rec->KindFlags, rkFile) || ItemIs(rec->KindFlags, rkFolder);
+    };
+    action(QStringLiteral("BtnSetCat"))->setEnabled(std::any_of(records.begin(), records.end(), fileOrFolder));
     for (const TFoundCommand &c : kCommands)
         if (QAction *entry = action(menuName(c.button)))
             entry->setEnabled(action(QLatin1String(c.button))->isEnabled());

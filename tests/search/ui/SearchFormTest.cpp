@@ -721,12 +721,15 @@ void SearchFormTest::escapeStopsASortAndKeepsItsOrder()
 
 void SearchFormTest::commandsStateAndTheirLaterTargets()
 {
-    for (const char *name : {"BtnEditDesc", "BtnProperties", "BtnSetCat", "BtnExplorer", "BtnView", "BtnLaunch",
-                             "BtnExtract", "BtnAddList", "BtnReport"}) {
+    for (const char *name : {"BtnEditDesc", "BtnProperties", "BtnExplorer", "BtnView", "BtnLaunch", "BtnExtract",
+                             "BtnReport"}) {
         QAction *a = form().action(QLatin1String(name));
         QVERIFY2(a && !a->isEnabled(), name);
         QVERIFY2(a->toolTip().contains(QStringLiteral("later")), name);
     }
+    // These two need a selection.
+    for (const char *name : {"BtnSetCat", "BtnAddList"})
+        QVERIFY2(!form().action(QLatin1String(name))->isEnabled(), name);
     QVERIFY(!form().action(QStringLiteral("BtnTarget"))->isEnabled());
     searchByName(QStringLiteral("readme"));
     QVERIFY(runSearch());
@@ -737,8 +740,18 @@ void SearchFormTest::commandsStateAndTheirLaterTargets()
     for (QAction *a : menu->actions())
         if (a->isVisible())
             shown << a->text() + (a->isEnabled() ? QString() : QStringLiteral(" (off)"));
-    QCOMPARE(shown, QStringList({QStringLiteral("Locate in Catalog"), QStringLiteral("Add to User List (off)"),
-                                 QStringLiteral("Remove from List")}));
+    QCOMPARE(shown, QStringList({QStringLiteral("Locate in Catalog"), QStringLiteral("Set Category and Flags"),
+                                 QStringLiteral("Add to User List"), QStringLiteral("Remove from List")}));
+    // Both hand the selection to the program around the window.
+    QSignalSpy setCat(&form(), &TSearchForm::setCategoriesRequested);
+    QSignalSpy addList(&form(), &TSearchForm::addToUserListRequested);
+    form().action(QStringLiteral("BtnSetCat"))->trigger();
+    form().action(QStringLiteral("BtnAddList"))->trigger();
+    QCOMPARE(setCat.count(), 1);
+    QCOMPARE(addList.count(), 1);
+    const auto handed = addList.at(0).at(0).value<std::vector<TItemRec *>>();
+    QCOMPARE(handed, form().selectedRecords());
+    QVERIFY(!handed.empty());
     QSignalSpy locate(&form(), &TSearchForm::locateRequested);
     QTest::keyClick(form().detailsView(), Qt::Key_T, Qt::ControlModifier);
     QCOMPARE(locate.count(), 1);

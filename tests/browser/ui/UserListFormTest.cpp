@@ -1,0 +1,247 @@
+// Tests of the User List window on the offscreen platform, and of the main
+// window's commands that open the organising windows: adding (once per
+// record), sorting that new items follow, removing and clearing with their
+// questions, the enabling rules, and "Set Category and Flags" reaching the
+// catalog and its file.
+#include "browser/ui/UserListForm.h"
+
+#include "TestCatalogs.h"
+#include "browser/ui/CatManagerForm.h"
+#include "browser/ui/CategoriesForm.h"
+#include "browser/ui/ItemListModel.h"
+#include "browser/ui/QuillonMain.h"
+#include "catalog/CatalogOps.h"
+#include "catalog/CatalogRec.h"
+#include "catalog/Forest.h"
+#include "catalog/LoadSave.h"
+#include "catalog/UserList.h"
+#include "settings/Options.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QListWidget>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
+#include <QtTest>
+
+using namespace testcat;
+
+namespace {
+
+HandCatalog Sample()
+{
+    HandCatalog c;
+    c.name = "Sample";
+    c.categories = {{"Games", 1}, {"Work", 2}};
+    HandDisk d;
+    d.name = "D";
+    d.rootFiles = {SampleFile("small.txt", 10), SampleFile("big.bin", 5000), SampleFile("mid.doc", 300)};
+    d.folders = {SampleFolder(1, "Sub", {SampleFile("deep.txt", 70)})};
+    c.disks.push_back(d);
+    return c;
+}
+
+// The records of a disk's root files, by name.
+std::map<QByteArray, TItemRec *> RootFiles(TTreeNode *disk)
+{
+    std::map<QByteArray, TItemRec *> files;
+    LoadFileList(disk);
+    for (TFileRec *f = NodeRec(disk)->Next; f; f = f->Next)
+        files[f->name().toByteArray()] = f;
+    return files;
+}
+
+QStringList Column0(const TUserListForm &form)
+{
+    QStringList names;
+    const QAbstractItemModel *model = form.listView()->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        names << model->index(row, 0).data().toString();
+    return names;
+}
+
+} // namespace
+
+class UserListFormTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_file;
+    TForest m_forest;
+    ScriptedPrompter m_prompter;
+    TTreeNode *m_catalog = nullptr;
+    std::map<QByteArray, TItemRec *> m_files;
+
+private slots:
+    void init()
+    {
+        m_prompter.messages.clear();
+        m_prompter.answers.clear();
+        m_file = m_dir.filePath(QStringLiteral("sample.ctf"));
+        WriteFileBytes(m_file, BuildCatalogBytes(Sample()));
+        m_catalog = ReadCatalog(m_forest, m_file);
+        m_files = RootFiles(m_catalog->firstChild());
+    }
+    void cleanup() { DeleteCatalog(m_forest, m_catalog); }
+
+    void addingListsEachRecordOnce()
+    {
+        TUserList list;
+        TUserListForm form(list, m_prompter);
+        QCOMPARE(form.addRecords({m_files["small.txt"], m_files["big.bin"], m_files["small.txt"]}), 2);
+        QCOMPARE(form.addRecords({m_files["small.txt"], nullptr}), 0);
+        QCOMPARE(form.listView()->model()->rowCount(), 2);
+        QCOMPARE(form.statusPanel(0)->text(), QStringLiteral("Total items: 2"));
+        QVERIFY(!form.statusPanel(1)->text().isEmpty());   // the focused first row's summary
+    }
+
+    void newItemsTakeTheSortOrderAtOnce()
+    {
+        TUserList list;
+        TUserListForm form(list, m_prompter);
+        form.addRecords({m_files["small.txt"]});
+        form.headerClicked(2);   // "Item Size", ascending
+        form.headerClicked(2);   // descending
+        QVERIFY(form.sortState().descending);
+        form.addRecords({m_files["mid.doc"], m_files["big.bin"]});
+        QCOMPARE(Column0(form), (QStringList{"big.bin", "mid.doc", "small.txt"}));
+        form.headerClicked(0);
+        QCOMPARE(Column0(form), (QStringList{"big.bin", "mid.doc", "small.txt"}));
+        form.headerClicked(0);
+        QCOMPARE(Column0(form), (QStringList{"small.txt", "mid.doc", "big.bin"}));
+    }
+
+    void removingAndClearingAsk_data()
+    {
+        QTest::addColumn<bool>("clear");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("left");
+        QTest::newRow("remove yes") << false << int(MsgAnswer::Yes) << QStringLiteral("Delete items") << 2;
+        QTest::newRow("remove no") << false << int(MsgAnswer::No) << QStringLiteral("Delete items") << 3;
+        QTest::newRow("clear yes") << true << int(MsgAnswer::Yes) << QStringLiteral("Delete all items") << 0;
+        QTest::newRow("clear no") << true << int(MsgAnswer::No) << QStringLiteral("Delete all items") << 3;
+    }
+    void removingAndClearingAsk()
+    {
+        QFETCH(bool, clear);
+        QFETCH(int, answer);
+        QFETCH(QString, caption);
+        QFETCH(int, left);
+        TUserList list;
+        TUserListForm form(list, m_prompter);
+        form.addRecords({m_files["small.txt"], m_files["big.bin"], m_files["mid.doc"]});
+        // The first row comes focused and selected; the user picks the second instead.
+        QCOMPARE(form.selectedRecords().size(), size_t(1));
+        form.listView()->selectionModel()->setCurrentIndex(
+            form.listView()->model()->index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        TItemRec *chosen = form.selectedRecords().front();
+        form.applyRefreshMark();   // what the idle time does after a selection change
+        m_prompter.answers = {MsgAnswer(answer)};
+        form.action(clear ? QStringLiteral("BtnClear") : QStringLiteral("BtnDelete"))->trigger();
+        QCOMPARE(m_prompter.messages.size(), size_t(1));
+        QCOMPARE(m_prompter.messages.back().caption, caption);
+        QCOMPARE(list.count(), left);
+        QCOMPARE(form.listView()->model()->rowCount(), left);
+        QCOMPARE(chosen->UserListPos >= 0, left == 3);
+    }
+
+    void commandsFollowTheFocusedItem()
+    {
+        TUserList list;
+        TUserListForm form(list, m_prompter);
+        std::vector<TItemRec *> asked;
+        form.setHandler(QStringLiteral("BtnSetCat"),
+                        [&](TItemRec *, const std::vector<TItemRec *> &selected) { asked = selected; });
+        form.addRecords({m_catalog->data(), m_files["big.bin"]});
+        QAction *setCat = form.action(QStringLiteral("BtnSetCat"));
+        QAbstractItemView *view = form.listView();
+        for (int row = 0; row < 2; ++row) {
+            view->selectionModel()->setCurrentIndex(view->model()->index(row, 0),
+                                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            form.updateCommands();
+            const bool catalog = form.focusedRecord() == m_catalog->data();
+            QCOMPARE(setCat->isEnabled(), !catalog);
+            // No window for these yet: off whatever is focused.
+            QVERIFY(!form.action(QStringLiteral("BtnProperties"))->isEnabled());
+        }
+        setCat->trigger();
+        QCOMPARE(asked, std::vector<TItemRec *>{m_files["big.bin"]});
+        QVERIFY(form.action(QStringLiteral("BtnClear"))->isEnabled());
+    }
+
+    // The main window's commands open the windows; "Set Category and Flags"
+    // changes the item, marks the catalog and survives a save and reopening.
+    void mainWindowCommandsOpenTheWindows()
+    {
+        TOptions options;
+        options.AutoSaveCheck = false;
+        auto form = std::make_unique<TMainForm>(options, nullptr);
+        form->setPrompter(&m_prompter);
+        const QString file = m_dir.filePath(QStringLiteral("main.ctf"));
+        WriteFileBytes(file, BuildCatalogBytes(Sample()));
+        form->openCatalogFiles({file});
+        QCOMPARE(form->forest().roots().size(), size_t(1));
+        TTreeNode *catalog = form->forest().roots().front();
+        form->selectNode(catalog->firstChild());
+
+        QStringList opened;
+        std::function<void(QDialog *)> then;
+        form->setDialogHook([&](QDialog *dialog) {
+            opened << dialog->objectName();
+            QPointer<QDialog> d(dialog);
+            QTimer::singleShot(0, dialog, [&, d] {
+                if (then)
+                    then(d);
+                if (d)
+                    d->reject();
+            });
+        });
+        form->command(QStringLiteral("MenuCatManager"))->trigger();
+        form->command(QStringLiteral("MenuCategories"))->trigger();
+        QCOMPARE(opened, (QStringList{"CatManagerForm", "CategoriesForm"}));
+
+        form->command(QStringLiteral("MenuAddList"))->trigger();
+        QVERIFY(form->userListForm());
+        QCOMPARE(form->userList().count(), 1);
+        QCOMPARE(form->userList().at(0), catalog->firstChild()->data());
+
+        std::map<QByteArray, TItemRec *> files = RootFiles(catalog->firstChild());
+        then = [](QDialog *dialog) {
+            auto *setCat = qobject_cast<TSetCatForm *>(dialog);
+            QVERIFY(setCat);
+            setCat->categoryList()->item(2)->setCheckState(Qt::Checked);   // "Work"
+            setCat->applyClicked();
+        };
+        form->setCategoriesFor({files["mid.doc"]});
+        QCOMPARE(opened.back(), QStringLiteral("SetCatForm"));
+        QCOMPARE(static_cast<TFileRec *>(files["mid.doc"])->CatFlags & 0x1F, 2);
+        QVERIFY(AsCatalog(catalog->data())->Dirty != 0);
+
+        const QString saved = m_dir.filePath(QStringLiteral("saved.ctf"));
+        SaveCatalogTo(catalog, saved);
+        TForest again;
+        TTreeNode *reopened = ReadCatalog(again, saved);
+        QVERIFY(reopened);
+        QCOMPARE(static_cast<TFileRec *>(RootFiles(reopened->firstChild())["mid.doc"])->CatFlags & 0x1F, 2);
+        DeleteCatalog(again, reopened);
+
+        // Closing the last catalog takes its records out of the list and hides the window.
+        form->showUserList();
+        QVERIFY(form->userListForm()->isVisible());
+        m_prompter.answers = {MsgAnswer::Ok, MsgAnswer::No};   // close all; do not save
+        form->closeAllCatalogs();
+        QVERIFY(form->forest().roots().empty());
+        QCOMPARE(form->userList().count(), 0);
+        QCOMPARE(form->userListForm()->listView()->model()->rowCount(), 0);
+        QVERIFY(!form->userListForm()->isVisible());
+        form->setPrompter(nullptr);
+    }
+};
+
+QTEST_MAIN(UserListFormTest)
+#include "UserListFormTest.moc"
