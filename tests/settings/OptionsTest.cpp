@@ -64,8 +64,7 @@ protected:
         m_hadOld = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
         m_old = qgetenv("XDG_CONFIG_HOME");
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
-        SetArchiveTypesEnabled(std::array<bool, kArchiveTypeCount>{true, true, true, true, true, true, true,
-                                                                   true, true, true, true, true, true, true});
+        SetArchiveTypesEnabled(AllArchiveTypes());
     }
     void TearDown() override
     {
@@ -289,7 +288,7 @@ TEST_F(OptionsTest, SavingWritesEveryValueOfTheMainKeyAndTheMarkerLast)
                            QStringLiteral("Font2"), QStringLiteral("Font3"), QStringLiteral("Font4"),
                            QStringLiteral("Font5"), QStringLiteral("ImportDescOrder"), QStringLiteral("CustomToolbar"),
                            QStringLiteral("Settings"), QStringLiteral("AdvSettings"), QStringLiteral("Settings2"),
-                           QStringLiteral("ArchiveSupport"), QStringLiteral("Autoload"), QStringLiteral("DescFiles"),
+                           QStringLiteral("ArchiveSupport"), QStringLiteral("ArchiveSupport2"), QStringLiteral("Autoload"), QStringLiteral("DescFiles"),
                            QStringLiteral("TempDir"), QStringLiteral("CatalogDir"), QStringLiteral("ExternalViewer"),
                            QStringLiteral("RevisionMarker")}));
     EXPECT_EQ(r.readBinaryExact(QStringLiteral("RevisionMarker"), 1), QByteArray(1, '\x02'));
@@ -299,6 +298,7 @@ TEST_F(OptionsTest, SavingWritesEveryValueOfTheMainKeyAndTheMarkerLast)
     EXPECT_EQ(r.readBinary(QStringLiteral("CustomToolbar"), 256), WriteCustomToolbar(BuiltInToolbarLayout()));
     EXPECT_EQ(r.readBinaryExact(QStringLiteral("ImportDescOrder"), 4), QByteArray("\x00\x02\x01\x03", 4));
     EXPECT_EQ(r.readBinaryExact(QStringLiteral("ArchiveSupport"), 4), Le32(0xFFFFFFFF));
+    EXPECT_EQ(r.readBinaryExact(QStringLiteral("ArchiveSupport2"), 4), Le32(0xFFFFFFFF));
     EXPECT_TRUE(RevisionCurrent(r));
 
     const TOptions back = loaded();
@@ -599,7 +599,7 @@ TEST_F(OptionsTest, DisabledArchiveTypesClearOnlyTheirBits)
     EXPECT_FALSE(ArchiveTypeEnabled(14));
     EXPECT_TRUE(ArchiveTypeEnabled(8));
     EXPECT_FALSE(ArchiveTypeEnabled(0));
-    EXPECT_FALSE(ArchiveTypeEnabled(15));
+    EXPECT_FALSE(ArchiveTypeEnabled(kArchiveTypeCount + 1));
     EXPECT_STREQ(ArchiveTypeExtension(9), "ZIP");
     EXPECT_STREQ(ArchiveTypeExtension(13), "GZ");
     EXPECT_EQ(ArchiveTypeExtension(0), nullptr);
