@@ -40,6 +40,8 @@ std::unique_ptr<TArcListReader> MakeHaListReader();
 std::unique_ptr<TArcListReader> MakeBhListReader();
 std::unique_ptr<TArcListReader> MakeLibarchiveListReader();
 std::unique_ptr<TUnBase> MakeUnLibarchive();
+std::unique_ptr<TArcListReader> MakeGzipTarListReader();
+std::unique_ptr<TUnBase> MakeUnGzipTar();
 
 struct TArchiveTypeRow {
     const char *extension;   // upper case, without the dot
@@ -56,7 +58,7 @@ struct TArchiveTypeRow {
 // the types after them are today's formats, read through libarchive, whose
 // switches live in a value of their own so that old settings keep their meaning.
 inline constexpr int kClassicArchiveTypeCount = 14;
-inline constexpr int kArchiveTypeCount = 22;
+inline constexpr int kArchiveTypeCount = 24;
 
 // Row n - 1 is archive type index n. Order and spellings are fixed (stored in catalogs and settings).
 inline constexpr std::array<TArchiveTypeRow, kArchiveTypeCount> kArchiveTypes = {{
@@ -73,9 +75,10 @@ inline constexpr std::array<TArchiveTypeRow, kArchiveTypeCount> kArchiveTypes = 
     {"ZOO", 0, TArcType::ZOO, true, true, "ArcZOO", MakeZooListReader, MakeUnZOO},
     {"EXE", 0, TArcType::Unknown, false, false, "ArcEXE", nullptr, nullptr},
     {"TAR", 0, TArcType::TAR, false, true, "ArcTAR", MakeTarListReader, MakeUnTar},
-    {"GZ", 0, TArcType::GZip, false, true, "ArcGZIP", MakeGzipListReader, MakeUnGZIP},
+    // A gzip or compress file holding a tarball lists the tarball's files (a setting).
+    {"GZ", 0, TArcType::GZip, false, true, "ArcGZIP", MakeGzipTarListReader, MakeUnGzipTar},
     // compress (.Z) files are detected as the GZip family and listed by its reader
-    {"Z", 0, TArcType::GZip, false, false, "ArcZ", MakeGzipListReader, nullptr},
+    {"Z", 0, TArcType::GZip, false, false, "ArcZ", MakeGzipTarListReader, nullptr},
     {"7Z", 0, TArcType::SevenZip, false, true, "Arc7Z", MakeLibarchiveListReader, MakeUnLibarchive},
     {"XZ", 0, TArcType::XZ, false, true, "ArcXZ", MakeLibarchiveListReader, MakeUnLibarchive},
     {"TXZ", 0, TArcType::XZ, false, true, "ArcTXZ", MakeLibarchiveListReader, MakeUnLibarchive},
@@ -84,6 +87,8 @@ inline constexpr std::array<TArchiveTypeRow, kArchiveTypeCount> kArchiveTypes = 
     {"ZST", 0, TArcType::Zstd, false, true, "ArcZST", MakeLibarchiveListReader, MakeUnLibarchive},
     {"TZST", 0, TArcType::Zstd, false, true, "ArcTZST", MakeLibarchiveListReader, MakeUnLibarchive},
     {"ISO", 0, TArcType::ISO, false, true, "ArcISO", MakeLibarchiveListReader, MakeUnLibarchive},
+    {"TGZ", 0, TArcType::GZip, false, true, "ArcTGZ", MakeGzipTarListReader, MakeUnGzipTar},
+    {"TAZ", 0, TArcType::GZip, false, true, "ArcTAZ", MakeGzipTarListReader, MakeUnGzipTar},
 }};
 
 // Directory readers of the types without a row: BH has no extension of its

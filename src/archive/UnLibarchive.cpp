@@ -95,7 +95,9 @@ public:
             archive_read_support_filter_xz(m_a);
             archive_read_support_filter_bzip2(m_a);
             archive_read_support_filter_zstd(m_a);
-            archive_read_support_format_tar(m_a);
+            // With the tarball setting off a stream is one file, whatever it holds.
+            if (tarOnly || CompressedTarMembersShown())
+                archive_read_support_format_tar(m_a);
             if (!tarOnly)
                 archive_read_support_format_raw(m_a);
             break;
@@ -137,13 +139,17 @@ private:
     bool m_ok = false;
 };
 
-// The name of the one file of a plain stream: the archive's name less its last extension.
+// The name of the one file of a plain stream: the archive's name less its last
+// extension, which for the tarball short forms (.txz, .tbz2, .tzst) is ".tar".
 QByteArray rawMemberName(const QString &archiveFile)
 {
     const QString base = QFileInfo(archiveFile).fileName();
     const qsizetype dot = base.lastIndexOf(QLatin1Char('.'));
-    const QString name = dot > 0 ? base.left(dot) : base;
-    return name.toUtf8();
+    if (dot <= 0)
+        return base.toUtf8();
+    const QString ext = base.mid(dot + 1).toUpper();
+    const bool tarball = ext == QLatin1String("TXZ") || ext == QLatin1String("TBZ2") || ext == QLatin1String("TZST");
+    return (base.left(dot) + (tarball ? QStringLiteral(".tar") : QString())).toUtf8();
 }
 
 // The entry's name as the kit keeps it: UTF-8 where libarchive can give it,
@@ -193,11 +199,12 @@ namespace {
 class LibarchiveListReader : public TArcListReader
 {
 public:
+    explicit LibarchiveListReader(bool tarOnly = false) : m_tarOnly(tarOnly) {}
     int headerSize() const override { return 0; }
 
     void prepare(TArcLister &lister, TArcSource &src) override
     {
-        m_pass = std::make_unique<LibPass>(src, lister.startOffset() - 1, PlainArcType(lister.arcType()));
+        m_pass = std::make_unique<LibPass>(src, lister.startOffset() - 1, PlainArcType(lister.arcType()), m_tarOnly);
         if (!m_pass->ok())
             lister.raiseError(ArcErrBadFileHeader);
         lister.position = 0;
@@ -253,7 +260,42 @@ private:
         }
     }
 
+    bool m_tarOnly;
     std::unique_ptr<LibPass> m_pass;
+};
+
+// Whether a gzip-family file is to be read as the tarball it holds: the setting is on
+// and libarchive's tar reader takes the decompressed bytes.
+bool gzipTarball(TArcSource &src, int64_t base)
+{
+    if (!CompressedTarMembersShown())
+        return false;
+    LibPass probe(src, base, TArcType::GZip, true);
+    return probe.ok() && probe.next() != LibPass::Next::Damaged;
+}
+
+// The gzip family's directory: the tarball's members, or the GZip reader's one member.
+class GzipTarListReader : public TArcListReader
+{
+public:
+    int headerSize() const override { return m_inner->headerSize(); }
+
+    void prepare(TArcLister &lister, TArcSource &src) override
+    {
+        if (gzipTarball(src, lister.startOffset() - 1))
+            m_inner = std::make_unique<LibarchiveListReader>(true);
+        else
+            m_inner = MakeGzipListReader();
+        m_inner->prepare(lister, src);
+    }
+    Step step(TArcLister &lister, TArcSource &src, QByteArrayView fixed, int64_t headerOffset) override
+    {
+        return m_inner->step(lister, src, fixed, headerOffset);
+    }
+    void finish(TArcLister &lister, int decoded) override { m_inner->finish(lister, decoded); }
+
+private:
+    std::unique_ptr<TArcListReader> m_inner;
 };
 
 } // namespace
@@ -261,6 +303,11 @@ private:
 std::unique_ptr<TArcListReader> MakeLibarchiveListReader()
 {
     return std::make_unique<LibarchiveListReader>();
+}
+
+std::unique_ptr<TArcListReader> MakeGzipTarListReader()
+{
+    return std::make_unique<GzipTarListReader>();
 }
 
 // ---------------------------------------------------------------------------
@@ -283,14 +330,26 @@ bool TUnLibarchive::acceptsType(TArcType type) const
 
 int TUnLibarchive::extractMembers(TArcSource &src, const QString &root)
 {
-    return extractThrough(src, root, false);
+    return ExtractThroughLibarchive(*this, src, root, archiveFileTime(), false);
 }
 
-int TUnLibarchive::extractThrough(TArcSource &src, const QString &root, bool tarOnly)
+bool TUnGzipTar::acceptsType(TArcType type) const
 {
-    LibPass pass(src, startOffset() - 1, PlainArcType(arcType()), tarOnly);
+    return type == TArcType::GZip;
+}
+
+int TUnGzipTar::extractMembers(TArcSource &src, const QString &root)
+{
+    if (gzipTarball(src, startOffset() - 1))
+        return ExtractThroughLibarchive(*this, src, root, archiveFileTime(), true);
+    return TUnGZIP::extractMembers(src, root);
+}
+
+int ExtractThroughLibarchive(TUnBase &unit, TArcSource &src, const QString &root, int64_t archiveTime, bool tarOnly)
+{
+    LibPass pass(src, unit.startOffset() - 1, PlainArcType(unit.arcType()), tarOnly);
     if (!pass.ok())
-        raiseError(ArcErrBadFileHeader);
+        unit.raiseError(ArcErrBadFileHeader);
     std::vector<char> buf(static_cast<size_t>(kChunk));
     int recNum = 0;
     int extracted = 0;
@@ -299,21 +358,21 @@ int TUnLibarchive::extractThrough(TArcSource &src, const QString &root, bool tar
         if (next == LibPass::Next::End)
             break;
         if (next == LibPass::Next::Damaged)
-            raiseError(ArcErrBadFileHeader);
+            unit.raiseError(ArcErrBadFileHeader);
         if (!isFileEntry(pass))
             continue;
         archive_entry *e = pass.entry();
-        const QString rel = selectedOutputPath(QString::fromUtf8(memberName(pass, archiveFile())));
+        const QString rel = unit.selectedOutputPath(QString::fromUtf8(memberName(pass, unit.archiveFile())));
         if (rel.isEmpty())
             continue;
         ++recNum;
         const bool sized = !pass.raw() && archive_entry_size_is_set(e);
         const uint64_t declared = sized ? uint64_t(std::max<la_int64_t>(0, archive_entry_size(e))) : 0;
-        if (sized && declared > OutputLimit) {
-            warn(ArcErrBadLengths);
+        if (sized && declared > unit.OutputLimit) {
+            unit.warn(ArcErrBadLengths);
             continue;
         }
-        TMemberFile out(*this, root, rel, declared, sized ? declared : OutputLimit);
+        TMemberFile out(unit, root, rel, declared, sized ? declared : unit.OutputLimit);
         if (!out.open(recNum))
             continue;
         for (;;) {
@@ -322,19 +381,19 @@ int TUnLibarchive::extractThrough(TArcSource &src, const QString &root, bool tar
                 break;
             if (n < 0) {
                 out.discard();
-                raiseError(ArcErrBadLengths);
+                unit.raiseError(ArcErrBadLengths);
             }
             if (!out.write(buf.data(), n)) {
                 out.discard();
-                raiseError(out.overCap() ? int(ArcErrBadLengths) : int(ArcErrWriteFile));
+                unit.raiseError(out.overCap() ? int(ArcErrBadLengths) : int(ArcErrWriteFile));
             }
         }
         // A member shorter than its entry says is damaged, not a short file.
         if (sized && out.written() != declared) {
             out.discard();
-            raiseError(ArcErrBadLengths);
+            unit.raiseError(ArcErrBadLengths);
         }
-        const int64_t mtime = archive_entry_mtime_is_set(e) ? int64_t(archive_entry_mtime(e)) : archiveFileTime();
+        const int64_t mtime = archive_entry_mtime_is_set(e) ? int64_t(archive_entry_mtime(e)) : archiveTime;
         if (out.commit(mtime, true))
             ++extracted;
     }
@@ -344,4 +403,9 @@ int TUnLibarchive::extractThrough(TArcSource &src, const QString &root, bool tar
 std::unique_ptr<TUnBase> MakeUnLibarchive()
 {
     return std::make_unique<TUnLibarchive>();
+}
+
+std::unique_ptr<TUnBase> MakeUnGzipTar()
+{
+    return std::make_unique<TUnGzipTar>();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "archive/UnBase.h"
+#include "archive/UnGZIP.h"
 
 // Whether compressed tarballs are listed and extracted as the files inside
 // them ("Show the files inside compressed tar archives"); on until the
@@ -20,6 +21,18 @@ class TUnLibarchive : public TUnBase
 protected:
     bool acceptsType(TArcType type) const override;
     int extractMembers(TArcSource &src, const QString &root) override;
-    // The member loop; tarOnly offers libarchive the tar reader alone (a gzip-family tarball).
-    int extractThrough(TArcSource &src, const QString &root, bool tarOnly);
 };
+
+// The gzip family's extractor: a tarball's files when the setting shows them
+// and the data is a tarball, else the GZip extractor's one member.
+class TUnGzipTar : public TUnGZIP
+{
+protected:
+    bool acceptsType(TArcType type) const override;
+    int extractMembers(TArcSource &src, const QString &root) override;
+};
+
+// The member loop of both: unit's settings and events, archiveTime for members
+// without a time of their own; tarOnly offers libarchive the tar reader alone.
+// Returns how many members were written; raises through unit on damage.
+int ExtractThroughLibarchive(TUnBase &unit, TArcSource &src, const QString &root, int64_t archiveTime, bool tarOnly);

@@ -364,6 +364,7 @@ const std::vector<SettingDef> &settingDefs()
             d.push_back(checkDef(kArchiveTypes[i].settingName,
                                  i < kClassicArchiveTypeCount ? kArchiveSupport : kArchiveSupport2,
                                  TOptions::ArchiveFields()[i]));
+        d.push_back(checkDef("CompressedTarCheck", kArchiveSupport2, &C::CompressedTarCheck));
         d.push_back(checkDef("ArchiveDescOnly", kAdvSettings, &C::ArchiveDescOnly));
         d.push_back(checkDef("ArchiveQuickScan", kAdvSettings, &C::ArchiveQuickScan));
         // Descriptions

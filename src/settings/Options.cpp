@@ -3,6 +3,7 @@
 // and the revision check of the settings store.
 #include "settings/Options.h"
 
+#include "archive/UnLibarchive.h"
 #include "platform/Prompter.h"
 #include "settings/OptionValues.h"
 
@@ -299,7 +300,7 @@ const std::array<bool TOptionsControls::*, kArchiveTypeCount> &TOptions::Archive
         &TOptionsControls::ArcZIP, &TOptionsControls::ArcZOO, &TOptionsControls::ArcEXE, &TOptionsControls::ArcTAR,
         &TOptionsControls::ArcGZIP, &TOptionsControls::ArcZ, &TOptionsControls::Arc7Z, &TOptionsControls::ArcXZ,
         &TOptionsControls::ArcTXZ, &TOptionsControls::ArcBZ2, &TOptionsControls::ArcTBZ2, &TOptionsControls::ArcZST,
-        &TOptionsControls::ArcTZST, &TOptionsControls::ArcISO,
+        &TOptionsControls::ArcTZST, &TOptionsControls::ArcISO, &TOptionsControls::ArcTGZ, &TOptionsControls::ArcTAZ,
     };
     return fields;
 }
@@ -508,6 +509,8 @@ quint32 TOptions::archiveSupport2Word() const
     for (int i = kClassicArchiveTypeCount; i < kArchiveTypeCount; ++i)
         if (!(this->*ArchiveFields()[i]))
             w &= ~(1u << (i - kClassicArchiveTypeCount));
+    if (!CompressedTarCheck)
+        w &= ~(1u << kCompressedTarBit);
     return w;
 }
 
@@ -515,6 +518,7 @@ void TOptions::setArchiveSupport2Word(quint32 w)
 {
     for (int i = kClassicArchiveTypeCount; i < kArchiveTypeCount; ++i)
         this->*ArchiveFields()[i] = bitOf(w, i - kClassicArchiveTypeCount);
+    CompressedTarCheck = bitOf(w, kCompressedTarBit);
 }
 
 quint32 TOptions::useFontDataWord() const
@@ -537,6 +541,7 @@ void TOptions::load(Registry &registry)
     if (!registry.openKey(Registry::MainKey(), false)) {
         m_modified = true;
         SetArchiveTypesEnabled(archiveTypes());
+        SetCompressedTarMembersShown(CompressedTarCheck);
         return;
     }
     readFonts(registry);
@@ -601,6 +606,7 @@ void TOptions::readBitWords(Registry &registry)
         setArchiveSupport2Word(kArchiveSupport2Fallback);
     }
     SetArchiveTypesEnabled(archiveTypes());
+    SetCompressedTarMembersShown(CompressedTarCheck);
 }
 
 void TOptions::readListsAndFolders(Registry &registry)
@@ -719,5 +725,6 @@ TApplyResult TOptions::apply(Prompter &prompter)
     m_applied = Applied{ArchivesSortCheck, FormattedSizesCheck, ShowPrevCheck};
 
     SetArchiveTypesEnabled(archiveTypes());
+    SetCompressedTarMembersShown(CompressedTarCheck);
     return result;
 }

@@ -4,6 +4,7 @@
 // message, applying with the folder warnings, storing fonts, toolbar, import
 // order and window placements, and settings by control name. The byte
 // layouts of the values themselves are tested in LayoutsTest.cpp.
+#include "archive/UnLibarchive.h"
 #include "settings/Options.h"
 
 #include "platform/Prompter.h"
@@ -195,6 +196,7 @@ void ChangeEverything(TOptions &o, const QString &existingFolder)
     o.InsideZipCheck = false;
     for (bool TOptionsControls::*field : TOptions::ArchiveFields())
         o.*field = false;
+    o.CompressedTarCheck = false;
     o.ArchiveDescOnly = true;
     o.ArchiveQuickScan = true;
     o.DescList = {QStringLiteral("README"), QStringLiteral("*.DOC"), QStringLiteral("WITH BLANK"),
@@ -390,6 +392,25 @@ TEST_F(OptionsTest, ARevisionMarkerOtherThanTwoDeletesTheKeyWithAllSubkeys)
         EXPECT_TRUE(check.Wiped);
         EXPECT_FALSE(r.keyExists(kMain));
     }
+}
+
+// Today's formats keep their switches in a value of their own: a file written before it
+// existed reads them on, whatever its old word says, and is not taken for damaged.
+TEST_F(OptionsTest, SettingsWithoutTheNewArchiveSwitchesReadThemOn)
+{
+    TOptions o(env());
+    saveAll(o);
+    editMain([](Registry &r) {
+        ASSERT_TRUE(r.deleteValue(QStringLiteral("ArchiveSupport2")));
+        ASSERT_TRUE(r.writeBinary(QStringLiteral("ArchiveSupport"), QByteArray(4, '\0')));
+    });
+    const TOptions back = loaded();
+    EXPECT_FALSE(back.modified());
+    const std::array<bool, kArchiveTypeCount> types = back.archiveTypes();
+    for (int i = 0; i < kArchiveTypeCount; ++i)
+        EXPECT_EQ(types[size_t(i)], i >= kClassicArchiveTypeCount) << i;
+    EXPECT_TRUE(back.CompressedTarCheck);
+    EXPECT_TRUE(CompressedTarMembersShown());
 }
 
 TEST_F(OptionsTest, MissingSettingsWordGivesItsListedMeanings)
