@@ -24,6 +24,8 @@
 namespace {
 
 constexpr int64_t kChunk = 64 * 1024;
+// "Password protected", the kit's message for a member it cannot decrypt.
+constexpr int kArcErrPasswordProtected = 25190;
 
 // The kit's byte source as libarchive's client: reads in chunks from base on, seeks within it.
 struct Feed {
@@ -265,13 +267,14 @@ private:
 };
 
 // Whether a gzip-family file is to be read as the tarball it holds: the setting is on
-// and libarchive's tar reader takes the decompressed bytes.
+// and libarchive's tar reader finds a member in the decompressed bytes.
 bool gzipTarball(TArcSource &src, int64_t base)
 {
     if (!CompressedTarMembersShown())
         return false;
+    // A first member is needed: the tar reader takes a stream of zeros for an empty tarball.
     LibPass probe(src, base, TArcType::GZip, true);
-    return probe.ok() && probe.next() != LibPass::Next::Damaged;
+    return probe.ok() && probe.next() == LibPass::Next::Entry;
 }
 
 // The gzip family's directory: the tarball's members, or the GZip reader's one member.
@@ -362,6 +365,11 @@ int ExtractThroughLibarchive(TUnBase &unit, TArcSource &src, const QString &root
         if (!isFileEntry(pass))
             continue;
         archive_entry *e = pass.entry();
+        // An encrypted member (a 7z written with a password): the kit decrypts none of these.
+        if (archive_entry_is_data_encrypted(e) > 0) {
+            unit.warn(kArcErrPasswordProtected);
+            continue;
+        }
         const QString rel = unit.selectedOutputPath(QString::fromUtf8(memberName(pass, unit.archiveFile())));
         if (rel.isEmpty())
             continue;
