@@ -1,37 +1,33 @@
 // The ZIP methods of today's writers that the system's libraries decode:
-// bzip2 (12), LZMA (14), Zstandard (93) and xz (95). Each member's packed
-// bytes are handed to libarchive's stream filters (libbz2, liblzma, libzstd
-// behind them) as one raw stream; the output is capped at the member's
-// declared size and the input at its packed size, like every kit decoder.
+// bzip2 (12), LZMA (14), Zstandard (93) and xz (95). The bzip2, zstd and xz
+// members are whole streams, handed to libarchive's stream filters (libbz2,
+// libzstd, liblzma behind them); an LZMA member is a raw LZMA stream behind a
+// small header of ZIP's own, decoded by liblzma's raw decoder. The output is
+// capped at the member's declared size and the input at its packed size, like
+// every kit decoder.
 #include "archive/UnZipMethods.h"
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <lzma.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 namespace {
 
 constexpr size_t kChunk = 64 * 1024;
 
-// The member's packed bytes as libarchive's client: never more than packedSize, with an
-// optional prefix put in front (the header libarchive's LZMA reader expects).
+// The member's packed bytes as libarchive's client: never more than packedSize.
 struct PackedFeed {
     DecodeInput *in = nullptr;
     uint64_t left = 0;
-    std::vector<uint8_t> prefix;
     std::vector<uint8_t> buffer;
 
     static la_ssize_t read(struct archive *, void *data, const void **out)
     {
         auto *f = static_cast<PackedFeed *>(data);
-        if (!f->prefix.empty()) {
-            f->buffer.swap(f->prefix);
-            f->prefix.clear();
-            *out = f->buffer.data();
-            return la_ssize_t(f->buffer.size());
-        }
         f->buffer.resize(kChunk);
         const int64_t want = int64_t(std::min<uint64_t>(f->left, kChunk));
         const int64_t n = want > 0 ? f->in->Read(f->buffer.data(), want) : 0;
@@ -43,11 +39,81 @@ struct PackedFeed {
     }
 };
 
-// ZIP's LZMA member (APPNOTE 5.8.8): version (2 bytes), size of the properties (2 bytes,
-// always 5), the properties (lc/lp/pb byte, dictionary size), then the raw LZMA data. The
-// .lzma file header libarchive reads is the same 5 properties and the unpacked size (8 bytes).
+// ZIP's LZMA member: version (2 bytes), size of the properties (2 bytes, always 5), the
+// properties (lc/lp/pb byte, dictionary size), then the raw LZMA data, ended by its end
+// marker or by the declared size.
 constexpr int kLzmaZipHeader = 4;
 constexpr int kLzmaProps = 5;
+
+// Reads exactly n bytes; false when the input ends first.
+bool readExactly(DecodeInput &in, uint8_t *buf, size_t n)
+{
+    for (size_t got = 0; got < n;) {
+        const int64_t r = in.Read(buf + got, int64_t(n - got));
+        if (r <= 0)
+            return false;
+        got += size_t(r);
+    }
+    return true;
+}
+
+// Decodes an LZMA member; see Decoder.h for the outcomes.
+DecodeStatus decodeLzma(DecodeInput &in, DecodeOutput &out, const DecodeParams &params)
+{
+    uint8_t head[kLzmaZipHeader + kLzmaProps];
+    if (params.packedSize < sizeof head || !readExactly(in, head, sizeof head))
+        return DecodeStatus::Truncated;
+    if (head[2] != kLzmaProps || head[3] != 0)
+        return DecodeStatus::DataError;
+    lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, nullptr}, {LZMA_VLI_UNKNOWN, nullptr}};
+    if (lzma_properties_decode(&filters[0], nullptr, head + kLzmaZipHeader, kLzmaProps) != LZMA_OK)
+        return DecodeStatus::DataError;
+    lzma_stream strm = LZMA_STREAM_INIT;
+    const lzma_ret init = lzma_raw_decoder(&strm, filters);
+    free(filters[0].options);
+    if (init != LZMA_OK)
+        return DecodeStatus::DataError;
+    std::vector<uint8_t> inBuf(kChunk), outBuf(kChunk);
+    uint64_t left = params.packedSize - sizeof head;
+    uint64_t done = 0;
+    DecodeStatus status = DecodeStatus::Ok;
+    while (done < params.unpackedSize) {
+        if (strm.avail_in == 0 && left > 0) {
+            const int64_t n = in.Read(inBuf.data(), int64_t(std::min<uint64_t>(left, kChunk)));
+            if (n > 0) {
+                left -= uint64_t(n);
+                strm.next_in = inBuf.data();
+                strm.avail_in = size_t(n);
+            } else {
+                left = 0;
+            }
+        }
+        // Never more than the declared size: the stream may have no end marker.
+        strm.next_out = outBuf.data();
+        strm.avail_out = size_t(std::min<uint64_t>(kChunk, params.unpackedSize - done));
+        const lzma_ret ret = lzma_code(&strm, strm.avail_in == 0 && left == 0 ? LZMA_FINISH : LZMA_RUN);
+        const size_t produced = size_t(strm.next_out - outBuf.data());
+        if (produced > 0 && !out.Write(outBuf.data(), produced)) {
+            status = DecodeStatus::OutputError;
+            break;
+        }
+        done += produced;
+        if (ret == LZMA_STREAM_END)
+            break;
+        if (ret == LZMA_BUF_ERROR) {
+            status = DecodeStatus::Truncated;
+            break;
+        }
+        if (ret != LZMA_OK) {
+            status = DecodeStatus::DataError;
+            break;
+        }
+    }
+    lzma_end(&strm);
+    if (status == DecodeStatus::Ok && done < params.unpackedSize)
+        status = DecodeStatus::Truncated;
+    return status;
+}
 
 // Decodes one member through the libarchive filter of method; see Decoder.h for the outcomes.
 DecodeStatus decodeThroughFilter(DecodeInput &in, DecodeOutput &out, const DecodeParams &params)
@@ -55,33 +121,12 @@ DecodeStatus decodeThroughFilter(DecodeInput &in, DecodeOutput &out, const Decod
     PackedFeed feed;
     feed.in = &in;
     feed.left = params.packedSize;
-    if (params.method == 14) {
-        uint8_t head[kLzmaZipHeader + kLzmaProps];
-        if (feed.left < sizeof head)
-            return DecodeStatus::Truncated;
-        for (size_t got = 0; got < sizeof head;) {
-            const int64_t n = in.Read(head + got, int64_t(sizeof head - got));
-            if (n <= 0)
-                return DecodeStatus::Truncated;
-            got += size_t(n);
-        }
-        feed.left -= sizeof head;
-        if (head[2] != kLzmaProps || head[3] != 0)
-            return DecodeStatus::DataError;
-        feed.prefix.assign(head + kLzmaZipHeader, head + sizeof head);
-        for (int i = 0; i < 8; ++i)
-            feed.prefix.push_back(uint8_t(params.unpackedSize >> (8 * i)));
-    }
-
     struct archive *a = archive_read_new();
     if (!a)
         return DecodeStatus::OutputError;
     switch (params.method) {
     case 12:
         archive_read_support_filter_bzip2(a);
-        break;
-    case 14:
-        archive_read_support_filter_lzma(a);
         break;
     case 93:
         archive_read_support_filter_zstd(a);
@@ -124,10 +169,11 @@ DecodeStatus DecodeZipLibraryMethod(DecodeInput &in, DecodeOutput &out, const De
 {
     switch (params.method) {
     case 12:
-    case 14:
     case 93:
     case 95:
         return decodeThroughFilter(in, out, params);
+    case 14:
+        return decodeLzma(in, out, params);
     default:
         return DecodeStatus::Unsupported;
     }

@@ -444,6 +444,26 @@ TEST(ModernZipMethods, LibraryMethodsExtractAndAesIsRefused)
     for (const QString &f : wanted)
         EXPECT_EQ(readAll(out.filePath(f)), data) << f.toStdString();
 
+    // The reference writer's own members: LZMA with a dictionary cut to the data's size (no
+    // power of two, which libarchive's .lzma reader would not take), bzip2; Deflate64 is refused.
+    if (haveTool(QStringLiteral("7z"))) {
+        const std::pair<const char *, int> written[] = {{"LZMA", 0}, {"BZip2", 0}, {"Deflate64", ArcErrUnsupportedMethod}};
+        for (const auto &[method, refusal] : written) {
+            SCOPED_TRACE(method);
+            const QString zip = dir.filePath(QStringLiteral("7z_%1.zip").arg(QLatin1String(method)));
+            runTool(QStringLiteral("7z"), {QStringLiteral("a"), QStringLiteral("-bd"), QStringLiteral("-tzip"),
+                                           QStringLiteral("-mm=%1").arg(QLatin1String(method)), zip, raw});
+            QTemporaryDir to;
+            unit = MakeExtractor(ArchiveExtensionIndex(zip));
+            unit->setArchiveFile(zip);
+            unit->ExtractDir = to.path();
+            EXPECT_EQ(unit->Extract(), refusal == 0);
+            EXPECT_EQ(unit->lastError(), refusal);
+            if (refusal == 0)
+                EXPECT_EQ(readAll(to.filePath(QStringLiteral("data.txt"))), data);
+        }
+    }
+
     // A member whose stream runs past its declared size is damage, not a longer file.
     if (haveTool(QStringLiteral("xz"))) {
         ZipMember lying{"short.txt", data.left(100), 95, runTool(QStringLiteral("xz"), {QStringLiteral("-c"), raw})};
