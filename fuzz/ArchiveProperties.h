@@ -30,3 +30,6 @@ QString ExtractionFindingAs(const QByteArray &bytes, const QString &name);
 QString CabFinding(const QByteArray &bytes);
 QString HaFinding(const QByteArray &bytes);
 QString BhFinding(const QByteArray &bytes);
+// The entry of the formats read through libarchive: the input listed and extracted as
+// .7z, .tar.xz, .iso and .tgz in turn.
+QString ModernFinding(const QByteArray &bytes);

@@ -22,7 +22,7 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON -DQUILLON_CORE_ONLY=ON >/dev/null
 # The archive formats with a target of their own (fuzz/<format>Fuzz.cpp, <format>_fuzz).
-formats="rar arc zoo lha arj cab ha bh"
+formats="rar arc zoo lha arj cab ha bh modern"
 format_targets=""
 for format in $formats; do format_targets+=" ${format}_fuzz"; done
 ninja -C "$build" -j2 catalog_fuzz archive_fuzz extract_fuzz $format_targets quillon-fuzz-seeds
@@ -70,6 +70,22 @@ cp "$root"/fuzz/seeds/archives/* "$build/extract_corpus"/
 # The formats' own targets, each on its family's corpus files (volume sets and
 # self-extractors included), for FUZZ_ARCHIVE_SECONDS (15 by default) each.
 format_seconds="${FUZZ_ARCHIVE_SECONDS:-15}"
+# The formats read through libarchive have no corpus folder: their seeds are made here
+# by the system's archivers from a small tree (each skipped when its tool is missing).
+modern_seeds="$build/modern_corpus"
+mkdir -p "$modern_seeds/tree/sub"
+printf 'hello\n' > "$modern_seeds/tree/a.txt"
+printf 'Read me first.\n' > "$modern_seeds/tree/sub/ReadMe.TXT"
+(cd "$modern_seeds/tree" && {
+  tar -cJf ../seed.tar.xz a.txt sub 2>/dev/null
+  tar -cjf ../seed.tar.bz2 a.txt sub 2>/dev/null
+  tar --zstd -cf ../seed.tar.zst a.txt sub 2>/dev/null
+  tar -czf ../seed.tgz a.txt sub 2>/dev/null
+  xz -c a.txt > ../seed.xz 2>/dev/null
+  7z a -bd ../seed.7z a.txt sub >/dev/null 2>&1
+  genisoimage -quiet -J -R -o ../seed.iso . 2>/dev/null
+} || true)
+rm -rf "$modern_seeds/tree"
 for format in $formats; do
   mkdir -p "$build/${format}_corpus"
   if [ -n "$archives" ] && [ -d "$archives/$format" ]; then

@@ -49,6 +49,16 @@ TSignatureHit ClassifySignature(const uint8_t sig[4], TSigMode mode)
         return pick(TArcType::ARC, TArcType::ArcExe);
     if (w == 0x92B7 || w == 0xDFB7) // ARC self-extractor stubs whose archive sits at byte 7717
         return TSignatureHit{TArcType::ArcExe, 7717};
+    // Today's formats, only as plain files: "7z" BCh AFh, xz FDh "7zX", "BZh" and a block
+    // size digit, the zstd frame magic FD2FB528h.
+    if (s == 0xAFBC7A37)
+        return pick(TArcType::SevenZip, TArcType::NA);
+    if (s == 0x587A37FD)
+        return pick(TArcType::XZ, TArcType::NA);
+    if (w == 0x5A42 && (s >> 16 & 0xFF) == 'h' && (s >> 24) >= '1' && (s >> 24) <= '9')
+        return pick(TArcType::BZip2, TArcType::NA);
+    if (s == 0xFD2FB528)
+        return pick(TArcType::Zstd, TArcType::NA);
     return TSignatureHit{};
 }
 
@@ -160,6 +170,9 @@ TArcDetection FindZipBehindStub(TArcSource &src, TArcDetection det)
     return det;
 }
 
+// Where an ISO 9660 image's first volume descriptor lies: after the 16 sectors of 2048 bytes of its system area.
+constexpr int64_t kIsoDescriptorAt = 16 * 2048;
+
 TArcDetection DetectArcType(TArcSource &src, const QString &fileName, int zipCmntBufSize)
 {
     TArcDetection det;
@@ -191,6 +204,13 @@ TArcDetection DetectArcType(TArcSource &src, const QString &fileName, int zipCmn
                 else
                     det.startOffset = 1;
             }
+        }
+        // An ISO 9660 image: the first volume descriptor in sector 16 (byte 32768), type byte then
+        // "CD001". A UDF-only image has other descriptors there and stays unknown.
+        if (det.type == TArcType::Unknown && det.fileSize > kIsoDescriptorAt + 6) {
+            char id[6];
+            if (src.readAt(kIsoDescriptorAt, id, 6) && QByteArrayView(id + 1, 5) == QByteArrayView("CD001"))
+                det.type = TArcType::ISO;
         }
         // Still unknown: a ZIP behind other bytes (a shell-script or ELF self-extractor stub,
         // padding) is found through its end record, as for a DOS stub (step c).

@@ -10,7 +10,7 @@ namespace {
 const char *const kTypeNames[] = {
     "NA", "Unsupported", "FileError", "Unknown", "ARJ", "ArjExe", "ARC", "ArcExe", "BH", "BHExe", "CAB",
     "GZip", "HA", "LHA", "LhaExe", "LZH", "LzhExe", "PAK", "PakExe", "RAR", "RarExe", "TAR", "ZIP", "ZipExe",
-    "Zip250", "Zip250Exe", "ZOO",
+    "Zip250", "Zip250Exe", "ZOO", "SevenZip", "XZ", "BZip2", "Zstd", "ISO",
 };
 
 // Days from 1970-01-01 to a civil date (proleptic Gregorian).

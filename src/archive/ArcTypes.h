@@ -17,6 +17,8 @@
 enum class TArcType : uint8_t {
     NA, Unsupported, FileError, Unknown, ARJ, ArjExe, ARC, ArcExe, BH, BHExe, CAB, GZip, HA, LHA, LhaExe,
     LZH, LzhExe, PAK, PakExe, RAR, RarExe, TAR, ZIP, ZipExe, Zip250, Zip250Exe, ZOO,
+    // read through libarchive: 7z, the xz, bzip2 and zstd streams (a tarball or one file), ISO 9660 images
+    SevenZip, XZ, BZip2, Zstd, ISO,
 };
 
 // The name of a type as the enumeration spells it ("ZipExe"); "?" for a value outside it.

@@ -38,6 +38,10 @@ std::unique_ptr<TArcListReader> MakeCabListReader();
 std::unique_ptr<TUnBase> MakeUnCAB();
 std::unique_ptr<TArcListReader> MakeHaListReader();
 std::unique_ptr<TArcListReader> MakeBhListReader();
+std::unique_ptr<TArcListReader> MakeLibarchiveListReader();
+std::unique_ptr<TUnBase> MakeUnLibarchive();
+std::unique_ptr<TArcListReader> MakeGzipTarListReader();
+std::unique_ptr<TUnBase> MakeUnGzipTar();
 
 struct TArchiveTypeRow {
     const char *extension;   // upper case, without the dot
@@ -50,7 +54,11 @@ struct TArchiveTypeRow {
     std::unique_ptr<TUnBase> (*makeExtractor)();      // null: no extractor in this build
 };
 
-inline constexpr int kArchiveTypeCount = 14;
+// The fourteen types of the original table keep their bits in "ArchiveSupport";
+// the types after them are today's formats, read through libarchive, whose
+// switches live in a value of their own so that old settings keep their meaning.
+inline constexpr int kClassicArchiveTypeCount = 14;
+inline constexpr int kArchiveTypeCount = 24;
 
 // Row n - 1 is archive type index n. Order and spellings are fixed (stored in catalogs and settings).
 inline constexpr std::array<TArchiveTypeRow, kArchiveTypeCount> kArchiveTypes = {{
@@ -67,9 +75,20 @@ inline constexpr std::array<TArchiveTypeRow, kArchiveTypeCount> kArchiveTypes = 
     {"ZOO", 0, TArcType::ZOO, true, true, "ArcZOO", MakeZooListReader, MakeUnZOO},
     {"EXE", 0, TArcType::Unknown, false, false, "ArcEXE", nullptr, nullptr},
     {"TAR", 0, TArcType::TAR, false, true, "ArcTAR", MakeTarListReader, MakeUnTar},
-    {"GZ", 0, TArcType::GZip, false, true, "ArcGZIP", MakeGzipListReader, MakeUnGZIP},
+    // A gzip or compress file holding a tarball lists the tarball's files (a setting).
+    {"GZ", 0, TArcType::GZip, false, true, "ArcGZIP", MakeGzipTarListReader, MakeUnGzipTar},
     // compress (.Z) files are detected as the GZip family and listed by its reader
-    {"Z", 0, TArcType::GZip, false, false, "ArcZ", MakeGzipListReader, nullptr},
+    {"Z", 0, TArcType::GZip, false, false, "ArcZ", MakeGzipTarListReader, nullptr},
+    {"7Z", 0, TArcType::SevenZip, false, true, "Arc7Z", MakeLibarchiveListReader, MakeUnLibarchive},
+    {"XZ", 0, TArcType::XZ, false, true, "ArcXZ", MakeLibarchiveListReader, MakeUnLibarchive},
+    {"TXZ", 0, TArcType::XZ, false, true, "ArcTXZ", MakeLibarchiveListReader, MakeUnLibarchive},
+    {"BZ2", 0, TArcType::BZip2, false, true, "ArcBZ2", MakeLibarchiveListReader, MakeUnLibarchive},
+    {"TBZ2", 0, TArcType::BZip2, false, true, "ArcTBZ2", MakeLibarchiveListReader, MakeUnLibarchive},
+    {"ZST", 0, TArcType::Zstd, false, true, "ArcZST", MakeLibarchiveListReader, MakeUnLibarchive},
+    {"TZST", 0, TArcType::Zstd, false, true, "ArcTZST", MakeLibarchiveListReader, MakeUnLibarchive},
+    {"ISO", 0, TArcType::ISO, false, true, "ArcISO", MakeLibarchiveListReader, MakeUnLibarchive},
+    {"TGZ", 0, TArcType::GZip, false, true, "ArcTGZ", MakeGzipTarListReader, MakeUnGzipTar},
+    {"TAZ", 0, TArcType::GZip, false, true, "ArcTAZ", MakeGzipTarListReader, MakeUnGzipTar},
 }};
 
 // Directory readers of the types without a row: BH has no extension of its
@@ -81,13 +100,13 @@ struct TRowlessReader {
 };
 inline constexpr std::array<TRowlessReader, 1> kRowlessReaders = {{{TArcType::BH, MakeBhListReader}}};
 
-// The row of archive type index (1 to 14); null otherwise.
+// The row of archive type index (1 to kArchiveTypeCount); null otherwise.
 constexpr const TArchiveTypeRow *ArchiveTypeRow(int index)
 {
     return index >= 1 && index <= kArchiveTypeCount ? &kArchiveTypes[size_t(index - 1)] : nullptr;
 }
 
-// The extension of archive type index (1 to 14), upper case; null otherwise.
+// The extension of archive type index (1 to kArchiveTypeCount), upper case; null otherwise.
 constexpr const char *ArchiveTypeExtension(int index)
 {
     const TArchiveTypeRow *row = ArchiveTypeRow(index);
@@ -115,9 +134,16 @@ QString ArjVolumeExtension(int n);
 // kind, the ZIP variants as ZIP; other types stay as they are.
 TArcType PlainArcType(TArcType type);
 
-// Whether archive type index (1 to 14) is read; false for any other index.
+// Whether archive type index (1 to kArchiveTypeCount) is read; false for any other index.
 // Every type is read until the settings say otherwise; safe to ask from any
 // thread while the main thread applies settings.
 bool ArchiveTypeEnabled(int index);
+// A switch table with every type on.
+constexpr std::array<bool, kArchiveTypeCount> AllArchiveTypes()
+{
+    std::array<bool, kArchiveTypeCount> all{};
+    all.fill(true);
+    return all;
+}
 // Sets the whole switch table; enabled[i] is archive type index i + 1.
 void SetArchiveTypesEnabled(const std::array<bool, kArchiveTypeCount> &enabled);

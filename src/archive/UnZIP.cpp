@@ -3,6 +3,7 @@
 // record when the 32-bit fields are saturated), then one central header per
 // member. Local headers are not read here; extraction checks them.
 #include "archive/UnZIP.h"
+#include "archive/UnZipMethods.h"
 
 #include "archive/MemberInput.h"
 
@@ -513,6 +514,10 @@ int TUnZIP::extractMembers(TArcSource &src, const QString &root)
             continue;
         }
 
+        if (walker.MethodCode == kZipAesMethod) {
+            warn(25190); // Password protected: AES is not decrypted here
+            continue;
+        }
         const TDecoderEntry *decoder = FindZipDecoder(walker.MethodCode);
         if (!decoder)
             raiseError(ArcErrUnsupportedMethod);

@@ -199,6 +199,21 @@ QByteArray NormalizeNameCase(QByteArrayView name)
     return storage.isNull() ? result.toByteArray() : storage;
 }
 
+bool KeepsMemberNameCase(TArcType type)
+{
+    switch (type) {
+    case TArcType::GZip:
+    case TArcType::TAR:
+    case TArcType::SevenZip:
+    case TArcType::XZ:
+    case TArcType::BZip2:
+    case TArcType::Zstd:
+        return true;
+    default:
+        return false;
+    }
+}
+
 int ArchiveIndexOfName(QByteArrayView name)
 {
     qsizetype dot = -1;
@@ -217,10 +232,10 @@ int ArchiveIndexOfName(QByteArrayView name)
     for (const char c : ext)
         if (uchar(c) >= 0x80)   // a letter outside ASCII may upper-case to one inside it: ask the table
             return ArchiveExtensionIndex(QString::fromUtf8(name));
-    // The table's extensions have one to three characters.
-    if (ext.isEmpty() || ext.size() > 3)
+    // The table's extensions have one to four characters.
+    if (ext.isEmpty() || ext.size() > 4)
         return 0;
-    char u[3] = {0, 0, 0};
+    char u[4] = {0, 0, 0, 0};
     for (qsizetype i = 0; i < ext.size(); ++i)
         u[i] = (ext[i] >= 'a' && ext[i] <= 'z') ? char(ext[i] - ('a' - 'A')) : ext[i];
     const QByteArrayView upper(u, ext.size());
@@ -1346,7 +1361,8 @@ void Scanner::zipViewRead(TArcLister *lister)
                 qstrnicmp(name.constData(), arc->catalogFolder.constData(), size_t(arc->catalogFolder.size())) == 0)
                 name.remove(0, arc->catalogFolder.size());
         }
-        if (arc->type != TArcType::GZip && arc->type != TArcType::TAR)
+        // Names from the Unix and today's formats keep their case; the DOS-era and ISO 9660 ones are normalised.
+        if (!KeepsMemberNameCase(arc->type))
             name = NormalizeNameCase(name);
 
         auto same = [&name](const char *what) {

@@ -59,8 +59,7 @@ struct TScanOptions {
     bool IgnoreFoldersCheck = true;      // "Ignore hidden folders"
     bool IgnoreFilesCheck = true;        // "Ignore hidden files"
     bool IgnoreRecycleCheck = true;      // "Ignore Recycle Bin folder"
-    std::array<bool, kArchiveTypeCount> ArchiveSupport{true, true, true, true, true, true, true,
-                                                       true, true, true, true, true, true, true};
+    std::array<bool, kArchiveTypeCount> ArchiveSupport = AllArchiveTypes();
     QString ExtractDir;                  // temporary folder for description files inside archives
     TImportDescList ImportDescList = InitialImportDescList();
     bool DescTruncCheck = false;
@@ -149,7 +148,11 @@ QByteArray NormalizeNameCase(QByteArrayView name);
 // view of storage, which receives the new name.
 QByteArrayView NormalizeNameCase(QByteArrayView name, QByteArray &storage);
 
-// The archive type index (1-14) of a file name as ArchiveExtensionIndex gives
+// Whether the scan keeps an archive type's member names in their case (the
+// Unix and today's formats) instead of normalising them as DOS names.
+bool KeepsMemberNameCase(TArcType type);
+
+// The archive type index (1 to kArchiveTypeCount) of a file name as ArchiveExtensionIndex gives
 // it, with a byte-level fast path for the names that are no archive.
 int ArchiveIndexOfName(QByteArrayView name);
 

@@ -361,7 +361,10 @@ const std::vector<SettingDef> &settingDefs()
         d.push_back(checkDef("RestoreDirCheck", kAdvSettings, &C::RestoreDirCheck));
         d.push_back(checkDef("InsideZipCheck", kSettings, &C::InsideZipCheck));
         for (int i = 0; i < kArchiveTypeCount; ++i)
-            d.push_back(checkDef(kArchiveTypes[i].settingName, kArchiveSupport, TOptions::ArchiveFields()[i]));
+            d.push_back(checkDef(kArchiveTypes[i].settingName,
+                                 i < kClassicArchiveTypeCount ? kArchiveSupport : kArchiveSupport2,
+                                 TOptions::ArchiveFields()[i]));
+        d.push_back(checkDef("CompressedTarCheck", kArchiveSupport2, &C::CompressedTarCheck));
         d.push_back(checkDef("ArchiveDescOnly", kAdvSettings, &C::ArchiveDescOnly));
         d.push_back(checkDef("ArchiveQuickScan", kAdvSettings, &C::ArchiveQuickScan));
         // Descriptions

@@ -13,6 +13,7 @@ inline const QString kSettings = QStringLiteral("Settings");
 inline const QString kAdvSettings = QStringLiteral("AdvSettings");
 inline const QString kSettings2 = QStringLiteral("Settings2");
 inline const QString kArchiveSupport = QStringLiteral("ArchiveSupport");
+inline const QString kArchiveSupport2 = QStringLiteral("ArchiveSupport2");
 inline const QString kUseFontData = QStringLiteral("UseFontData");
 inline const QString kImportDescOrder = QStringLiteral("ImportDescOrder");
 inline const QString kCustomToolbar = QStringLiteral("CustomToolbar");

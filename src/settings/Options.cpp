@@ -3,6 +3,7 @@
 // and the revision check of the settings store.
 #include "settings/Options.h"
 
+#include "archive/UnLibarchive.h"
 #include "platform/Prompter.h"
 #include "settings/OptionValues.h"
 
@@ -297,7 +298,9 @@ const std::array<bool TOptionsControls::*, kArchiveTypeCount> &TOptions::Archive
         &TOptionsControls::ArcARC, &TOptionsControls::ArcARJ, &TOptionsControls::ArcCAB, &TOptionsControls::ArcHA,
         &TOptionsControls::ArcLHA, &TOptionsControls::ArcLZH, &TOptionsControls::ArcPAK, &TOptionsControls::ArcRAR,
         &TOptionsControls::ArcZIP, &TOptionsControls::ArcZOO, &TOptionsControls::ArcEXE, &TOptionsControls::ArcTAR,
-        &TOptionsControls::ArcGZIP, &TOptionsControls::ArcZ,
+        &TOptionsControls::ArcGZIP, &TOptionsControls::ArcZ, &TOptionsControls::Arc7Z, &TOptionsControls::ArcXZ,
+        &TOptionsControls::ArcTXZ, &TOptionsControls::ArcBZ2, &TOptionsControls::ArcTBZ2, &TOptionsControls::ArcZST,
+        &TOptionsControls::ArcTZST, &TOptionsControls::ArcISO, &TOptionsControls::ArcTGZ, &TOptionsControls::ArcTAZ,
     };
     return fields;
 }
@@ -486,7 +489,7 @@ quint32 TOptions::archiveSupportWord() const
 {
     // All 32 bits set, less those of the disabled types.
     quint32 w = 0xFFFFFFFFu;
-    for (int i = 0; i < kArchiveTypeCount; ++i)
+    for (int i = 0; i < kClassicArchiveTypeCount; ++i)
         if (!(this->*ArchiveFields()[i]))
             w &= ~(1u << i);
     return w;
@@ -494,8 +497,28 @@ quint32 TOptions::archiveSupportWord() const
 
 void TOptions::setArchiveSupportWord(quint32 w)
 {
-    for (int i = 0; i < kArchiveTypeCount; ++i)
+    for (int i = 0; i < kClassicArchiveTypeCount; ++i)
         this->*ArchiveFields()[i] = bitOf(w, i);
+}
+
+quint32 TOptions::archiveSupport2Word() const
+{
+    // As "ArchiveSupport": all bits set less those of the disabled types, the first type after
+    // the classic ones in bit 0.
+    quint32 w = 0xFFFFFFFFu;
+    for (int i = kClassicArchiveTypeCount; i < kArchiveTypeCount; ++i)
+        if (!(this->*ArchiveFields()[i]))
+            w &= ~(1u << (i - kClassicArchiveTypeCount));
+    if (!CompressedTarCheck)
+        w &= ~(1u << kCompressedTarBit);
+    return w;
+}
+
+void TOptions::setArchiveSupport2Word(quint32 w)
+{
+    for (int i = kClassicArchiveTypeCount; i < kArchiveTypeCount; ++i)
+        this->*ArchiveFields()[i] = bitOf(w, i - kClassicArchiveTypeCount);
+    CompressedTarCheck = bitOf(w, kCompressedTarBit);
 }
 
 quint32 TOptions::useFontDataWord() const
@@ -518,6 +541,7 @@ void TOptions::load(Registry &registry)
     if (!registry.openKey(Registry::MainKey(), false)) {
         m_modified = true;
         SetArchiveTypesEnabled(archiveTypes());
+        SetCompressedTarMembersShown(CompressedTarCheck);
         return;
     }
     readFonts(registry);
@@ -573,7 +597,16 @@ void TOptions::readBitWords(Registry &registry)
     setAdvSettingsWord(word(kAdvSettings, kAdvSettingsFallback));
     setSettings2Word(word(kSettings2, kSettings2Fallback));
     setArchiveSupportWord(word(kArchiveSupport, kArchiveSupportFallback));
+    // A settings file from before today's formats has no switches for them: that is no
+    // damage, and every one of them stays on.
+    if (const auto bytes = registry.readBinaryExact(kArchiveSupport2, 4)) {
+        markRead(kArchiveSupport2);
+        setArchiveSupport2Word(readLe32(*bytes));
+    } else {
+        setArchiveSupport2Word(kArchiveSupport2Fallback);
+    }
     SetArchiveTypesEnabled(archiveTypes());
+    SetCompressedTarMembersShown(CompressedTarCheck);
 }
 
 void TOptions::readListsAndFolders(Registry &registry)
@@ -641,6 +674,7 @@ bool TOptions::save(Registry &registry, Prompter &prompter)
     bytes(kAdvSettings, le32Bytes(advSettingsWord()));
     bytes(kSettings2, le32Bytes(settings2Word()));
     bytes(kArchiveSupport, le32Bytes(archiveSupportWord()));
+    bytes(kArchiveSupport2, le32Bytes(archiveSupport2Word()));
     text(kAutoload, ToCommaText(AutoloadList));
     text(kDescFiles, ToCommaText(DescList));
     text(kTempDir, ExtractDir);
@@ -691,5 +725,6 @@ TApplyResult TOptions::apply(Prompter &prompter)
     m_applied = Applied{ArchivesSortCheck, FormattedSizesCheck, ShowPrevCheck};
 
     SetArchiveTypesEnabled(archiveTypes());
+    SetCompressedTarMembersShown(CompressedTarCheck);
     return result;
 }

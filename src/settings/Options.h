@@ -111,6 +111,11 @@ inline constexpr quint32 kSettingsFallback = 0x315CAEA2;
 inline constexpr quint32 kAdvSettingsFallback = 0x0005078F;
 inline constexpr quint32 kSettings2Fallback = 0x00000001;
 inline constexpr quint32 kArchiveSupportFallback = 0x0000FFFF;
+// Every one of today's formats is read until the settings say otherwise.
+inline constexpr quint32 kArchiveSupport2Fallback = 0xFFFFFFFF;
+// The bit of "ArchiveSupport2" that shows the files inside compressed tar archives; the
+// type switches take the bits from 0 up.
+inline constexpr int kCompressedTarBit = 31;
 
 // What applying changed that the windows have to follow.
 struct TApplyResult {
@@ -183,6 +188,11 @@ struct TOptionsControls {
     bool InsideZipCheck = true;
     bool ArcARC = true, ArcARJ = true, ArcCAB = true, ArcHA = true, ArcLHA = true, ArcLZH = true, ArcPAK = true,
          ArcRAR = true, ArcZIP = true, ArcZOO = true, ArcEXE = true, ArcTAR = true, ArcGZIP = true, ArcZ = true;
+    // Today's formats (kept in "ArchiveSupport2", one bit each in table order).
+    bool Arc7Z = true, ArcXZ = true, ArcTXZ = true, ArcBZ2 = true, ArcTBZ2 = true, ArcZST = true, ArcTZST = true,
+         ArcISO = true, ArcTGZ = true, ArcTAZ = true;
+    // "Show the files inside compressed tar archives" (bit 31 of "ArchiveSupport2").
+    bool CompressedTarCheck = true;
     bool ArchiveDescOnly = false;
     bool ArchiveQuickScan = false;
 
@@ -238,6 +248,8 @@ public:
     void setSettings2Word(quint32 word);
     quint32 archiveSupportWord() const;
     void setArchiveSupportWord(quint32 word);
+    quint32 archiveSupport2Word() const;
+    void setArchiveSupport2Word(quint32 word);
     quint32 useFontDataWord() const;
     void setUseFontDataWord(quint32 word);
 

@@ -347,7 +347,7 @@ TEST(ArcTypes, TypeTableReadersAndExtractors)
     EXPECT_STREQ(ArchiveTypeRow(13)->settingName, "ArcGZIP");
     EXPECT_STREQ(ArchiveTypeRow(1)->settingName, "ArcARC");
     EXPECT_EQ(ArchiveTypeRow(0), nullptr);
-    EXPECT_EQ(ArchiveTypeRow(15), nullptr);
+    EXPECT_EQ(ArchiveTypeRow(kArchiveTypeCount + 1), nullptr);
     for (const TArchiveTypeRow &row : kArchiveTypes)
         EXPECT_EQ(QByteArray(row.settingName).startsWith("Arc"), true) << row.extension;
 }

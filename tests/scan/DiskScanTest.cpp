@@ -30,6 +30,8 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <cstdlib>
@@ -897,6 +899,57 @@ TEST_F(DiskScanTest, TarAndGzipMembersKeepTheirCase)
     EXPECT_EQ(FileNames(Child(disk, "Bundle.tar")), (std::set<QByteArray>{"DOCS\\UPPER.TXT"}));
     EXPECT_EQ(FileNames(Child(disk, "Notes.txt.gz")), (std::set<QByteArray>{"NOTES.TXT"}));
     EXPECT_EQ(FileNames(Child(disk, "Pack.zip")), (std::set<QByteArray>{"Docs\\Upper.txt"}));
+}
+
+// Today's archives, each made by its archiver from the same files, become folders of their
+// members; the archive among those files stays a file, and the names keep their case.
+TEST_F(DiskScanTest, TodaysArchivesBecomeFoldersOfTheirMembers)
+{
+    const QString src = work(QStringLiteral("src"));
+    QDir().mkpath(src + QStringLiteral("/Docs"));
+    ASSERT_TRUE(WriteFileBytes(src + QStringLiteral("/ReadMe.TXT"), "read me\n"));
+    ASSERT_TRUE(WriteFileBytes(src + QStringLiteral("/Docs/UPPER.TXT"), QByteArray(3000, 'u')));
+    ASSERT_TRUE(WriteFileBytes(src + QStringLiteral("/Inner.zip"), MakeStoredZip(Members({{"IN.TXT", "inside"}}))));
+    const QStringList files = {QStringLiteral("ReadMe.TXT"), QStringLiteral("Docs"), QStringLiteral("Inner.zip")};
+    const std::set<QByteArray> members = {"ReadMe.TXT", "Docs\\UPPER.TXT", "Inner.zip"};
+    struct Case {
+        const char *file;
+        const char *program;
+        QStringList options;
+    };
+    const Case table[] = {
+        {"t.7z", "7z", {QStringLiteral("a"), QStringLiteral("-bd")}},
+        {"t.tar.xz", "tar", {QStringLiteral("-cJf")}},
+        {"t.tar.bz2", "tar", {QStringLiteral("-cjf")}},
+        {"t.tar.zst", "tar", {QStringLiteral("--zstd"), QStringLiteral("-cf")}},
+        {"t.tgz", "tar", {QStringLiteral("-czf")}},
+        {"t.iso", "genisoimage", {QStringLiteral("-quiet"), QStringLiteral("-J"), QStringLiteral("-R"), QStringLiteral("-o")}},
+    };
+    std::vector<const Case *> made;
+    for (const Case &c : table) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(c.program)).isEmpty())
+            continue;
+        const bool image = QByteArray(c.program) == "genisoimage";
+        QProcess process;
+        process.setWorkingDirectory(src);
+        process.start(QString::fromLatin1(c.program),
+                      c.options + QStringList{media(QString::fromLatin1(c.file))} + (image ? QStringList{src} : files));
+        ASSERT_TRUE(process.waitForFinished(-1) && process.exitCode() == 0) << c.file;
+        made.push_back(&c);
+    }
+    if (made.empty())
+        GTEST_SKIP() << "no archiver";
+    TTreeNode *disk = scanOk(options());
+    for (const Case *c : made) {
+        SCOPED_TRACE(c->file);
+        TTreeNode *arc = Child(disk, c->file);
+        ASSERT_TRUE(arc);
+        EXPECT_EQ(FileNames(arc), members);
+        EXPECT_EQ(arc->childCount(), 0);   // the archive inside is not opened
+        EXPECT_EQ(FileOf(arc, "Docs\\UPPER.TXT")->Size, 3000);
+        EXPECT_EQ(FileOf(arc, "ReadMe.TXT")->Size, 8);
+    }
+    EXPECT_EQ(Disk(disk)->ArchiveFiles, int(3 * made.size()));
 }
 
 TEST_F(DiskScanTest, ArchiveChoicesDecideWhatIsListed)

@@ -4,6 +4,7 @@
 // message, applying with the folder warnings, storing fonts, toolbar, import
 // order and window placements, and settings by control name. The byte
 // layouts of the values themselves are tested in LayoutsTest.cpp.
+#include "archive/UnLibarchive.h"
 #include "settings/Options.h"
 
 #include "platform/Prompter.h"
@@ -64,8 +65,7 @@ protected:
         m_hadOld = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
         m_old = qgetenv("XDG_CONFIG_HOME");
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
-        SetArchiveTypesEnabled(std::array<bool, kArchiveTypeCount>{true, true, true, true, true, true, true,
-                                                                   true, true, true, true, true, true, true});
+        SetArchiveTypesEnabled(AllArchiveTypes());
     }
     void TearDown() override
     {
@@ -196,6 +196,7 @@ void ChangeEverything(TOptions &o, const QString &existingFolder)
     o.InsideZipCheck = false;
     for (bool TOptionsControls::*field : TOptions::ArchiveFields())
         o.*field = false;
+    o.CompressedTarCheck = false;
     o.ArchiveDescOnly = true;
     o.ArchiveQuickScan = true;
     o.DescList = {QStringLiteral("README"), QStringLiteral("*.DOC"), QStringLiteral("WITH BLANK"),
@@ -289,7 +290,7 @@ TEST_F(OptionsTest, SavingWritesEveryValueOfTheMainKeyAndTheMarkerLast)
                            QStringLiteral("Font2"), QStringLiteral("Font3"), QStringLiteral("Font4"),
                            QStringLiteral("Font5"), QStringLiteral("ImportDescOrder"), QStringLiteral("CustomToolbar"),
                            QStringLiteral("Settings"), QStringLiteral("AdvSettings"), QStringLiteral("Settings2"),
-                           QStringLiteral("ArchiveSupport"), QStringLiteral("Autoload"), QStringLiteral("DescFiles"),
+                           QStringLiteral("ArchiveSupport"), QStringLiteral("ArchiveSupport2"), QStringLiteral("Autoload"), QStringLiteral("DescFiles"),
                            QStringLiteral("TempDir"), QStringLiteral("CatalogDir"), QStringLiteral("ExternalViewer"),
                            QStringLiteral("RevisionMarker")}));
     EXPECT_EQ(r.readBinaryExact(QStringLiteral("RevisionMarker"), 1), QByteArray(1, '\x02'));
@@ -299,6 +300,7 @@ TEST_F(OptionsTest, SavingWritesEveryValueOfTheMainKeyAndTheMarkerLast)
     EXPECT_EQ(r.readBinary(QStringLiteral("CustomToolbar"), 256), WriteCustomToolbar(BuiltInToolbarLayout()));
     EXPECT_EQ(r.readBinaryExact(QStringLiteral("ImportDescOrder"), 4), QByteArray("\x00\x02\x01\x03", 4));
     EXPECT_EQ(r.readBinaryExact(QStringLiteral("ArchiveSupport"), 4), Le32(0xFFFFFFFF));
+    EXPECT_EQ(r.readBinaryExact(QStringLiteral("ArchiveSupport2"), 4), Le32(0xFFFFFFFF));
     EXPECT_TRUE(RevisionCurrent(r));
 
     const TOptions back = loaded();
@@ -390,6 +392,25 @@ TEST_F(OptionsTest, ARevisionMarkerOtherThanTwoDeletesTheKeyWithAllSubkeys)
         EXPECT_TRUE(check.Wiped);
         EXPECT_FALSE(r.keyExists(kMain));
     }
+}
+
+// Today's formats keep their switches in a value of their own: a file written before it
+// existed reads them on, whatever its old word says, and is not taken for damaged.
+TEST_F(OptionsTest, SettingsWithoutTheNewArchiveSwitchesReadThemOn)
+{
+    TOptions o(env());
+    saveAll(o);
+    editMain([](Registry &r) {
+        ASSERT_TRUE(r.deleteValue(QStringLiteral("ArchiveSupport2")));
+        ASSERT_TRUE(r.writeBinary(QStringLiteral("ArchiveSupport"), QByteArray(4, '\0')));
+    });
+    const TOptions back = loaded();
+    EXPECT_FALSE(back.modified());
+    const std::array<bool, kArchiveTypeCount> types = back.archiveTypes();
+    for (int i = 0; i < kArchiveTypeCount; ++i)
+        EXPECT_EQ(types[size_t(i)], i >= kClassicArchiveTypeCount) << i;
+    EXPECT_TRUE(back.CompressedTarCheck);
+    EXPECT_TRUE(CompressedTarMembersShown());
 }
 
 TEST_F(OptionsTest, MissingSettingsWordGivesItsListedMeanings)
@@ -599,7 +620,7 @@ TEST_F(OptionsTest, DisabledArchiveTypesClearOnlyTheirBits)
     EXPECT_FALSE(ArchiveTypeEnabled(14));
     EXPECT_TRUE(ArchiveTypeEnabled(8));
     EXPECT_FALSE(ArchiveTypeEnabled(0));
-    EXPECT_FALSE(ArchiveTypeEnabled(15));
+    EXPECT_FALSE(ArchiveTypeEnabled(kArchiveTypeCount + 1));
     EXPECT_STREQ(ArchiveTypeExtension(9), "ZIP");
     EXPECT_STREQ(ArchiveTypeExtension(13), "GZ");
     EXPECT_EQ(ArchiveTypeExtension(0), nullptr);

@@ -1,9 +1,10 @@
 // The ZIP method table: method number, name and decoder of every method the
-// kit unpacks. Methods not listed (bzip2 12, LZMA 14, AES 99, ...) are refused.
+// kit unpacks. Methods not listed (Deflate64 9, AES 99, ...) are refused.
 // Also the stored decoder, which needs no file of its own.
 #include "archive/decoders/Decoder.h"
 
 #include "archive/decoders/BitReader.h"
+#include "archive/UnZipMethods.h"
 
 #include <memory>
 
@@ -18,6 +19,10 @@ constexpr TDecoderEntry kZipDecoders[] = {
     {5, "Reduced4", DecodeReduce},
     {6, "Imploded", DecodeImplode},
     {8, "Deflated", DecodeInflate},
+    {12, "BZip2", DecodeZipLibraryMethod},
+    {14, "LZMA", DecodeZipLibraryMethod},
+    {93, "Zstandard", DecodeZipLibraryMethod},
+    {95, "XZ", DecodeZipLibraryMethod},
 };
 
 } // namespace
