@@ -15,6 +15,7 @@
 #include <QIODevice>
 #include <QtEndian>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cerrno>
@@ -698,6 +699,7 @@ bool loadFileList(TTreeNode *node, Prompter *prompter, TFileListFilter *filter)
                 consumed += n;
                 ++entries;
                 view.name = e.name;
+                view.bytesBefore = int(std::min<qsizetype>(e.name.data() - raw.data(), 256));
                 view.desc = e.desc;
                 view.size = e.size;
                 view.created = e.created;

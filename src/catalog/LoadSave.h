@@ -80,6 +80,9 @@ struct TFileEntryView {
     uint32_t created = 0, modified = 0, accessed = 0;
     uint8_t attr = 0, catFlags = 0;
     uint8_t kindFlags = 0;       // as the record would get it (rkFile, rfCompressed for members)
+    // How many bytes of the buffer lie right before name and may be read
+    // along with it (wide loads that mask them off); 0 when unknown.
+    int bytesBefore = 0;
 };
 
 // Decides whether a file list is worth reading into records.

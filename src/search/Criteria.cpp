@@ -662,6 +662,9 @@ inline int ContainsFolded(const char *name, size_t n, const QByteArray &needle)
 #if defined(__SSE2__)
 static_assert(kFileRecFixed >= 16, "the windows read up to 15 bytes before a record's name");
 
+// How many bytes before a name TFoldedNeedle::findIn may read (and mask off).
+constexpr size_t kNeedleReadsBefore = 15;
+
 class TFoldedNeedle
 {
 public:
@@ -725,6 +728,8 @@ private:
     __m128i m_firstFold, m_firstWant, m_lastFold, m_lastWant;
 };
 #else
+constexpr size_t kNeedleReadsBefore = 0;
+
 class TFoldedNeedle
 {
 public:
@@ -1045,13 +1050,40 @@ inline bool FoldedNameAlone(const TSearchCriteria &c)
            !c.NameKey.isEmpty();
 }
 
-// The name test of FoldedNameAlone criteria on a file record.
-inline bool FoldedNameMatches(const TSearchCriteria &c, const TFoldedNeedle &needle, const TFileRec *file)
+// The name test of FoldedNameAlone criteria on n stored name bytes at name,
+// with kNeedleReadsBefore bytes before them that may be read.
+inline bool FoldedNameIn(const TSearchCriteria &c, const TFoldedNeedle &needle, const char *name, size_t n)
 {
-    const int found = needle.findIn(file->NameBytes, file->NameLen);
+    const int found = needle.findIn(name, n);
     if (found >= 0)
         return found != 0;
-    return DecodeInto(file->name(), false).contains(c.NamePattern);
+    return DecodeInto(QByteArrayView(name, qsizetype(n)), false).contains(c.NamePattern);
+}
+
+// The same on a file record: the fixed fields before its name are the
+// bytes the windows may read.
+inline bool FoldedNameMatches(const TSearchCriteria &c, const TFoldedNeedle &needle, const TFileRec *file)
+{
+    return FoldedNameIn(c, needle, file->NameBytes, file->NameLen);
+}
+
+// The same on an entry of a list not read yet, viewed in the list's read
+// buffer: a name with fewer bytes of the buffer before it (the list's first
+// entry) is tested on a copy with room before it.
+inline bool FoldedEntryMatches(const TSearchCriteria &c, const TFileEntryView &entry)
+{
+    const TFoldedNeedle needle(c.NameKey);
+    const size_t n = size_t(entry.name.size());
+    if (size_t(std::max(entry.bytesBefore, 0)) >= kNeedleReadsBefore)
+        return FoldedNameIn(c, needle, entry.name.data(), n);
+    constexpr size_t room = 16;
+    char copy[room + kMaxShortText];
+    if (n > size_t(kMaxShortText))
+        return NameMatchesBytes(c, entry.name);   // no stored name is as long
+    std::memset(copy, 0, room);
+    if (n > 0)
+        std::memcpy(copy + room, entry.name.data(), n);
+    return FoldedNameIn(c, needle, copy + room, n);
 }
 
 bool MatchFile(const TSearchCriteria &c, const TFileRec *file, const TCatalogRec *catalog)
@@ -1096,6 +1128,8 @@ TFileRec *MatchInChain(const TSearchCriteria &c, TFileRec *&file, int limit, con
 
 bool MatchFileEntry(const TSearchCriteria &c, const TFileEntryView &entry, const TCatalogRec *catalog)
 {
+    if (FoldedNameAlone(c))
+        return FoldedEntryMatches(c, entry);
     if (NameAlone(c))
         return NameMatchesBytes(c, entry.name);
     return MatchItem(c, entry.name, entry.kindFlags, entry.attr, entry.desc, entry.catFlags, entry.size,

@@ -887,7 +887,8 @@ public:
     bool wanted(const TFileEntryView &e) override
     {
         seen.push_back({e.name.toByteArray(), e.desc.toByteArray(), e.size, e.created, e.modified, e.accessed, e.attr,
-                        e.catFlags, e.kindFlags});
+                        e.catFlags, e.kindFlags, e.bytesBefore,
+                        e.bytesBefore > 0 ? int(uchar(e.name.data()[-1])) : -1});
         return e.name == QByteArrayView(m_want);
     }
     struct Entry {
@@ -895,6 +896,8 @@ public:
         int64_t size;
         uint32_t created, modified, accessed;
         uint8_t attr, catFlags, kindFlags;
+        int bytesBefore;
+        int lengthByte;   // the byte before the name, -1 when it may not be read
     };
     std::vector<Entry> seen;
 
@@ -949,6 +952,13 @@ TEST_F(LoadSaveTest, LoadFileListIfReadsOnlyAListWithAWantedEntry)
             EXPECT_EQ(e.attr, f->Attr);
             EXPECT_EQ(e.catFlags, f->CatFlags);
             EXPECT_EQ(e.kindFlags, f->KindFlags);
+            // The bytes of the list before the name may be read with it: the
+            // first name has its length byte only, the later ones more.
+            EXPECT_EQ(e.lengthByte, int(e.name.size()));
+            if (i == 0)
+                EXPECT_EQ(e.bytesBefore, 1);
+            else
+                EXPECT_GT(e.bytesBefore, filter.seen[i - 1].bytesBefore + int(filter.seen[i - 1].name.size()));
         }
     }
     EXPECT_TRUE(m_prompter.messages.empty());

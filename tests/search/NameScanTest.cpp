@@ -3,12 +3,15 @@
 // past a few 8- and 16-byte words, needles of one to past sixteen bytes, near
 // misses (the first and last bytes alone, the first two alone), names with
 // bytes of 80h and above, bytes past the name that must not be found, and
-// the test of whole chains.
+// the test of whole chains; the same for entries of a list not read yet, in
+// its read buffer (the test of a cold search).
 #include "search/Criteria.h"
 
 #include "catalog/CatalogRec.h"
 
 #include <gtest/gtest.h>
+
+#include "catalog/LoadSave.h"
 
 #include <QDate>
 
@@ -16,6 +19,9 @@
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,6 +56,72 @@ QByteArray NameWith(int len, int place, const QByteArray &text, char filler)
     return name;
 }
 
+// A page of read buffer between two pages that cannot be read, as a file
+// list's read buffer may lie: a name at its very start, and one at its very
+// end after other bytes of the buffer, tested as entries of a list not read
+// yet. A read outside the page ends the test.
+class GuardedBuffer
+{
+public:
+    GuardedBuffer()
+        : m_page(size_t(sysconf(_SC_PAGESIZE))),
+          m_base(static_cast<char *>(
+              mmap(nullptr, 3 * m_page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)))
+    {
+        if (m_base == MAP_FAILED) {
+            m_base = nullptr;
+            ADD_FAILURE() << "no guarded buffer";
+            return;
+        }
+        mprotect(m_base, m_page, PROT_NONE);
+        mprotect(m_base + 2 * m_page, m_page, PROT_NONE);
+    }
+    ~GuardedBuffer()
+    {
+        if (m_base)
+            munmap(m_base, 3 * m_page);
+    }
+    GuardedBuffer(const GuardedBuffer &) = delete;
+    GuardedBuffer &operator=(const GuardedBuffer &) = delete;
+
+    // MatchFileEntry on name at the buffer's start, nothing before it.
+    bool atStart(const TSearchCriteria &c, const QByteArray &name)
+    {
+        char *at = m_base + m_page;
+        std::memcpy(at, name.constData(), size_t(name.size()));
+        return test(c, QByteArrayView(at, name.size()), 0);
+    }
+    // MatchFileEntry on name at the buffer's end, after before's bytes.
+    bool atEnd(const TSearchCriteria &c, const QByteArray &before, const QByteArray &name)
+    {
+        char *at = m_base + 2 * m_page - name.size();
+        std::memcpy(at - before.size(), before.constData(), size_t(before.size()));
+        std::memcpy(at, name.constData(), size_t(name.size()));
+        return test(c, QByteArrayView(at, name.size()), int(before.size()));
+    }
+
+private:
+    static bool test(const TSearchCriteria &c, QByteArrayView name, int bytesBefore)
+    {
+        TFileEntryView entry;
+        entry.name = name;
+        entry.bytesBefore = bytesBefore;
+        entry.kindFlags = rkFile;
+        return MatchFileEntry(c, entry, nullptr);
+    }
+
+    size_t m_page;
+    char *m_base;
+};
+
+// The bytes a list holds before an entry's name, made of the needle so that
+// a window reaching before the name would find it: the needle itself right
+// before the name (the length byte's place), the filler before that.
+QByteArray BytesBefore(const QByteArray &needle)
+{
+    return QByteArray(16, 'x') + needle.toLower();
+}
+
 struct NeedleCase {
     const char *needle;    // as typed
     const char *partial;   // a near miss: the needle's start with another byte after it
@@ -64,6 +136,7 @@ const NeedleCase kNeedles[] = {
 
 TEST(NameScan, NeedleAtEveryPlaceOfEveryLength)
 {
+    GuardedBuffer buffer;
     for (const NeedleCase &nc : kNeedles) {
         const QByteArray needle(nc.needle);
         const TSearchCriteria c = PartOfName(QString::fromLatin1(needle));
@@ -74,8 +147,13 @@ TEST(NameScan, NeedleAtEveryPlaceOfEveryLength)
                     for (char filler : {'m', '1'}) {
                         const QByteArray name = NameWith(len, place, text, filler);
                         FilePtr f(NewFileRec(name));
-                        EXPECT_EQ(MatchFile(c, f.get(), nullptr), Expected(name, needle))
+                        const bool expected = Expected(name, needle);
+                        EXPECT_EQ(MatchFile(c, f.get(), nullptr), expected)
                             << "needle \"" << nc.needle << "\" name \"" << name.constData() << "\"";
+                        EXPECT_EQ(buffer.atStart(c, name), expected)
+                            << "entry, needle \"" << nc.needle << "\" name \"" << name.constData() << "\"";
+                        EXPECT_EQ(buffer.atEnd(c, BytesBefore(needle), name), expected)
+                            << "entry, needle \"" << nc.needle << "\" name \"" << name.constData() << "\"";
                     }
                 }
             }
@@ -88,6 +166,7 @@ TEST(NameScan, NeedleAtEveryPlaceOfEveryLength)
 // ASCII ("ı" gives "I", "ſ" gives "S") match through the decoded name.
 TEST(NameScan, NamesBeyondAscii)
 {
+    GuardedBuffer buffer;
     const auto expected = [](const QByteArray &name, const QByteArray &needle) {
         if (!QByteArrayView(name).isValidUtf8())
             return name.toUpper().contains(needle.toUpper());   // other bytes never fold to ASCII
@@ -110,8 +189,13 @@ TEST(NameScan, NamesBeyondAscii)
                         name.replace(place, text.size(), text);
                         name.truncate(len);
                         FilePtr f(NewFileRec(name));
-                        EXPECT_EQ(MatchFile(c, f.get(), nullptr), expected(name, needle))
+                        const bool want = expected(name, needle);
+                        EXPECT_EQ(MatchFile(c, f.get(), nullptr), want)
                             << "needle \"" << typed << "\" name " << name.toHex().constData();
+                        EXPECT_EQ(buffer.atStart(c, name), want)
+                            << "entry, needle \"" << typed << "\" name " << name.toHex().constData();
+                        EXPECT_EQ(buffer.atEnd(c, BytesBefore(needle), name), want)
+                            << "entry, needle \"" << typed << "\" name " << name.toHex().constData();
                     }
                 }
             }
@@ -184,6 +268,7 @@ TEST(NameScan, ChainRunsFindWhatEachFileFinds)
 
 TEST(NameScan, LongestNames)
 {
+    GuardedBuffer buffer;
     const QByteArray needle("tail");
     const TSearchCriteria c = PartOfName(QString::fromLatin1(needle));
     for (int len : {247, 248, 249, 250, 254, 255}) {
@@ -191,6 +276,9 @@ TEST(NameScan, LongestNames)
             const QByteArray name = NameWith(len, place, "TaIl", 'x');
             FilePtr f(NewFileRec(name));
             EXPECT_EQ(MatchFile(c, f.get(), nullptr), Expected(name, needle)) << len << " " << place;
+            EXPECT_EQ(buffer.atStart(c, name), Expected(name, needle)) << "entry " << len << " " << place;
+            EXPECT_EQ(buffer.atEnd(c, BytesBefore(needle), name), Expected(name, needle))
+                << "entry " << len << " " << place;
         }
     }
 }
@@ -229,6 +317,9 @@ TEST(NameScan, BytesBeforeTheNameAreNotFound)
         TFileRec *chain = f;
         int tested = 0;
         EXPECT_EQ(MatchInChain(c, chain, 1, nullptr, tested), nullptr) << before;
+        // The same bytes before an entry's name in a list's read buffer.
+        GuardedBuffer buffer;
+        EXPECT_FALSE(buffer.atEnd(c, QByteArray(16, 'm') + QByteArray(before, 'x') + "A", name)) << before;
     }
 }
 

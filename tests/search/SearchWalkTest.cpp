@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <stdexcept>
 
 using namespace testcat;
@@ -337,6 +338,69 @@ TEST_F(SearchWalkTest, ProgressEvery128Items)
     EXPECT_EQ(m_host.progressCalls[1].checked, 256);
     EXPECT_EQ(m_host.progressCalls[2].checked, 302);
     EXPECT_EQ(m_host.progressCalls[2].total, 302);
+}
+
+// Names a cold search (lists tested where the file holds them) must judge
+// as the warm one (lists read into records) does: the needle at either end,
+// near misses, names beyond ASCII whose upper case is ASCII ("ıtem", "ſ"),
+// bytes that are no UTF-8, the longest name. Each comes first in one of the
+// lists, so that it lies at the very start of the list's read buffer.
+const QByteArray kTrickyNames[] = {
+    "Data Report.txt",
+    "xDATA RE",
+    "data rx.txt",
+    "\xC4\xB1tem.doc",
+    "\xC5\xBF",
+    "\xC3\xA9t\xC3\xA9 q.txt",
+    "\xFF bad data re",
+    "Q",
+    "abcdefghijklmnop",
+    "abcdefgXijklmnop.dat",
+    "report 2024Xfinal",
+    "REPORT 2024.FINAL.TXT",
+    QByteArray(251, 'm') + "TaIl",
+    "tai",
+};
+
+const char *const kTrickyPatterns[] = {
+    "data re", "q", "IT", "s", "abcdefghijklmnop", "rePort 2024.finaL", "tail", "\xC3\xA9", "x",
+};
+
+TEST_F(SearchWalkTest, ColdSearchFindsWhatTheWarmOneFinds)
+{
+    HandCatalog tricky;
+    HandDisk d;
+    d.name = "D";
+    const int lists = int(std::size(kTrickyNames));
+    for (int first = 0; first < lists; ++first) {
+        std::vector<HandFile> files;
+        for (int i = 0; i < lists; ++i)
+            files.push_back(SampleFile(kTrickyNames[(first + i) % lists], i));
+        if (first == 0)
+            d.rootFiles = files;
+        d.folders.push_back(SampleFolder(1, "F" + QByteArray::number(first), files));
+    }
+    d.totalFiles = lists * (lists + 1);
+    d.totalFolders = lists;
+    tricky.disks = {d};
+    const QByteArray bytes = BuildCatalogBytes(tricky);
+    for (const char *typed : kTrickyPatterns) {
+        const TSearchCriteria c = NameCriteria(QString::fromUtf8(typed), nmPartOfName, true, false, false);
+        DeleteCatalog(m_forest, m_catalog);
+        m_catalog = openBytes(bytes, "tricky.ctf");
+        m_list.clear();
+        run(c);
+        const QStringList cold = FoundNames(m_list);
+        EXPECT_TRUE(m_host.steps.contains("load F1")) << typed;   // the lists were tested cold
+        DeleteCatalog(m_forest, m_catalog);
+        m_catalog = openBytes(bytes, "tricky.ctf");
+        LoadEverything(m_catalog);
+        m_list.clear();
+        run(c);
+        const QStringList warm = FoundNames(m_list);
+        EXPECT_FALSE(warm.isEmpty()) << typed;
+        EXPECT_EQ(cold, warm) << typed;
+    }
 }
 
 } // namespace
