@@ -175,6 +175,7 @@ void TMainForm::catalogManager()
         refreshList(selectedNode(), true);
         refresh();
     };
+    host.properties = [this](TTreeNode *disk) { showPropertiesOf({disk, nullptr, false}); };
     TCatManagerForm form(m_forest.roots(), selectedNode(), std::move(host), this);
     if (m_dialogHook)
         m_dialogHook(&form);

@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
@@ -250,7 +251,29 @@ private slots:
                     d->reject();
             });
         });
+        // The catalog manager's Properties opens the main window's properties
+        // dialog on the focused disk.
+        bool propertiesEnabled = false;
+        QString propertiesShown;
+        then = [&](QDialog *dialog) {
+            auto *manager = qobject_cast<TCatManagerForm *>(dialog);
+            QVERIFY(manager);
+            propertiesEnabled = manager->propertiesButton()->isEnabled();
+            if (!propertiesEnabled)
+                return;
+            QTimer::singleShot(0, manager, [&] {
+                if (QWidget *modal = QApplication::activeModalWidget()) {
+                    propertiesShown = modal->objectName();
+                    if (auto *d = qobject_cast<QDialog *>(modal); d && modal->objectName() != "CatManagerForm")
+                        d->reject();
+                }
+            });
+            manager->propertiesButton()->click();
+        };
         form->command(QStringLiteral("MenuCatManager"))->trigger();
+        then = nullptr;
+        QVERIFY(propertiesEnabled);
+        QCOMPARE(propertiesShown, QStringLiteral("PropertiesForm"));
         form->command(QStringLiteral("MenuCategories"))->trigger();
         QCOMPARE(opened, (QStringList{"CatManagerForm", "CategoriesForm"}));
 
