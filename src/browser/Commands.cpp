@@ -11,6 +11,15 @@ TItemRec *TCurrentItem::record() const
     return file ? static_cast<TItemRec *>(file) : NodeRec(node);
 }
 
+TCurrentItem ItemOfRecord(TItemRec *rec)
+{
+    if (!rec)
+        return {};
+    if (ItemIs(rec->KindFlags, rkFile))
+        return {rec->Node, static_cast<TFileRec *>(rec), false};
+    return {rec->Node, nullptr, false};
+}
+
 TCurrentItem CurrentItem(TCommandSender sender, const TFocusState &focus)
 {
     const bool treeSide = sender == TCommandSender::TreeMenu

@@ -31,6 +31,13 @@ struct TCurrentItem {
     bool valid() const { return node != nullptr; }
 };
 
+// The item a record of a list stands for (a file with the node of its
+// folder, anything else as its node), as the list side gives it.
+TCurrentItem ItemOfRecord(TItemRec *rec);
+
+// The commands that act on an item's file on its medium.
+enum class TFileAction { View, Launch, Explorer, ExtractTo };
+
 // The window's selection and focus.
 struct TFocusState {
     TTreeNode *selectedNode = nullptr;     // the tree's selected node

@@ -57,6 +57,10 @@ std::span<const TMainCommand> TMainForm::commandTable()
         host.locate = [&w](TItemRec *rec) { w.locateItem(rec); };
         host.setCategories = [&w](const std::vector<TItemRec *> &records) { w.setCategoriesFor(records); };
         host.addToUserList = [&w](const std::vector<TItemRec *> &records) { w.addToUserList(records); };
+        host.properties = [&w](TItemRec *rec) { w.showRecordProperties(rec); };
+        host.fileAction = [&w](TFileAction action, TItemRec *focused, const std::vector<TItemRec *> &selected) {
+            w.recordFileAction(action, focused, selected);
+        };
         return host;
     };
     // Both read file lists and folder levels into the tree and let events

@@ -51,7 +51,16 @@ TCommandStates TMainForm::itemCommandStates() const
 
 void TMainForm::showItemProperties(TCommandSender sender)
 {
-    const TCurrentItem item = currentItem(sender);
+    showPropertiesOf(currentItem(sender));
+}
+
+void TMainForm::showRecordProperties(TItemRec *rec)
+{
+    showPropertiesOf(ItemOfRecord(rec));
+}
+
+void TMainForm::showPropertiesOf(const TCurrentItem &item)
+{
     if (!item.valid())
         return;
     QWidget *active = QApplication::activeWindow();
@@ -70,6 +79,39 @@ void TMainForm::fileActionCommand(TFileAction action, TCommandSender sender)
     const TCurrentItem item = currentItem(sender);
     if (!item.valid())
         return;
+    // The selected rows of the list when it is used, else the item.
+    std::vector<TCurrentItem> items;
+    if (action == TFileAction::ExtractTo && !item.treeSide) {
+        if (QAbstractItemView *view = listView(); view && view->selectionModel())
+            for (const QModelIndex &i : view->selectionModel()->selectedRows()) {
+                TItemRec *rec = m_listModel->recordOf(i);
+                if (!rec || m_items.isPrevFolder(rec))
+                    continue;
+                if (ItemIs(rec->KindFlags, rkFile))
+                    items.push_back({selectedNode(), static_cast<TFileRec *>(rec), false});
+                else
+                    items.push_back({rec->Node, nullptr, false});
+            }
+    }
+    runFileAction(action, item, items);
+}
+
+void TMainForm::recordFileAction(TFileAction action, TItemRec *focused, const std::vector<TItemRec *> &selected)
+{
+    std::vector<TCurrentItem> items;
+    if (action == TFileAction::ExtractTo)
+        for (TItemRec *rec : selected)
+            if (rec)
+                items.push_back(ItemOfRecord(rec));
+    TCurrentItem item = ItemOfRecord(focused);
+    if (!item.valid() && !items.empty())
+        item = items.front();
+    if (item.valid())
+        runFileAction(action, item, items);
+}
+
+void TMainForm::runFileAction(TFileAction action, const TCurrentItem &item, std::vector<TCurrentItem> items)
+{
     TFileActionSettings settings;
     settings.extractDir = m_options.ExtractDir.isEmpty() ? QDir::tempPath() : m_options.ExtractDir;
     settings.restoreDirs = m_options.RestoreDirCheck;
@@ -97,20 +139,6 @@ void TMainForm::fileActionCommand(TFileAction action, TCommandSender sender)
         actions.openInExplorer(item);
         break;
     case TFileAction::ExtractTo: {
-        // The selected rows of the list when it is used, else the item.
-        std::vector<TCurrentItem> items;
-        if (!item.treeSide) {
-            if (QAbstractItemView *view = listView(); view && view->selectionModel())
-                for (const QModelIndex &i : view->selectionModel()->selectedRows()) {
-                    TItemRec *rec = m_listModel->recordOf(i);
-                    if (!rec || m_items.isPrevFolder(rec))
-                        continue;
-                    if (ItemIs(rec->KindFlags, rkFile))
-                        items.push_back({selectedNode(), static_cast<TFileRec *>(rec), false});
-                    else
-                        items.push_back({rec->Node, nullptr, false});
-                }
-        }
         if (items.empty())
             items.push_back(item);
         actions.extractTo(items);

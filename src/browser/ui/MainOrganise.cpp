@@ -104,6 +104,21 @@ void TMainForm::showUserList()
                                    [this](TItemRec *, const std::vector<TItemRec *> &selected) {
                                        setCategoriesFor(selected);
                                    });
+        m_userListForm->setHandler(QStringLiteral("BtnProperties"), [this](TItemRec *focused, const std::vector<TItemRec *> &) {
+            showRecordProperties(focused);
+        });
+        static const struct {
+            const char *button;
+            TFileAction action;
+        } kFileCommands[] = {{"BtnExplorer", TFileAction::Explorer},
+                             {"BtnLaunch", TFileAction::Launch},
+                             {"BtnView", TFileAction::View},
+                             {"BtnExtract", TFileAction::ExtractTo}};
+        for (const auto &c : kFileCommands)
+            m_userListForm->setHandler(QLatin1String(c.button),
+                                       [this, a = c.action](TItemRec *focused, const std::vector<TItemRec *> &selected) {
+                                           recordFileAction(a, focused, selected);
+                                       });
         // It opens where it was last closed.
         const QScreen *screen = QGuiApplication::primaryScreen();
         if (m_registry) {
@@ -160,6 +175,7 @@ void TMainForm::catalogManager()
         refreshList(selectedNode(), true);
         refresh();
     };
+    host.properties = [this](TTreeNode *disk) { showPropertiesOf({disk, nullptr, false}); };
     TCatManagerForm form(m_forest.roots(), selectedNode(), std::move(host), this);
     if (m_dialogHook)
         m_dialogHook(&form);

@@ -531,6 +531,8 @@ void TMainForm::showSearchWindow(bool duplicates)
         connect(m_searchForm, &TSearchForm::locateRequested, this, &TMainForm::locateItem);
         connect(m_searchForm, &TSearchForm::setCategoriesRequested, this, &TMainForm::setCategoriesFor);
         connect(m_searchForm, &TSearchForm::addToUserListRequested, this, &TMainForm::addToUserList);
+        connect(m_searchForm, &TSearchForm::propertiesRequested, this, &TMainForm::showRecordProperties);
+        connect(m_searchForm, &TSearchForm::fileActionRequested, this, &TMainForm::recordFileAction);
         // Found disks can be dragged onto another catalog of the tree.
         m_searchForm->model()->setDragData(
             [](const std::vector<TItemRec *> &records) -> QMimeData * {

@@ -221,8 +221,13 @@ public:
     // "Item Properties": the dialog for the current item; its edits applied.
     void showItemProperties(TCommandSender sender);
     // "View File", "Launch File", "Open in Explorer" and "Extract To..." on the current item.
-    enum class TFileAction { View, Launch, Explorer, ExtractTo };
+    using TFileAction = ::TFileAction;
     void fileActionCommand(TFileAction action, TCommandSender sender);
+    // The same commands asked for by the other windows on their records:
+    // the properties of rec, and an action on focused (extraction takes the
+    // selected records, else focused).
+    void showRecordProperties(TItemRec *rec);
+    void recordFileAction(TFileAction action, TItemRec *focused, const std::vector<TItemRec *> &selected);
     // Deletes, keeps or asks about the extracted temporary files, as the settings say (at exit).
     void cleanTemporaryFiles();
 
@@ -248,6 +253,10 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    // The properties of an item and the file actions on it (extraction on
+    // items when given, else on item).
+    void showPropertiesOf(const TCurrentItem &item);
+    void runFileAction(TFileAction action, const TCurrentItem &item, std::vector<TCurrentItem> items);
     // ForestObserver: keeps the list from showing records that go away.
     void nodeAboutToBeRemoved(TTreeNode *node) override;
 

@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -159,6 +160,8 @@ TUserListForm::TUserListForm(TUserList &list, Prompter &prompter, QWidget *paren
         bar->addWidget(m_panels[i], i == 0 ? 0 : i == 1 ? 3 : 2);
     }
     m_panels[0]->setMinimumWidth(120);
+    // A click on the focused item's summary opens its properties.
+    m_panels[1]->installEventFilter(this);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -320,6 +323,17 @@ void TUserListForm::updateCommands()
         if (QAction *entry = action(QStringLiteral("Menu") + name.mid(3)))
             entry->setEnabled(enabled);
     }
+}
+
+bool TUserListForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_panels[1] && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        if (QAction *a = action(QStringLiteral("BtnProperties")); a && a->isEnabled())
+            a->trigger();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TUserListForm::updateStatus()

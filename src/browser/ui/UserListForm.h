@@ -70,6 +70,9 @@ public:
     void updateCommands();
     void updateStatus();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void createCommands();
     void run(const QString &name);

@@ -56,6 +56,24 @@ void showResults(const TCompareCommandHost &host, TCompareWork &work, QChar lett
         auto add = host.addToUserList;
         form.setHandler(TCompareCommand::AddToUserList, [add](TItemRec *, const Records &selected) { add(selected); });
     }
+    if (host.properties) {
+        auto properties = host.properties;
+        form.setHandler(TCompareCommand::Properties,
+                        [properties](TItemRec *focused, const Records &) { properties(focused); });
+    }
+    if (host.fileAction) {
+        static const struct {
+            TCompareCommand command;
+            TFileAction action;
+        } kFileCommands[] = {{TCompareCommand::Explorer, TFileAction::Explorer},
+                             {TCompareCommand::Launch, TFileAction::Launch},
+                             {TCompareCommand::View, TFileAction::View},
+                             {TCompareCommand::Extract, TFileAction::ExtractTo}};
+        for (const auto &c : kFileCommands)
+            form.setHandler(c.command, [run = host.fileAction, a = c.action](TItemRec *focused, const Records &selected) {
+                run(a, focused, selected);
+            });
+    }
     // The window opens where it was last closed.
     const QString placement = QStringLiteral("CompareWndPos");
     const QScreen *screen = QGuiApplication::primaryScreen();

@@ -6,6 +6,8 @@
 // need through a host, so the windows here never reach back into it.
 #pragma once
 
+#include "browser/Commands.h"
+
 #include <QString>
 
 #include <functional>
@@ -35,6 +37,11 @@ struct TCompareCommandHost {
     // "Set Category and Flags" and "Add to User List" for the selected records.
     std::function<void(const std::vector<TItemRec *> &)> setCategories;
     std::function<void(const std::vector<TItemRec *> &)> addToUserList;
+    // "Item Properties" of the focused record.
+    std::function<void(TItemRec *)> properties;
+    // "Open in Explorer", "Launch File", "View File" on the focused record and
+    // "Extract To..." on the selected ones.
+    std::function<void(TFileAction, TItemRec *, const std::vector<TItemRec *> &)> fileAction;
     // Runs just before the results window is shown (tests look at it then);
     // the window is given as its base, a TCompareForm.
     std::function<void(QWidget *)> resultsShown;

@@ -6,6 +6,7 @@
 // the main window, hidden rather than destroyed when closed.
 #pragma once
 
+#include "browser/Commands.h"
 #include "browser/Utils.h"
 #include "catalog/Forest.h"
 #include "search/Criteria.h"
@@ -147,6 +148,11 @@ signals:
     // "Set Category and Flags" and "Add to User List" for the selected records.
     void setCategoriesRequested(const std::vector<TItemRec *> &records);
     void addToUserListRequested(const std::vector<TItemRec *> &records);
+    // "Properties" of the focused record (also a click on the focused item's status panel).
+    void propertiesRequested(TItemRec *rec);
+    // "Open in Explorer", "Launch File", "View File" and "Extract To..." on
+    // the focused record (extraction on the selected ones).
+    void fileActionRequested(TFileAction action, TItemRec *focused, const std::vector<TItemRec *> &selected);
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -20,6 +20,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QListView>
 #include <QMenu>
 #include <QPainter>
@@ -130,12 +131,12 @@ struct TFoundCommand {
 constexpr TFoundCommand kCommands[] = {
     {"BtnTarget", "Locate in Catalog", "Locate in Catalog", TAppImage::Catalog, nullptr, false},
     {"BtnEditDesc", "Edit Description", "Edit Description", TAppImage::EditDesc, nullptr, true},
-    {"BtnProperties", "Item Properties", "Properties", TAppImage::Properties, nullptr, true},
+    {"BtnProperties", "Item Properties", "Properties", TAppImage::Properties, nullptr, false},
     {"BtnSetCat", "Set Category and Flags", "Set Category and Flags", TAppImage::SetCategory, nullptr, false},
-    {"BtnExplorer", "Open in Explorer", "Open in Explorer", TAppImage::Explorer, nullptr, true},
-    {"BtnView", "View File in ASCII Viewer", "View File", TAppImage::ViewFile, nullptr, true},
-    {"BtnLaunch", "Launch File in Associated Program", "Launch File", TAppImage::Launch, nullptr, true},
-    {"BtnExtract", "Extract from Compressed File", "Extract To...", TAppImage::Extract, nullptr, true},
+    {"BtnExplorer", "Open in Explorer", "Open in Explorer", TAppImage::Explorer, nullptr, false},
+    {"BtnView", "View File in ASCII Viewer", "View File", TAppImage::ViewFile, nullptr, false},
+    {"BtnLaunch", "Launch File in Associated Program", "Launch File", TAppImage::Launch, nullptr, false},
+    {"BtnExtract", "Extract from Compressed File", "Extract To...", TAppImage::Extract, nullptr, false},
     {"BtnAddList", "Add to User List", "Add to User List", TAppImage::AddList, nullptr, false},
     {"BtnReport", "Generate Report", nullptr, TAppImage::Print, nullptr, true},
     {"BtnDelete", "Delete selected item(s)", "Remove from List", TAppImage::File, "edit-delete", false,
@@ -267,6 +268,8 @@ void TSearchForm::createListArea()
         m_panels[i] = new QLabel;
         m_panels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i + 1));
     }
+    // A click on the focused item's summary opens its properties.
+    m_panels[1]->installEventFilter(this);
     m_panels[0]->setFixedWidth(kFirstPanelWidth);
     m_status->addWidget(m_panels[0]);
     m_status->addWidget(m_panels[1], kSecondPanelShare);
@@ -327,6 +330,22 @@ void TSearchForm::createActions()
             [this] { emit setCategoriesRequested(selectedRecords()); });
     connect(action(QStringLiteral("BtnAddList")), &QAction::triggered, this,
             [this] { emit addToUserListRequested(selectedRecords()); });
+    connect(action(QStringLiteral("BtnProperties")), &QAction::triggered, this, [this] {
+        if (TItemRec *rec = focusedRecord())
+            emit propertiesRequested(rec);
+    });
+    static const struct {
+        const char *button;
+        TFileAction action;
+    } fileActions[] = {
+        {"BtnExplorer", TFileAction::Explorer},
+        {"BtnView", TFileAction::View},
+        {"BtnLaunch", TFileAction::Launch},
+        {"BtnExtract", TFileAction::ExtractTo},
+    };
+    for (const auto &f : fileActions)
+        connect(action(QLatin1String(f.button)), &QAction::triggered, this,
+                [this, a = f.action] { emit fileActionRequested(a, focusedRecord(), selectedRecords()); });
 
     m_toolbar->addSeparator();
     static const struct {
@@ -448,6 +467,16 @@ void TSearchForm::updateFoundButtons()
         return ItemIs(rec->KindFlags, rkFile) || ItemIs(rec->KindFlags, rkFolder);
     };
     action(QStringLiteral("BtnSetCat"))->setEnabled(std::any_of(records.begin(), records.end(), fileOrFolder));
+    const TItemRec *rec = focusedRecord();
+    const bool member = rec && ItemIs(rec->KindFlags, rkFile) && ItemIs(rec->KindFlags, rfCompressed);
+    action(QStringLiteral("BtnProperties"))->setEnabled(focused);
+    action(QStringLiteral("BtnExplorer"))->setEnabled(focused && selected && !member);
+    action(QStringLiteral("BtnLaunch"))->setEnabled(ItemCanBeLaunched(rec));
+    action(QStringLiteral("BtnView"))->setEnabled(ItemCanBeLaunched(rec));
+    action(QStringLiteral("BtnExtract"))
+        ->setEnabled(std::any_of(records.begin(), records.end(), [](const TItemRec *r) {
+            return InsideExtractableArchive(r);
+        }));
     for (const TFoundCommand &c : kCommands)
         if (QAction *entry = action(menuName(c.button)))
             entry->setEnabled(action(QLatin1String(c.button))->isEnabled());
@@ -709,6 +738,12 @@ void TSearchForm::rememberListHeight()
 
 bool TSearchForm::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_panels[1] && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton && !searching()) {
+        if (QAction *a = action(QStringLiteral("BtnProperties")); a->isEnabled())
+            a->trigger();
+        return true;
+    }
     if (event->type() == QEvent::KeyPress && (watched == m_details || watched == m_icons)) {
         auto *key = static_cast<QKeyEvent *>(event);
         const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;

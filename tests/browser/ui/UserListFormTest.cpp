@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
@@ -166,12 +167,61 @@ private slots:
             form.updateCommands();
             const bool catalog = form.focusedRecord() == m_catalog->data();
             QCOMPARE(setCat->isEnabled(), !catalog);
-            // No window for these yet: off whatever is focused.
+            // Without a handler a command never pretends to work.
             QVERIFY(!form.action(QStringLiteral("BtnProperties"))->isEnabled());
         }
         setCat->trigger();
         QCOMPARE(asked, std::vector<TItemRec *>{m_files["big.bin"]});
         QVERIFY(form.action(QStringLiteral("BtnClear"))->isEnabled());
+    }
+
+    // The item commands go to their handlers (the main window's properties
+    // and file actions) when the focused item allows them.
+    void itemCommandsReachTheirHandlers_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QStringList>("enabled");
+        QTest::newRow("catalog") << "catalog" << QStringList{"BtnProperties"};
+        QTest::newRow("disk") << "disk" << QStringList{"BtnProperties", "BtnExplorer"};
+        QTest::newRow("file") << "big.bin" << QStringList{"BtnProperties", "BtnExplorer", "BtnLaunch", "BtnView"};
+    }
+    void itemCommandsReachTheirHandlers()
+    {
+        QFETCH(QString, item);
+        QFETCH(QStringList, enabled);
+        TItemRec *rec = item == QStringLiteral("catalog") ? m_catalog->data()
+                        : item == QStringLiteral("disk")  ? m_catalog->firstChild()->data()
+                                                          : m_files[item.toLatin1()];
+        QVERIFY(rec);
+        TUserList list;
+        TUserListForm form(list, m_prompter);
+        const QStringList commands = {"BtnProperties", "BtnExplorer", "BtnLaunch", "BtnView", "BtnExtract"};
+        QStringList asked;
+        std::vector<TItemRec *> focusedAsked;
+        for (const QString &name : commands)
+            form.setHandler(name, [&, name](TItemRec *focused, const std::vector<TItemRec *> &selected) {
+                asked << name;
+                focusedAsked.push_back(focused);
+                QCOMPARE(selected, std::vector<TItemRec *>{rec});
+            });
+        form.addRecords({rec});
+        QCOMPARE(form.focusedRecord(), rec);
+        form.updateCommands();
+        QStringList on;
+        for (const QString &name : commands)
+            if (form.action(name)->isEnabled()) {
+                on << name;
+                form.action(name)->trigger();
+            }
+        QCOMPARE(on, enabled);
+        QCOMPARE(asked, enabled);
+        // A click on the focused item's summary asks for its properties too.
+        form.updateStatus();
+        QTest::mouseClick(form.statusPanel(1), Qt::LeftButton);
+        QCOMPARE(asked.size(), enabled.size() + 1);
+        QCOMPARE(asked.back(), QStringLiteral("BtnProperties"));
+        for (TItemRec *r : focusedAsked)
+            QCOMPARE(r, rec);
     }
 
     // The main window's commands open the windows; "Set Category and Flags"
@@ -201,7 +251,29 @@ private slots:
                     d->reject();
             });
         });
+        // The catalog manager's Properties opens the main window's properties
+        // dialog on the focused disk.
+        bool propertiesEnabled = false;
+        QString propertiesShown;
+        then = [&](QDialog *dialog) {
+            auto *manager = qobject_cast<TCatManagerForm *>(dialog);
+            QVERIFY(manager);
+            propertiesEnabled = manager->propertiesButton()->isEnabled();
+            if (!propertiesEnabled)
+                return;
+            QTimer::singleShot(0, manager, [&] {
+                if (QWidget *modal = QApplication::activeModalWidget()) {
+                    propertiesShown = modal->objectName();
+                    if (auto *d = qobject_cast<QDialog *>(modal); d && modal->objectName() != "CatManagerForm")
+                        d->reject();
+                }
+            });
+            manager->propertiesButton()->click();
+        };
         form->command(QStringLiteral("MenuCatManager"))->trigger();
+        then = nullptr;
+        QVERIFY(propertiesEnabled);
+        QCOMPARE(propertiesShown, QStringLiteral("PropertiesForm"));
         form->command(QStringLiteral("MenuCategories"))->trigger();
         QCOMPARE(opened, (QStringList{"CatManagerForm", "CategoriesForm"}));
 

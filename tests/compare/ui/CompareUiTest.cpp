@@ -484,6 +484,70 @@ private slots:
         DeleteCatalog(m_forest, catalog);
     }
 
+    // The results window hands its item commands to the host: the properties
+    // and the file actions of the main window.
+    void itemCommandsReachTheHost_data()
+    {
+        QTest::addColumn<int>("command");   // a TCompareCommand
+        QTest::addColumn<int>("action");    // the TFileAction handed over; -1: the properties
+        QTest::newRow("properties") << int(TCompareCommand::Properties) << -1;
+        QTest::newRow("explorer") << int(TCompareCommand::Explorer) << int(TFileAction::Explorer);
+        QTest::newRow("launch") << int(TCompareCommand::Launch) << int(TFileAction::Launch);
+        QTest::newRow("view") << int(TCompareCommand::View) << int(TFileAction::View);
+    }
+    void itemCommandsReachTheHost()
+    {
+        QFETCH(int, command);
+        QFETCH(int, action);
+        ScriptedPrompter prompter;
+        TCompareCommandHost host;
+        host.forest = &m_forest;
+        host.prompter = &prompter;
+        std::vector<std::pair<int, TItemRec *>> asked;
+        host.properties = [&](TItemRec *rec) { asked.emplace_back(-1, rec); };
+        host.fileAction = [&](TFileAction a, TItemRec *focused, const std::vector<TItemRec *> &selected) {
+            QCOMPARE(selected, std::vector<TItemRec *>{focused});
+            asked.emplace_back(int(a), focused);
+        };
+        TItemRec *focused = nullptr;
+        bool enabledOnNewFiles = true;
+        host.resultsShown = [&](QWidget *window) {
+            auto *form = qobject_cast<TCompareForm *>(window);
+            QVERIFY(form);
+            const auto focusFirst = [form] {
+                form->listView()->selectionModel()->setCurrentIndex(form->model()->index(0, 0),
+                                                                    QItemSelectionModel::ClearAndSelect |
+                                                                        QItemSelectionModel::Rows);
+            };
+            QAction *a = form->action(TCompareCommand(command));
+            form->showList(0);
+            focusFirst();
+            enabledOnNewFiles = a->isEnabled();
+            form->showList(ckChanged);
+            focusFirst();
+            focused = form->focusedRecord();
+            if (a->isEnabled())
+                a->trigger();
+            QMetaObject::invokeMethod(form, &QDialog::reject, Qt::QueuedConnection);
+        };
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto *dialog = qobject_cast<TCheckFilesForm *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            poll.stop();
+            dialog->sourceEdit()->setText(m_media.path());
+            QTest::mouseClick(dialog->searchButton(), Qt::LeftButton);
+        });
+        poll.start(5);
+        RunCheckFilesCommand(host, m_disk);
+        QVERIFY(!enabledOnNewFiles);
+        QVERIFY(focused);
+        QCOMPARE(asked.size(), size_t(1));
+        QCOMPARE(asked.front().first, action);
+        QCOMPARE(asked.front().second, focused);
+    }
+
     // The check command: its dialog answered, then its results window.
     void checkCommandRunsTheDialogThenTheWindow()
     {

@@ -126,6 +126,8 @@ private slots:
     void headerClicksSortThenReverse();
     void escapeStopsASortAndKeepsItsOrder();
     void commandsStateAndTheirLaterTargets();
+    void itemCommandsFollowTheFocusedItem_data();
+    void itemCommandsFollowTheFocusedItem();
     void menuDefaultFollowsTheDoubleClickOption_data();
     void menuDefaultFollowsTheDoubleClickOption();
     void dragCursorTellsOneRowFromSeveral();
@@ -721,14 +723,14 @@ void SearchFormTest::escapeStopsASortAndKeepsItsOrder()
 
 void SearchFormTest::commandsStateAndTheirLaterTargets()
 {
-    for (const char *name : {"BtnEditDesc", "BtnProperties", "BtnExplorer", "BtnView", "BtnLaunch", "BtnExtract",
-                             "BtnReport"}) {
+    for (const char *name : {"BtnEditDesc", "BtnReport"}) {
         QAction *a = form().action(QLatin1String(name));
         QVERIFY2(a && !a->isEnabled(), name);
         QVERIFY2(a->toolTip().contains(QStringLiteral("later")), name);
     }
-    // These two need a selection.
-    for (const char *name : {"BtnSetCat", "BtnAddList"})
+    // These need a focused or selected row.
+    for (const char *name : {"BtnSetCat", "BtnAddList", "BtnProperties", "BtnExplorer", "BtnView", "BtnLaunch",
+                             "BtnExtract"})
         QVERIFY2(!form().action(QLatin1String(name))->isEnabled(), name);
     QVERIFY(!form().action(QStringLiteral("BtnTarget"))->isEnabled());
     searchByName(QStringLiteral("readme"));
@@ -740,7 +742,9 @@ void SearchFormTest::commandsStateAndTheirLaterTargets()
     for (QAction *a : menu->actions())
         if (a->isVisible())
             shown << a->text() + (a->isEnabled() ? QString() : QStringLiteral(" (off)"));
-    QCOMPARE(shown, QStringList({QStringLiteral("Locate in Catalog"), QStringLiteral("Set Category and Flags"),
+    QCOMPARE(shown, QStringList({QStringLiteral("Locate in Catalog"), QStringLiteral("Properties"),
+                                 QStringLiteral("Set Category and Flags"), QStringLiteral("Open in Explorer"),
+                                 QStringLiteral("View File"), QStringLiteral("Launch File"),
                                  QStringLiteral("Add to User List"), QStringLiteral("Remove from List")}));
     // Both hand the selection to the program around the window.
     QSignalSpy setCat(&form(), &TSearchForm::setCategoriesRequested);
@@ -756,6 +760,67 @@ void SearchFormTest::commandsStateAndTheirLaterTargets()
     QTest::keyClick(form().detailsView(), Qt::Key_T, Qt::ControlModifier);
     QCOMPARE(locate.count(), 1);
     QCOMPARE(locate.at(0).at(0).value<TItemRec *>(), form().focusedRecord());
+}
+
+void SearchFormTest::itemCommandsFollowTheFocusedItem_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QStringList>("enabled");   // of Properties, Explorer, Launch, View, Extract
+    const QStringList all = {"BtnProperties", "BtnExplorer", "BtnLaunch", "BtnView", "BtnExtract"};
+    QTest::newRow("file") << "readme.txt" << QStringList({"BtnProperties", "BtnExplorer", "BtnLaunch", "BtnView"});
+    QTest::newRow("compressed file") << "pack.zip" << all;
+    QTest::newRow("member") << "m2.txt" << QStringList({"BtnProperties", "BtnLaunch", "BtnView", "BtnExtract"});
+    QTest::newRow("folder") << "Alpha" << QStringList({"BtnProperties", "BtnExplorer"});
+    QTest::newRow("disk") << "Photos" << QStringList({"BtnProperties", "BtnExplorer"});
+}
+
+void SearchFormTest::itemCommandsFollowTheFocusedItem()
+{
+    QFETCH(QString, item);
+    QFETCH(QStringList, enabled);
+    searchByName(item);
+    QVERIFY(runSearch());
+    QVERIFY(form().model()->rowCount() > 0);
+    form().listView()->selectionModel()->setCurrentIndex(form().model()->index(0, 0),
+                                                        QItemSelectionModel::ClearAndSelect |
+                                                            QItemSelectionModel::Rows);
+    // Delete needs the focused row to be selected as well: the buttons have followed.
+    QTRY_VERIFY(form().action(QStringLiteral("BtnDelete"))->isEnabled());
+    TItemRec *focused = form().focusedRecord();
+    QCOMPARE(nameOf(focused), item);
+
+    QSignalSpy properties(&form(), &TSearchForm::propertiesRequested);
+    QSignalSpy actions(&form(), &TSearchForm::fileActionRequested);
+    static const struct {
+        const char *button;
+        TFileAction action;
+    } kActions[] = {{"BtnExplorer", TFileAction::Explorer},
+                    {"BtnLaunch", TFileAction::Launch},
+                    {"BtnView", TFileAction::View},
+                    {"BtnExtract", TFileAction::ExtractTo}};
+    int expectedActions = 0;
+    QVERIFY2(form().action(QStringLiteral("BtnProperties"))->isEnabled() == enabled.contains("BtnProperties"),
+             "BtnProperties");
+    for (const auto &a : kActions) {
+        QAction *button = form().action(QLatin1String(a.button));
+        QVERIFY2(button->isEnabled() == enabled.contains(QLatin1String(a.button)), a.button);
+        if (!button->isEnabled())
+            continue;
+        button->trigger();
+        QCOMPARE(actions.size(), ++expectedActions);
+        const QList<QVariant> args = actions.last();
+        QCOMPARE(args.at(0).value<TFileAction>(), a.action);
+        QCOMPARE(args.at(1).value<TItemRec *>(), focused);
+        QCOMPARE(args.at(2).value<std::vector<TItemRec *>>(), std::vector<TItemRec *>{focused});
+    }
+    // F4, Alt+Enter and a click on the focused item's summary all ask for its properties.
+    form().action(QStringLiteral("BtnProperties"))->trigger();
+    QTest::keyClick(form().detailsView(), Qt::Key_F4);
+    QTest::keyClick(form().detailsView(), Qt::Key_Return, Qt::AltModifier);
+    QTest::mouseClick(child<QLabel>("StatusPanel2"), Qt::LeftButton);
+    QCOMPARE(properties.size(), 4);
+    for (const QList<QVariant> &args : properties)
+        QCOMPARE(args.at(0).value<TItemRec *>(), focused);
 }
 
 void SearchFormTest::menuDefaultFollowsTheDoubleClickOption_data()
