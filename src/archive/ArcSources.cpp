@@ -63,6 +63,8 @@ bool TFileSource::readAt(int64_t offset, void *buf, int64_t n)
 {
     if (m_fd < 0 || offset < 0 || n < 0 || offset > m_size || n > m_size - offset)
         return false;
+    if (n == 0)
+        return true; // nothing to copy, and the window may not exist yet
     auto *out = static_cast<char *>(buf);
     if (n > kSmallRead)
         return readRaw(offset, out, n);
