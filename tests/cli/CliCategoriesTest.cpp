@@ -2,6 +2,7 @@
 // run as separate processes on hand-built catalogs: every edit is saved and
 // read back by the next run, categories travel by name between catalogs
 // with different vocabularies, and failures leave the files as they were.
+#include "ProgramRun.h"
 #include "TestCatalogs.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -29,11 +28,7 @@ using namespace testcat;
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using CliRun = testcat::ProgramRun;
 
 // Disk "CD" with files in the root and in two folders; Games (1), Work (7),
 // flags Keep and Burn, flag 2 unnamed.
@@ -83,19 +78,8 @@ protected:
     // Runs quillon-cli with settings of its own (none stored: the initial ones).
     CliRun cli(const QStringList &args) const
     {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(QUILLON_CLI_PATH), args);
-        CliRun run;
-        EXPECT_TRUE(process.waitForStarted(30000));
-        process.closeWriteChannel();
-        EXPECT_TRUE(process.waitForFinished(300000));
-        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << args.join(' ').toStdString();
-        run.exitCode = process.exitCode();
-        run.out = QString::fromUtf8(process.readAllStandardOutput());
-        run.err = QString::fromUtf8(process.readAllStandardError());
+        const CliRun run = testcat::RunProgram(QStringLiteral(QUILLON_CLI_PATH), args, m_dir.filePath(QStringLiteral("config")));
+        EXPECT_FALSE(run.crashed) << args.join(QLatin1Char(' ')).toStdString() << ": " << run.err.toStdString();
         return run;
     }
     QString ok(const QStringList &args) const

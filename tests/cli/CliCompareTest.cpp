@@ -2,6 +2,7 @@
 // a temporary folder is scanned with quillon-cli scan, changed, and compared
 // with the folder named on the command line; the lists of the JSON Lines
 // output, their fields and the exit statuses are checked.
+#include "ProgramRun.h"
 #include "TestCatalogs.h"
 
 #include <gtest/gtest.h>
@@ -11,8 +12,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -27,11 +26,7 @@ namespace {
 constexpr int64_t kTime1 = 981173106;   // 2001-02-03 04:05:06 UTC
 constexpr int64_t kTime2 = kTime1 + 86400;
 
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using CliRun = testcat::ProgramRun;
 
 using Items = std::set<std::string>;
 
@@ -63,20 +58,11 @@ public:
         ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
     }
 
+    // Runs quillon-cli with settings of its own (none stored: the initial ones).
     CliRun cli(const QStringList &args) const
     {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(QUILLON_CLI_PATH), args);
-        CliRun run;
-        EXPECT_TRUE(process.waitForStarted(30000));
-        process.closeWriteChannel();
-        EXPECT_TRUE(process.waitForFinished(300000));
-        run.exitCode = process.exitCode();
-        run.out = QString::fromUtf8(process.readAllStandardOutput());
-        run.err = QString::fromUtf8(process.readAllStandardError());
+        const CliRun run = testcat::RunProgram(QStringLiteral(QUILLON_CLI_PATH), args, m_dir.filePath(QStringLiteral("config")));
+        EXPECT_FALSE(run.crashed) << args.join(QLatin1Char(' ')).toStdString() << ": " << run.err.toStdString();
         return run;
     }
 

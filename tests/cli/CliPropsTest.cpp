@@ -3,6 +3,7 @@
 // files, whole compressed files and members come back byte-exact from the
 // folder standing for the medium, with the exit statuses of every failure;
 // props prints the pages the dialog shows.
+#include "ProgramRun.h"
 #include "TestCatalogs.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <zlib.h>
@@ -24,11 +24,7 @@
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using CliRun = testcat::ProgramRun;
 
 // The archive's members: two of one file name, and bytes that are not text.
 QByteArray blob()
@@ -84,20 +80,11 @@ public:
         ASSERT_TRUE(testcat::WriteFileBytes(path, content)) << path.toStdString();
     }
 
+    // Runs quillon-cli with settings of its own (none stored: the initial ones).
     CliRun cli(const QStringList &args) const
     {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(QUILLON_CLI_PATH), args);
-        CliRun run;
-        EXPECT_TRUE(process.waitForStarted(30000));
-        process.closeWriteChannel();
-        EXPECT_TRUE(process.waitForFinished(300000));
-        run.exitCode = process.exitCode();
-        run.out = QString::fromUtf8(process.readAllStandardOutput());
-        run.err = QString::fromUtf8(process.readAllStandardError());
+        const CliRun run = testcat::RunProgram(QStringLiteral(QUILLON_CLI_PATH), args, m_dir.filePath(QStringLiteral("config")));
+        EXPECT_FALSE(run.crashed) << args.join(QLatin1Char(' ')).toStdString() << ": " << run.err.toStdString();
         return run;
     }
 

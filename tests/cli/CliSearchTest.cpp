@@ -2,6 +2,7 @@
 // hand-built catalogs in a temporary folder, each option checked by what it
 // finds, in the order the search finds it, and each refusal by its message
 // and exit status.
+#include "ProgramRun.h"
 #include "TestCatalogs.h"
 
 #include "platform/DosTime.h"
@@ -11,8 +12,6 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -27,11 +26,7 @@ using testcat::HandDisk;
 using testcat::HandFile;
 using testcat::HandFolder;
 
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using CliRun = testcat::ProgramRun;
 
 uint32_t Dos(int year, int month, int day, int hour, int minute, int second)
 {
@@ -148,19 +143,8 @@ protected:
     // Runs quillon-cli with settings of its own (none stored: the initial ones).
     CliRun cli(const QStringList &args) const
     {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(QUILLON_CLI_PATH), args);
-        CliRun run;
-        EXPECT_TRUE(process.waitForStarted(30000));
-        process.closeWriteChannel();
-        EXPECT_TRUE(process.waitForFinished(300000));
-        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << args.join(' ').toStdString();
-        run.exitCode = process.exitCode();
-        run.out = QString::fromUtf8(process.readAllStandardOutput());
-        run.err = QString::fromUtf8(process.readAllStandardError());
+        const CliRun run = testcat::RunProgram(QStringLiteral(QUILLON_CLI_PATH), args, m_dir.filePath(QStringLiteral("config")));
+        EXPECT_FALSE(run.crashed) << args.join(QLatin1Char(' ')).toStdString() << ": " << run.err.toStdString();
         return run;
     }
 

@@ -4,6 +4,7 @@
 #include "ArcFixtures.h"
 #include "Corpus.h"
 #include "GenTree.h"
+#include "ProgramRun.h"
 #include "TestCatalogs.h"
 
 #include "settings/Options.h"
@@ -20,7 +21,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
@@ -53,31 +53,8 @@ using testcat::PatchU16;
 using testcat::ReadFileBytes;
 using testcat::WriteFileBytes;
 
-struct ProcessResult {
-    int exitCode = -1;
-    bool crashed = false;
-    QString out;
-    QString err;
-};
-
-ProcessResult RunProgram(const QString &program, const QStringList &args)
-{
-    QProcess process;
-    process.start(program, args);
-    ProcessResult run;
-    if (!process.waitForStarted(30000)) {
-        run.crashed = true;
-        run.err = process.errorString();
-        return run;
-    }
-    process.closeWriteChannel();
-    process.waitForFinished(300000);
-    run.crashed = process.exitStatus() != QProcess::NormalExit;
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
+using ProcessResult = testcat::ProgramRun;
+using testcat::RunProgram;
 
 // Each line of a JSON Lines output as an object; a line that does not parse
 // fails the test.
