@@ -2,6 +2,7 @@
 // and the rules of its item commands.
 #include "compare/CompareList.h"
 
+#include "browser/Commands.h"
 #include "catalog/CatalogRec.h"
 #include "catalog/Forest.h"
 #include "catalog/RecordLock.h"
@@ -219,18 +220,11 @@ QString CompareHeaderText(const TCompareWork &work, QChar letter, const QString 
 
 namespace {
 
-// Whether rec lies inside a compressed file (a member the extraction takes out).
-bool insideCompressedFile(const TItemRec *rec)
+// Whether rec is a member of a compressed file of a kind the extraction takes
+// members out of.
+bool extractableMember(const TItemRec *rec)
 {
-    const TTreeNode *node = rec ? rec->Node : nullptr;
-    if (rec && !ItemIs(rec->KindFlags, rkFile) && node)
-        node = node->parent();   // a folder record: look above its own node
-    for (; node; node = node->parent()) {
-        const TItemRec *r = NodeRec(const_cast<TTreeNode *>(node));
-        if (r && ItemIs(r->KindFlags, rkFolder) && ItemIs(r->KindFlags, rfCompressed))
-            return true;
-    }
-    return false;
+    return rec && ItemIs(rec->KindFlags, rkFile) && InsideExtractableArchive(rec);
 }
 
 } // namespace
@@ -258,7 +252,7 @@ bool CompareCommandAllowed(TCompareCommand command, const TCompareWork &work, in
     case TCompareCommand::View:
         return onMedium && focused != nullptr;
     case TCompareCommand::Extract:
-        return onMedium && std::any_of(selected.begin(), selected.end(), insideCompressedFile);
+        return onMedium && std::any_of(selected.begin(), selected.end(), extractableMember);
     case TCompareCommand::Report:
         break;
     }

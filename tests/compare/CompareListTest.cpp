@@ -83,6 +83,29 @@ TEST_F(CompareListTest, TheCommandComparesADiskOrAPlainFolder)
     }
 }
 
+// Extract needs a selected member of a compressed file whose kind the
+// extraction takes members out of, and the medium.
+TEST_F(CompareListTest, ExtractNeedsAMemberOfAnExtractableArchive)
+{
+    TTreeNode *alpha1 = at({"Alpha", "Alpha1"});
+    TTreeNode *pack = at({"pack.zip"});
+    ASSERT_NE(alpha1, nullptr);
+    ASSERT_NE(pack, nullptr);
+    TCompareWork work;
+    const auto allowed = [&](int list, std::vector<TItemRec *> selected) {
+        return CompareCommandAllowed(TCompareCommand::Extract, work, list, selected.front(), selected);
+    };
+    EXPECT_TRUE(allowed(clSame, {fileIn(pack)}));
+    EXPECT_TRUE(allowed(clSame, {fileIn(alpha1), fileIn(pack)}));
+    EXPECT_FALSE(allowed(clDeleted, {fileIn(pack)})) << "a deleted member is not on the medium";
+    EXPECT_FALSE(allowed(clSame, {fileIn(alpha1)}));
+    EXPECT_FALSE(allowed(clSame, {NodeRec(pack)})) << "the compressed file itself is no member";
+    // The same member in a kind of archive that is only listed.
+    pack->setText("pack.ha");
+    EXPECT_FALSE(allowed(clSame, {fileIn(pack)}));
+    pack->setText("pack.zip");
+}
+
 TEST_F(CompareListTest, CheckScopeStartsWithTheSelectedCatalogAndLeavesTheRecordsAlone)
 {
     HandCatalog other = SampleCatalog();
