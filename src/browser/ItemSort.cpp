@@ -191,8 +191,9 @@ const TCollationKey &TItemComparer::fullKey(uint32_t id, Slot slot)
     uint32_t &index = indexes[id];
     if (index == kNoFullKey) {
         const TItemRec *rec = m_records[id];
-        const QString text =
-            slot == kExtension ? ExtensionOf(recordName(rec)) : DecodeStored(slotBytes(rec, slot));
+        const QString text = slot == kExtension ? ExtensionOf(recordName(rec))
+                             : slot == kColumn  ? ItemText(rec, m_context.column, false, m_context.texts)
+                                                : DecodeStored(slotBytes(rec, slot));
         index = uint32_t(m_fullKeys.size());
         m_fullKeys.push_back(m_collation.key(text));
     }
@@ -234,8 +235,8 @@ int TItemComparer::compareAsFiles(uint32_t a, uint32_t b)
     case 6:
         return compareDescriptions(ra, rb);
     default:
-        return m_collation.compare(ItemText(ra, m_context.column, false, m_context.texts),
-                                   ItemText(rb, m_context.column, false, m_context.texts));
+        // Texts built from the tree (the location) cost a walk up: one key per record.
+        return fullKey(a, kColumn).compare(fullKey(b, kColumn));
     }
 }
 

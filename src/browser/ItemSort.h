@@ -67,7 +67,9 @@ public:
     bool less(const Entry &a, const Entry &b);
 
 private:
-    enum Slot : uint8_t { kName, kExtension, kLabel, kSlots };
+    // kColumn: the item text of a column compared by its text (location,
+    // category, ...), which only ever has a full key.
+    enum Slot : uint8_t { kName, kExtension, kLabel, kColumn, kSlots };
     // Where a text's ASCII key lies in m_arena; kUnmade before its first
     // use, length kFull when the text has a full key instead.
     struct SlotKey {
