@@ -111,7 +111,7 @@ void TMainForm::runFileAction(TFileAction action, const TCurrentItem &item, std:
     settings.restoreDirs = m_options.RestoreDirCheck;
     settings.externalViewer = m_options.ExternalViewerCheck;
     settings.viewerProgram = m_options.ViewerEdit;
-    TQtDesktop desktop(this, prompter(), m_options.FontSlots[kViewerFontSlot]);
+    TQtDesktop desktop(this, prompter(), m_options, m_registry);
     TFileActions actions(
         desktop, prompter(),
         [this](TTreeNode *node) {

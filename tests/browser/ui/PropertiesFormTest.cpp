@@ -2,7 +2,7 @@
 // offscreen platform: the pages shown per kind, edits handed back and
 // applied, the one dialog kept and filled again, "&Edit", the description
 // boxes' menu, the chart's slices, and the viewer on text, RTF and a large
-// file.
+// file with its font and placement kept in the settings.
 #include "widgets/ui/PropertiesForm.h"
 #include "browser/ui/CatalogTreeModel.h"
 #include "browser/ui/ItemListModel.h"
@@ -13,6 +13,7 @@
 #include "catalog/CatalogOps.h"
 #include "catalog/Forest.h"
 #include "settings/Options.h"
+#include "settings/Registry.h"
 
 #include "TestCatalogs.h"
 
@@ -256,10 +257,66 @@ private slots:
         menu.entry(QStringLiteral("Select All"))->trigger();
         QCOMPARE(memo->textCursor().selectedText(), QStringLiteral("three two"));
 
+        // The viewer's text is read-only: copying and selecting only.
+        TViewerForm viewer(TFontSlot{});
+        viewer.textBox()->setPlainText(QStringLiteral("text"));
+        viewer.textBox()->selectAll();
+        menu.prepareFor(viewer.textBox());
+        QCOMPARE(menu.box(), viewer.textBox());
+        enabled.clear();
+        for (QAction *a : menu.actions())
+            if (!a->isSeparator() && a->isEnabled())
+                enabled << a->text();
+        QCOMPARE(enabled, (QStringList{"Copy", "Select All"}));
+
         QSignalSpy rejected(&form, &QDialog::rejected);
         QTest::keyClick(form.memo(TPropPage::Disk), Qt::Key_Escape);
         QCOMPARE(rejected.count(), 1);
         QVERIFY(!form.isVisible());
+    }
+
+    // The viewer opens where it was closed last, in font slot 5; a font set
+    // in it becomes slot 5's custom font and marks the settings modified.
+    void viewerKeepsFontAndPlacement()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("notes.txt"));
+        QVERIFY(WriteFileBytes(path, "some text\n"));
+        TOptions options;
+        options.setModified(false);
+        Registry registry{QString()};
+        ScriptedPrompter prompter;
+        const QRect where(40, 50, 500, 300);
+        int shownPixels = 0;
+        whenShown<TViewerForm>(this, [&](TViewerForm *v) {
+            v->setGeometry(where);
+            QFont font(QStringLiteral("DejaVu Sans"));
+            font.setPixelSize(20);
+            font.setItalic(true);
+            v->setChosenFont(font);
+            shownPixels = v->textBox()->font().pixelSize();
+            v->close();
+        });
+        ViewFile(nullptr, path, options, &registry, prompter);
+        QCOMPARE(shownPixels, 20);
+        const TFontSlot &slot = options.FontSlots[kViewerFontSlot];
+        QVERIFY(slot.UseCustomFont);
+        QCOMPARE(slot.Font.Name, QByteArray("DejaVu Sans"));
+        QCOMPARE(slot.Font.Height, -20);
+        QCOMPARE(int(slot.Font.Style), int(fsItalic));
+        QVERIFY(options.modified());
+
+        QRect placed;
+        QString family;
+        whenShown<TViewerForm>(this, [&](TViewerForm *v) {
+            placed = v->geometry();
+            family = v->textBox()->font().family();
+            QTest::keyClick(v->textBox(), Qt::Key_Escape);   // closes the viewer
+        });
+        ViewFile(nullptr, path, options, &registry, prompter);
+        QCOMPARE(placed, where);
+        QCOMPARE(family, QStringLiteral("DejaVu Sans"));
+        QVERIFY(prompter.messages.empty());
     }
 
     void viewerOnTextRtfAndLargeFiles_data()
