@@ -467,6 +467,9 @@ private slots:
             whenShown<TPropertiesForm>(this, [&](TPropertiesForm *form) {
                 for (int i = 0; i < form->pages()->count(); ++i)
                     clicked << form->pages()->tabText(i);
+                if (!qEnvironmentVariableIsEmpty("QUILLON_SCREENSHOTS") && listFocused)
+                    form->grab().save(qEnvironmentVariable("QUILLON_SCREENSHOTS")
+                                      + QStringLiteral("/properties-from-main-window.png"));
                 form->reject();
             });
             QTest::mouseClick(summary, Qt::LeftButton);

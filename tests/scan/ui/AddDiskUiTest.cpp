@@ -396,6 +396,8 @@ private slots:
             totalFiles = w->advancedForm()->rowText(QStringLiteral("Total Files:"));
             lost = w->advancedForm()->rowText(QStringLiteral("Lost in File System:"));
             catalogName = w->data().pages.front().row(QStringLiteral("Catalog Name:"));
+            if (!qEnvironmentVariableIsEmpty("QUILLON_SCREENSHOTS"))
+                w->grab().save(qEnvironmentVariable("QUILLON_SCREENSHOTS") + QStringLiteral("/disk-info.png"));
             w->memo(TPropPage::Disk)->setPlainText(QStringLiteral("typed"));
             w->accept();
         });
