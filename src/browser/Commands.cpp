@@ -23,7 +23,8 @@ TCurrentItem ItemOfRecord(TItemRec *rec)
 TCurrentItem CurrentItem(TCommandSender sender, const TFocusState &focus)
 {
     const bool treeSide = sender == TCommandSender::TreeMenu
-                          || (sender == TCommandSender::Global && (!focus.focusedRow || focus.treeHasFocus));
+                          || (sender == TCommandSender::Global && (!focus.focusedRow || focus.treeHasFocus))
+                          || (sender == TCommandSender::StatusBar && (!focus.focusedRow || !focus.listHasFocus));
     TCurrentItem item;
     item.treeSide = treeSide;
     if (treeSide) {

@@ -18,6 +18,7 @@ enum class TCommandSender {
     TreeMenu,   // the tree's context menu
     ListMenu,   // the list's context menu
     Global,     // a toolbar button, a main-menu entry or a key
+    StatusBar,  // a click on the status bar's item summary
 };
 
 // The item a command acts on: a node, and for a file row also the file.
@@ -44,11 +45,14 @@ struct TFocusState {
     TItemRec *focusedRow = nullptr;        // the list's focused row; null when none
     const TItemRec *prevFolderRow = nullptr;
     bool treeHasFocus = false;
+    bool listHasFocus = false;
 };
 
 // The tree side is taken for the tree's menu, and for global commands when
 // no list row is focused or the tree has the focus; the list's menu always
-// takes the list side. The "previous folder" row stands for the parent of
+// takes the list side. The status bar's summary means the item it describes:
+// the focused row while the list has the focus, else the selected node. The
+// "previous folder" row stands for the parent of
 // the selected node; a file row gives the selected node and the file; a
 // folder or disk row the node of its record.
 TCurrentItem CurrentItem(TCommandSender sender, const TFocusState &focus);

@@ -503,3 +503,13 @@ TPropertiesApplied ApplyProperties(const TPropertiesData &shown, const TProperti
     }
     return applied;
 }
+
+TDescMenuStates DescMenuStates(bool hasSelection, bool readOnly, bool clipboardHasText)
+{
+    TDescMenuStates states;
+    states.cut = hasSelection && !readOnly;
+    states.copy = hasSelection;
+    states.paste = !readOnly && clipboardHasText;
+    states.remove = states.cut;
+    return states;
+}

@@ -1,8 +1,9 @@
 // What the properties dialog shows for an item, made without a window: the
 // pages of a file, its folder, its disk or a catalog with their rows, the
 // category and flag choices, the advanced disk figures with the two slices
-// of the usage chart, and the step that writes the edited descriptions,
-// categories and flags back into the records. The dialog mirrors a
+// of the usage chart, the step that writes the edited descriptions,
+// categories and flags back into the records, and the enabling rules of the
+// description boxes' context menu. The dialog mirrors a
 // TPropertiesData; the command line prints one.
 #pragma once
 
@@ -130,3 +131,12 @@ TPropPageEdits UneditedPage(const TPropPageData &page);
 int UsedPercent(int64_t used, int64_t capacity);
 // The compressed ratio of a member: 100 - packed x 100 / size, rounded half to even.
 int CompressionRatio(int64_t packed, int64_t size);
+
+// The entries of a description box's context menu that are enabled: Cut and
+// Delete need a selection in a box that may be edited, Copy a selection,
+// Paste an editable box and text on the clipboard; Select All always works.
+struct TDescMenuStates {
+    bool cut = false, copy = false, paste = false, remove = false, selectAll = true;
+    bool operator==(const TDescMenuStates &) const = default;
+};
+TDescMenuStates DescMenuStates(bool hasSelection, bool readOnly, bool clipboardHasText);

@@ -28,6 +28,11 @@ struct TFontSlot {
 };
 
 inline constexpr int kFontSlotCount = 6;
+// What the slots are for: 0 the catalog tree, 1 the item lists, 2 the
+// properties dialog's description boxes, 3 the description assistant, 4
+// descriptions as tool-tips, 5 the built-in text viewer.
+inline constexpr int kDescFontSlot = 2;
+inline constexpr int kViewerFontSlot = 5;
 inline constexpr int kFontValueMax = 261;      // readers accept font values up to this size
 inline constexpr int kFontNameMax = kFontValueMax - 7;
 

@@ -39,22 +39,28 @@ TEST_F(CommandsTest, CurrentItem)
         TCommandSender sender;
         TItemRec *row;
         bool treeFocus;
+        bool listFocus;
         TTreeNode *node;
         TFileRec *file;
         bool treeSide;
     };
     const Case cases[] = {
-        {"tree menu", TCommandSender::TreeMenu, readme, false, m_disk, nullptr, true},
-        {"toolbar, tree focused", TCommandSender::Global, readme, true, m_disk, nullptr, true},
-        {"toolbar, no row", TCommandSender::Global, nullptr, false, m_disk, nullptr, true},
-        {"toolbar, file row", TCommandSender::Global, readme, false, m_disk, readme, false},
-        {"list menu, tree focused", TCommandSender::ListMenu, readme, true, m_disk, readme, false},
-        {"folder row", TCommandSender::ListMenu, NodeRec(m_alpha), false, m_alpha, nullptr, false},
-        {"previous folder row", TCommandSender::ListMenu, m_prev, false, m_catalog, nullptr, false},
+        {"tree menu", TCommandSender::TreeMenu, readme, false, true, m_disk, nullptr, true},
+        {"toolbar, tree focused", TCommandSender::Global, readme, true, false, m_disk, nullptr, true},
+        {"toolbar, no row", TCommandSender::Global, nullptr, false, false, m_disk, nullptr, true},
+        {"toolbar, file row", TCommandSender::Global, readme, false, false, m_disk, readme, false},
+        {"list menu, tree focused", TCommandSender::ListMenu, readme, true, false, m_disk, readme, false},
+        {"folder row", TCommandSender::ListMenu, NodeRec(m_alpha), false, true, m_alpha, nullptr, false},
+        {"previous folder row", TCommandSender::ListMenu, m_prev, false, true, m_catalog, nullptr, false},
+        // The status bar's summary: the focused row only while the list has the focus.
+        {"status bar, list focused", TCommandSender::StatusBar, readme, false, true, m_disk, readme, false},
+        {"status bar, folder row", TCommandSender::StatusBar, NodeRec(m_alpha), false, true, m_alpha, nullptr, false},
+        {"status bar, nothing focused", TCommandSender::StatusBar, readme, false, false, m_disk, nullptr, true},
+        {"status bar, no row", TCommandSender::StatusBar, nullptr, false, true, m_disk, nullptr, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        const TCurrentItem item = CurrentItem(c.sender, {m_disk, c.row, m_prev, c.treeFocus});
+        const TCurrentItem item = CurrentItem(c.sender, {m_disk, c.row, m_prev, c.treeFocus, c.listFocus});
         EXPECT_EQ(item.node, c.node);
         EXPECT_EQ(item.file, c.file);
         EXPECT_EQ(item.treeSide, c.treeSide);

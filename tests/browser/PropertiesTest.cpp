@@ -437,3 +437,24 @@ TEST_F(PropertiesApplyTest, UnnamedFlagKeepsItsBit)
 }
 
 } // namespace
+
+TEST(DescMenu, EnablingTable)
+{
+    struct Case {
+        bool selection, readOnly, clipboard;
+        TDescMenuStates states;   // cut, copy, paste, delete, select all
+    };
+    const Case cases[] = {
+        {false, false, false, {false, false, false, false, true}},
+        {true, false, false, {true, true, false, true, true}},
+        {false, false, true, {false, false, true, false, true}},
+        {true, false, true, {true, true, true, true, true}},
+        // A read-only box (the viewer, a disk not catalogued yet): copying only.
+        {true, true, true, {false, true, false, false, true}},
+        {false, true, true, {false, false, false, false, true}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.selection << c.readOnly << c.clipboard);
+        EXPECT_EQ(DescMenuStates(c.selection, c.readOnly, c.clipboard), c.states);
+    }
+}

@@ -94,5 +94,5 @@ bool TQtDesktop::chooseExtractFolder(const QString &caption, QString &folder, bo
 
 void TQtDesktop::viewText(const QString &path)
 {
-    ViewFile(m_parent, path, m_viewerFont, m_prompter);
+    ViewFile(m_parent, path, m_options, m_registry, m_prompter);
 }

@@ -5,16 +5,18 @@
 #pragma once
 
 #include "browser/FileActions.h"
-#include "settings/FontValue.h"
 
 class QWidget;
+class Registry;
+class TOptions;
 
 class TQtDesktop : public TDesktop
 {
 public:
-    // viewerFont: the viewer's font slot, updated when the user sets another.
-    TQtDesktop(QWidget *parent, Prompter &prompter, TFontSlot &viewerFont)
-        : m_parent(parent), m_prompter(prompter), m_viewerFont(viewerFont) {}
+    // The built-in viewer keeps its font in options and its placement in
+    // registry (null: nowhere).
+    TQtDesktop(QWidget *parent, Prompter &prompter, TOptions &options, Registry *registry)
+        : m_parent(parent), m_prompter(prompter), m_options(options), m_registry(registry) {}
 
     bool openFile(const QString &path) override;
     bool hasHandler(const QString &path) override;
@@ -26,5 +28,6 @@ public:
 private:
     QWidget *m_parent;
     Prompter &m_prompter;
-    TFontSlot &m_viewerFont;
+    TOptions &m_options;
+    Registry *m_registry;
 };

@@ -6,7 +6,7 @@
 #include "browser/FileActions.h"
 #include "browser/ui/Desktop.h"
 #include "browser/ui/ItemListModel.h"
-#include "browser/ui/PropertiesForm.h"
+#include "widgets/ui/PropertiesForm.h"
 #include "scan/ui/MediaForm.h"
 #include "settings/Options.h"
 
@@ -16,13 +16,6 @@
 #include <QItemSelectionModel>
 #include <QTreeView>
 
-namespace {
-
-// The viewer's font slot (font slot 5).
-constexpr int kViewerFontSlot = 5;
-
-} // namespace
-
 TCurrentItem TMainForm::currentItem(TCommandSender sender) const
 {
     TFocusState focus;
@@ -30,6 +23,7 @@ TCurrentItem TMainForm::currentItem(TCommandSender sender) const
     focus.focusedRow = focusedRecord();
     focus.prevFolderRow = m_items.prevFolder();
     focus.treeHasFocus = m_tree->hasFocus();
+    focus.listHasFocus = listHasFocus();
     return CurrentItem(sender, focus);
 }
 
@@ -117,7 +111,7 @@ void TMainForm::runFileAction(TFileAction action, const TCurrentItem &item, std:
     settings.restoreDirs = m_options.RestoreDirCheck;
     settings.externalViewer = m_options.ExternalViewerCheck;
     settings.viewerProgram = m_options.ViewerEdit;
-    TQtDesktop desktop(this, prompter(), m_options.FontSlots[kViewerFontSlot]);
+    TQtDesktop desktop(this, prompter(), m_options, m_registry);
     TFileActions actions(
         desktop, prompter(),
         [this](TTreeNode *node) {

@@ -38,18 +38,18 @@ std::vector<TItemRec *> TMainForm::selectedListRecords() const
     return records;
 }
 
-void TMainForm::categoriesSetup(TTreeNode *node)
+bool TMainForm::categoriesSetup(TTreeNode *node)
 {
     const auto operation = beginForestCommand([this] { categoriesSetup(selectedNode()); }, nullptr);
     if (!operation || m_forest.roots().empty())
-        return;
+        return false;
     const std::vector<TTreeNode *> &catalogs = m_forest.roots();
     const auto shown = std::find(catalogs.begin(), catalogs.end(), node);
     TCategoriesForm form(catalogs, shown == catalogs.end() ? 0 : int(shown - catalogs.begin()), prompter(),
                          searchRunning(), progress(), this);
     if (m_dialogHook)
         m_dialogHook(&form);
-    form.exec();
+    const bool accepted = form.exec() == QDialog::Accepted;
     // The category lists of the search window follow either way.
     if (m_searchForm && !searchRunning())
         m_searchForm->rebuildFromCatalogs();
@@ -58,6 +58,7 @@ void TMainForm::categoriesSetup(TTreeNode *node)
     listView()->viewport()->update();
     refreshStatus();
     updateCommands();
+    return accepted;
 }
 
 void TMainForm::setCategoriesFor(const std::vector<TItemRec *> &records)

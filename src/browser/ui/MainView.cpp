@@ -19,6 +19,8 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
 #include <QListView>
 #include <QScrollBar>
 #include <QSplitter>
@@ -503,6 +505,12 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         }
     } else if ((watched == m_details || watched == m_icons) && event->type() == QEvent::KeyPress) {
         return listKey(static_cast<QKeyEvent *>(event));
+    } else if (watched == m_panels[1] && event->type() == QEvent::MouseButtonRelease
+               && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        // A click on the item summary opens the properties of the item it describes.
+        if (!m_statusActive && command(QStringLiteral("MenuProperties"))->isEnabled())
+            showItemProperties(TCommandSender::StatusBar);
+        return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -28,6 +28,7 @@
 #include "settings/RecentFiles.h"
 #include "settings/Registry.h"
 #include "widgets/ui/Icons.h"
+#include "widgets/ui/PropertiesForm.h"
 #include "widgets/ui/QtPrompter.h"
 
 #include <QApplication>
@@ -127,6 +128,16 @@ TMainForm::TMainForm(TOptions &options, Registry *registry, QWidget *parent)
         refreshStatus();
         updateCommands();
     });
+    // The properties dialog's "&Edit" and description font.
+    TPropertiesHooks properties;
+    properties.editCategories = [this] {
+        // Not inside another of the window's operations (the catalog
+        // manager's properties): it would wait until that ends.
+        return m_operations == 0 && !m_sortRunning && categoriesSetup(selectedNode());
+    };
+    properties.categoriesChanged = [this] { updateCommands(); };
+    properties.descFont = m_options.FontSlots[kDescFontSlot];
+    SetPropertiesHooks(std::move(properties));
     restorePlacement();
     applyAutoSaveSettings();
     updateReopenMenu();
@@ -150,6 +161,7 @@ TMainForm::~TMainForm()
     m_tree->selectionModel()->disconnect(this);
     m_details->selectionModel()->disconnect(this);
     SetCatalogDirtyHook({});
+    SetPropertiesHooks({});
     m_listTimer.stop();
     m_autoSaveTimer.stop();
     m_idleRetry.stop();
@@ -207,6 +219,7 @@ void TMainForm::createStatusBar()
     bar->addWidget(m_panels[1], 7);   // 70 % of what is left
     bar->addWidget(m_panels[2], 3);   // 30 %
     bar->addWidget(m_panels[3]);
+    m_panels[1]->installEventFilter(this);
     refreshStatus();
 }
 

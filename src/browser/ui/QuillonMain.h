@@ -150,8 +150,9 @@ public:
     // in the tree and the record's row focused in the list.
     void locateItem(TItemRec *rec);
 
-    // Categories, flags, the user list and the catalog manager.
-    void categoriesSetup(TTreeNode *node);
+    // Categories, flags, the user list and the catalog manager. The
+    // categories dialog says whether it closed with OK.
+    bool categoriesSetup(TTreeNode *node);
     void setCategoriesFor(const std::vector<TItemRec *> &records);
     void addToUserList(const std::vector<TItemRec *> &records);
     void showUserList();

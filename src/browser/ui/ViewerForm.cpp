@@ -4,39 +4,19 @@
 #include "browser/TextViewer.h"
 #include "platform/Prompter.h"
 #include "platform/Texts.h"
+#include "settings/Options.h"
+#include "widgets/ui/DescMenu.h"
+#include "widgets/ui/Fonts.h"
+#include "widgets/ui/Placement.h"
 
 #include <QAction>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QFontDialog>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QStatusBar>
-
-namespace {
-
-// The font of a slot: the platform's fixed font unless the slot has its own.
-QFont slotFont(const TFontSlot &slot)
-{
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    if (!slot.UseCustomFont || slot.Font.Name.isEmpty())
-        return font;
-    font.setFamily(QString::fromUtf8(slot.Font.Name));
-    // A negative height is the character height in pixels, a positive one the cell height.
-    if (slot.Font.Height < 0)
-        font.setPixelSize(-slot.Font.Height);
-    else if (slot.Font.Height > 0)
-        font.setPixelSize(slot.Font.Height);
-    font.setBold(slot.Font.Style & fsBold);
-    font.setItalic(slot.Font.Style & fsItalic);
-    font.setUnderline(slot.Font.Style & fsUnderline);
-    font.setStrikeOut(slot.Font.Style & fsStrikeOut);
-    return font;
-}
-
-} // namespace
 
 TViewerForm::TViewerForm(const TFontSlot &font, QWidget *parent) : QMainWindow(parent), m_font(font)
 {
@@ -46,6 +26,8 @@ TViewerForm::TViewerForm(const TFontSlot &font, QWidget *parent) : QMainWindow(p
     m_text->setObjectName(QStringLiteral("RichEdit"));
     m_text->setReadOnly(true);
     m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    AttachDescMenu(m_text);
+    m_text->installEventFilter(this);
     setCentralWidget(m_text);
 
     QMenu *file = menuBar()->addMenu(QStringLiteral("File"));
@@ -149,21 +131,23 @@ bool TViewerForm::wordWrap() const
 void TViewerForm::chooseFont()
 {
     bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, slotFont(m_font), this);
-    if (!ok)
-        return;
+    const QFont chosen = QFontDialog::getFont(&ok, CustomSlotFont(m_font), this);
+    if (ok)
+        setChosenFont(chosen);
+}
+
+void TViewerForm::setChosenFont(const QFont &font)
+{
     m_font.UseCustomFont = true;
-    m_font.Font.Name = chosen.family().toUtf8();
-    m_font.Font.Height = chosen.pixelSize() > 0 ? -chosen.pixelSize()
-                                                : -qRound(chosen.pointSizeF() * logicalDpiY() / 72.0);
-    m_font.Font.Style = quint8((chosen.bold() ? fsBold : 0) | (chosen.italic() ? fsItalic : 0)
-                               | (chosen.underline() ? fsUnderline : 0) | (chosen.strikeOut() ? fsStrikeOut : 0));
+    m_font.Font = FontDataOf(font, logicalDpiY());
+    if (m_fontChanged)
+        m_fontChanged(m_font);
     applyFont();
 }
 
 void TViewerForm::applyFont()
 {
-    m_text->setFont(slotFont(m_font));
+    m_text->setFont(SlotFont(m_font));
 }
 
 void TViewerForm::keyPressEvent(QKeyEvent *event)
@@ -175,11 +159,29 @@ void TViewerForm::keyPressEvent(QKeyEvent *event)
     QMainWindow::keyPressEvent(event);
 }
 
-void ViewFile(QWidget *parent, const QString &path, TFontSlot &font, Prompter &prompter)
+bool TViewerForm::eventFilter(QObject *watched, QEvent *event)
 {
-    TViewerForm viewer(font, parent);
+    // Escape in the text box closes the viewer.
+    if (watched == m_text && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        close();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void ViewFile(QWidget *parent, const QString &path, TOptions &options, Registry *registry, Prompter &prompter)
+{
+    const QString placement = QStringLiteral("ViewerWndPos");
+    TViewerForm viewer(options.FontSlots[kViewerFontSlot], parent);
+    viewer.setFontChangedHook([&options](const TFontSlot &slot) {
+        options.FontSlots[kViewerFontSlot] = slot;
+        options.setModified(true);
+    });
     viewer.setWindowModality(Qt::ApplicationModal);
     viewer.setAttribute(Qt::WA_DeleteOnClose, false);
+    if (registry)
+        RestorePlacement(&viewer, *registry, placement);
     if (!viewer.loadFile(path, prompter))
         return;
     QEventLoop loop;
@@ -187,5 +189,6 @@ void ViewFile(QWidget *parent, const QString &path, TFontSlot &font, Prompter &p
     // Until the window is closed.
     while (viewer.isVisible())
         loop.processEvents(QEventLoop::WaitForMoreEvents);
-    font = viewer.fontSlot();
+    if (registry)
+        StorePlacement(&viewer, *registry, placement);
 }

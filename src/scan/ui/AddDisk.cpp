@@ -6,12 +6,12 @@
 #include "platform/Drives.h"
 #include "platform/Prompter.h"
 #include "platform/Texts.h"
-#include "scan/ui/DiskInfo.h"
 #include "scan/ui/DiskSelect.h"
 #include "scan/ui/MediaForm.h"
 #include "scan/ui/WaitUpdate.h"
 #include "widgets/ui/BrowseFolder.h"
 #include "widgets/ui/Icons.h"
+#include "widgets/ui/PropertiesForm.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -440,8 +440,8 @@ void TAddDiskForm::showDiskInfo()
     const TDiskRec *work = m_work.workRecord();
     if (!work)
         return;
-    TDiskInfoForm info(*work, m_work.pressedDrive(), m_work.oldDisk(), this);
-    info.exec();
+    TTreeNode *oldDisk = m_work.oldDisk();
+    ShowWorkDiskProperties(this, *work, m_work.pressedDrive(), oldDisk ? CatalogNodeOf(oldDisk) : nullptr);
 }
 
 void TAddDiskForm::setAdvancedOpen(bool open)

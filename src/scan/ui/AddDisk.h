@@ -80,7 +80,7 @@ public:
     void chooseFolder();
     // VirtualRootCheck clicked.
     void virtualRootClicked(bool checked);
-    // "Disk &Info": the disk information window for the work record.
+    // "Disk &Info": the properties dialog's disk page for the work record.
     void showDiskInfo();
     void setAdvancedOpen(bool open);
     bool advancedOpen() const;

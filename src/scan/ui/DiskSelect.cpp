@@ -7,8 +7,8 @@
 #include "catalog/Forest.h"
 #include "platform/Prompter.h"
 #include "platform/Texts.h"
-#include "scan/ui/DiskInfo.h"
 #include "widgets/ui/Icons.h"
+#include "widgets/ui/PropertiesForm.h"
 #include "widgets/ui/QtPrompter.h"
 
 #include <QApplication>
@@ -181,10 +181,7 @@ QMenu *TDiskSelectForm::rowMenu(int row)
         m_list->topLevelItem(row)->setSelected(true);
         chooseUpdate();
     });
-    menu->addAction(QStringLiteral("Disk Properties"), this, [this, disk] {
-        TDiskInfoForm info(disk, this);
-        info.exec();
-    });
+    menu->addAction(QStringLiteral("Disk Properties"), this, [this, disk] { ShowProperties(this, disk, nullptr); });
     return menu;
 }
 

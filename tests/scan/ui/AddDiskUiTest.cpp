@@ -19,12 +19,12 @@
 #include "catalog/LoadSave.h"
 #include "platform/Drives.h"
 #include "platform/Texts.h"
-#include "scan/ui/DiskInfo.h"
 #include "scan/ui/DiskSelect.h"
 #include "scan/ui/MediaForm.h"
 #include "scan/ui/WaitUpdate.h"
 #include "settings/Options.h"
 #include "widgets/ui/BrowseFolder.h"
+#include "widgets/ui/PropertiesForm.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -38,6 +38,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
@@ -374,39 +375,41 @@ private slots:
         QVERIFY(work.defaultCheck());
     }
 
+    // "Disk &Info" shows the program's properties dialog with only the disk
+    // page of the work record; what is typed there goes nowhere.
     void diskInfoShowsTheWorkRecord()
     {
         TAddDiskWork work(*m_drives, *m_settings, *m_prompter);
         QVERIFY(work.begin(m_forest->roots(), m_catalog, false));
         QVERIFY(work.pressDrive(letter(QStringLiteral("hd"))));
-        TDiskInfoForm info(*work.workRecord(), work.pressedDrive(), work.oldDisk());
-        QCOMPARE(info.title(), QStringLiteral("Drive ") + work.pressedDrive() + QStringLiteral(":"));
-        QCOMPARE(info.rowText(QStringLiteral("Volume Label:")), QStringLiteral("Backup"));
-        QCOMPARE(info.rowText(QStringLiteral("Serial No.:")), QStringLiteral("1234-ABCD"));
-        QCOMPARE(info.rowText(QStringLiteral("Media Type:")), QStringLiteral("Hard disk"));
-        QCOMPARE(info.rowText(QStringLiteral("Total Files:")), QStringLiteral("?"));
-        QCOMPARE(info.rowText(QStringLiteral("Catalog Name:")), QStringLiteral("(not in catalog yet)"));
-        QCOMPARE(info.rowText(QStringLiteral("Updated in Catalog:")), QStringLiteral("(not in catalog yet)"));
-        QVERIFY(!info.description()->isEnabled());
-
-        // Through the button, as a modal window.
+        const QByteArray descBefore = TextView(work.workRecord()->Desc).toByteArray();
         TAddDiskForm form(work, *m_prompter);
         form.show();
-        QString title;
-        whenModal<TDiskInfoForm>([&](TDiskInfoForm *w) {
-            title = w->title();
+        QStringList tabs;
+        QString name, totalFiles, lost, catalogName;
+        bool descEnabled = true;
+        whenModal<TPropertiesForm>([&](TPropertiesForm *w) {
+            for (int i = 0; i < w->pages()->count(); ++i)
+                tabs << w->pages()->tabText(i);
+            name = w->pages()->widget(0)->findChild<QLabel *>(QStringLiteral("NameLabel"))->text();
+            descEnabled = w->memo(TPropPage::Disk)->isEnabled();
+            totalFiles = w->advancedForm()->rowText(QStringLiteral("Total Files:"));
+            lost = w->advancedForm()->rowText(QStringLiteral("Lost in File System:"));
+            catalogName = w->data().pages.front().row(QStringLiteral("Catalog Name:"));
+            if (!qEnvironmentVariableIsEmpty("QUILLON_SCREENSHOTS"))
+                w->grab().save(qEnvironmentVariable("QUILLON_SCREENSHOTS") + QStringLiteral("/disk-info.png"));
+            w->memo(TPropPage::Disk)->setPlainText(QStringLiteral("typed"));
             w->accept();
         });
         QTest::mouseClick(form.infoButton(), Qt::LeftButton);
-        QCOMPARE(title, QStringLiteral("Drive ") + work.pressedDrive() + QStringLiteral(":"));
-
-        // A catalogued disk names its catalog.
-        TTreeNode *disk = scanned(QStringLiteral("hd"), "Backup");
-        QVERIFY(disk);
-        TDiskInfoForm known(disk);
-        QCOMPARE(known.title(), QStringLiteral("Backup"));
-        QCOMPARE(known.rowText(QStringLiteral("Catalog Name:")), QStringLiteral("Main"));
-        QCOMPARE(known.rowText(QStringLiteral("Total Files:")), QString::number(Disk(disk)->TotalFiles));
+        QCOMPARE(tabs, QStringList{QStringLiteral("Disk info")});
+        QCOMPARE(name, QStringLiteral("Drive ") + work.pressedDrive() + QStringLiteral(":"));
+        QVERIFY(!descEnabled);
+        QCOMPARE(totalFiles, QStringLiteral("?"));
+        QCOMPARE(lost, QStringLiteral("(unknown)"));
+        QCOMPARE(catalogName, QStringLiteral("(not in catalog yet)"));
+        QCOMPARE(TextView(work.workRecord()->Desc).toByteArray(), descBefore);
+        QVERIFY(PropertiesDialog().pages()->count() == 0);   // nothing of the work record is kept
     }
 
     // ---- the command
@@ -752,6 +755,14 @@ private slots:
         QCOMPARE(menu->actions().size(), 2);
         QCOMPARE(menu->actions()[0]->text(), QStringLiteral("Update This Disk"));
         QCOMPARE(menu->actions()[1]->text(), QStringLiteral("Disk Properties"));
+        // "Disk Properties" opens the properties of that catalogued disk.
+        QString shown;
+        whenModal<TPropertiesForm>([&](TPropertiesForm *w) {
+            shown = w->data().pages.front().name;
+            w->reject();
+        });
+        menu->actions()[1]->trigger();
+        QCOMPARE(shown, DecodeStored(big->text()));
         menu->actions()[0]->trigger();
         QCOMPARE(form.answer().disk, big);
         QVERIFY(form.rowMenu(5) == nullptr);

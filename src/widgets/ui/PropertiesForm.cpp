@@ -1,24 +1,39 @@
 // The properties dialog and the advanced disk window (see PropertiesForm.h).
-#include "browser/ui/PropertiesForm.h"
+#include "widgets/ui/PropertiesForm.h"
 
 #include "catalog/Forest.h"
 #include "platform/Texts.h"
+#include "widgets/ui/DescMenu.h"
+#include "widgets/ui/Fonts.h"
 #include "widgets/ui/Icons.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
+
+TPropertiesHooks g_hooks;
+QPointer<TPropertiesForm> g_dialog;
+
+// The dialog has no parent window: it goes when the application does.
+void deleteDialog()
+{
+    delete g_dialog.data();
+}
 
 const char *const kMemoNames[] = {"Memo1", "Memo2", "Memo3", "Memo4"};
 const char *const kSheetNames[] = {"FileSheet", "DirectorySheet", "DiskSheet", "CatalogSheet"};
@@ -161,7 +176,12 @@ QString TAdvDiskForm::footer() const
 
 // ---- the properties dialog
 
-TPropertiesForm::TPropertiesForm(QWidget *parent) : QDialog(parent)
+void SetPropertiesHooks(TPropertiesHooks hooks)
+{
+    g_hooks = std::move(hooks);
+}
+
+TPropertiesForm::TPropertiesForm(QWidget *parent) : QDialog(parent), m_descFont(SlotFont(g_hooks.descFont))
 {
     setObjectName(QStringLiteral("PropertiesForm"));
     setWindowTitle(QStringLiteral("Properties"));
@@ -173,8 +193,8 @@ TPropertiesForm::TPropertiesForm(QWidget *parent) : QDialog(parent)
     QPushButton *ok = buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
     ok->setObjectName(QStringLiteral("OKBtn"));
     ok->setDefault(true);
-    QPushButton *cancel = buttons->addButton(QStringLiteral("C&ancel"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("CancelBtn"));
+    m_cancel = buttons->addButton(QStringLiteral("C&ancel"), QDialogButtonBox::RejectRole);
+    m_cancel->setObjectName(QStringLiteral("CancelBtn"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
@@ -227,6 +247,11 @@ QWidget *TPropertiesForm::buildPage(const TPropPageData &page)
         connect(flags, &QPushButton::clicked, this,
                 [flags, menu] { menu->popup(flags->mapToGlobal(QPoint(0, flags->height()))); });
         line->addWidget(flags);
+        controls.edit = new QPushButton(QStringLiteral("&Edit"));
+        controls.edit->setObjectName(QStringLiteral("EditCatBtn") + n);
+        controls.edit->setEnabled(bool(g_hooks.editCategories));
+        connect(controls.edit, &QPushButton::clicked, this, &TPropertiesForm::editCategories);
+        line->addWidget(controls.edit);
         layout->addLayout(line);
         // The attributes, shown only.
         auto *attrs = new QHBoxLayout;
@@ -257,7 +282,14 @@ QWidget *TPropertiesForm::buildPage(const TPropPageData &page)
     controls.memo->setObjectName(QLatin1String(kMemoNames[index]));
     controls.memo->setLineWrapMode(QPlainTextEdit::NoWrap);
     controls.memo->setPlainText(PlainLineBreaks(DecodeStored(page.desc)));
+    controls.memo->setFont(m_descFont);
     controls.memo->setEnabled(page.descEnabled);
+    // A box that takes no text has the buttons' colour, not the window's.
+    QPalette colours = controls.memo->palette();
+    colours.setColor(QPalette::Disabled, QPalette::Base, colours.color(QPalette::Active, QPalette::Button));
+    controls.memo->setPalette(colours);
+    AttachDescMenu(controls.memo);
+    controls.memo->installEventFilter(this);
     // At most 4096 characters, as the records keep.
     QPlainTextEdit *memo = controls.memo;
     connect(memo, &QPlainTextEdit::textChanged, this, [memo] {
@@ -279,10 +311,12 @@ void TPropertiesForm::fill(const TPropertiesData &data)
     m_data = data;
     m_controls.clear();
     m_advButton = nullptr;
+    // The pages go later: a refill may come from a button on one of them.
     while (m_tabs->count() > 0) {
         QWidget *w = m_tabs->widget(0);
         m_tabs->removeTab(0);
-        delete w;
+        w->setParent(nullptr);
+        w->deleteLater();
     }
     for (const TPropPageData &page : m_data.pages)
         m_tabs->addTab(buildPage(page), page.caption);
@@ -304,20 +338,58 @@ const TPropertiesForm::PageControls *TPropertiesForm::controls(TPropPage kind) c
 
 QPlainTextEdit *TPropertiesForm::memo(TPropPage kind) const
 {
-    const PageControls *c = controls(kind);
-    return c ? c->memo : nullptr;
+    return control(kind, &PageControls::memo);
 }
 
 QComboBox *TPropertiesForm::categoryList(TPropPage kind) const
 {
-    const PageControls *c = controls(kind);
-    return c ? c->category : nullptr;
+    return control(kind, &PageControls::category);
 }
 
 QMenu *TPropertiesForm::flagsMenu(TPropPage kind) const
 {
-    const PageControls *c = controls(kind);
-    return c ? c->flags : nullptr;
+    return control(kind, &PageControls::flags);
+}
+
+QPushButton *TPropertiesForm::editButton(TPropPage kind) const
+{
+    return control(kind, &PageControls::edit);
+}
+
+void TPropertiesForm::fillFor(TTreeNode *node, TFileRec *file, const TPropertiesContext &context,
+                              const TDiskRec *workDisk)
+{
+    m_node = node;
+    m_file = file;
+    m_context = context;
+    m_workDisk = node ? nullptr : workDisk;
+    refill();
+}
+
+void TPropertiesForm::refill()
+{
+    fill(FillProperties(m_node, m_file, m_context, m_workDisk));
+}
+
+void TPropertiesForm::editCategories()
+{
+    if (!g_hooks.editCategories || !g_hooks.editCategories())
+        return;
+    // Category and flag names may have changed.
+    refill();
+    if (g_hooks.categoriesChanged)
+        g_hooks.categoriesChanged();
+}
+
+bool TPropertiesForm::eventFilter(QObject *watched, QEvent *event)
+{
+    // Escape in a description box presses "C&ancel".
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape
+        && qobject_cast<QPlainTextEdit *>(watched)) {
+        m_cancel->click();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 TPropertiesEdits TPropertiesForm::edits() const
@@ -339,16 +411,61 @@ TPropertiesEdits TPropertiesForm::edits() const
     return edits;
 }
 
-TPropertiesApplied ShowProperties(QWidget *parent, TTreeNode *node, TFileRec *file)
+TPropertiesForm &PropertiesDialog()
+{
+    if (!g_dialog) {
+        g_dialog = new TPropertiesForm;
+        qAddPostRoutine(deleteDialog);
+    }
+    return *g_dialog;
+}
+
+namespace {
+
+// The file type names of the desktop's MIME database.
+TPropertiesContext desktopContext()
 {
     TPropertiesContext context;
     context.typeName = [](const QString &extension) {
         const QString name = FileTypes().typeName(QStringLiteral("x.") + extension.toLower());
         return name == QLatin1String("(unknown)") ? QString() : name;
     };
-    TPropertiesForm form(parent);
-    form.fill(FillProperties(node, file, context));
-    if (form.exec() != QDialog::Accepted)
-        return {};
-    return ApplyProperties(form.data(), form.edits());
+    return context;
+}
+
+// Runs the dialog over parent's window; true when it closed with OK.
+bool execOver(TPropertiesForm &form, QWidget *parent)
+{
+    form.winId();
+    if (QWidget *owner = parent ? parent->window() : nullptr; owner && owner->windowHandle())
+        form.windowHandle()->setTransientParent(owner->windowHandle());
+    const bool accepted = form.exec() == QDialog::Accepted;
+    form.windowHandle()->setTransientParent(nullptr);
+    return accepted;
+}
+
+} // namespace
+
+TPropertiesApplied ShowProperties(QWidget *parent, TTreeNode *node, TFileRec *file)
+{
+    TPropertiesForm &form = PropertiesDialog();
+    form.fillFor(node, file, desktopContext());
+    const bool accepted = execOver(form, parent);
+    // The records it shows may go once it is closed.
+    TPropertiesApplied applied;
+    if (accepted)
+        applied = ApplyProperties(form.data(), form.edits());
+    form.fillFor(nullptr, nullptr);
+    return applied;
+}
+
+void ShowWorkDiskProperties(QWidget *parent, const TDiskRec &work, QChar letter, TTreeNode *updateCatalog)
+{
+    TPropertiesContext context = desktopContext();
+    context.driveLetter = letter;
+    context.updateCatalog = updateCatalog;
+    TPropertiesForm &form = PropertiesDialog();
+    form.fillFor(nullptr, nullptr, context, &work);
+    execOver(form, parent);
+    form.fillFor(nullptr, nullptr);
 }
