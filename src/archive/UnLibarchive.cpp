@@ -206,7 +206,8 @@ public:
 
     void prepare(TArcLister &lister, TArcSource &src) override
     {
-        m_pass = std::make_unique<LibPass>(src, lister.startOffset() - 1, PlainArcType(lister.arcType()), m_tarOnly);
+        m_type = PlainArcType(lister.arcType());
+        m_pass = std::make_unique<LibPass>(src, lister.startOffset() - 1, m_type, m_tarOnly);
         if (!m_pass->ok())
             lister.raiseError(ArcErrBadFileHeader);
         lister.position = 0;
@@ -233,8 +234,11 @@ public:
             lister.PackedSize = uint64_t(src.size() - (lister.startOffset() - 1));
         } else {
             lister.UnpackedSize = archive_entry_size_is_set(e) ? uint64_t(std::max<la_int64_t>(0, archive_entry_size(e))) : 0;
-            // libarchive does not tell a member's packed size: the stored size stands for it.
-            lister.PackedSize = lister.UnpackedSize;
+            // An ISO image stores its files as they are. A 7z archive packs its files in
+            // shared streams and a compressed tarball the whole tar, so a member has no packed
+            // size of its own (libarchive tells none either): 0, unknown, rather than a size
+            // that would show as no compression at all.
+            lister.PackedSize = m_type == TArcType::ISO ? lister.UnpackedSize : 0;
         }
         if (archive_entry_mtime_is_set(e)) {
             lister.MemberDosDate = NormalizedDosDateTime(UnixToDosDateTime(archive_entry_mtime(e)));
@@ -263,6 +267,7 @@ private:
     }
 
     bool m_tarOnly;
+    TArcType m_type = TArcType::NA;
     std::unique_ptr<LibPass> m_pass;
 };
 
