@@ -5,7 +5,7 @@ set -euo pipefail
 
 QUILLON_PACKAGES=(
   cmake ninja-build ccache pkg-config g++
-  qt6-base-dev zlib1g-dev libblkid-dev libarchive-dev liblzma-dev
+  qt6-base-dev zlib1g-dev libblkid-dev libarchive-dev liblzma-dev libzstd-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   dosfstools e2fsprogs genisoimage

@@ -9,6 +9,7 @@
 #include "archive/Extract.h"
 #include "archive/ArchiveTypes.h"
 #include "archive/UnBase.h"
+#include "archive/StreamSizes.h"
 #include "archive/UnLibarchive.h"
 
 #include "../../fuzz/ArchiveProperties.h"
@@ -25,6 +26,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -338,6 +340,91 @@ TEST_F(ModernFormats, TarballSettingOffListsTheTarAsOneFile)
         if (!QByteArray(file).endsWith("tgz")) {
             EXPECT_TRUE(got.members[0].name.endsWith(".tar")) << got.members[0].name.constData();
         }
+    }
+}
+
+// A plain xz or zstd file's size comes from its own records, read without decoding: single and
+// concatenated streams, an empty file (listed and extracted as one empty file), a zstd skippable
+// frame, a zstd frame written through a pipe (no size recorded: the listing decodes it instead),
+// and cut files, whose records are refused.
+TEST_F(ModernFormats, StreamSizesFromTheirRecords)
+{
+    const QByteArray rand = readAll(tree() + QStringLiteral("/data/rand.bin"));
+    const QByteArray text = readAll(tree() + QStringLiteral("/Docs/ReadMe.TXT"));
+    auto pack = [&](const char *tool, const QByteArray &data) {
+        const QString in = s_dir->filePath(QStringLiteral("pack.in"));
+        writeAll(in, data);
+        return runTool(QString::fromLatin1(tool), {QStringLiteral("-q"), QStringLiteral("-c"), in});
+    };
+    const QByteArray skippable = QByteArray("\x50\x2A\x4D\x18\x03\0\0\0abc", 11);
+    struct Row {
+        const char *label;
+        TArcType type;
+        QByteArray bytes;
+        std::optional<uint64_t> recorded;
+    };
+    std::vector<Row> rows;
+    for (const auto &[tool, type] : {std::pair{"xz", TArcType::XZ}, std::pair{"zstd", TArcType::Zstd}}) {
+        if (!haveTool(QString::fromLatin1(tool)))
+            continue;
+        const QByteArray one = pack(tool, rand), two = pack(tool, text);
+        rows.push_back({"one stream", type, one, uint64_t(rand.size())});
+        rows.push_back({"two streams", type, one + two, uint64_t(rand.size() + text.size())});
+        rows.push_back({"empty", type, pack(tool, {}), 0});
+        for (int part : {1, 2, 3})
+            rows.push_back({"cut", type, one.left(one.size() * part / 4), std::nullopt});
+        if (type == TArcType::Zstd) {
+            rows.push_back({"skippable frame", type, skippable + one, uint64_t(rand.size())});
+            rows.push_back({"through a pipe", type,
+                            runTool(QStringLiteral("sh"), {QStringLiteral("-c"),
+                                                           QStringLiteral("cat data/rand.bin | zstd -q -c")}, tree()),
+                            std::nullopt});
+        } else {
+            // xz's stream padding: zero bytes in fours after a stream.
+            rows.push_back({"padded", type, one + QByteArray(8, '\0'), uint64_t(rand.size())});
+        }
+    }
+    if (haveTool(QStringLiteral("bzip2")))
+        rows.push_back({"bzip2 records none", TArcType::BZip2, pack("bzip2", rand), std::nullopt});
+    ASSERT_FALSE(rows.empty());
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::string(ArcTypeName(row.type)) + " " + row.label);
+        ASSERT_FALSE(row.bytes.isEmpty());
+        TMemorySource src(QByteArray(7, 'x') + row.bytes);   // read from an offset, as behind a stub
+        EXPECT_EQ(RecordedStreamSize(row.type, src, 7), row.recorded);
+        // The listing gives the same size either way (detection goes by a stream's first bytes,
+        // which for a leading skippable frame are not zstd's).
+        if ((row.recorded && std::string(row.label) != "skippable frame") || std::string(row.label) == "through a pipe") {
+            TArcLister lister;
+            uint64_t listed = UINT64_MAX;
+            lister.OnRead = [&](TArcLister *s, int64_t, int) { listed = s->UnpackedSize; };
+            lister.setArchiveData(row.bytes, QStringLiteral("s.bin"));
+            ASSERT_TRUE(lister.activate()) << lister.lastError();
+            EXPECT_EQ(listed, row.recorded ? *row.recorded : uint64_t(rand.size()));
+        }
+        if (std::string(row.label) == "empty") {
+            // An empty file packed is still one file, and extracts as one.
+            const QString file = s_dir->filePath(row.type == TArcType::XZ ? QStringLiteral("empty.txt.xz")
+                                                                          : QStringLiteral("empty.txt.zst"));
+            writeAll(file, row.bytes);
+            QTemporaryDir out;
+            const ExtractRun run = extractAll(file, out.path());
+            EXPECT_TRUE(run.ok) << run.error;
+            EXPECT_EQ(filesUnder(out.path()), QStringList{QStringLiteral("empty.txt")});
+            EXPECT_EQ(QFileInfo(out.filePath(QStringLiteral("empty.txt"))).size(), 0);
+        }
+    }
+
+    // A stream that records no size is decoded to count it, and the listing's cancel ends that.
+    if (haveTool(QStringLiteral("bzip2"))) {
+        TArcLister lister;
+        int asked = 0;
+        lister.OnRead = [](TArcLister *, int64_t, int) {};
+        lister.CancelRequested = [&] { return ++asked == 2; };
+        lister.setArchiveData(pack("bzip2", rand.repeated(2)), QStringLiteral("s.bz2"));
+        EXPECT_FALSE(lister.activate());
+        EXPECT_EQ(lister.lastError(), 25300);
+        EXPECT_EQ(asked, 2);
     }
 }
 
