@@ -10,7 +10,7 @@ QUILLON_PACKAGES=(
   clang libclang-rt-14-dev
   dosfstools e2fsprogs genisoimage
   mtools dbus-daemon
-  zip arj arc p7zip-full xz-utils bzip2 zstd
+  zip arj arc p7zip-full xz-utils bzip2 zstd ncompress
   libqt6svg6 xvfb xauth
   shared-mime-info desktop-file-utils
 )

@@ -173,6 +173,9 @@ const std::vector<Case> &cases()
         {"t.tar.zst", "tar", {"--zstd", "-cf", "../t.tar.zst", "a.txt", "Docs", "data"}, TArcType::Zstd, Oracle::Tar},
         {"t.tgz", "tar", {"-czf", "../t.tgz", "a.txt", "Docs", "data"}, TArcType::GZip, Oracle::Tar},
         {"t.tar.gz", "tar", {"-czf", "../t.tar.gz", "a.txt", "Docs", "data"}, TArcType::GZip, Oracle::Tar},
+        // compress (LZW, 1F 9D): the gzip family's signature; its tarball is read like a gzip one.
+        {"t.tar.Z", "bash", {"-c", "set -o pipefail; tar -cf - a.txt Docs data | compress -c"}, TArcType::GZip, Oracle::Tar},
+        {"t.taz", "bash", {"-c", "set -o pipefail; tar -cf - a.txt Docs data | compress -c"}, TArcType::GZip, Oracle::Tar},
         {"rand.bin.xz", "xz", {"-c", "data/rand.bin"}, TArcType::XZ, Oracle::Xz},
         {"rand.bin.bz2", "bzip2", {"-c", "data/rand.bin"}, TArcType::BZip2, Oracle::Bzip2},
         {"rand.bin.zst", "zstd", {"-q", "-c", "data/rand.bin"}, TArcType::Zstd, Oracle::Zstd},
@@ -327,17 +330,18 @@ TEST_F(ModernFormats, MembersExtractByteExact)
 TEST_F(ModernFormats, TarballSettingOffListsTheTarAsOneFile)
 {
     const TarSetting off(false);
-    for (const char *file : {"t.tar.xz", "t.txz", "t.tar.zst", "t.tgz"}) {
+    for (const char *file : {"t.tar.xz", "t.txz", "t.tar.zst", "t.tgz", "t.tar.Z"}) {
         if (!QFileInfo::exists(path(file)))
             continue;
         SCOPED_TRACE(file);
         const Listing got = listFile(path(file));
         ASSERT_TRUE(got.ok) << got.error;
         ASSERT_EQ(got.members.size(), 1u);
-        const char *tool = QByteArray(file).endsWith("zst") ? "zstd" : QByteArray(file).endsWith("gz") ? "gzip" : "xz";
+        const QByteArray f(file);
+        const char *tool = f.endsWith("zst") ? "zstd" : f.endsWith("gz") || f.endsWith(".Z") ? "gzip" : "xz";
         EXPECT_EQ(got.members[0].size, uint64_t(runTool(QString::fromLatin1(tool), {QStringLiteral("-dc"), path(file)}).size()));
         // The xz, bzip2 and zstd forms name it after the archive, as the tar it is.
-        if (!QByteArray(file).endsWith("tgz")) {
+        if (f.endsWith("xz") || f.endsWith("zst")) {
             EXPECT_TRUE(got.members[0].name.endsWith(".tar")) << got.members[0].name.constData();
         }
     }
