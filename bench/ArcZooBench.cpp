@@ -16,7 +16,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QtEndian>
 
@@ -55,20 +54,6 @@ bool WriteFile(const QString &path, const QByteArray &bytes)
 bool Have(const char *tool)
 {
     return !QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty();
-}
-
-bool RunTool(const QString &program, const QStringList &args, const QString &workDir)
-{
-    QProcess process;
-    process.setWorkingDirectory(workDir);
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.start(program, args);
-    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        std::fprintf(stderr, "ArcZooBench: %s %s failed: %s\n", qPrintable(program), qPrintable(args.join(' ')),
-                     process.readAllStandardError().constData());
-        return false;
-    }
-    return true;
 }
 
 void Fresh(const QString &folder)
@@ -274,7 +259,7 @@ int main(int argc, char **argv)
             const bool squash = QByteArray(mode) == "aq";
             const QString archive = dir.file(squash ? QStringLiteral("squashed.arc") : QStringLiteral("crunched.arc"));
             QFile::remove(archive);
-            if (!RunTool(QStringLiteral("arc"), QStringList{QString::fromLatin1(mode), archive} + names, src))
+            if (!RunBenchTool(QStringLiteral("arc"), QStringList{QString::fromLatin1(mode), archive} + names, src))
                 return 1;
             PrintHeading(QStringLiteral("ARC %1: %2 files, %3 bytes unpacked, archive %4 bytes")
                              .arg(squash ? QStringLiteral("squashed (method 9)") : QStringLiteral("crunched (method 8)"))
@@ -288,11 +273,11 @@ int main(int argc, char **argv)
             }
             std::vector<TimedCase> cases;
             cases.push_back({[&] { Extract(*unit, archive, ours); }, [&] { Fresh(ours); }});
-            cases.push_back({[&] { RunTool(QStringLiteral("arc"), {QStringLiteral("xo"), archive}, theirs); },
+            cases.push_back({[&] { RunBenchTool(QStringLiteral("arc"), {QStringLiteral("xo"), archive}, theirs); },
                              [&] { Fresh(theirs); }});
             const bool nomarch = Have("nomarch");
             if (nomarch)
-                cases.push_back({[&] { RunTool(QStringLiteral("nomarch"), {archive}, theirs); }, [&] { Fresh(theirs); }});
+                cases.push_back({[&] { RunBenchTool(QStringLiteral("nomarch"), {archive}, theirs); }, [&] { Fresh(theirs); }});
             const std::vector<int64_t> t = InterleavedMedians(args.runs, cases);
             PrintVersus(QStringLiteral("extraction (TUnARC)"), t[0], t[1], QStringLiteral("arc xo"));
             if (nomarch)
@@ -326,7 +311,7 @@ int main(int argc, char **argv)
         if (unar) {
             // The archive written here is checked by the reference tool before it is timed.
             Fresh(theirs);
-            RunTool(QStringLiteral("unar"), {QStringLiteral("-q"), QStringLiteral("-f"), QStringLiteral("-D"),
+            RunBenchTool(QStringLiteral("unar"), {QStringLiteral("-q"), QStringLiteral("-f"), QStringLiteral("-D"),
                                              QStringLiteral("-o"), theirs, archive},
                     theirs);
             if (FilesBelow(theirs) != expected) {
@@ -334,7 +319,7 @@ int main(int argc, char **argv)
                 return 1;
             }
             cases.push_back({[&] {
-                                 RunTool(QStringLiteral("unar"), {QStringLiteral("-q"), QStringLiteral("-f"),
+                                 RunBenchTool(QStringLiteral("unar"), {QStringLiteral("-q"), QStringLiteral("-f"),
                                                                   QStringLiteral("-D"), QStringLiteral("-o"), theirs,
                                                                   archive},
                                          theirs);
@@ -369,7 +354,7 @@ int main(int argc, char **argv)
         cases.push_back({list, {}});
         const bool nomarch = Have("nomarch");
         if (nomarch)
-            cases.push_back({[&] { RunTool(QStringLiteral("nomarch"), {QStringLiteral("-l"), archive}, dir.path()); }, {}});
+            cases.push_back({[&] { RunBenchTool(QStringLiteral("nomarch"), {QStringLiteral("-l"), archive}, dir.path()); }, {}});
         const std::vector<int64_t> t = InterleavedMedians(args.runs, cases);
         PrintLine(QStringLiteral("members listed: %1 (aim: under 50 ms)").arg(Count(members)));
         if (nomarch)

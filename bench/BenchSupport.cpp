@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cstdio>
@@ -183,6 +185,26 @@ std::vector<int64_t> InterleavedMedians(int runs, const std::vector<TimedCase> &
         medians.push_back(times[times.size() / 2]);
     }
     return medians;
+}
+
+bool RunBenchTool(const QString &program, const QStringList &args, const QString &workDir)
+{
+    QProcess process;
+    if (!workDir.isEmpty())
+        process.setWorkingDirectory(workDir);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(program, args);
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        std::fprintf(stderr, "%s %s failed: %s\n", qPrintable(program), qPrintable(args.join(QLatin1Char(' '))),
+                     process.readAllStandardError().constData());
+        return false;
+    }
+    return true;
+}
+
+bool HaveBenchTool(const QString &program)
+{
+    return !QStandardPaths::findExecutable(program).isEmpty();
 }
 
 int64_t HeapInUse()

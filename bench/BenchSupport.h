@@ -8,6 +8,7 @@
 #include "GenCatalog.h"
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <cstdint>
@@ -79,6 +80,12 @@ int64_t HeapInUse();
 // Writes the file's cached pages back and asks the kernel to drop them, so
 // that the next read comes from the device. False when the kernel refused.
 bool DropFromPageCache(const QString &fileName);
+
+// Runs a reference tool in workDir (the current folder when empty) and waits for it, its
+// standard output discarded; false, with the tool's error output on stderr, when it fails.
+bool RunBenchTool(const QString &program, const QStringList &args, const QString &workDir = {});
+// Whether a reference tool is on the PATH.
+bool HaveBenchTool(const QString &program);
 
 // Report helpers.
 QString Millis(int64_t ns);

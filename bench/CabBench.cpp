@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -46,20 +45,6 @@ QByteArray MakeContent(std::mt19937 &rng, int64_t size)
     return out;
 }
 
-bool RunTool(const QString &program, const QStringList &args, const QString &workDir = {})
-{
-    QProcess process;
-    if (!workDir.isEmpty())
-        process.setWorkingDirectory(workDir);
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.start(program, args);
-    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        std::fprintf(stderr, "CabBench: %s failed: %s\n", qPrintable(program), process.readAllStandardError().constData());
-        return false;
-    }
-    return true;
-}
-
 // Writes count files of size bytes under dir/name and makes dir/name.cab of them with gcab
 // (MSZIP when compress); the cabinet's path, or an empty string when that failed.
 QString MakeCabinet(const BenchWorkDir &dir, const QString &name, int count, int64_t size, bool compress)
@@ -82,7 +67,7 @@ QString MakeCabinet(const BenchWorkDir &dir, const QString &name, int count, int
     if (compress)
         args << QStringLiteral("-z");
     args << cab << files;
-    return RunTool(QStringLiteral("gcab"), args, src) ? cab : QString();
+    return RunBenchTool(QStringLiteral("gcab"), args, src) ? cab : QString();
 }
 
 int ListCab(const QString &cab)
@@ -163,11 +148,11 @@ int main(int argc, char **argv)
     if (haveCabextract) {
         cases.push_back({[&] {
                              const int64_t before = CpuNs(RUSAGE_CHILDREN);
-                             RunTool(QStringLiteral("cabextract"), {QStringLiteral("-q"), QStringLiteral("-d"), theirs, big});
+                             RunBenchTool(QStringLiteral("cabextract"), {QStringLiteral("-q"), QStringLiteral("-d"), theirs, big});
                              theirsCpu.push_back(CpuNs(RUSAGE_CHILDREN) - before);
                          },
                          [&] { QDir(theirs).removeRecursively(); QDir().mkpath(theirs); }});
-        cases.push_back({[&] { RunTool(QStringLiteral("cabextract"), {QStringLiteral("-l"), many}); }, {}});
+        cases.push_back({[&] { RunBenchTool(QStringLiteral("cabextract"), {QStringLiteral("-l"), many}); }, {}});
     }
     const std::vector<int64_t> t = InterleavedMedians(args.runs, cases);
     PrintLine(QStringLiteral("MSZIP extraction (TUnCAB): %1, %2 MB/s unpacked")

@@ -5,12 +5,12 @@ set -euo pipefail
 
 QUILLON_PACKAGES=(
   cmake ninja-build ccache pkg-config g++
-  qt6-base-dev zlib1g-dev libblkid-dev libarchive-dev liblzma-dev
+  qt6-base-dev zlib1g-dev libblkid-dev libarchive-dev liblzma-dev libzstd-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   dosfstools e2fsprogs genisoimage
   mtools dbus-daemon
-  zip arj arc p7zip-full xz-utils bzip2 zstd
+  zip arj arc p7zip-full xz-utils bzip2 zstd ncompress
   libqt6svg6 xvfb xauth
   shared-mime-info desktop-file-utils
 )

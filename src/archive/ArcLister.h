@@ -125,6 +125,10 @@ public:
     std::function<void(TArcLister *Sender)> OnReadBegin;
     std::function<void(TArcLister *Sender)> OnReadEnd;
     std::function<void(TArcLister *Sender, int NumFiles)> OnTotals;
+    // Asked now and then while one member takes long to list (a compressed stream
+    // that records no size is decoded to count it); true ends the listing with
+    // 25300. A window lets its event loop run here. Null: never asked.
+    std::function<bool()> CancelRequested;
 
     // Current member (valid inside OnRead).
     QByteArray MemberName;       // UTF-8, "\" separators

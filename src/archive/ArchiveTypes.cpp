@@ -13,6 +13,13 @@ int ArchiveExtensionIndex(const QString &fileName)
     if (dot < 0)
         return 0;
     const QString ext = base.mid(dot + 1).toUpper();
+    // A tarball compressed by compress is the long form of .taz: its files are listed, and
+    // taken out, as that row's (the Z row is a single compressed file, which is not).
+    if (ext == QLatin1String("Z") && base.left(dot).endsWith(QLatin1String(".tar"), Qt::CaseInsensitive)) {
+        for (int index = kArchiveTypeCount; index >= 1; --index)
+            if (QLatin1String(ArchiveTypeRow(index)->extension) == QLatin1String("TAZ"))
+                return index;
+    }
     const bool volumeForm = ext.size() == 3 && ext[1].isDigit() && ext[2].isDigit() && ext[1].unicode() < 128 &&
                             ext[2].unicode() < 128;
     for (int index = kArchiveTypeCount; index >= 1; --index) {

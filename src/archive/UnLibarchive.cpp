@@ -9,6 +9,7 @@
 #include "archive/UnLibarchive.h"
 
 #include "archive/ArchiveTypes.h"
+#include "archive/StreamSizes.h"
 #include "platform/Texts.h"
 
 #include <QFileInfo>
@@ -19,6 +20,7 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -100,8 +102,11 @@ public:
             // With the tarball setting off a stream is one file, whatever it holds.
             if (tarOnly || CompressedTarMembersShown())
                 archive_read_support_format_tar(m_a);
-            if (!tarOnly)
+            if (!tarOnly) {
                 archive_read_support_format_raw(m_a);
+                // The raw reader takes no empty stream: an empty file packed is still one file.
+                archive_read_support_format_empty(m_a);
+            }
             break;
         }
         archive_read_set_callback_data(m_a, &m_feed);
@@ -114,6 +119,8 @@ public:
     {
         if (m_a)
             archive_read_free(m_a);
+        if (m_emptyFile)
+            archive_entry_free(m_emptyFile);
     }
     LibPass(const LibPass &) = delete;
     LibPass &operator=(const LibPass &) = delete;
@@ -124,20 +131,34 @@ public:
 
     Next next()
     {
+        if (m_emptyFile)
+            return Next::End;
         const int r = archive_read_next_header(m_a, &m_entry);
+        if (r == ARCHIVE_EOF && archive_format(m_a) == ARCHIVE_FORMAT_EMPTY) {
+            // The stream's one file, empty: an entry of our own, since libarchive gives none.
+            m_emptyFile = m_entry = archive_entry_new();
+            if (!m_entry)
+                return Next::Damaged;
+            archive_entry_set_filetype(m_entry, AE_IFREG);
+            return Next::Entry;
+        }
         if (r == ARCHIVE_EOF)
             return Next::End;
         return r == ARCHIVE_OK || r == ARCHIVE_WARN ? Next::Entry : Next::Damaged;
     }
     // Whether the stream holds one plain file rather than a tarball.
-    bool raw() const { return archive_format(m_a) == ARCHIVE_FORMAT_RAW; }
+    bool raw() const
+    {
+        return archive_format(m_a) == ARCHIVE_FORMAT_RAW || archive_format(m_a) == ARCHIVE_FORMAT_EMPTY;
+    }
     // Reads the current entry's next bytes; 0 at its end, negative on damage.
-    la_ssize_t read(char *buf, size_t n) { return archive_read_data(m_a, buf, n); }
+    la_ssize_t read(char *buf, size_t n) { return m_emptyFile ? 0 : archive_read_data(m_a, buf, n); }
 
 private:
     Feed m_feed;
     struct archive *m_a = nullptr;
     archive_entry *m_entry = nullptr;
+    archive_entry *m_emptyFile = nullptr;   // owned; set once an empty stream was met
     bool m_ok = false;
 };
 
@@ -206,7 +227,8 @@ public:
 
     void prepare(TArcLister &lister, TArcSource &src) override
     {
-        m_pass = std::make_unique<LibPass>(src, lister.startOffset() - 1, PlainArcType(lister.arcType()), m_tarOnly);
+        m_type = PlainArcType(lister.arcType());
+        m_pass = std::make_unique<LibPass>(src, lister.startOffset() - 1, m_type, m_tarOnly);
         if (!m_pass->ok())
             lister.raiseError(ArcErrBadFileHeader);
         lister.position = 0;
@@ -228,13 +250,20 @@ public:
         archive_entry *e = m_pass->entry();
         lister.MemberName = memberName(*m_pass, lister.archiveFile());
         if (m_pass->raw()) {
-            // A plain stream keeps no size of its own: the file is decoded once to count it.
-            lister.UnpackedSize = countRaw(lister);
-            lister.PackedSize = uint64_t(src.size() - (lister.startOffset() - 1));
+            // xz and zstd record the size (read cheaply from the file); a bzip2 stream, or a
+            // zstd one written through a pipe, records none: it is decoded once to count it,
+            // since its true size is worth the time and the listing's cancel can end that.
+            const int64_t base = lister.startOffset() - 1;
+            const std::optional<uint64_t> recorded = RecordedStreamSize(m_type, src, base);
+            lister.UnpackedSize = recorded ? *recorded : countRaw(lister);
+            lister.PackedSize = uint64_t(src.size() - base);
         } else {
             lister.UnpackedSize = archive_entry_size_is_set(e) ? uint64_t(std::max<la_int64_t>(0, archive_entry_size(e))) : 0;
-            // libarchive does not tell a member's packed size: the stored size stands for it.
-            lister.PackedSize = lister.UnpackedSize;
+            // An ISO image stores its files as they are. A 7z archive packs its files in
+            // shared streams and a compressed tarball the whole tar, so a member has no packed
+            // size of its own (libarchive tells none either): 0, unknown, rather than a size
+            // that would show as no compression at all.
+            lister.PackedSize = m_type == TArcType::ISO ? lister.UnpackedSize : 0;
         }
         if (archive_entry_mtime_is_set(e)) {
             lister.MemberDosDate = NormalizedDosDateTime(UnixToDosDateTime(archive_entry_mtime(e)));
@@ -259,10 +288,13 @@ private:
             if (n < 0)
                 lister.raiseError(ArcErrBadLengths);
             total += uint64_t(n);
+            if (lister.CancelRequested && lister.CancelRequested())
+                lister.raiseError(ArcErrUserAborted);
         }
     }
 
     bool m_tarOnly;
+    TArcType m_type = TArcType::NA;
     std::unique_ptr<LibPass> m_pass;
 };
 

@@ -1234,6 +1234,11 @@ bool Scanner::scanArchive(FolderCtx &ctx, QByteArrayView rawName, QByteArrayView
 
     TArcLister lister;
     lister.OnRead = [this](TArcLister *sender, int64_t, int) { zipViewRead(sender); };
+    // A long listing lets the window answer; a cancel ends it, and the scan at its next entry.
+    lister.CancelRequested = [this] {
+        m_progress.processEvents();
+        return m_progress.cancelRequested();
+    };
     try {
         lister.setArchiveFile(openablePath(path));
         arc.type = lister.arcType();

@@ -307,13 +307,13 @@ INSTANTIATE_TEST_SUITE_P(Zip, CorpusDecode, ::testing::ValuesIn(kCorpus), CaseNa
 
 TEST(ZipDecoderTable, SupportedAndRefusedMethods)
 {
-    for (int method : {0, 1, 2, 3, 4, 5, 6, 8, 12, 14, 93, 95}) {
+    for (int method : {0, 1, 2, 3, 4, 5, 6, 8, 9, 12, 14, 93, 95}) {
         const TDecoderEntry *e = FindZipDecoder(method);
         ASSERT_NE(e, nullptr) << method;
         EXPECT_EQ(e->method, method);
         EXPECT_NE(e->decode, nullptr);
     }
-    for (int method : {7, 9, 10, 19, 98, 99, -1})
+    for (int method : {7, 10, 19, 98, 99, -1})
         EXPECT_EQ(FindZipDecoder(method), nullptr) << method;
 }
 
@@ -552,17 +552,122 @@ TEST(ImplodeErrors, CraftedTrees)
 
 TEST(InflateErrors, CraftedStreams)
 {
-    // Stored block of "abc" (raw deflate: final, type 0, LEN/NLEN).
-    const Bytes ok = {0x01, 0x03, 0x00, 0xFC, 0xFF, 'a', 'b', 'c'};
+    // Deflate (8) and Deflate64 (9) share the block structure.
+    for (int method : {8, 9}) {
+        SCOPED_TRACE(method);
+        // Stored block of "abc" (raw deflate: final, type 0, LEN/NLEN).
+        const Bytes ok = {0x01, 0x03, 0x00, 0xFC, 0xFF, 'a', 'b', 'c'};
+        Bytes out;
+        EXPECT_EQ(RunCrafted(ok, method, 0, 3, &out), DecodeStatus::Ok);
+        EXPECT_EQ(out, (Bytes{'a', 'b', 'c'}));
+        EXPECT_EQ(RunCrafted(ok, method, 0, 2, &out), DecodeStatus::DataError);   // longer than declared
+        EXPECT_EQ(out.size(), method == 8 ? 2u : 0u);   // Deflate64 refuses a stored block that does not fit
+        EXPECT_EQ(RunCrafted(ok, method, 0, 4), DecodeStatus::DataError);         // shorter than declared
+        EXPECT_EQ(RunCrafted(Bytes(ok.begin(), ok.end() - 1), method, 0, 3), DecodeStatus::Truncated);
+        EXPECT_EQ(RunCrafted({0x01, 0x03, 0x00, 0xFC, 0xFE, 'a', 'b', 'c'}, method, 0, 3), DecodeStatus::DataError);
+        EXPECT_EQ(RunCrafted({0x07}, method, 0, 3), DecodeStatus::DataError);     // block type 3
+    }
+}
+
+// A fixed-code Deflate64 block built symbol by symbol: the codes of RFC 1951's
+// fixed table, sent from their top bit, extra bits from their lowest.
+class TFixedBlock
+{
+public:
+    explicit TFixedBlock(bool last = true)
+    {
+        m_w.Put(last ? 1 : 0, 1);
+        m_w.Put(1, 2);
+    }
+    // Stored blocks before the fixed one: each holds n copies of byte.
+    static Bytes StoredPrefix(const std::vector<std::pair<uint32_t, uint8_t>> &blocks)
+    {
+        Bytes b;
+        for (const auto &[n, byte] : blocks) {
+            b.push_back(0);   // not the last block, type 0
+            b.push_back(uint8_t(n));
+            b.push_back(uint8_t(n >> 8));
+            b.push_back(uint8_t(~n));
+            b.push_back(uint8_t(~n >> 8));
+            b.insert(b.end(), n, byte);
+        }
+        return b;
+    }
+    TFixedBlock &Literal(int sym)
+    {
+        if (sym < 144)
+            Code(0x30 + sym, 8);
+        else if (sym < 256)
+            Code(0x190 + sym - 144, 9);
+        else if (sym < 280)
+            Code(sym - 256, 7);
+        else
+            Code(0xC0 + sym - 280, 8);
+        return *this;
+    }
+    // A match: length code (257-285) with its extra bits, distance code (0-31) with its extra bits.
+    TFixedBlock &Match(int lengthCode, uint32_t lengthExtra, int extraLengthBits, int distCode, uint32_t distExtra,
+                       int extraDistBits)
+    {
+        Literal(lengthCode);
+        m_w.Put(lengthExtra, extraLengthBits);
+        Code(uint32_t(distCode), 5);
+        m_w.Put(distExtra, extraDistBits);
+        return *this;
+    }
+    Bytes End()
+    {
+        Literal(256);
+        return m_w.bytes();
+    }
+
+private:
+    void Code(uint32_t code, int len)
+    {
+        for (int i = len - 1; i >= 0; --i)
+            m_w.Put((code >> i) & 1, 1);
+    }
+    TBitWriter m_w;
+};
+
+Bytes Cat(Bytes a, const Bytes &b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// What Deflate64 adds to deflate: length code 285 is 3 + 16 extra bits, distance codes 30 and 31
+// reach 32769 to 65536 back; a distance before the first byte, a length past the declared size
+// and the two length codes no block may send are damage.
+TEST(Inflate64, LongLengthsAndFarDistances)
+{
     Bytes out;
-    EXPECT_EQ(RunCrafted(ok, 8, 0, 3, &out), DecodeStatus::Ok);
-    EXPECT_EQ(out, (Bytes{'a', 'b', 'c'}));
-    EXPECT_EQ(RunCrafted(ok, 8, 0, 2, &out), DecodeStatus::DataError);   // longer than declared
-    EXPECT_EQ(out, (Bytes{'a', 'b'}));
-    EXPECT_EQ(RunCrafted(ok, 8, 0, 4), DecodeStatus::DataError);         // shorter than declared
-    EXPECT_EQ(RunCrafted(Bytes(ok.begin(), ok.end() - 1), 8, 0, 3), DecodeStatus::Truncated);
-    EXPECT_EQ(RunCrafted({0x01, 0x03, 0x00, 0xFC, 0xFE, 'a', 'b', 'c'}, 8, 0, 3), DecodeStatus::DataError);
-    EXPECT_EQ(RunCrafted({0x07}, 8, 0, 3), DecodeStatus::DataError);     // block type 3
+    // 'a', then 1003 copies at distance 1: code 285 with 1000 in its 16 extra bits.
+    const Bytes run = TFixedBlock().Literal('a').Match(285, 1000, 16, 0, 0, 0).End();
+    EXPECT_EQ(RunCrafted(run, 9, 0, 1004, &out), DecodeStatus::Ok);
+    EXPECT_EQ(out, Bytes(1004, 'a'));
+    EXPECT_EQ(RunCrafted(run, 9, 0, 500), DecodeStatus::DataError);
+    // In plain deflate the same code means 258 and no extra bits: not this stream.
+    EXPECT_NE(RunCrafted(run, 8, 0, 1004), DecodeStatus::Ok);
+
+    // 40000 bytes ('x' then 'y'), then 4 bytes from 32769 back (code 30), an 'x'.
+    const Bytes prefix = TFixedBlock::StoredPrefix({{1, 'z'}, {32767, 'x'}, {7232, 'y'}});
+    const Bytes far30 = Cat(prefix, TFixedBlock().Match(258, 0, 0, 30, 0, 14).End());
+    ASSERT_EQ(RunCrafted(far30, 9, 0, 40004, &out), DecodeStatus::Ok);
+    EXPECT_EQ(Bytes(out.end() - 4, out.end()), (Bytes{'x', 'x', 'x', 'x'}));
+    // Code 31 with all 14 extra bits: 65536 back, which needs 65536 bytes before it.
+    const Bytes full = TFixedBlock::StoredPrefix({{1, 'z'}, {65535, 'w'}});
+    const Bytes far31 = Cat(full, TFixedBlock().Match(257, 0, 0, 31, 16383, 14).End());
+    ASSERT_EQ(RunCrafted(far31, 9, 0, 65539, &out), DecodeStatus::Ok);
+    EXPECT_EQ(Bytes(out.end() - 3, out.end()), (Bytes{'z', 'w', 'w'}));
+    const Bytes tooFar = Cat(prefix, TFixedBlock().Match(257, 0, 0, 31, 16383, 14).End());
+    EXPECT_EQ(RunCrafted(tooFar, 9, 0, 40003), DecodeStatus::DataError);
+
+    EXPECT_EQ(RunCrafted(TFixedBlock().Literal('a').Match(257, 0, 0, 1, 0, 0).End(), 9, 0, 4), DecodeStatus::DataError);
+    EXPECT_EQ(RunCrafted(TFixedBlock().Literal('a').Literal(286).End(), 9, 0, 4), DecodeStatus::DataError);
+    // Every prefix of a good stream is refused, none reads past its input.
+    for (size_t n = 0; n < run.size(); ++n)
+        EXPECT_NE(RunCrafted(Bytes(run.begin(), run.begin() + ptrdiff_t(n)), 9, 0, 1004), DecodeStatus::Ok) << n;
 }
 
 TEST(StoredErrors, ShortInputAndCap)
@@ -706,7 +811,7 @@ TEST(DamagedMembers, RefusedOutputStopsTheDecoder)
 TEST(DamagedMembers, SeededRandomBytes)
 {
     std::mt19937 rng(20240601);
-    const int methods[] = {0, 1, 2, 3, 4, 5, 6, 8};
+    const int methods[] = {0, 1, 2, 3, 4, 5, 6, 8, 9};
     for (int method : methods) {
         for (uint16_t flags : {uint16_t(0), uint16_t(2), uint16_t(4), uint16_t(6)}) {
             for (int round = 0; round < 25; ++round) {

@@ -66,7 +66,10 @@ private:
     uint8_t m_buf[kArcBufferSize];
 };
 
-// LSB-first bit fields (the bit order of shrink, reduce and implode).
+// LSB-first bit fields (the bit order of shrink, reduce, implode and
+// deflate). Peek lets a Huffman decoder look at a whole code and Consume only
+// its length; bits peeked past the end of the input read as 0 and are
+// counted, so that consuming one of them shows as Overrun().
 class TBitReaderLsb
 {
 public:
@@ -82,16 +85,45 @@ public:
             m_bits |= static_cast<uint64_t>(b) << m_count;
             m_count += 8;
         }
+        if (m_count - m_padding < n)
+            return false;   // only zeros Peek put in after the end are left
         value = static_cast<uint32_t>(m_bits & ((uint64_t(1) << n) - 1));
         m_bits >>= n;
         m_count -= n;
         return true;
     }
 
+    // The next n bits (1 <= n <= 32) without consuming them.
+    uint32_t Peek(int n)
+    {
+        while (m_count < n) {
+            uint8_t b = 0;
+            if (m_padding > 0 || !m_src.Next(b))
+                m_padding += 8;
+            m_bits |= static_cast<uint64_t>(b) << m_count;
+            m_count += 8;
+        }
+        return static_cast<uint32_t>(m_bits & ((uint64_t(1) << n) - 1));
+    }
+
+    // Drops n bits (at most the last Peek's n).
+    void Consume(int n)
+    {
+        m_bits >>= n;
+        m_count -= n;
+    }
+
+    // Drops the bits up to the next byte boundary.
+    void AlignToByte() { Consume(m_count % 8); }
+
+    // True once more bits were consumed than the input held.
+    bool Overrun() const { return m_count < m_padding; }
+
 private:
     TByteSource &m_src;
     uint64_t m_bits = 0;
     int m_count = 0;
+    int m_padding = 0;   // zero bits at the top of m_bits that lie past the input's end
 };
 
 // MSB-first bit fields (the bit order of the LHA, ARJ and ZOO Huffman coders),

@@ -76,6 +76,8 @@ DecodeStatus DecodeShrink(DecodeInput &in, DecodeOutput &out, const DecodeParams
 DecodeStatus DecodeReduce(DecodeInput &in, DecodeOutput &out, const DecodeParams &params);
 DecodeStatus DecodeImplode(DecodeInput &in, DecodeOutput &out, const DecodeParams &params);
 DecodeStatus DecodeInflate(DecodeInput &in, DecodeOutput &out, const DecodeParams &params);
+// Deflate64 (ZIP method 9): deflate with a 64 KiB window (decoders/Inflate64.cpp).
+DecodeStatus DecodeInflate64(DecodeInput &in, DecodeOutput &out, const DecodeParams &params);
 // LZ77 with static Huffman coding in blocks (LHA -lh4- to -lh7-, ARJ methods 1 to 3, ZOO LZH),
 // with params.dictBits; shared by the three formats' tables (decoders/LzhStatic.cpp).
 DecodeStatus DecodeLzhStatic(DecodeInput &in, DecodeOutput &out, const DecodeParams &params);

@@ -1,5 +1,5 @@
 // The ZIP method table: method number, name and decoder of every method the
-// kit unpacks. Methods not listed (Deflate64 9, AES 99, ...) are refused.
+// kit unpacks. Methods not listed (PPMd 98, AES 99, ...) are refused.
 // Also the stored decoder, which needs no file of its own.
 #include "archive/decoders/Decoder.h"
 
@@ -19,6 +19,7 @@ constexpr TDecoderEntry kZipDecoders[] = {
     {5, "Reduced4", DecodeReduce},
     {6, "Imploded", DecodeImplode},
     {8, "Deflated", DecodeInflate},
+    {9, "Deflate64", DecodeInflate64},
     {12, "BZip2", DecodeZipLibraryMethod},
     {14, "LZMA", DecodeZipLibraryMethod},
     {93, "Zstandard", DecodeZipLibraryMethod},
