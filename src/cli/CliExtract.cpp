@@ -68,6 +68,23 @@ int runExtract(const Call &call)
             throw CommandError{QStringLiteral("Files cannot be taken out of this kind of compressed file: %1").arg(arg)};
         items.push_back({t.node, t.file, false});
     }
+    // Two items that would land on one name: the second would replace what
+    // this run has just written, so neither is written.
+    std::map<QString, QString> targets;   // name in DEST -> the item that takes it
+    for (qsizetype i = 0; i < qsizetype(items.size()); ++i) {
+        const TMediaItem m = MediaItemOf(items[size_t(i)]);
+        QString name = m.name;
+        if (m.kind == TMediaItem::Kind::Member && keepDirs)
+            name = QDir::cleanPath(DecodeStored(m.memberName).replace(QLatin1Char('\\'), QLatin1Char('/')));
+        else if (m.kind == TMediaItem::Kind::ArchiveFolder)
+            continue;   // its members' names are known only while it is read
+        const QString item = args[i + 1];
+        if (const auto [it, added] = targets.emplace(name, item); !added && it->second != item)
+            throw UsageError{QStringLiteral("%1 and %2 would both be written as %3; extract them one at a time%4")
+                                 .arg(it->second, item, name,
+                                      keepDirs || m.kind == TMediaItem::Kind::File ? QString()
+                                                                                    : QStringLiteral(" or with --dirs"))};
+    }
     if (medium) {
         for (const TCurrentItem &item : items)
             if (DiskNodeOf(item.node) != DiskNodeOf(items.front().node))
@@ -163,6 +180,7 @@ int runExtract(const Call &call)
                 prompter.ask(QStringLiteral("Extract Error"),
                              QStringLiteral("Not written: %1\\%2").arg(m.name, DecodeStored(members[i])),
                              MsgIcon::Error, MsgButtons::Ok);
+                ok = false;
             }
         }
         if (!r.ok)
@@ -181,7 +199,8 @@ const Command &ExtractCommand()
                        "medium into DEST and prints each file written. The medium is found in the drives as the "
                        "windows find it, or --medium names the folder that stands for the disk's root. Members "
                        "are written under their file names, or with --dirs under the folders stored in the "
-                       "compressed file; files of the same names in DEST are replaced. Exit status 0 when every "
+                       "compressed file; files of the same names in DEST are replaced, and two items that would be written "
+                       "under one name are refused before anything is written. Exit status 0 when every "
                        "item was written, 1 otherwise (the messages go to stderr)."),
         {{{QStringLiteral("dirs")}, QStringLiteral("Keep the folders stored in compressed files."), QString()},
          {{QStringLiteral("medium")}, QStringLiteral("The folder that stands for the disk's root."),

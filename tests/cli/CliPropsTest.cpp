@@ -159,6 +159,10 @@ TEST_F(CliPropsTest, ExtractExitStatuses)
          QStringLiteral("Path not found")},
         {"a folder", {}, {QStringLiteral("--medium"), medium, catalog(), QStringLiteral("Media\\Docs"), out()}, 1,
          QStringLiteral("Only files")},
+        {"two members of one file name", {},
+         {QStringLiteral("--medium"), medium, catalog(), QStringLiteral("Media\\Docs\\Pack.zip\\docs\\readme.txt"),
+          QStringLiteral("Media\\Docs\\Pack.zip\\other\\readme.txt"), out()},
+         2, QStringLiteral("would both be written as readme.txt; extract them one at a time or with --dirs")},
         {"medium not a folder", {}, {QStringLiteral("--medium"), catalog(), catalog(), member, out()}, 1,
          QStringLiteral("Not a folder")},
         {"file gone from the medium",
@@ -180,6 +184,7 @@ TEST_F(CliPropsTest, ExtractExitStatuses)
         const CliRun run = cli(QStringList{QStringLiteral("extract")} + c.args);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(c.message)) << run.err.toStdString();
+        EXPECT_TRUE(filesBelow(out()).empty()) << "a failed extraction wrote nothing here";
     }
 }
 
