@@ -22,6 +22,7 @@
 #include "browser/ItemList.h"
 #include "catalog/CatalogFiles.h"
 #include "catalog/Forest.h"
+#include "widgets/ui/ViewStyles.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -59,8 +60,6 @@ struct TSearchRefusal;
 }
 struct TMainCommand;
 
-// The item list's view styles, in the order of the stored view style byte.
-enum TViewStyle : int { vsIcons = 0, vsSmallIcons = 1, vsList = 2, vsDetails = 3 };
 
 class TDrives;
 class QToolBar;
