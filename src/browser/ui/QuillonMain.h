@@ -40,6 +40,7 @@ class QActionGroup;
 class QLabel;
 class QListView;
 class QMenu;
+class QMimeData;
 class QSplitter;
 class QStackedWidget;
 class QTreeView;
@@ -297,6 +298,9 @@ private:
     void restorePlacement();
     void storePlacement();
     void storeUserListPlacement();
+    // The user list's drop handler: whether the drag's source may add its
+    // selection now, and on drop, adds it.
+    bool userListDrop(const QMimeData *data, bool drop);
     void saveRecentFiles();
     // The nodes expanded in the tree, whose children are on show.
     std::unordered_set<const TTreeNode *> expandedNodes() const;
