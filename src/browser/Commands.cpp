@@ -56,6 +56,42 @@ bool InsideExtractableArchive(const TItemRec *rec)
     return ArchiveIndexCanExtract(ArchiveExtensionIndex(DecodeStored(archive->text())));
 }
 
+TRowCommand DoubleClickCommand(int choice, const TItemRec *rec)
+{
+    const bool file = rec && ItemIs(rec->KindFlags, rkFile);
+    switch (choice) {
+    case 1: return TRowCommand::Properties;
+    case 2: return TRowCommand::Explorer;
+    case 3: return file ? TRowCommand::Launch : TRowCommand::Explorer;
+    case 4:
+        return file || (rec && ItemIs(rec->KindFlags, rkFolder) && ItemIs(rec->KindFlags, rfCompressed))
+                   ? TRowCommand::View
+                   : TRowCommand::Properties;
+    default: return TRowCommand::None;
+    }
+}
+
+TRowCommand DefaultMenuCommand(int choice, const TItemRec *rec)
+{
+    switch (choice) {
+    case 1: return TRowCommand::Properties;
+    case 2: return TRowCommand::Explorer;
+    case 3: return ItemCanBeLaunched(rec) ? TRowCommand::Launch : TRowCommand::Explorer;
+    default: return TRowCommand::None;
+    }
+}
+
+const char *RowCommandButton(TRowCommand command)
+{
+    switch (command) {
+    case TRowCommand::Properties: return "BtnProperties";
+    case TRowCommand::Explorer: return "BtnExplorer";
+    case TRowCommand::Launch: return "BtnLaunch";
+    case TRowCommand::View: return "BtnView";
+    default: return nullptr;
+    }
+}
+
 TCommandStates UpdateCommands(unsigned mask, const TCommandInputs &in, const TCommandStates &previous)
 {
     TCommandStates s = previous;

@@ -105,3 +105,20 @@ TCommandStates UpdateCommands(unsigned mask, const TCommandInputs &in, const TCo
 // Whether a record is a member of a compressed file, or a compressed file
 // shown as a folder, whose type lets single files be taken out.
 bool InsideExtractableArchive(const TItemRec *rec);
+
+// The item commands that a double click, Enter or a context menu's default
+// entry run in the windows that list items (found list, user list).
+enum class TRowCommand { None, Properties, Explorer, Launch, View };
+// What a double click (or Enter) runs on rec by the main window's
+// double-click option (0 "Nothing", 1 properties, 2 explorer, 3 launch,
+// 4 view; anything else: nothing): "Launch File" on anything but a file opens
+// the explorer instead, "View File" on anything but a file or a
+// compressed-file folder shows the properties.
+TRowCommand DoubleClickCommand(int choice, const TItemRec *rec);
+// The command of the context menu's default entry by the same option: the
+// properties, the explorer, or "Launch File" for an item that can be
+// launched (the explorer for one that cannot); None for the other choices.
+TRowCommand DefaultMenuCommand(int choice, const TItemRec *rec);
+// The object name the item windows give a row command's button
+// ("BtnProperties", "BtnExplorer", "BtnLaunch", "BtnView"); null for None.
+const char *RowCommandButton(TRowCommand command);

@@ -102,6 +102,25 @@ QByteArray FlagName(const TCatalogRec *catalog, int k)
     return TextView(catalog->FlagNames[k - 1]).toByteArray();
 }
 
+namespace {
+
+const QByteArray &nameOf(const TCategory &c) { return c.Name; }
+const QByteArray &nameOf(const TCategoryEntry &e) { return e.name; }
+
+// Where a name goes in a list kept in the dialog's order (by name): after
+// every name that sorts before it or equal to it, so a second entry of a
+// name comes after the first.
+template <typename Entry>
+size_t sortedPlace(const std::vector<Entry> &list, const QByteArray &name)
+{
+    const TCollation collation;
+    const auto at = std::find_if(list.begin(), list.end(),
+                                 [&](const Entry &e) { return collation.compareStored(nameOf(e), name) > 0; });
+    return size_t(at - list.begin());
+}
+
+} // namespace
+
 uint8_t InsertCategory(std::vector<TCategory> &categories, const QByteArray &name)
 {
     if (int(categories.size()) >= kMaxCategories)
@@ -109,13 +128,7 @@ uint8_t InsertCategory(std::vector<TCategory> &categories, const QByteArray &nam
     const uint8_t code = AllocateCategoryCode(categories);
     if (code == 0)
         return 0;
-    const TCollation collation;
-    // After every name that sorts before it or equal to it: a second entry
-    // of a name comes after the first.
-    auto at = std::find_if(categories.begin(), categories.end(), [&](const TCategory &c) {
-        return collation.compareStored(c.Name, name) > 0;
-    });
-    categories.insert(at, TCategory{name, code});
+    categories.insert(categories.begin() + ptrdiff_t(sortedPlace(categories, name)), TCategory{name, code});
     return code;
 }
 
@@ -292,17 +305,21 @@ int TCategoryEditWork::add(const QByteArray &name)
     return index;
 }
 
-bool TCategoryEditWork::rename(int index, const QByteArray &name)
+int TCategoryEditWork::rename(int index, const QByteArray &name)
 {
     if (index < 0 || index >= int(m_entries.size()) || name.isEmpty())
-        return false;
+        return -1;
     const QByteArray cut = CutAtCharBoundary(name, kMaxShortText).toByteArray();
-    TCategoryEntry &entry = m_entries[size_t(index)];
+    TCategoryEntry entry = m_entries[size_t(index)];
     if (cut == entry.name)
-        return false;
+        return -1;
+    // The list stays sorted by name: the entry moves to its new name's place.
     entry.name = cut;
+    m_entries.erase(m_entries.begin() + index);
+    const size_t at = sortedPlace(m_entries, cut);
+    m_entries.insert(m_entries.begin() + ptrdiff_t(at), entry);
     m_modified = true;
-    return true;
+    return int(at);
 }
 
 bool TCategoryEditWork::remove(int index)

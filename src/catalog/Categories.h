@@ -113,8 +113,10 @@ public:
     // Adds a name (an existing name makes a second entry); returns its
     // index, -1 when the text is empty or the list is full.
     int add(const QByteArray &name);
-    // Renames in place; the code stays. False when the text is empty or the same.
-    bool rename(int index, const QByteArray &name);
+    // Renames an entry; the code stays, and the entry moves to the place of
+    // its new name in the list's order. Returns its new index; -1 (nothing
+    // changes) when the text is empty or the same.
+    int rename(int index, const QByteArray &name);
     // Removes an entry; an entry without the new mark needs a Yes. Returns
     // whether it was removed.
     bool remove(int index);

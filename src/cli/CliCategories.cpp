@@ -122,7 +122,7 @@ int runCategories(const Call &call)
             throw CommandError{QStringLiteral("Category not found: %1").arg(args[0])};
         if (args[1].isEmpty())
             throw UsageError{QStringLiteral("categories rename: the new name is empty")};
-        if (work.rename(index, EncodeStored(args[1]))) {
+        if (work.rename(index, EncodeStored(args[1])) >= 0) {
             work.accept(false);
             catalog.save();
         }

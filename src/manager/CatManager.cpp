@@ -323,10 +323,13 @@ TTreeNode *TransferDisk(TTreeNode *sourceDisk, TTreeNode *targetCatalog, bool mo
     return result;
 }
 
-TTransferResult TransferDisks(const std::vector<TTreeNode *> &sourceDisks, TTreeNode *targetCatalog, bool move)
+TTransferResult TransferDisks(const std::vector<TTreeNode *> &sourceDisks, TTreeNode *targetCatalog, bool move,
+                              const std::function<void(TTreeNode *disk)> &starting)
 {
     TTransferResult result;
     for (size_t i = 0; i < sourceDisks.size(); ++i) {
+        if (starting)
+            starting(sourceDisks[i]);
         try {
             if (TTreeNode *arrived = TransferDisk(sourceDisks[i], targetCatalog, move, &result.notes))
                 result.transferred.push_back(arrived);

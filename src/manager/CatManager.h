@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class TTreeNode;
@@ -48,9 +49,12 @@ struct TTransferResult {
 // Copies or moves the disks into targetCatalog one after the other, in
 // order, and stops at the first that cannot be read. A move takes each disk
 // out of its catalog only once it has arrived in the target, so a failure
-// part way leaves that disk and every later one where they were. The caller
-// re-sorts the target's disks and shows the notes once.
-TTransferResult TransferDisks(const std::vector<TTreeNode *> &sourceDisks, TTreeNode *targetCatalog, bool move);
+// part way leaves that disk and every later one where they were. starting,
+// when given, hears of each disk before it is transferred (the window's
+// status text). The caller re-sorts the target's disks and shows the notes
+// once.
+TTransferResult TransferDisks(const std::vector<TTreeNode *> &sourceDisks, TTreeNode *targetCatalog, bool move,
+                              const std::function<void(TTreeNode *disk)> &starting = {});
 
 // The manager's status text for a pane: "Left pane: 3 disks, total capacity
 // 4.21 MB (1 selected, 1.40 MB)" ("Right pane: " for the right one).

@@ -248,12 +248,53 @@ TEST_F(CategoriesTest, ANewCategoryTakesTheFreedCodeAndNoItemCarriesIt)
     EXPECT_EQ(CategoryName(AsCatalog(catalog->data()), 1), QByteArray("Music"));
 }
 
+TEST_F(CategoriesTest, ARenamedCategoryMovesToItsPlaceByName)
+{
+    TTreeNode *catalog = openVocabulary();   // Games (1), Work (7)
+    TCategoryEditWork work({catalog}, m_prompter);
+    ASSERT_GE(work.add("Music"), 0);         // Games, Music, Work
+    const auto names = [&work] {
+        std::vector<std::string> list;
+        for (const TCategoryEntry &e : work.entries())
+            list.push_back(e.name.toStdString() + "/" + std::to_string(e.code));
+        return list;
+    };
+    struct Step {
+        int index;
+        const char *name;
+        int movedTo;
+        std::vector<std::string> after;
+    };
+    // The order ignores case; a name equal to another goes after it.
+    const Step steps[] = {
+        {0, "Zebra", 2, {"Music/2", "Work/7", "Zebra/1"}},
+        {2, "apple", 0, {"apple/1", "Music/2", "Work/7"}},
+        {1, "WORK", 2, {"apple/1", "Work/7", "WORK/2"}},
+        {1, "Work", -1, {"apple/1", "Work/7", "WORK/2"}},   // the same text changes nothing
+        {0, "", -1, {"apple/1", "Work/7", "WORK/2"}},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.name);
+        EXPECT_EQ(work.rename(step.index, step.name), step.movedTo);
+        EXPECT_EQ(names(), step.after);
+    }
+    // The catalog takes the list's order; every item keeps its category by code.
+    work.accept(false);
+    std::vector<std::string> stored;
+    for (const TCategory &c : AsCatalog(catalog->data())->Categories)
+        stored.push_back(c.Name.toStdString() + "/" + std::to_string(c.Code));
+    EXPECT_EQ(stored, names());
+    LoadEverything(catalog);
+    EXPECT_EQ(ShownItems(catalog)["\\games\\doom.exe"], "apple|");
+    EXPECT_EQ(ShownItems(catalog)["\\work\\plan.doc"], "Work|");
+}
+
 TEST_F(CategoriesTest, RenamingKeepsEveryItemsCategoryAndAnExistingNameIsASecondEntry)
 {
     TTreeNode *catalog = openVocabulary();
     TCategoryEditWork work({catalog}, m_prompter);
-    EXPECT_TRUE(work.rename(1, "Office"));
-    EXPECT_FALSE(work.rename(1, "Office"));   // the same text changes nothing
+    EXPECT_EQ(work.rename(1, "Office"), 1);
+    EXPECT_EQ(work.rename(1, "Office"), -1);   // the same text changes nothing
     const int second = work.add("Games");
     ASSERT_GE(second, 0);
     EXPECT_EQ(work.entries()[size_t(second)].code, 2);

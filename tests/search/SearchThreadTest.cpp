@@ -10,6 +10,7 @@
 #include "GenCatalog.h"
 #include "catalog/CatalogOps.h"
 #include "catalog/CatalogFiles.h"
+#include "catalog/UserList.h"
 #include "search/FoundList.h"
 #include "search/SearchThread.h"
 
@@ -259,6 +260,91 @@ TEST_F(SearchThreadTest, ListsWithoutHitsAreDroppedUnlessKept)
     // Disk One's root list gave the hit and stays.
     EXPECT_EQ(Chain(catalog->child(0)).size(), 2u);
     m_list.clear();
+}
+
+// Adds the first file of a node's chain to the user list as soon as the
+// chain is in memory, from the events this thread handles while a search
+// walks (what a user does who adds a row of the folder the search is in),
+// and when asked takes it out again at once.
+class AddWhenLoaded : public QObject
+{
+public:
+    AddWhenLoaded(TUserList &list, TTreeNode *node, bool removeAgain)
+        : m_list(list), m_node(node), m_removeAgain(removeAgain) {}
+    bool eventFilter(QObject *, QEvent *) override
+    {
+        if (!m_added)
+            if (TFileRec *first = NodeRec(m_node)->Next) {
+                m_added = m_list.add(first);
+                if (m_removeAgain)
+                    m_list.remove({0});
+            }
+        return false;
+    }
+    bool added() const { return m_added; }
+
+private:
+    TUserList &m_list;
+    TTreeNode *m_node;
+    bool m_removeAgain;
+    bool m_added = false;
+};
+
+TEST_F(SearchThreadTest, TheUserListKeepsTheChainItTookFromTheWalk)
+{
+    // Alpha1's list is read for its damage and gives no hit: the walk drops
+    // it again with its next trip, unless the user list holds one of its
+    // records by then. The hook tells the search only while the walk is on
+    // that node; a record taken later (the walk has moved on, the drop is
+    // still to come) is kept by the drop's own test of the result lists, so
+    // the list stays either way while the record is listed.
+    struct Case {
+        bool hooked, removeAgain, kept;
+    };
+    const Case cases[] = {
+        {true, false, true},
+        {false, false, true},
+        {false, true, false},   // listed no more: nothing holds the chain
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.hooked ? "hooked" : "without the hook") + (c.removeAgain ? ", removed" : ""));
+        HandCatalog sample = SampleCatalog();
+        sample.disks[0].folders[1].files.push_back(SampleFile("z.dat", 1, QByteArray(5000, 'z')));
+        TTreeNode *catalog = openBytes(BuildCatalogBytes(sample));
+        LoadSubfolders(catalog->child(0), true, false);
+        TTreeNode *alpha1 = nullptr;
+        ForEachNode(catalog, [&](TTreeNode *n) {
+            if (n->text() == "Alpha1")
+                alpha1 = n;
+        });
+        ASSERT_TRUE(alpha1);
+        ASSERT_TRUE(Chain(alpha1).empty());
+        TSearchController controller(m_forest);
+        TUserList users;
+        if (c.hooked)
+            users.setKeepHook([&controller](const TTreeNode *owner) { controller.keepFileList(owner); });
+        AddWhenLoaded adder(users, alpha1, c.removeAgain);
+        QCoreApplication::instance()->installEventFilter(&adder);
+        ASSERT_TRUE(controller.startNormal(m_list, NameCriteria("readme"), true));
+        untilFinished(controller);
+        QCoreApplication::instance()->removeEventFilter(&adder);
+        ASSERT_TRUE(adder.added());
+        EXPECT_EQ(FoundNames(m_list), QStringList({"readme.txt"}));
+        EXPECT_EQ(Chain(alpha1).size(), c.kept ? 2u : 0u);
+        if (c.removeAgain) {
+            EXPECT_EQ(users.count(), 0);
+        } else {
+            // The entry still names the first record of the kept chain.
+            ASSERT_EQ(users.count(), 1);
+            ASSERT_FALSE(Chain(alpha1).empty());
+            EXPECT_EQ(users.at(0), Chain(alpha1).front());
+            EXPECT_EQ(users.at(0)->UserListPos, 0);
+        }
+        m_list.clear();
+        users.clear();
+        m_prompter.messages.clear();
+        closeCatalog(catalog);
+    }
 }
 
 TEST_F(SearchThreadTest, DuplicatesSearchOnTheWorker)

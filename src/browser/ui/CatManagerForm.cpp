@@ -20,6 +20,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 const QString kPaneMime = QStringLiteral("application/x-quillon-manager-pane");
@@ -244,9 +246,12 @@ void TCatManagerForm::transfer(bool move)
     QApplication::setOverrideCursor(Qt::WaitCursor);
     if (m_host.progress)
         m_host.progress->ShowWait(MsgTransferProgress(move), false, false);
-    m_status->setText(MsgTransferDisk(move, diskName(disks.front())));
     // A move takes each disk out of its source only once it has arrived.
-    const TTransferResult result = TransferDisks(disks, target, move);
+    // The status names each disk as its turn comes.
+    const TTransferResult result = TransferDisks(disks, target, move, [this, move](TTreeNode *disk) {
+        m_status->setText(MsgTransferDisk(move, diskName(disk)));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
     if (!result.transferred.empty() && m_host.sortDisks)
         m_host.sortDisks(target);
     if (m_host.progress)
@@ -254,6 +259,12 @@ void TCatManagerForm::transfer(bool move)
     QApplication::restoreOverrideCursor();
     fillPane(0);
     fillPane(1);
+    // Both panes show the disks just transferred selected: the target its
+    // new disks, the source (after a copy) the disks it still holds.
+    selectDisks(1 - side, result.transferred);
+    if (!move)
+        selectDisks(side, disks);
+    setCurrentSide(side);
     if (m_host.changed)
         m_host.changed();
     if (m_host.status)
@@ -267,6 +278,24 @@ void TCatManagerForm::transfer(bool move)
         if (result.notes.lostItems > 0)
             m_host.prompter->ask(QStringLiteral("Catalog Manager"), MsgCategoriesLost(result.notes.lostItems),
                                  MsgIcon::Information, MsgButtons::Ok);
+    }
+}
+
+void TCatManagerForm::selectDisks(int side, const std::vector<TTreeNode *> &disks)
+{
+    TDragDropListBox *pane = m_panes[side];
+    const QSignalBlocker blocker(pane);
+    pane->clearSelection();
+    bool first = true;
+    for (int row = 0; row < pane->count(); ++row) {
+        QListWidgetItem *item = pane->item(row);
+        auto *disk = static_cast<TTreeNode *>(item->data(Qt::UserRole).value<void *>());
+        if (std::find(disks.begin(), disks.end(), disk) == disks.end())
+            continue;
+        if (first)
+            pane->setCurrentItem(item, QItemSelectionModel::NoUpdate);
+        item->setSelected(true);
+        first = false;
     }
 }
 

@@ -90,6 +90,8 @@ public:
 
 private:
     void fillPane(int side);
+    // Selects exactly these disks in a pane (the first of them focused).
+    void selectDisks(int side, const std::vector<TTreeNode *> &disks);
 
     std::vector<TTreeNode *> m_catalogs;
     TCatManagerHost m_host;

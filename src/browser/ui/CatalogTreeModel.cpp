@@ -9,6 +9,7 @@
 #include "catalog/ReadAhead.h"
 #include "platform/Texts.h"
 #include "widgets/ui/Icons.h"
+#include "widgets/ui/ItemDrag.h"
 
 #include <QDataStream>
 #include <QFont>
@@ -183,10 +184,14 @@ Qt::ItemFlags TCatalogTreeModel::flags(const QModelIndex &index) const
     if (!node)
         return Qt::ItemIsDropEnabled;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    // Disks move onto other catalogs; every node below a catalog can be
+    // dragged onto the user list.
     if (NodeIs(node, rkCatalog))
         f |= Qt::ItemIsEditable | Qt::ItemIsDropEnabled;
-    else if (NodeIs(node, rkDisk))
-        f |= Qt::ItemIsEditable | Qt::ItemIsDragEnabled;
+    else
+        f |= Qt::ItemIsDragEnabled;
+    if (NodeIs(node, rkDisk))
+        f |= Qt::ItemIsEditable;
     return f;
 }
 
@@ -242,10 +247,18 @@ QMimeData *TCatalogTreeModel::diskMimeData(const std::vector<TTreeNode *> &disks
 QMimeData *TCatalogTreeModel::mimeData(const QModelIndexList &indexes) const
 {
     std::vector<TTreeNode *> disks;
-    for (const QModelIndex &i : indexes)
-        if (NodeIs(nodeOf(i), rkDisk))
-            disks.push_back(nodeOf(i));
-    return disks.empty() ? nullptr : diskMimeData(disks);
+    bool items = false;
+    for (const QModelIndex &i : indexes) {
+        TTreeNode *node = nodeOf(i);
+        if (NodeIs(node, rkDisk))
+            disks.push_back(node);
+        items = items || (node && !NodeIs(node, rkCatalog));
+    }
+    if (!items)
+        return nullptr;
+    QMimeData *data = disks.empty() ? new QMimeData : diskMimeData(disks);
+    SetDragSource(data, TDragSource::MainTree);
+    return data;
 }
 
 std::vector<TTreeNode *> TCatalogTreeModel::disksOf(const QMimeData *data) const

@@ -172,8 +172,13 @@ void TCategoriesForm::renameClicked()
         return;
     const std::optional<QString> text = AskTextLine(this, QStringLiteral("Rename Category"),
                                                     QStringLiteral("New Category Name:"), m_list->item(row)->text());
-    if (text && m_work.rename(row, EncodeStored(*text)))
-        showCatalog();
+    if (!text)
+        return;
+    const int at = m_work.rename(row, EncodeStored(*text));
+    if (at < 0)
+        return;
+    showCatalog();
+    m_list->setCurrentRow(at);
 }
 
 void TCategoriesForm::deleteClicked()

@@ -8,8 +8,10 @@
 #include "catalog/LoadSave.h"
 #include "platform/Texts.h"
 #include "widgets/ui/Icons.h"
+#include "widgets/ui/ItemDrag.h"
 
 #include <QIcon>
+#include <QMimeData>
 
 QIcon ItemIcon(TItemRec *rec, const TItemList &list)
 {
@@ -191,11 +193,12 @@ Qt::ItemFlags TItemListModel::flags(const QModelIndex &index) const
     if (!rec)
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
-    if (ItemIs(rec->KindFlags, rkDisk)) {
+    // Every row but the one leading a level up can be dragged (disks onto
+    // another catalog, anything onto the user list).
+    if (!m_list.isPrevFolder(rec))
         f |= Qt::ItemIsDragEnabled;
-        if (index.column() == 0)
-            f |= Qt::ItemIsEditable;
-    }
+    if (ItemIs(rec->KindFlags, rkDisk) && index.column() == 0)
+        f |= Qt::ItemIsEditable;
     return f;
 }
 
@@ -224,11 +227,19 @@ QStringList TItemListModel::mimeTypes() const
 QMimeData *TItemListModel::mimeData(const QModelIndexList &indexes) const
 {
     std::vector<TTreeNode *> disks;
+    bool items = false;
     for (const QModelIndex &i : indexes) {
         TItemRec *rec = recordOf(i);
-        if (rec && ItemIs(rec->KindFlags, rkDisk) && rec->Node &&
+        if (!rec || m_list.isPrevFolder(rec))
+            continue;
+        items = true;
+        if (ItemIs(rec->KindFlags, rkDisk) && rec->Node &&
             std::find(disks.begin(), disks.end(), rec->Node) == disks.end())
             disks.push_back(rec->Node);
     }
-    return disks.empty() ? nullptr : TCatalogTreeModel::diskMimeData(disks);
+    if (!items)
+        return nullptr;
+    QMimeData *data = disks.empty() ? new QMimeData : TCatalogTreeModel::diskMimeData(disks);
+    SetDragSource(data, TDragSource::MainList);
+    return data;
 }

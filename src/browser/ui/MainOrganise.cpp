@@ -11,9 +11,11 @@
 #include "catalog/UserList.h"
 #include "search/ui/SearchForm.h"
 #include "settings/Options.h"
+#include "widgets/ui/ItemDrag.h"
 #include "widgets/ui/QtPrompter.h"
 
 #include <QAbstractItemView>
+#include <QAction>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTreeView>
@@ -99,6 +101,9 @@ void TMainForm::showUserList()
         m_userListForm->setArchivesAsFolders(m_options.ArchivesSortCheck);
         m_userListForm->setStatusSink([this](const QString &text) { setStatus(text, text.isEmpty() ? 0 : 1); });
         m_userListForm->setChangedHook([this] { updateCommands(); });
+        m_userListForm->setDoubleClickChoice(m_options.FileDoubleClickCombo);
+        m_userListForm->setDropHandler([this](const QMimeData *data, bool drop) { return userListDrop(data, drop); });
+        m_userListForm->setFontSource([this] { return listView()->font(); });
         m_userListForm->setHandler(QStringLiteral("BtnTarget"),
                                    [this](TItemRec *focused, const std::vector<TItemRec *> &) { locateItem(focused); });
         m_userListForm->setHandler(QStringLiteral("BtnSetCat"),
@@ -155,6 +160,37 @@ void TMainForm::addToUserList(const std::vector<TItemRec *> &records)
     }
     m_userListForm->addRecords(records);
     updateCommands();
+}
+
+bool TMainForm::userListDrop(const QMimeData *data, bool drop)
+{
+    // A drop runs its source's "Add to User List", taken only while that
+    // command is enabled.
+    std::vector<TItemRec *> records;
+    switch (DragSourceOf(data)) {
+    case TDragSource::MainTree:
+        if (TTreeNode *node = selectedNode())
+            records.push_back(node->data());
+        break;
+    case TDragSource::MainList:
+        records = selectedListRecords();
+        break;
+    case TDragSource::FoundList: {
+        QAction *add = m_searchForm ? m_searchForm->action(QStringLiteral("BtnAddList")) : nullptr;
+        if (!add || !add->isEnabled())
+            return false;
+        if (drop)
+            add->trigger();
+        return true;
+    }
+    case TDragSource::None:
+        return false;
+    }
+    if (records.empty() || !command(QStringLiteral("MenuAddList"))->isEnabled())
+        return false;
+    if (drop)
+        addToUserList(records);
+    return true;
 }
 
 void TMainForm::catalogManager()

@@ -687,14 +687,7 @@ void TMainForm::setViewStyle(int style)
     if (style == vsDetails) {
         m_listStack->setCurrentWidget(m_details);
     } else {
-        m_icons->setViewMode(style == vsIcons ? QListView::IconMode : QListView::ListMode);
-        m_icons->setIconSize(style == vsIcons ? QSize(32, 32) : QSize(16, 16));
-        m_icons->setFlow(style == vsList ? QListView::TopToBottom : QListView::LeftToRight);
-        m_icons->setWrapping(true);
-        m_icons->setResizeMode(QListView::Adjust);
-        m_icons->setMovement(QListView::Static);
-        m_icons->setGridSize(style == vsIcons ? QSize(96, 64) : QSize());
-        m_icons->setWordWrap(style == vsIcons);
+        ApplyIconViewStyle(m_icons, style);
         m_listStack->setCurrentWidget(m_icons);
     }
     setUpdatesEnabled(true);

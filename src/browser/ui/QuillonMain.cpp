@@ -28,12 +28,14 @@
 #include "settings/RecentFiles.h"
 #include "settings/Registry.h"
 #include "widgets/ui/Icons.h"
+#include "widgets/ui/ItemDrag.h"
 #include "widgets/ui/PropertiesForm.h"
 #include "widgets/ui/QtPrompter.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QListView>
+#include <QMimeData>
 #include <QScreen>
 #include <QShowEvent>
 #include <QSplitter>
@@ -546,16 +548,21 @@ void TMainForm::showSearchWindow(bool duplicates)
         connect(m_searchForm, &TSearchForm::addToUserListRequested, this, &TMainForm::addToUserList);
         connect(m_searchForm, &TSearchForm::propertiesRequested, this, &TMainForm::showRecordProperties);
         connect(m_searchForm, &TSearchForm::fileActionRequested, this, &TMainForm::recordFileAction);
-        // Found disks can be dragged onto another catalog of the tree.
+        // Found disks can be dragged onto another catalog of the tree, any
+        // found item onto the user list.
         m_searchForm->model()->setDragData(
             [](const std::vector<TItemRec *> &records) -> QMimeData * {
+                if (records.empty())
+                    return nullptr;
                 std::vector<TTreeNode *> disks;
                 for (TItemRec *rec : records)
                     if (ItemIs(rec->KindFlags, rkDisk) && rec->Node)
                         disks.push_back(rec->Node);
-                return disks.empty() ? nullptr : TCatalogTreeModel::diskMimeData(disks);
+                QMimeData *data = disks.empty() ? new QMimeData : TCatalogTreeModel::diskMimeData(disks);
+                SetDragSource(data, TDragSource::FoundList);
+                return data;
             },
-            {TCatalogTreeModel::kDiskMimeType});
+            {TCatalogTreeModel::kDiskMimeType, ItemDragMimeType()});
         // Where the window was last; its height follows its list area.
         if (m_registry) {
             const QScreen *screen = QGuiApplication::primaryScreen();

@@ -22,6 +22,7 @@
 #include "browser/ItemList.h"
 #include "catalog/CatalogFiles.h"
 #include "catalog/Forest.h"
+#include "widgets/ui/ViewStyles.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -39,6 +40,7 @@ class QActionGroup;
 class QLabel;
 class QListView;
 class QMenu;
+class QMimeData;
 class QSplitter;
 class QStackedWidget;
 class QTreeView;
@@ -59,8 +61,6 @@ struct TSearchRefusal;
 }
 struct TMainCommand;
 
-// The item list's view styles, in the order of the stored view style byte.
-enum TViewStyle : int { vsIcons = 0, vsSmallIcons = 1, vsList = 2, vsDetails = 3 };
 
 class TDrives;
 class QToolBar;
@@ -299,6 +299,9 @@ private:
     void restorePlacement();
     void storePlacement();
     void storeUserListPlacement();
+    // The user list's drop handler: whether the drag's source may add its
+    // selection now, and on drop, adds it.
+    bool userListDrop(const QMimeData *data, bool drop);
     void saveRecentFiles();
     // The nodes expanded in the tree, whose children are on show.
     std::unordered_set<const TTreeNode *> expandedNodes() const;

@@ -1,6 +1,7 @@
 // The user list window.
 #include "browser/ui/UserListForm.h"
 
+#include "browser/Commands.h"
 #include "catalog/CatalogRec.h"
 #include "catalog/Forest.h"
 #include "catalog/UserList.h"
@@ -10,10 +11,16 @@
 #include <QAbstractTableModel>
 #include <QAction>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QListView>
+#include <QMimeData>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -140,16 +147,35 @@ TUserListForm::TUserListForm(TUserList &list, Prompter &prompter, QWidget *paren
     m_view->setRootIsDecorated(false);
     m_view->setUniformRowHeights(true);
     m_view->setAllColumnsShowFocus(true);
-    m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_view->setContextMenuPolicy(Qt::CustomContextMenu);
     m_view->setModel(m_model);
     m_view->header()->setSectionsMovable(true);
     m_view->header()->setSectionsClickable(true);
     m_view->header()->setSortIndicatorShown(true);
     m_view->header()->setSortIndicator(0, Qt::AscendingOrder);
     connect(m_view->header(), &QHeaderView::sectionClicked, this, &TUserListForm::headerClicked);
-    connect(m_view, &QWidget::customContextMenuRequested, this, &TUserListForm::onContextMenu);
+    // The icon styles show the same rows with the same selection.
+    m_icons = new QListView(this);
+    m_icons->setObjectName(QStringLiteral("UserListIcons"));
+    m_icons->setModel(m_model);
+    m_icons->setSelectionModel(m_view->selectionModel());
+    m_icons->setLayoutMode(QListView::Batched);
+    m_icons->setUniformItemSizes(true);
+    for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(m_view), static_cast<QAbstractItemView *>(m_icons)}) {
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        // Items dragged from the other windows are taken by the handler.
+        view->viewport()->setAcceptDrops(true);
+        view->viewport()->installEventFilter(this);
+        view->installEventFilter(this);
+        connect(view, &QWidget::customContextMenuRequested, this, &TUserListForm::onContextMenu);
+        connect(view, &QAbstractItemView::doubleClicked, this, &TUserListForm::activateRow);
+    }
+    m_stack = new QStackedWidget(this);
+    m_stack->addWidget(m_icons);
+    m_stack->addWidget(m_view);
+    m_stack->setCurrentWidget(m_view);
     connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { markRefresh(2); });
     connect(m_view->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { markRefresh(2); });
 
@@ -166,7 +192,7 @@ TUserListForm::TUserListForm(TUserList &list, Prompter &prompter, QWidget *paren
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(m_toolbar);
-    layout->addWidget(m_view);
+    layout->addWidget(m_stack);
     layout->addWidget(bar);
     createCommands();
     resize(640, 320);
@@ -223,6 +249,122 @@ void TUserListForm::createCommands()
     });
     m_toolbar->addAction(onTop);
     m_actions[onTop->objectName()] = onTop;
+
+    // The four view styles, on the toolbar and at the end of the menu.
+    m_toolbar->addSeparator();
+    m_menu->addSeparator();
+    m_styleActions = CreateViewStyleActions(this, [this](int style) { setViewStyle(style); });
+    for (QAction *a : m_styleActions) {
+        m_toolbar->addAction(a);
+        m_menu->addAction(a);
+        m_actions[a->objectName()] = a;
+    }
+    CheckViewStyleAction(m_styleActions, m_viewStyle);
+}
+
+QAbstractItemView *TUserListForm::listView() const
+{
+    return m_viewStyle == vsDetails ? static_cast<QAbstractItemView *>(m_view)
+                                    : static_cast<QAbstractItemView *>(m_icons);
+}
+
+void TUserListForm::setViewStyle(int style)
+{
+    if (style < vsIcons || style > vsDetails)
+        return;
+    const bool hadFocus = listView()->hasFocus();
+    m_viewStyle = style;
+    if (style == vsDetails) {
+        m_stack->setCurrentWidget(m_view);
+    } else {
+        ApplyIconViewStyle(m_icons, style);
+        m_stack->setCurrentWidget(m_icons);
+    }
+    const QModelIndex current = listView()->currentIndex();
+    if (current.isValid())
+        listView()->scrollTo(current);
+    if (hadFocus)
+        listView()->setFocus();
+    CheckViewStyleAction(m_styleActions, m_viewStyle);
+}
+
+void TUserListForm::setFontSource(std::function<QFont()> source)
+{
+    m_font = std::move(source);
+    if (m_font) {
+        m_view->setFont(m_font());
+        m_icons->setFont(m_font());
+    }
+}
+
+bool TUserListForm::event(QEvent *event)
+{
+    // The list takes the main list's font whenever the window becomes active.
+    if (event->type() == QEvent::WindowActivate && m_font) {
+        const QFont font = m_font();
+        if (font != m_view->font()) {
+            m_view->setFont(font);
+            m_icons->setFont(font);
+        }
+    }
+    return QWidget::event(event);
+}
+
+void TUserListForm::activateRow(const QModelIndex &index)
+{
+    TItemRec *rec = m_model->recordOf(index);
+    if (!rec)
+        return;
+    // The command of the main window's double-click option, when it may run.
+    updateCommands();
+    if (const char *name = RowCommandButton(DoubleClickCommand(m_doubleClick, rec)))
+        if (QAction *a = action(QLatin1String(name)); a && a->isEnabled())
+            a->trigger();
+}
+
+bool TUserListForm::viewKey(QKeyEvent *event)
+{
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
+        return false;
+    updateCommands();
+    if (event->modifiers() & Qt::AltModifier) {
+        if (QAction *a = action(QStringLiteral("BtnProperties")); a->isEnabled())
+            a->trigger();
+    } else if (listView()->currentIndex().isValid()) {
+        activateRow(listView()->currentIndex());
+    }
+    return true;
+}
+
+bool TUserListForm::dragEvent(QEvent *event)
+{
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+        auto *move = static_cast<QDragMoveEvent *>(event);
+        if (m_drop && m_drop(move->mimeData(), false))
+            move->acceptProposedAction();
+        else
+            move->ignore();
+        return true;
+    }
+    if (event->type() == QEvent::Drop) {
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (m_drop && m_drop(drop->mimeData(), false)) {
+            drop->acceptProposedAction();
+            // After the drag has ended: the source's views are not in the middle of it then.
+            auto *data = new QMimeData;
+            for (const QString &format : drop->mimeData()->formats())
+                data->setData(format, drop->mimeData()->data(format));
+            QTimer::singleShot(0, this, [this, data] {
+                if (m_drop)
+                    m_drop(data, true);
+                delete data;
+            });
+        } else {
+            drop->ignore();
+        }
+        return true;
+    }
+    return event->type() == QEvent::DragLeave;
 }
 
 QAction *TUserListForm::action(const QString &name) const
@@ -279,7 +421,7 @@ void TUserListForm::refreshList()
 
 TItemRec *TUserListForm::focusedRecord() const
 {
-    return m_model->recordOf(m_view->currentIndex());
+    return m_model->recordOf(m_view->selectionModel()->currentIndex());
 }
 
 std::vector<TItemRec *> TUserListForm::selectedRecords() const
@@ -302,9 +444,7 @@ void TUserListForm::updateCommands()
     const bool archive = focused && ItemIs(focused->KindFlags, rkFolder) && ItemIs(focused->KindFlags, rfCompressed);
     const bool launch = explorer && (ItemIs(focused->KindFlags, rkFile) || archive);
     const bool fileOrFolder = std::any_of(selected.begin(), selected.end(), isFileOrFolder);
-    const bool extract = std::any_of(selected.begin(), selected.end(), [](const TItemRec *rec) {
-        return insideArchive(rec) || (ItemIs(rec->KindFlags, rfCompressed) && isFileOrFolder(rec));
-    });
+    const bool extract = std::any_of(selected.begin(), selected.end(), InsideExtractableArchive);
     const bool listed = m_list.count() > 0;
     const std::map<QString, bool> rules = {
         {QStringLiteral("BtnTarget"), any},          {QStringLiteral("BtnEditDesc"), any},
@@ -327,6 +467,19 @@ void TUserListForm::updateCommands()
 
 bool TUserListForm::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_view->viewport() || watched == m_icons->viewport()) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::DragLeave:
+        case QEvent::Drop:
+            return dragEvent(event);
+        default:
+            return QWidget::eventFilter(watched, event);
+        }
+    }
+    if ((watched == m_view || watched == m_icons) && event->type() == QEvent::KeyPress)
+        return viewKey(static_cast<QKeyEvent *>(event)) || QWidget::eventFilter(watched, event);
     if (watched == m_panels[1] && event->type() == QEvent::MouseButtonRelease
         && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         if (QAction *a = action(QStringLiteral("BtnProperties")); a && a->isEnabled())
@@ -358,7 +511,7 @@ void TUserListForm::applyRefreshMark()
     if (m_mark == 0)
         return;
     // Texts and states are read again as the rows repaint; the selection stays.
-    m_view->viewport()->update();
+    listView()->viewport()->update();
     m_mark = 0;
     updateCommands();
     updateStatus();
@@ -383,7 +536,7 @@ void TUserListForm::headerClicked(int column)
 
 void TUserListForm::removeSelected()
 {
-    if (!m_view->currentIndex().isValid())
+    if (!m_view->selectionModel()->currentIndex().isValid())
         return;
     if (m_prompter.ask(MsgRemoveFromUserListCaption(), MsgRemoveFromUserListText(), MsgIcon::Question,
                        MsgButtons::YesNo) != MsgAnswer::Yes)
@@ -436,8 +589,13 @@ void TUserListForm::run(const QString &name)
 
 void TUserListForm::onContextMenu(const QPoint &pos)
 {
-    if (!m_view->indexAt(pos).isValid())
+    QAbstractItemView *view = listView();
+    if (!view->indexAt(pos).isValid())
         return;
     updateCommands();
-    m_menu->popup(m_view->viewport()->mapToGlobal(pos));
+    // The default entry follows the main window's double-click option.
+    const char *name = RowCommandButton(DefaultMenuCommand(m_doubleClick, focusedRecord()));
+    QAction *entry = name ? action(QStringLiteral("Menu") + QLatin1String(name + 3)) : nullptr;
+    m_menu->setDefaultAction(entry && entry->isEnabled() ? entry : nullptr);
+    m_menu->popup(view->viewport()->mapToGlobal(pos));
 }

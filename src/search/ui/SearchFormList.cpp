@@ -5,12 +5,14 @@
 // "Stay On Top").
 #include "search/ui/SearchForm.h"
 
+#include "browser/Commands.h"
 #include "browser/Utils.h"
 #include "catalog/CatalogRec.h"
 #include "search/SearchThread.h"
 #include "search/ui/FoundListModel.h"
 #include "search/ui/ScopeTree.h"
 #include "widgets/ui/Icons.h"
+#include "widgets/ui/ViewStyles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -148,40 +150,6 @@ constexpr TFoundCommand kCommands[] = {
 QString menuName(const char *button)
 {
     return QStringLiteral("Menu") + QLatin1String(button + 3);   // "BtnTarget" -> "MenuTarget"
-}
-
-// The main window's double-click choices (TSearchFormSettings::doubleClick).
-enum : int { dcNothing = 0, dcProperties, dcExplorer, dcLaunch, dcView };
-
-// The command a double click (or Enter) runs on rec: "Launch File" on
-// anything but a file opens the explorer instead, "View File" on anything
-// but a file or a compressed-file folder shows the properties. Null: none.
-const char *doubleClickCommand(int choice, const TItemRec *rec)
-{
-    const bool file = rec && ItemIs(rec->KindFlags, rkFile);
-    switch (choice) {
-    case dcProperties: return "BtnProperties";
-    case dcExplorer: return "BtnExplorer";
-    case dcLaunch: return file ? "BtnLaunch" : "BtnExplorer";
-    case dcView:
-        return file || (rec && ItemIs(rec->KindFlags, rkFolder) && ItemIs(rec->KindFlags, rfCompressed))
-                   ? "BtnView"
-                   : "BtnProperties";
-    default: return nullptr;
-    }
-}
-
-// The command of the context menu's default (bold) entry: the properties, the
-// explorer, or "Launch File" for an item that can be launched (the explorer
-// for one that cannot). Null: no default.
-const char *defaultMenuCommand(int choice, const TItemRec *rec)
-{
-    switch (choice) {
-    case dcProperties: return "BtnProperties";
-    case dcExplorer: return "BtnExplorer";
-    case dcLaunch: return ItemCanBeLaunched(rec) ? "BtnLaunch" : "BtnExplorer";
-    default: return nullptr;
-    }
 }
 
 // A view of the found list whose drags the window prepares (their cursor
@@ -348,22 +316,9 @@ void TSearchForm::createActions()
                 [this, a = f.action] { emit fileActionRequested(a, focusedRecord(), selectedRecords()); });
 
     m_toolbar->addSeparator();
-    static const struct {
-        const char *name, *hint;
-        TAppImage icon;
-    } styles[] = {
-        {"BtnLargeIcons", "View Large Icons", TAppImage::ViewIcons},
-        {"BtnSmallIcons", "View Small Icons", TAppImage::ViewSmallIcons},
-        {"BtnList", "View List", TAppImage::ViewList},
-        {"BtnDetails", "View Details", TAppImage::ViewDetails},
-    };
-    for (int i = 0; i < 4; ++i) {
-        auto *a = new QAction(AppIcon(styles[i].icon), QLatin1String(styles[i].hint), this);
-        a->setObjectName(QLatin1String(styles[i].name));
-        a->setCheckable(true);
+    for (QAction *a : CreateViewStyleActions(this, [this](int style) { setViewStyle(style); })) {
         m_toolbar->addAction(a);
         m_actions[a->objectName()] = a;
-        connect(a, &QAction::triggered, this, [this, i] { setViewStyle(i); });
     }
     m_toolbar->addSeparator();
     auto *maximize = new QAction(QIcon::fromTheme(QStringLiteral("view-fullscreen"),
@@ -417,13 +372,7 @@ void TSearchForm::setViewStyle(int style)
             if (own != m_details->selectionModel())
                 own->deleteLater();
         }
-        const bool large = m_viewStyle == 0;
-        m_icons->setViewMode(large ? QListView::IconMode : QListView::ListMode);
-        m_icons->setIconSize(large ? QSize(32, 32) : QSize(16, 16));
-        m_icons->setFlow(m_viewStyle == 2 ? QListView::TopToBottom : QListView::LeftToRight);
-        m_icons->setWrapping(true);
-        m_icons->setResizeMode(QListView::Adjust);
-        m_icons->setGridSize(large ? QSize(96, 64) : QSize());
+        ApplyIconViewStyle(m_icons, m_viewStyle);
         m_viewStack->setCurrentWidget(m_icons);
     }
     static const char *names[] = {"BtnLargeIcons", "BtnSmallIcons", "BtnList", "BtnDetails"};
@@ -489,7 +438,7 @@ QMenu *TSearchForm::prepareContextMenu()
     for (const TFoundCommand &c : kCommands)
         if (QAction *entry = action(menuName(c.button)))
             entry->setVisible(entry->isEnabled() || QLatin1String(c.button) == QLatin1String("BtnAddList"));
-    const char *command = defaultMenuCommand(m_settings.doubleClick, focusedRecord());
+    const char *command = RowCommandButton(DefaultMenuCommand(m_settings.doubleClick, focusedRecord()));
     m_menu->setDefaultAction(command ? action(menuName(command)) : nullptr);
     return m_menu;
 }
@@ -544,7 +493,7 @@ void TSearchForm::onActivated(const QModelIndex &index)
     if (!m_model->recordOf(index))
         return;
     // The main window's double-click choice: properties, explorer, launch or view.
-    const char *command = doubleClickCommand(m_settings.doubleClick, m_model->recordOf(index));
+    const char *command = RowCommandButton(DoubleClickCommand(m_settings.doubleClick, m_model->recordOf(index)));
     if (!command)
         return;
     if (QAction *a = action(QLatin1String(command)); a && a->isEnabled())

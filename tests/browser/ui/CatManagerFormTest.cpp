@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 using namespace testcat;
@@ -42,6 +43,15 @@ HandCatalog Catalog(const QByteArray &name, std::vector<QByteArray> disks, std::
     for (const QByteArray &disk : disks)
         c.disks.push_back(Floppy(disk, c.categories.empty() ? 0 : 1));
     return c;
+}
+
+QStringList selectedNames(const QListWidget *pane)
+{
+    QStringList names;
+    for (int row = 0; row < pane->count(); ++row)
+        if (pane->item(row)->isSelected())
+            names << pane->item(row)->text();
+    return names;
 }
 
 QStringList diskNames(TTreeNode *catalog)
@@ -160,12 +170,31 @@ private slots:
         QFETCH(QStringList, targetAfter);
         TCatManagerForm form({m_a, m_b}, m_a, host());
         select(form, 0, {QStringLiteral("Two"), QStringLiteral("Three")});
+        // The status texts the window shows while the disks go over.
+        QStringList shown;
+        QTimer watch;
+        watch.setInterval(0);
+        connect(&watch, &QTimer::timeout, [&] {
+            if (shown.isEmpty() || shown.back() != form.statusLabel()->text())
+                shown << form.statusLabel()->text();
+        });
+        watch.start();
         if (how == 0)
             form.copyButton()->click();
         else if (how == 1)
             form.moveButton()->click();
         else
             form.dropOn(1);
+        watch.stop();
+        const QString verb = how == 0 ? QStringLiteral("Copy") : QStringLiteral("Mov");
+        QCOMPARE(shown.filter(QStringLiteral("ing data for disk")),
+                 (QStringList{verb + QStringLiteral("ing data for disk \"Two\"..."),
+                              verb + QStringLiteral("ing data for disk \"Three\"...")}));
+        // Both panes show what was transferred selected.
+        QCOMPARE(selectedNames(form.pane(1)), (QStringList{QStringLiteral("Two"), QStringLiteral("Three")}));
+        QCOMPARE(selectedNames(form.pane(0)),
+                 how == 0 ? (QStringList{QStringLiteral("Two"), QStringLiteral("Three")}) : QStringList());
+        QCOMPARE(form.currentSide(), 0);
         QCOMPARE(diskNames(m_a), sourceAfter);
         QCOMPARE(diskNames(m_b), targetAfter);
         QCOMPARE(form.pane(0)->count(), int(sourceAfter.size()));

@@ -27,6 +27,7 @@
 #include "settings/Options.h"
 #include "settings/RecentFiles.h"
 #include "settings/Registry.h"
+#include "widgets/ui/ItemDrag.h"
 #include "widgets/ui/QtPrompter.h"
 
 #include "GenCatalog.h"
@@ -2148,7 +2149,11 @@ void MainWindowTest::foundDisksCarryTheDiskDragData()
     std::unique_ptr<QMimeData> data(model->mimeData({model->index(diskRow, 0), model->index(fileRow, 0)}));
     QVERIFY(data);
     QCOMPARE(form().treeModel()->disksOf(data.get()), std::vector<TTreeNode *>{disk});
-    // Files alone have nowhere to go yet.
-    QVERIFY(!model->mimeData({model->index(fileRow, 0)}));
+    // Files alone carry no disk: they go only to the user list, marked as found items.
+    std::unique_ptr<QMimeData> files(model->mimeData({model->index(fileRow, 0)}));
+    QVERIFY(files);
+    QVERIFY(form().treeModel()->disksOf(files.get()).empty());
+    QCOMPARE(DragSourceOf(files.get()), TDragSource::FoundList);
+    QCOMPARE(DragSourceOf(data.get()), TDragSource::FoundList);
 }
 

@@ -7,6 +7,7 @@
 
 #include "TestCatalogs.h"
 #include "browser/ui/CatManagerForm.h"
+#include "browser/ui/CatalogTreeModel.h"
 #include "browser/ui/CategoriesForm.h"
 #include "browser/ui/ItemListModel.h"
 #include "browser/ui/QuillonMain.h"
@@ -19,7 +20,10 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QListView>
 #include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -76,6 +80,19 @@ private:
     ScriptedPrompter m_prompter;
     TTreeNode *m_catalog = nullptr;
     std::map<QByteArray, TItemRec *> m_files;
+    TOptions m_options;
+
+    // A main window with the sample catalog open from a file of that name.
+    std::unique_ptr<TMainForm> openMainWindow(const QString &name)
+    {
+        m_options.AutoSaveCheck = false;
+        auto form = std::make_unique<TMainForm>(m_options, nullptr);
+        form->setPrompter(&m_prompter);
+        const QString file = m_dir.filePath(name);
+        WriteFileBytes(file, BuildCatalogBytes(Sample()));
+        form->openCatalogFiles({file});
+        return form;
+    }
 
 private slots:
     void init()
@@ -224,17 +241,171 @@ private slots:
             QCOMPARE(r, rec);
     }
 
+    // The four view styles show the same rows with the same selection and
+    // focus; the commands are on the toolbar and in the context menu.
+    void viewStylesKeepRowsAndSelection()
+    {
+        TUserList list;
+        TUserListForm form(list, m_prompter);
+        form.addRecords({m_files["small.txt"], m_files["big.bin"], m_files["mid.doc"]});
+        form.listView()->selectionModel()->setCurrentIndex(
+            form.listView()->model()->index(2, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        const std::vector<TItemRec *> chosen = form.selectedRecords();
+        QCOMPARE(chosen.size(), size_t(1));
+        const QMenu *menu = form.findChild<QMenu *>(QStringLiteral("UserListMenu"));
+        QVERIFY(menu);
+        static const struct {
+            const char *button;
+            int style;
+            QListView::ViewMode mode;
+            QListView::Flow flow;
+        } styles[] = {
+            {"BtnLargeIcons", vsIcons, QListView::IconMode, QListView::LeftToRight},
+            {"BtnSmallIcons", vsSmallIcons, QListView::ListMode, QListView::LeftToRight},
+            {"BtnList", vsList, QListView::ListMode, QListView::TopToBottom},
+            {"BtnDetails", vsDetails, QListView::ListMode, QListView::LeftToRight},
+        };
+        form.show();
+        for (const auto &s : styles) {
+            QAction *button = form.action(QLatin1String(s.button));
+            QVERIFY(button && menu->actions().contains(button));
+            button->trigger();
+            QCOMPARE(form.viewStyle(), s.style);
+            for (const auto &other : styles)
+                QCOMPARE(form.action(QLatin1String(other.button))->isChecked(), other.style == s.style);
+            if (s.style == vsDetails) {
+                QCOMPARE(form.listView(), static_cast<QAbstractItemView *>(form.detailsView()));
+            } else {
+                QCOMPARE(form.listView(), static_cast<QAbstractItemView *>(form.iconView()));
+                QCOMPARE(form.iconView()->viewMode(), s.mode);
+                QCOMPARE(form.iconView()->flow(), s.flow);
+            }
+            QVERIFY(form.listView()->isVisible());
+            QCOMPARE(form.listView()->model()->rowCount(), 3);
+            QCOMPARE(form.selectedRecords(), chosen);
+            QCOMPARE(form.focusedRecord(), chosen.front());
+        }
+    }
+
+    // A double click and Enter run what the main window's double-click
+    // option says for the item; Alt+Enter and F4 open the properties,
+    // Ctrl+T locates.
+    void doubleClickAndKeysFollowTheOption_data()
+    {
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("nothing") << 0 << "big.bin" << "";
+        QTest::newRow("no choice") << -1 << "big.bin" << "";
+        QTest::newRow("properties") << 1 << "big.bin" << "BtnProperties";
+        QTest::newRow("explorer") << 2 << "big.bin" << "BtnExplorer";
+        QTest::newRow("launch a file") << 3 << "big.bin" << "BtnLaunch";
+        QTest::newRow("launch a disk opens it") << 3 << "disk" << "BtnExplorer";
+        QTest::newRow("view a file") << 4 << "big.bin" << "BtnView";
+        QTest::newRow("view a disk shows properties") << 4 << "disk" << "BtnProperties";
+    }
+    void doubleClickAndKeysFollowTheOption()
+    {
+        QFETCH(int, choice);
+        QFETCH(QString, item);
+        QFETCH(QString, expected);
+        TItemRec *rec = item == QStringLiteral("disk") ? m_catalog->firstChild()->data() : m_files[item.toLatin1()];
+        TUserList list;
+        TUserListForm form(list, m_prompter);
+        form.setDoubleClickChoice(choice);
+        QStringList asked;
+        for (const char *name : {"BtnProperties", "BtnExplorer", "BtnLaunch", "BtnView", "BtnTarget"})
+            form.setHandler(QLatin1String(name), [&asked, name](TItemRec *, const std::vector<TItemRec *> &) {
+                asked << QLatin1String(name);
+            });
+        form.addRecords({rec});
+        form.show();
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        const QStringList once = expected.isEmpty() ? QStringList() : QStringList{expected};
+        form.listView()->doubleClicked(form.listView()->currentIndex());
+        QCOMPARE(asked, once);
+        asked.clear();
+        QTest::keyClick(form.listView(), Qt::Key_Return);
+        QCOMPARE(asked, once);
+        asked.clear();
+        QTest::keyClick(form.listView(), Qt::Key_Return, Qt::AltModifier);
+        QCOMPARE(asked, QStringList{QStringLiteral("BtnProperties")});
+        asked.clear();
+        QTest::keyClick(form.listView(), Qt::Key_F4);
+        QTest::keyClick(form.listView(), Qt::Key_T, Qt::ControlModifier);
+        QCOMPARE(asked, (QStringList{QStringLiteral("BtnProperties"), QStringLiteral("BtnTarget")}));
+    }
+
+    // Items dragged from the main window's list and tree are added as its
+    // "Add to User List" adds them (each record once); other drags are refused.
+    void dropsRunTheSourcesAddToUserList()
+    {
+        auto form = openMainWindow(QStringLiteral("drop.ctf"));
+        TTreeNode *catalog = form->forest().roots().front();
+        TTreeNode *disk = catalog->firstChild();
+        form->selectNode(disk);
+        form->showUserList();
+        QWidget *target = form->userListForm()->listView()->viewport();
+        const auto drop = [&](const QMimeData *data) {
+            QDragEnterEvent enter(QPoint(5, 5), Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &enter);
+            if (!enter.isAccepted())
+                return false;
+            QDropEvent dropped(QPointF(5, 5), Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &dropped);
+            QCoreApplication::processEvents();   // the add runs once the drag is over
+            return dropped.isAccepted();
+        };
+
+        // Two rows of the list.
+        std::map<QByteArray, TItemRec *> files = RootFiles(disk);
+        QItemSelectionModel *rows = form->listView()->selectionModel();
+        rows->clear();
+        for (const char *name : {"small.txt", "big.bin"})
+            rows->select(form->listModel()->indexOf(files[name]), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        form->updateCommands();
+        std::unique_ptr<QMimeData> fromList(form->listModel()->mimeData(rows->selectedIndexes()));
+        QVERIFY(fromList);
+        QVERIFY(drop(fromList.get()));
+        QCOMPARE(form->userList().count(), 2);
+        QVERIFY(files["small.txt"]->UserListPos >= 0 && files["big.bin"]->UserListPos >= 0);
+        QVERIFY(drop(fromList.get()));   // listed already: nothing more
+        QCOMPARE(form->userList().count(), 2);
+
+        // A folder of the tree; a catalog cannot be dragged at all.
+        TTreeNode *sub = nullptr;
+        for (TTreeNode *child : disk->children())
+            if (child->text() == "Sub")
+                sub = child;
+        QVERIFY(sub);
+        form->selectNode(sub);
+        const QModelIndex subIndex = form->treeModel()->indexOf(sub);
+        QVERIFY(form->treeModel()->flags(subIndex) & Qt::ItemIsDragEnabled);
+        std::unique_ptr<QMimeData> fromTree(form->treeModel()->mimeData({subIndex}));
+        QVERIFY(fromTree);
+        QVERIFY(drop(fromTree.get()));
+        QCOMPARE(form->userList().count(), 3);
+        QVERIFY(sub->data()->UserListPos >= 0);
+        const QModelIndex catalogIndex = form->treeModel()->indexOf(catalog);
+        QVERIFY(!(form->treeModel()->flags(catalogIndex) & Qt::ItemIsDragEnabled));
+        QVERIFY(!form->treeModel()->mimeData({catalogIndex}));
+
+        // Data that no window of this program marked is refused.
+        QMimeData foreign;
+        foreign.setText(QStringLiteral("D:\\small.txt"));
+        QVERIFY(!drop(&foreign));
+        QCOMPARE(form->userList().count(), 3);
+        m_prompter.answers = {MsgAnswer::Ok, MsgAnswer::No};
+        form->closeAllCatalogs();
+        form->setPrompter(nullptr);
+    }
+
     // The main window's commands open the windows; "Set Category and Flags"
     // changes the item, marks the catalog and survives a save and reopening.
     void mainWindowCommandsOpenTheWindows()
     {
-        TOptions options;
-        options.AutoSaveCheck = false;
-        auto form = std::make_unique<TMainForm>(options, nullptr);
-        form->setPrompter(&m_prompter);
-        const QString file = m_dir.filePath(QStringLiteral("main.ctf"));
-        WriteFileBytes(file, BuildCatalogBytes(Sample()));
-        form->openCatalogFiles({file});
+        auto form = openMainWindow(QStringLiteral("main.ctf"));
         QCOMPARE(form->forest().roots().size(), size_t(1));
         TTreeNode *catalog = form->forest().roots().front();
         form->selectNode(catalog->firstChild());

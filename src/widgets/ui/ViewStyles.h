@@ -1,0 +1,29 @@
+// The four view styles the item lists share (the main window's list, the
+// found list, the user list): a details view beside an icon view that shows
+// large icons, small icons or a list, and the four checkable commands that
+// switch between them. A window keeps both views over one model and one
+// selection model and shows one of them.
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <functional>
+
+class QAction;
+class QListView;
+class QObject;
+
+// The styles in the order of the stored view style byte.
+enum TViewStyle : int { vsIcons = 0, vsSmallIcons = 1, vsList = 2, vsDetails = 3 };
+
+// Lays the icon view out for vsIcons, vsSmallIcons or vsList (vsDetails
+// leaves it as it is: the window shows its details view instead).
+void ApplyIconViewStyle(QListView *view, int style);
+
+// "View Large Icons", "View Small Icons", "View List", "View Details": four
+// checkable actions named BtnLargeIcons, BtnSmallIcons, BtnList, BtnDetails,
+// owned by parent, each calling choose with its style.
+std::array<QAction *, 4> CreateViewStyleActions(QObject *parent, const std::function<void(int style)> &choose);
+// Checks the action of style and unchecks the others.
+void CheckViewStyleAction(const std::array<QAction *, 4> &actions, int style);
