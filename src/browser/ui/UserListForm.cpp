@@ -272,19 +272,8 @@ void TUserListForm::setViewStyle(int style)
 {
     if (style < vsIcons || style > vsDetails)
         return;
-    const bool hadFocus = listView()->hasFocus();
     m_viewStyle = style;
-    if (style == vsDetails) {
-        m_stack->setCurrentWidget(m_view);
-    } else {
-        ApplyIconViewStyle(m_icons, style);
-        m_stack->setCurrentWidget(m_icons);
-    }
-    const QModelIndex current = listView()->currentIndex();
-    if (current.isValid())
-        listView()->scrollTo(current);
-    if (hadFocus)
-        listView()->setFocus();
+    ShowViewStyle(m_stack, m_view, m_icons, style);
     CheckViewStyleAction(m_styleActions, m_viewStyle);
 }
 
