@@ -103,16 +103,8 @@ TCompareForm::TCompareForm(TCompareWork &work, QChar letter, const QString &sour
     m_view->setColumnWidth(ccFolder, 200);
     connect(m_view->header(), &QHeaderView::sectionClicked, this, &TCompareForm::headerClicked);
     // The icon styles show the same rows with the same selection.
-    m_icons = new QListView(this);
-    m_icons->setObjectName(QStringLiteral("CompareListIcons"));
-    m_icons->setModel(m_model);
-    m_icons->setSelectionModel(m_view->selectionModel());
-    m_icons->setLayoutMode(QListView::Batched);
-    m_icons->setUniformItemSizes(true);
+    m_icons = CreateIconView(m_view, QStringLiteral("CompareListIcons"), this);
     for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(m_view), static_cast<QAbstractItemView *>(m_icons)}) {
-        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        view->setSelectionBehavior(QAbstractItemView::SelectRows);
-        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->setContextMenuPolicy(Qt::CustomContextMenu);
         view->installEventFilter(this);
         connect(view, &QWidget::customContextMenuRequested, this, &TCompareForm::onContextMenu);

@@ -24,6 +24,22 @@ void ApplyIconViewStyle(QListView *view, int style)
     view->setWordWrap(large);
 }
 
+QListView *CreateIconView(QAbstractItemView *details, const QString &objectName, QWidget *parent)
+{
+    auto *icons = new QListView(parent);
+    icons->setObjectName(objectName);
+    icons->setModel(details->model());
+    icons->setSelectionModel(details->selectionModel());
+    icons->setLayoutMode(QListView::Batched);
+    icons->setUniformItemSizes(true);
+    for (QAbstractItemView *view : {details, static_cast<QAbstractItemView *>(icons)}) {
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    }
+    return icons;
+}
+
 void ShowViewStyle(QStackedWidget *stack, QAbstractItemView *details, QListView *icons, int style)
 {
     QAbstractItemView *shown = style == vsDetails ? details : icons;
