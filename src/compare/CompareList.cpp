@@ -259,6 +259,25 @@ bool CompareCommandAllowed(TCompareCommand command, const TCompareWork &work, in
     return false;
 }
 
+std::optional<TCompareCommand> CompareDoubleClickCommand(int choice, const TItemRec *rec)
+{
+    if (!rec)
+        return std::nullopt;
+    switch (DoubleClickCommand(choice, rec)) {
+    case TRowCommand::Properties:
+        return TCompareCommand::Properties;
+    case TRowCommand::Explorer:
+        return TCompareCommand::Explorer;
+    case TRowCommand::Launch:
+        return TCompareCommand::Launch;
+    case TRowCommand::View:
+        return TCompareCommand::View;
+    case TRowCommand::None:
+        break;
+    }
+    return std::nullopt;
+}
+
 TTreeNode *CompareTargetNode(TItemRec *rec, TTreeNode *selected, bool prevFolderRow)
 {
     TTreeNode *node = nullptr;

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class TTreeNode;
@@ -62,6 +63,10 @@ enum class TCompareCommand {
 // not.
 bool CompareCommandAllowed(TCompareCommand command, const TCompareWork &work, int list, const TItemRec *focused,
                            const std::vector<TItemRec *> &selected);
+// The command a double click or Enter runs on rec by the main window's
+// double-click option (DoubleClickCommand's rule); nothing for "Nothing",
+// an unknown choice or no record.
+std::optional<TCompareCommand> CompareDoubleClickCommand(int choice, const TItemRec *rec);
 
 // The item a main window's compare command compares: rec (the focused list
 // item, or the tree's selected node's record), its folder for a compressed

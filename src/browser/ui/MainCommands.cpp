@@ -52,6 +52,7 @@ std::span<const TMainCommand> TMainForm::commandTable()
         host.drives = &w.drives();
         host.prompter = &w.prompter();
         host.options = &w.m_options;
+        host.doubleClick = w.m_options.FileDoubleClickCombo;
         host.registry = w.m_registry;
         host.status = [&w](const QString &text) { w.setStatus(text, text.isEmpty() ? 0 : 1); };
         host.locate = [&w](TItemRec *rec) { w.locateItem(rec); };

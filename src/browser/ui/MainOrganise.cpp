@@ -12,12 +12,11 @@
 #include "search/ui/SearchForm.h"
 #include "settings/Options.h"
 #include "widgets/ui/ItemDrag.h"
+#include "widgets/ui/Placement.h"
 #include "widgets/ui/QtPrompter.h"
 
 #include <QAbstractItemView>
 #include <QAction>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QTreeView>
 
 #include <algorithm>
@@ -126,13 +125,8 @@ void TMainForm::showUserList()
                                            recordFileAction(a, focused, selected);
                                        });
         // It opens where it was last closed.
-        const QScreen *screen = QGuiApplication::primaryScreen();
-        if (m_registry) {
-            const TRestoredPlacement placed =
-                RestoreWindowPos(*m_registry, kUserListPlacement, screen ? screen->geometry() : QRect(), -1);
-            if (placed.Bounds)
-                m_userListForm->setGeometry(*placed.Bounds);
-        }
+        if (m_registry)
+            RestorePlacement(m_userListForm, *m_registry, kUserListPlacement);
     }
     m_userListForm->show();
     m_userListForm->raise();
@@ -143,12 +137,7 @@ void TMainForm::storeUserListPlacement()
 {
     if (!m_registry || !m_userListForm)
         return;
-    TScreenGeometry geometry;
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        geometry.Screen = screen->geometry();
-        geometry.Maximized = screen->availableGeometry().size();
-    }
-    StoreWindowPos(*m_registry, kUserListPlacement, m_userListForm->geometry(), -1, geometry);
+    StorePlacement(m_userListForm, *m_registry, kUserListPlacement);
 }
 
 void TMainForm::addToUserList(const std::vector<TItemRec *> &records)

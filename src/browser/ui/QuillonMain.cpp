@@ -29,6 +29,7 @@
 #include "settings/Registry.h"
 #include "widgets/ui/Icons.h"
 #include "widgets/ui/ItemDrag.h"
+#include "widgets/ui/Placement.h"
 #include "widgets/ui/PropertiesForm.h"
 #include "widgets/ui/QtPrompter.h"
 
@@ -501,14 +502,8 @@ void TMainForm::storePlacement()
     pos.SortByte = m_items.sortState().toByte();
     const QScreen *screen = QGuiApplication::primaryScreen();
     StoreMainWindowPos(*m_registry, pos, screen ? screen->availableGeometry().size() : QSize());
-    if (m_searchForm) {
-        TScreenGeometry geometry;
-        if (screen) {
-            geometry.Screen = screen->geometry();
-            geometry.Maximized = screen->availableGeometry().size();
-        }
-        StoreWindowPos(*m_registry, QStringLiteral("SearchWndPos"), m_searchForm->geometry(), -1, geometry);
-    }
+    if (m_searchForm)
+        StorePlacement(m_searchForm, *m_registry, QStringLiteral("SearchWndPos"));
     saveRecentFiles();
 }
 
@@ -564,14 +559,8 @@ void TMainForm::showSearchWindow(bool duplicates)
             },
             {TCatalogTreeModel::kDiskMimeType, ItemDragMimeType()});
         // Where the window was last; its height follows its list area.
-        if (m_registry) {
-            const QScreen *screen = QGuiApplication::primaryScreen();
-            const TRestoredPlacement placed = RestoreWindowPos(*m_registry, QStringLiteral("SearchWndPos"),
-                                                               screen ? screen->geometry() : QRect(), -1);
-            if (placed.Bounds)
-                m_searchForm->setGeometry(QRect(placed.Bounds->topLeft(),
-                                                QSize(placed.Bounds->width(), m_searchForm->height())));
-        }
+        if (m_registry)
+            RestorePlacement(m_searchForm, *m_registry, QStringLiteral("SearchWndPos"), TPlacedPart::KeepHeight);
     }
     m_searchForm->showMode(duplicates);
 }

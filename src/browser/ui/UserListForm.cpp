@@ -154,16 +154,8 @@ TUserListForm::TUserListForm(TUserList &list, Prompter &prompter, QWidget *paren
     m_view->header()->setSortIndicator(0, Qt::AscendingOrder);
     connect(m_view->header(), &QHeaderView::sectionClicked, this, &TUserListForm::headerClicked);
     // The icon styles show the same rows with the same selection.
-    m_icons = new QListView(this);
-    m_icons->setObjectName(QStringLiteral("UserListIcons"));
-    m_icons->setModel(m_model);
-    m_icons->setSelectionModel(m_view->selectionModel());
-    m_icons->setLayoutMode(QListView::Batched);
-    m_icons->setUniformItemSizes(true);
+    m_icons = CreateIconView(m_view, QStringLiteral("UserListIcons"), this);
     for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(m_view), static_cast<QAbstractItemView *>(m_icons)}) {
-        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        view->setSelectionBehavior(QAbstractItemView::SelectRows);
-        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->setContextMenuPolicy(Qt::CustomContextMenu);
         // Items dragged from the other windows are taken by the handler.
         view->viewport()->setAcceptDrops(true);
@@ -272,19 +264,8 @@ void TUserListForm::setViewStyle(int style)
 {
     if (style < vsIcons || style > vsDetails)
         return;
-    const bool hadFocus = listView()->hasFocus();
     m_viewStyle = style;
-    if (style == vsDetails) {
-        m_stack->setCurrentWidget(m_view);
-    } else {
-        ApplyIconViewStyle(m_icons, style);
-        m_stack->setCurrentWidget(m_icons);
-    }
-    const QModelIndex current = listView()->currentIndex();
-    if (current.isValid())
-        listView()->scrollTo(current);
-    if (hadFocus)
-        listView()->setFocus();
+    ShowViewStyle(m_stack, m_view, m_icons, style);
     CheckViewStyleAction(m_styleActions, m_viewStyle);
 }
 

@@ -14,11 +14,10 @@
 #include "scan/ui/MediaForm.h"
 #include "settings/Options.h"
 #include "widgets/ui/BrowseFolder.h"
+#include "widgets/ui/Placement.h"
 
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
-#include <QScreen>
 
 namespace {
 
@@ -74,26 +73,16 @@ void showResults(const TCompareCommandHost &host, TCompareWork &work, QChar lett
                 run(a, focused, selected);
             });
     }
+    form.setDoubleClickChoice(host.doubleClick);
     // The window opens where it was last closed.
     const QString placement = QStringLiteral("CompareWndPos");
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    if (host.registry) {
-        const TRestoredPlacement placed =
-            RestoreWindowPos(*host.registry, placement, screen ? screen->geometry() : QRect(), -1);
-        if (placed.Bounds)
-            form.setGeometry(*placed.Bounds);
-    }
+    if (host.registry)
+        RestorePlacement(&form, *host.registry, placement);
     if (host.resultsShown)
         host.resultsShown(&form);
     form.exec();
-    if (host.registry) {
-        TScreenGeometry geometry;
-        if (screen) {
-            geometry.Screen = screen->geometry();
-            geometry.Maximized = screen->availableGeometry().size();
-        }
-        StoreWindowPos(*host.registry, placement, form.geometry(), -1, geometry);
-    }
+    if (host.registry)
+        StorePlacement(&form, *host.registry, placement);
 }
 
 void failed(const TCompareCommandHost &host, const TCompareWork &work)

@@ -42,6 +42,9 @@ struct TCompareCommandHost {
     // "Open in Explorer", "Launch File", "View File" on the focused record and
     // "Extract To..." on the selected ones.
     std::function<void(TFileAction, TItemRec *, const std::vector<TItemRec *> &)> fileAction;
+    // The main window's double-click option, which decides what a double
+    // click or Enter runs on a catalog item (0: nothing).
+    int doubleClick = 0;
     // Runs just before the results window is shown (tests look at it then);
     // the window is given as its base, a TCompareForm.
     std::function<void(QWidget *)> resultsShown;

@@ -10,10 +10,13 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
+#include <QListView>
 #include <QMenu>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QToolBar>
@@ -90,8 +93,6 @@ TCompareForm::TCompareForm(TCompareWork &work, QChar letter, const QString &sour
     m_view->setRootIsDecorated(false);
     m_view->setUniformRowHeights(true);
     m_view->setAllColumnsShowFocus(true);
-    m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_view->setContextMenuPolicy(Qt::CustomContextMenu);
     m_view->header()->setSectionsClickable(true);
     m_view->header()->setStretchLastSection(true);
     m_view->setColumnWidth(ccName, 200);
@@ -101,11 +102,21 @@ TCompareForm::TCompareForm(TCompareWork &work, QChar letter, const QString &sour
     m_view->setColumnWidth(ccMediaName, 110);
     m_view->setColumnWidth(ccFolder, 200);
     connect(m_view->header(), &QHeaderView::sectionClicked, this, &TCompareForm::headerClicked);
-    connect(m_view, &QWidget::customContextMenuRequested, this, &TCompareForm::onContextMenu);
-    connect(m_view, &QAbstractItemView::doubleClicked, this, [this] {
-        if (TItemRec *rec = focusedRecord(); rec && m_activate)
-            m_activate(rec, selectedRecords());
-    });
+    // The icon styles show the same rows with the same selection.
+    m_icons = CreateIconView(m_view, QStringLiteral("CompareListIcons"), this);
+    for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(m_view), static_cast<QAbstractItemView *>(m_icons)}) {
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        view->installEventFilter(this);
+        connect(view, &QWidget::customContextMenuRequested, this, &TCompareForm::onContextMenu);
+        connect(view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
+            if (index.isValid())
+                activateFocused();
+        });
+    }
+    m_stack = new QStackedWidget(this);
+    m_stack->addWidget(m_icons);
+    m_stack->addWidget(m_view);
+    m_stack->setCurrentWidget(m_view);
 
     m_tabs = new QTabBar(this);
     m_tabs->setObjectName(QStringLiteral("TabSet"));
@@ -138,7 +149,7 @@ TCompareForm::TCompareForm(TCompareWork &work, QChar letter, const QString &sour
     layout->addLayout(headerRow);
     layout->addLayout(comboRow);
     layout->addWidget(m_toolbar);
-    layout->addWidget(m_view, 1);
+    layout->addWidget(m_stack, 1);
     layout->addLayout(bottomRow);
     layout->addWidget(status);
 
@@ -181,6 +192,11 @@ void TCompareForm::createCommands()
         m_menu->addAction(a);
         m_actions[row.command] = a;
     }
+    m_toolbar->addSeparator();
+    m_styleActions = CreateViewStyleActions(this, [this](int style) { setViewStyle(style); });
+    for (QAction *a : m_styleActions)
+        m_toolbar->addAction(a);
+    CheckViewStyleAction(m_styleActions, m_viewStyle);
     auto *next = new QAction(this);
     next->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
     connect(next, &QAction::triggered, this, &TCompareForm::showNextList);
@@ -195,6 +211,20 @@ QAction *TCompareForm::action(TCompareCommand command) const
 {
     const auto it = m_actions.find(command);
     return it == m_actions.end() ? nullptr : it->second;
+}
+
+QAbstractItemView *TCompareForm::listView() const
+{
+    return static_cast<QAbstractItemView *>(m_stack->currentWidget());
+}
+
+void TCompareForm::setViewStyle(int style)
+{
+    if (style < vsIcons || style > vsDetails)
+        return;
+    m_viewStyle = style;
+    ShowViewStyle(m_stack, m_view, m_icons, style);
+    CheckViewStyleAction(m_styleActions, m_viewStyle);
 }
 
 void TCompareForm::setHandler(TCompareCommand command, THandler handler)
@@ -318,11 +348,33 @@ void TCompareForm::run(TCompareCommand command)
         accept();
 }
 
+void TCompareForm::activateFocused()
+{
+    if (const std::optional<TCompareCommand> command = CompareDoubleClickCommand(m_doubleClick, focusedRecord()))
+        run(*command);
+}
+
 void TCompareForm::onContextMenu(const QPoint &pos)
 {
     // Only over an item of a catalog list.
-    if (!m_model->recordOf(m_view->indexAt(pos)))
+    if (!m_model->recordOf(listView()->indexAt(pos)))
         return;
     updateCommands();
-    m_menu->popup(m_view->viewport()->mapToGlobal(pos));
+    m_menu->popup(listView()->viewport()->mapToGlobal(pos));
+}
+
+bool TCompareForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if ((watched == m_view || watched == m_icons) && event->type() == QEvent::KeyPress)
+        return viewKey(static_cast<QKeyEvent *>(event)) || QDialog::eventFilter(watched, event);
+    return QDialog::eventFilter(watched, event);
+}
+
+bool TCompareForm::viewKey(QKeyEvent *event)
+{
+    // Enter acts as a double click; Alt+Enter is the properties' shortcut.
+    if ((event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) || (event->modifiers() & Qt::AltModifier))
+        return false;
+    activateFocused();
+    return true;
 }

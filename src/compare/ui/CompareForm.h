@@ -2,24 +2,32 @@
 // compared, the "List Type:" combo and the tab strip at the bottom (kept in
 // step) choosing the list shown, the list with its columns and sorting, the
 // item commands on a toolbar and the list's context menu with their enabling
-// rules, and a three-panel status bar. It mirrors a TCompareWork; the
-// commands whose targets live elsewhere are run through handlers the caller
-// gives, and stay disabled without one.
+// rules, the four view styles, and a three-panel status bar. It mirrors a
+// TCompareWork; the commands whose targets live elsewhere are run through
+// handlers the caller gives, and stay disabled without one. A double click or
+// Enter on a catalog item runs the command the main window's double-click
+// option names.
 #pragma once
 
 #include "browser/Utils.h"
 #include "compare/CompareList.h"
+#include "widgets/ui/ViewStyles.h"
 
 #include <QDialog>
 
+#include <array>
 #include <functional>
 #include <map>
 #include <vector>
 
 class QAction;
 class QComboBox;
+class QAbstractItemView;
+class QKeyEvent;
 class QLabel;
+class QListView;
 class QMenu;
+class QStackedWidget;
 class QTabBar;
 class QToolBar;
 class QTreeView;
@@ -48,8 +56,15 @@ public:
     // The command's handler; a command without one stays disabled.
     // Locate closes the window after its handler ran.
     void setHandler(TCompareCommand command, THandler handler);
-    // The double-click action on a catalog item (none: a double click does nothing).
-    void setActivateHandler(THandler handler) { m_activate = std::move(handler); }
+    // The main window's double-click option (0 "Nothing" ... 4 "View File";
+    // DoubleClickCommand); until set, a double click does nothing.
+    void setDoubleClickChoice(int choice) { m_doubleClick = choice; }
+    // Runs the double-click option's command on the focused catalog item
+    // when that command is enabled.
+    void activateFocused();
+    // The view style (TViewStyle); the selection and the focused row stay.
+    void setViewStyle(int style);
+    int viewStyle() const { return m_viewStyle; }
     // Where "Sorting N files, please wait..." goes while a sort runs (the main window's status).
     void setStatusSink(std::function<void(const QString &)> sink) { m_statusSink = std::move(sink); }
     // A click on a column header.
@@ -57,7 +72,10 @@ public:
 
     QComboBox *itemsCombo() const { return m_combo; }
     QTabBar *tabSet() const { return m_tabs; }
-    QTreeView *listView() const { return m_view; }
+    // The view shown: the details view or the icon view.
+    QAbstractItemView *listView() const;
+    QTreeView *detailsView() const { return m_view; }
+    QListView *iconView() const { return m_icons; }
     TCompareListModel *model() const { return m_model; }
     QAction *action(TCompareCommand command) const;
     QLabel *headerLabel() const { return m_header; }
@@ -76,6 +94,8 @@ private:
     void fillListTexts();
     void run(TCompareCommand command);
     void onContextMenu(const QPoint &pos);
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    bool viewKey(QKeyEvent *event);
 
     TCompareWork &m_work;
     TCompareListModel *m_model = nullptr;
@@ -83,12 +103,16 @@ private:
     QComboBox *m_combo = nullptr;
     QTabBar *m_tabs = nullptr;
     QTreeView *m_view = nullptr;
+    QListView *m_icons = nullptr;
+    QStackedWidget *m_stack = nullptr;
+    std::array<QAction *, 4> m_styleActions = {};
+    int m_viewStyle = vsDetails;
     QToolBar *m_toolbar = nullptr;
     QMenu *m_menu = nullptr;
     QLabel *m_panels[3] = {};
     std::map<TCompareCommand, QAction *> m_actions;
     std::map<TCompareCommand, THandler> m_handlers;
-    THandler m_activate;
+    int m_doubleClick = 0;
     std::function<void(const QString &)> m_statusSink;
     bool m_switching = false;
 };

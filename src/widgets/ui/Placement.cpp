@@ -7,12 +7,16 @@
 #include <QScreen>
 #include <QWidget>
 
-void RestorePlacement(QWidget *window, Registry &registry, const QString &valueName)
+void RestorePlacement(QWidget *window, Registry &registry, const QString &valueName, TPlacedPart part)
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
     const TRestoredPlacement placed = RestoreWindowPos(registry, valueName, screen ? screen->geometry() : QRect(), -1);
-    if (placed.Bounds)
-        window->setGeometry(*placed.Bounds);
+    if (!placed.Bounds)
+        return;
+    QRect bounds = *placed.Bounds;
+    if (part == TPlacedPart::KeepHeight)
+        bounds.setHeight(window->height());
+    window->setGeometry(bounds);
 }
 
 void StorePlacement(const QWidget *window, Registry &registry, const QString &valueName)

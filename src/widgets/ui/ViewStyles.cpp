@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QListView>
+#include <QStackedWidget>
 
 void ApplyIconViewStyle(QListView *view, int style)
 {
@@ -21,6 +22,38 @@ void ApplyIconViewStyle(QListView *view, int style)
     // A large icon's cell holds its name in two lines below it.
     view->setGridSize(large ? QSize(96, 64) : QSize());
     view->setWordWrap(large);
+}
+
+QListView *CreateIconView(QAbstractItemView *details, const QString &objectName, QWidget *parent)
+{
+    auto *icons = new QListView(parent);
+    icons->setObjectName(objectName);
+    icons->setModel(details->model());
+    icons->setSelectionModel(details->selectionModel());
+    icons->setLayoutMode(QListView::Batched);
+    icons->setUniformItemSizes(true);
+    for (QAbstractItemView *view : {details, static_cast<QAbstractItemView *>(icons)}) {
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    }
+    return icons;
+}
+
+void ShowViewStyle(QStackedWidget *stack, QAbstractItemView *details, QListView *icons, int style)
+{
+    QAbstractItemView *shown = style == vsDetails ? details : icons;
+    const bool hadFocus = stack->currentWidget() && stack->currentWidget()->hasFocus();
+    // Painted once, in the new style.
+    stack->setUpdatesEnabled(false);
+    if (style != vsDetails)
+        ApplyIconViewStyle(icons, style);
+    stack->setCurrentWidget(shown);
+    if (const QModelIndex current = shown->currentIndex(); current.isValid())
+        shown->scrollTo(current);
+    if (hadFocus)
+        shown->setFocus();
+    stack->setUpdatesEnabled(true);
 }
 
 std::array<QAction *, 4> CreateViewStyleActions(QObject *parent, const std::function<void(int style)> &choose)

@@ -27,6 +27,7 @@
 #include "settings/Options.h"
 #include "settings/RecentFiles.h"
 #include "settings/Registry.h"
+#include "settings/WindowPos.h"
 #include "widgets/ui/ItemDrag.h"
 #include "widgets/ui/QtPrompter.h"
 
@@ -2053,8 +2054,14 @@ void MainWindowTest::theSearchWindowKeepsItsPlace()
         first.searchForm()->move(place);
         first.searchForm()->resize(width, first.searchForm()->height());
         place = first.searchForm()->geometry().topLeft();
+        const QRect stored = first.searchForm()->geometry();
         QVERIFY(first.prepareToClose());
         first.setPrompter(nullptr);
+        // The settings hold the 20-byte layout old settings files have.
+        QVERIFY(registry.openKey(Registry::MainKey(), false));
+        QCOMPARE(registry.readBinaryExact(QStringLiteral("SearchWndPos"), kWindowPosSize),
+                 std::optional<QByteArray>(EncodeWindowPos(stored, -1)));
+        registry.closeKey();
     }
     Registry registry(store);
     ScriptedPrompter prompts;

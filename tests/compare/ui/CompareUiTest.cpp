@@ -1,7 +1,8 @@
 // Tests of the compare windows on the offscreen platform: a catalog built in
 // memory compared with a temporary folder that was changed after it was
 // catalogued; the results window's lists, combo and tabs in step, its
-// sorting with the selection kept, the commands' enabling rules; the
+// sorting with the selection kept, the commands' enabling rules, the view
+// styles and what a double click or Enter runs; the
 // progress window's Cancel stopping a walk; the check dialog's scope, its
 // "Search" rule and its folder check, and the results in the files mode.
 #include "compare/CheckFiles.h"
@@ -23,6 +24,7 @@
 #include "settings/Registry.h"
 #include "search/ui/ScopeTree.h"
 #include "settings/Options.h"
+#include "settings/WindowPos.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -31,9 +33,11 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTimer>
+#include <QToolBar>
 #include <QTreeView>
 #include <QtTest>
 
@@ -291,6 +295,119 @@ private slots:
             QCOMPARE(located.front(), form.model()->recordOf(form.model()->index(0, 0)));
     }
 
+    // Each style button shows its view over the same rows, keeping the
+    // selection, the focused row and the keyboard focus.
+    void viewStylesKeepTheFocusedRow()
+    {
+        TCompareForm form(compare(), u'D', QString(), {});
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.showList(1);
+        QItemSelectionModel *selection = form.listView()->selectionModel();
+        selection->select(form.model()->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        selection->setCurrentIndex(form.model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        form.listView()->setFocus();
+        const std::vector<TItemRec *> chosen = form.selectedRecords();
+        TItemRec *focused = form.focusedRecord();
+        QCOMPARE(chosen.size(), size_t(2));
+        QVERIFY(focused);
+        static const struct {
+            const char *button;
+            int style;
+            QListView::ViewMode mode;
+        } styles[] = {
+            {"BtnSmallIcons", vsSmallIcons, QListView::ListMode},
+            {"BtnLargeIcons", vsIcons, QListView::IconMode},
+            {"BtnList", vsList, QListView::ListMode},
+            {"BtnDetails", vsDetails, QListView::ListMode},
+        };
+        const QToolBar *toolbar = form.findChild<QToolBar *>(QStringLiteral("CompareToolbar"));
+        QVERIFY(toolbar);
+        for (const auto &s : styles) {
+            QAction *button = form.findChild<QAction *>(QLatin1String(s.button));
+            QVERIFY(button && toolbar->actions().contains(button));
+            button->trigger();
+            QCOMPARE(form.viewStyle(), s.style);
+            QVERIFY(button->isChecked());
+            for (const auto &other : styles)
+                QCOMPARE(form.findChild<QAction *>(QLatin1String(other.button))->isChecked(), other.style == s.style);
+            if (s.style == vsDetails) {
+                QCOMPARE(form.listView(), static_cast<QAbstractItemView *>(form.detailsView()));
+            } else {
+                QCOMPARE(form.listView(), static_cast<QAbstractItemView *>(form.iconView()));
+                QCOMPARE(form.iconView()->viewMode(), s.mode);
+            }
+            QVERIFY(form.listView()->isVisible());
+            QVERIFY(form.listView()->hasFocus());
+            QCOMPARE(form.focusedRecord(), focused);
+            QCOMPARE(form.selectedRecords(), chosen);
+            QCOMPARE(form.statusPanel(2)->text(), SelectionSummary(chosen, form.model()->textContext()));
+        }
+    }
+
+    // A double click and Enter run the command the main window's
+    // double-click option names on the focused catalog item, and only while
+    // that command may run there; the new files run nothing.
+    void doubleClickRunsTheOptionsCommand_data()
+    {
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<int>("list");
+        QTest::addColumn<bool>("enter");
+        QTest::addColumn<int>("style");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("nothing") << 0 << 1 << false << int(vsDetails) << "";
+        QTest::newRow("properties") << 1 << 1 << false << int(vsDetails) << "ButtonProperties";
+        QTest::newRow("explorer") << 2 << 2 << true << int(vsDetails) << "ButtonExplorer";
+        QTest::newRow("launch a file") << 3 << 1 << false << int(vsIcons) << "ButtonLaunch";
+        QTest::newRow("view a file (Enter)") << 4 << 1 << true << int(vsList) << "ButtonView";
+        QTest::newRow("deleted: properties") << 1 << 3 << false << int(vsDetails) << "ButtonProperties";
+        QTest::newRow("deleted: no launch") << 3 << 3 << true << int(vsDetails) << "";
+        QTest::newRow("new files: nothing") << 1 << 0 << false << int(vsDetails) << "";
+        QTest::newRow("new files, Enter: nothing") << 4 << 0 << true << int(vsSmallIcons) << "";
+    }
+    void doubleClickRunsTheOptionsCommand()
+    {
+        QFETCH(int, choice);
+        QFETCH(int, list);
+        QFETCH(bool, enter);
+        QFETCH(int, style);
+        QFETCH(QString, expected);
+        TCompareForm form(compare(), u'D', QString(), {});
+        QStringList ran;
+        std::vector<TItemRec *> targets;
+        for (const TCompareCommand c : {TCompareCommand::Properties, TCompareCommand::Explorer, TCompareCommand::Launch,
+                                        TCompareCommand::View, TCompareCommand::Locate})
+            form.setHandler(c, [&, c](TItemRec *focused, const std::vector<TItemRec *> &) {
+                ran << form.action(c)->objectName();
+                targets.push_back(focused);
+            });
+        form.setDoubleClickChoice(choice);
+        form.setViewStyle(style);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.showList(list);
+        const QModelIndex row = form.model()->index(form.model()->rowCount() - 1, 0);
+        form.listView()->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect |
+                                                                    QItemSelectionModel::Rows);
+        form.listView()->setFocus();
+        if (enter) {
+            QTest::keyClick(form.listView(), Qt::Key_Return);
+        } else {
+            const QPoint at = form.listView()->visualRect(row).center();
+            // An item view takes a double click on the row its press went to.
+            QTest::mousePress(form.listView()->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(form.listView()->viewport(), Qt::LeftButton, {}, at);
+        }
+        QCOMPARE(ran, expected.isEmpty() ? QStringList() : QStringList{expected});
+        if (!expected.isEmpty())
+            QCOMPARE(targets.front(), form.model()->recordOf(row));
+        QVERIFY(form.isVisible());
+        // Alt+Enter opens the properties whatever the option says.
+        ran.clear();
+        QTest::keyClick(form.listView(), Qt::Key_Return, Qt::AltModifier);
+        QCOMPARE(ran, list == 0 ? QStringList() : QStringList{QStringLiteral("ButtonProperties")});
+    }
+
     void statusOfTheNewFiles()
     {
         TCompareForm form(compare(), u'D', QString(), {});
@@ -455,8 +572,13 @@ private slots:
             QMetaObject::invokeMethod(form, &QDialog::reject, Qt::QueuedConnection);
         };
         RunCompareToMediaCommand(host, scanned.DiskNode);
-        // The window's placement is kept for the next one.
+        // The window's placement is kept for the next one, in the settings'
+        // 20-byte layout.
         if (windowNewFiles >= 0) {
+            QVERIFY(registry.openKey(Registry::MainKey(), false));
+            QCOMPARE(registry.readBinaryExact(QStringLiteral("CompareWndPos"), kWindowPosSize),
+                     std::optional<QByteArray>(EncodeWindowPos(placed, -1)));
+            registry.closeKey();
             QRect reopened;
             host.resultsShown = [&](QWidget *window) {
                 reopened = window->geometry();
